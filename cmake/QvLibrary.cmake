@@ -1,0 +1,28 @@
+# One static library per folder; its tests in <folder>/tests form one test executable,
+# registered as one CTest test (every process pays Wine's start-up).
+#
+#   qv_library(NAME <target> [DEPS <targets>...] [SYSLIBS <libs>...])
+#   qv_tests(NAME <target> [DEPS <targets>...] [HELPERS <exe targets>...])
+function(qv_library)
+  cmake_parse_arguments(A "" "NAME" "DEPS;SYSLIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${A_NAME} STATIC ${sources})
+  target_include_directories(${A_NAME} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${A_NAME} PUBLIC ${A_DEPS} ${A_SYSLIBS})
+endfunction()
+
+function(qv_tests)
+  cmake_parse_arguments(A "" "NAME" "DEPS;HELPERS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${A_NAME} ${sources})
+  target_include_directories(${A_NAME} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+  target_link_libraries(${A_NAME} PRIVATE ${A_DEPS} qv_testmain)
+  target_link_options(${A_NAME} PRIVATE -mconsole)
+  if(A_HELPERS)
+    add_dependencies(${A_NAME} ${A_HELPERS})
+  endif()
+  add_test(NAME ${A_NAME} COMMAND ${A_NAME} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()

@@ -1,0 +1,47 @@
+// Program-wide result codes: 0 is success; 1..31 have fixed texts (see ReportError).
+#pragma once
+#include <cstdint>
+
+typedef int32_t gCResult;
+
+enum : gCResult {
+    kOk = 0,
+    kGenericFailure = 1,
+    kHandled = 2,
+    kCompleted = 3,
+    kUserCancelled = 4,
+    kOutOfMemory = 5,
+    kBadParameter = 6,
+    kBusy = 7,
+    kInvalidObject = 8,
+    kFileNotFound = 9,
+    kNotImplemented = 10,
+    kRegistryFailure = 11,
+    kOutOfRange = 12,
+    kBufferOverrun = 13,
+    kFileOpenFailure = 14,
+    kFileCloseFailure = 15,
+    kStreamFailure = 16,
+    kInvalidFile = 17,
+    kTargetExists = 18,
+    kPathFailure = 19,
+    kTextResourceFailure = 20,
+    kResourceWriteFailure = 21,
+    kResourceNotFound = 22,
+    kResourceReadFailure = 23,
+    kCreateFailure = 24,
+    kDamagedObject = 25,
+    kBadTaste = 26,
+    kWouldBlock = 27,
+    kNetworkFatal = 28,
+    kDuplicateKey = 29,
+    kBadComparison = 30,
+    kKeyNotFound = 31,
+};
+
+#define QV_RETURN_IF_FAILED(expr)                                                                  \
+    do {                                                                                           \
+        gCResult qv_result_ = (expr);                                                              \
+        if (qv_result_ != 0)                                                                       \
+            return qv_result_;                                                                     \
+    } while (0)

@@ -1,0 +1,10 @@
+// A growable array of strings held by value; new elements start unset.
+#pragma once
+#include "gCArray.h"
+#include "gCString.h"
+
+class gCStringArray : public gCArray<gCString> {
+public:
+    // A copy of the element at index; an unset element gives the empty state.
+    gCString& GetAt(gCString& out, int32_t index) const;
+};

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "CMemBlockT.h"
+#include "FailingAllocator.h"
+#include "gCArray.h"
+#include "gCGeometry.h"
+#include "gCOwnedPtr.h"
+
+namespace {
+void Fill(gCArray<int>& a, int n)
+{
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(a.Add(i), 0);
+}
+} // namespace
+
+TEST(ArrayGrowth, FollowsTheQuarterRuleClampedTo8And2048)
+{
+    gCArray<int> a;
+    ASSERT_EQ(a.Add(1), 0);
+    EXPECT_EQ(a.Capacity(), 1) << "first allocation is exact";
+    a.Release();
+
+    struct Case {
+        int held;
+        int after;
+    };
+    for (Case c : {Case{8, 16}, Case{100, 125}, Case{20000, 22048}}) {
+        gCArray<int> b;
+        Fill(b, c.held);
+        // Drive the capacity to exactly the count first.
+        while (b.Capacity() != b.Count())
+            b.Add(0);
+        int held = b.Count();
+        b.Add(0);
+        int step = std::clamp(held / 4, 8, 2048);
+        EXPECT_EQ(b.Capacity(), held + step) << c.held;
+    }
+    gCArray<int> fixed;
+    fixed.SetGrowStep(3);
+    Fill(fixed, 2);
+    EXPECT_EQ(fixed.Capacity(), 4);
+}
+
+TEST(ArrayGrowth, ExactFigures)
+{
+    // 100 held at capacity 100: allocate 100 exactly, then one more.
+    gCArray<int> a;
+    a.SetGrowStep(99);
+    Fill(a, 100);
+    EXPECT_EQ(a.Capacity(), 100);
+    a.SetGrowStep(-1);
+    a.Add(0);
+    EXPECT_EQ(a.Capacity(), 125);
+
+    gCArray<int> b;
+    b.SetGrowStep(7);
+    Fill(b, 8);
+    EXPECT_EQ(b.Capacity(), 8);
+    b.SetGrowStep(-1);
+    b.Add(0);
+    EXPECT_EQ(b.Capacity(), 16);
+}
+
+TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArray)
+{
+    gCArray<int> a;
+    Fill(a, 9);
+    ASSERT_EQ(a.Capacity(), 9);
+    const int* before = a.Data();
+    gCResult grow, first;
+    {
+        FailingAllocator fail(0);
+        grow = a.Add(42);
+    }
+    EXPECT_EQ(grow, 5);
+    EXPECT_EQ(a.Count(), 9);
+    EXPECT_EQ(a.Capacity(), 9);
+    EXPECT_EQ(a.Data(), before);
+    EXPECT_EQ(a[8], 8);
+
+    gCArray<int> empty;
+    {
+        FailingAllocator fail(0);
+        first = empty.Add(1);
+    }
+    EXPECT_EQ(first, 5);
+    EXPECT_EQ(empty.Count(), 0);
+    EXPECT_EQ(empty.Data(), nullptr);
+}
+
+TEST(ArrayRemoval, KeepsOrderAndDestroysElements)
+{
+    gCArray<int> a;
+    Fill(a, 5);
+    a.RemoveAt(1);
+    a.RemoveAt(99);
+    ASSERT_EQ(a.Count(), 4);
+    EXPECT_EQ(a[0], 0);
+    EXPECT_EQ(a[1], 2);
+    EXPECT_EQ(a[3], 4);
+    EXPECT_EQ(a.IndexOf(4), 3);
+    EXPECT_EQ(a.IndexOf(1), -1);
+}
+
+TEST(MemBlock, ResizeCopyAndFailure)
+{
+    CMemBlockT<char> block;
+    ASSERT_EQ(block.Resize(4), 0);
+    block.CopyFrom("abcdefgh", 8);
+    EXPECT_EQ(std::string(block.Data(), 4), "abcd");
+    block.CopyFrom("xy", 2);
+    EXPECT_EQ(std::string(block.Data(), 4), "xycd");
+    gCResult resize;
+    {
+        FailingAllocator fail(0);
+        resize = block.Resize(1000);
+    }
+    EXPECT_EQ(resize, 5);
+    EXPECT_EQ(block.Count(), 4);
+    EXPECT_EQ(std::string(block.Data(), 4), "xycd");
+}
+
+namespace {
+struct Counted : gCBaseObject {
+    explicit Counted(int* d) : deaths(d) {}
+    ~Counted() override { ++*deaths; }
+    int* deaths;
+};
+} // namespace
+
+TEST(OwnedPtr, DeletesOnlyWhatItOwns)
+{
+    int deaths = 0;
+    gCBaseObject* owned = new Counted(&deaths);
+    gCBaseObject* borrowed = new Counted(&deaths);
+    {
+        gCOwnedPtr a(&owned, 1);
+        gCOwnedPtr b(&borrowed, 0);
+        a.Release();
+        EXPECT_EQ(owned, nullptr);
+        EXPECT_EQ(deaths, 1);
+    }
+    EXPECT_EQ(deaths, 1);
+    EXPECT_NE(borrowed, nullptr);
+    delete borrowed;
+}
+
+TEST(Geometry, PointAndRectHelpers)
+{
+    gCRect r{10, 20, 110, 70};
+    EXPECT_EQ(r.Width(), 100);
+    EXPECT_EQ(r.Height(), 50);
+    EXPECT_EQ(r.Size(), (gCPoint{100, 50}));
+    EXPECT_EQ(r.OffsetNeg({10, 20}), (gCRect{0, 0, 100, 50}));
+    EXPECT_EQ(gCPoint::Difference({5, 5}, {2, 7}), (gCPoint{3, -2}));
+}

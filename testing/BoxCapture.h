@@ -1,0 +1,33 @@
+// Captures every message box of the program for the life of the object; no real box opens.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "MessageBoxHook.h"
+
+struct CapturedBox {
+    std::wstring text;
+    std::wstring caption;
+    UINT style;
+};
+
+class BoxCapture {
+public:
+    BoxCapture();
+    ~BoxCapture();
+    BoxCapture(const BoxCapture&) = delete;
+    BoxCapture& operator=(const BoxCapture&) = delete;
+
+    const std::vector<CapturedBox>& Boxes() const;
+    void Clear();
+    // Called while a box is "open"; lets tests raise a nested report.
+    void (*onShow)() = nullptr;
+    int answer = IDOK;
+
+private:
+    MessageBoxFn m_previous;
+};
+
+// Every test executable installs one of these for its whole run, so a box that a test did
+// not expect fails the test instead of blocking the run.
+void InstallUnexpectedBoxTrap();

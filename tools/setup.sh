@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the build needs from Debian's packages. Safe to run again: it skips what is there.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    updated=0
+else
+    updated=1
+fi
+
+for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3; do
+    have_pkg "$p" || need+=("$p")
+done
+
+if [ "${#need[@]}" -gt 0 ] || [ "$updated" = 0 ]; then
+    $SUDO apt-get update -q
+fi
+if [ "${#need[@]}" -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+test -x /usr/bin/i686-w64-mingw32-g++-posix
+test -f /usr/src/googletest/CMakeLists.txt

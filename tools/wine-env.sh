@@ -1,0 +1,22 @@
+# Sourced: the Wine environment of the build tree (its own prefix, quiet, pinned locale),
+# and a persistent wineserver that qv_wine_stop ends.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${QV_BUILD_DIR:-$root/build}
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEARCH=win32
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+qv_wine_start() {
+    mkdir -p "$WINEPREFIX"
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine wineboot </dev/null >/dev/null 2>&1 || true
+    # A crashing test must end, not wait in a crash dialog or a debugger.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f </dev/null >/dev/null 2>&1 || true
+}
+
+qv_wine_stop() {
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+}
