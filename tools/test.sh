@@ -4,9 +4,5 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/tools/setup.sh"
 bash "$root/tools/build.sh"
-source "$root/tools/wine-env.sh"
-trap qv_wine_stop EXIT
-qv_wine_start
-cd "$build"
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --output-on-failure --timeout "${QV_TEST_TIMEOUT:-600}" "$@" </dev/null
+# Wine's prefix is first made under the same display the tests use.
+xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/tools/ctest-wine.sh" "$@" </dev/null
