@@ -1,0 +1,155 @@
+// qvupack <folder> <install script> <archive>: packs every file below the folder, with the
+// script's KEY=VALUE lines, into an update archive.
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ArchiveFormat.h"
+#include "ArchiveNames.h"
+#include "QVUPacker.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const
+    {
+        if (f)
+            fclose(f);
+    }
+};
+typedef std::unique_ptr<FILE, FileCloser> FileHolder;
+
+struct FindCloser {
+    void operator()(HANDLE h) const { FindClose(h); }
+};
+
+bool ReadWholeFile(const std::wstring& path, QVUBytes& out)
+{
+    FileHolder f(_wfopen(path.c_str(), L"rb"));
+    if (!f)
+        return false;
+    out.clear();
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), f.get())) > 0) {
+        out.insert(out.end(), buffer, buffer + n);
+        if (out.size() > QVUArchive::kMaxFileSize)
+            return false;
+    }
+    return ferror(f.get()) == 0;
+}
+
+bool WriteWholeFile(const std::wstring& path, const QVUBytes& bytes)
+{
+    FileHolder f(_wfopen(path.c_str(), L"wb"));
+    if (!f)
+        return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
+    FILE* raw = f.release();
+    return fclose(raw) == 0 && ok;
+}
+
+// Collects the files below folder, named relative to root with '\' between folders, in a stable order.
+bool CollectFiles(const std::wstring& root, const std::wstring& relative, std::vector<QVUPackEntry>& entries)
+{
+    WIN32_FIND_DATAW data;
+    std::wstring pattern = root + relative + L"*";
+    HANDLE raw = FindFirstFileW(pattern.c_str(), &data);
+    if (raw == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    std::unique_ptr<void, FindCloser> find(raw);
+    std::vector<std::wstring> folders;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            folders.push_back(relative + name + L"\\");
+            continue;
+        }
+        QVUPackEntry entry;
+        entry.name = relative + name;
+        if (!ReadWholeFile(root + entry.name, entry.data)) {
+            fwprintf(stderr, L"qvupack: cannot read %ls (or it is above 100,000,000 bytes)\n", entry.name.c_str());
+            return false;
+        }
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(raw, &data));
+    for (const std::wstring& folder : folders)
+        if (!CollectFiles(root, folder, entries))
+            return false;
+    return true;
+}
+
+// UTF-16 with a byte-order mark, else UTF-8; every line end becomes the CR the reader splits at.
+std::wstring ReadScript(const QVUBytes& bytes)
+{
+    std::wstring text;
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text.push_back(static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8)));
+    } else if (!bytes.empty()) {
+        int n = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes.data()),
+                                    static_cast<int>(bytes.size()), nullptr, 0);
+        text.resize(static_cast<size_t>(n));
+        MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
+                            &text[0], n);
+    }
+    std::wstring lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+            continue;
+        lines.push_back(text[i] == L'\n' ? L'\r' : text[i]);
+    }
+    return lines;
+}
+
+int Fail(const wchar_t* message)
+{
+    fwprintf(stderr, L"qvupack: %ls\n", message);
+    return 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 4)
+        return Fail(L"usage: qvupack <folder> <install script> <archive>");
+    std::wstring root = argv[1];
+    if (!root.empty() && root.back() != L'\\' && root.back() != L'/')
+        root += L'\\';
+
+    QVUBytes scriptBytes;
+    if (!ReadWholeFile(argv[2], scriptBytes))
+        return Fail(L"cannot read the install script");
+    std::wstring script = ReadScript(scriptBytes);
+    if (script.size() + 1 > QVUArchive::kMaxScriptUnits)
+        return Fail(L"the install script is longer than 65,535 characters");
+
+    std::vector<QVUPackEntry> entries;
+    if (!CollectFiles(root, L"", entries))
+        return 1;
+    if (entries.empty() || entries.size() > QVUArchive::kMaxEntryCount)
+        return Fail(L"the folder holds no files, or too many");
+    size_t tableSize = 4;
+    for (const QVUPackEntry& e : entries) {
+        if (!IsSafeArchiveName(e.name.c_str(), static_cast<int32_t>(e.name.size())))
+            return Fail(L"a file name cannot be installed safely");
+        tableSize += 24 + 2 * (e.name.size() + 1);
+    }
+    if (tableSize > QVUArchive::kMaxTableSize)
+        return Fail(L"the file names do not fit the archive's 65,536-byte file table");
+
+    QVUBytes archive = PackArchive(entries, script);
+    if (archive.size() > QVUArchive::kMaxContainerSize)
+        return Fail(L"the archive would be larger than 100,000,000 bytes");
+    if (!WriteWholeFile(argv[3], archive))
+        return Fail(L"cannot write the archive");
+    fwprintf(stdout, L"qvupack: %u files, %u bytes\n", static_cast<unsigned>(entries.size()),
+             static_cast<unsigned>(archive.size()));
+    return 0;
+}

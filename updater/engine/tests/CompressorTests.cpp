@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "CQVUCompressor.h"
+#include "GuardedAllocator.h"
+#include "GuardedBuffer.h"
+#include "QVUPacker.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+Bytes Block(uint32_t size, const Bytes& tokens)
+{
+    Bytes b;
+    b.reserve(4 + tokens.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        b.push_back(static_cast<uint8_t>(size >> shift));
+    for (uint8_t t : tokens)
+        b.push_back(t);
+    return b;
+}
+
+// Decompress through the memory hooks with every block placed before a guard page.
+gCResult DecompressGuarded(const Bytes& block, Bytes& out)
+{
+    gCResult r;
+    {
+        GuardedAllocator guard;
+        CMemBlockT<char> in;
+        CMemBlockT<char> output;
+        if (in.Resize(static_cast<int32_t>(block.size())) != 0)
+            return -1;
+        in.CopyFrom(reinterpret_cast<const char*>(block.data()), static_cast<int32_t>(block.size()));
+        r = CQVUCompressor().Decompress(in, output);
+        out.assign(output.Data(), output.Data() + output.Count());
+        output.Free();
+        in.Free();
+    }
+    return r;
+}
+
+// Decodes with the tokens against a guard page and the output first against the guard after
+// it, then against the guard before it; both runs must agree.
+gCResult DecodeGuarded(const Bytes& tokens, uint32_t outputSize, Bytes& out)
+{
+    GuardedBuffer in(tokens);
+    GuardedBuffer tail(outputSize);
+    GuardedBuffer head(outputSize);
+    std::memset(tail.AtEnd(), 0, outputSize);
+    std::memset(head.AtStart(), 0, outputSize);
+    gCResult a = CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), tail.AtEnd(), outputSize);
+    gCResult b = CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), head.AtStart(), outputSize);
+    out.assign(tail.AtEnd(), tail.AtEnd() + outputSize);
+    Bytes other(head.AtStart(), head.AtStart() + outputSize);
+    return a == b && out == other ? a : -1;
+}
+
+struct DecodeCase {
+    const char* what;
+    Bytes block;
+    gCResult result;
+    Bytes output;
+};
+
+TEST(Decompress, DecodesTokensAndKeepsTheFillWhereNoTokenReached)
+{
+    const DecodeCase cases[] = {
+        {"size 0 leaves the output empty", Block(0, {}), 0, {}},
+        {"short stream keeps zeros", Block(5, {0xE5, 0x61, 0x62}), 0, {0x61, 0x62, 0, 0, 0}},
+        {"escaped literal 0xFF", Block(1, {0xFF, 0xFF, 0x00}), 0, {0xFF}},
+        {"escaped literal with escape 0", Block(1, {0x00, 0x00, 0x00}), 0, {0x00}},
+        {"copy with escape 0", Block(4, {0x00, 0x61, 0x62, 0x00, 0x02, 0x02}), 0, {0x61, 0x62, 0x61, 0x62}},
+        {"overlapping copy repeats", Block(8, {0xE5, 0x61, 0x62, 0xE5, 0x06, 0x02}), 0,
+         {0x61, 0x62, 0x61, 0x62, 0x61, 0x62, 0x61, 0x62}},
+        {"length 0 written long consumes both numbers", Block(2, {0xE5, 0x61, 0xE5, 0x80, 0x00, 0x01, 0x62}), 0,
+         {0x61, 0x62}},
+        {"distance 0 copies the fill", Block(4, {0xE5, 0x61, 0xE5, 0x02, 0x00, 0x62}), 0, {0x61, 0, 0, 0x62}},
+        {"five-byte length keeps the low 32 bits",
+         Block(4, {0xE5, 0x61, 0x62, 0xE5, 0x90, 0x80, 0x80, 0x80, 0x02, 0x02}), 0, {0x61, 0x62, 0x61, 0x62}},
+        {"two-byte numbers", Block(300, {0xE5, 0x61, 0xE5, 0x82, 0x2B, 0x01}), 0, Bytes(300, 0x61)},
+        {"non-overlapping copy", Block(6, {0xE5, 1, 2, 3, 0xE5, 3, 3}), 0, {1, 2, 3, 1, 2, 3}},
+    };
+    for (const DecodeCase& c : cases) {
+        Bytes out;
+        EXPECT_EQ(c.result, DecompressGuarded(c.block, out)) << c.what;
+        EXPECT_EQ(c.output, out) << c.what;
+    }
+}
+
+TEST(Decompress, BlockTooShortForTheSizeFailsWithoutReadingIt)
+{
+    for (size_t n = 0; n < 4; ++n) {
+        Bytes out = {1};
+        EXPECT_EQ(kInvalidFile, DecompressGuarded(Bytes(n, 0), out)) << n;
+        EXPECT_TRUE(out.empty());
+    }
+}
+
+TEST(Decompress, UnallocatableOutputFailsWithOutOfMemoryAndStaysEmpty)
+{
+    CMemBlockT<char> in;
+    ASSERT_EQ(0, in.Resize(5));
+    const char bytes[] = {char(0xFF), char(0xFF), char(0xFF), char(0xF0), 0x01};
+    in.CopyFrom(bytes, 5);
+    CMemBlockT<char> out;
+    EXPECT_EQ(kOutOfMemory, CQVUCompressor().Decompress(in, out));
+    EXPECT_EQ(0, out.Count());
+    EXPECT_EQ(nullptr, out.Data());
+}
+
+TEST(DecodeTokens, MalformedStreamsStopInsideTheirBounds)
+{
+    const struct {
+        const char* what;
+        Bytes tokens;
+        uint32_t size;
+        Bytes kept;
+    } cases[] = {
+        {"escape as the last byte", {0xE5, 0x61, 0xE5}, 2, {0x61, 0}},
+        {"length cut off", {0xE5, 0x61, 0xE5, 0x81}, 2, {0x61, 0}},
+        {"distance missing", {0xE5, 0x61, 0xE5, 0x01}, 2, {0x61, 0}},
+        {"distance cut off", {0xE5, 0x61, 0xE5, 0x01, 0x80}, 2, {0x61, 0}},
+        {"literal past the size", {0xE5, 0x61, 0x62, 0x63}, 2, {0x61, 0x62}},
+        {"escaped literal past the size", {0xE5, 0x61, 0xE5, 0x00}, 1, {0x61}},
+        {"copy past the size", {0xE5, 0x61, 0xE5, 0x05, 0x01}, 4, {0x61, 0, 0, 0}},
+        {"huge copy past the size", {0xE5, 0x61, 0xE5, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}, 4, {0x61, 0, 0, 0}},
+        {"distance beyond the output", {0xE5, 0x61, 0xE5, 0x02, 0x02}, 8, {0x61, 0, 0, 0, 0, 0, 0, 0}},
+        {"copy before any output", {0xE5, 0xE5, 0x01, 0x01}, 8, Bytes(8, 0)},
+        {"distance near 2^32", {0xE5, 0x61, 0xE5, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F}, 4, {0x61, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        Bytes out;
+        EXPECT_EQ(kInvalidFile, DecodeGuarded(c.tokens, c.size, out)) << c.what;
+        EXPECT_EQ(c.kept, out) << c.what;
+    }
+}
+
+Bytes RandomBytes(std::mt19937& rng, size_t n)
+{
+    Bytes b(n);
+    for (uint8_t& x : b)
+        x = static_cast<uint8_t>(rng());
+    return b;
+}
+
+TEST(DecodeTokens, RoundTripsThroughThePacker)
+{
+    std::mt19937 rng(1234);
+    Bytes repetitive;
+    for (int i = 0; i < 40000; ++i)
+        repetitive.push_back(static_cast<uint8_t>("update archive "[i % 15]));
+    Bytes escapeHeavy = RandomBytes(rng, 30000);
+    for (size_t i = 0; i < escapeHeavy.size(); i += 2)
+        escapeHeavy[i] = 0xE5;
+    Bytes runs(70000, 0);
+    for (size_t i = 0; i < runs.size(); ++i)
+        runs[i] = static_cast<uint8_t>((i / 5000) * 3);
+    const struct {
+        const char* what;
+        Bytes data;
+        int escape;
+    } cases[] = {
+        {"one byte", {0x42}, -1},
+        {"the escape byte alone", {0xE5}, 0xE5},
+        {"random", RandomBytes(rng, 100000), -1},
+        {"repetitive", repetitive, -1},
+        {"escape-heavy", escapeHeavy, 0xE5},
+        {"all escape bytes", Bytes(5000, 0xE5), 0xE5},
+        {"long runs with escape 0", runs, 0},
+    };
+    for (const auto& c : cases) {
+        Bytes block = CompressBlock(c.data.data(), c.data.size(), c.escape);
+        Bytes tokens(block.begin() + 4, block.end());
+        Bytes out;
+        EXPECT_EQ(0, DecodeGuarded(tokens, static_cast<uint32_t>(c.data.size()), out)) << c.what;
+        EXPECT_EQ(c.data, out) << c.what;
+        Bytes viaBlock;
+        EXPECT_EQ(0, DecompressGuarded(block, viaBlock)) << c.what;
+        EXPECT_EQ(c.data, viaBlock) << c.what;
+    }
+    Bytes repetitiveBlock = CompressBlock(repetitive.data(), repetitive.size());
+    EXPECT_LT(repetitiveBlock.size(), repetitive.size() / 20);
+}
+
+TEST(DecodeTokens, DamagedBlocksNeverLeaveTheirBuffers)
+{
+    std::mt19937 rng(99);
+    Bytes data;
+    for (int i = 0; i < 3000; ++i)
+        data.push_back(static_cast<uint8_t>(i % 7 == 0 ? 0xE5 : "abcabcabd"[i % 9]));
+    Bytes block = CompressBlock(data.data(), data.size(), 0xE5);
+    Bytes tokens(block.begin() + 4, block.end());
+    for (int round = 0; round < 300; ++round) {
+        Bytes damaged = tokens;
+        for (int k = 0; k < 3; ++k)
+            damaged[1 + rng() % (damaged.size() - 1)] = static_cast<uint8_t>(rng());
+        damaged.resize(1 + rng() % damaged.size());
+        Bytes out;
+        gCResult r = DecodeGuarded(damaged, static_cast<uint32_t>(data.size() / 2 + rng() % data.size()), out);
+        ASSERT_TRUE(r == 0 || r == kInvalidFile) << round;
+    }
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+// A buffer whose last byte lies just before an inaccessible page (and whose first byte just
+// after one), so any read or write out of bounds faults at once.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t size) : m_size(size)
+    {
+        const size_t page = 4096;
+        size_t dataPages = (size + page - 1) / page;
+        if (dataPages == 0)
+            dataPages = 1;
+        m_total = (dataPages + 2) * page;
+        m_base = static_cast<uint8_t*>(VirtualAlloc(nullptr, m_total, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old;
+        VirtualProtect(m_base, page, PAGE_NOACCESS, &old);
+        VirtualProtect(m_base + page + dataPages * page, page, PAGE_NOACCESS, &old);
+        m_tail = m_base + page + dataPages * page - size;
+        m_head = m_base + page;
+    }
+    GuardedBuffer(const std::vector<uint8_t>& bytes) : GuardedBuffer(bytes.size())
+    {
+        if (!bytes.empty())
+            std::memcpy(AtEnd(), bytes.data(), bytes.size());
+    }
+    ~GuardedBuffer() { VirtualFree(m_base, 0, MEM_RELEASE); }
+    GuardedBuffer(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+
+    // The bytes end right before the guard page: overruns fault.
+    uint8_t* AtEnd() { return m_tail; }
+    // The bytes start right after the guard page: underruns fault.
+    uint8_t* AtStart() { return m_head; }
+    size_t Size() const { return m_size; }
+
+private:
+    size_t m_size;
+    size_t m_total = 0;
+    uint8_t* m_base = nullptr;
+    uint8_t* m_tail = nullptr;
+    uint8_t* m_head = nullptr;
+};
