@@ -5,6 +5,7 @@
 #include "CStreamScanner.h"
 #include "CTextCollector.h"
 #include "ReportError.h"
+#include "gCFRelative.h"
 
 namespace {
 
@@ -81,6 +82,41 @@ gCResult gCFile::OpenWith(const gCString& fullPath, const wchar_t* mode)
     m_lastOp = kNone;
     m_readOnly = mode[0] == L'r' && mode[1] != L'+' && mode[2] != L'+';
     return 0;
+}
+
+gCResult gCFile::Open(const gCBasePath& path, int32_t mode)
+{
+    if (!path.IsValid())
+        return kBadParameter;
+    return OpenFullPath(path.GetPath(), mode);
+}
+
+gCResult gCFile::OpenOrCreate(const gCBasePath& path, int32_t mode)
+{
+    if (!path.IsValid())
+        return kBadParameter;
+    return OpenOrCreateFullPath(path.GetPath(), mode);
+}
+
+gCResult gCFile::OpenPath(gCFile& file, const gCBasePath& path, int32_t mode)
+{
+    return file.Open(path, mode);
+}
+
+gCResult gCFile::OpenValidPath(gCFile& file, const gCBasePath& path, int32_t mode)
+{
+    return file.Open(path, mode);
+}
+
+gCResult OpenFileByName(gCFile& file, const gCString& text, int32_t mode)
+{
+    return file.Open(gCFRelative(text, 0), mode);
+}
+
+uint32_t CanOpenForReading(const gCString& text, int32_t baseSelector)
+{
+    gCFile file;
+    return file.Open(gCFRelative(text, baseSelector), kAccessRead) == 0 ? 1 : 0;
 }
 
 gCResult gCFile::OpenFullPath(const gCString& fullPath, int32_t mode)

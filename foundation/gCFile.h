@@ -5,6 +5,8 @@
 
 #include "gCStream.h"
 
+class gCBasePath;
+
 // Owns one stdio stream; Close reports fclose's answer and forgets the stream either way,
 // since a failed fclose has still released it.
 class CStdioFile {
@@ -35,6 +37,12 @@ class gCFile : public gCStream {
 public:
     explicit gCFile(int32_t accessMode = kAccessRead);
     ~gCFile() override;
+
+    // Opens the path object's full text: 6 when the path is not valid.
+    gCResult Open(const gCBasePath& path, int32_t mode);
+    gCResult OpenOrCreate(const gCBasePath& path, int32_t mode);
+    static gCResult OpenPath(gCFile& file, const gCBasePath& path, int32_t mode);
+    static gCResult OpenValidPath(gCFile& file, const gCBasePath& path, int32_t mode);
 
     // Opens the text as it stands (a full path). 14 when it cannot be opened; an unknown mode
     // is reported and gives 6. An open file is closed first.
@@ -81,3 +89,8 @@ private:
     bool m_readOnly = false;
     LastOp m_lastOp = kNone;
 };
+
+// Opens a file named relative to the program folder.
+gCResult OpenFileByName(gCFile& file, const gCString& text, int32_t mode);
+// 1 when the file, relative to the folder that the selector names, opens for reading.
+uint32_t CanOpenForReading(const gCString& text, int32_t baseSelector);

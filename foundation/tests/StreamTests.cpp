@@ -4,7 +4,10 @@
 
 #include "BoxCapture.h"
 #include "FailingAllocator.h"
+#include "FakeHost.h"
 #include "TempFolder.h"
+#include "gCFRef.h"
+#include "gCFRelative.h"
 #include "gCFile.h"
 #include "gCMemFile.h"
 
@@ -302,6 +305,37 @@ TEST(File, BadOpensAndAClosedFile)
     ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
     EXPECT_EQ(file.ReadU8(byte), 0);
     EXPECT_EQ(byte, 9);
+}
+
+TEST(File, OpensThroughPathObjects)
+{
+    TempFolder program, second;
+    FakeHost host;
+    host.programFolder = gCString(program.Path().c_str());
+    host.secondFolder = gCString(second.Path().c_str());
+    ASSERT_EQ(CreateDirectoryW((program.Path() + L"Resources").c_str(), nullptr), TRUE);
+    gCString inResources = program.File(L"Resources\\t.vsf");
+    ASSERT_TRUE(WriteWholeFile(inResources, {7}));
+    ASSERT_TRUE(WriteWholeFile(second.File(L"s.bin"), {8}));
+
+    gCFile file;
+    EXPECT_EQ(file.Open(gCFRef(), kAccessRead), kBadParameter);
+    EXPECT_EQ(gCFile::OpenPath(file, gCFRelative(gCString(L"")), kAccessRead), kBadParameter);
+    EXPECT_EQ(gCFile::OpenValidPath(file, gCFRef(inResources), kAccessRead), 0);
+    EXPECT_EQ(file.Close(), 0);
+
+    EXPECT_EQ(OpenFileByName(file, gCString(L"Resources:t.vsf"), kAccessRead), 0);
+    uint8_t byte = 0;
+    EXPECT_EQ(file.ReadU8(byte), 0);
+    EXPECT_EQ(byte, 7);
+    EXPECT_EQ(OpenFileByName(file, gCString(L"Resources:none.vsf"), kAccessRead), kFileOpenFailure);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(OpenFileByName(file, gCString(L""), kAccessRead), kBadParameter);
+
+    EXPECT_EQ(CanOpenForReading(gCString(L"Resources:t.vsf"), 0), 1u);
+    EXPECT_EQ(CanOpenForReading(gCString(L"s.bin"), 0), 0u);
+    EXPECT_EQ(CanOpenForReading(gCString(L"s.bin"), 1), 1u);
+    EXPECT_EQ(CanOpenForReading(gCString(L""), 0), 0u);
 }
 
 TEST(File, ShortReadsFailAndLeaveTheValue)

@@ -18,19 +18,30 @@ TempFolder::TempFolder()
     }
 }
 
-TempFolder::~TempFolder()
+namespace {
+void RemoveTree(const std::wstring& folder)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((m_path + L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..")
-                DeleteFileW((m_path + name).c_str());
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryW(m_path.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+} // namespace
+
+TempFolder::~TempFolder()
+{
+    RemoveTree(m_path);
 }
 
 gCString TempFolder::File(const wchar_t* name) const
