@@ -2,8 +2,7 @@
 
 #include <initializer_list>
 
-namespace
-{
+namespace {
 
 gCResult SetPart(gCString* out, const gCString& text, int32_t start, int32_t end)
 {

@@ -10,8 +10,7 @@
 #include "gCFRef.h"
 #include "gCFRelative.h"
 
-namespace
-{
+namespace {
 
 const uint32_t kUnknown = kUnknownFileType;
 

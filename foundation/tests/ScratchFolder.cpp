@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 
 void RemoveTree(const std::wstring& folder)
 {
