@@ -3,21 +3,12 @@
 #include <string>
 
 #include "FileOps.h"
-#include "ScratchFolder.h"
+#include "PathTestSupport.h"
 #include "gCFRef.h"
 #include "gCFolderRef.h"
 
-namespace {
-
-gCString S(const std::wstring& text)
+namespace
 {
-    return gCString(text.c_str());
-}
-
-std::wstring W(const gCString& text)
-{
-    return std::wstring(text.Text(), static_cast<size_t>(text.Length()));
-}
 
 gCFolderRef Folder(const std::wstring& text)
 {
@@ -111,7 +102,7 @@ TEST(FolderRef, FolderOfAFileAndFilesInAFolder)
 
 TEST(FolderCreate, MakesEveryMissingLevelOutermostFirst)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     gCFolderRef target = Folder(scratch / L"X\\Y");
     EXPECT_FALSE(target.Exists());
     EXPECT_EQ(target.Create(), 0);
@@ -120,15 +111,15 @@ TEST(FolderCreate, MakesEveryMissingLevelOutermostFirst)
     EXPECT_TRUE(target.Exists());
 
     // An existing folder is left as it is.
-    ASSERT_TRUE(scratch.WriteFile(L"X\\Y\\kept.txt", "k"));
+    ASSERT_TRUE(WriteText(scratch, L"X\\Y\\kept.txt", "k"));
     EXPECT_EQ(target.Create(), 0);
     std::string bytes;
-    EXPECT_TRUE(scratch.ReadFile(L"X\\Y\\kept.txt", bytes));
+    EXPECT_TRUE(ReadText(scratch, L"X\\Y\\kept.txt", bytes));
 }
 
 TEST(FolderCreate, NamesOutsideTheAnsiCodePageAreMadeAsGiven)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     // U+0101 would become 'a' in the ANSI code page, U+0416 '?': both must stay themselves.
     const std::wstring inner = scratch / L"\u0101\\\u0416";
     EXPECT_EQ(Folder(inner).Create(), 0);
@@ -139,8 +130,8 @@ TEST(FolderCreate, NamesOutsideTheAnsiCodePageAreMadeAsGiven)
 
 TEST(FolderCreate, FailuresEndWithTheirCodes)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"file", "not a folder"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"file", "not a folder"));
     const std::wstring before = CurrentFolder();
 
     EXPECT_EQ(Folder(scratch / L"file\\sub").Create(), kCreateFailure);

@@ -6,23 +6,14 @@
 #include "FileOps.h"
 #include "FileTypeTable.h"
 #include "PathSplit.h"
-#include "ScratchFolder.h"
+#include "PathTestSupport.h"
 #include "gCFRef.h"
 #include "gCFRelative.h"
 
-namespace {
+namespace
+{
 
 const uint32_t kUnknown = kUnknownFileType;
-
-gCString S(const std::wstring& text)
-{
-    return gCString(text.c_str());
-}
-
-std::wstring W(const gCString& text)
-{
-    return std::wstring(text.Text(), static_cast<size_t>(text.Length()));
-}
 
 } // namespace
 
@@ -326,8 +317,8 @@ TEST(RelativePath, OnlySetPathConvertsColonsAndCopiesKeepTheSelector)
 
 TEST(FileRef, KeepsItsTextAsGivenAndOnlyRefsAskTheFileSystem)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"here.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"here.txt", "x"));
     const gCString here = S(scratch / L"here.txt");
 
     gCFRef ref = gCFRef::gCFRefFromString(gCString(L"C:\\A:b"));
@@ -361,8 +352,8 @@ TEST(FilePath, IsInsideIgnoresCaseAndNeverHoldsItself)
 
 TEST(Existence, FilesAndFoldersCountAsFilesAndOnlyFoldersAsFolders)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"f.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
     const std::wstring before = CurrentFolder();
 
@@ -395,8 +386,8 @@ TEST(Existence, FilesAndFoldersCountAsFilesAndOnlyFoldersAsFolders)
 
 TEST(Existence, TextsWithAnEmbeddedZeroNameNothing)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"f.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     for (const std::wstring& head : {scratch / L"f.txt", scratch.Path()}) {
         std::wstring withZero = head;
         withZero += L'\0';
