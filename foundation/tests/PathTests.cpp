@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "FailingAllocator.h"
 #include "FakeHost.h"
 #include "FileOps.h"
 #include "FileTypeTable.h"
@@ -9,9 +10,9 @@
 #include "PathTestSupport.h"
 #include "gCFRef.h"
 #include "gCFRelative.h"
+#include "gCFolderRef.h"
 
-namespace
-{
+namespace {
 
 const uint32_t kUnknown = kUnknownFileType;
 
@@ -397,4 +398,36 @@ TEST(Existence, TextsWithAnEmbeddedZeroNameNothing)
         EXPECT_FALSE(FileExists(gCFRef(text)));
         EXPECT_FALSE(FolderExists(gCFRef(text)));
     }
+}
+
+TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
+{
+    FakeHost host;
+    host.programFolder = gCString(L"C:\\Prog\\");
+    gCFRef path(gCString(L"C:\\A\\b.txt"));
+    gCFRelative relative(gCString(L"Resources:system.vsf"));
+    gCFolderRef folder;
+    ASSERT_EQ(folder.SetPath(gCString(L"C:\\A")), 0);
+
+    // Arguments made before the allocator fails; the new texts need more room than the old.
+    const gCString name(L"a-longer-name");
+    const gCString other(L"D:\\a\\much\\longer\\path.txt");
+    const gCString drive(L"C:"), folderPart(L"\\A\\"), base(L"b"), extension(L".txt");
+    gCResult renamed, stored, folderStored;
+    gCString full, joined;
+    {
+        FailingAllocator failing(0);
+        renamed = path.SetName(name);
+        stored = path.SetPath(other);
+        folderStored = folder.SetPath(other);
+        full = relative.GetPath();
+        joined = MakePath(drive, folderPart, base, extension);
+    }
+    EXPECT_EQ(renamed, kOutOfMemory);
+    EXPECT_EQ(stored, kOutOfMemory);
+    EXPECT_EQ(folderStored, kOutOfMemory);
+    EXPECT_EQ(W(path.GetPath()), L"C:\\A\\b.txt");
+    EXPECT_EQ(W(folder.GetPath()), L"C:\\A\\");
+    EXPECT_EQ(W(full), L"");
+    EXPECT_EQ(W(joined), L"");
 }
