@@ -1,0 +1,95 @@
+// The updater's installer: reads and unpacks an update archive, checks that it is meant for
+// this installation and that every file it replaces may be written, writes the new files as
+// ".tmp", keeps the old ones as ".old", swaps them in and starts the program the install
+// script names. When keeping or swapping fails, every file is put back as it was. The
+// application owns one for its whole run; everything runs on the UI thread.
+#pragma once
+#include <cstdint>
+
+#include "CMemBlockT.h"
+#include "UpdaterHost.h"
+#include "gCArray.h"
+#include "gCFRef.h"
+#include "gCFolderRef.h"
+#include "gCStream.h"
+#include "gCString.h"
+
+class CSpanReader;
+
+class CQVUDesquasher {
+public:
+    explicit CQVUDesquasher(IUpdaterHost& host);
+    virtual ~CQVUDesquasher();
+    CQVUDesquasher(const CQVUDesquasher&) = delete;
+    CQVUDesquasher& operator=(const CQVUDesquasher&) = delete;
+
+    // 0 installed with no program to start (also once installed before); 1 a step failed and
+    // was reported; 2 control passed to the slave copy or to the started program; another
+    // code: the program to start is missing (16) or the shell refused it.
+    gCResult DesquashAndInstall(gCStream& archive);
+
+    // The steps, in the driver's order. Each returns 0 on success.
+    gCResult ReadArchiveFile(gCStream& archive);
+    gCResult ParseUpdateArchive();
+    gCResult CheckScriptTarget();
+    gCResult CheckWriteAccess();
+    gCResult WriteNewFiles();
+    gCResult KeepOldFiles();
+    gCResult MoveNewFiles();
+    gCResult DeleteOldFiles();
+    gCResult RunExecuteEntries();
+
+    // Refuses every later run; never cleared.
+    void SetStopFlag() { m_stopFlag = 1; }
+    uint32_t GetInstalledFlag() const { return m_installedFlag; }
+    IUpdaterHost& GetHost() { return m_host; }
+
+    // What the parser found.
+    enum ScriptKey { kFileName, kExecute, kType, kOS, kBuild, kVersionNumber, kScriptKeyCount };
+    const gCString& GetScriptValue(ScriptKey key) const { return m_scriptValues[key]; }
+    const gCString& GetScriptText() const { return m_scriptText; }
+    int32_t GetEntryCount() const { return m_targetPaths.Count(); }
+    const gCFRef& GetTargetPath(int32_t i) const { return m_targetPaths[i]; }
+    const gCFRef& GetTempPath(int32_t i) const { return m_tempPaths[i]; }
+    const gCFRef& GetOldPath(int32_t i) const { return m_oldPaths[i]; }
+    uint64_t GetFileSize(int32_t i) const { return m_sizes[i]; }
+    uint32_t GetHeaderSize() const { return m_headerSize; }
+    const CMemBlockT<char>& GetUnpackedArchive() const { return m_unpacked; }
+
+private:
+    gCString Text(uint32_t n) const;
+    void PostLine(const gCString& text, uint32_t colour);
+    void LogLine(const gCString& text);
+    void ClearParse();
+    gCResult ParseScript();
+    gCResult ReadEntry(CSpanReader& reader);
+    gCResult WriteRecord(int32_t i, uint64_t position);
+    gCResult MakeFolderOf(const gCFRef& file);
+    gCResult RemoveStaleFiles(int32_t i);
+    gCResult SaveSourceRecord();
+    void TickEntry(int32_t i);
+    // Puts every file back as it was before the run and removes what the run made.
+    void RollBack();
+    void RollBackEntry(int32_t i);
+
+    IUpdaterHost& m_host;
+    uint32_t m_stopFlag = 0;
+    gCStream* m_archive = nullptr;
+    uint32_t m_tableSize = 0;
+    uint32_t m_headerSize = 0;
+    gCString m_scriptText;
+    gCFolderRef m_targetFolder;
+    CMemBlockT<char> m_unpacked;
+    gCArray<gCFRef> m_tempPaths;
+    gCArray<gCFRef> m_oldPaths;
+    gCArray<gCFRef> m_targetPaths;
+    gCArray<uint64_t> m_sizes;
+    uint32_t m_installedFlag = 0;
+    gCString m_scriptValues[kScriptKeyCount];
+
+    // For putting the installation back: which targets existed before the run, which ones
+    // this run moved in, and the folders it made (outermost first).
+    gCArray<uint8_t> m_targetExisted;
+    gCArray<uint8_t> m_movedIn;
+    gCArray<gCString> m_madeFolders;
+};

@@ -1,0 +1,225 @@
+// Reading the container and parsing the unpacked archive's header, script and file table.
+#include <cstdio>
+
+#include "AppHost.h"
+#include "ArchiveFormat.h"
+#include "ArchiveNames.h"
+#include "CQVUCompressor.h"
+#include "CQVUDesquasher.h"
+#include "CSpanReader.h"
+
+using namespace QVUArchive;
+
+namespace {
+
+const wchar_t* const kTrimSet = L"\t \n\r";
+const wchar_t* const kScriptKeys[] = {L"FILENAME", L"EXECUTE", L"TYPE", L"OS", L"BUILD", L"VERSIONNUMBER"};
+
+gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
+{
+    uint32_t a = 0;
+    uint32_t b = 0;
+    QV_RETURN_IF_FAILED(stream.ReadU32(a));
+    QV_RETURN_IF_FAILED(stream.ReadU32(b));
+    return a == first && b == second ? 0 : kGenericFailure;
+}
+
+gCString Decimal(uint64_t value)
+{
+    char text[24];
+    std::snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
+    gCString out;
+    out.SetAnsi(text);
+    return out;
+}
+
+// A UTF-16 text that must end with a 0 unit inside the reader's window.
+gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
+{
+    gCString text(L"");
+    for (;;) {
+        uint16_t unit = 0;
+        QV_RETURN_IF_FAILED(reader.ReadU16(unit));
+        if (unit == 0)
+            break;
+        QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(unit)));
+    }
+    name = text;
+    return name.IsUnset() ? kOutOfMemory : 0;
+}
+
+} // namespace
+
+gCResult CQVUDesquasher::ReadArchiveFile(gCStream& archive)
+{
+    PostLine(Text(23), kLineBlack);
+    QV_RETURN_IF_FAILED(archive.Rewind());
+    const int64_t length = archive.GetLength();
+    if (length < 0 || static_cast<uint64_t>(length) > kMaxContainerSize)
+        return kOutOfRange;
+    QV_RETURN_IF_FAILED(ReadTags(archive, kContainerMagic1, kContainerMagic2));
+    uint32_t format = 0;
+    QV_RETURN_IF_FAILED(archive.ReadU32(format));
+    if (format != kContainerFormat)
+        return kGenericFailure;
+
+    CMemBlockT<char> block;
+    if (length < kContainerOverhead || block.Resize(static_cast<int32_t>(length - kContainerOverhead)) != 0)
+        return kOutOfMemory;
+    if (block.Count() > 0)
+        QV_RETURN_IF_FAILED(archive.ReadBytes(block.Data(), static_cast<uint32_t>(block.Count())));
+    QV_RETURN_IF_FAILED(ReadTags(archive, kContainerMagic1, kContainerMagic2));
+
+    PostLine(Text(24), kLineBlack);
+    return CQVUCompressor().Decompress(block, m_unpacked);
+}
+
+void CQVUDesquasher::ClearParse()
+{
+    m_tempPaths.Release();
+    m_oldPaths.Release();
+    m_targetPaths.Release();
+    m_sizes.Release();
+    m_targetExisted.Release();
+    m_movedIn.Release();
+    m_madeFolders.Release();
+    // Values of an earlier archive must not leak into this one (a program to start, above all).
+    for (gCString& value : m_scriptValues)
+        value.Clear();
+    m_scriptText.Clear();
+}
+
+gCResult CQVUDesquasher::ParseUpdateArchive()
+{
+    ClearParse();
+    IAppHost* app = GetAppHost();
+    QV_RETURN_IF_FAILED(m_targetFolder.SetPath(app ? app->GetSecondFolder() : gCString(L"")));
+    PostLine(Text(25), kLineBlack);
+
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(m_unpacked.Data());
+    const uint64_t total = static_cast<uint64_t>(m_unpacked.Count());
+    uint32_t magic1 = 0, magic2 = 0, version = 0, tableSize = 0, scriptUnits = 0;
+    {
+        CSpanReader first(bytes, total < kFirstHeaderWindow ? total : kFirstHeaderWindow);
+        QV_RETURN_IF_FAILED(first.ReadTags(kArchiveMagic1, kArchiveMagic2));
+        QV_RETURN_IF_FAILED(first.ReadU32(version));
+        if (version != kArchiveVersion) {
+            gCString line = Text(73);
+            line.AppendText(L"A: ");
+            line.Append(Decimal(kArchiveVersion));
+            line.AppendText(L", F: ");
+            line.Append(Decimal(version));
+            PostLine(line, kLineRed);
+            return kGenericFailure;
+        }
+        QV_RETURN_IF_FAILED(first.ReadU32(tableSize));
+        QV_RETURN_IF_FAILED(first.ReadU32(scriptUnits));
+        if (tableSize > kMaxTableSize || scriptUnits > kMaxScriptUnits)
+            return kOutOfRange;
+    }
+
+    m_headerSize = kFixedHeaderSize + 2 * scriptUnits + tableSize;
+    CSpanReader header(bytes, total < m_headerSize ? total : m_headerSize);
+    QV_RETURN_IF_FAILED(header.ReadU32(magic1));
+    QV_RETURN_IF_FAILED(header.ReadU32(magic2));
+    if (magic1 != kArchiveMagic1 || magic2 != kArchiveMagic2)
+        return kGenericFailure;
+    QV_RETURN_IF_FAILED(header.ReadU32(version));
+    QV_RETURN_IF_FAILED(header.ReadU32(m_tableSize));
+    QV_RETURN_IF_FAILED(header.ReadU32(scriptUnits));
+
+    const uint8_t* script = nullptr;
+    QV_RETURN_IF_FAILED(header.Take(2ull * scriptUnits + 4, script));
+    if (scriptUnits == 0)
+        return kGenericFailure;
+    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way.
+    const bool swap = script[0] == 0xFE && script[1] == 0xFF;
+    QV_RETURN_IF_FAILED(m_scriptText.Reserve(static_cast<int32_t>(scriptUnits)));
+    wchar_t* units = m_scriptText.MutableBuffer();
+    for (uint32_t i = 1; i < scriptUnits; ++i) {
+        units[i - 1] = swap ? static_cast<wchar_t>((script[2 * i] << 8) | script[2 * i + 1])
+                            : static_cast<wchar_t>(script[2 * i] | (script[2 * i + 1] << 8));
+    }
+    m_scriptText.SetLength(static_cast<int32_t>(scriptUnits - 1));
+
+    QV_RETURN_IF_FAILED(header.ReadTags(kTableTag1, kTableTag2));
+    uint32_t count = 0;
+    QV_RETURN_IF_FAILED(header.ReadU32(count));
+    if (count == 0 || count > kMaxEntryCount)
+        return kStreamFailure;
+    for (uint32_t i = 0; i < count; ++i) {
+        m_host.TickNow();
+        QV_RETURN_IF_FAILED(ReadEntry(header));
+    }
+    return ParseScript();
+}
+
+gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
+{
+    uint64_t size = 0;
+    QV_RETURN_IF_FAILED(reader.ReadU64(size));
+    if (size > kMaxFileSize)
+        return kOutOfRange;
+    QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
+    gCString name;
+    QV_RETURN_IF_FAILED(ReadTerminatedName(reader, name));
+    QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
+
+    name.Trim(gCString(kTrimSet));
+    if (!IsSafeArchiveName(name.Text(), name.Length()))
+        return kGenericFailure;
+    gCString target = gCString::Concat(m_targetFolder.GetPath(), name);
+    if (target.IsUnset())
+        return kOutOfMemory;
+
+    gCString log(L" -- ");
+    log.Append(target);
+    log.AppendText(L", ");
+    log.Append(Decimal(size));
+    log.AppendText(L" bytes");
+    LogLine(log);
+
+    gCFRef targetRef(target);
+    gCFRef tempRef(gCString::Concat(target, gCString(L".tmp")));
+    gCFRef oldRef(gCString::Concat(target, gCString(L".old")));
+    QV_RETURN_IF_FAILED(m_tempPaths.Add(tempRef));
+    QV_RETURN_IF_FAILED(m_oldPaths.Add(oldRef));
+    QV_RETURN_IF_FAILED(m_targetPaths.Add(targetRef));
+    QV_RETURN_IF_FAILED(m_sizes.Add(size));
+    QV_RETURN_IF_FAILED(m_targetExisted.Add(0));
+    return m_movedIn.Add(0);
+}
+
+gCResult CQVUDesquasher::ParseScript()
+{
+    const gCString trim(kTrimSet);
+    const wchar_t* text = m_scriptText.Text();
+    const int32_t length = m_scriptText.Length();
+    int32_t start = 0;
+    for (int32_t i = 0; i <= length; ++i) {
+        if (i < length && text[i] != L'\r')
+            continue;
+        gCString line = m_scriptText.Mid(start, i - start);
+        start = i + 1;
+        gCString key;
+        gCString value;
+        if (line.Split(key, value, gCString(L"="), 0) == 1)
+            continue;
+        key.Trim(trim);
+        value.Trim(trim);
+        if (key.IsEmpty())
+            continue;
+        key.MakeUpper();
+        for (int k = 0; k < kScriptKeyCount; ++k) {
+            if (!key.Equals(kScriptKeys[k]))
+                continue;
+            if (k == kOS || k == kBuild)
+                value.MakeUpper();
+            QV_RETURN_IF_FAILED(m_scriptValues[k].SetString(value));
+        }
+    }
+    const gCString& execute = m_scriptValues[kExecute];
+    if (!execute.IsEmpty() && !IsSafeArchiveName(execute.Text(), execute.Length()))
+        return kGenericFailure;
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "CheckEffectiveRights.h"
+
+#include <cstdio>
+
+#include "CMemBlockT.h"
+#include "CQVUDesquasher.h"
+#include "LocalString.h"
+#include "WinHandle.h"
+#include "gCFPath.h"
+
+namespace {
+
+const uint32_t kRightsFailureText = 59;
+const DWORD kUserNameUnits = 200;
+const DWORD kSidBytes = 1024;
+const DWORD kDomainUnits = 1024;
+
+CRightsApi gApi = GetSystemRightsApi();
+
+// Posts "text 59, step, error" in red and answers 1.
+gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
+{
+    char detail[32];
+    std::snprintf(detail, sizeof(detail), "%d, %lu", step, static_cast<unsigned long>(error));
+    gCString tail;
+    tail.SetAnsi(detail);
+    host.PostStatusLine(gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed, 1);
+    return 1;
+}
+
+// The descriptor with owner, group and DACL, as AccessCheck wants it.
+bool ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
+{
+    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    GetFileSecurityW(path, what, nullptr, 0, &needed);
+    if (needed == 0 || block.Resize(static_cast<int32_t>(needed)) != 0)
+        return false;
+    return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0;
+}
+
+} // namespace
+
+const CRightsApi& GetSystemRightsApi()
+{
+    static const CRightsApi api = {GetFileSecurityW, GetSecurityDescriptorDacl, GetUserNameW, LookupAccountNameW,
+                                   IsValidSid,       GetEffectiveRightsFromAclW, ProcessTokenMayWrite};
+    return api;
+}
+
+CRightsApi SetRightsApi(const CRightsApi& api)
+{
+    CRightsApi previous = gApi;
+    gApi = api;
+    return previous;
+}
+
+int ProcessTokenMayWrite(const wchar_t* path)
+{
+    CMemBlockT<char> descriptor;
+    if (!ReadFullDescriptor(path, descriptor))
+        return -1;
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw))
+        return -1;
+    CKernelHandle process(raw);
+    if (!DuplicateToken(process.Get(), SecurityImpersonation, &raw))
+        return -1;
+    CKernelHandle token(raw);
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    DWORD wanted = FILE_WRITE_DATA;
+    MapGenericMask(&wanted, &mapping);
+    PRIVILEGE_SET privileges;
+    DWORD privilegesSize = sizeof(privileges);
+    DWORD granted = 0;
+    BOOL allowed = FALSE;
+    if (!AccessCheck(descriptor.Data(), token.Get(), wanted, &mapping, &privileges, &privilegesSize, &granted,
+                     &allowed))
+        return -1;
+    return allowed && (granted & FILE_WRITE_DATA) ? 1 : 0;
+}
+
+gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host)
+{
+    const wchar_t* path = pathText.Text();
+    DWORD needed = 0;
+    gApi.getFileSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0)
+        return FailStep(host, 0, GetLastError());
+
+    CMemBlockT<char> descriptor;
+    if (descriptor.Resize(static_cast<int32_t>(needed)) != 0)
+        return kCreateFailure;
+    // Any failure here leaves the block unfilled, whatever length the call reports.
+    if (!gApi.getFileSecurity(path, DACL_SECURITY_INFORMATION, descriptor.Data(), needed, &needed))
+        return FailStep(host, 1, GetLastError());
+
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!gApi.getSecurityDescriptorDacl(descriptor.Data(), &present, &dacl, &defaulted))
+        return FailStep(host, 2, GetLastError());
+    if (!present)
+        return FailStep(host, 3, GetLastError());
+
+    CMemBlockT<char> sid;
+    CMemBlockT<wchar_t> domain;
+    if (sid.Resize(kSidBytes) != 0 || domain.Resize(kDomainUnits) != 0)
+        return kCreateFailure;
+
+    wchar_t user[kUserNameUnits];
+    DWORD userUnits = kUserNameUnits;
+    if (!gApi.getUserName(user, &userUnits))
+        return FailStep(host, 4, GetLastError());
+
+    DWORD sidSize = kSidBytes;
+    DWORD domainUnits = kDomainUnits;
+    SID_NAME_USE use;
+    if (!gApi.lookupAccountName(nullptr, user, sid.Data(), &sidSize, domain.Data(), &domainUnits, &use)) {
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+            return FailStep(host, 5, GetLastError());
+        return 0;
+    }
+    if (!gApi.isValidSid(sid.Data()))
+        return FailStep(host, 5, GetLastError());
+
+    TRUSTEEW trustee;
+    BuildTrusteeWithSidW(&trustee, sid.Data());
+    ACCESS_MASK mask = 0;
+    if (gApi.getEffectiveRightsFromAcl(dacl, &trustee, &mask) == ERROR_SUCCESS)
+        return (mask & FILE_WRITE_DATA) ? 0 : 1;
+    // Some systems cannot answer the query (and leave the mask as it was): ask the token.
+    return gApi.tokenMayWrite(path) == 1 ? 0 : 1;
+}
+
+gCResult CheckEffectiveRights(const gCFPath& path, CQVUDesquasher& installer)
+{
+    return CheckEffectiveRightsOfText(path.GetPathString(), installer.GetHost());
+}
