@@ -50,7 +50,7 @@ public:
     const gCString& GetScriptText() const { return m_scriptText; }
     int32_t GetEntryCount() const { return m_targetPaths.Count(); }
     const gCFRef& GetTargetPath(int32_t i) const { return m_targetPaths[i]; }
-    const gCFRef& GetTempPath(int32_t i) const { return m_tempPaths[i]; }
+    const gCFRef& GetTemporaryPath(int32_t i) const { return m_tempPaths[i]; }
     const gCFRef& GetOldPath(int32_t i) const { return m_oldPaths[i]; }
     uint64_t GetFileSize(int32_t i) const { return m_sizes[i]; }
     uint32_t GetHeaderSize() const { return m_headerSize; }

@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "ArchiveFormat.h"
+#include "ArchiveNames.h"
+#include "EngineFixture.h"
+
+namespace {
+
+const std::vector<QVUPackEntry> kTwoFiles = {{L"readme.txt", Text8("hello")}, {L"sub\\data.bin", Bytes(300, 7)}};
+
+Bytes Container(const Bytes& stream)
+{
+    return WrapContainer(CompressBlock(stream.data(), stream.size()));
+}
+
+// Offsets in an unpacked stream built from kTwoFiles with the given script.
+size_t TableOffset(const std::wstring& script)
+{
+    return 32 + 2 * (script.size() + 1);
+}
+
+TEST(ArchiveParser, ValidArchiveFillsTheListsAndScriptValues)
+{
+    EngineFixture f;
+    const std::wstring script = L"EXECUTE=first.exe\r os = win32 \rexecute=prog.exe=b\r\rbuild=qv2b\rTYPE=Full\r"
+                                L"FILENAME=update\rVERSIONNUMBER = 2.1\rnoise\r=skipped\rOTHER=x";
+    QVUPackOptions options;
+    options.bigEndianScript = true;
+    ASSERT_EQ(0, f.Parse(PackArchive(kTwoFiles, script, options)));
+    CQVUDesquasher& d = f.desquasher;
+    EXPECT_EQ(std::wstring(script), d.GetScriptText().Text());
+    EXPECT_STREQ(L"prog.exe=b", d.GetScriptValue(CQVUDesquasher::kExecute).Text());
+    EXPECT_STREQ(L"WIN32", d.GetScriptValue(CQVUDesquasher::kOS).Text());
+    EXPECT_STREQ(L"QV2B", d.GetScriptValue(CQVUDesquasher::kBuild).Text());
+    EXPECT_STREQ(L"Full", d.GetScriptValue(CQVUDesquasher::kType).Text());
+    EXPECT_STREQ(L"update", d.GetScriptValue(CQVUDesquasher::kFileName).Text());
+    EXPECT_STREQ(L"2.1", d.GetScriptValue(CQVUDesquasher::kVersionNumber).Text());
+
+    ASSERT_EQ(2, d.GetEntryCount());
+    EXPECT_EQ(f.installFolder + L"readme.txt", d.GetTargetPath(0).GetPathString().Text());
+    EXPECT_EQ(f.installFolder + L"sub\\data.bin.tmp", d.GetTemporaryPath(1).GetPathString().Text());
+    EXPECT_EQ(f.installFolder + L"sub\\data.bin.old", d.GetOldPath(1).GetPathString().Text());
+    EXPECT_EQ(5u, d.GetFileSize(0));
+    EXPECT_EQ(300u, d.GetFileSize(1));
+    EXPECT_EQ(32 + 2 * (script.size() + 1) + (4 + 24 + 22 + 24 + 26), d.GetHeaderSize());
+
+    std::vector<std::wstring> expectedLines = {L"T23", L"T24", L"T25"};
+    EXPECT_EQ(expectedLines, f.host.StatusLines());
+    std::vector<std::wstring> logs = {L" -- " + f.installFolder + L"readme.txt, 5 bytes",
+                                      L" -- " + f.installFolder + L"sub\\data.bin, 300 bytes"};
+    EXPECT_EQ(logs, f.host.LogLines());
+}
+
+TEST(ArchiveParser, LittleAndBigEndianScriptsReadTheSame)
+{
+    const std::wstring script = L"OS=win32\rBUILD=b7";
+    EngineFixture little;
+    EngineFixture big;
+    QVUPackOptions options;
+    options.bigEndianScript = true;
+    ASSERT_EQ(0, little.Parse(PackArchive(kTwoFiles, script)));
+    ASSERT_EQ(0, big.Parse(PackArchive(kTwoFiles, script, options)));
+    EXPECT_STREQ(little.desquasher.GetScriptText().Text(), big.desquasher.GetScriptText().Text());
+    EXPECT_STREQ(L"B7", big.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
+}
+
+TEST(ArchiveParser, ContainerLayerRejections)
+{
+    const Bytes good = PackArchive(kTwoFiles, L"OS=WIN32");
+    auto patched = [&](size_t offset, uint8_t value) {
+        Bytes b = good;
+        b[offset] = value;
+        return b;
+    };
+    const struct {
+        const char* what;
+        Bytes archive;
+        gCResult result;
+    } cases[] = {
+        {"first magic", patched(0, 'X'), 1},
+        {"second magic", patched(7, 'X'), 1},
+        {"format 2", patched(8, 2), 1},
+        {"trailing magic", patched(good.size() - 1, 'X'), 1},
+        {"trailing magic cut", Bytes(good.begin(), good.end() - 4), 1},
+        {"empty file", {}, 16},
+        {"magic only", Bytes(good.begin(), good.begin() + 8), 16},
+        {"magic and format, under 20 bytes", Bytes(good.begin(), good.begin() + 19), 5},
+        {"empty compressed block", WrapContainer({}), 17},
+        {"block stops inside a token", WrapContainer({0, 0, 0, 9, 0xE5, 'a', 0xE5, 0x85}), 17},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        EXPECT_EQ(c.result, f.Parse(c.archive)) << c.what;
+    }
+}
+
+TEST(ArchiveParser, ContainerOverTheLimitIsRefusedUnread)
+{
+    EngineFixture f;
+    gCString path = f.temp.File(L"huge.qvu");
+    FILE* file = _wfopen(path.Text(), L"wb");
+    ASSERT_NE(nullptr, file);
+    _fseeki64(file, 100000000, SEEK_SET);
+    fputc(0, file);
+    fclose(file);
+    gCFile stream;
+    ASSERT_EQ(0, stream.OpenFullPath(path, kAccessRead));
+    EXPECT_EQ(12, f.desquasher.ReadArchiveFile(stream));
+}
+
+TEST(ArchiveParser, UnpackedStreamRejections)
+{
+    const std::wstring script = L"OS=WIN32";
+    const Bytes good = BuildArchiveStream(kTwoFiles, script);
+    const size_t table = TableOffset(script);
+    auto u32 = [&](size_t offset, uint32_t value) {
+        Bytes b = good;
+        PokeU32(b, offset, value);
+        return b;
+    };
+    QVUPackOptions version3;
+    version3.version = 3;
+    const struct {
+        const char* what;
+        Bytes stream;
+        gCResult result;
+    } cases[] = {
+        {"magic", u32(0, 0x55325650), 1},
+        {"second magic", u32(4, 0), 1},
+        {"version 3", BuildArchiveStream(kTwoFiles, script, version3), 1},
+        {"A above 65,536", u32(12, 65537), 12},
+        {"F above 65,536", u32(16, 65537), 12},
+        {"F of 0", u32(16, 0), 1},
+        {"table tags", u32(table - 8, 0xE1547A8E), 1},
+        {"entry count 0", u32(table, 0), 16},
+        {"entry count 0x100000", u32(table, 0x100000), 16},
+        {"entry size above 100,000,000", u32(table + 4, 100000001), 12},
+        {"entry size above 2^32", u32(table + 8, 1), 12},
+        {"entry tags before the name", u32(table + 12, 0), 1},
+        {"entry tags after the name", u32(table + 16 + 22 + 4, 0), 1},
+        {"name without its terminator at the window's end", u32(12, 4 + 24 + 10), 16},
+        {"stream shorter than its header", Bytes(good.begin(), good.begin() + table + 30), 16},
+        {"stream shorter than the first window", Bytes(good.begin(), good.begin() + 10), 16},
+        {"empty stream", {}, 16},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        EXPECT_EQ(c.result, f.Parse(Container(c.stream))) << c.what;
+    }
+}
+
+TEST(ArchiveParser, VersionMismatchPostsTheVersionLine)
+{
+    EngineFixture f;
+    QVUPackOptions options;
+    options.version = 3;
+    EXPECT_EQ(1, f.Parse(PackArchive(kTwoFiles, L"x", options)));
+    std::vector<std::wstring> lines = {L"T23", L"T24", L"T25", L"!T73A: 4, F: 3"};
+    EXPECT_EQ(lines, f.host.StatusLines());
+}
+
+TEST(ArchiveParser, TableSizeAndEntryCountLimitsAreInclusive)
+{
+    const std::wstring script = L"OS=WIN32";
+    const size_t table = TableOffset(script);
+    Bytes wideTable = BuildArchiveStream(kTwoFiles, script);
+    PokeU32(wideTable, 12, 65536);
+    EngineFixture a;
+    EXPECT_EQ(0, a.Parse(Container(wideTable)));
+
+    // The largest count passes the count test: the first entry is read before the data runs out.
+    Bytes most = BuildArchiveStream(kTwoFiles, script);
+    PokeU32(most, table, 0xFFFFF);
+    EngineFixture b;
+    EXPECT_NE(0, b.Parse(Container(most)));
+    EXPECT_EQ(2u, b.host.LogLines().size());
+    Bytes tooMany = BuildArchiveStream(kTwoFiles, script);
+    PokeU32(tooMany, table, 0x100000);
+    EngineFixture c;
+    EXPECT_EQ(16, c.Parse(Container(tooMany)));
+    EXPECT_TRUE(c.host.LogLines().empty());
+}
+
+TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
+{
+    const wchar_t* hostile[] = {L"..\\..\\x",  L"..",       L"C:\\x",   L"\\x",    L"/x",        L"a:b",
+                                L"a\\..\\b",  L"a/../b",   L".\\a",    L"a\\.",   L"   ",       L"a\\\\b",
+                                L"a\\",       L"dir.\\x",  L"x.. ",    L"a\\ \\b"};
+    for (const wchar_t* name : hostile) {
+        EngineFixture f;
+        EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, L"OS=WIN32"))) << testing::PrintToString(std::wstring(name));
+        EngineFixture g;
+        std::wstring script = std::wstring(L"EXECUTE=") + name;
+        gCResult r = g.Parse(PackArchive({{L"ok.txt", Text8("x")}}, script));
+        if (std::wstring(name) != L"   ") {
+            EXPECT_EQ(1, r) << testing::PrintToString(script);
+        }
+    }
+    const wchar_t* fine[] = {L"a.txt", L"sub\\dir\\file.bin", L"sub/file", L"..a", L"a..b", L" padded.txt\t"};
+    for (const wchar_t* name : fine) {
+        EngineFixture f;
+        EXPECT_EQ(0, f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe"))) << testing::PrintToString(std::wstring(name));
+    }
+}
+
+TEST(ArchiveNames, SafeRelativeNames)
+{
+    EXPECT_TRUE(IsSafeArchiveName(L"a\\b.c", 5));
+    EXPECT_FALSE(IsSafeArchiveName(L"", 0));
+    EXPECT_FALSE(IsSafeArchiveName(nullptr, 3));
+    EXPECT_FALSE(IsSafeArchiveName(L"a\x0001", 2));
+}
+
+} // namespace

@@ -1,0 +1,89 @@
+// A stand-in for the updater application and its window: records every status line, log
+// line, caption and progress step in order, and answers the product facts that a test sets.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "UpdaterHost.h"
+#include "gCStringTable.h"
+
+struct HostEvent {
+    enum Kind { Status, Log, Caption } kind;
+    std::wstring text;
+    uint32_t colour;
+};
+
+class RecordingHost : public IUpdaterHost {
+public:
+    gCResult PostStatusLine(gCString text, uint32_t colour, uint32_t) override
+    {
+        events.push_back({HostEvent::Status, text.Text(), colour});
+        return 0;
+    }
+    gCResult WriteLogLine(gCString text) override
+    {
+        events.push_back({HostEvent::Log, text.Text(), 0});
+        return 0;
+    }
+    gCResult SetProgress(float fraction, uint32_t) override
+    {
+        progress.push_back(fraction);
+        return 0;
+    }
+    gCResult SetCaptionText(gCString text, uint32_t) override
+    {
+        events.push_back({HostEvent::Caption, text.Text(), 0});
+        return 0;
+    }
+    gCResult SelfUpdate() override
+    {
+        ++selfUpdates;
+        return selfUpdateResult;
+    }
+    uint32_t GetSourceRecordFlag() const override { return sourceRecord; }
+    gCString GetProductBuildString() const override { return gCString(productBuild.c_str()); }
+    uint32_t GetLanguageBlockOffset() const override { return blockOffset; }
+    const gCStringTable* GetStringTable() const override { return table; }
+    gCResult TickNow() override
+    {
+        ++ticks;
+        return 0;
+    }
+    void Quit() override { ++quits; }
+
+    // Status lines as "text" with a "!" in front of red ones and "~" in front of dimmed ones.
+    std::vector<std::wstring> StatusLines() const
+    {
+        std::vector<std::wstring> out;
+        for (const HostEvent& e : events)
+            if (e.kind == HostEvent::Status)
+                out.push_back((e.colour == kLineRed ? L"!" : e.colour == kLineDimmed ? L"~" : L"") + e.text);
+        return out;
+    }
+    std::vector<std::wstring> LogLines() const
+    {
+        std::vector<std::wstring> out;
+        for (const HostEvent& e : events)
+            if (e.kind == HostEvent::Log)
+                out.push_back(e.text);
+        return out;
+    }
+    bool HasRedLine() const
+    {
+        for (const HostEvent& e : events)
+            if (e.kind == HostEvent::Status && e.colour == kLineRed)
+                return true;
+        return false;
+    }
+
+    std::vector<HostEvent> events;
+    std::vector<float> progress;
+    int ticks = 0;
+    int quits = 0;
+    int selfUpdates = 0;
+    gCResult selfUpdateResult = 0;
+    uint32_t sourceRecord = 0;
+    std::wstring productBuild;
+    uint32_t blockOffset = 1000;
+    const gCStringTable* table = nullptr;
+};
