@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "BoxCapture.h"
+#include "CheckEffectiveRights.h"
+#include "EngineFixture.h"
+#include "FileOperationHook.h"
+#include "WinHandle.h"
+
+namespace {
+
+std::wstring HelperPath(const wchar_t* name)
+{
+    wchar_t self[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, n);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+const FileTree kOriginal = {
+    {L"app.exe", Text8("old program")},
+    {L"readme.txt", Text8("old readme")},
+    {L"data\\", {}},
+    {L"data\\table.dat", Bytes(5000, 3)},
+    {L"keep.cfg", Text8("untouched")},
+};
+
+const FileTree kUpdate = {
+    {L"app.exe", Text8("new program, longer than before")},
+    {L"readme.txt", Text8("")},
+    {L"data\\table.dat", Bytes(7000, 4)},
+    {L"plugins\\brushes\\soft.brush", Text8("a new file in new folders")},
+};
+
+FileTree Updated()
+{
+    FileTree tree = kOriginal;
+    for (const auto& item : kUpdate)
+        tree[item.first] = item.second;
+    tree[L"plugins\\"] = {};
+    tree[L"plugins\\brushes\\"] = {};
+    return tree;
+}
+
+Bytes Archive(const std::wstring& script = L"OS=WIN32\rTYPE=full")
+{
+    return PackArchive(Entries(kUpdate), script);
+}
+
+class Installer : public testing::Test, public EngineFixture {
+protected:
+    void SetUp() override
+    {
+        WriteTree(installFolder, kOriginal);
+        SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    FileTree Tree() { return ReadTree(installFolder); }
+};
+
+TEST_F(Installer, ReplacesFilesCreatesFoldersAndLeavesNothingBehind)
+{
+    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_EQ(Updated(), Tree());
+    EXPECT_EQ(1u, desquasher.GetInstalledFlag());
+    EXPECT_FALSE(host.HasRedLine());
+    std::vector<std::wstring> lines = {L"T42", L"T23", L"T24", L"T25", L"T27", L"T26",
+                                       L"T33", L"T30", L"T35", L" ",   L"T22"};
+    EXPECT_EQ(lines, host.StatusLines());
+    EXPECT_EQ(HostEvent::Caption, host.events[host.events.size() - 2].kind);
+    EXPECT_EQ(L"T16", host.events[host.events.size() - 2].text);
+
+    std::vector<std::wstring> logs = host.LogLines();
+    auto has = [&](const std::wstring& line) { return std::find(logs.begin(), logs.end(), line) != logs.end(); };
+    EXPECT_TRUE(has(L"T28app.exe"));
+    EXPECT_TRUE(has(L"T29soft.brush.tmp"));
+    EXPECT_TRUE(has(L"T34table.dat"));
+    EXPECT_TRUE(has(L"T31readme.txt.tmp"));
+    EXPECT_TRUE(has(L"T36app.exe.old"));
+    EXPECT_FALSE(has(L"T34soft.brush")); // a new file has nothing to keep
+    // Four steps of four entries each report their progress up to 1.
+    ASSERT_EQ(16u, host.progress.size());
+    EXPECT_FLOAT_EQ(0.25f, host.progress[0]);
+    EXPECT_FLOAT_EQ(1.0f, host.progress[15]);
+    EXPECT_GE(host.ticks, 4 + 16);
+}
+
+TEST_F(Installer, ExecuteStartsTheInstalledProgramAndQuits)
+{
+    Bytes marker = ReadWholeFile(gCString(HelperPath(L"qvu_execute_marker.exe").c_str()));
+    ASSERT_FALSE(marker.empty());
+    Bytes archive = PackArchive({{L"bin\\marker.exe", marker}, {L"readme.txt", Text8("new")}},
+                                L"EXECUTE = bin\\marker.exe\r");
+    EXPECT_EQ(2, Install(archive));
+    EXPECT_EQ(1, host.quits);
+    gCString executed((installFolder + L"bin\\executed.txt").c_str());
+    Bytes seen;
+    for (int i = 0; i < 200 && seen.empty(); ++i) {
+        Sleep(50);
+        seen = ReadWholeFile(executed);
+    }
+    std::wstring commandLine(reinterpret_cast<const wchar_t*>(seen.data()), seen.size() / 2);
+    EXPECT_NE(std::wstring::npos, commandLine.find(L"marker.exe")) << testing::PrintToString(commandLine);
+    // The program has ended once its file can be deleted.
+    std::wstring program = installFolder + L"bin\\marker.exe";
+    for (int i = 0; i < 100 && !DeleteFileW(program.c_str()); ++i)
+        Sleep(50);
+}
+
+TEST_F(Installer, WithoutExecuteReturnsZeroAndKeepsRunning)
+{
+    EXPECT_EQ(0, Install(Archive(L"EXECUTE=  ")));
+    EXPECT_EQ(0, host.quits);
+}
+
+TEST_F(Installer, MissingExecuteProgramReturns16AfterInstallingWithoutARedLine)
+{
+    EXPECT_EQ(16, Install(Archive(L"EXECUTE=missing.exe")));
+    EXPECT_EQ(Updated(), Tree());
+    EXPECT_FALSE(host.HasRedLine());
+    EXPECT_EQ(0, host.quits);
+}
+
+TEST_F(Installer, TargetCheckMatrix)
+{
+    const struct {
+        const char* what;
+        std::wstring script;
+        std::wstring productBuild;
+        uint32_t sourceRecord;
+        gCResult result;
+        int selfUpdates;
+        bool installed;
+    } cases[] = {
+        {"no OS, TYPE or BUILD", L"FILENAME=x", L"b1", 0, 0, 0, true},
+        {"os win32 in any case", L"os=Win32", L"", 0, 0, 0, true},
+        {"other OS", L"OS=MACOS", L"", 0, 1, 0, false},
+        {"build equal without regard to case", L"BUILD=qv2-b7", L"Qv2-B7", 0, 0, 0, true},
+        {"build differs", L"BUILD=QV2-B8", L"QV2-B7", 0, 1, 0, false},
+        {"unknown product build", L"BUILD=QV2-B8", L"", 0, 0, 0, true},
+        {"updater type hands over to the slave", L"TYPE=updater\rBUILD=other", L"QV2-B7", 0, 2, 1, false},
+        {"slave installs the updater itself", L"TYPE=Updater\rBUILD=other", L"QV2-B7", 1, 0, 0, true},
+        {"other type installs here", L"TYPE=plugin\rBUILD=QV2-B7", L"QV2-B7", 0, 0, 0, true},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        WriteTree(f.installFolder, kOriginal);
+        f.host.productBuild = c.productBuild;
+        f.host.sourceRecord = c.sourceRecord;
+        Bytes archive = Archive(c.script);
+        EXPECT_EQ(c.result, f.Install(archive)) << c.what;
+        EXPECT_EQ(c.selfUpdates, f.host.selfUpdates) << c.what;
+        EXPECT_EQ(c.installed ? Updated() : kOriginal, ReadTree(f.installFolder)) << c.what;
+        Bytes record = ReadWholeFile(gCString((f.programFolder + L"updatersource.qvu").c_str()));
+        if (c.selfUpdates) {
+            EXPECT_EQ(archive, record) << c.what;
+            EXPECT_FALSE(f.host.HasRedLine()) << c.what;
+        } else {
+            EXPECT_TRUE(record.empty()) << c.what;
+        }
+        if (c.result == 1) {
+            EXPECT_EQ(L"!PI Err: T45", f.host.StatusLines().back()) << c.what;
+        }
+    }
+}
+
+TEST_F(Installer, FailedSelfUpdateIsAFailedTargetCheck)
+{
+    host.selfUpdateResult = 24;
+    EXPECT_EQ(1, Install(Archive(L"TYPE=UPDATER")));
+    EXPECT_EQ(L"!PI Err: T45", host.StatusLines().back());
+}
+
+TEST_F(Installer, SecondRunAndStopFlag)
+{
+    ASSERT_EQ(0, Install(Archive()));
+    host.events.clear();
+    EXPECT_EQ(0, Install(Archive()));
+    std::vector<std::wstring> again = {L" ", L"!T41"};
+    EXPECT_EQ(again, host.StatusLines());
+
+    desquasher.SetStopFlag();
+    host.events.clear();
+    EXPECT_EQ(1, Install(Archive()));
+    std::vector<std::wstring> stopped = {L"!T58"};
+    EXPECT_EQ(stopped, host.StatusLines());
+}
+
+TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
+{
+    // An earlier run stopped after keeping readme.txt aside: its .old is the only copy.
+    SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(MoveFileW((installFolder + L"readme.txt").c_str(), (installFolder + L"readme.txt.old").c_str()));
+    WriteWholeFile(gCString((installFolder + L"app.exe.old").c_str()), Text8("stale"));
+    WriteWholeFile(gCString((installFolder + L"app.exe.tmp").c_str()), Text8("half"));
+
+    gCResult r;
+    {
+        gCFile archive;
+        WriteWholeFile(temp.File(L"u.qvu"), Archive());
+        ASSERT_EQ(0, archive.OpenFullPath(temp.File(L"u.qvu"), kAccessRead));
+        ASSERT_EQ(0, desquasher.ReadArchiveFile(archive));
+        ASSERT_EQ(0, desquasher.ParseUpdateArchive());
+        r = desquasher.CheckWriteAccess();
+    }
+    EXPECT_EQ(0, r);
+    EXPECT_EQ(kOriginal, Tree());
+
+    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_EQ(Updated(), Tree());
+}
+
+TEST_F(Installer, WrongRecordIndexFailsTheWriteAndLeavesTheInstallationAsItWas)
+{
+    Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
+    // The first record follows the header and the 8-byte gap; its index sits after one tag pair.
+    uint32_t scriptUnits = PeekU32(stream, 16);
+    uint32_t tableSize = PeekU32(stream, 12);
+    PokeU32(stream, 32 + 2 * scriptUnits + tableSize + 8 + 8, 5);
+    EXPECT_EQ(1, Install(WrapContainer(CompressBlock(stream.data(), stream.size()))));
+    EXPECT_EQ(L"!T47", host.StatusLines().back());
+    EXPECT_EQ(kOriginal, Tree());
+}
+
+TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
+{
+    // data\table.dat comes after app.exe: app.exe has been kept aside when the move fails.
+    CKernelHandle held(CreateFileW((installFolder + L"data\\table.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Get() != INVALID_HANDLE_VALUE);
+    EXPECT_EQ(1, Install(Archive()));
+    held.Reset();
+    EXPECT_EQ(L"!T48", host.StatusLines().back());
+    EXPECT_EQ(kOriginal, Tree());
+    std::vector<std::wstring> logs = host.LogLines();
+    EXPECT_NE(logs.end(), std::find(logs.begin(), logs.end(), L"Restored " + installFolder + L"app.exe"));
+}
+
+struct LockContext {
+    std::wstring lockPath;
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    int kept = 0;
+};
+
+// Once the last old file was kept aside, one new file is held open so it cannot be moved in.
+void LockAfterKeeping(FileOperation operation, const gCString&, void* context)
+{
+    LockContext* c = static_cast<LockContext*>(context);
+    if (operation == FileOperation::KeepOld && ++c->kept == 3)
+        c->lock = CreateFileW(c->lockPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+TEST_F(Installer, FailedMoveInPutsEveryFileBackAsItWas)
+{
+    LockContext context;
+    context.lockPath = installFolder + L"plugins\\brushes\\soft.brush.tmp";
+    SetFileOperationHook(LockAfterKeeping, &context);
+    gCResult r = Install(Archive());
+    SetFileOperationHook(nullptr, nullptr);
+    CKernelHandle lock(context.lock);
+    ASSERT_TRUE(lock.Get() != INVALID_HANDLE_VALUE);
+    EXPECT_EQ(1, r);
+    EXPECT_EQ(L"!T49", host.StatusLines().back());
+    lock.Reset();
+    // The held file could not be removed while held: remove it now, and nothing else is left.
+    DeleteFileW(context.lockPath.c_str());
+    RemoveDirectoryW((installFolder + L"plugins\\brushes").c_str());
+    RemoveDirectoryW((installFolder + L"plugins").c_str());
+    EXPECT_EQ(kOriginal, Tree());
+}
+
+TEST_F(Installer, FailedMoveInRemovesNewFilesAndFolders)
+{
+    // Held open after everything was moved in but before the last step: nothing may fail
+    // then, so hold an earlier new file instead and let its move fail.
+    LockContext context;
+    context.lockPath = installFolder + L"readme.txt.tmp";
+    SetFileOperationHook(LockAfterKeeping, &context);
+    gCResult r = Install(Archive());
+    SetFileOperationHook(nullptr, nullptr);
+    CKernelHandle lock(context.lock);
+    EXPECT_EQ(1, r);
+    lock.Reset();
+    DeleteFileW(context.lockPath.c_str());
+    // app.exe and data\table.dat were moved in before readme.txt failed: they are back, and
+    // the new file and its folders are gone again.
+    EXPECT_EQ(kOriginal, Tree());
+}
+
+// Rights refused on every question (the query answers, without the write bit).
+DWORD WINAPI NoRights(PACL, PTRUSTEEW, PACCESS_MASK mask)
+{
+    *mask = FILE_READ_DATA;
+    return ERROR_SUCCESS;
+}
+
+TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
+{
+    CRightsApi api = GetSystemRightsApi();
+    api.getEffectiveRightsFromAcl = NoRights;
+    CRightsApi previous = SetRightsApi(api);
+    BoxCapture boxes;
+    gCResult r = Install(Archive());
+    SetRightsApi(previous);
+    EXPECT_EQ(1, r);
+    std::wstring line = L"T57 " + installFolder + L"app.exe";
+    std::vector<std::wstring> tail = {L"!" + line, L"!T46"};
+    std::vector<std::wstring> lines = host.StatusLines();
+    EXPECT_EQ(tail, std::vector<std::wstring>(lines.end() - 2, lines.end()));
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(line, boxes.Boxes()[0].text);
+    EXPECT_EQ(L"T72", boxes.Boxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Boxes()[0].style);
+    EXPECT_EQ(kOriginal, Tree());
+}
+
+TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
+{
+    EXPECT_EQ(1, Install(Text8("not an archive at all")));
+    EXPECT_EQ(L"!T44", host.StatusLines().back());
+    host.events.clear();
+    EXPECT_EQ(1, Install(PackArchive({{L"..\\outside.txt", Text8("x")}}, L"")));
+    EXPECT_EQ(L"!T45", host.StatusLines().back());
+    EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadTree(temp.Path()).count(L"outside.txt") == 0);
+}
+
+} // namespace
