@@ -325,4 +325,68 @@ TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
     EXPECT_TRUE(ReadTree(temp.Path()).count(L"outside.txt") == 0);
 }
 
+// Runs the installer in a process of its own; returns its exit code.
+DWORD RunInstaller(const std::wstring& archive, const std::wstring& install, const std::wstring& program, int killAfter)
+{
+    // A '\\' before a closing quote would escape it: folders go without their last separator.
+    auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
+    std::wstring command = L"\"" + HelperPath(L"qvu_install_runner.exe") + L"\" \"" + archive + L"\" \"" +
+                           bare(install) + L"\" \"" + bare(program) + L"\" " + std::to_wstring(killAfter);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 0xFFFFFFFF;
+    CKernelHandle processHandle(process.hProcess);
+    CKernelHandle threadHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+        return 0xFFFFFFFE;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCompletes)
+{
+    const FileTree updated = Updated();
+    int kills = 0;
+    for (int k = 1; k < 200; ++k) {
+        EngineFixture f;
+        WriteTree(f.installFolder, kOriginal);
+        SetFileAttributesW((f.installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        std::wstring archive = f.temp.Path() + L"update.qvu";
+        WriteWholeFile(gCString(archive.c_str()), Archive());
+
+        DWORD code = RunInstaller(archive, f.installFolder, f.programFolder, k);
+        if (code == 0) {
+            EXPECT_EQ(updated, ReadTree(f.installFolder));
+            break;
+        }
+        ASSERT_GE(code, 100u) << "k = " << k;
+        ++kills;
+        const bool deleting = code - 100 == static_cast<DWORD>(FileOperation::DeleteOld);
+        FileTree tree = ReadTree(f.installFolder);
+        for (const auto& item : kOriginal) {
+            const std::wstring& name = item.first;
+            if (name.back() == L'\\')
+                continue;
+            auto target = tree.find(name);
+            auto old = tree.find(name + L".old");
+            bool original = (target != tree.end() && target->second == item.second) ||
+                            (old != tree.end() && old->second == item.second);
+            bool replaced = target != tree.end() && target->second == updated.at(name);
+            EXPECT_TRUE(original || (deleting && replaced)) << testing::PrintToString(name) << " k = " << k;
+            EXPECT_TRUE(target == tree.end() || target->second == item.second || replaced)
+                << testing::PrintToString(name) << " k = " << k;
+        }
+
+        EXPECT_EQ(0u, RunInstaller(archive, f.installFolder, f.programFolder, 0)) << "k = " << k;
+        EXPECT_EQ(updated, ReadTree(f.installFolder)) << "k = " << k;
+    }
+    EXPECT_GE(kills, 15);
+}
+
 } // namespace

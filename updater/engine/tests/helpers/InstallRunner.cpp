@@ -1,5 +1,5 @@
 // Installs an archive into a folder in a process of its own, for the crash tests:
-//   qvu_install_runner <archive> <install folder> <program folder> <k>
+//   qvu_install_runner <archive> <install folder> <program folder> <k>   (folders without a last '\\')
 // With k > 0 the process ends abruptly right after the installer's k-th change to the file
 // system, with exit code 100 + the kind of that change. Otherwise it exits with the
 // installer's result.
@@ -29,8 +29,9 @@ int wmain(int argc, wchar_t** argv)
     if (argc != 5)
         return 90;
     FakeHost app;
-    app.secondFolder = gCString(argv[2]);
-    app.programFolder = gCString(argv[3]);
+    // Folders come without their last separator.
+    app.secondFolder = gCString::Concat(gCString(argv[2]), gCString(L"\\"));
+    app.programFolder = gCString::Concat(gCString(argv[3]), gCString(L"\\"));
     RecordingHost host;
     gKillAfter = std::wcstol(argv[4], nullptr, 10);
     SetFileOperationHook(CountAndKill, nullptr);
