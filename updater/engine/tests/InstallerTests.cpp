@@ -325,13 +325,9 @@ TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
     EXPECT_TRUE(ReadTree(temp.Path()).count(L"outside.txt") == 0);
 }
 
-// Runs the installer in a process of its own; returns its exit code.
-DWORD RunInstaller(const std::wstring& archive, const std::wstring& install, const std::wstring& program, int killAfter)
+// Runs a program to its end; its exit code.
+DWORD RunCommand(std::wstring command)
 {
-    // A '\\' before a closing quote would escape it: folders go without their last separator.
-    auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
-    std::wstring command = L"\"" + HelperPath(L"qvu_install_runner.exe") + L"\" \"" + archive + L"\" \"" +
-                           bare(install) + L"\" \"" + bare(program) + L"\" " + std::to_wstring(killAfter);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -347,6 +343,16 @@ DWORD RunInstaller(const std::wstring& archive, const std::wstring& install, con
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     return code;
+}
+
+// Runs the installer in a process of its own; returns its exit code.
+DWORD RunInstaller(const std::wstring& archive, const std::wstring& install, const std::wstring& program, int killAfter)
+{
+    // A '\\' before a closing quote would escape it: folders go without their last separator.
+    auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
+    std::wstring command = L"\"" + HelperPath(L"qvu_install_runner.exe") + L"\" \"" + archive + L"\" \"" +
+                           bare(install) + L"\" \"" + bare(program) + L"\" " + std::to_wstring(killAfter);
+    return RunCommand(command);
 }
 
 TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCompletes)
@@ -387,6 +393,28 @@ TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCom
         EXPECT_EQ(updated, ReadTree(f.installFolder)) << "k = " << k;
     }
     EXPECT_GE(kills, 15);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PackTool, PacksAFolderAndScriptIntoAnArchiveThatInstalls)
+{
+    EngineFixture f;
+    FileTree source = {{L"a.txt", Text8("alpha")}, {L"sub\\", {}}, {L"sub\\b.bin", Bytes(4000, 9)}};
+    std::wstring sourceFolder = f.temp.Path() + L"source\\";
+    CreateDirectoryW(sourceFolder.c_str(), nullptr);
+    WriteTree(sourceFolder, source);
+    WriteWholeFile(f.temp.File(L"script.txt"), Text8("OS=win32\nFILENAME=demo\n"));
+    std::wstring archive = f.temp.Path() + L"out.qvu";
+    std::wstring command = L"\"" + HelperPath(L"..\\..\\tools\\qvupack\\qvupack.exe") + L"\" \"" +
+                           sourceFolder.substr(0, sourceFolder.size() - 1) + L"\" \"" + f.temp.Path() +
+                           L"script.txt\" \"" + archive + L"\"";
+    EXPECT_EQ(0u, RunCommand(command));
+    EXPECT_EQ(0, f.Install(ReadWholeFile(gCString(archive.c_str()))));
+    EXPECT_EQ(source, ReadTree(f.installFolder));
+    EXPECT_STREQ(L"demo", f.desquasher.GetScriptValue(CQVUDesquasher::kFileName).Text());
 }
 
 } // namespace
