@@ -15,7 +15,23 @@ else
     updated=1
 fi
 
-for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3; do
+# FreeType is cross-built from Debian's source package (tools/freetype.sh): the source entries
+# must be on. The machine's sources are in deb822 form; older ones use sources.list lines.
+sources=/etc/apt/sources.list.d/debian.sources
+if [ -f "$sources" ]; then
+    if ! grep -Eq '^Types:.*deb-src' "$sources"; then
+        $SUDO sed -i -E 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb deb-src/' "$sources"
+        updated=0
+    fi
+elif [ -f /etc/apt/sources.list ] && ! grep -Eq '^deb-src ' /etc/apt/sources.list; then
+    grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $SUDO tee -a /etc/apt/sources.list >/dev/null
+    updated=0
+fi
+if ! ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1; then
+    updated=0
+fi
+
+for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3 dpkg-dev xz-utils; do
     have_pkg "$p" || need+=("$p")
 done
 

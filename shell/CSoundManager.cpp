@@ -1,0 +1,5 @@
+#include "CSoundManager.h"
+
+void CSoundManager::RemoveFinished() {}
+
+void CSoundManager::DeleteAllPlayers() {}
