@@ -4,6 +4,7 @@
 #include <new>
 
 #include "AppHost.h"
+#include "ResolveHook.h"
 #include "WinSock.h"
 
 namespace {
@@ -33,6 +34,11 @@ uint32_t AddressFromHostEntry(const CMemBlockT<char>& block)
     return address;
 }
 
+gCResult HandOverResolveMessage(const MSG& message)
+{
+    return GetResolver().OnResolveMessage(&message);
+}
+
 HWND ResolveWindow()
 {
     IAppHost* host = GetAppHost();
@@ -49,8 +55,14 @@ CResolveReq::CResolveReq()
 
 CResolveReq::~CResolveReq() = default;
 
+CResolver::CResolver()
+{
+    SetResolveMessageHandler(HandOverResolveMessage);
+}
+
 CResolver::~CResolver()
 {
+    SetResolveMessageHandler(nullptr);
     for (int32_t i = 0; i < m_requests.Count(); ++i)
         delete m_requests[i];
     m_requests.Release();
@@ -101,19 +113,6 @@ CResolver& GetResolver()
 {
     static CResolver resolver;
     return resolver;
-}
-
-void DispatchResolveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != kResolveMessage)
-        return;
-    MSG msg;
-    std::memset(&msg, 0, sizeof msg);
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    GetResolver().OnResolveMessage(&msg);
 }
 
 bool IsDottedAddressText(const gCString& text)

@@ -34,7 +34,8 @@ public:
 
 class CResolver : public gCBaseObject {
 public:
-    CResolver() = default;
+    // While it lives, the application's pump and window procedure hand WM_APP+1 to it.
+    CResolver();
     ~CResolver() override;
     CResolver(const CResolver&) = delete;
     CResolver& operator=(const CResolver&) = delete;
@@ -54,10 +55,6 @@ private:
 };
 
 CResolver& GetResolver();
-
-// The shape of a window-procedure or pump hook: hands a WM_APP+1 to the resolver and
-// ignores every other message.
-void DispatchResolveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 uint32_t ParseDottedAddress(gCString text);
 // Whether the text counts as a literal dotted address rather than a name to look up.

@@ -2,6 +2,7 @@
 
 #include "CResolver.h"
 #include "FakeHost.h"
+#include "ResolveHook.h"
 #include "ScriptedPeer.h"
 #include "SocketProbe.h"
 
@@ -15,7 +16,12 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     if (message == kResolveMessage) {
         ++gHandOffs;
-        DispatchResolveMessage(window, message, wParam, lParam);
+        MSG answer = {};
+        answer.hwnd = window;
+        answer.message = message;
+        answer.wParam = wParam;
+        answer.lParam = lParam;
+        DeliverResolveMessage(answer);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -38,7 +44,8 @@ public:
     }
     ~HiddenMainWindow() { DestroyWindow(handle); }
 
-    // The main loop: dispatch, then hand WM_APP+1 to the resolver once more.
+    // The main loop: dispatch, then hand WM_APP+1 to the resolver once more, as the
+    // application's pump does.
     bool PumpUntil(const std::function<bool()>& done, bool pumpHandsOff, SocketProbe* probe = nullptr,
                    int ms = 15000)
     {
@@ -51,7 +58,7 @@ public:
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
                 if (pumpHandsOff && msg.message == kResolveMessage)
-                    GetResolver().OnResolveMessage(&msg);
+                    DeliverResolveMessage(msg);
             }
             if (probe && probe->socket.Poll() != 0)
                 return false;

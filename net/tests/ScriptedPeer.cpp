@@ -84,43 +84,49 @@ ScriptedPeer::~ScriptedPeer()
 
 ScriptedPeer& ScriptedPeer::ReadRequest()
 {
-    m_steps.push_back({kRead, {}, 0, 0});
+    m_steps.push_back({kRead, {}, 0, 0, 1});
     return *this;
 }
 
 ScriptedPeer& ScriptedPeer::Send(const std::string& bytes)
 {
-    m_steps.push_back({kSend, bytes, bytes.size(), 0});
+    m_steps.push_back({kSend, bytes, bytes.size(), 0, 1});
     return *this;
 }
 
 ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece, int pauseMs)
 {
-    m_steps.push_back({kSend, bytes, piece, pauseMs});
+    m_steps.push_back({kSend, bytes, piece, pauseMs, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::SendRepeated(const std::string& bytes, int times)
+{
+    m_steps.push_back({kSend, bytes, bytes.size(), 0, times});
     return *this;
 }
 
 ScriptedPeer& ScriptedPeer::Pause(int ms)
 {
-    m_steps.push_back({kPause, {}, 0, ms});
+    m_steps.push_back({kPause, {}, 0, ms, 1});
     return *this;
 }
 
 ScriptedPeer& ScriptedPeer::Close()
 {
-    m_steps.push_back({kClose, {}, 0, 0});
+    m_steps.push_back({kClose, {}, 0, 0, 1});
     return *this;
 }
 
 ScriptedPeer& ScriptedPeer::Reset()
 {
-    m_steps.push_back({kReset, {}, 0, 0});
+    m_steps.push_back({kReset, {}, 0, 0, 1});
     return *this;
 }
 
 ScriptedPeer& ScriptedPeer::ReadUntilClosed(size_t piece, int pauseMs)
 {
-    m_steps.push_back({kReadUntilClosed, {}, piece, pauseMs});
+    m_steps.push_back({kReadUntilClosed, {}, piece, pauseMs, 1});
     return *this;
 }
 
@@ -203,12 +209,14 @@ bool ScriptedPeer::PlayStep(SOCKET s, const Step& step)
             m_request.append(buffer, static_cast<size_t>(got));
         }
     case kSend:
-        for (size_t at = 0; at < step.bytes.size(); at += step.piece) {
-            size_t n = step.bytes.size() - at < step.piece ? step.bytes.size() - at : step.piece;
-            if (!SendAll(s, step.bytes.data() + at, n))
-                return false;
-            if (step.ms > 0)
-                Sleep(static_cast<DWORD>(step.ms));
+        for (int round = 0; round < step.repeat; ++round) {
+            for (size_t at = 0; at < step.bytes.size(); at += step.piece) {
+                size_t n = step.bytes.size() - at < step.piece ? step.bytes.size() - at : step.piece;
+                if (!SendAll(s, step.bytes.data() + at, n))
+                    return false;
+                if (step.ms > 0)
+                    Sleep(static_cast<DWORD>(step.ms));
+            }
         }
         return true;
     case kPause:

@@ -25,6 +25,7 @@ public:
     ScriptedPeer& ReadRequest();
     ScriptedPeer& Send(const std::string& bytes);
     ScriptedPeer& SendInPieces(const std::string& bytes, size_t piece, int pauseMs);
+    ScriptedPeer& SendRepeated(const std::string& bytes, int times);
     ScriptedPeer& Pause(int ms);
     ScriptedPeer& Close();
     ScriptedPeer& Reset();
@@ -43,6 +44,7 @@ private:
         std::string bytes;
         size_t piece;
         int ms;
+        int repeat;
     };
     void Run();
     bool PlayStep(SOCKET s, const Step& step);

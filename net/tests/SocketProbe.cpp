@@ -12,6 +12,12 @@ SocketProbe::SocketProbe()
     socket.SetProc(kResolveFailedProc, OnResolveFailed, this);
 }
 
+SocketProbe::~SocketProbe()
+{
+    socket.SetProc(kCloseProc, nullptr, nullptr);
+    socket.Close();
+}
+
 gCResult SocketProbe::OnConnect(uintptr_t, uintptr_t connected, void* context)
 {
     static_cast<SocketProbe*>(context)->events.push_back(connected ? "connect:1" : "connect:0");

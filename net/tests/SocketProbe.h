@@ -12,6 +12,8 @@
 class SocketProbe {
 public:
     SocketProbe();
+    // The socket outlives the members its callbacks write to: close it quietly first.
+    ~SocketProbe();
 
     CTCPSocket socket;
     std::vector<std::string> events;
