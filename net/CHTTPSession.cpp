@@ -136,38 +136,50 @@ gCResult CHTTPSession::OnConnectResult(uintptr_t, uintptr_t, void* context)
 gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
 {
     CHTTPSession* session = SessionOf(context);
-    if (session->m_readBlock.Count() != static_cast<int32_t>(kReadPiece + 2))
-        QV_RETURN_IF_FAILED(session->m_readBlock.Resize(kReadPiece + 2));
-    std::memset(session->m_readBlock.Data(), 0, kReadPiece + 2);
+    // One piece per tick would cap a download at the heartbeat's rate; a few pieces per
+    // tick keep the tick short and the transfer at the network's speed.
+    for (uint32_t i = 0; i < kReadsPerPoll; ++i) {
+        QV_RETURN_IF_FAILED(session->ReadOnePiece());
+        if (!session->m_dataPending || !session->HasSocket())
+            break;
+    }
+    return 0;
+}
+
+gCResult CHTTPSession::ReadOnePiece()
+{
+    if (m_readBlock.Count() != static_cast<int32_t>(kReadPiece + 2))
+        QV_RETURN_IF_FAILED(m_readBlock.Resize(kReadPiece + 2));
+    std::memset(m_readBlock.Data(), 0, kReadPiece + 2);
     uint32_t count = kReadPiece;
-    gCResult r = session->Receive(count, session->m_readBlock);
+    gCResult r = Receive(count, m_readBlock);
     if (r == kWouldBlock)
         return 0;
     QV_RETURN_IF_FAILED(r);
     if (count > kReadPiece)
         count = 0;
-    if (session->DataProc)
-        session->DataProc(session, session->m_readBlock, count);
-    if (session->m_replyOver)
+    if (DataProc)
+        DataProc(this, m_readBlock, count);
+    if (m_replyOver)
         return 0;
-    QV_RETURN_IF_FAILED(session->m_receiveBuffer.Append(session->m_readBlock.Data(), count));
-    if (!session->m_isClient)
-        return session->ParseRequest();
-    if (session->m_inBody)
-        return session->ReceiveBody();
-    r = session->ParseReply();
+    QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
+    if (!m_isClient)
+        return ParseRequest();
+    if (m_inBody)
+        return ReceiveBody();
+    r = ParseReply();
     if (r == 0)
         return 0;
     // A refused status or a broken body has been reported already.
-    if (session->m_replyOver)
+    if (m_replyOver)
         return r;
-    session->m_stopped = 1;
-    session->m_replyOver = 1;
-    session->m_receiveBuffer.Clear();
+    m_stopped = 1;
+    m_replyOver = 1;
+    m_receiveBuffer.Clear();
     // A reply that cannot be parsed will not become valid: end the connection.
-    session->Close();
-    if (session->RequestFailedProc.proc)
-        return session->CallRequestFailed();
+    Close();
+    if (RequestFailedProc.proc)
+        return CallRequestFailed();
     return r;
 }
 

@@ -49,6 +49,8 @@ const uint32_t kMaxHeaderBlock = 64 * 1024;
 const uint32_t kMaxChunkSizeLine = 1024;
 // Reads take at most this much at a time.
 const uint32_t kReadPiece = 64000;
+// Pieces read in one poll at most, while more bytes wait.
+const uint32_t kReadsPerPoll = 16;
 
 class CHTTPSession : public CTCPSocket {
 public:
@@ -133,6 +135,7 @@ public:
 protected:
     bool IsBodyComplete() const;
     bool BodyEndsAtClose() const;
+    gCResult ReadOnePiece();
     gCResult ReceivePlainBody();
     gCResult ReceiveChunkedBody();
     gCResult ReportProgress();
