@@ -1,9 +1,9 @@
 #include "PathSplit.h"
 
 #include <initializer_list>
+#include <utility>
 
-namespace
-{
+namespace {
 
 gCResult SetPart(gCString* out, const gCString& text, int32_t start, int32_t end)
 {
@@ -39,15 +39,15 @@ gCResult SplitPath(const gCString& text, gCString* drive, gCString* folder, gCSt
     return SetPart(extension, text, nameEnd, length);
 }
 
-gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension)
+gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension,
+                  gCString& out)
 {
-    gCString result;
     const int64_t parts = static_cast<int64_t>(drive.Length()) + folder.Length() + name.Length() + extension.Length();
+    if (parts >= kMakePathLimit)
+        return kBadParameter;
     // The ':', separator and dot added below need room too; reserve it all so no append fails.
-    if (parts >= kMakePathLimit || result.Reserve(static_cast<int32_t>(parts) + 3) != 0) {
-        result.SetText(L"");
-        return result;
-    }
+    gCString result;
+    QV_RETURN_IF_FAILED(result.Reserve(static_cast<int32_t>(parts) + 3));
     result.SetText(L"");
     if (!drive.IsEmpty()) {
         result.AppendChar(drive[0]);
@@ -60,6 +60,15 @@ gCString MakePath(const gCString& drive, const gCString& folder, const gCString&
     if (!extension.IsEmpty() && extension[0] != L'.')
         result.AppendChar(L'.');
     result.Append(extension);
+    out = std::move(result);
+    return 0;
+}
+
+gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension)
+{
+    gCString result;
+    if (JoinPath(drive, folder, name, extension, result) != 0)
+        result.Clear();
     return result;
 }
 

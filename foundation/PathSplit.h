@@ -21,5 +21,9 @@ gCResult SplitPath(const gCString& text, gCString* drive, gCString* folder, gCSt
 // to kMakePathLimit characters or more, or when memory runs out.
 gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension);
 
+// As MakePath, telling the two failures apart: 6 past the limit, 5 when memory runs out.
+gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension,
+                  gCString& out);
+
 // a followed by b; "" when memory runs out, never a part of the joined text.
 gCString JoinTexts(const gCString& a, const gCString& b);

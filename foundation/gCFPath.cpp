@@ -35,9 +35,8 @@ gCResult gCFPath::SplitForSetter(const gCString& argument, Parts& parts) const
 
 gCResult gCFPath::StoreJoined(const Parts& parts)
 {
-    gCString joined = MakePath(parts.drive, parts.folder, parts.name, parts.extension);
-    if (joined.IsEmpty())
-        return kBadParameter;
+    gCString joined;
+    QV_RETURN_IF_FAILED(JoinPath(parts.drive, parts.folder, parts.name, parts.extension, joined));
     return SetFilePath(joined);
 }
 
@@ -99,7 +98,11 @@ gCResult gCFPath::SplitFull(Parts& parts) const
 {
     if (!IsValid())
         return kInvalidObject;
-    return SplitPath(GetPath(), &parts.drive, &parts.folder, &parts.name, &parts.extension);
+    // A valid path has a full text: an empty one means its copy found no memory.
+    gCString full = GetPath();
+    if (full.IsEmpty())
+        return kOutOfMemory;
+    return SplitPath(full, &parts.drive, &parts.folder, &parts.name, &parts.extension);
 }
 
 gCString gCFPath::GetFolder() const

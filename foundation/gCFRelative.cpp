@@ -4,8 +4,7 @@
 #include "FileOps.h"
 #include "PathSplit.h"
 
-namespace
-{
+namespace {
 
 gCResult ResourceFormToPath(const gCString& text, gCString& out)
 {

@@ -2,28 +2,19 @@
 
 #include <string>
 
+#include "FailingAllocator.h"
 #include "FakeHost.h"
 #include "FileOps.h"
 #include "FileTypeTable.h"
 #include "PathSplit.h"
-#include "ScratchFolder.h"
+#include "PathTestSupport.h"
 #include "gCFRef.h"
 #include "gCFRelative.h"
+#include "gCFolderRef.h"
 
-namespace
-{
+namespace {
 
 const uint32_t kUnknown = kUnknownFileType;
-
-gCString S(const std::wstring& text)
-{
-    return gCString(text.c_str());
-}
-
-std::wstring W(const gCString& text)
-{
-    return std::wstring(text.Text(), static_cast<size_t>(text.Length()));
-}
 
 } // namespace
 
@@ -327,8 +318,8 @@ TEST(RelativePath, OnlySetPathConvertsColonsAndCopiesKeepTheSelector)
 
 TEST(FileRef, KeepsItsTextAsGivenAndOnlyRefsAskTheFileSystem)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"here.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"here.txt", "x"));
     const gCString here = S(scratch / L"here.txt");
 
     gCFRef ref = gCFRef::gCFRefFromString(gCString(L"C:\\A:b"));
@@ -362,8 +353,8 @@ TEST(FilePath, IsInsideIgnoresCaseAndNeverHoldsItself)
 
 TEST(Existence, FilesAndFoldersCountAsFilesAndOnlyFoldersAsFolders)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"f.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
     const std::wstring before = CurrentFolder();
 
@@ -396,8 +387,8 @@ TEST(Existence, FilesAndFoldersCountAsFilesAndOnlyFoldersAsFolders)
 
 TEST(Existence, TextsWithAnEmbeddedZeroNameNothing)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"f.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     for (const std::wstring& head : {scratch / L"f.txt", scratch.Path()}) {
         std::wstring withZero = head;
         withZero += L'\0';
@@ -407,4 +398,36 @@ TEST(Existence, TextsWithAnEmbeddedZeroNameNothing)
         EXPECT_FALSE(FileExists(gCFRef(text)));
         EXPECT_FALSE(FolderExists(gCFRef(text)));
     }
+}
+
+TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
+{
+    FakeHost host;
+    host.programFolder = gCString(L"C:\\Prog\\");
+    gCFRef path(gCString(L"C:\\A\\b.txt"));
+    gCFRelative relative(gCString(L"Resources:system.vsf"));
+    gCFolderRef folder;
+    ASSERT_EQ(folder.SetPath(gCString(L"C:\\A")), 0);
+
+    // Arguments made before the allocator fails; the new texts need more room than the old.
+    const gCString name(L"a-longer-name");
+    const gCString other(L"D:\\a\\much\\longer\\path.txt");
+    const gCString drive(L"C:"), folderPart(L"\\A\\"), base(L"b"), extension(L".txt");
+    gCResult renamed, stored, folderStored;
+    gCString full, joined;
+    {
+        FailingAllocator failing(0);
+        renamed = path.SetName(name);
+        stored = path.SetPath(other);
+        folderStored = folder.SetPath(other);
+        full = relative.GetPath();
+        joined = MakePath(drive, folderPart, base, extension);
+    }
+    EXPECT_EQ(renamed, kOutOfMemory);
+    EXPECT_EQ(stored, kOutOfMemory);
+    EXPECT_EQ(folderStored, kOutOfMemory);
+    EXPECT_EQ(W(path.GetPath()), L"C:\\A\\b.txt");
+    EXPECT_EQ(W(folder.GetPath()), L"C:\\A\\");
+    EXPECT_EQ(W(full), L"");
+    EXPECT_EQ(W(joined), L"");
 }
