@@ -140,6 +140,8 @@ protected:
     gCResult ReceiveChunkedBody();
     gCResult ReportProgress();
     gCResult StartBody(uint32_t headerLength);
+    // The output file folder\fileName, written from its start.
+    gCResult OpenOutputFile();
     // Ends a reply that broke the protocol after its headers were accepted.
     gCResult FailReply(gCResult code);
     gCResult CallRequestFailed();

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <cwchar>
 #include <initializer_list>
+#include <new>
 
 #include "CHTTPSession.h"
+#include "gCFRef.h"
+#include "gCFile.h"
 #include "gCStream.h"
 
 namespace {
@@ -281,15 +284,34 @@ gCResult CHTTPSession::ParseReply()
         if (OpenOutputProc.proc)
             QV_RETURN_IF_FAILED(OpenOutputProc.proc(this, m_folder, m_fileName, m_total, m_output,
                                                     OpenOutputProc.context));
-        // Writing a file of its own choosing is left to the owner.
         if (!m_output)
-            return kStreamFailure;
+            QV_RETURN_IF_FAILED(OpenOutputFile());
         m_received = static_cast<uint64_t>(m_output->GetLength());
     }
     QV_RETURN_IF_FAILED(StartBody(headerLength));
     m_headersSeen = 1;
     if (ReplyHeadersProc.proc)
         ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
+    return 0;
+}
+
+gCResult CHTTPSession::OpenOutputFile()
+{
+    gCString path(m_folder.Text());
+    QV_RETURN_IF_FAILED(path.AppendText(L"\\"));
+    QV_RETURN_IF_FAILED(path.Append(m_fileName));
+    gCFRef reference(path);
+    if (!reference.IsValid())
+        return kStreamFailure;
+    gCFile* file = new (std::nothrow) gCFile(kAccessWrite);
+    if (!file)
+        return kOutOfMemory;
+    gCResult r = file->Open(reference, kAccessWrite);
+    if (r != 0) {
+        delete file;
+        return r;
+    }
+    m_output = file;
     return 0;
 }
 

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+
+#include "BoxCapture.h"
+#include "ReportError.h"
 
 #include "LocalHttpServer.h"
 #include "ScriptedPeer.h"
@@ -239,4 +243,115 @@ TEST(HTTPSession, PythonServerHeadersAndRefusal)
         EXPECT_EQ(probe.states.back(), kSocketConnectFailed);
         EXPECT_EQ(probe.Body(), "");
     }
+}
+
+namespace {
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    std::string bytes;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+} // namespace
+
+TEST(HTTPSession, BodyGoesToTheNamedFileInTheFolder)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder(temp);
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    const std::wstring name = L"qv_net_" + std::to_wstring(GetCurrentProcessId()) + L"_a_b.bin";
+    const std::string body = PatternBytes(200000);
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body).Close();
+    peer.Start();
+    {
+        SessionProbe probe;
+        // The ':' of the given name cannot reach the file system.
+        const std::wstring given = L"qv_net_" + std::to_wstring(GetCurrentProcessId()) + L"_a:b.bin";
+        ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(folder.c_str()),
+                                        gCString(given.c_str()), 0),
+                  0);
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_EQ(Join(probe.events), "headers finished:1:200000");
+        EXPECT_EQ(probe.session.GetBody().GetLength(), 0);
+    }
+    peer.Join();
+    const std::wstring path = folder + L"\\" + name;
+    EXPECT_TRUE(ReadWholeFile(path) == body);
+    DeleteFileW(path.c_str());
+}
+
+TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 4-9/10\r\n\r\n456789").Close();
+    peer.Start();
+    SessionProbe probe;
+    gCMemFile* kept = new gCMemFile;
+    kept->WriteBytes("0123", 4);
+    static gCMemFile* sSupplied = nullptr;
+    sSupplied = kept;
+    probe.session.OpenOutputProc = {[](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output,
+                                       void*) -> gCResult {
+                                        output = sSupplied;
+                                        return total == 10 ? 0 : kBadParameter;
+                                    },
+                                    nullptr};
+    std::string written;
+    static std::string* sWritten = nullptr;
+    sWritten = &written;
+    // The session deletes the stream when the body ends; keep what it held.
+    probe.session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received,
+                                     void*) -> gCResult {
+                                      *sWritten = std::to_string(complete) + ":" + std::to_string(received);
+                                      return 0;
+                                  },
+                                  nullptr};
+    ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(L"C:"),
+                                    gCString(L"part.bin"), 0),
+              0);
+    EXPECT_TRUE(probe.PollToEnd());
+    peer.Join();
+    EXPECT_EQ(written, "1:10");
+    EXPECT_EQ(probe.session.GetRangeFirst(), 4u);
+    EXPECT_EQ(probe.session.GetRangeLast(), 9u);
+}
+
+TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
+{
+    BoxCapture boxes;
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok").Close();
+    peer.Start();
+    SessionProbe probe;
+    probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
+        return s->GetState() == kSocketConnected ? kCompleted : 0;
+    };
+    probe.session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult {
+                                      return kBusy;
+                                  },
+                                  nullptr};
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    peer.Join();
+    EXPECT_EQ(probe.Body(), "ok");
+    EXPECT_EQ(probe.session.GetState(), kSocketClosed);
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    const std::string stateDetail = "\nHTTP session failed state change callback - CHTTPSession::ChangeState";
+    const std::string finishedDetail = "\nDownload finished callback failed.";
+    const std::string first = GetResultText(kCompleted) + stateDetail;
+    const std::string second = GetResultText(kBusy) + finishedDetail;
+    EXPECT_EQ(boxes.Boxes()[0].text, std::wstring(first.begin(), first.end()));
+    EXPECT_EQ(boxes.Boxes()[1].text, std::wstring(second.begin(), second.end()));
 }

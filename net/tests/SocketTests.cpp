@@ -99,3 +99,83 @@ TEST(TCPSocket, CloseProcCanRefuseTheClose)
     EXPECT_EQ(probe.Count("close"), 2);
     EXPECT_TRUE(peer.Join());
 }
+
+namespace {
+
+struct AcceptRecord {
+    CTCPSocket* accepted = nullptr;
+    int calls = 0;
+};
+
+gCResult RecordAccepted(uintptr_t created, uintptr_t, void* context)
+{
+    AcceptRecord* record = static_cast<AcceptRecord*>(context);
+    record->accepted = reinterpret_cast<CTCPSocket*>(created);
+    ++record->calls;
+    return 0;
+}
+
+gCResult AcceptNow(uintptr_t, uintptr_t, void* context)
+{
+    return static_cast<CTCPSocket*>(context)->Accept();
+}
+
+// A listening socket of the test's own, handed to a CTCPSocket (the product never listens).
+SOCKET ListenOnLoopback(uint16_t& port)
+{
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof local;
+    bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    listen(s, 2);
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &size);
+    port = ntohs(local.sin_port);
+    return s;
+}
+
+} // namespace
+
+TEST(TCPSocket, AcceptHandsTheNewConnectionToItsCallback)
+{
+    uint16_t port = 0;
+    CTCPSocket listener;
+    listener.AdoptHandle(ListenOnLoopback(port));
+    AcceptRecord record;
+    ASSERT_EQ(listener.Create(port), 0);
+    listener.SetProc(kAcceptProc, AcceptNow, &listener);
+    listener.SetProc(kAcceptedProc, RecordAccepted, &record);
+
+    SocketProbe client;
+    ASSERT_EQ(client.socket.Create(0), 0);
+    ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
+    EXPECT_TRUE(client.PollUntil([&] {
+        listener.Poll();
+        return record.calls > 0 && client.socket.IsConnected();
+    }));
+    ASSERT_NE(record.accepted, nullptr);
+    EXPECT_EQ(record.accepted->GetState(), kSocketConnected);
+    EXPECT_EQ(record.accepted->IsConnected(), 1);
+    EXPECT_EQ(record.accepted->GetPeerAddress(), LoopbackAddress());
+    delete record.accepted;
+}
+
+TEST(TCPSocket, AcceptWithoutACallbackDropsTheConnection)
+{
+    uint16_t port = 0;
+    CTCPSocket listener;
+    listener.AdoptHandle(ListenOnLoopback(port));
+    ASSERT_EQ(listener.Create(port), 0);
+    SocketProbe client;
+    ASSERT_EQ(client.socket.Create(0), 0);
+    ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
+    gCResult accepted = kWouldBlock;
+    EXPECT_TRUE(client.PollUntil([&] {
+        accepted = listener.Accept();
+        return accepted != kWouldBlock;
+    }));
+    EXPECT_EQ(accepted, kNetworkFatal);
+    // The client sees its connection end.
+    EXPECT_TRUE(client.PollUntil([&] { return !client.socket.HasSocket(); }));
+}
