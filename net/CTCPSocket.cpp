@@ -139,16 +139,15 @@ gCResult CTCPSocket::Poll()
     }
     if (m_socket.IsValid() && (m_closePending || (seen & FD_CLOSE))) {
         int32_t error = (seen & FD_CLOSE) ? events.iErrorCode[FD_CLOSE_BIT] : 0;
-        QV_RETURN_IF_FAILED(HandleCloseEvents(seen & FD_CLOSE ? 1 : 0, error));
+        QV_RETURN_IF_FAILED(HandleCloseEvents(error));
     }
     if (m_socket.IsValid() && (seen & FD_ACCEPT))
         CallProc(kAcceptProc, 0, 0);
     return 0;
 }
 
-gCResult CTCPSocket::HandleCloseEvents(int32_t closeReported, int32_t closeError)
+gCResult CTCPSocket::HandleCloseEvents(int32_t closeError)
 {
-    (void)closeReported;
     // Bytes still waiting are offered to ReadProc on the next polls before the close.
     if (m_dataPending) {
         if (closeError != 0 && !m_closePending)

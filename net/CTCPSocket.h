@@ -94,7 +94,8 @@ public:
 
 protected:
     gCResult CallProc(TCPProcIndex index, uintptr_t a, uintptr_t b);
-    gCResult HandleCloseEvents(int32_t closeReported, int32_t closeError);
+    // A close without error waits, like one with an error, while received bytes are unread.
+    gCResult HandleCloseEvents(int32_t closeError);
 
     uint32_t m_localAddress = 0;
     uint32_t m_peerAddress = 0;
