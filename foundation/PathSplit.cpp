@@ -1,0 +1,72 @@
+#include "PathSplit.h"
+
+#include <initializer_list>
+
+namespace
+{
+
+gCResult SetPart(gCString* out, const gCString& text, int32_t start, int32_t end)
+{
+    if (!out)
+        return 0;
+    return out->SetTextN(text.Text() + start, end - start);
+}
+
+} // namespace
+
+gCResult SplitPath(const gCString& text, gCString* drive, gCString* folder, gCString* name, gCString* extension)
+{
+    if (text.IsEmpty())
+        return kBadParameter;
+    for (gCString* out : {drive, folder, name, extension})
+        if (out)
+            QV_RETURN_IF_FAILED(out->SetText(L""));
+
+    const int32_t length = text.Length();
+    const int32_t driveEnd = length >= 2 && text[1] == L':' ? 2 : 0;
+    int32_t folderEnd = driveEnd;
+    for (int32_t i = driveEnd; i < length; ++i)
+        if (IsPathSeparator(text[i]))
+            folderEnd = i + 1;
+    int32_t nameEnd = length;
+    for (int32_t i = folderEnd; i < length; ++i)
+        if (text[i] == L'.')
+            nameEnd = i;
+
+    QV_RETURN_IF_FAILED(SetPart(drive, text, 0, driveEnd));
+    QV_RETURN_IF_FAILED(SetPart(folder, text, driveEnd, folderEnd));
+    QV_RETURN_IF_FAILED(SetPart(name, text, folderEnd, nameEnd));
+    return SetPart(extension, text, nameEnd, length);
+}
+
+gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension)
+{
+    gCString result;
+    const int64_t parts = static_cast<int64_t>(drive.Length()) + folder.Length() + name.Length() + extension.Length();
+    // The ':', separator and dot added below need room too; reserve it all so no append fails.
+    if (parts >= kMakePathLimit || result.Reserve(static_cast<int32_t>(parts) + 3) != 0) {
+        result.SetText(L"");
+        return result;
+    }
+    result.SetText(L"");
+    if (!drive.IsEmpty()) {
+        result.AppendChar(drive[0]);
+        result.AppendChar(L':');
+    }
+    result.Append(folder);
+    if (!folder.IsEmpty() && !IsPathSeparator(folder[folder.Length() - 1]))
+        result.AppendChar(L'\\');
+    result.Append(name);
+    if (!extension.IsEmpty() && extension[0] != L'.')
+        result.AppendChar(L'.');
+    result.Append(extension);
+    return result;
+}
+
+gCString JoinTexts(const gCString& a, const gCString& b)
+{
+    gCString result;
+    if (result.Reserve(a.Length() + b.Length()) != 0 || result.SetString(a) != 0 || result.Append(b) != 0)
+        result.Clear();
+    return result;
+}

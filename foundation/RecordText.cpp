@@ -1,0 +1,15 @@
+#include "RecordText.h"
+
+gCResult ReadRecordText(gCStream& stream, gCString& out)
+{
+    QV_RETURN_IF_FAILED(stream.ReadString(out));
+    int32_t length = out.Length();
+    if (length > 0 && out[length - 1] == L'\n')
+        out.SetLength(length - 1);
+    return 0;
+}
+
+bool IsOpenFileStream(const gCStream* stream)
+{
+    return stream && stream->GetKind() == kStreamKindFile && stream->HasData();
+}

@@ -1,0 +1,63 @@
+#include "gCBasePath.h"
+
+#include "gCFPath.h"
+
+gCBasePath::gCBasePath(const gCString& text, int32_t kind) : m_kind(kind)
+{
+    m_text.SetString(text);
+}
+
+bool gCBasePath::IsValid() const
+{
+    return !m_text.IsEmpty();
+}
+
+void gCBasePath::Clear()
+{
+    m_text.SetText(L"");
+}
+
+bool gCBasePath::Exists() const
+{
+    return false;
+}
+
+gCResult gCBasePath::Create()
+{
+    return kNotImplemented;
+}
+
+gCResult gCBasePath::SetPath(const gCString& text)
+{
+    return StoreText(text);
+}
+
+gCString gCBasePath::GetPath() const
+{
+    return m_text;
+}
+
+gCFPath& gCBasePath::AssignFrom(gCFPath& target, const gCFPath& source)
+{
+    gCBasePath& base = target;
+    base.m_kind = source.GetKind();
+    base.StoreText(source.GetPath());
+    target.SetTypeCode(source.GetTypeCode());
+    target.SetCreatorCode(source.GetCreatorCode());
+    return target;
+}
+
+gCResult gCBasePath::SetPathFromString(gCBasePath& path, const gCString& text)
+{
+    return path.SetPath(text);
+}
+
+gCString gCBasePath::CopyText(const gCBasePath& path)
+{
+    return path.m_text;
+}
+
+gCString gCBasePath::GetName(const gCFPath& path)
+{
+    return path.GetName();
+}

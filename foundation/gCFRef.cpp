@@ -1,0 +1,17 @@
+#include "gCFRef.h"
+
+#include "FileOps.h"
+
+gCFRef::gCFRef() : gCFPath(gCString(), kPathKindRef) {}
+
+gCFRef::gCFRef(const gCString& text) : gCFPath(text, kPathKindRef) {}
+
+gCFRef gCFRef::gCFRefFromString(const gCString& text)
+{
+    return gCFRef(text);
+}
+
+bool gCFRef::Exists() const
+{
+    return FileExists(*this);
+}

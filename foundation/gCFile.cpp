@@ -1,0 +1,349 @@
+#include "gCFile.h"
+
+#include <io.h>
+
+#include "CStreamScanner.h"
+#include "CTextCollector.h"
+#include "ReportError.h"
+#include "gCFRelative.h"
+
+namespace {
+
+const uint16_t kMarkKept = 0xFEFF;
+const uint16_t kMarkSwapped = 0xFFFE;
+
+bool IsLineEnd(uint16_t c)
+{
+    return c == L'\r' || c == L'\n';
+}
+
+// CR LF or LF CR: the second character completes the line end that the first began.
+bool CompletesLineEnd(uint16_t first, uint16_t second)
+{
+    return IsLineEnd(second) && second != first;
+}
+
+} // namespace
+
+CStdioFile& CStdioFile::operator=(CStdioFile&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_file = other.m_file;
+        other.m_file = nullptr;
+    }
+    return *this;
+}
+
+void CStdioFile::Reset(FILE* file)
+{
+    Close();
+    m_file = file;
+}
+
+int CStdioFile::Close()
+{
+    if (!m_file)
+        return 0;
+    int r = std::fclose(m_file);
+    m_file = nullptr;
+    return r;
+}
+
+gCFile::gCFile(int32_t accessMode) : gCStream(kStreamKindFile), m_accessMode(accessMode) {}
+
+gCFile::~gCFile()
+{
+    Close();
+}
+
+const wchar_t* gCFile::ModeText(int32_t mode)
+{
+    switch (mode) {
+    case kAccessReadWrite:
+        return L"rb+";
+    case kAccessRead:
+        return L"rb";
+    case kAccessWrite:
+        return L"wb";
+    case kAccessAppend:
+        return L"ab";
+    default:
+        return nullptr;
+    }
+}
+
+gCResult gCFile::OpenWith(const gCString& fullPath, const wchar_t* mode)
+{
+    FILE* file = _wfopen(fullPath.Text(), mode);
+    if (!file)
+        return kFileOpenFailure;
+    m_file.Reset(file);
+    m_lastOp = kNone;
+    m_readOnly = mode[0] == L'r' && mode[1] != L'+' && mode[2] != L'+';
+    return 0;
+}
+
+gCResult gCFile::Open(const gCBasePath& path, int32_t mode)
+{
+    if (!path.IsValid())
+        return kBadParameter;
+    return OpenFullPath(path.GetPath(), mode);
+}
+
+gCResult gCFile::OpenOrCreate(const gCBasePath& path, int32_t mode)
+{
+    if (!path.IsValid())
+        return kBadParameter;
+    return OpenOrCreateFullPath(path.GetPath(), mode);
+}
+
+gCResult gCFile::OpenPath(gCFile& file, const gCBasePath& path, int32_t mode)
+{
+    return file.Open(path, mode);
+}
+
+gCResult gCFile::OpenValidPath(gCFile& file, const gCBasePath& path, int32_t mode)
+{
+    return file.Open(path, mode);
+}
+
+gCResult OpenFileByName(gCFile& file, const gCString& text, int32_t mode)
+{
+    return file.Open(gCFRelative(text, 0), mode);
+}
+
+uint32_t CanOpenForReading(const gCString& text, int32_t baseSelector)
+{
+    gCFile file;
+    return file.Open(gCFRelative(text, baseSelector), kAccessRead) == 0 ? 1 : 0;
+}
+
+gCResult gCFile::OpenFullPath(const gCString& fullPath, int32_t mode)
+{
+    if (fullPath.IsEmpty())
+        return kBadParameter;
+    QV_RETURN_IF_FAILED(Close());
+    const wchar_t* text = ModeText(mode);
+    if (!text) {
+        ReportError(kBadParameter, "Unknown Access state passed to gCFile.");
+        return kBadParameter;
+    }
+    return OpenWith(fullPath, text);
+}
+
+gCResult gCFile::OpenOrCreateFullPath(const gCString& fullPath, int32_t mode)
+{
+    if (mode != kAccessReadWrite)
+        return OpenFullPath(fullPath, mode);
+    if (fullPath.IsEmpty())
+        return kBadParameter;
+    QV_RETURN_IF_FAILED(Close());
+    if (OpenWith(fullPath, L"r+b") == 0)
+        return 0;
+    return OpenWith(fullPath, L"w+b");
+}
+
+gCResult gCFile::Close()
+{
+    m_lastOp = kNone;
+    return m_file.Close() == 0 ? 0 : kFileCloseFailure;
+}
+
+void gCFile::SwitchTo(LastOp op)
+{
+    if (m_lastOp != kNone && m_lastOp != op)
+        std::fseek(m_file.Get(), 0, SEEK_CUR);
+    m_lastOp = op;
+}
+
+int64_t gCFile::FileLength()
+{
+    if (!IsOpen())
+        return 0;
+    if (m_lastOp == kWriting)
+        std::fflush(m_file.Get());
+    return _filelengthi64(_fileno(m_file.Get()));
+}
+
+gCResult gCFile::WriteRaw(const void* buffer, uint32_t n)
+{
+    if (!IsOpen())
+        return kBadParameter;
+    if (m_readOnly)
+        return kStreamFailure;
+    SwitchTo(kWriting);
+    return std::fwrite(buffer, 1, n, m_file.Get()) == n ? 0 : kStreamFailure;
+}
+
+gCResult gCFile::ReadCounted(void* buffer, uint32_t n, uint32_t& count)
+{
+    count = 0;
+    if (!IsOpen())
+        return kBadParameter;
+    SwitchTo(kReading);
+    count = static_cast<uint32_t>(std::fread(buffer, 1, n, m_file.Get()));
+    if (count == n || std::feof(m_file.Get()))
+        return 0;
+    return kStreamFailure;
+}
+
+gCResult gCFile::ReadRaw(void* buffer, uint32_t n)
+{
+    uint32_t count = 0;
+    return ReadCounted(buffer, n, count);
+}
+
+gCResult gCFile::ReadUpTo(void* buffer, uint32_t n, uint32_t& got)
+{
+    got = 0;
+    if (!IsOpen())
+        return kInvalidFile;
+    gCResult r = ReadCounted(buffer, n, got);
+    if (r != 0)
+        std::clearerr(m_file.Get());
+    return r;
+}
+
+gCResult gCFile::ReadBytes(void* buffer, uint32_t n)
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    if (IsAtEnd())
+        return kStreamFailure;
+    uint32_t count = 0;
+    QV_RETURN_IF_FAILED(ReadCounted(buffer, n, count));
+    return count == n ? 0 : kStreamFailure;
+}
+
+gCResult gCFile::WriteBytes(const void* buffer, uint32_t n)
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    return WriteRaw(buffer, n);
+}
+
+gCResult gCFile::ReadText8(gCString& out)
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    if (IsAtEnd())
+        return kStreamFailure;
+    CStreamScanner scanner(*this, 1024);
+    CTextCollector<char> bytes;
+    uint8_t byte = 0;
+    while (scanner.NextByte(byte)) {
+        if (byte == 0)
+            break;
+        QV_RETURN_IF_FAILED(bytes.Add(static_cast<char>(byte)));
+        if (IsLineEnd(byte)) {
+            uint8_t next = 0;
+            if (scanner.PeekByte(next) && CompletesLineEnd(byte, next))
+                scanner.Skip(1);
+            break;
+        }
+    }
+    QV_RETURN_IF_FAILED(scanner.Finish());
+    return out.SetAnsiN(bytes.Data(), bytes.Count());
+}
+
+gCResult gCFile::ReadString(gCString& out)
+{
+    if (m_narrow)
+        return ReadText8(out);
+    if (!IsOpen())
+        return kInvalidFile;
+    if (IsAtEnd())
+        return kStreamFailure;
+    // Pieces of 2048 bytes, but a text runs on across them until its end.
+    CStreamScanner scanner(*this, 2048);
+    CTextCollector<wchar_t> units;
+    bool ended = false;
+    uint16_t raw = 0;
+    while (!ended && scanner.NextUnit(raw)) {
+        if (raw == kMarkSwapped || raw == kMarkKept) {
+            m_swap = raw == kMarkSwapped;
+            continue;
+        }
+        uint16_t unit = Swapped(raw);
+        if (unit == 0) {
+            ended = true;
+        } else if (IsLineEnd(unit)) {
+            uint16_t next = 0;
+            if (scanner.PeekUnit(next) && CompletesLineEnd(unit, Swapped(next)))
+                scanner.Skip(2);
+            QV_RETURN_IF_FAILED(units.Add(L'\n'));
+            ended = true;
+        } else {
+            QV_RETURN_IF_FAILED(units.Add(static_cast<wchar_t>(unit)));
+        }
+    }
+    if (!ended)
+        scanner.ConsumeRest();
+    QV_RETURN_IF_FAILED(scanner.Finish());
+    // A text that the file cuts off before its end is a short read, not a text.
+    if (!ended)
+        return kStreamFailure;
+    return out.SetTextN(units.Data(), units.Count());
+}
+
+gCResult gCFile::Rewind()
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    std::rewind(m_file.Get());
+    m_lastOp = kNone;
+    return 0;
+}
+
+gCResult gCFile::SeekEnd()
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    return SetPosition(FileLength());
+}
+
+int64_t gCFile::Tell()
+{
+    int64_t position = -1;
+    return GetPosition64(position) == 0 ? position : -1;
+}
+
+gCResult gCFile::GetPosition64(int64_t& position)
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    fpos_t pos;
+    if (std::fgetpos(m_file.Get(), &pos) != 0)
+        return kStreamFailure;
+    position = static_cast<int64_t>(pos);
+    return 0;
+}
+
+gCResult gCFile::SetPosition(int64_t position)
+{
+    if (!IsOpen())
+        return kInvalidFile;
+    if (position < 0)
+        return kStreamFailure;
+    if (m_lastOp == kWriting)
+        std::fflush(m_file.Get());
+    fpos_t pos = static_cast<fpos_t>(position);
+    if (std::fsetpos(m_file.Get(), &pos) != 0)
+        return kStreamFailure;
+    m_lastOp = kNone;
+    return 0;
+}
+
+int32_t gCFile::IsAtEnd()
+{
+    if (!IsOpen())
+        return 1;
+    int64_t position = Tell();
+    return position < 0 || position >= FileLength() ? 1 : 0;
+}
+
+int64_t gCFile::GetLength()
+{
+    return FileLength();
+}

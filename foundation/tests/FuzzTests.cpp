@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "BoxCapture.h"
+#include "CResourceDirectory.h"
+#include "CResourceFileWriter.h"
+#include "CStringTableWriter.h"
+#include "CText.h"
+#include "CTextList.h"
+#include "TempFolder.h"
+#include "gCFile.h"
+#include "gCMemFile.h"
+#include "gCStringTable.h"
+
+namespace {
+
+bool IsResultCode(gCResult r)
+{
+    return r >= 0 && r <= 31;
+}
+
+Bytes WriterBytes(CFormatWriter& writer)
+{
+    return Bytes(writer.GetData(), writer.GetData() + writer.GetSize());
+}
+
+Bytes ValidStringTable()
+{
+    CStringTableWriter writer;
+    writer.AddRecord(1, gCString(L"QV2_Version"), gCString(L"2.1"));
+    writer.AddRecord(3000000000u, gCString(L"Local_Current"), gCString(L"English|Deutsch"));
+    writer.AddRecord(7, gCString(L""), gCString(L"a||b"));
+    return WriterBytes(writer);
+}
+
+Bytes ValidResourceFile()
+{
+    CResourceFileWriter writer;
+    writer.AddVersion(2);
+    gCMemFile text;
+    CResourceFileWriter::WriteTextBody(text, gCString(L"hello"));
+    writer.AddResource('text', 1, gCString(L"Title"), text);
+    gCMemFile list;
+    const gCString texts[2] = {gCString(L"one"), gCString(L"two")};
+    const uint32_t values[2] = {1, 2};
+    CResourceFileWriter::WriteTextListBody(list, 0, 2, texts, values, 2);
+    writer.AddResource('txlt', 2, gCString(L"List"), list);
+    writer.AddResource('wdgt', 3, gCString(L"Other"), text);
+    return WriterBytes(writer);
+}
+
+// Every damaged variant of the valid files: each cut, random byte changes, hostile sizes and
+// counts written over the fields, and plain random bytes.
+std::vector<Bytes> DamagedInputs(const Bytes& valid, std::mt19937& random)
+{
+    std::vector<Bytes> inputs;
+    for (size_t cut = 0; cut <= valid.size(); ++cut)
+        inputs.emplace_back(valid.begin(), valid.begin() + cut);
+    const uint32_t hostile[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF8, 0xFFFFFFFF};
+    for (int k = 0; k < 150; ++k) {
+        Bytes changed = valid;
+        int changes = 1 + static_cast<int>(random() % 6);
+        for (int c = 0; c < changes; ++c) {
+            size_t at = random() % changed.size();
+            if (random() % 2 && at + 4 <= changed.size()) {
+                uint32_t value = hostile[random() % (sizeof hostile / sizeof hostile[0])];
+                for (int b = 0; b < 4; ++b)
+                    changed[at + b] = static_cast<uint8_t>(value >> (8 * b));
+            } else {
+                changed[at] = static_cast<uint8_t>(random());
+            }
+        }
+        inputs.push_back(changed);
+    }
+    for (int k = 0; k < 60; ++k) {
+        Bytes noise(random() % 200);
+        for (uint8_t& b : noise)
+            b = static_cast<uint8_t>(random());
+        inputs.push_back(noise);
+    }
+    return inputs;
+}
+
+// Opens the bytes as a file and stands the stream somewhere in it.
+void OpenAt(gCFile& file, const gCString& path, const Bytes& bytes, std::mt19937& random)
+{
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_EQ(file.SetPosition(bytes.empty() ? 0 : random() % (bytes.size() + 1)), 0);
+}
+
+} // namespace
+
+TEST(Fuzz, StringTablesFromDamagedFiles)
+{
+    std::mt19937 random(20240601);
+    TempFolder folder;
+    gCString path = folder.File(L"fuzz.vsf");
+    for (const Bytes& input : DamagedInputs(ValidStringTable(), random)) {
+        gCFile file;
+        OpenAt(file, path, input, random);
+        gCStringTable table(1);
+        gCResult r = table.Load(file);
+        ASSERT_TRUE(IsResultCode(r)) << r;
+        ASSERT_EQ(table.GetNameCount(), table.GetCount());
+        for (int32_t i = 0; i < table.GetCount(); ++i)
+            table.GetTextByID(table.GetIDAt(i), static_cast<int32_t>(random() % 4));
+    }
+}
+
+TEST(Fuzz, ResourceDirectoriesAndTextResourcesFromDamagedFiles)
+{
+    std::mt19937 random(77);
+    TempFolder folder;
+    gCString path = folder.File(L"fuzz.vrf");
+    BoxCapture boxes;
+    for (const Bytes& input : DamagedInputs(ValidResourceFile(), random)) {
+        gCFile file;
+        OpenAt(file, path, input, random);
+        CResourceDirectory directory;
+        gCResult r = directory.Read(file);
+        ASSERT_TRUE(IsResultCode(r)) << r;
+        for (CResourceDirectory* used : {static_cast<CResourceDirectory*>(nullptr), &directory}) {
+            for (uint32_t id = 1; id <= 3; ++id) {
+                ASSERT_EQ(file.SetPosition(random() % (input.size() + 1)), 0);
+                CText text;
+                r = text.LoadByID(id, &file, used);
+                ASSERT_TRUE(IsResultCode(r)) << r;
+                CTextList list;
+                r = list.LoadByID(id, &file, used);
+                ASSERT_TRUE(IsResultCode(r)) << r;
+            }
+            CText byName;
+            ASSERT_TRUE(IsResultCode(byName.LoadByName(gCString(L"Title"), &file, used)));
+            delete CreateTextList(gCString(L"List"), &file, used);
+        }
+    }
+}
+
+// Memory streams hold more than their data: the block beyond the size is filled with a byte
+// that the data never holds, so a reader that looks past the data shows it in its text.
+TEST(Fuzz, MemoryReadersStayInsideTheData)
+{
+    std::mt19937 random(5);
+    const char kOutside = 'Z';
+    for (int k = 0; k < 400; ++k) {
+        gCMemFile stream;
+        Bytes outside(2048, kOutside);
+        ASSERT_EQ(stream.WriteBytes(outside.data(), 2048 - 1), 0);
+        stream.ResetBuffer();
+        Bytes data(random() % 64);
+        for (uint8_t& b : data) {
+            uint32_t pick = random() % 8;
+            b = pick == 0 ? 0 : pick == 1 ? '\r' : pick == 2 ? 0xFF : static_cast<uint8_t>('a' + random() % 6);
+        }
+        if (!data.empty()) {
+            ASSERT_EQ(stream.WriteBytes(data.data(), static_cast<uint32_t>(data.size())), 0);
+        }
+        ASSERT_EQ(stream.Rewind(), 0);
+        stream.SetNarrowText(static_cast<int32_t>(random() % 2));
+
+        for (int step = 0; step < 200 && !stream.IsAtEnd(); ++step) {
+            int64_t before = stream.Tell();
+            gCString text;
+            uint32_t value = 0;
+            gCResult r = 0;
+            switch (random() % 4) {
+            case 0: r = stream.ReadString(text); break;
+            case 1: r = stream.ReadText8(text); break;
+            case 2: r = stream.ReadLine(text); break;
+            default: r = stream.ReadU32(value); break;
+            }
+            ASSERT_TRUE(r == 0 || r == kStreamFailure) << r;
+            ASSERT_GE(stream.Tell(), 0);
+            ASSERT_LE(stream.Tell(), static_cast<int64_t>(data.size()));
+            ASSERT_LE(text.Length(), static_cast<int32_t>(data.size()));
+            for (int32_t i = 0; i < text.Length(); ++i) {
+                ASSERT_NE(text[i] & 0xFF, kOutside);
+                ASSERT_NE(text[i] >> 8, kOutside);
+            }
+            if (r != 0)
+                break;
+            ASSERT_GT(stream.Tell(), before) << "a successful read moves on";
+        }
+    }
+}

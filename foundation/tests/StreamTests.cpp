@@ -1,0 +1,587 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "BoxCapture.h"
+#include "FailingAllocator.h"
+#include "FakeHost.h"
+#include "TempFolder.h"
+#include "gCFRef.h"
+#include "gCFRelative.h"
+#include "gCFile.h"
+#include "gCMemFile.h"
+
+namespace {
+
+Bytes MemBytes(gCMemFile& stream)
+{
+    const uint8_t* data = stream.GetData();
+    return Bytes(data, data + stream.GetSize());
+}
+
+void Fill(gCMemFile& stream, const Bytes& bytes)
+{
+    ASSERT_EQ(stream.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
+    ASSERT_EQ(stream.Rewind(), 0);
+}
+
+// The same bytes behind either kind of stream, for the readers that both must get right.
+class StreamOver {
+public:
+    StreamOver(int32_t kind, const Bytes& bytes)
+    {
+        if (kind == kStreamKindMemory) {
+            auto memory = std::make_unique<gCMemFile>();
+            Fill(*memory, bytes);
+            stream = std::move(memory);
+        } else {
+            path = folder.File(L"data.bin");
+            EXPECT_TRUE(WriteWholeFile(path, bytes));
+            auto file = std::make_unique<gCFile>();
+            EXPECT_EQ(file->OpenFullPath(path, kAccessRead), 0);
+            stream = std::move(file);
+        }
+    }
+    gCStream* operator->() { return stream.get(); }
+    gCStream& operator*() { return *stream; }
+
+    TempFolder folder;
+    gCString path;
+    std::unique_ptr<gCStream> stream;
+};
+
+const int32_t kBothKinds[] = {kStreamKindFile, kStreamKindMemory};
+
+std::wstring Text(const gCString& s)
+{
+    return s.Text();
+}
+
+} // namespace
+
+TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
+{
+    gCMemFile stream;
+    ASSERT_EQ(stream.WriteU32(258), 0);
+    EXPECT_EQ(MemBytes(stream), (Bytes{0x02, 0x01, 0x00, 0x00}));
+
+    ASSERT_EQ(stream.WriteU8(0xAB), 0);
+    ASSERT_EQ(stream.WriteU16(0x1234), 0);
+    ASSERT_EQ(stream.WriteU64(0x0102030405060708ull), 0);
+    ASSERT_EQ(stream.WriteS8(-2), 0);
+    ASSERT_EQ(stream.WriteS16(-300), 0);
+    ASSERT_EQ(stream.WriteS32(-70000), 0);
+    ASSERT_EQ(stream.WriteS64(-5000000000ll), 0);
+    ASSERT_EQ(stream.WriteFloat(1.5f), 0);
+    ASSERT_EQ(stream.WriteDouble(-0.25), 0);
+    ASSERT_EQ(stream.WriteInt(77), 0);
+    EXPECT_EQ(stream.GetSize(), 4 + 1 + 2 + 8 + 1 + 2 + 4 + 8 + 4 + 8 + 4);
+
+    ASSERT_EQ(stream.Rewind(), 0);
+    uint32_t u32 = 0;
+    uint8_t u8 = 0;
+    uint16_t u16 = 0;
+    uint64_t u64 = 0;
+    int8_t s8 = 0;
+    int16_t s16 = 0;
+    int32_t s32 = 0, i = 0;
+    int64_t s64 = 0;
+    float f = 0;
+    double d = 0;
+    EXPECT_EQ(stream.ReadU32(u32), 0);
+    EXPECT_EQ(stream.ReadU8(u8), 0);
+    EXPECT_EQ(stream.ReadU16(u16), 0);
+    EXPECT_EQ(stream.ReadU64(u64), 0);
+    EXPECT_EQ(stream.ReadS8(s8), 0);
+    EXPECT_EQ(stream.ReadS16(s16), 0);
+    EXPECT_EQ(stream.ReadS32(s32), 0);
+    EXPECT_EQ(stream.ReadS64(s64), 0);
+    EXPECT_EQ(stream.ReadFloat(f), 0);
+    EXPECT_EQ(stream.ReadDouble(d), 0);
+    EXPECT_EQ(stream.ReadInt(i), 0);
+    EXPECT_EQ(u32, 258u);
+    EXPECT_EQ(u8, 0xAB);
+    EXPECT_EQ(u16, 0x1234);
+    EXPECT_EQ(u64, 0x0102030405060708ull);
+    EXPECT_EQ(s8, -2);
+    EXPECT_EQ(s16, -300);
+    EXPECT_EQ(s32, -70000);
+    EXPECT_EQ(s64, -5000000000ll);
+    EXPECT_EQ(f, 1.5f);
+    EXPECT_EQ(d, -0.25);
+    EXPECT_EQ(i, 77);
+    EXPECT_TRUE(stream.IsAtEnd());
+    EXPECT_EQ(stream.ReadU8(u8), kStreamFailure) << "a read at the end";
+}
+
+TEST(MemFile, GrowsBy2048BeyondWhatIsNeeded)
+{
+    gCMemFile stream;
+    EXPECT_EQ(stream.GetCapacity(), 2048);
+    Bytes block(3000, 0x5A);
+    ASSERT_EQ(stream.WriteBytes(block.data(), 3000), 0);
+    EXPECT_EQ(stream.GetCapacity(), 5048);
+    EXPECT_EQ(stream.GetSize(), 3000);
+    EXPECT_EQ(stream.Tell(), 3000);
+
+    // Overwriting in the middle does not grow the stream.
+    ASSERT_EQ(stream.SetPosition(10), 0);
+    ASSERT_EQ(stream.WriteU32(1), 0);
+    EXPECT_EQ(stream.GetSize(), 3000);
+    EXPECT_EQ(stream.Tell(), 14);
+
+    // Extend grows the size but leaves the position alone.
+    ASSERT_EQ(stream.Extend(100), 0);
+    EXPECT_EQ(stream.GetSize(), 3100);
+    EXPECT_EQ(stream.Tell(), 14);
+    EXPECT_EQ(stream.Extend(-1), kBadParameter);
+
+    stream.ResetBuffer();
+    EXPECT_EQ(stream.GetCapacity(), 2048);
+    EXPECT_EQ(stream.GetSize(), 0);
+    EXPECT_EQ(stream.Tell(), 0);
+}
+
+TEST(MemFile, ManySmallWritesGrowGeometrically)
+{
+    gCMemFile stream;
+    Bytes piece(64000, 1);
+    int64_t capacity = stream.GetCapacity();
+    int growths = 0;
+    for (int k = 0; k < 160; ++k) {
+        ASSERT_EQ(stream.WriteBytes(piece.data(), static_cast<uint32_t>(piece.size())), 0);
+        if (stream.GetCapacity() != capacity) {
+            ++growths;
+            capacity = stream.GetCapacity();
+        }
+    }
+    EXPECT_EQ(stream.GetSize(), 160 * 64000);
+    EXPECT_LT(growths, 30) << "10 MB in 64,000-byte pieces";
+}
+
+TEST(MemFile, FailedGrowthLeavesTheStreamAsItWas)
+{
+    gCMemFile stream;
+    ASSERT_EQ(stream.WriteU32(7), 0);
+    Bytes block(5000, 1);
+    gCResult r;
+    {
+        FailingAllocator failing(0);
+        r = stream.WriteBytes(block.data(), 5000);
+    }
+    EXPECT_EQ(r, kOutOfMemory);
+    EXPECT_EQ(stream.GetSize(), 4);
+    EXPECT_EQ(stream.Tell(), 4);
+    EXPECT_EQ(stream.GetCapacity(), 2048);
+}
+
+TEST(MemFile, PositionRules)
+{
+    gCMemFile stream;
+    Fill(stream, {1, 2});
+    uint32_t value = 0xDEADBEEF;
+    EXPECT_EQ(stream.ReadU32(value), kStreamFailure);
+    EXPECT_EQ(value, 0xDEADBEEFu) << "a short read leaves the value alone";
+    EXPECT_EQ(stream.Tell(), 1) << "size - 1";
+
+    EXPECT_EQ(stream.SetPosition(2), 0) << "the size itself is allowed";
+    EXPECT_TRUE(stream.IsAtEnd());
+    EXPECT_EQ(stream.SetPosition(3), kStreamFailure);
+    EXPECT_EQ(stream.Tell(), 1);
+    EXPECT_EQ(stream.SetPosition(-1), kBadParameter);
+    EXPECT_EQ(stream.Tell(), 1);
+
+    uint32_t low = 0;
+    int64_t full = 0;
+    EXPECT_EQ(stream.GetPosition32(low), 0);
+    EXPECT_EQ(stream.GetPosition64(full), 0);
+    EXPECT_EQ(low, 1u);
+    EXPECT_EQ(full, 1);
+    EXPECT_EQ(stream.SeekEnd(), 0);
+    EXPECT_EQ(stream.Tell(), 2);
+    EXPECT_EQ(stream.GetLength(), 2);
+}
+
+TEST(MemFile, AnEmptyStreamNeverPositionsBeforeItsBlock)
+{
+    gCMemFile stream;
+    uint8_t byte = 0;
+    gCString text;
+    EXPECT_EQ(stream.SetPosition(5), kStreamFailure);
+    EXPECT_EQ(stream.Tell(), 0);
+    EXPECT_EQ(stream.ReadU8(byte), kStreamFailure);
+    EXPECT_EQ(stream.Tell(), 0);
+    ASSERT_EQ(stream.WriteU16(0x0201), 0);
+    EXPECT_EQ(MemBytes(stream), (Bytes{0x01, 0x02}));
+}
+
+TEST(File, OpenModesOnMissingAndExistingFiles)
+{
+    TempFolder folder;
+    gCString missing = folder.File(L"missing.bin");
+    gCString existing = folder.File(L"existing.bin");
+    ASSERT_TRUE(WriteWholeFile(existing, {1, 2, 3}));
+
+    struct Case {
+        int32_t mode;
+        gCResult onMissing;
+        Bytes afterWritingAB; // what the existing file holds after writing 'A' 'B'
+        gCResult writeResult;
+    };
+    const Case cases[] = {
+        {kAccessReadWrite, kFileOpenFailure, {'A', 'B', 3}, 0},
+        {kAccessRead, kFileOpenFailure, {1, 2, 3}, kStreamFailure},
+        {kAccessWrite, 0, {'A', 'B'}, 0},
+        {kAccessAppend, 0, {1, 2, 3, 'A', 'B'}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        DeleteFileW(missing.Text());
+        gCFile file;
+        EXPECT_EQ(file.OpenFullPath(missing, c.mode), c.onMissing);
+        EXPECT_EQ(file.IsOpen(), c.onMissing == 0);
+        EXPECT_EQ(file.Close(), 0);
+
+        ASSERT_TRUE(WriteWholeFile(existing, {1, 2, 3}));
+        ASSERT_EQ(file.OpenFullPath(existing, c.mode), 0);
+        const uint8_t ab[2] = {'A', 'B'};
+        EXPECT_EQ(file.WriteBytes(ab, 2), c.writeResult);
+        EXPECT_EQ(file.Close(), 0);
+        EXPECT_EQ(ReadWholeFile(existing), c.afterWritingAB);
+    }
+}
+
+TEST(File, OpenOrCreateMakesTheFileForUpdate)
+{
+    TempFolder folder;
+    gCString path = folder.File(L"new.bin");
+    gCFile file;
+    ASSERT_EQ(file.OpenOrCreateFullPath(path, kAccessReadWrite), 0);
+    ASSERT_EQ(file.WriteU32(0x04030201), 0);
+    ASSERT_EQ(file.Rewind(), 0);
+    uint16_t value = 0;
+    EXPECT_EQ(file.ReadU16(value), 0);
+    EXPECT_EQ(value, 0x0201);
+    ASSERT_EQ(file.Close(), 0);
+
+    ASSERT_EQ(file.OpenOrCreateFullPath(path, kAccessReadWrite), 0) << "an existing file keeps its bytes";
+    EXPECT_EQ(file.GetLength(), 4);
+}
+
+TEST(File, BadOpensAndAClosedFile)
+{
+    TempFolder folder;
+    gCString path = folder.File(L"a.bin");
+    ASSERT_TRUE(WriteWholeFile(path, {9}));
+    BoxCapture boxes;
+    gCFile file;
+    EXPECT_EQ(file.OpenFullPath(gCString(L""), kAccessRead), kBadParameter);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(file.OpenFullPath(path, 4), kBadParameter);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Bad parameter has been passed.\nUnknown Access state passed to gCFile.");
+    EXPECT_FALSE(file.IsOpen());
+
+    uint8_t byte = 0;
+    gCString text;
+    int64_t position = 0;
+    EXPECT_EQ(file.ReadU8(byte), kInvalidFile);
+    EXPECT_EQ(file.WriteU8(1), kInvalidFile);
+    EXPECT_EQ(file.ReadString(text), kInvalidFile);
+    EXPECT_EQ(file.ReadText8(text), kInvalidFile);
+    EXPECT_EQ(file.ReadLine(text), kInvalidFile);
+    EXPECT_EQ(file.WriteString(text, 1), kInvalidFile);
+    EXPECT_EQ(file.GetPosition64(position), kInvalidFile);
+    EXPECT_EQ(file.SetPosition(0), kInvalidFile);
+    EXPECT_EQ(file.Rewind(), kInvalidFile);
+    EXPECT_EQ(file.SeekEnd(), kInvalidFile);
+    EXPECT_EQ(file.IsAtEnd(), 1);
+    EXPECT_EQ(file.ReadRaw(&byte, 1), kBadParameter);
+    EXPECT_EQ(file.WriteRaw(&byte, 1), kBadParameter);
+    EXPECT_EQ(file.Close(), 0);
+
+    // Opening again closes the file that was open.
+    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    EXPECT_EQ(file.ReadU8(byte), 0);
+    EXPECT_EQ(byte, 9);
+}
+
+TEST(File, OpensThroughPathObjects)
+{
+    TempFolder program, second;
+    FakeHost host;
+    host.programFolder = gCString(program.Path().c_str());
+    host.secondFolder = gCString(second.Path().c_str());
+    ASSERT_EQ(CreateDirectoryW((program.Path() + L"Resources").c_str(), nullptr), TRUE);
+    gCString inResources = program.File(L"Resources\\t.vsf");
+    ASSERT_TRUE(WriteWholeFile(inResources, {7}));
+    ASSERT_TRUE(WriteWholeFile(second.File(L"s.bin"), {8}));
+
+    gCFile file;
+    EXPECT_EQ(file.Open(gCFRef(), kAccessRead), kBadParameter);
+    EXPECT_EQ(gCFile::OpenPath(file, gCFRelative(gCString(L"")), kAccessRead), kBadParameter);
+    EXPECT_EQ(gCFile::OpenValidPath(file, gCFRef(inResources), kAccessRead), 0);
+    EXPECT_EQ(file.Close(), 0);
+
+    EXPECT_EQ(OpenFileByName(file, gCString(L"Resources:t.vsf"), kAccessRead), 0);
+    uint8_t byte = 0;
+    EXPECT_EQ(file.ReadU8(byte), 0);
+    EXPECT_EQ(byte, 7);
+    EXPECT_EQ(OpenFileByName(file, gCString(L"Resources:none.vsf"), kAccessRead), kFileOpenFailure);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(OpenFileByName(file, gCString(L""), kAccessRead), kBadParameter);
+
+    EXPECT_EQ(CanOpenForReading(gCString(L"Resources:t.vsf"), 0), 1u);
+    EXPECT_EQ(CanOpenForReading(gCString(L"s.bin"), 0), 0u);
+    EXPECT_EQ(CanOpenForReading(gCString(L"s.bin"), 1), 1u);
+    EXPECT_EQ(CanOpenForReading(gCString(L""), 0), 0u);
+}
+
+TEST(File, ShortReadsFailAndLeaveTheValue)
+{
+    TempFolder folder;
+    gCString path = folder.File(L"short.bin");
+    ASSERT_TRUE(WriteWholeFile(path, {1, 2, 3}));
+    gCFile file;
+    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    uint32_t value = 0xDEADBEEF;
+    EXPECT_EQ(file.ReadU32(value), kStreamFailure);
+    EXPECT_EQ(value, 0xDEADBEEFu);
+    uint8_t buffer[8];
+    ASSERT_EQ(file.Rewind(), 0);
+    EXPECT_EQ(file.ReadBytes(buffer, 8), kStreamFailure);
+    ASSERT_EQ(file.Rewind(), 0);
+    uint32_t count = 0;
+    EXPECT_EQ(file.ReadCounted(buffer, 8, count), 0) << "the raw read takes what is there";
+    EXPECT_EQ(count, 3u);
+    EXPECT_TRUE(file.IsAtEnd());
+    EXPECT_EQ(file.ReadU8(buffer[0]), kStreamFailure);
+}
+
+TEST(File, LengthCountsBufferedWritesAndReadsFollowWrites)
+{
+    TempFolder folder;
+    gCString path = folder.File(L"rw.bin");
+    ASSERT_TRUE(WriteWholeFile(path, {1, 2, 3, 4, 5, 6, 7, 8}));
+    gCFile file;
+    ASSERT_EQ(file.OpenFullPath(path, kAccessReadWrite), 0);
+    uint16_t first = 0;
+    ASSERT_EQ(file.ReadU16(first), 0);
+    ASSERT_EQ(file.WriteU16(0xBBAA), 0) << "a write straight after a read";
+    uint8_t next = 0;
+    ASSERT_EQ(file.ReadU8(next), 0) << "a read straight after a write";
+    EXPECT_EQ(next, 5);
+    ASSERT_EQ(file.SeekEnd(), 0);
+    Bytes tail(5000, 0x33);
+    ASSERT_EQ(file.WriteBytes(tail.data(), 5000), 0);
+    EXPECT_EQ(file.GetLength(), 5008);
+    EXPECT_TRUE(file.IsAtEnd());
+    ASSERT_EQ(file.Close(), 0);
+    Bytes all = ReadWholeFile(path);
+    ASSERT_EQ(all.size(), 5008u);
+    EXPECT_EQ(Bytes(all.begin(), all.begin() + 6), (Bytes{1, 2, 0xAA, 0xBB, 5, 6}));
+}
+
+TEST(TextReaders, ReadStringUpToItsZeroUnit)
+{
+    for (int32_t kind : kBothKinds) {
+        SCOPED_TRACE(kind);
+        StreamOver s(kind, Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}));
+        gCString text;
+        ASSERT_EQ(s->ReadString(text), 0);
+        EXPECT_EQ(Text(text), L"ab");
+        EXPECT_EQ(s->Tell(), 6);
+        ASSERT_EQ(s->ReadString(text), 0);
+        EXPECT_EQ(Text(text), L"cd");
+        EXPECT_EQ(s->ReadString(text), kStreamFailure);
+    }
+}
+
+TEST(TextReaders, TextsWithoutTerminatorFailAndLeaveTheOutput)
+{
+    for (int32_t kind : kBothKinds) {
+        SCOPED_TRACE(kind);
+        StreamOver s(kind, Utf16(L"abc"));
+        gCString text(L"kept");
+        EXPECT_EQ(s->ReadString(text), kStreamFailure);
+        EXPECT_EQ(Text(text), L"kept");
+    }
+    // The memory readers look only inside the data, although the block beyond holds zeros.
+    gCMemFile memory;
+    Fill(memory, Bytes{'x', 'y', 'z', 0, 0, 0});
+    memory.ResetBuffer();
+    Fill(memory, Ansi("xyz"));
+    gCString text(L"kept");
+    EXPECT_EQ(memory.ReadText8(text), kStreamFailure);
+    EXPECT_EQ(Text(text), L"kept");
+    EXPECT_EQ(memory.Tell(), 2);
+    ASSERT_EQ(memory.Rewind(), 0);
+    EXPECT_EQ(memory.ReadString(text), kStreamFailure);
+    EXPECT_EQ(Text(text), L"kept");
+}
+
+TEST(TextReaders, FileReadStringEndsAtLineEndsAndDropsMarks)
+{
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::wstring first;
+        int64_t position;
+        int32_t swapAfter;
+    };
+    const Case cases[] = {
+        {"CR LF as one LF", Utf16(L"ab\r\ncd"), L"ab\n", 8, 0},
+        {"LF CR as one LF", Utf16(L"ab\n\rcd"), L"ab\n", 8, 0},
+        {"lone CR", Utf16(L"ab\rcd"), L"ab\n", 6, 0},
+        {"lone LF", Utf16(L"ab\ncd"), L"ab\n", 6, 0},
+        {"little-endian mark", Concat({{0xFF, 0xFE}, Utf16(L"ab"), {0, 0}}), L"ab", 8, 0},
+        {"big-endian mark", {0xFE, 0xFF, 0, 'a', 0x00, 0xFF, 0x01, 0x00, 0, 0}, L"a\u00FF\u0100", 10, 1},
+        {"mark in the middle", Concat({Utf16(L"a"), {0xFF, 0xFE}, Utf16(L"b\r\n")}), L"ab\n", 10, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StreamOver s(kStreamKindFile, c.bytes);
+        gCString text;
+        ASSERT_EQ(s->ReadString(text), 0);
+        EXPECT_EQ(Text(text), c.first);
+        EXPECT_EQ(s->Tell(), c.position);
+        EXPECT_EQ(s->GetSwapFlag(), c.swapAfter);
+    }
+}
+
+TEST(TextReaders, FileReadStringTakesLongTextsWhole)
+{
+    std::wstring longText(3000, L'x');
+    longText[1023] = L'y';
+    longText[1024] = L'z';
+    StreamOver s(kStreamKindFile, Concat({Utf16(longText), {0, 0}, Utf16(L"next"), {0, 0}}));
+    gCString text;
+    ASSERT_EQ(s->ReadString(text), 0);
+    EXPECT_EQ(Text(text), longText);
+    ASSERT_EQ(s->ReadString(text), 0);
+    EXPECT_EQ(Text(text), L"next");
+}
+
+TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::wstring first;
+        int64_t position;
+    };
+    const Case cases[] = {
+        {"CR LF", "ab\r\ncd", L"ab\r", 4},
+        {"LF CR", "ab\n\rcd", L"ab\n", 4},
+        {"lone LF", "ab\ncd", L"ab\n", 3},
+        {"zero byte", std::string("ab\0cd", 5), L"ab", 3},
+        {"end of file", "abc", L"abc", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StreamOver s(kStreamKindFile, Ansi(c.bytes));
+        gCString text;
+        ASSERT_EQ(s->ReadText8(text), 0);
+        EXPECT_EQ(Text(text), c.first);
+        EXPECT_EQ(s->Tell(), c.position);
+    }
+    // A line end split across two pieces of 1024 bytes is still one pair.
+    StreamOver s(kStreamKindFile, Ansi(std::string(1023, 'q') + "\r\nz"));
+    gCString text;
+    ASSERT_EQ(s->ReadText8(text), 0);
+    EXPECT_EQ(text.Length(), 1024);
+    EXPECT_EQ(s->Tell(), 1025);
+}
+
+TEST(TextReaders, ReadLineSplitsLinesOnBothKinds)
+{
+    for (int32_t kind : kBothKinds) {
+        SCOPED_TRACE(kind);
+        StreamOver s(kind, Utf16(L"first\r\nsecond\r\nlast"));
+        gCString line;
+        ASSERT_EQ(s->ReadLine(line), 0);
+        EXPECT_EQ(Text(line), L"first");
+        EXPECT_EQ(s->Tell(), 12) << "after the CR; the LF waits for the next line";
+        ASSERT_EQ(s->ReadLine(line), 0);
+        EXPECT_EQ(Text(line), L"second");
+        ASSERT_EQ(s->ReadLine(line), 0);
+        EXPECT_EQ(Text(line), L"last");
+        EXPECT_TRUE(s->IsAtEnd());
+        EXPECT_EQ(s->ReadLine(line), kStreamFailure);
+    }
+}
+
+TEST(TextReaders, ReadLineFollowsByteOrderMarks)
+{
+    // U+00FF stored big-endian is the raw unit 0xFF00: it must be swapped like any other.
+    const Bytes bigEndian = {0xFE, 0xFF, 0x00, 'h', 0x00, 0xFF, 0x00, '\r', 0x00, '\n', 0x00, 'i'};
+    const Bytes littleEndian = Concat({{0xFF, 0xFE}, Utf16(L"h\u00FF\r\ni")});
+    for (int32_t kind : kBothKinds) {
+        for (const Bytes* bytes : {&bigEndian, &littleEndian}) {
+            SCOPED_TRACE(kind);
+            StreamOver s(kind, *bytes);
+            gCString line;
+            ASSERT_EQ(s->ReadLine(line), 0);
+            EXPECT_EQ(Text(line), L"h\u00FF");
+            EXPECT_EQ(s->GetSwapFlag(), bytes == &bigEndian ? 1 : 0);
+            ASSERT_EQ(s->ReadLine(line), 0);
+            EXPECT_EQ(Text(line), L"i");
+        }
+    }
+}
+
+TEST(TextReaders, AnOddByteAtTheEndStillEndsTheLine)
+{
+    for (int32_t kind : kBothKinds) {
+        SCOPED_TRACE(kind);
+        StreamOver s(kind, Concat({Utf16(L"ab"), {'c'}}));
+        gCString line;
+        ASSERT_EQ(s->ReadLine(line), 0);
+        EXPECT_EQ(Text(line), L"ab");
+        EXPECT_TRUE(s->IsAtEnd());
+    }
+}
+
+TEST(TextReaders, TheNarrowFlagReadsAndWrites8BitText)
+{
+    for (int32_t kind : kBothKinds) {
+        SCOPED_TRACE(kind);
+        StreamOver s(kind, Ansi(std::string("caf\xE9\0next\0", 10)));
+        EXPECT_EQ(s->SetNarrowText(1), 1);
+        gCString text;
+        ASSERT_EQ(s->ReadString(text), 0);
+        EXPECT_EQ(Text(text), L"caf\u00E9");
+        ASSERT_EQ(s->ReadLine(text), 0);
+        EXPECT_EQ(Text(text), L"next");
+    }
+    gCMemFile memory;
+    memory.SetNarrowText(1);
+    ASSERT_EQ(memory.WriteString(gCString(L"caf\u00E9"), 1), 0);
+    EXPECT_EQ(MemBytes(memory), Ansi("caf\xE9\r\n"));
+}
+
+TEST(Writers, TextAndMarksHaveExactBytes)
+{
+    gCMemFile memory;
+    ASSERT_EQ(memory.WriteString(gCString(L"ab"), 1), 0);
+    ASSERT_EQ(memory.WriteString(gCString(L""), 0), 0);
+    ASSERT_EQ(memory.WriteBOM(), 0);
+    ASSERT_EQ(memory.WriteText8(gCString(L"x\u00E9"), 0), 0);
+    ASSERT_EQ(memory.WriteText8(gCString(L"y"), 1), 0);
+    EXPECT_EQ(MemBytes(memory), (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0, 0xFF, 0xFE, 'x', 0xE9, 'y', '\r', '\n'}));
+
+    // Longer than the shared 4096-byte conversion buffer: nothing is cut.
+    gCMemFile longLine;
+    std::wstring text(5000, L'k');
+    ASSERT_EQ(longLine.WriteText8(gCString(text.c_str()), 1), 0);
+    EXPECT_EQ(longLine.GetSize(), 5002);
+
+    TempFolder folder;
+    gCString path = folder.File(L"w.txt");
+    gCFile file;
+    ASSERT_EQ(file.OpenFullPath(path, kAccessWrite), 0);
+    ASSERT_EQ(file.WriteString(gCString(L"ab"), 1), 0);
+    ASSERT_EQ(file.Close(), 0);
+    EXPECT_EQ(ReadWholeFile(path), (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0}));
+}

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include "CStringTableWriter.h"
+#include "FailingAllocator.h"
+#include "FakeHost.h"
+#include "TempFolder.h"
+#include "gCFile.h"
+#include "gCMemFile.h"
+#include "gCStringTable.h"
+
+namespace {
+
+const std::wstring kError = L"%%String Table Error";
+
+std::wstring Text(const gCString& s)
+{
+    return s.Text();
+}
+
+// A program folder of its own, with files written there by the string-table writer.
+struct TableFiles {
+    TableFiles() { host.programFolder = gCString(folder.Path().c_str()); }
+
+    gCString Save(CStringTableWriter& writer, const wchar_t* name, int64_t dropTail = 0)
+    {
+        gCString path = folder.File(name);
+        EXPECT_EQ(writer.SaveAs(path, dropTail), 0);
+        return path;
+    }
+
+    TempFolder folder;
+    FakeHost host;
+};
+
+gCResult LoadPath(gCStringTable& table, const gCString& path)
+{
+    gCFile file;
+    gCResult r = file.OpenFullPath(path, kAccessRead);
+    return r != 0 ? r : table.Load(file);
+}
+
+} // namespace
+
+TEST(StringTableWriter, WritesRecordsByteForByte)
+{
+    CStringTableWriter writer;
+    ASSERT_EQ(writer.AddRecord(3000000007u, gCString(L"K"), gCString(L"x|y"), 5), 0);
+    const Bytes expected = Concat({U32(3000000007u), U32(5), Utf16(L"K\r\n"), Utf16(L"x|y\r\n")});
+    EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()), expected);
+}
+
+TEST(StringTable, LoadsRecordsWithLargeIds)
+{
+    TableFiles files;
+    CStringTableWriter writer;
+    ASSERT_EQ(writer.AddRecord(3000000000u, gCString(L"First"), gCString(L"one")), 0);
+    ASSERT_EQ(writer.AddRecord(3000000001u, gCString(L""), gCString(L"")), 0);
+    ASSERT_EQ(writer.AddRecord(1, gCString(L"Third"), gCString(L"three")), 0);
+    files.Save(writer, L"t.vsf");
+
+    gCStringTable table;
+    ASSERT_EQ(table.LoadFile(gCString(L"t.vsf")), 0);
+    ASSERT_EQ(table.GetCount(), 3);
+    EXPECT_EQ(table.GetIDAt(0), 3000000000u);
+    EXPECT_EQ(Text(table.GetTextByID(3000000000u, 0)), L"one");
+    EXPECT_EQ(Text(table.GetTextByID(3000000001u, 0)), kError) << "an empty text has no variant";
+    EXPECT_EQ(Text(table.GetTextByID(1, 0)), L"three");
+    EXPECT_EQ(Text(table.GetTextByID(2, 0)), kError);
+    EXPECT_EQ(table.GetNameCount(), 0) << "names are not kept";
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"First"))), kError);
+}
+
+TEST(StringTable, AnEmptyFileGivesAnEmptyTable)
+{
+    TableFiles files;
+    CStringTableWriter writer;
+    files.Save(writer, L"empty.vsf");
+    gCStringTable table;
+    EXPECT_EQ(table.LoadFile(gCString(L"empty.vsf")), 0);
+    EXPECT_EQ(table.GetCount(), 0);
+}
+
+TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
+{
+    TableFiles files;
+    CStringTableWriter writer;
+    ASSERT_EQ(writer.AddRecord(7, gCString(L"A"), gCString(L"first")), 0);
+    ASSERT_EQ(writer.AddRecord(8, gCString(L"B"), gCString(L"b")), 0);
+    ASSERT_EQ(writer.AddRecord(7, gCString(L"C"), gCString(L"second")), 0);
+    ASSERT_EQ(writer.AddRecord(9, gCString(L"B"), gCString(L"renamed")), 0);
+    gCString path = files.Save(writer, L"r.vsf");
+
+    gCStringTable byId;
+    ASSERT_EQ(LoadPath(byId, path), 0);
+    ASSERT_EQ(byId.GetCount(), 3);
+    EXPECT_EQ(byId.GetIDAt(0), 8u);
+    EXPECT_EQ(byId.GetIDAt(1), 7u) << "where the later record was appended";
+    EXPECT_EQ(byId.GetIDAt(2), 9u);
+    EXPECT_EQ(Text(byId.GetTextByID(7, 0)), L"second");
+
+    gCStringTable byName(1);
+    ASSERT_EQ(LoadPath(byName, path), 0);
+    ASSERT_EQ(byName.GetCount(), 2);
+    EXPECT_EQ(byName.GetNameCount(), 2);
+    EXPECT_EQ(byName.GetIDAt(0), 7u);
+    EXPECT_EQ(byName.GetIDAt(1), 9u);
+    EXPECT_EQ(Text(byName.GetTextByName(gCString(L"B"))), L"renamed");
+    EXPECT_EQ(Text(byName.GetTextByName(gCString(L"C"))), L"second");
+    EXPECT_EQ(Text(byName.GetTextByID(8, 0)), kError);
+
+    // Without replacing, the first record of an id stays.
+    gCStringTable keepFirst;
+    gCFile file;
+    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_EQ(keepFirst.Parse(file, 0), 0);
+    EXPECT_EQ(keepFirst.GetCount(), 3);
+    EXPECT_EQ(Text(keepFirst.GetTextByID(7, 0)), L"first");
+}
+
+TEST(StringTable, VariantsAndNames)
+{
+    TableFiles files;
+    CStringTableWriter writer;
+    ASSERT_EQ(writer.AddRecord(1, gCString(L"Local_Current"), gCString(L"English|Deutsch|Fran\u00E7ais")), 0);
+    ASSERT_EQ(writer.AddRecord(2, gCString(L"Pair"), gCString(L"a||b")), 0);
+    ASSERT_EQ(writer.AddRecord(3, gCString(L"Open"), gCString(L"a|")), 0);
+    gCString path = files.Save(writer, L"v.vsf");
+    gCStringTable table(1);
+    ASSERT_EQ(LoadPath(table, path), 0);
+
+    struct Case {
+        uint32_t id;
+        int32_t variant;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {1, 0, L"English"}, {1, 1, L"Deutsch"}, {1, 2, L"Fran\u00E7ais"}, {1, 3, kError}, {1, -1, kError},
+        {2, 0, L"a"},       {2, 1, L""},        {2, 2, L"b"},             {2, 3, kError}, {3, 0, L"a"},
+        {3, 1, kError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.id << "/" << c.variant);
+        EXPECT_EQ(Text(table.GetTextByID(c.id, c.variant)), c.expected);
+    }
+    EXPECT_EQ(Text(table.GetVariantByName(gCString(L"Local_Current"), 1)), L"Deutsch");
+    EXPECT_EQ(Text(table.GetVariantByName(gCString(L"local_current"), 0)), kError) << "case counts";
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"Pair"))), L"a||b");
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"Missing"))), kError);
+
+    gCStringTable noNames;
+    ASSERT_EQ(LoadPath(noNames, path), 0);
+    EXPECT_EQ(Text(noNames.GetVariantByName(gCString(L"Pair"), 0)), kError);
+}
+
+TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)
+{
+    TableFiles files;
+    CStringTableWriter writer;
+    ASSERT_EQ(writer.AddRecord(1, gCString(L"One"), gCString(L"first")), 0);
+    ASSERT_EQ(writer.AddRecord(2, gCString(L"Two"), gCString(L"second")), 0);
+    const int64_t lastRecord = 8 + 10 + 16;
+    // From the last line feed on: a lone carriage return still ends a whole text.
+    for (int64_t drop = 3; drop < lastRecord; ++drop) {
+        SCOPED_TRACE(drop);
+        gCString path = files.Save(writer, L"cut.vsf", drop);
+        gCStringTable table(1);
+        EXPECT_EQ(LoadPath(table, path), kStreamFailure);
+        ASSERT_EQ(table.GetCount(), 1);
+        EXPECT_EQ(table.GetNameCount(), 1);
+        EXPECT_EQ(Text(table.GetTextByID(1, 0)), L"first");
+    }
+}
+
+TEST(StringTable, AFileThatCannotBeOpenedKeepsTheOldTable)
+{
+    TableFiles files;
+    CStringTableWriter first, second;
+    ASSERT_EQ(first.AddRecord(1, gCString(L"A"), gCString(L"a")), 0);
+    ASSERT_EQ(first.AddRecord(2, gCString(L"B"), gCString(L"b")), 0);
+    ASSERT_EQ(second.AddRecord(3, gCString(L"C"), gCString(L"c")), 0);
+    files.Save(first, L"first.vsf");
+    files.Save(second, L"second.vsf");
+
+    gCStringTable table(1);
+    ASSERT_EQ(table.LoadFile(gCString(L"first.vsf")), 0);
+    EXPECT_EQ(table.LoadFile(gCString(L"missing.vsf")), kFileOpenFailure);
+    EXPECT_EQ(table.LoadFile(gCString(L"")), kBadParameter);
+    EXPECT_EQ(table.GetCount(), 2);
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"B"))), L"b");
+
+    ASSERT_EQ(table.LoadFile(gCString(L"second.vsf")), 0);
+    ASSERT_EQ(table.GetCount(), 1);
+    EXPECT_EQ(table.GetNameCount(), 1);
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"C"))), L"c");
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"A"))), kError);
+}
+
+TEST(StringTable, OnlyAnOpenFileIsParsed)
+{
+    gCStringTable table;
+    gCMemFile memory;
+    gCFile closed;
+    EXPECT_EQ(table.Load(memory), kBadParameter);
+    EXPECT_EQ(table.Parse(closed, 1), kBadParameter);
+}
+
+TEST(StringTable, RunningOutOfMemoryKeepsTheArraysInStep)
+{
+    TableFiles files;
+    CStringTableWriter writer;
+    for (uint32_t id = 1; id <= 12; ++id)
+        ASSERT_EQ(writer.AddRecord(id % 5, gCString::AppendNumber(gCString(L"N"), id % 7), gCString(L"text")), 0);
+    gCString path = files.Save(writer, L"many.vsf");
+    for (int failFrom = 0; failFrom < 80; ++failFrom) {
+        SCOPED_TRACE(failFrom);
+        gCStringTable table(1);
+        gCFile file;
+        ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+        gCResult r;
+        {
+            FailingAllocator failing(failFrom);
+            r = table.Load(file);
+        }
+        EXPECT_TRUE(r == 0 || r == kOutOfMemory) << r;
+        EXPECT_EQ(table.GetNameCount(), table.GetCount());
+        for (int32_t i = 0; i < table.GetCount(); ++i)
+            EXPECT_EQ(Text(table.GetTextByID(table.GetIDAt(i), 0)), L"text");
+    }
+}
