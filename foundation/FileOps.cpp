@@ -2,11 +2,13 @@
 
 #include <direct.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cwchar>
 
-namespace
-{
+#include "AppHost.h"
+
+namespace {
 
 // A text with an embedded 0 would reach the system cut short, as another path.
 bool IsWholeText(const gCString& text)
@@ -32,6 +34,26 @@ bool SaveWorkingFolder(gCString& out)
     return true;
 }
 
+// The system's reason for the failure of the call just made, as a result code.
+gCResult CopyFailureCode(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return kFileNotFound;
+    // The system reports 80 for a copy onto an existing file; 183 is the documented one.
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return kTargetExists;
+    default:
+        return kStreamFailure;
+    }
+}
+
+gCResult MoveFailureCode(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION ? kFileOpenFailure : CopyFailureCode(error);
+}
+
 } // namespace
 
 bool FileExists(const gCBasePath& path)
@@ -54,4 +76,76 @@ bool FolderExists(const gCBasePath& folder)
     const bool entered = _wchdir(text.Text()) == 0;
     _wchdir(saved.Text());
     return entered;
+}
+
+gCResult DeletePathFile(const gCString& path)
+{
+    if (!IsWholeText(path) || !DeleteFileW(path.Text()))
+        return kStreamFailure;
+    return 0;
+}
+
+gCResult DeletePath(const gCBasePath& path)
+{
+    if (!path.IsValid())
+        return kBadParameter;
+    return DeletePathFile(path.GetPath());
+}
+
+gCResult CopyPathFile(const gCString& source, const gCString& target, int32_t failIfExists)
+{
+    if (!IsWholeText(source) || !IsWholeText(target))
+        return kBadParameter;
+    if (CopyFileW(source.Text(), target.Text(), failIfExists ? TRUE : FALSE))
+        return 0;
+    return CopyFailureCode(GetLastError());
+}
+
+gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t failIfExists)
+{
+    if (!source.IsValid() || !target.IsValid())
+        return kBadParameter;
+    return CopyPathFile(source.GetPath(), target.GetPath(), failIfExists);
+}
+
+gCResult MovePathFile(const gCString& source, const gCString& target)
+{
+    if (!IsWholeText(source) || !IsWholeText(target))
+        return kBadParameter;
+    if (MoveFileW(source.Text(), target.Text()))
+        return 0;
+    return MoveFailureCode(GetLastError());
+}
+
+gCResult ShellResultCode(INT_PTR shellResult)
+{
+    if (shellResult > 32)
+        return 0;
+    switch (shellResult) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return kFileNotFound;
+    case ERROR_ACCESS_DENIED:
+    case SE_ERR_SHARE:
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+        return kBadParameter;
+    case SE_ERR_OOM:
+        return kOutOfMemory;
+    case ERROR_BAD_FORMAT:
+        return kDamagedObject;
+    default:
+        // 0 (out of resources), the DDE failures and a missing DLL: nothing was started.
+        return kGenericFailure;
+    }
+}
+
+gCResult ShellOpen(const gCString& fileOrAddress, const gCString& parameters)
+{
+    if (!IsWholeText(fileOrAddress) || std::wcslen(parameters.Text()) != static_cast<size_t>(parameters.Length()))
+        return kBadParameter;
+    const IAppHost* host = GetAppHost();
+    HWND owner = host ? host->GetMainWindowHandle() : nullptr;
+    HINSTANCE result = ShellExecuteW(owner, L"open", fileOrAddress.Text(), parameters.Text(), nullptr, SW_SHOWNORMAL);
+    return ShellResultCode(reinterpret_cast<INT_PTR>(result));
 }

@@ -11,3 +11,24 @@ bool FileExists(const gCBasePath& path);
 bool RelativeFileExists(const gCBasePath& path);
 // Whether the folder can be entered; the working folder is always restored.
 bool FolderExists(const gCBasePath& folder);
+
+// 0, or 16 whatever the system's reason.
+gCResult DeletePathFile(const gCString& path);
+// 6 for a path that is not valid, else as DeletePathFile on its full text.
+gCResult DeletePath(const gCBasePath& path);
+
+// 0; 9 when the source is missing; 18 when the target exists and failIfExists is set;
+// otherwise 16.
+gCResult CopyPathFile(const gCString& source, const gCString& target, int32_t failIfExists);
+gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t failIfExists);
+
+// The target must not exist. 0; 9 when the source is missing; 14 when it is held open;
+// 18 when the target exists; otherwise 16.
+gCResult MovePathFile(const gCString& source, const gCString& target);
+
+// Opens a file, or starts a program with the parameters ("" for none), through the shell,
+// owned by the main window when there is one. 0 once the shell has started it; 9 not found;
+// 6 refused or not associated; 5 out of memory; 25 not a program; 1 any other failure.
+gCResult ShellOpen(const gCString& fileOrAddress, const gCString& parameters);
+// The result code of a value returned by ShellExecuteW.
+gCResult ShellResultCode(INT_PTR shellResult);

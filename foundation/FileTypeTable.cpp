@@ -1,12 +1,6 @@
 #include "FileTypeTable.h"
 
-namespace
-{
-
-constexpr uint32_t Code(uint32_t fourChars)
-{
-    return fourChars;
-}
+namespace {
 
 // Rows 23 to 25 close the table and are never matched by extension.
 constexpr int32_t kMatchedRows = 23;
@@ -75,25 +69,25 @@ const uint32_t gFileTypeCodes[kFileTypeCount] = {
     kUnknownFileType,
     kUnknownFileType,
     0,
-    Code('BMP '),
-    Code('JPEG'),
-    Code('PNGf'),
-    Code('8BPS'),
+    'BMP ',
+    'JPEG',
+    'PNGf',
+    '8BPS',
     0,
     0,
-    Code('TEXT'),
-    Code('TEXT'),
-    Code('PDF '),
+    'TEXT',
+    'TEXT',
+    'PDF ',
     0,
     0,
-    Code('VRES'),
-    Code('TEXT'),
+    'VRES',
+    'TEXT',
     0,
     0,
-    Code('.WAV'),
+    '.WAV',
     0,
     0,
-    Code('JPEG'),
+    'JPEG',
     0,
     kUnknownFileType,
     0,

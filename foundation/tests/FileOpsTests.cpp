@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FakeHost.h"
+#include "FileOps.h"
+#include "ScratchFolder.h"
+#include "gCFRef.h"
+#include "gCFRelative.h"
+
+namespace {
+
+gCString S(const std::wstring& text)
+{
+    return gCString(text.c_str());
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Opened for reading and writing, shared with nobody.
+HANDLE OpenUnshared(const std::wstring& path)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+} // namespace
+
+TEST(DeleteFiles, AnyFailureIs16)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.WriteFile(L"a.txt", "a"));
+    ASSERT_TRUE(scratch.WriteFile(L"held.txt", "h"));
+
+    EXPECT_EQ(DeletePathFile(S(scratch / L"a.txt")), 0);
+    EXPECT_FALSE(Exists(scratch / L"a.txt"));
+    EXPECT_EQ(DeletePathFile(S(scratch / L"a.txt")), kStreamFailure);
+    EXPECT_EQ(DeletePathFile(gCString(L"")), kStreamFailure);
+    {
+        ScopedHandle held(OpenUnshared(scratch / L"held.txt"));
+        ASSERT_TRUE(held.IsValid());
+        EXPECT_EQ(DeletePathFile(S(scratch / L"held.txt")), kStreamFailure);
+    }
+    EXPECT_TRUE(Exists(scratch / L"held.txt"));
+
+    EXPECT_EQ(DeletePath(gCFRef()), kBadParameter);
+    FakeHost host;
+    host.programFolder = S(scratch.Path());
+    EXPECT_EQ(DeletePath(gCFRelative(gCString(L"held.txt"))), 0);
+    EXPECT_FALSE(Exists(scratch / L"held.txt"));
+}
+
+TEST(CopyFiles, MapsTheSystemsReasons)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.WriteFile(L"src.txt", "new"));
+    ASSERT_TRUE(scratch.WriteFile(L"old.txt", "old"));
+
+    struct Case {
+        const wchar_t *source, *target;
+        int32_t failIfExists;
+        gCResult expected;
+        const char* targetAfter; // null: the target must not exist
+    } cases[] = {
+        {L"missing.txt", L"t1.txt", 0, kFileNotFound, nullptr},
+        {L"src.txt", L"old.txt", 1, kTargetExists, "old"},
+        {L"src.txt", L"no\\folder\\t.txt", 0, kStreamFailure, nullptr},
+        {L"src.txt", L"t2.txt", 1, 0, "new"},
+        {L"src.txt", L"old.txt", 0, 0, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.source) + L" -> " + c.target));
+        EXPECT_EQ(CopyPathFile(S(scratch / c.source), S(scratch / c.target), c.failIfExists), c.expected);
+        std::string bytes;
+        EXPECT_EQ(scratch.ReadFile(c.target, bytes), c.targetAfter != nullptr);
+        if (c.targetAfter) {
+            EXPECT_EQ(bytes, c.targetAfter);
+        }
+    }
+    std::string source;
+    ASSERT_TRUE(scratch.ReadFile(L"src.txt", source));
+    EXPECT_EQ(source, "new");
+}
+
+TEST(CopyFiles, PathObjectsCopyTheirFullTexts)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.WriteFile(L"src.txt", "bytes"));
+    FakeHost host;
+    host.programFolder = S(scratch.Path());
+
+    EXPECT_EQ(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRef(S(scratch / L"dst.txt")), 1), 0);
+    std::string bytes;
+    ASSERT_TRUE(scratch.ReadFile(L"dst.txt", bytes));
+    EXPECT_EQ(bytes, "bytes");
+    EXPECT_EQ(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRelative(gCString(L"dst.txt")), 1), kTargetExists);
+    EXPECT_EQ(CopyPath(gCFRef(), gCFRef(S(scratch / L"x.txt")), 0), kBadParameter);
+    EXPECT_EQ(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRelative(), 0), kBadParameter);
+}
+
+TEST(MoveFiles, MapsTheSystemsReasons)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.WriteFile(L"a.txt", "a"));
+    ASSERT_TRUE(scratch.WriteFile(L"b.txt", "b"));
+    ASSERT_TRUE(scratch.WriteFile(L"held.txt", "h"));
+
+    EXPECT_EQ(MovePathFile(S(scratch / L"missing.txt"), S(scratch / L"m.txt")), kFileNotFound);
+    EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"b.txt")), kTargetExists);
+    EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"no\\folder\\a.txt")), kStreamFailure);
+    {
+        ScopedHandle held(OpenUnshared(scratch / L"held.txt"));
+        ASSERT_TRUE(held.IsValid());
+        EXPECT_EQ(MovePathFile(S(scratch / L"held.txt"), S(scratch / L"moved.txt")), kFileOpenFailure);
+    }
+    EXPECT_TRUE(Exists(scratch / L"held.txt"));
+    EXPECT_FALSE(Exists(scratch / L"moved.txt"));
+
+    EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"c.txt")), 0);
+    EXPECT_FALSE(Exists(scratch / L"a.txt"));
+    std::string bytes;
+    ASSERT_TRUE(scratch.ReadFile(L"c.txt", bytes));
+    EXPECT_EQ(bytes, "a");
+}
+
+TEST(ShellOpen, EveryShellFailureIsAFailure)
+{
+    struct Case {
+        INT_PTR shell;
+        gCResult expected;
+    } cases[] = {
+        {0, kGenericFailure},
+        {2, kFileNotFound},
+        {3, kFileNotFound},
+        {5, kBadParameter},
+        {8, kOutOfMemory},
+        {11, kDamagedObject},
+        {26, kBadParameter},
+        {27, kBadParameter},
+        {28, kGenericFailure},
+        {29, kGenericFailure},
+        {30, kGenericFailure},
+        {31, kBadParameter},
+        {32, kGenericFailure},
+        {1, kGenericFailure},
+        {33, 0},
+        {42, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ShellResultCode(c.shell), c.expected) << "shell result " << c.shell;
+}
+
+TEST(ShellOpen, MissingAndUnassociatedFilesAreRefused)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(scratch.WriteFile(L"data.qvzz", "nobody opens this"));
+    EXPECT_EQ(ShellOpen(S(scratch / L"missing.exe"), gCString(L"")), kFileNotFound);
+    EXPECT_EQ(ShellOpen(S(scratch / L"data.qvzz"), gCString(L"")), kBadParameter);
+}
+
+TEST(ShellOpen, StartsAProgramWithItsParameters)
+{
+    ScratchFolder scratch;
+    const std::wstring program = scratch / L"ExitAtOnce.exe";
+    const std::wstring marker = scratch / L"ran.txt";
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"ExitAtOnce.exe").c_str(), program.c_str(), FALSE));
+
+    ASSERT_EQ(ShellOpen(S(program), S(L"\"" + marker + L"\"")), 0);
+
+    // A running program cannot be deleted: once its copy goes, nothing of it runs on.
+    bool ran = false, ended = false;
+    for (int i = 0; i < 600 && !(ran && ended); ++i) {
+        ran = ran || Exists(marker);
+        ended = ran && DeleteFileW(program.c_str());
+        if (!(ran && ended))
+            Sleep(50);
+    }
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(ended);
+}
