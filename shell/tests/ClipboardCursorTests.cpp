@@ -1,0 +1,163 @@
+// The clipboard, the system cursor's display counter and the main window's minimise and
+// restore, on a real window under Xvfb.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FailingAllocator.h"
+#include "ServiceTestApp.h"
+
+namespace {
+
+// This thread's cursor display counter, left as it was.
+int CursorCounter()
+{
+    int counter = ShowCursor(TRUE);
+    ShowCursor(FALSE);
+    return counter - 1;
+}
+
+void MoveCursorCounter(int steps)
+{
+    for (; steps > 0; --steps)
+        ShowCursor(TRUE);
+    for (; steps < 0; ++steps)
+        ShowCursor(FALSE);
+}
+
+// Puts 8-bit text alone on the clipboard, as an older program would.
+bool PutAnsiOnly(HWND owner, const char* text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    const size_t size = std::strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    bool set = false;
+    if (block) {
+        std::memcpy(GlobalLock(block), text, size);
+        GlobalUnlock(block);
+        set = SetClipboardData(CF_TEXT, block) != nullptr;
+        if (!set)
+            GlobalFree(block);
+    }
+    CloseClipboard();
+    return set;
+}
+
+bool EmptyTheClipboard(HWND owner)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    CloseClipboard();
+    return true;
+}
+
+} // namespace
+
+TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    for (const wchar_t* text : {L"Quorvel \u4E2D\u6587 \u00E9\u20AC", L"", L"line\r\nline"}) {
+        ASSERT_EQ(app.SetClipboardText(gCString(text)), 0);
+        gCString read(L"before");
+        EXPECT_EQ(app.GetClipboardText(read), 0);
+        EXPECT_EQ(W(read), text);
+    }
+}
+
+TEST(Clipboard, EightBitTextIsReadThroughTheAnsiCodePage)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    ASSERT_TRUE(PutAnsiOnly(app.GetMainWindowHandle(), "caf\xE9 \x80"));
+    gCString read;
+    EXPECT_EQ(app.GetClipboardText(read), 0);
+    EXPECT_EQ(W(read), L"caf\u00E9 \u20AC");
+}
+
+TEST(Clipboard, NoTextGives2AndNoWindowGives24)
+{
+    {
+        ServiceTestApp app;
+        ASSERT_EQ(app.OpenWindow(), 0);
+        ASSERT_TRUE(EmptyTheClipboard(app.GetMainWindowHandle()));
+        gCString read(L"kept");
+        EXPECT_EQ(app.GetClipboardText(read), kHandled);
+        EXPECT_EQ(W(read), L"kept");
+        ASSERT_EQ(app.SetClipboardText(gCString(L"left for the next app")), 0);
+    }
+    CApp windowless;
+    EXPECT_EQ(windowless.SetClipboardText(gCString(L"x")), kCreateFailure);
+    gCString read(L"kept");
+    EXPECT_EQ(windowless.GetClipboardText(read), kCreateFailure);
+    EXPECT_EQ(W(read), L"kept");
+}
+
+TEST(Clipboard, TextThatCannotBeStoredGives5)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    ASSERT_EQ(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")), 0);
+    gCString read;
+    gCResult result;
+    {
+        FailingAllocator failing(0);
+        result = app.GetClipboardText(read);
+    }
+    EXPECT_EQ(result, kOutOfMemory);
+    EXPECT_TRUE(read.IsUnset());
+}
+
+TEST(SystemCursor, CounterIsWalkedToExactlyMinusOneAndZero)
+{
+    CApp app;
+    const int start = CursorCounter();
+    for (int from : {3, -4, 0, -1}) {
+        SCOPED_TRACE(from);
+        MoveCursorCounter(from - CursorCounter());
+        ASSERT_EQ(CursorCounter(), from);
+        app.HideSystemCursor();
+        EXPECT_EQ(CursorCounter(), -1);
+        EXPECT_FALSE(app.IsSystemCursorShown());
+        app.ShowSystemCursor();
+        EXPECT_EQ(CursorCounter(), 0);
+        EXPECT_TRUE(app.IsSystemCursorShown());
+    }
+    MoveCursorCounter(start - CursorCounter());
+}
+
+TEST(SystemCursor, SavingTwiceKeepsTheFirstState)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    app.ShowAppCursor();
+    ASSERT_TRUE(app.IsOwnCursorShowing());
+    app.SaveCursorState();
+    EXPECT_EQ(CursorCounter(), 0);
+    app.HideAllCursors();
+    app.SaveCursorState();
+    app.RestoreCursorState();
+    EXPECT_TRUE(app.IsOwnCursorShowing());
+    EXPECT_EQ(CursorCounter(), -1);
+    app.ShowSystemCursor();
+}
+
+TEST(MainWindow, MinimiseAndRestore)
+{
+    {
+        CApp windowless;
+        EXPECT_EQ(windowless.Minimise(), 0);
+        EXPECT_EQ(windowless.Restore(), 0);
+    }
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    HWND window = app.GetMainWindowHandle();
+    EXPECT_EQ(app.Minimise(), 0);
+    EXPECT_TRUE(IsIconic(window));
+    EXPECT_EQ(app.Restore(), 0);
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+}
