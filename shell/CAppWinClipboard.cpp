@@ -10,7 +10,8 @@ gCResult CAppWin::SetClipboardText(gCString text)
     CClipboardSession clipboard(GetMainWindowHandle());
     if (!clipboard.IsOpen())
         return kCreateFailure;
-    EmptyClipboard();
+    if (!EmptyClipboard())
+        return kCreateFailure;
 
     const SIZE_T bytes = 2 * static_cast<SIZE_T>(text.Length()) + 2;
     CGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, bytes));

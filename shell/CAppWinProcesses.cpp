@@ -10,7 +10,8 @@
 #include "CAppWin.h"
 #include "CMemBlockT.h"
 
-namespace {
+namespace
+{
 
 const wchar_t kUnknownName[] = L"<unknown>";
 // Far above any real count; the list stops growing there.
@@ -48,8 +49,9 @@ bool ReadImageName(DWORD processId, gCString& name)
 
 // One snapshot of the system's process table, taken when first asked, for the names that the
 // image path did not give.
-class CProcessTable {
-public:
+class CProcessTable
+{
+  public:
     bool Find(DWORD processId, gCString& name)
     {
         if (!m_taken) {
@@ -70,7 +72,7 @@ public:
         return false;
     }
 
-private:
+  private:
     CSnapshotHandle m_snapshot;
     bool m_taken = false;
 };

@@ -5,7 +5,8 @@
 #include "CMemBlockT.h"
 #include "ShellHandles.h"
 
-namespace {
+namespace
+{
 
 gCResult OpenForQuery(HKEY root, const gCString& keyPath, CRegKey& key)
 {
@@ -35,8 +36,8 @@ gCResult ReadString(HKEY root, const gCString& keyPath, const gCString& valueNam
         return kRegistryFailure;
     wmemset(buffer.Data(), 0, static_cast<size_t>(units));
     DWORD read = size;
-    if (RegQueryValueExW(key.Get(), valueName.Text(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.Data()),
-                         &read) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key.Get(), valueName.Text(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.Data()), &read) !=
+            ERROR_SUCCESS ||
         type != REG_SZ)
         return kRegistryFailure;
     const size_t length = wcsnlen(buffer.Data(), static_cast<size_t>(units));
@@ -82,8 +83,8 @@ gCResult WriteDWord(HKEY root, const gCString& keyPath, const gCString& valueNam
         return kRegistryFailure;
     CRegKey key(created);
     const DWORD data = value;
-    if (RegSetValueExW(key.Get(), valueName.Text(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                       sizeof(data)) != ERROR_SUCCESS)
+    if (RegSetValueExW(key.Get(), valueName.Text(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)) !=
+        ERROR_SUCCESS)
         return kRegistryFailure;
     return 0;
 }

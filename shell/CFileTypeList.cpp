@@ -6,7 +6,8 @@
 
 #include "FileTypeTable.h"
 
-namespace {
+namespace
+{
 
 // Rows past the groups close the table and are no types.
 constexpr uint32_t kLastTypeRow = 22;
@@ -14,8 +15,7 @@ constexpr uint32_t kLastTypeRow = 22;
 const wchar_t kAllFilesName[] = L"All Files (*.*)";
 
 // Calls visit(part, length) for each non-empty part of a comma list until it returns false.
-template <typename Visit>
-void ForEachExtension(const wchar_t* extensions, Visit visit)
+template <typename Visit> void ForEachExtension(const wchar_t* extensions, Visit visit)
 {
     const wchar_t* part = extensions;
     for (;;) {
@@ -31,8 +31,9 @@ void ForEachExtension(const wchar_t* extensions, Visit visit)
 }
 
 // Writes the filter, or only counts its units while the buffer is null.
-class CFilterWriter {
-public:
+class CFilterWriter
+{
+  public:
     explicit CFilterWriter(wchar_t* out) : m_out(out) {}
 
     void Put(const wchar_t* text, int32_t count)
@@ -63,7 +64,7 @@ public:
     void End() { Put(L"", 1); }
     int32_t Count() const { return m_count; }
 
-private:
+  private:
     wchar_t* m_out;
     int32_t m_count = 0;
 };

@@ -11,7 +11,8 @@
 #include "WinHandle.h"
 #include "gCFRef.h"
 
-namespace {
+namespace
+{
 
 // Characters of the file-name and folder buffers, terminator included.
 constexpr int32_t kDialogTextUnits = 1024;
@@ -67,31 +68,41 @@ gCResult TakeChosenPath(const CDialogState& state, gCString& text)
 gCResult OpenDialogFailure(DWORD code)
 {
     switch (code) {
-    case 0: return kHandled;
+    case 0:
+        return kHandled;
     case CDERR_INITIALIZATION:
     case CDERR_MEMALLOCFAILURE:
     case CDERR_MEMLOCKFAILURE:
-    case CDERR_DIALOGFAILURE: return kCreateFailure;
-    default: return kFileNotFound;
+    case CDERR_DIALOGFAILURE:
+        return kCreateFailure;
+    default:
+        return kFileNotFound;
     }
 }
 
 gCResult SaveDialogFailure(DWORD code)
 {
     switch (code) {
-    case 0: return kHandled;
-    case CDERR_STRUCTSIZE: return kGenericFailure;
-    case CDERR_INITIALIZATION: return kCreateFailure;
+    case 0:
+        return kHandled;
+    case CDERR_STRUCTSIZE:
+        return kGenericFailure;
+    case CDERR_INITIALIZATION:
+        return kCreateFailure;
     case CDERR_NOTEMPLATE:
     case CDERR_NOHINSTANCE:
-    case CDERR_NOHOOK: return kBadParameter;
+    case CDERR_NOHOOK:
+        return kBadParameter;
     case CDERR_LOADSTRFAILURE:
     case CDERR_FINDRESFAILURE:
     case CDERR_LOADRESFAILURE:
-    case CDERR_LOCKRESFAILURE: return kResourceNotFound;
+    case CDERR_LOCKRESFAILURE:
+        return kResourceNotFound;
     case CDERR_MEMALLOCFAILURE:
-    case CDERR_MEMLOCKFAILURE: return kOutOfMemory;
-    default: return kGenericFailure;
+    case CDERR_MEMLOCKFAILURE:
+        return kOutOfMemory;
+    default:
+        return kGenericFailure;
     }
 }
 
@@ -131,7 +142,8 @@ gCResult ShowOpenFileDialog(gCString& text, CFileTypeList* list)
     CDialogState state;
     QV_RETURN_IF_FAILED(Prepare(state, text, list, OFN_FILEMUSTEXIST));
     if (list)
-        state.description.nFilterIndex = static_cast<DWORD>(list->IndexOfType(static_cast<int32_t>(list->GetSelectedType())) + 1);
+        state.description.nFilterIndex =
+            static_cast<DWORD>(list->IndexOfType(static_cast<int32_t>(list->GetSelectedType())) + 1);
 
     if (!GetOpenFileNameW(&state.description))
         return OpenDialogFailure(CommDlgExtendedError());

@@ -20,8 +20,9 @@ struct CGlobalMemoryTraits {
 using CGlobalMemory = CUniqueHandle<CGlobalMemoryTraits>;
 
 // GlobalLock for the life of the object.
-class CGlobalLock {
-public:
+class CGlobalLock
+{
+  public:
     explicit CGlobalLock(HGLOBAL block) : m_block(block), m_data(block ? GlobalLock(block) : nullptr) {}
     ~CGlobalLock()
     {
@@ -35,14 +36,15 @@ public:
     // The block's size in bytes; the lock's view never reaches past it.
     SIZE_T Size() const { return m_data ? GlobalSize(m_block) : 0; }
 
-private:
+  private:
     HGLOBAL m_block;
     void* m_data;
 };
 
 // OpenClipboard for the life of the object.
-class CClipboardSession {
-public:
+class CClipboardSession
+{
+  public:
     explicit CClipboardSession(HWND owner) : m_open(owner && OpenClipboard(owner)) {}
     ~CClipboardSession()
     {
@@ -54,6 +56,6 @@ public:
 
     bool IsOpen() const { return m_open; }
 
-private:
+  private:
     bool m_open;
 };

@@ -7,7 +7,8 @@
 #include "FailingAllocator.h"
 #include "ServiceTestApp.h"
 
-namespace {
+namespace
+{
 
 // This thread's cursor display counter, left as it was.
 int CursorCounter()

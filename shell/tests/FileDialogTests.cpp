@@ -16,7 +16,8 @@
 #include "ServiceTestApp.h"
 #include "gCFRef.h"
 
-namespace {
+namespace
+{
 
 struct DialogScript {
     // 1-based filter to choose; 0 leaves it.
@@ -107,16 +108,15 @@ void Drive(DWORD threadId, DialogScript* script)
     const int button = script->cancel ? IDCANCEL : IDOK;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
-    script->closedByScript =
-        WaitUntil([](DWORD id) { return FindDialog(id) == nullptr; }, threadId, 10000);
+    script->closedByScript = WaitUntil([](DWORD id) { return FindDialog(id) == nullptr; }, threadId, 10000);
 }
 
 // Runs the script on a helper thread for the life of the object; at its end every dialog
 // left open (a refused name's message box, a dialog that ignored the script) is closed.
-class DialogDriver {
-public:
-    explicit DialogDriver(DialogScript& script)
-        : m_threadId(GetCurrentThreadId()), m_thread(Drive, m_threadId, &script)
+class DialogDriver
+{
+  public:
+    explicit DialogDriver(DialogScript& script) : m_threadId(GetCurrentThreadId()), m_thread(Drive, m_threadId, &script)
     {
     }
     ~DialogDriver()
@@ -137,7 +137,7 @@ public:
     DialogDriver(const DialogDriver&) = delete;
     DialogDriver& operator=(const DialogDriver&) = delete;
 
-private:
+  private:
     DWORD m_threadId;
     std::thread m_thread;
 };
@@ -247,12 +247,9 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
         const wchar_t* saved;
     };
     const Row rows[] = {
-        {&texts, 1, 0, L"name", L"name.txt"},
-        {&texts, 1, 0, L"NAME.TXT", L"NAME.TXT"},
-        {&texts, 1, 0, L"name.bmp", L"name.bmp.txt"},
-        {&texts, 0, 2, L"chosen", L"chosen.txt"},
-        {&pictures, 0, 0, L"pic", L"pic.png"},
-        {&pictures, 0, 0, L"pic.jpg", L"pic.jpg"},
+        {&texts, 1, 0, L"name", L"name.txt"},         {&texts, 1, 0, L"NAME.TXT", L"NAME.TXT"},
+        {&texts, 1, 0, L"name.bmp", L"name.bmp.txt"}, {&texts, 0, 2, L"chosen", L"chosen.txt"},
+        {&pictures, 0, 0, L"pic", L"pic.png"},        {&pictures, 0, 0, L"pic.jpg", L"pic.jpg"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
@@ -331,12 +328,11 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
 TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOrTheScreen)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance,
-                                 nullptr);
-    HWND owned = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner, nullptr, instance,
-                                 nullptr);
-    HWND alone = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 400, 200, nullptr, nullptr, instance,
-                                 nullptr);
+    HWND owner =
+        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance, nullptr);
+    HWND owned = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner, nullptr, instance, nullptr);
+    HWND alone =
+        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 400, 200, nullptr, nullptr, instance, nullptr);
     ASSERT_TRUE(owner && owned && alone);
     HWND ownedHook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, owned, nullptr, instance, nullptr);
     HWND aloneHook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, alone, nullptr, instance, nullptr);

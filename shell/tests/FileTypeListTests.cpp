@@ -8,7 +8,8 @@
 #include "FileDialogs.h"
 #include "ServiceTestApp.h"
 
-namespace {
+namespace
+{
 
 std::wstring FilterOf(const CFileTypeList& list)
 {
@@ -19,8 +20,7 @@ std::wstring FilterOf(const CFileTypeList& list)
 }
 
 // Every unit of a literal with inner zeros, up to its own terminator.
-template <size_t N>
-std::wstring Units(const wchar_t (&text)[N])
+template <size_t N> std::wstring Units(const wchar_t (&text)[N])
 {
     return std::wstring(text, N - 1);
 }
@@ -148,8 +148,8 @@ TEST(DialogCentring, CentresOnTheFrameThenKeepsTheLeftEdgeOrElseTheRightEdgeOnSc
     const Row rows[] = {
         {1000, 2000, 2000, 1600, -400}, // the right-edge correction is not clamped again
         {0, 1600, 2000, 1600, 0},       // centred on the screen, clamped at the left
-        {100, 800, 400, 1280, 300},     {1200, 200, 400, 1280, 880}, {-500, 300, 400, 1280, 0},
-        {0, 1280, 401, 1280, 439},      // truncating division
+        {100, 800, 400, 1280, 300},     {1200, 200, 400, 1280, 880},
+        {-500, 300, 400, 1280, 0},      {0, 1280, 401, 1280, 439}, // truncating division
     };
     for (const Row& row : rows)
         EXPECT_EQ(CentreOnAxis(row.frameStart, row.frameSize, row.dialogSize, row.screenSize), row.expected)

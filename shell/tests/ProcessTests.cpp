@@ -7,7 +7,8 @@
 #include "WinHandle.h"
 #include "gCStringArray.h"
 
-namespace {
+namespace
+{
 
 std::wstring ProgramFolder()
 {
@@ -18,8 +19,9 @@ std::wstring ProgramFolder()
 }
 
 // A started child, ended and waited for when the object goes.
-class Child {
-public:
+class Child
+{
+  public:
     explicit Child(const std::wstring& program)
     {
         std::wstring commandLine = L"\"" + program + L"\"";
@@ -45,7 +47,7 @@ public:
 
     bool IsRunning() const { return m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
 
-private:
+  private:
     CKernelHandle m_process;
 };
 
