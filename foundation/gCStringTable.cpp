@@ -120,22 +120,24 @@ int32_t gCStringTable::FindID(uint32_t id) const
     return -1;
 }
 
+// Records without a key name are told apart by their ids alone: an empty name is no key.
 int32_t gCStringTable::FindName(const gCString& name) const
 {
-    if (!m_keepNames)
+    if (!m_keepNames || name.IsEmpty())
         return -1;
     for (int32_t i = 0; i < m_names.Count(); ++i)
-        if (!m_names[i].IsUnset() && m_names[i] == name)
+        if (m_names[i] == name)
             return i;
     return -1;
 }
 
 int32_t gCStringTable::FindRecordMatch(uint32_t id, const gCString& name) const
 {
-    for (int32_t i = 0; i < m_ids.Count(); ++i)
-        if (m_ids[i] == id || (m_keepNames && !m_names[i].IsUnset() && m_names[i] == name))
-            return i;
-    return -1;
+    int32_t byName = FindName(name);
+    int32_t byId = FindID(id);
+    if (byName < 0)
+        return byId;
+    return byId < 0 || byName < byId ? byName : byId;
 }
 
 gCString gCStringTable::GetTextByID(uint32_t id, int32_t variant) const

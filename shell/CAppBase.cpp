@@ -66,8 +66,13 @@ CAppBase::CAppBase(const CAppServices* services) : m_services(services)
 CAppBase::~CAppBase()
 {
     m_sounds.DeleteAllPlayers();
+    for (CResourcePool& pool : m_pools)
+        pool.Clear();
     if (m_services && m_services->stop)
         m_services->stop();
+    m_stringTable.Clear();
+    m_resourceDirectory.Clear();
+    m_fontResourceDirectory.Clear();
     if (m_tablet) {
         delete m_tablet;
         m_tablet = nullptr;
@@ -178,13 +183,62 @@ uint32_t CAppBase::SendAppMessage(uint32_t id, uint32_t a, uint32_t b)
     return 0;
 }
 
+namespace {
+// "Resources:system.vrf": a file of the resource folder, relative to the program folder.
+gCString ResourcePath(const gCString& folder, const gCString& name)
+{
+    gCString path = gCString::ConcatChar(folder, ':');
+    path.Append(name);
+    return path;
+}
+} // namespace
+
 gCResult CAppBase::Init()
 {
+    // A program without its resource file still starts, with no directory and no texts.
+    if (OpenFileByName(m_resourceFile, ResourcePath(m_resourceFolderName, m_resourceFileName), kAccessRead) != 0)
+        return 0;
+    QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
+
+    const gCString tablePath = ResourcePath(m_resourceFolderName, m_stringTableFileName);
+    if (CanOpenForReading(tablePath, 0))
+        QV_RETURN_IF_FAILED(m_stringTable.LoadFile(tablePath));
+
     if (m_fontResourceFileName.IsEmpty())
         QV_RETURN_IF_FAILED(m_fontResourceFileName.SetString(m_resourceFileName));
-    // The resource file, its directory and the string table are opened here once the stream
-    // and resource classes exist; a missing file is no failure.
+    const gCString fontPath = ResourcePath(m_resourceFolderName, m_fontResourceFileName);
+    if (OpenFileByName(m_fontResourceFile, fontPath, kAccessRead) == 0)
+        QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceFile));
     return 0;
+}
+
+gCResourceObject* CAppBase::FindPooledResource(int32_t pool, const gCString& name) const
+{
+    if (pool == -1) {
+        for (int32_t i = 0; i < kPoolCount - 1; ++i)
+            if (gCResourceObject* found = m_pools[i].FindByName(name))
+                return found;
+        return nullptr;
+    }
+    return (pool >= 0 && pool < kPoolCount) ? m_pools[pool].FindByName(name) : nullptr;
+}
+
+gCResourceObject* CAppBase::FindPooledResourceByID(int32_t pool, uint32_t id) const
+{
+    if (pool == -1) {
+        for (int32_t i = 0; i < kPoolCount - 1; ++i)
+            if (gCResourceObject* found = m_pools[i].FindByID(id))
+                return found;
+        return nullptr;
+    }
+    return (pool >= 0 && pool < kPoolCount) ? m_pools[pool].FindByID(id) : nullptr;
+}
+
+gCResult CAppBase::AddResource(int32_t pool, gCResourceObject* object)
+{
+    if (pool < 0 || pool >= kPoolCount)
+        return kBadParameter;
+    return m_pools[pool].Add(object);
 }
 
 gCResult CAppBase::OnTick(uint32_t)
@@ -237,7 +291,7 @@ gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uin
     if (title)
         titleText.SetAnsi(title);
     else if (content)
-        titleText = content->GetName();
+        titleText = content->GetContentName();
 
     window->SetContent(content, 1);
     if (!winWindow->CreateAt(flags, sx, sy, px, py, titleText, iconId))
@@ -263,7 +317,7 @@ gCResult CAppBase::OpenMainWindow(IWindowContent* content, int32_t iconId, int32
     if (title)
         titleText.SetAnsi(title);
     else if (content)
-        titleText = content->GetName();
+        titleText = content->GetContentName();
 
     window->SetContent(content, 1);
     if (!window->Create(width, height, titleText, iconId))

@@ -12,13 +12,17 @@
 #include "AppServices.h"
 #include "CDeferredObject.h"
 #include "CMessageHub.h"
+#include "CResourceDirectory.h"
+#include "CResourcePool.h"
 #include "CSoundManager.h"
 #include "CTabletManager.h"
 #include "gCArray.h"
 #include "gCCmdTarget.h"
 #include "gCGeometry.h"
 #include "gCString.h"
+#include "gCFile.h"
 #include "gCStringArray.h"
+#include "gCStringTable.h"
 
 class CWindowBase;
 class IWindowContent;
@@ -111,8 +115,11 @@ public:
     HWND GetMainWindowHandle() const override;
     const gCString& GetProgramFolder() const override { return m_programFolder; }
     const gCString& GetSecondFolder() const override { return m_secondFolder; }
-    gCStream* GetResourceStream() override { return nullptr; }
-    CResourceDirectory* GetResourceDirectory() override { return nullptr; }
+    gCStream* GetResourceStream() override { return m_resourceFile.IsOpen() ? &m_resourceFile : nullptr; }
+    CResourceDirectory* GetResourceDirectory() override
+    {
+        return m_resourceFile.IsOpen() ? &m_resourceDirectory : nullptr;
+    }
 
     gCResult UpdateWindowList(CWindowBase* window, int32_t add);
     const gCArray<CWindowBase*>& GetWindowList() const { return m_windows; }
@@ -120,6 +127,18 @@ public:
     void DeleteAllDeferred();
     // Hands the object to deferred deletion (list 0 or 1) and arms the purge.
     gCResult AddDeferred(int32_t list, CDeferredObject* object);
+
+    // Pool -1 searches pools 0 to 4 in order; pool 5 (fonts) only when named.
+    gCResourceObject* FindPooledResource(int32_t pool, const gCString& name) const;
+    gCResourceObject* FindPooledResourceByID(int32_t pool, uint32_t id) const;
+    // The pool owns the object from then on (not when 5 is returned).
+    gCResult AddResource(int32_t pool, gCResourceObject* object);
+    static const int32_t kPoolCount = 6;
+
+    gCStringTable& GetStringTable() { return m_stringTable; }
+    gCFile& GetResourceFile() { return m_resourceFile; }
+    gCFile& GetFontResourceFile() { return m_fontResourceFile; }
+    CResourceDirectory& GetFontResourceDirectory() { return m_fontResourceDirectory; }
 
     uint32_t GetTickCounter() const { return m_tickCounter; }
     int32_t IsCursorFollowOn() const { return m_cursorFollow; }
@@ -149,7 +168,13 @@ protected:
     gCString m_resourceFolderName;
     gCString m_resourceFileName;
     gCString m_stringTableFileName;
+    gCFile m_resourceFile;
+    gCStringTable m_stringTable;
+    CResourceDirectory m_resourceDirectory;
     gCString m_fontResourceFileName;
+    gCFile m_fontResourceFile;
+    CResourceDirectory m_fontResourceDirectory;
+    CResourcePool m_pools[kPoolCount];
     CMessageHub m_hub;
     CSoundManager m_sounds;
     uint32_t m_tickCounter = 0;

@@ -146,7 +146,8 @@ int32_t CWinWindow::FinishCreate(bool place, uint32_t flags, float sx, float sy,
     } else {
         Relayout(flags, sx, sy, px, py, 0);
     }
-    SetSize(m_clientWidth, m_clientHeight);
+    if (!m_bufferFailed)
+        SetSize(m_clientWidth, m_clientHeight);
     if (m_bufferFailed) {
         DestroyWindow(m_window);
         return 0;

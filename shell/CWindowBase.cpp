@@ -198,12 +198,15 @@ gCResult CWindowBase::SetSize(int32_t width, int32_t height)
         m_bufferFailed = 0;
         return 0;
     }
-    // The close is posted: a synchronous one would delete this window and its content while
-    // the caller (creation, the window procedure) still uses them.
-    m_bufferFailed = 1;
-    ReportError(result, "Window SetSize failed. Offscreen buffer error.");
-    if (CAppBase* app = GetApp())
-        app->QuitLater();
+    // Reported once per failure, however often placement asks again. The close is posted: a
+    // synchronous one would delete this window and its content while the caller (creation,
+    // the window procedure) still uses them.
+    if (!m_bufferFailed) {
+        m_bufferFailed = 1;
+        ReportError(result, "Window SetSize failed. Offscreen buffer error.");
+        if (CAppBase* app = GetApp())
+            app->QuitLater();
+    }
     return result;
 }
 

@@ -23,7 +23,7 @@ public:
     virtual gCResult SetSize(int32_t width, int32_t height, int32_t redraw) = 0;
     // The size held in the content's own position values (for a window opened at size 0).
     virtual gCPoint GetNaturalSize() const = 0;
-    virtual gCString GetName() const = 0;
+    virtual gCString GetContentName() const = 0;
     // The content's local point converted to screen coordinates.
     virtual gCPoint LocalToScreen(const gCPoint& local) const = 0;
 

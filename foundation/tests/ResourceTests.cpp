@@ -143,7 +143,6 @@ TEST(ResourceDirectory, ADamagedTailFailsButKeepsTheEntriesBefore)
     res.Text(1, L"One", L"1");
     res.Text(2, L"Two", L"2");
     res.Open(4 + 6); // the body and the name's end
-
     CResourceDirectory directory;
     EXPECT_EQ(directory.Read(res.file), kStreamFailure);
     EXPECT_EQ(directory.GetCount(), 1);

@@ -108,6 +108,15 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     EXPECT_EQ(Text(byName.GetTextByName(gCString(L"C"))), L"second");
     EXPECT_EQ(Text(byName.GetTextByID(8, 0)), kError);
 
+    // Records without key names do not replace each other.
+    CStringTableWriter unnamed;
+    ASSERT_EQ(unnamed.AddRecord(1, gCString(L""), gCString(L"one")), 0);
+    ASSERT_EQ(unnamed.AddRecord(2, gCString(L""), gCString(L"two")), 0);
+    gCStringTable both(1);
+    ASSERT_EQ(LoadPath(both, files.Save(unnamed, L"unnamed.vsf")), 0);
+    EXPECT_EQ(both.GetCount(), 2);
+    EXPECT_EQ(Text(both.GetTextByName(gCString(L""))), kError);
+
     // Without replacing, the first record of an id stays.
     gCStringTable keepFirst;
     gCFile file;

@@ -23,7 +23,7 @@ public:
     // A size with no pixels (a width or height of 0) keeps no back buffer.
     gCResult SetSize(int32_t width, int32_t height, int32_t redraw) override;
     gCPoint GetNaturalSize() const override { return m_position.Size(); }
-    gCString GetName() const override { return m_name; }
+    gCString GetContentName() const override { return m_name; }
     gCPoint LocalToScreen(const gCPoint& local) const override;
     bool IsFramed() const override { return m_framed != 0; }
     bool IsFullMonitor() const override { return m_fullMonitor != 0; }

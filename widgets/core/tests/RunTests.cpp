@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "BoxCapture.h"
+#include "FontEngine.h"
 #include "TestApp.h"
 
 namespace {
@@ -211,4 +212,15 @@ TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
     EXPECT_EQ(app.TickNow(), kBusy);
     EXPECT_EQ(app.appTicks, 1);
     EXPECT_EQ(app.GetTickCounter(), 3u);
+}
+
+TEST(AppServices, FontEngineLivesAsLongAsTheApplication)
+{
+    {
+        TestApp app;
+        EXPECT_NE(GetFontLibrary(), nullptr);
+        EXPECT_EQ(gGlyphGamma[200], 200);
+        EXPECT_EQ(gGlyphGammaInverse[200], 200);
+    }
+    EXPECT_EQ(GetFontLibrary(), nullptr);
 }

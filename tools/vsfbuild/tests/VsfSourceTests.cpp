@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "CVsfSource.h"
+#include "TempFolder.h"
+#include "gCFile.h"
+#include "gCStringTable.h"
+
+namespace {
+
+std::wstring Text(const gCString& s)
+{
+    return s.Text();
+}
+
+gCResult ParseSource(const std::string& source, CStringTableWriter& writer, CVsfSource& parser)
+{
+    return parser.Parse(source.data(), static_cast<int32_t>(source.size()), writer);
+}
+
+// Saves what the writer holds and loads it back as a table that keeps names.
+void LoadBack(CStringTableWriter& writer, gCStringTable& table)
+{
+    TempFolder folder;
+    gCString path = folder.File(L"t.vsf");
+    ASSERT_EQ(writer.SaveAs(path), 0);
+    gCFile file;
+    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_EQ(table.Load(file), 0);
+}
+
+// The two handles of a started program, closed with the holder.
+struct ProcessHandles {
+    ProcessHandles() = default;
+    ~ProcessHandles()
+    {
+        if (info.hThread)
+            CloseHandle(info.hThread);
+        if (info.hProcess)
+            CloseHandle(info.hProcess);
+    }
+    ProcessHandles(const ProcessHandles&) = delete;
+    ProcessHandles& operator=(const ProcessHandles&) = delete;
+    PROCESS_INFORMATION info = {};
+};
+
+} // namespace
+
+TEST(VsfSource, EntriesBecomeRecordsInOrder)
+{
+    const std::string source = "\xEF\xBB\xBF# product facts\r\n"
+                               "1\tQV2_Version\t2.1\r\n"
+                               "\n"
+                               "2\t\tEnglish|Deutsch|Fran\xC3\xA7" "ais\n"
+                               "@base 3000000000\n"
+                               "74\tRunning\tPlease close Quorvel 2 first.\n"
+                               "75\t\ttab\tinside";
+    CVsfSource parser;
+    CStringTableWriter writer;
+    ASSERT_EQ(ParseSource(source, writer, parser), 0) << Text(parser.GetError());
+    EXPECT_EQ(parser.GetRecordCount(), 4);
+
+    gCStringTable table(1);
+    LoadBack(writer, table);
+    ASSERT_EQ(table.GetCount(), 4);
+    EXPECT_EQ(table.GetIDAt(2), 3000000074u);
+    EXPECT_EQ(Text(table.GetTextByName(gCString(L"QV2_Version"))), L"2.1");
+    EXPECT_EQ(Text(table.GetTextByID(2, 2)), L"Fran\u00E7ais");
+    EXPECT_EQ(Text(table.GetTextByID(3000000074u, 0)), L"Please close Quorvel 2 first.");
+    EXPECT_EQ(Text(table.GetTextByID(3000000075u, 0)), L"tab\tinside");
+}
+
+TEST(VsfSource, FaultsNameTheirLine)
+{
+    struct Case {
+        std::string source;
+        std::wstring error;
+    };
+    const Case cases[] = {
+        {"1\tA\ta\n2 B b\n", L"line 2: an entry is <id>, a tab, <name>, a tab, <text>"},
+        {"x\tA\ta\n", L"line 1: the id (with the @base added) must be a number up to 4294967295"},
+        {"4294967296\tA\ta\n", L"line 1: the id (with the @base added) must be a number up to 4294967295"},
+        {"@base 4294967295\n1\tA\ta\n", L"line 2: the id (with the @base added) must be a number up to 4294967295"},
+        {"@base\n", L"line 1: an entry is <id>, a tab, <name>, a tab, <text>"},
+        {"@base -1\n", L"line 1: @base needs a number up to 4294967295"},
+        {"1\tA\ta\n#\n1\tB\tb\n", L"line 3: this id was given before"},
+        {"1\tA\ta\n2\tA\tb\n", L"line 2: this name was given before"},
+        {"1\tA\t\xC3\n", L"line 1: not UTF-8 text"},
+        {std::string("1\tA\ta\0b\n", 8), L"line 1: a 0 character or a carriage return inside the line"},
+        {"1\tA\ta\rb\n", L"line 1: a 0 character or a carriage return inside the line"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        CVsfSource parser;
+        CStringTableWriter writer;
+        EXPECT_EQ(ParseSource(c.source, writer, parser), kTextResourceFailure);
+        EXPECT_EQ(Text(parser.GetError()), c.error);
+    }
+    // Entries without names may repeat the empty name.
+    CVsfSource parser;
+    CStringTableWriter writer;
+    EXPECT_EQ(ParseSource("1\t\ta\n2\t\tb\n", writer, parser), 0);
+}
+
+TEST(VsfBuildProgram, WritesTheTableAndFailsOnABadSource)
+{
+    TempFolder folder;
+    gCString source = folder.File(L"source.txt");
+    gCString table = folder.File(L"table.vsf");
+    auto run = [&](const std::string& text) -> DWORD {
+        FILE* file = _wfopen(source.Text(), L"wb");
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        std::wstring command = L"vsfbuild.exe \"" + std::wstring(source.Text()) + L"\" \"" + table.Text() + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        ProcessHandles process;
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process.info))
+            return 0xFFFF;
+        DWORD code = 0xFFFE;
+        if (WaitForSingleObject(process.info.hProcess, 30000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.info.hProcess, &code);
+        else
+            TerminateProcess(process.info.hProcess, 0xFFFD);
+        return code;
+    };
+    ASSERT_EQ(run("7\tName\tseven\n"), 0u);
+    gCStringTable loaded(1);
+    gCFile file;
+    ASSERT_EQ(file.OpenFullPath(table, kAccessRead), 0);
+    ASSERT_EQ(loaded.Load(file), 0);
+    EXPECT_EQ(Text(loaded.GetTextByName(gCString(L"Name"))), L"seven");
+    ASSERT_EQ(file.Close(), 0);
+
+    EXPECT_EQ(run("seven\tName\tseven\n"), 1u);
+}

@@ -1,0 +1,328 @@
+// The window procedure with real messages sent to a real window under Xvfb.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "BoxCapture.h"
+#include "CAppWindow.h"
+#include "TestApp.h"
+
+namespace {
+class WindowProc : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        content = new RecordingBackdrop();
+        ASSERT_EQ(app.OpenTestWindow(content), 0);
+        window = GetMainWindow()->GetHandle();
+    }
+
+    void TearDown() override
+    {
+        while (app.GetWindowList().Count() > 0)
+            app.GetWindowList()[0]->Close();
+        DrainQuit();
+    }
+
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) { return SendMessageW(window, message, wParam, lParam); }
+
+    RECT ClientOnScreen() const
+    {
+        RECT rect;
+        GetClientRect(window, &rect);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+
+    TestApp app;
+    RecordingBackdrop* content = nullptr;
+    HWND window = nullptr;
+};
+
+struct KeyCase {
+    const char* name;
+    UINT key;
+    int32_t control, alt, shift, modal;
+    std::vector<int32_t> codes;
+};
+} // namespace
+
+TEST_F(WindowProc, KeyTableAndModifierRules)
+{
+    const std::vector<KeyCase> cases = {
+        {"left", VK_LEFT, 0, 0, 0, 0, {-256}},
+        {"right", VK_RIGHT, 0, 0, 0, 0, {-255}},
+        {"up", VK_UP, 0, 0, 0, 0, {-254}},
+        {"down", VK_DOWN, 0, 0, 0, 0, {-253}},
+        {"home", VK_HOME, 0, 0, 0, 0, {-252}},
+        {"end", VK_END, 0, 0, 0, 0, {-251}},
+        {"page up", VK_PRIOR, 0, 0, 0, 0, {-250}},
+        {"page down", VK_NEXT, 0, 0, 0, 0, {-249}},
+        {"F1", VK_F1, 0, 0, 0, 0, {-248}},
+        {"F12", VK_F12, 0, 0, 0, 0, {-237}},
+        {"delete", VK_DELETE, 0, 0, 0, 0, {127}},
+        {"alt F4 over a modal", VK_F4, 0, 1, 0, 1, {27}},
+        {"alt F4 without a modal", VK_F4, 0, 1, 0, 0, {-245}},
+        {"F4 over a modal without alt", VK_F4, 0, 0, 0, 1, {-245}},
+        {"table wins over control", VK_F5, 1, 0, 0, 0, {-244}},
+        {"control keypad plus", VK_ADD, 1, 0, 0, 0, {'+'}},
+        {"control shift equals", VK_OEM_PLUS, 1, 0, 1, 0, {'+'}},
+        {"control equals", VK_OEM_PLUS, 1, 0, 0, 0, {'='}},
+        {"control minus", VK_OEM_MINUS, 1, 0, 0, 0, {'-'}},
+        {"control grave", VK_OEM_3, 1, 0, 0, 0, {'`'}},
+        {"control digit", '5', 1, 0, 0, 0, {'5'}},
+        {"control tab", VK_TAB, 1, 0, 0, 0, {9}},
+        {"control letter", 'A', 1, 0, 0, 0, {}},
+        {"control itself", VK_CONTROL, 1, 0, 0, 0, {}},
+        {"control alt letter", 'A', 1, 1, 0, 0, {}},
+        {"alt letter", 'A', 0, 1, 0, 0, {'A'}},
+        {"alt keypad digit", VK_NUMPAD5, 0, 1, 0, 0, {}},
+        {"alt keypad plus", VK_ADD, 0, 1, 0, 0, {}},
+        {"alt keypad minus", VK_SUBTRACT, 0, 1, 0, 0, {VK_SUBTRACT}},
+        {"alt itself", VK_MENU, 0, 1, 0, 0, {}},
+        {"plain letter", 'A', 0, 0, 0, 0, {}},
+    };
+    content->handleKeys = 1;
+    CWidget modal;
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        content->keys.clear();
+        app.control = c.control;
+        app.alt = c.alt;
+        app.shift = c.shift;
+        if (c.modal) {
+            ASSERT_EQ(content->PushModal(&modal), 0);
+        }
+        EXPECT_EQ(Send(WM_KEYDOWN, c.key, 0), 0);
+        if (c.modal)
+            content->PopModal();
+        EXPECT_EQ(content->keys, c.codes);
+    }
+}
+
+TEST_F(WindowProc, CharactersKeepTheirWholeUnit)
+{
+    for (wchar_t c : {L'a', L'\u00e9', L'\u4e2d', L'\u20ac'})
+        Send(WM_CHAR, c, 0);
+    EXPECT_EQ(content->keys, (std::vector<int32_t>{'a', 0xE9, 0x4E2D, 0x20AC}));
+    Send(WM_KEYUP, 'Q', 0);
+    EXPECT_EQ(content->keyUps, std::vector<uint32_t>{'Q'});
+}
+
+TEST_F(WindowProc, SystemKeys)
+{
+    CWidget modal;
+    ASSERT_EQ(content->PushModal(&modal), 0);
+    EXPECT_EQ(Send(WM_SYSKEYDOWN, VK_F4, 0), 0);
+    content->PopModal();
+    EXPECT_EQ(content->keys, std::vector<int32_t>{27});
+    EXPECT_TRUE(IsWindow(window));
+
+    content->keys.clear();
+    GetMainWindow()->SetSystemKeys(1);
+    EXPECT_EQ(Send(WM_SYSKEYDOWN, VK_LEFT, 0), 0);
+    EXPECT_EQ(content->keys, std::vector<int32_t>{-256});
+    EXPECT_EQ(Send(WM_MENUCHAR, 'x', 0), 0x10000);
+}
+
+TEST_F(WindowProc, WindowCommandsOnUnhandledKeys)
+{
+    app.EnableHeartbeatWork();
+    Send(WM_KEYDOWN, VK_F11, 0);
+    EXPECT_FALSE(app.IsHeartbeatWorkEnabled());
+    Send(WM_KEYDOWN, VK_F11, 0);
+    EXPECT_TRUE(app.IsHeartbeatWorkEnabled());
+    content->handleKeys = 1;
+    Send(WM_KEYDOWN, VK_F11, 0);
+    EXPECT_TRUE(app.IsHeartbeatWorkEnabled());
+    content->handleKeys = 0;
+
+    // F8: 80 % of the 1280 by 1024 area, centred.
+    Send(WM_KEYDOWN, VK_F8, 0);
+    RECT client = ClientOnScreen();
+    EXPECT_EQ(client.right - client.left, 1024);
+    EXPECT_EQ(client.bottom - client.top, 819);
+    EXPECT_EQ(client.left, 128);
+    EXPECT_EQ(client.top, 103);
+    EXPECT_EQ(content->GetWidth(), 1024);
+    EXPECT_EQ(content->GetHeight(), 819);
+
+    // F7 on a framed window fills the area, and the caption goes.
+    content->SetFramed(1);
+    Send(WM_KEYDOWN, VK_F7, 0);
+    client = ClientOnScreen();
+    EXPECT_EQ(client.left, 0);
+    EXPECT_EQ(client.top, 0);
+    EXPECT_EQ(client.right, 1280);
+    EXPECT_EQ(client.bottom, 1024);
+    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION, 0);
+}
+
+TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
+{
+    const std::vector<std::pair<UINT, CBackdrop::MouseEvent>> messages = {
+        {WM_MOUSEMOVE, CBackdrop::kMove},     {WM_LBUTTONDOWN, CBackdrop::kLDown}, {WM_LBUTTONUP, CBackdrop::kLUp},
+        {WM_RBUTTONDOWN, CBackdrop::kRDown},  {WM_RBUTTONUP, CBackdrop::kRUp},     {WM_MBUTTONDOWN, CBackdrop::kMDown},
+        {WM_MBUTTONUP, CBackdrop::kMUp},
+    };
+    for (const auto& m : messages)
+        EXPECT_EQ(Send(m.first, 0, MAKELPARAM(10, 20)), 0);
+    // A captured pointer left of the window.
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<WORD>(-5), 7));
+    ASSERT_EQ(content->mice.size(), messages.size() + 1);
+    for (size_t i = 0; i < messages.size(); ++i) {
+        EXPECT_EQ(content->mice[i].event, messages[i].second);
+        EXPECT_EQ(content->mice[i].point, (gCPoint{10, 20}));
+    }
+    EXPECT_EQ(content->mice.back().point, (gCPoint{-5, 7}));
+}
+
+TEST_F(WindowProc, WheelDeltaAndScreenPointAreSigned)
+{
+    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(100, 200));
+    Send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
+         MAKELPARAM(static_cast<WORD>(-300), static_cast<WORD>(-20)));
+    ASSERT_EQ(content->wheels.size(), 2u);
+    EXPECT_EQ(content->wheels[0].first, (gCPoint{0, 120}));
+    EXPECT_EQ(content->wheels[0].second, (gCPoint{100, 200}));
+    EXPECT_EQ(content->wheels[1].first, (gCPoint{0, -120}));
+    EXPECT_EQ(content->wheels[1].second, (gCPoint{-300, -20}));
+}
+
+TEST_F(WindowProc, SizeFollowsTheClientExceptNarrowWidths)
+{
+    struct SizeCase {
+        WPARAM kind;
+        WORD width, height;
+        int32_t expectWidth, expectHeight;
+    };
+    const std::vector<SizeCase> cases = {
+        {SIZE_RESTORED, 7, 100, 640, 240},
+        {SIZE_RESTORED, 300, 200, 300, 200},
+        {SIZE_RESTORED, 8, 0, 8, 0},
+        {SIZE_RESTORED, 0, 50, 8, 0},
+    };
+    for (const SizeCase& c : cases) {
+        Send(WM_SIZE, c.kind, MAKELPARAM(c.width, c.height));
+        EXPECT_EQ(content->GetWidth(), c.expectWidth);
+        EXPECT_EQ(content->GetHeight(), c.expectHeight);
+    }
+    Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+    EXPECT_EQ(content->GetBackBuffer().GetWidth(), 300);
+    EXPECT_EQ(content->GetBackBuffer().GetHeight(), 200);
+
+    SetWindowActiveFlag(1);
+    Send(WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
+    EXPECT_EQ(GetWindowActiveFlag(), 0);
+}
+
+TEST_F(WindowProc, PaintCopiesTheBackBuffer)
+{
+    content->GetBackBuffer().Fill(0xFF2060A0);
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    {
+        CWindowDC dc(window);
+        EXPECT_EQ(GetPixel(dc.Get(), 10, 10), RGB(0x20, 0x60, 0xA0));
+        EXPECT_EQ(GetPixel(dc.Get(), 639, 239), RGB(0x20, 0x60, 0xA0));
+    }
+    // A layered content presents itself: a paint leaves the window alone.
+    content->SetLayered(1);
+    content->GetBackBuffer().Fill(0xFF000000);
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    CWindowDC dc(window);
+    EXPECT_EQ(GetPixel(dc.Get(), 10, 10), RGB(0x20, 0x60, 0xA0));
+}
+
+TEST_F(WindowProc, CloseAsksTheApplication)
+{
+    app.queryClose = 0;
+    EXPECT_EQ(Send(WM_CLOSE, 0, 0), 0);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_NE(GetMainWindow(), nullptr);
+
+    app.queryClose = 2;
+    Send(WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(GetMainWindow(), nullptr);
+    EXPECT_EQ(app.GetWindowList().Count(), 0);
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(WindowProc, DroppedFilesReachTheApplicationInOrder)
+{
+    const wchar_t names[] = L"C:\\first.qvu\0C:\\d\u00e9j\u00e0\\second.txt\0";
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + sizeof(names) + sizeof(wchar_t));
+    ASSERT_NE(block, nullptr);
+    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, names, sizeof(names));
+    GlobalUnlock(block);
+
+    // The window frees the block once it has read the names.
+    EXPECT_EQ(Send(WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0), 0);
+    EXPECT_EQ(app.dropped, (std::vector<std::wstring>{L"C:\\first.qvu", L"C:\\d\u00e9j\u00e0\\second.txt"}));
+}
+
+TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
+{
+    CAppWindow* other = new CAppWindow();
+    RecordingBackdrop* otherContent = new RecordingBackdrop();
+    other->SetContent(otherContent, 0);
+    ASSERT_EQ(other->Create(200, 100, gCString(L"Other window"), -1), 1);
+    HWND otherWindow = other->GetHandle();
+    EXPECT_EQ(app.GetWindowList().Count(), 2);
+
+    SendMessageW(otherWindow, WM_CHAR, 'x', 0);
+    EXPECT_EQ(otherContent->keys, std::vector<int32_t>{'x'});
+    EXPECT_TRUE(content->keys.empty());
+
+    // Another window's end deletes only its own object and leaves the loop running.
+    DestroyWindow(otherWindow);
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
+    ASSERT_NE(GetMainWindow(), nullptr);
+    EXPECT_EQ(GetMainWindow()->GetHandle(), window);
+    MSG quit;
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    Send(WM_CHAR, 'y', 0);
+    EXPECT_EQ(content->keys, std::vector<int32_t>{'y'});
+}
+
+TEST_F(WindowProc, WindowWithoutContentGetsAPlainBackdrop)
+{
+    CAppWindow* plain = new CAppWindow();
+    ASSERT_EQ(plain->Create(320, 200, gCString(L""), -1), 1);
+    ASSERT_NE(plain->GetContent(), nullptr);
+    EXPECT_EQ(plain->GetContent()->GetWidth(), 320);
+    EXPECT_EQ(plain->GetContent()->GetHeight(), 200);
+    EXPECT_EQ(plain->GetContent()->GetWindow(), plain);
+    plain->Close();
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
+
+    // A window that never got a Win32 window goes at once.
+    CAppWindow* unopened = new CAppWindow();
+    EXPECT_EQ(app.GetWindowList().Count(), 2);
+    unopened->Close();
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
+}
+
+TEST(WindowOpen, BackBufferFailureFailsTheOpeningCleanly)
+{
+    BoxCapture boxes;
+    TestApp app;
+    RecordingBackdrop* content = new RecordingBackdrop();
+    content->failSize = kOutOfMemory;
+    EXPECT_EQ(app.OpenTestWindow(content), 1);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Not enough memory to perform action.\nWindow SetSize failed. Offscreen buffer error.");
+    EXPECT_EQ(GetMainWindow(), nullptr);
+    EXPECT_EQ(app.GetWindowList().Count(), 0);
+    EXPECT_TRUE(app.IsQuitting());
+    PumpFor(20);
+    DrainQuit();
+}
