@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "FileDialogs.h"
-#include "ScratchFolder.h"
 #include "ServiceTestApp.h"
+#include "TempFolder.h"
 #include "gCFRef.h"
 
 namespace
@@ -180,8 +180,8 @@ TEST(OpenDialog, CancelGives2AndTheDialogIsCentredOnTheScreen)
 
 TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"pick.txt", "hello"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteWholeFile(scratch.File(L"pick.txt"), Ansi("hello")));
     struct Row {
         int filter;
         uint32_t type;
@@ -193,7 +193,7 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
         list.SetSelectedType(9);
         DialogScript script;
         script.filter = row.filter;
-        script.name = scratch / L"pick.txt";
+        script.name = scratch.Path() + L"pick.txt";
         gCFile file;
         gCFRef path;
         gCResult result;
@@ -206,7 +206,7 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
         // Type 9 is the second filter.
         EXPECT_EQ(script.initialFilter, 1);
         ASSERT_EQ(result, 0);
-        EXPECT_EQ(W(path.GetPath()), scratch / L"pick.txt");
+        EXPECT_EQ(W(path.GetPath()), scratch.Path() + L"pick.txt");
         char bytes[6] = {};
         EXPECT_EQ(file.ReadBytes(bytes, 5), 0);
         EXPECT_STREQ(bytes, "hello");
@@ -216,8 +216,8 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
 
 TEST(OpenDialog, FolderTextOpensInThatFolderWithAnEmptyName)
 {
-    ScratchFolder scratch;
-    ASSERT_TRUE(scratch.WriteFile(L"inside.txt", "x"));
+    TempFolder scratch;
+    ASSERT_TRUE(WriteWholeFile(scratch.File(L"inside.txt"), Ansi("x")));
     DialogScript script;
     script.name = L"inside.txt";
     gCString text = S(scratch.Path());
@@ -229,12 +229,12 @@ TEST(OpenDialog, FolderTextOpensInThatFolderWithAnEmptyName)
     ASSERT_TRUE(script.found);
     EXPECT_EQ(script.initialName, L"");
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(W(text), scratch / L"inside.txt");
+    EXPECT_EQ(W(text), scratch.Path() + L"inside.txt");
 }
 
 TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     CFileTypeList pictures;
     ASSERT_EQ(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")), 0);
     CFileTypeList texts;
@@ -256,7 +256,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
         row.list->SetSelectedType(row.position);
         DialogScript script;
         script.filter = row.filter;
-        script.name = scratch / row.typed;
+        script.name = scratch.Path() + row.typed;
         gCString text;
         gCResult result;
         {
@@ -267,7 +267,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
         EXPECT_TRUE(script.closedByScript);
         EXPECT_EQ(script.initialFilter, static_cast<int>(row.position));
         EXPECT_EQ(result, 0);
-        EXPECT_EQ(W(text), scratch / row.saved);
+        EXPECT_EQ(W(text), scratch.Path() + row.saved);
         EXPECT_EQ(row.list->GetSelectedType(), row.position);
     }
 }
@@ -303,12 +303,12 @@ TEST(SaveDialog, CancelOpensNothing)
 
 TEST(SaveDialog, AValidPathOpensWithoutADialog)
 {
-    ScratchFolder scratch;
+    TempFolder scratch;
     DialogScript script;
     script.cancel = true;
     script.patience = 1000;
     gCFile file;
-    gCFRef path(S(scratch / L"out.bin"));
+    gCFRef path(S(scratch.Path() + L"out.bin"));
     gCResult result;
     {
         DialogDriver driver(script);
@@ -320,9 +320,7 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
     }
     EXPECT_FALSE(script.found);
     EXPECT_EQ(result, 0);
-    std::string bytes;
-    EXPECT_TRUE(scratch.ReadFile(L"out.bin", bytes));
-    EXPECT_EQ(bytes, "data");
+    EXPECT_EQ(ReadWholeFile(scratch.File(L"out.bin")), Ansi("data"));
 }
 
 TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOrTheScreen)

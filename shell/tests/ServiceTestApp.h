@@ -26,7 +26,7 @@ class PlainContent : public IWindowContent
         return 0;
     }
     gCPoint GetNaturalSize() const override { return {320, 200}; }
-    gCString GetName() const override { return gCString(L"Services"); }
+    gCString GetContentName() const override { return gCString(L"Services"); }
     gCPoint LocalToScreen(const gCPoint& local) const override { return local; }
     bool IsFramed() const override { return false; }
     bool IsFullMonitor() const override { return false; }
