@@ -162,3 +162,65 @@ TEST(MainWindow, MinimiseAndRestore)
     EXPECT_FALSE(IsIconic(window));
     EXPECT_TRUE(IsWindowVisible(window));
 }
+
+namespace
+{
+// Synthetic input reaches the key state through the display: pump until it has.
+bool WithinASecond(CAppWin& app, int32_t (CAppWin::*isDown)(), bool down)
+{
+    for (int i = 0; i < 100; ++i) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (((app.*isDown)() != 0) == down)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// Without a window manager only a click gives the window the display's keyboard focus.
+void ClickInto(HWND window)
+{
+    SetForegroundWindow(window);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SetCursorPos(rect.left + 10, rect.top + 10);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    MSG message;
+    for (int i = 0; i < 10; ++i) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(10);
+    }
+}
+} // namespace
+
+TEST(Keys, ModifiersFollowTheKeyboard)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    ClickInto(app.GetMainWindowHandle());
+    ASSERT_EQ(GetForegroundWindow(), app.GetMainWindowHandle());
+    struct Key {
+        WORD virtualKey;
+        int32_t (CAppWin::*isDown)();
+    };
+    for (const Key& key : {Key{VK_SHIFT, &CAppWin::IsShiftDown}, Key{VK_CONTROL, &CAppWin::IsControlDown},
+                           Key{VK_MENU, &CAppWin::IsAltDown}}) {
+        SCOPED_TRACE(key.virtualKey);
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key.virtualKey;
+        ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
+        EXPECT_TRUE(WithinASecond(app, key.isDown, true));
+        EXPECT_TRUE(app.IsKeyDown(key.virtualKey));
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
+        EXPECT_TRUE(WithinASecond(app, key.isDown, false));
+    }
+}
