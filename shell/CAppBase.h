@@ -63,6 +63,9 @@ public:
     virtual int32_t IsAltDown() = 0;
     virtual int32_t IsAppsKeyDown() = 0;
     virtual gCPoint GetCursorPos() = 0;
+    // Unicode text on the clipboard. Set: 0 or 24. Get: 0, 2 (no text), 5 or 24.
+    virtual gCResult SetClipboardText(gCString text) = 0;
+    virtual gCResult GetClipboardText(gCString& text) = 0;
 
     virtual void SaveCursorState();
     virtual void RestoreCursorState();

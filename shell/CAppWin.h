@@ -37,6 +37,25 @@ public:
     int32_t IsAltDown() override;
     int32_t IsAppsKeyDown() override;
     gCPoint GetCursorPos() override;
+    gCResult SetClipboardText(gCString text) override;
+    gCResult GetClipboardText(gCString& text) override;
+
+    // Registry values under HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER: 0, or 11 for any
+    // failure. A failed read leaves the out value as it was; a text write needs the key to
+    // exist, a 32-bit write creates it.
+    virtual gCResult ReadMachineString(const gCString& keyPath, const gCString& valueName, gCString& out);
+    virtual gCResult ReadMachineDWord(const gCString& keyPath, const gCString& valueName, uint32_t& out);
+    virtual gCResult WriteMachineString(const gCString& keyPath, const gCString& valueName, const gCString& text);
+    virtual gCResult WriteMachineDWord(const gCString& keyPath, const gCString& valueName, uint32_t value);
+    virtual gCResult ReadUserString(const gCString& keyPath, const gCString& valueName, gCString& out);
+    virtual gCResult ReadUserDWord(const gCString& keyPath, const gCString& valueName, uint32_t& out);
+    virtual gCResult WriteUserString(const gCString& keyPath, const gCString& valueName, const gCString& text);
+    virtual gCResult WriteUserDWord(const gCString& keyPath, const gCString& valueName, uint32_t value);
+
+    // The file name of this process's program ("<unknown>" when it cannot be read).
+    virtual gCString GetProcessName();
+    // Appends the file names of all running processes: 0, 1 (no list) or 5.
+    virtual gCResult GetProcessNames(gCStringArray& names);
 
     void HideSystemCursor() override;
     void ShowSystemCursor() override;

@@ -1,0 +1,279 @@
+#include "CHTTPSession.h"
+
+#include <cstring>
+#include <new>
+
+#include "CResolver.h"
+#include "ReportError.h"
+#include "gCStream.h"
+
+namespace {
+
+gCResult DoNothing(uintptr_t, uintptr_t, void*)
+{
+    return 0;
+}
+
+CHTTPSession* SessionOf(void* context)
+{
+    return static_cast<CHTTPSession*>(context);
+}
+
+} // namespace
+
+CHTTPSession::CHTTPSession() : protocolVersion(L"1.1"), userAgent(L"")
+{
+}
+
+CHTTPSession::~CHTTPSession()
+{
+    // The socket's destructor closes the connection; by then this session's members are
+    // gone, so the close must not come back here.
+    SetProc(kCloseProc, nullptr, nullptr);
+    DeleteOutput();
+}
+
+CTCPSocket* CHTTPSession::CreateInstance()
+{
+    return new (std::nothrow) CHTTPSession();
+}
+
+void CHTTPSession::DeleteOutput()
+{
+    delete m_output;
+    m_output = nullptr;
+}
+
+void CHTTPSession::SetSocketCallbacks()
+{
+    SetProc(kReservedProc0, DoNothing, this);
+    SetProc(kReservedProc1, DoNothing, this);
+    SetProc(kAcceptedProc, OnAcceptedConnection, this);
+    SetProc(kConnectProc, OnConnectResult, this);
+    SetProc(kAcceptProc, OnAccept, this);
+    SetProc(kReadProc, OnReadable, this);
+    SetProc(kWriteProc, DoNothing, this);
+    SetProc(kCloseProc, OnClosed, this);
+}
+
+void CHTTPSession::ChangeState(uint32_t state)
+{
+    CTCPSocket::ChangeState(state);
+    if (StateChangedProc) {
+        gCResult r = StateChangedProc(this);
+        if (r != 0)
+            ReportError(r, "HTTP session failed state change callback - CHTTPSession::ChangeState");
+    }
+}
+
+gCResult CHTTPSession::OpenURL(uint32_t isClient, gCString hostAndPort, gCString path, gCString folder,
+                               gCString fileName, uint32_t rangeStart)
+{
+    m_isClient = isClient;
+    m_serverPump = isClient ? 0 : 1;
+    gCString host;
+    uint16_t port = 0;
+    SplitHostPort(hostAndPort, host, port);
+    if (port == 0)
+        port = 80;
+    if (isClient) {
+        QV_RETURN_IF_FAILED(m_host.SetString(host));
+        SetSocketCallbacks();
+        QV_RETURN_IF_FAILED(Create(port));
+        QV_RETURN_IF_FAILED(ConnectByName(m_host, port));
+        QV_RETURN_IF_FAILED(QueueRequest(path, folder, fileName, rangeStart));
+        m_port = port;
+    }
+    if (OpenedProc)
+        QV_RETURN_IF_FAILED(OpenedProc(this));
+    return 0;
+}
+
+gCResult CHTTPSession::Poll()
+{
+    QV_RETURN_IF_FAILED(CTCPSocket::Poll());
+    if (!HasSocket() || !m_writable || m_stopped || m_sendBlock.Count() == 0)
+        return 0;
+    uint32_t length = static_cast<uint32_t>(m_sendBlock.Count());
+    gCResult r = Send(length, m_sendBlock);
+    if (r == kWouldBlock)
+        return 0;
+    if (r != 0) {
+        if (TransferErrorProc.proc)
+            QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
+        m_stopped = 1;
+        return 0;
+    }
+    // Serving the next piece of a body comes with the server side.
+    return 0;
+}
+
+gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)
+{
+    if (count == 0)
+        return 0;
+    if (m_output)
+        return m_output->WriteBytes(bytes, count);
+    return m_body.WriteBytes(bytes, count);
+}
+
+gCResult CHTTPSession::CallRequestFailed()
+{
+    if (!RequestFailedProc.proc)
+        return 0;
+    return RequestFailedProc.proc(this, RequestFailedProc.context);
+}
+
+gCResult CHTTPSession::OnConnectResult(uintptr_t, uintptr_t, void* context)
+{
+    CHTTPSession* session = SessionOf(context);
+    if (session->GetState() != kSocketConnectFailed)
+        return 0;
+    session->m_stopped = 1;
+    return session->CallRequestFailed();
+}
+
+gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
+{
+    CHTTPSession* session = SessionOf(context);
+    // One piece per tick would cap a download at the heartbeat's rate; a few pieces per
+    // tick keep the tick short and the transfer at the network's speed.
+    for (uint32_t i = 0; i < kReadsPerPoll; ++i) {
+        QV_RETURN_IF_FAILED(session->ReadOnePiece());
+        if (!session->m_dataPending || !session->HasSocket())
+            break;
+    }
+    return 0;
+}
+
+gCResult CHTTPSession::ReadOnePiece()
+{
+    if (m_readBlock.Count() != static_cast<int32_t>(kReadPiece + 2))
+        QV_RETURN_IF_FAILED(m_readBlock.Resize(kReadPiece + 2));
+    std::memset(m_readBlock.Data(), 0, kReadPiece + 2);
+    uint32_t count = kReadPiece;
+    gCResult r = Receive(count, m_readBlock);
+    if (r == kWouldBlock)
+        return 0;
+    QV_RETURN_IF_FAILED(r);
+    if (count > kReadPiece)
+        count = 0;
+    if (DataProc)
+        DataProc(this, m_readBlock, count);
+    if (m_replyOver)
+        return 0;
+    QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
+    if (!m_isClient)
+        return ParseRequest();
+    if (m_inBody)
+        return ReceiveBody();
+    r = ParseReply();
+    if (r == 0)
+        return 0;
+    // A refused status or a broken body has been reported already.
+    if (m_replyOver)
+        return r;
+    m_stopped = 1;
+    m_replyOver = 1;
+    m_receiveBuffer.Clear();
+    // A reply that cannot be parsed will not become valid: end the connection.
+    Close();
+    if (RequestFailedProc.proc)
+        return CallRequestFailed();
+    return r;
+}
+
+gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
+{
+    CHTTPSession* session = SessionOf(context);
+    session->m_stopped = 1;
+    if (session->m_replyBroken) {
+        session->DeleteOutput();
+        session->ChangeState(kSocketClosedWithError);
+        return 0;
+    }
+    if (!session->m_headersSeen) {
+        session->ChangeState(kSocketConnectFailed);
+        return 0;
+    }
+    if (session->BodyEndsAtClose()) {
+        session->OnDownloadFinished();
+        session->ChangeState(session->readToClose || session->IsBodyComplete() ? kSocketClosed
+                                                                               : kSocketClosedWithError);
+        return 0;
+    }
+    if (session->m_output) {
+        session->DeleteOutput();
+        if (session->m_isClient && session->FinishedProc.proc && !session->m_finishedCalled) {
+            session->m_finishedCalled = 1;
+            gCResult r = session->FinishedProc.proc(session, session->m_folder, session->m_fileName,
+                                                    session->IsBodyComplete() ? 1 : 0,
+                                                    static_cast<uint32_t>(session->m_received),
+                                                    session->FinishedProc.context);
+            if (r != 0)
+                ReportError(r, "Download finished callback failed.");
+        }
+    }
+    if (session->IsBodyComplete()) {
+        session->ChangeState(kSocketClosed);
+        return 0;
+    }
+    session->ChangeState(kSocketClosedWithError);
+    if (session->TransferErrorProc.proc)
+        return session->TransferErrorProc.proc(session, session->TransferErrorProc.context);
+    return 0;
+}
+
+gCResult CHTTPSession::OnDownloadFinished()
+{
+    DeleteOutput();
+    m_stopped = 1;
+    // A body that goes on after its announced end must not finish twice.
+    if (m_finishedCalled)
+        return 0;
+    m_finishedCalled = 1;
+    if (m_isClient && FinishedProc.proc) {
+        gCResult r = FinishedProc.proc(this, m_folder, m_fileName, IsBodyComplete() ? 1 : 0,
+                                       static_cast<uint32_t>(m_received), FinishedProc.context);
+        if (r != 0)
+            ReportError(r, "Download finished callback failed.");
+    }
+    return 0;
+}
+
+gCResult CHTTPSession::OnAccept(uintptr_t, uintptr_t, void* context)
+{
+    return SessionOf(context)->Accept();
+}
+
+gCResult CHTTPSession::OnAcceptedConnection(uintptr_t created, uintptr_t, void* context)
+{
+    CHTTPSession* listening = SessionOf(context);
+    CHTTPSession* session = reinterpret_cast<CHTTPSession*>(created);
+    if (listening->NewConnectionProc)
+        QV_RETURN_IF_FAILED(listening->NewConnectionProc(listening, session));
+    session->ServerFileProc = listening->ServerFileProc;
+    session->ServerRequestProc = listening->ServerRequestProc;
+    session->ServerBodyProc = listening->ServerBodyProc;
+    session->ProgressProc = listening->ProgressProc;
+    session->OpenOutputProc = listening->OpenOutputProc;
+    session->FinishedProc = listening->FinishedProc;
+    session->RequestFailedProc = listening->RequestFailedProc;
+    session->TransferErrorProc = listening->TransferErrorProc;
+    session->NewConnectionProc = listening->NewConnectionProc;
+    session->OpenedProc = listening->OpenedProc;
+    session->StateChangedProc = listening->StateChangedProc;
+    session->m_headersSeen = 0;
+    session->m_serverPump = 1;
+    session->m_isClient = 0;
+    if (session->OpenedProc)
+        QV_RETURN_IF_FAILED(session->OpenedProc(session));
+    return 0;
+}
+
+gCResult CHTTPSession::ParseRequest()
+{
+    // Requests are not answered yet: drop them rather than let them pile up.
+    m_receiveBuffer.Clear();
+    return kNotImplemented;
+}

@@ -1,0 +1,183 @@
+// One HTTP exchange over a CTCPSocket, polled from the main loop: it resolves and connects
+// without blocking, sends one GET, reads the status line and headers, takes the body into
+// memory or into an output stream, and tells its owner about every step through callbacks.
+// The session owns its buffers, its body stream and its output stream; the owner owns the
+// session and closes it before deleting it. The same class will also answer a GET on the
+// server side, which shares these fields.
+#pragma once
+#include <cstdint>
+
+#include "CByteQueue.h"
+#include "CMemBlockT.h"
+#include "CTCPSocket.h"
+#include "gCMemFile.h"
+#include "gCString.h"
+#include "gCStringArray.h"
+
+class gCStream;
+class CHTTPSession;
+
+// Owner callbacks; the pairs carry a context word that comes back as the last argument.
+typedef gCResult (*HTTPProgressFn)(CHTTPSession* session, uint32_t perMille, void* context);
+typedef gCResult (*HTTPOpenOutputFn)(CHTTPSession* session, gCString folder, gCString& fileName, uint64_t total,
+                                     gCStream*& output, void* context);
+typedef gCResult (*HTTPFinishedFn)(CHTTPSession* session, gCString folder, gCString fileName, uint32_t complete,
+                                   uint32_t receivedLow, void* context);
+typedef gCResult (*HTTPSessionFn)(CHTTPSession* session, void* context);
+typedef gCResult (*HTTPHeadersFn)(gCStringArray& names, gCStringArray& values, void* context);
+typedef gCResult (*HTTPServerRequestFn)(gCString& received, CHTTPSession* session, uint32_t& handled, void* context);
+typedef gCResult (*HTTPServerFileFn)(gCString path, void* context, CHTTPSession* session, gCStream*& stream,
+                                     uint32_t& text, uint32_t& refuse, gCString& message);
+typedef gCResult (*HTTPServerBodyFn)(gCMemFile& body, uint32_t& binary, void* context);
+typedef gCResult (*HTTPNewConnectionFn)(CHTTPSession* listening, CHTTPSession* created);
+typedef gCResult (*HTTPOpenedFn)(CHTTPSession* session);
+typedef gCResult (*HTTPStateChangedFn)(CHTTPSession* session);
+typedef gCResult (*HTTPRequestTextFn)(CHTTPSession* session, gCString text);
+typedef gCResult (*HTTPDataFn)(CHTTPSession* session, CMemBlockT<char>& block, uint32_t count);
+
+template <typename Fn>
+struct CProcPair {
+    Fn proc = nullptr;
+    void* context = nullptr;
+};
+
+// No update archive, and so no reply body, may be larger.
+const uint64_t kMaxReplyBody = 100000000u;
+// A header block that has not ended after this many bytes never will.
+const uint32_t kMaxHeaderBlock = 64 * 1024;
+// A chunk-size line cut by a TCP boundary is waited for up to this length.
+const uint32_t kMaxChunkSizeLine = 1024;
+// Reads take at most this much at a time.
+const uint32_t kReadPiece = 64000;
+// Pieces read in one poll at most, while more bytes wait.
+const uint32_t kReadsPerPoll = 16;
+
+class CHTTPSession : public CTCPSocket {
+public:
+    CHTTPSession();
+    ~CHTTPSession() override;
+
+    gCResult Poll() override;
+    void ChangeState(uint32_t state) override;
+    CTCPSocket* CreateInstance() override;
+    virtual gCResult ReceiveBody();
+    virtual gCResult OnDownloadFinished();
+
+    gCResult OpenURL(uint32_t isClient, gCString hostAndPort, gCString path, gCString folder, gCString fileName,
+                     uint32_t rangeStart);
+    void SetSocketCallbacks();
+    gCResult WriteBody(const char* bytes, uint32_t count);
+
+    // The request (see CHTTPSessionReply.cpp).
+    gCResult QueueRequest(gCString path, gCString folder, gCString fileName, uint32_t rangeStart);
+    void SetFileName(gCString fileName);
+    gCResult BuildRequestHeader(gCStringArray& names, gCStringArray& values, uint64_t rangeStart);
+    static gCResult JoinHeaderLines(const gCStringArray& names, const gCStringArray& values, gCString& text);
+
+    // The reply.
+    gCResult ParseReply();
+    static gCResult SplitHeaderBlock(gCString text, gCString& statusLine, gCStringArray& names,
+                                     gCStringArray& values);
+    gCResult OnReplyHeader(gCString name, gCString value);
+    // The status code of a status line: its code text, or 404 without one; -1 unless it
+    // starts with "HTTP".
+    static int32_t ParseStatusLine(const gCString& statusLine);
+
+    // Server side; answering requests comes later.
+    gCResult ParseRequest();
+
+    // Socket callbacks, with the session as context.
+    static gCResult OnConnectResult(uintptr_t a, uintptr_t connected, void* context);
+    static gCResult OnReadable(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnClosed(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnAccept(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnAcceptedConnection(uintptr_t created, uintptr_t b, void* context);
+
+    // Read access for owners and tests.
+    const CMemBlockT<char>& GetSendBlock() const { return m_sendBlock; }
+    gCMemFile& GetBody() { return m_body; }
+    const gCString& GetHost() const { return m_host; }
+    const gCString& GetContentType() const { return m_contentType; }
+    const gCString& GetFileName() const { return m_fileName; }
+    const gCString& GetFileNameAsGiven() const { return m_fileNameAsGiven; }
+    uint16_t GetPort() const { return m_port; }
+    uint64_t GetReceived() const { return m_received; }
+    uint64_t GetTotal() const { return m_total; }
+    uint64_t GetRangeFirst() const { return m_rangeFirst; }
+    uint64_t GetRangeLast() const { return m_rangeLast; }
+    uint32_t IsStopped() const { return m_stopped; }
+    uint32_t IsInBody() const { return m_inBody; }
+    uint32_t IsChunked() const { return m_chunked; }
+    uint32_t HeadersSeen() const { return m_headersSeen; }
+    uint32_t GetReceiveBufferSize() const { return m_receiveBuffer.Size(); }
+
+    uint32_t readToClose = 0;
+    gCString protocolVersion;
+    gCString userAgent;
+
+    CProcPair<HTTPServerFileFn> ServerFileProc;
+    CProcPair<HTTPServerRequestFn> ServerRequestProc;
+    CProcPair<HTTPServerBodyFn> ServerBodyProc;
+    CProcPair<HTTPProgressFn> ProgressProc;
+    CProcPair<HTTPOpenOutputFn> OpenOutputProc;
+    CProcPair<HTTPFinishedFn> FinishedProc;
+    CProcPair<HTTPSessionFn> RequestFailedProc;
+    CProcPair<HTTPSessionFn> TransferErrorProc;
+    CProcPair<HTTPHeadersFn> AddRequestHeadersProc;
+    CProcPair<HTTPHeadersFn> ServerHeadersProc;
+    CProcPair<HTTPHeadersFn> ReplyHeadersProc;
+    HTTPNewConnectionFn NewConnectionProc = nullptr;
+    HTTPOpenedFn OpenedProc = nullptr;
+    HTTPStateChangedFn StateChangedProc = nullptr;
+    HTTPRequestTextFn RequestTextProc = nullptr;
+    HTTPDataFn DataProc = nullptr;
+
+protected:
+    bool IsBodyComplete() const;
+    bool BodyEndsAtClose() const;
+    gCResult ReadOnePiece();
+    gCResult ReceivePlainBody();
+    gCResult ReceiveChunkedBody();
+    gCResult ReportProgress();
+    gCResult StartBody(uint32_t headerLength);
+    // The output file folder\fileName, written from its start.
+    gCResult OpenOutputFile();
+    // Ends a reply that broke the protocol after its headers were accepted.
+    gCResult FailReply(gCResult code);
+    gCResult CallRequestFailed();
+    void DeleteOutput();
+
+    CByteQueue m_receiveBuffer;
+    CMemBlockT<char> m_sendBlock;
+    uint32_t m_stopped = 0;
+    uint32_t m_serverPump = 0;
+    uint32_t m_isClient = 0;
+    uint16_t m_port = 0;
+    gCString m_fileNameAsGiven;
+    gCString m_folder;
+    gCString m_host;
+    gCString m_contentType;
+    gCStream* m_output = nullptr;
+    uint64_t m_rangeFirst = 0;
+    uint64_t m_rangeLast = 0;
+    uint64_t m_received = 0;
+    uint64_t m_total = 0;
+    uint64_t m_servedSize = 0;
+    uint32_t m_lastPerMille = 0;
+    uint32_t m_inBody = 0;
+    gCMemFile m_body;
+    uint32_t m_headersSeen = 0;
+    uint32_t m_chunked = 0;
+    gCString m_fileName;
+
+    // Set once a reply has been refused or has failed: it is reported once, and what the
+    // server still sends is dropped until the close.
+    uint32_t m_replyOver = 0;
+    // Set when the reply broke the protocol; the session then ends in the failed state.
+    uint32_t m_replyBroken = 0;
+    uint32_t m_finishedCalled = 0;
+    uint32_t m_lastChunkSeen = 0;
+    // Where the search for the end of the header block goes on.
+    uint32_t m_headerScanFrom = 0;
+    CMemBlockT<char> m_readBlock;
+};

@@ -1,0 +1,357 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "BoxCapture.h"
+#include "ReportError.h"
+
+#include "LocalHttpServer.h"
+#include "ScriptedPeer.h"
+#include "SessionProbe.h"
+#include "SocketProbe.h"
+
+namespace {
+
+gCString HostAndPort(uint16_t port)
+{
+    return gCString((L"127.0.0.1:" + std::to_wstring(port)).c_str());
+}
+
+gCResult Open(SessionProbe& probe, uint16_t port, const wchar_t* path = L"/")
+{
+    return probe.session.OpenURL(1, HostAndPort(port), gCString(path), gCString(L""), gCString(L""), 0);
+}
+
+std::string Join(const std::vector<std::string>& events)
+{
+    std::string all;
+    for (const std::string& e : events)
+        all += (all.empty() ? "" : " ") + e;
+    return all;
+}
+
+const std::string kChunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+} // namespace
+
+// Every reply is answered by the scripted peer after it has read the request; the peer then closes.
+TEST(HTTPSession, RepliesAndTheirEnds)
+{
+    const std::string half = PatternBytes(500);
+    struct Case {
+        const char* name;
+        std::string reply;
+        size_t piece;
+        uint32_t readToClose;
+        std::string body;
+        std::string events;
+        uint32_t finalState;
+    } cases[] = {
+        {"body in the header's read", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789", 0, 0, "0123456789",
+         "finished:1:10 headers", kSocketClosed},
+        {"no reason phrase", "HTTP/1.0 200\r\nContent-Length: 3\r\n\r\nabc", 0, 0, "abc", "finished:1:3 headers",
+         kSocketClosed},
+        {"body split anywhere", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n0123456789", 3, 0, "0123456789",
+         "headers finished:1:10", kSocketClosed},
+        {"no length, to the close", "HTTP/1.0 200 OK\r\n\r\nabc", 0, 0, "abc", "headers finished:1:3", kSocketClosed},
+        {"chunked in one read", kChunked + "5\r\nhello\r\n0\r\n\r\n", 0, 0, "hello", "headers finished:1:5",
+         kSocketClosed},
+        {"chunked split anywhere",
+         kChunked + "5;name=x\r\nhello\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\nTrailer: t\r\n\r\n", 1, 0,
+         "helloabcdefghijklmnopqrstuvwxyz", "headers finished:1:31", kSocketClosed},
+        {"chunked cut before its last chunk", kChunked + "5\r\nhello\r\n", 0, 0, "hello", "headers finished:0:5",
+         kSocketClosedWithError},
+        {"non-ASCII header bytes", "HTTP/1.1 200 OK\r\nX-Name: caf\xe9 \x81\x82\xff\r\nContent-Length: 4\r\n\r\nBODY",
+         0, 0, "BODY", "finished:1:4 headers", kSocketClosed},
+        {"lower-case protocol", "http/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 0, 0, "", "request-failed",
+         kSocketConnectFailed},
+        {"bare protocol", "HTTP/1.0\r\n\r\n", 0, 0, "", "request-failed", kSocketConnectFailed},
+        {"404 reported once", "HTTP/1.1 404 Not Found\r\nContent-Length: 200\r\n\r\n" + PatternBytes(200), 7, 0, "",
+         "request-failed", kSocketConnectFailed},
+        {"cut body", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + half, 0, 0, half, "headers transfer-error",
+         kSocketClosedWithError},
+        {"cut body read to the close", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + half, 0, 1, half,
+         "headers finished:0:500", kSocketClosed},
+        {"closed without a reply", "", 0, 0, "", "", kSocketConnectFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer;
+        peer.ReadRequest();
+        if (c.piece > 0)
+            peer.SendInPieces(c.reply, c.piece, 2);
+        else if (!c.reply.empty())
+            peer.Send(c.reply);
+        peer.Close();
+        peer.Start();
+        SessionProbe probe;
+        probe.session.readToClose = c.readToClose;
+        ASSERT_EQ(Open(probe, peer.Port()), 0);
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_TRUE(peer.Join());
+        EXPECT_EQ(Join(probe.events), c.events);
+        EXPECT_TRUE(probe.Body() == c.body) << probe.Body().size();
+        ASSERT_FALSE(probe.states.empty());
+        EXPECT_EQ(probe.states.back(), c.finalState);
+        EXPECT_EQ(probe.session.GetReceiveBufferSize(), 0u);
+    }
+}
+
+TEST(HTTPSession, ProgressInPerMilleOncePerChange)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().SendInPieces("HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n", 1000, 0);
+    peer.SendInPieces(PatternBytes(4000), 1000, 20).Close();
+    peer.Start();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_TRUE(peer.Join());
+    ASSERT_FALSE(probe.perMille.empty());
+    EXPECT_EQ(probe.perMille.back(), 1000u);
+    for (size_t i = 1; i < probe.perMille.size(); ++i)
+        EXPECT_LT(probe.perMille[i - 1], probe.perMille[i]);
+    EXPECT_EQ(probe.Count("finished"), 1);
+}
+
+TEST(HTTPSession, RefusedPortFailsTheRequestOnce)
+{
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, ClosedPort()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_EQ(Join(probe.events), "request-failed");
+    EXPECT_EQ(probe.states, (std::vector<uint32_t>{kSocketConnecting, kSocketConnectFailed, kSocketConnectFailed}));
+    EXPECT_EQ(probe.session.IsStopped(), 1u);
+}
+
+TEST(HTTPSession, ResetDuringTheBodyIsATransferError)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + PatternBytes(3000)).Pause(50).Reset();
+    peer.Start();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(probe.Count("transfer-error"), 1);
+    EXPECT_EQ(probe.Count("finished"), 0);
+    EXPECT_EQ(probe.states.back(), kSocketClosedWithError);
+}
+
+TEST(HTTPSession, ServerThatNeverAnswersLeavesTheSessionWaiting)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Pause(300);
+    peer.Start();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_FALSE(probe.PollUntil([] { return false; }, 200));
+    EXPECT_TRUE(probe.events.empty());
+    EXPECT_EQ(probe.session.GetState(), kSocketConnected);
+    EXPECT_EQ(probe.session.Close(), 0);
+    EXPECT_EQ(probe.states.back(), kSocketConnectFailed);
+    peer.Join();
+}
+
+// Servers that break the protocol: each reply fails once, nothing grows without bound, and
+// what still arrives is dropped.
+TEST(HTTPSession, HostileReplies)
+{
+    std::string endless = "HTTP/1.1 200 OK\r\n";
+    while (endless.size() < 70000)
+        endless += "X-Filler: 0123456789\r\n";
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::string outcome;
+        uint32_t finalState;
+    } cases[] = {
+        {"header block that never ends", endless, "request-failed", kSocketConnectFailed},
+        {"chunk size 2^31 - 2", kChunked + "7FFFFFFE\r\nabc\r\n", "transfer-error", kSocketClosedWithError},
+        {"chunk size beyond any archive", kChunked + "5F5E101\r\nabc\r\n", "transfer-error", kSocketClosedWithError},
+        {"chunk size of nine hex digits", kChunked + "000000001\r\na\r\n0\r\n\r\n", "finished:1:1", kSocketClosed},
+        {"size line without a digit", kChunked + "zz\r\nabc\r\n", "transfer-error", kSocketClosedWithError},
+        {"size line longer than 1 KB", kChunked + std::string(1100, ' '), "transfer-error", kSocketClosedWithError},
+        {"chunk not followed by CR LF", kChunked + "3\r\nabcdef\r\n", "transfer-error", kSocketClosedWithError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPeer peer;
+        peer.ReadRequest().SendInPieces(c.reply, 4000, 5).Send(PatternBytes(5000)).Close();
+        peer.Start();
+        SessionProbe probe;
+        ASSERT_EQ(Open(probe, peer.Port()), 0);
+        EXPECT_TRUE(probe.PollToEnd());
+        peer.Join();
+        // Whether the headers were reported depends on where TCP cut the reply.
+        EXPECT_EQ(probe.Count(c.outcome), 1);
+        EXPECT_EQ(probe.events.size() - static_cast<size_t>(probe.Count("headers")), 1u);
+        EXPECT_EQ(probe.states.back(), c.finalState);
+        EXPECT_EQ(probe.session.GetReceiveBufferSize(), 0u);
+        EXPECT_LE(probe.session.GetBody().GetLength(), 1);
+    }
+}
+
+TEST(HTTPSession, BodyBeyondTheLargestArchiveFails)
+{
+    const std::string megabyte = PatternBytes(1 << 20);
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n").SendRepeated(megabyte, 100).Close();
+    peer.Start();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd(120000));
+    peer.Join();
+    EXPECT_EQ(Join(probe.events), "headers transfer-error");
+    EXPECT_LE(probe.session.GetReceived(), kMaxReplyBody);
+    EXPECT_EQ(std::count(probe.states.begin(), probe.states.end(), kSocketClosedWithError), 1);
+    EXPECT_EQ(probe.states.back(), kSocketClosedWithError);
+}
+
+TEST(HTTPSession, PythonServerDeliversOneMegabyteByteForByte)
+{
+    LocalHttpServer server;
+    ASSERT_TRUE(server.Start()) << server.Error();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, server.Port(), L"/bytes/1048576"), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_EQ(Join(probe.events), "headers finished:1:1048576");
+    EXPECT_TRUE(probe.Body() == PatternBytes(1 << 20));
+    EXPECT_EQ(probe.perMille.back(), 1000u);
+    EXPECT_STREQ(probe.session.GetContentType().Text(), L"application/octet-stream");
+    EXPECT_EQ(probe.states.back(), kSocketClosed);
+}
+
+TEST(HTTPSession, PythonServerHeadersAndRefusal)
+{
+    LocalHttpServer server;
+    ASSERT_TRUE(server.Start()) << server.Error();
+    {
+        SessionProbe probe;
+        ASSERT_EQ(Open(probe, server.Port(), L"/headers"), 0);
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_STREQ(probe.session.GetContentType().Text(), L"text/plain");
+        EXPECT_EQ(probe.Body(), "headers only");
+    }
+    {
+        SessionProbe probe;
+        ASSERT_EQ(Open(probe, server.Port(), L"/missing"), 0);
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_EQ(Join(probe.events), "request-failed");
+        EXPECT_EQ(std::count(probe.states.begin(), probe.states.end(), kSocketClosedWithError), 1);
+        EXPECT_EQ(probe.states.back(), kSocketConnectFailed);
+        EXPECT_EQ(probe.Body(), "");
+    }
+}
+
+namespace {
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    std::string bytes;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+} // namespace
+
+TEST(HTTPSession, BodyGoesToTheNamedFileInTheFolder)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder(temp);
+    if (!folder.empty() && folder.back() == L'\\')
+        folder.pop_back();
+    const std::wstring name = L"qv_net_" + std::to_wstring(GetCurrentProcessId()) + L"_a_b.bin";
+    const std::string body = PatternBytes(200000);
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body).Close();
+    peer.Start();
+    {
+        SessionProbe probe;
+        // The ':' of the given name cannot reach the file system.
+        const std::wstring given = L"qv_net_" + std::to_wstring(GetCurrentProcessId()) + L"_a:b.bin";
+        ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(folder.c_str()),
+                                        gCString(given.c_str()), 0),
+                  0);
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_EQ(Join(probe.events), "headers finished:1:200000");
+        EXPECT_EQ(probe.session.GetBody().GetLength(), 0);
+    }
+    peer.Join();
+    const std::wstring path = folder + L"\\" + name;
+    EXPECT_TRUE(ReadWholeFile(path) == body);
+    DeleteFileW(path.c_str());
+}
+
+TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 4-9/10\r\n\r\n456789").Close();
+    peer.Start();
+    SessionProbe probe;
+    gCMemFile* kept = new gCMemFile;
+    kept->WriteBytes("0123", 4);
+    static gCMemFile* sSupplied = nullptr;
+    sSupplied = kept;
+    probe.session.OpenOutputProc = {[](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output,
+                                       void*) -> gCResult {
+                                        output = sSupplied;
+                                        return total == 10 ? 0 : kBadParameter;
+                                    },
+                                    nullptr};
+    std::string written;
+    static std::string* sWritten = nullptr;
+    sWritten = &written;
+    // The session deletes the stream when the body ends; keep what it held.
+    probe.session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received,
+                                     void*) -> gCResult {
+                                      *sWritten = std::to_string(complete) + ":" + std::to_string(received);
+                                      return 0;
+                                  },
+                                  nullptr};
+    ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(L"C:"),
+                                    gCString(L"part.bin"), 0),
+              0);
+    EXPECT_TRUE(probe.PollToEnd());
+    peer.Join();
+    EXPECT_EQ(written, "1:10");
+    EXPECT_EQ(probe.session.GetRangeFirst(), 4u);
+    EXPECT_EQ(probe.session.GetRangeLast(), 9u);
+}
+
+TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
+{
+    BoxCapture boxes;
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok").Close();
+    peer.Start();
+    SessionProbe probe;
+    probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
+        return s->GetState() == kSocketConnected ? kCompleted : 0;
+    };
+    probe.session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult {
+                                      return kBusy;
+                                  },
+                                  nullptr};
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    peer.Join();
+    EXPECT_EQ(probe.Body(), "ok");
+    EXPECT_EQ(probe.session.GetState(), kSocketClosed);
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    const std::string stateDetail = "\nHTTP session failed state change callback - CHTTPSession::ChangeState";
+    const std::string finishedDetail = "\nDownload finished callback failed.";
+    const std::string first = GetResultText(kCompleted) + stateDetail;
+    const std::string second = GetResultText(kBusy) + finishedDetail;
+    EXPECT_EQ(boxes.Boxes()[0].text, std::wstring(first.begin(), first.end()));
+    EXPECT_EQ(boxes.Boxes()[1].text, std::wstring(second.begin(), second.end()));
+}

@@ -1,0 +1,254 @@
+#include "ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "WinSock.h"
+
+namespace {
+
+enum { kRead, kSend, kPause, kClose, kReset, kReadUntilClosed };
+
+const int kTimeoutMs = 15000;
+
+class WinSockEnvironment : public testing::Environment {
+public:
+    void SetUp() override { ASSERT_EQ(StartupWinSock(), 0); }
+    void TearDown() override { CleanupWinSock(); }
+};
+
+bool WaitReadable(SOCKET s, int ms)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval limit{ms / 1000, (ms % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &limit) == 1;
+}
+
+} // namespace
+
+void EnsureWinSockForTests()
+{
+    static bool added = false;
+    if (!added) {
+        testing::AddGlobalTestEnvironment(new WinSockEnvironment);
+        added = true;
+    }
+}
+
+namespace {
+// Registered before main runs.
+[[maybe_unused]] const bool gWinSockRegistered = (EnsureWinSockForTests(), true);
+} // namespace
+
+uint8_t PatternByte(uint64_t position)
+{
+    // A period of 65521 (prime) never lines up with a read or chunk size.
+    uint32_t p = static_cast<uint32_t>(position % 65521u);
+    return static_cast<uint8_t>((p * 7u) ^ (p >> 8));
+}
+
+std::string PatternBytes(size_t n, size_t start)
+{
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(PatternByte(start + i));
+    return s;
+}
+
+ScriptedPeer::ScriptedPeer()
+{
+    m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    local.sin_port = 0;
+    int size = sizeof local;
+    if (m_listener == INVALID_SOCKET || bind(m_listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        listen(m_listener, 4) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+        ADD_FAILURE() << "the scripted peer cannot listen: " << WSAGetLastError();
+        return;
+    }
+    m_port = ntohs(local.sin_port);
+}
+
+ScriptedPeer::~ScriptedPeer()
+{
+    m_stop = true;
+    Join();
+    if (m_listener != INVALID_SOCKET)
+        closesocket(m_listener);
+}
+
+ScriptedPeer& ScriptedPeer::ReadRequest()
+{
+    m_steps.push_back({kRead, {}, 0, 0, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Send(const std::string& bytes)
+{
+    m_steps.push_back({kSend, bytes, bytes.size(), 0, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece, int pauseMs)
+{
+    m_steps.push_back({kSend, bytes, piece, pauseMs, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::SendRepeated(const std::string& bytes, int times)
+{
+    m_steps.push_back({kSend, bytes, bytes.size(), 0, times});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Pause(int ms)
+{
+    m_steps.push_back({kPause, {}, 0, ms, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Close()
+{
+    m_steps.push_back({kClose, {}, 0, 0, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::Reset()
+{
+    m_steps.push_back({kReset, {}, 0, 0, 1});
+    return *this;
+}
+
+ScriptedPeer& ScriptedPeer::ReadUntilClosed(size_t piece, int pauseMs)
+{
+    m_steps.push_back({kReadUntilClosed, {}, piece, pauseMs, 1});
+    return *this;
+}
+
+void ScriptedPeer::Start()
+{
+    m_thread = std::thread([this] { Run(); });
+}
+
+bool ScriptedPeer::Join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    return m_ok;
+}
+
+std::string ScriptedPeer::Request()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_request;
+}
+
+std::string ScriptedPeer::Received()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_received;
+}
+
+void ScriptedPeer::Run()
+{
+    if (!WaitReadable(m_listener, kTimeoutMs))
+        return;
+    SOCKET s = accept(m_listener, nullptr, nullptr);
+    if (s == INVALID_SOCKET)
+        return;
+    bool ok = true;
+    bool open = true;
+    for (const Step& step : m_steps) {
+        if (!ok || m_stop)
+            break;
+        if (step.kind == kClose || step.kind == kReset)
+            open = false;
+        ok = PlayStep(s, step);
+    }
+    if (open) {
+        shutdown(s, SD_SEND);
+        closesocket(s);
+    }
+    m_ok = ok;
+}
+
+bool ScriptedPeer::SendAll(SOCKET s, const char* data, size_t n)
+{
+    while (n > 0) {
+        int sent = send(s, data, static_cast<int>(n), 0);
+        if (sent <= 0)
+            return false;
+        data += sent;
+        n -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+bool ScriptedPeer::PlayStep(SOCKET s, const Step& step)
+{
+    char buffer[65536];
+    switch (step.kind) {
+    case kRead:
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> hold(m_lock);
+                if (m_request.find("\r\n\r\n") != std::string::npos)
+                    return true;
+            }
+            if (!WaitReadable(s, kTimeoutMs))
+                return false;
+            int got = recv(s, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                return false;
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_request.append(buffer, static_cast<size_t>(got));
+        }
+    case kSend:
+        for (int round = 0; round < step.repeat; ++round) {
+            for (size_t at = 0; at < step.bytes.size(); at += step.piece) {
+                size_t n = step.bytes.size() - at < step.piece ? step.bytes.size() - at : step.piece;
+                if (!SendAll(s, step.bytes.data() + at, n))
+                    return false;
+                if (step.ms > 0)
+                    Sleep(static_cast<DWORD>(step.ms));
+            }
+        }
+        return true;
+    case kPause:
+        Sleep(static_cast<DWORD>(step.ms));
+        return true;
+    case kClose:
+        shutdown(s, SD_SEND);
+        closesocket(s);
+        return true;
+    case kReset: {
+        linger hard{1, 0};
+        setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+        closesocket(s);
+        return true;
+    }
+    case kReadUntilClosed:
+        for (;;) {
+            if (!WaitReadable(s, kTimeoutMs))
+                return false;
+            size_t want = step.piece < sizeof buffer ? step.piece : sizeof buffer;
+            int got = recv(s, buffer, static_cast<int>(want), 0);
+            if (got < 0)
+                return false;
+            if (got == 0)
+                return true;
+            {
+                std::lock_guard<std::mutex> hold(m_lock);
+                m_received.append(buffer, static_cast<size_t>(got));
+            }
+            if (step.ms > 0)
+                Sleep(static_cast<DWORD>(step.ms));
+        }
+    }
+    return false;
+}

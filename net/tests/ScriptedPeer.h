@@ -1,0 +1,69 @@
+// A scripted peer for the socket and HTTP tests: a thread of the test program with its own
+// listening socket on 127.0.0.1 that accepts one connection and plays its script (read the
+// request, answer in pieces, pause, close, reset, read slowly). Every blocking call has a
+// timeout, so a test that goes wrong fails instead of hanging.
+#pragma once
+#include <winsock2.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ScriptedPeer {
+public:
+    ScriptedPeer();
+    ~ScriptedPeer();
+    ScriptedPeer(const ScriptedPeer&) = delete;
+    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
+
+    uint16_t Port() const { return m_port; }
+
+    // Script steps, played in order once Start is called.
+    ScriptedPeer& ReadRequest();
+    ScriptedPeer& Send(const std::string& bytes);
+    ScriptedPeer& SendInPieces(const std::string& bytes, size_t piece, int pauseMs);
+    ScriptedPeer& SendRepeated(const std::string& bytes, int times);
+    ScriptedPeer& Pause(int ms);
+    ScriptedPeer& Close();
+    ScriptedPeer& Reset();
+    // Reads until the client closes, in reads of at most piece bytes with a pause between.
+    ScriptedPeer& ReadUntilClosed(size_t piece, int pauseMs);
+
+    void Start();
+    // Waits for the script to end; false when it timed out or failed.
+    bool Join();
+    std::string Request();
+    std::string Received();
+
+private:
+    struct Step {
+        int kind;
+        std::string bytes;
+        size_t piece;
+        int ms;
+        int repeat;
+    };
+    void Run();
+    bool PlayStep(SOCKET s, const Step& step);
+    bool SendAll(SOCKET s, const char* data, size_t n);
+
+    SOCKET m_listener = INVALID_SOCKET;
+    uint16_t m_port = 0;
+    std::vector<Step> m_steps;
+    std::thread m_thread;
+    std::mutex m_lock;
+    std::string m_request;
+    std::string m_received;
+    std::atomic<bool> m_ok{false};
+    std::atomic<bool> m_stop{false};
+};
+
+// A body of n bytes that changes with every position, so a lost or repeated piece shows.
+std::string PatternBytes(size_t n, size_t start = 0);
+uint8_t PatternByte(uint64_t position);
+
+// One WSAStartup for the test program's whole run.
+void EnsureWinSockForTests();

@@ -1,0 +1,98 @@
+#include "SessionProbe.h"
+
+#include <windows.h>
+
+namespace {
+
+SessionProbe* Probe(void* context)
+{
+    return static_cast<SessionProbe*>(context);
+}
+
+SessionProbe* gCurrent = nullptr;
+
+} // namespace
+
+SessionProbe::SessionProbe()
+{
+    gCurrent = this;
+    session.ProgressProc = {[](CHTTPSession*, uint32_t perMille, void* c) -> gCResult {
+                                Probe(c)->perMille.push_back(perMille);
+                                return 0;
+                            },
+                            this};
+    session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received,
+                               void* c) -> gCResult {
+                                Probe(c)->events.push_back("finished:" + std::to_string(complete) + ":" +
+                                                           std::to_string(received));
+                                return 0;
+                            },
+                            this};
+    session.RequestFailedProc = {[](CHTTPSession*, void* c) -> gCResult {
+                                     Probe(c)->events.push_back("request-failed");
+                                     return Probe(c)->requestFailedResult;
+                                 },
+                                 this};
+    session.TransferErrorProc = {[](CHTTPSession*, void* c) -> gCResult {
+                                     Probe(c)->events.push_back("transfer-error");
+                                     return 0;
+                                 },
+                                 this};
+    session.ReplyHeadersProc = {[](gCStringArray&, gCStringArray&, void* c) -> gCResult {
+                                    Probe(c)->events.push_back("headers");
+                                    return 0;
+                                },
+                                this};
+    session.AddRequestHeadersProc = {[](gCStringArray& names, gCStringArray& values, void* c) -> gCResult {
+                                         for (const auto& pair : Probe(c)->extraHeaders) {
+                                             names.Add(gCString(pair.first.c_str()));
+                                             values.Add(gCString(pair.second.c_str()));
+                                         }
+                                         return 0;
+                                     },
+                                     this};
+    // The single callbacks carry no context: they find the probe of the running test.
+    session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
+        gCurrent->states.push_back(s->GetState());
+        return 0;
+    };
+}
+
+SessionProbe::~SessionProbe()
+{
+    session.Close();
+    gCurrent = nullptr;
+}
+
+bool SessionProbe::PollUntil(const std::function<bool()>& done, int ms)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > static_cast<DWORD>(ms))
+            return false;
+        session.Poll();
+        Sleep(1);
+    }
+    return true;
+}
+
+int SessionProbe::Count(const std::string& prefix) const
+{
+    int n = 0;
+    for (const std::string& e : events)
+        if (e.compare(0, prefix.size(), prefix) == 0)
+            ++n;
+    return n;
+}
+
+std::string SessionProbe::Body()
+{
+    gCMemFile& body = session.GetBody();
+    return std::string(reinterpret_cast<const char*>(body.GetData()), static_cast<size_t>(body.GetLength()));
+}
+
+std::string SessionProbe::QueuedRequest() const
+{
+    const CMemBlockT<char>& block = session.GetSendBlock();
+    return std::string(block.Data() ? block.Data() : "", static_cast<size_t>(block.Count()));
+}

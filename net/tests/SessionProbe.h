@@ -1,0 +1,30 @@
+// A test owner of one CHTTPSession: every callback is set and records what it saw, in order.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "CHTTPSession.h"
+
+class SessionProbe {
+public:
+    SessionProbe();
+    ~SessionProbe();
+
+    CHTTPSession session;
+    std::vector<std::string> events;
+    std::vector<uint32_t> states;
+    std::vector<uint32_t> perMille;
+    gCResult requestFailedResult = 0;
+    // Header pairs that AddRequestHeadersProc appends.
+    std::vector<std::pair<std::wstring, std::wstring>> extraHeaders;
+
+    // Polls the session until done() or the time runs out; false on timeout.
+    bool PollUntil(const std::function<bool()>& done, int ms = 15000);
+    // Polls until the socket is closed.
+    bool PollToEnd(int ms = 15000) { return PollUntil([this] { return !session.HasSocket(); }, ms); }
+    int Count(const std::string& prefix) const;
+    std::string Body();
+    // The request bytes as queued.
+    std::string QueuedRequest() const;
+};

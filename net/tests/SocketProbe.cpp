@@ -1,0 +1,124 @@
+#include "SocketProbe.h"
+
+#include <algorithm>
+
+SocketProbe::SocketProbe()
+{
+    socket.SetProc(kConnectProc, OnConnect, this);
+    socket.SetProc(kReadProc, OnRead, this);
+    socket.SetProc(kWriteProc, OnWrite, this);
+    socket.SetProc(kCloseProc, OnClose, this);
+    socket.SetProc(kResolvedProc, OnResolved, this);
+    socket.SetProc(kResolveFailedProc, OnResolveFailed, this);
+}
+
+SocketProbe::~SocketProbe()
+{
+    socket.SetProc(kCloseProc, nullptr, nullptr);
+    socket.Close();
+}
+
+gCResult SocketProbe::OnConnect(uintptr_t, uintptr_t connected, void* context)
+{
+    static_cast<SocketProbe*>(context)->events.push_back(connected ? "connect:1" : "connect:0");
+    return 0;
+}
+
+gCResult SocketProbe::OnRead(uintptr_t, uintptr_t, void* context)
+{
+    SocketProbe* probe = static_cast<SocketProbe*>(context);
+    CMemBlockT<char> block;
+    if (block.Resize(static_cast<int32_t>(probe->readPiece)) != 0)
+        return kOutOfMemory;
+    uint32_t n = static_cast<uint32_t>(probe->readPiece);
+    gCResult r = probe->socket.Receive(n, block);
+    if (r == kWouldBlock)
+        return 0;
+    if (r != 0)
+        return r;
+    probe->received.append(block.Data(), n);
+    return 0;
+}
+
+gCResult SocketProbe::OnWrite(uintptr_t, uintptr_t, void* context)
+{
+    static_cast<SocketProbe*>(context)->events.push_back("write");
+    return 0;
+}
+
+gCResult SocketProbe::OnClose(uintptr_t, uintptr_t, void* context)
+{
+    SocketProbe* probe = static_cast<SocketProbe*>(context);
+    probe->events.push_back("close");
+    if (probe->closeRefusals > 0) {
+        --probe->closeRefusals;
+        return kBusy;
+    }
+    return 0;
+}
+
+gCResult SocketProbe::OnResolved(uintptr_t, uintptr_t, void* context)
+{
+    static_cast<SocketProbe*>(context)->events.push_back("resolved");
+    return 0;
+}
+
+gCResult SocketProbe::OnResolveFailed(uintptr_t, uintptr_t, void* context)
+{
+    static_cast<SocketProbe*>(context)->events.push_back("resolve-failed");
+    return 0;
+}
+
+bool SocketProbe::SendQueued()
+{
+    while (socket.IsWritable() && outgoing.Count() > 0) {
+        uint32_t n = static_cast<uint32_t>(outgoing.Count());
+        uint32_t asked = n;
+        gCResult r = socket.Send(n, outgoing);
+        if (r == kWouldBlock) {
+            sawBackPressure = true;
+            return true;
+        }
+        if (r != 0)
+            return false;
+        if (n < asked)
+            sawBackPressure = true;
+    }
+    return true;
+}
+
+bool SocketProbe::PollUntil(const std::function<bool()>& done, int ms)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > static_cast<DWORD>(ms))
+            return false;
+        if (socket.Poll() != 0 || !SendQueued())
+            return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+int SocketProbe::Count(const std::string& event) const
+{
+    return static_cast<int>(std::count(events.begin(), events.end(), event));
+}
+
+uint32_t LoopbackAddress()
+{
+    return htonl(INADDR_LOOPBACK);
+}
+
+uint16_t ClosedPort()
+{
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof local;
+    bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &size);
+    closesocket(s);
+    return ntohs(local.sin_port);
+}

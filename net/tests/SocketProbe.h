@@ -1,0 +1,43 @@
+// A test owner of one CTCPSocket: records what its callbacks saw, reads everything that
+// arrives and sends what it is given, as the HTTP session does.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "CTCPSocket.h"
+
+class SocketProbe {
+public:
+    SocketProbe();
+    // The socket outlives the members its callbacks write to: close it quietly first.
+    ~SocketProbe();
+
+    CTCPSocket socket;
+    std::vector<std::string> events;
+    std::string received;
+    CMemBlockT<char> outgoing;
+    int closeRefusals = 0;
+    size_t readPiece = 64000;
+    bool sawBackPressure = false;
+
+    // Sends what is queued while the socket is writable; true while nothing failed.
+    bool SendQueued();
+    // Polls (and sends) until done() or the time runs out.
+    bool PollUntil(const std::function<bool()>& done, int ms = 15000);
+    int Count(const std::string& event) const;
+
+private:
+    static gCResult OnConnect(uintptr_t a, uintptr_t connected, void* context);
+    static gCResult OnRead(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnWrite(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnClose(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnResolved(uintptr_t a, uintptr_t b, void* context);
+    static gCResult OnResolveFailed(uintptr_t a, uintptr_t b, void* context);
+};
+
+uint32_t LoopbackAddress();
+// A port on 127.0.0.1 where nothing listens.
+uint16_t ClosedPort();

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include "BoxCapture.h"
+#include "ScriptedPeer.h"
+#include "SocketProbe.h"
+
+TEST(TCPSocket, PollWithoutHandleDoesNothing)
+{
+    SocketProbe probe;
+    EXPECT_EQ(probe.socket.Poll(), 0);
+    EXPECT_TRUE(probe.events.empty());
+    EXPECT_EQ(probe.socket.GetState(), kSocketNotStarted);
+}
+
+TEST(TCPSocket, ConnectsReadsOneMegabyteAndSeesTheClose)
+{
+    const std::string body = PatternBytes(1 << 20);
+    ScriptedPeer peer;
+    peer.SendInPieces(body, 100000, 1).Close();
+    peer.Start();
+
+    SocketProbe probe;
+    std::vector<uint32_t> states;
+    ASSERT_EQ(probe.socket.Create(0), 0);
+    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), peer.Port()), 0);
+    EXPECT_EQ(probe.socket.GetState(), kSocketConnecting);
+    EXPECT_EQ(probe.socket.GetPeerPort(), peer.Port());
+    EXPECT_TRUE(probe.PollUntil([&] { return !probe.socket.HasSocket(); }));
+
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(probe.received.size(), body.size());
+    EXPECT_TRUE(probe.received == body);
+    EXPECT_EQ(probe.Count("connect:1"), 1);
+    EXPECT_EQ(probe.Count("close"), 1);
+    EXPECT_EQ(probe.socket.GetState(), kSocketClosed);
+    EXPECT_EQ(probe.socket.GetBytesReceived(), body.size());
+    EXPECT_EQ(probe.socket.GetPeerAddress(), LoopbackAddress());
+    EXPECT_EQ(probe.socket.IsConnected(), 0);
+}
+
+TEST(TCPSocket, RefusedPortFailsTheConnectAndCloses)
+{
+    SocketProbe probe;
+    ASSERT_EQ(probe.socket.Create(ClosedPort()), 0);
+    // Port 0 takes the default port given to Create.
+    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), 0), 0);
+    EXPECT_TRUE(probe.PollUntil([&] { return !probe.socket.HasSocket(); }));
+    EXPECT_EQ(probe.socket.GetState(), kSocketConnectFailed);
+    ASSERT_FALSE(probe.events.empty());
+    EXPECT_EQ(probe.events.front(), "close");
+    EXPECT_EQ(probe.Count("connect:0"), 1);
+    EXPECT_EQ(probe.socket.IsConnected(), 0);
+    // Nothing is left to poll.
+    EXPECT_EQ(probe.socket.Poll(), 0);
+}
+
+TEST(TCPSocket, TwentyMegabytesToASlowReaderArriveWhole)
+{
+    const size_t size = 20u << 20;
+    ScriptedPeer peer;
+    peer.ReadUntilClosed(65536, 0);
+    peer.Start();
+
+    SocketProbe probe;
+    ASSERT_EQ(probe.outgoing.Resize(static_cast<int32_t>(size)), 0);
+    const std::string body = PatternBytes(size);
+    probe.outgoing.CopyFrom(body.data(), static_cast<int32_t>(size));
+    ASSERT_EQ(probe.socket.Create(0), 0);
+    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), peer.Port()), 0);
+    EXPECT_TRUE(probe.PollUntil([&] { return probe.outgoing.Count() == 0; }, 60000));
+    EXPECT_EQ(probe.socket.Close(), 0);
+
+    EXPECT_TRUE(peer.Join());
+    EXPECT_TRUE(probe.sawBackPressure);
+    EXPECT_EQ(probe.socket.GetBytesSent(), size);
+    std::string received = peer.Received();
+    EXPECT_EQ(received.size(), size);
+    EXPECT_TRUE(received == body);
+}
+
+TEST(TCPSocket, CloseProcCanRefuseTheClose)
+{
+    ScriptedPeer peer;
+    peer.ReadUntilClosed(4096, 0);
+    peer.Start();
+
+    SocketProbe probe;
+    ASSERT_EQ(probe.socket.Create(0), 0);
+    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), peer.Port()), 0);
+    EXPECT_TRUE(probe.PollUntil([&] { return probe.socket.IsConnected() != 0; }));
+
+    probe.closeRefusals = 1;
+    EXPECT_EQ(probe.socket.Close(), kBusy);
+    EXPECT_TRUE(probe.socket.HasSocket());
+    EXPECT_EQ(probe.socket.IsConnected(), 0);
+    // Still usable: the next close goes through.
+    EXPECT_EQ(probe.socket.Close(), 0);
+    EXPECT_FALSE(probe.socket.HasSocket());
+    EXPECT_EQ(probe.Count("close"), 2);
+    EXPECT_TRUE(peer.Join());
+}
+
+namespace {
+
+struct AcceptRecord {
+    CTCPSocket* accepted = nullptr;
+    int calls = 0;
+};
+
+gCResult RecordAccepted(uintptr_t created, uintptr_t, void* context)
+{
+    AcceptRecord* record = static_cast<AcceptRecord*>(context);
+    record->accepted = reinterpret_cast<CTCPSocket*>(created);
+    ++record->calls;
+    return 0;
+}
+
+gCResult AcceptNow(uintptr_t, uintptr_t, void* context)
+{
+    return static_cast<CTCPSocket*>(context)->Accept();
+}
+
+// A listening socket of the test's own, handed to a CTCPSocket (the product never listens).
+SOCKET ListenOnLoopback(uint16_t& port)
+{
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof local;
+    bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    listen(s, 2);
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &size);
+    port = ntohs(local.sin_port);
+    return s;
+}
+
+} // namespace
+
+TEST(TCPSocket, AcceptHandsTheNewConnectionToItsCallback)
+{
+    uint16_t port = 0;
+    CTCPSocket listener;
+    listener.AdoptHandle(ListenOnLoopback(port));
+    AcceptRecord record;
+    ASSERT_EQ(listener.Create(port), 0);
+    listener.SetProc(kAcceptProc, AcceptNow, &listener);
+    listener.SetProc(kAcceptedProc, RecordAccepted, &record);
+
+    SocketProbe client;
+    ASSERT_EQ(client.socket.Create(0), 0);
+    ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
+    EXPECT_TRUE(client.PollUntil([&] {
+        listener.Poll();
+        return record.calls > 0 && client.socket.IsConnected();
+    }));
+    ASSERT_NE(record.accepted, nullptr);
+    EXPECT_EQ(record.accepted->GetState(), kSocketConnected);
+    EXPECT_EQ(record.accepted->IsConnected(), 1);
+    EXPECT_EQ(record.accepted->GetPeerAddress(), LoopbackAddress());
+    delete record.accepted;
+}
+
+TEST(TCPSocket, AcceptWithoutACallbackDropsTheConnection)
+{
+    uint16_t port = 0;
+    CTCPSocket listener;
+    listener.AdoptHandle(ListenOnLoopback(port));
+    ASSERT_EQ(listener.Create(port), 0);
+    SocketProbe client;
+    ASSERT_EQ(client.socket.Create(0), 0);
+    ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
+    gCResult accepted = kWouldBlock;
+    EXPECT_TRUE(client.PollUntil([&] {
+        accepted = listener.Accept();
+        return accepted != kWouldBlock;
+    }));
+    EXPECT_EQ(accepted, kNetworkFatal);
+    // The client sees its connection end.
+    EXPECT_TRUE(client.PollUntil([&] { return !client.socket.HasSocket(); }));
+}

@@ -1,0 +1,226 @@
+// The clipboard, the system cursor's display counter and the main window's minimise and
+// restore, on a real window under Xvfb.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FailingAllocator.h"
+#include "ServiceTestApp.h"
+
+namespace
+{
+
+// This thread's cursor display counter, left as it was.
+int CursorCounter()
+{
+    int counter = ShowCursor(TRUE);
+    ShowCursor(FALSE);
+    return counter - 1;
+}
+
+void MoveCursorCounter(int steps)
+{
+    for (; steps > 0; --steps)
+        ShowCursor(TRUE);
+    for (; steps < 0; ++steps)
+        ShowCursor(FALSE);
+}
+
+// Puts 8-bit text alone on the clipboard, as an older program would.
+bool PutAnsiOnly(HWND owner, const char* text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    const size_t size = std::strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    bool set = false;
+    if (block) {
+        std::memcpy(GlobalLock(block), text, size);
+        GlobalUnlock(block);
+        set = SetClipboardData(CF_TEXT, block) != nullptr;
+        if (!set)
+            GlobalFree(block);
+    }
+    CloseClipboard();
+    return set;
+}
+
+bool EmptyTheClipboard(HWND owner)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    CloseClipboard();
+    return true;
+}
+
+} // namespace
+
+TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    for (const wchar_t* text : {L"Quorvel \u4E2D\u6587 \u00E9\u20AC", L"", L"line\r\nline"}) {
+        ASSERT_EQ(app.SetClipboardText(gCString(text)), 0);
+        gCString read(L"before");
+        EXPECT_EQ(app.GetClipboardText(read), 0);
+        EXPECT_EQ(W(read), text);
+    }
+}
+
+TEST(Clipboard, EightBitTextIsReadThroughTheAnsiCodePage)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    ASSERT_TRUE(PutAnsiOnly(app.GetMainWindowHandle(), "caf\xE9 \x80"));
+    gCString read;
+    EXPECT_EQ(app.GetClipboardText(read), 0);
+    EXPECT_EQ(W(read), L"caf\u00E9 \u20AC");
+}
+
+TEST(Clipboard, NoTextGives2AndNoWindowGives24)
+{
+    {
+        ServiceTestApp app;
+        ASSERT_EQ(app.OpenWindow(), 0);
+        ASSERT_TRUE(EmptyTheClipboard(app.GetMainWindowHandle()));
+        gCString read(L"kept");
+        EXPECT_EQ(app.GetClipboardText(read), kHandled);
+        EXPECT_EQ(W(read), L"kept");
+        ASSERT_EQ(app.SetClipboardText(gCString(L"left for the next app")), 0);
+    }
+    CApp windowless;
+    EXPECT_EQ(windowless.SetClipboardText(gCString(L"x")), kCreateFailure);
+    gCString read(L"kept");
+    EXPECT_EQ(windowless.GetClipboardText(read), kCreateFailure);
+    EXPECT_EQ(W(read), L"kept");
+}
+
+TEST(Clipboard, TextThatCannotBeStoredGives5)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    ASSERT_EQ(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")), 0);
+    gCString read;
+    gCResult result;
+    {
+        FailingAllocator failing(0);
+        result = app.GetClipboardText(read);
+    }
+    EXPECT_EQ(result, kOutOfMemory);
+    EXPECT_TRUE(read.IsUnset());
+}
+
+TEST(SystemCursor, CounterIsWalkedToExactlyMinusOneAndZero)
+{
+    CApp app;
+    const int start = CursorCounter();
+    for (int from : {3, -4, 0, -1}) {
+        SCOPED_TRACE(from);
+        MoveCursorCounter(from - CursorCounter());
+        ASSERT_EQ(CursorCounter(), from);
+        app.HideSystemCursor();
+        EXPECT_EQ(CursorCounter(), -1);
+        EXPECT_FALSE(app.IsSystemCursorShown());
+        app.ShowSystemCursor();
+        EXPECT_EQ(CursorCounter(), 0);
+        EXPECT_TRUE(app.IsSystemCursorShown());
+    }
+    MoveCursorCounter(start - CursorCounter());
+}
+
+TEST(SystemCursor, SavingTwiceKeepsTheFirstState)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    app.ShowAppCursor();
+    ASSERT_TRUE(app.IsOwnCursorShowing());
+    app.SaveCursorState();
+    EXPECT_EQ(CursorCounter(), 0);
+    app.HideAllCursors();
+    app.SaveCursorState();
+    app.RestoreCursorState();
+    EXPECT_TRUE(app.IsOwnCursorShowing());
+    EXPECT_EQ(CursorCounter(), -1);
+    app.ShowSystemCursor();
+}
+
+TEST(MainWindow, MinimiseAndRestore)
+{
+    {
+        CApp windowless;
+        EXPECT_EQ(windowless.Minimise(), 0);
+        EXPECT_EQ(windowless.Restore(), 0);
+    }
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    HWND window = app.GetMainWindowHandle();
+    EXPECT_EQ(app.Minimise(), 0);
+    EXPECT_TRUE(IsIconic(window));
+    EXPECT_EQ(app.Restore(), 0);
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+}
+
+namespace
+{
+// Synthetic input reaches the key state through the display: pump until it has.
+bool WithinASecond(CAppWin& app, int32_t (CAppWin::*isDown)(), bool down)
+{
+    for (int i = 0; i < 100; ++i) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (((app.*isDown)() != 0) == down)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// Without a window manager only a click gives the window the display's keyboard focus.
+void ClickInto(HWND window)
+{
+    SetForegroundWindow(window);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SetCursorPos(rect.left + 10, rect.top + 10);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    MSG message;
+    for (int i = 0; i < 10; ++i) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(10);
+    }
+}
+} // namespace
+
+TEST(Keys, ModifiersFollowTheKeyboard)
+{
+    ServiceTestApp app;
+    ASSERT_EQ(app.OpenWindow(), 0);
+    ClickInto(app.GetMainWindowHandle());
+    ASSERT_EQ(GetForegroundWindow(), app.GetMainWindowHandle());
+    struct Key {
+        WORD virtualKey;
+        int32_t (CAppWin::*isDown)();
+    };
+    for (const Key& key : {Key{VK_SHIFT, &CAppWin::IsShiftDown}, Key{VK_CONTROL, &CAppWin::IsControlDown},
+                           Key{VK_MENU, &CAppWin::IsAltDown}}) {
+        SCOPED_TRACE(key.virtualKey);
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key.virtualKey;
+        ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
+        EXPECT_TRUE(WithinASecond(app, key.isDown, true));
+        EXPECT_TRUE(app.IsKeyDown(key.virtualKey));
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
+        EXPECT_TRUE(WithinASecond(app, key.isDown, false));
+    }
+}

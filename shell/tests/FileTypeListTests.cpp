@@ -1,0 +1,157 @@
+// File-type lists, the filter text built from them, the save dialog's extension rule and the
+// dialogs' centring rule.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FailingAllocator.h"
+#include "FileDialogs.h"
+#include "ServiceTestApp.h"
+
+namespace
+{
+
+std::wstring FilterOf(const CFileTypeList& list)
+{
+    CMemBlockT<wchar_t> filter;
+    if (BuildFileTypeFilter(list, filter) != 0)
+        return L"(failed)";
+    return std::wstring(filter.Data(), static_cast<size_t>(filter.Count()));
+}
+
+// Every unit of a literal with inner zeros, up to its own terminator.
+template <size_t N> std::wstring Units(const wchar_t (&text)[N])
+{
+    return std::wstring(text, N - 1);
+}
+
+// Types 3 and 9 with "All Files" at the end.
+void MakeBmpTxtAll(CFileTypeList& list)
+{
+    ASSERT_EQ(list.AddStandardType(3), 0);
+    ASSERT_EQ(list.AddStandardType(9), 0);
+    list.SetAllFiles(1);
+}
+
+} // namespace
+
+TEST(FileTypeFilter, StandardTypesAndAllFiles)
+{
+    CFileTypeList list;
+    MakeBmpTxtAll(list);
+    EXPECT_EQ(FilterOf(list), Units(L"BMP Image (*.bmp)\0*.bmp\0Text File (*.txt)\0*.txt\0"
+                                    L"All Files (*.*)\0*.*\0\0"));
+}
+
+TEST(FileTypeFilter, CustomEntriesComeFirstAndCommaListsBecomePatternLists)
+{
+    CFileTypeList list;
+    ASSERT_EQ(list.AddStandardType(21), 0);
+    ASSERT_EQ(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,,.jpg,")), 0);
+    EXPECT_EQ(FilterOf(list), Units(L"Pictures\0*.png;*.jpg\0All Image Files.\0*.bmp;*.jpg;*.png;*.psd\0\0"));
+
+    CFileTypeList empty;
+    EXPECT_EQ(FilterOf(empty), Units(L"\0"));
+
+    CMemBlockT<wchar_t> filter;
+    gCResult result;
+    {
+        FailingAllocator failing(0);
+        result = BuildFileTypeFilter(list, filter);
+    }
+    EXPECT_EQ(result, kOutOfMemory);
+}
+
+TEST(FileTypeList, OnlyTypesWithExtensionsAreAccepted)
+{
+    CFileTypeList list;
+    for (uint32_t row : {0u, 2u, 7u, 8u, 22u, 23u, 24u, 25u, 26u, 0xFFFFFFFFu})
+        EXPECT_EQ(list.AddStandardType(row), kBadParameter) << row;
+    for (uint32_t row : {1u, 3u, 15u, 21u})
+        EXPECT_EQ(list.AddStandardType(row), 0) << row;
+    EXPECT_EQ(list.AddCustomType(7, gCString(L"None"), gCString(L"")), kBadParameter);
+    EXPECT_EQ(list.AddCustomType(7, gCString(L"Commas"), gCString(L",,")), kBadParameter);
+    EXPECT_EQ(list.StandardCount(), 4);
+    EXPECT_EQ(list.CustomCount(), 0);
+}
+
+TEST(FileTypeList, PositionsTypesAndExtensions)
+{
+    CFileTypeList list;
+    ASSERT_EQ(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")), 0);
+    MakeBmpTxtAll(list);
+
+    struct Row {
+        int32_t position;
+        uint32_t type;
+        const wchar_t* extension;
+    };
+    const Row rows[] = {
+        {-1, 1, L""}, {0, 500, L".png,.jpg"}, {1, 3, L".bmp"}, {2, 9, L".txt"}, {3, 1, L""}, {4, 1, L""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.position);
+        EXPECT_EQ(list.GetTypeAt(row.position), row.type);
+        gCString extension(L"before");
+        EXPECT_EQ(W(list.GetExtensionAt(extension, row.position)), row.extension);
+    }
+
+    const std::pair<int32_t, int32_t> indices[] = {{-1, 3}, {500, 0}, {3, 1}, {9, 2}, {1, 3}, {4, -1}, {15, -1}};
+    for (const auto& index : indices)
+        EXPECT_EQ(list.IndexOfType(index.first), index.second) << index.first;
+
+    // Without "All Files" at the end, type 1 has no position.
+    list.SetAllFiles(0);
+    EXPECT_EQ(list.IndexOfType(1), -1);
+    EXPECT_EQ(list.FilterCount(), 3);
+}
+
+TEST(SaveExtension, AppendsTheChosenFiltersFirstExtensionWhenTheNameLacksIt)
+{
+    CFileTypeList list;
+    MakeBmpTxtAll(list);
+    CFileTypeList pictures;
+    ASSERT_EQ(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".PNG,.jpg")), 0);
+
+    struct Row {
+        const CFileTypeList* list;
+        const wchar_t* chosen;
+        int32_t filter;
+        const wchar_t* result;
+    };
+    const Row rows[] = {
+        {&list, L"C:\\a\\name", 2, L"C:\\a\\name.txt"},
+        {&list, L"C:\\a\\NAME.TXT", 2, L"C:\\a\\NAME.TXT"},
+        {&list, L"C:\\a\\name.bmp", 2, L"C:\\a\\name.bmp.txt"},
+        {&list, L"C:\\a.b\\name", 2, L"C:\\a.b\\name.txt"},
+        {&list, L"C:\\a\\name.", 2, L"C:\\a\\name."},
+        // "All Files" and indices that name no entry fall back to the first entry.
+        {&list, L"C:\\a\\name", 3, L"C:\\a\\name.bmp"},
+        {&list, L"C:\\a\\name", 0, L"C:\\a\\name.bmp"},
+        {&list, L"C:\\a\\name.xyz", 3, L"C:\\a\\name.xyz"},
+        // A comma list gives its first extension, and any of its extensions counts as typed.
+        {&pictures, L"C:\\a\\pic", 1, L"C:\\a\\pic.png"},
+        {&pictures, L"C:\\a\\pic.JPG", 1, L"C:\\a\\pic.JPG"},
+        {&pictures, L"C:\\a\\pic.gif", 1, L"C:\\a\\pic.gif.png"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.chosen)) + " filter " + std::to_string(row.filter));
+        EXPECT_EQ(W(ApplySaveExtension(gCString(row.chosen), *row.list, row.filter)), row.result);
+    }
+}
+
+TEST(DialogCentring, CentresOnTheFrameThenKeepsTheLeftEdgeOrElseTheRightEdgeOnScreen)
+{
+    struct Row {
+        int32_t frameStart, frameSize, dialogSize, screenSize, expected;
+    };
+    const Row rows[] = {
+        {1000, 2000, 2000, 1600, -400}, // the right-edge correction is not clamped again
+        {0, 1600, 2000, 1600, 0},       // centred on the screen, clamped at the left
+        {100, 800, 400, 1280, 300},     {1200, 200, 400, 1280, 880},
+        {-500, 300, 400, 1280, 0},      {0, 1280, 401, 1280, 439}, // truncating division
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(CentreOnAxis(row.frameStart, row.frameSize, row.dialogSize, row.screenSize), row.expected)
+            << row.frameStart << " " << row.frameSize << " " << row.dialogSize << " " << row.screenSize;
+}

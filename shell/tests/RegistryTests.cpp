@@ -1,0 +1,176 @@
+// Registry values through the application object, under both roots, in a key of their own
+// that is removed afterwards.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ServiceTestApp.h"
+
+namespace
+{
+
+using ReadText = gCResult (CAppWin::*)(const gCString&, const gCString&, gCString&);
+using ReadWord = gCResult (CAppWin::*)(const gCString&, const gCString&, uint32_t&);
+using WriteText = gCResult (CAppWin::*)(const gCString&, const gCString&, const gCString&);
+using WriteWord = gCResult (CAppWin::*)(const gCString&, const gCString&, uint32_t);
+
+struct Root {
+    const char* name;
+    HKEY key;
+    ReadText readText;
+    ReadWord readWord;
+    WriteText writeText;
+    WriteWord writeWord;
+};
+
+const Root kRoots[] = {
+    {"machine", HKEY_LOCAL_MACHINE, &CAppWin::ReadMachineString, &CAppWin::ReadMachineDWord,
+     &CAppWin::WriteMachineString, &CAppWin::WriteMachineDWord},
+    {"user", HKEY_CURRENT_USER, &CAppWin::ReadUserString, &CAppWin::ReadUserDWord, &CAppWin::WriteUserString,
+     &CAppWin::WriteUserDWord},
+};
+
+const wchar_t kParent[] = L"Software\\QvServiceTests";
+
+class RegistryValues : public testing::Test
+{
+  protected:
+    RegistryValues()
+    {
+        m_key = std::wstring(kParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount());
+    }
+    ~RegistryValues() override
+    {
+        for (const Root& root : kRoots) {
+            RegDeleteTreeW(root.key, m_key.c_str());
+            RegDeleteKeyW(root.key, kParent);
+        }
+    }
+
+    gCString Key(const wchar_t* below = nullptr) const
+    {
+        return gCString((below ? m_key + L"\\" + below : m_key).c_str());
+    }
+    // Stores raw bytes as a value of any type, creating the key.
+    bool Store(const Root& root, const wchar_t* name, DWORD type, const void* data, DWORD size)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(root.key, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        LONG stored = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(key);
+        return stored == ERROR_SUCCESS;
+    }
+    bool KeyExists(const Root& root, const wchar_t* below) const
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(root.key, Key(below).Text(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+
+    CApp m_app;
+    std::wstring m_key;
+};
+
+} // namespace
+
+TEST_F(RegistryValues, TextAndWordsRoundTripUnderBothRoots)
+{
+    for (const Root& root : kRoots) {
+        SCOPED_TRACE(root.name);
+        // A 32-bit write makes the key; a text write then finds it.
+        ASSERT_EQ((m_app.*root.writeWord)(Key(), gCString(L"Count"), 0xDEADBEEFu), 0);
+        uint32_t word = 0;
+        EXPECT_EQ((m_app.*root.readWord)(Key(), gCString(L"Count"), word), 0);
+        EXPECT_EQ(word, 0xDEADBEEFu);
+
+        const gCString text(L"Quorvel \u4E2D\u6587 C:\\Path");
+        ASSERT_EQ((m_app.*root.writeText)(Key(), gCString(L"Name"), text), 0);
+        gCString read;
+        EXPECT_EQ((m_app.*root.readText)(Key(), gCString(L"Name"), read), 0);
+        EXPECT_EQ(W(read), W(text));
+
+        // The default value has an empty name.
+        ASSERT_EQ((m_app.*root.writeText)(Key(), gCString(L""), gCString(L"default")), 0);
+        EXPECT_EQ((m_app.*root.readText)(Key(), gCString(L""), read), 0);
+        EXPECT_EQ(W(read), L"default");
+    }
+}
+
+TEST_F(RegistryValues, TextWriteNeedsTheKeyWhileWordWriteCreatesIt)
+{
+    for (const Root& root : kRoots) {
+        SCOPED_TRACE(root.name);
+        EXPECT_EQ((m_app.*root.writeText)(Key(L"Missing"), gCString(L"Name"), gCString(L"x")), kRegistryFailure);
+        EXPECT_FALSE(KeyExists(root, L"Missing"));
+        EXPECT_EQ((m_app.*root.writeWord)(Key(L"Made\\Deeper"), gCString(L"Value"), 7u), 0);
+        EXPECT_TRUE(KeyExists(root, L"Made\\Deeper"));
+    }
+}
+
+TEST_F(RegistryValues, MissingEmptyAndWronglyTypedValuesGive11AndLeaveTheOutValueAlone)
+{
+    const DWORD word = 5;
+    const unsigned long long quad = 5;
+    const wchar_t expandable[] = L"%TEMP%";
+    const wchar_t text[] = L"12";
+    struct Stored {
+        const wchar_t* name;
+        DWORD type;
+        const void* data;
+        DWORD size;
+    };
+    const Stored stored[] = {
+        {L"EmptyText", REG_SZ, L"", 0},
+        {L"Expandable", REG_EXPAND_SZ, expandable, sizeof(expandable)},
+        {L"Word", REG_DWORD, &word, sizeof(word)},
+        {L"Quad", REG_QWORD, &quad, sizeof(quad)},
+        {L"WordAsBinary", REG_BINARY, &word, sizeof(word)},
+        {L"Text", REG_SZ, text, sizeof(text)},
+    };
+    for (const Root& root : kRoots) {
+        SCOPED_TRACE(root.name);
+        for (const Stored& value : stored)
+            ASSERT_TRUE(Store(root, value.name, value.type, value.data, value.size));
+
+        for (const wchar_t* name : {L"EmptyText", L"Expandable", L"Word", L"Absent"}) {
+            SCOPED_TRACE(testing::Message() << "text " << gCString(name).ToAnsi());
+            gCString out(L"untouched");
+            EXPECT_EQ((m_app.*root.readText)(Key(), gCString(name), out), kRegistryFailure);
+            EXPECT_EQ(W(out), L"untouched");
+        }
+        for (const wchar_t* name : {L"Quad", L"WordAsBinary", L"Text", L"EmptyText", L"Absent"}) {
+            SCOPED_TRACE(testing::Message() << "word " << gCString(name).ToAnsi());
+            uint32_t out = 0x12345678u;
+            EXPECT_EQ((m_app.*root.readWord)(Key(), gCString(name), out), kRegistryFailure);
+            EXPECT_EQ(out, 0x12345678u);
+        }
+        gCString out(L"untouched");
+        EXPECT_EQ((m_app.*root.readText)(Key(L"NoSuchKey"), gCString(L"Text"), out), kRegistryFailure);
+        EXPECT_EQ(W(out), L"untouched");
+    }
+}
+
+TEST_F(RegistryValues, TextWithoutItsTerminatorReadsWhole)
+{
+    const Root& root = kRoots[1];
+    // No terminator; an odd size; a terminator inside the stored bytes.
+    const char unterminated[] = {'a', 0, 'b', 0, 'c', 0};
+    const char odd[] = {'a', 0, 'b', 0, 'c', 0, 'd'};
+    const char inner[] = {'a', 0, 'b', 0, 0, 0, 'c', 0};
+    ASSERT_TRUE(Store(root, L"Unterminated", REG_SZ, unterminated, sizeof(unterminated)));
+    ASSERT_TRUE(Store(root, L"Odd", REG_SZ, odd, sizeof(odd)));
+    ASSERT_TRUE(Store(root, L"Inner", REG_SZ, inner, sizeof(inner)));
+
+    gCString out;
+    EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Unterminated"), out), 0);
+    EXPECT_EQ(W(out), L"abc");
+    EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Odd"), out), 0);
+    EXPECT_EQ(W(out), L"abcd");
+    EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Inner"), out), 0);
+    EXPECT_EQ(W(out), L"ab");
+}
