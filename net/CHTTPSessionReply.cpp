@@ -8,6 +8,7 @@
 #include <new>
 
 #include "CHTTPSession.h"
+#include "FileDialogs.h"
 #include "gCFRef.h"
 #include "gCFile.h"
 #include "gCStream.h"
@@ -306,7 +307,7 @@ gCResult CHTTPSession::OpenOutputFile()
     gCFile* file = new (std::nothrow) gCFile(kAccessWrite);
     if (!file)
         return kOutOfMemory;
-    gCResult r = file->Open(reference, kAccessWrite);
+    gCResult r = OpenFileForSave(*file, reference, nullptr, kAccessWrite);
     if (r != 0) {
         delete file;
         return r;

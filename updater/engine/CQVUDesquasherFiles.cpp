@@ -6,6 +6,7 @@
 #include "AppHost.h"
 #include "ArchiveFormat.h"
 #include "CQVUDesquasher.h"
+#include "FileDialogs.h"
 #include "CSpanReader.h"
 #include "CheckEffectiveRights.h"
 #include "FileOperationHook.h"
@@ -151,7 +152,8 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
     LogLine(Joined(Text(29), temp.GetFileName()));
     QV_RETURN_IF_FAILED(MakeFolderOf(temp));
     gCFile file(kAccessWrite);
-    QV_RETURN_IF_FAILED(file.Open(temp, kAccessWrite));
+    gCFRef target(temp);
+    QV_RETURN_IF_FAILED(OpenFileForSave(file, target, nullptr, kAccessWrite));
     NoteFileOperation(FileOperation::CreateNew, temp.GetPathString());
     if (size > 0)
         QV_RETURN_IF_FAILED(file.WriteBytes(bytes, static_cast<uint32_t>(size)));
