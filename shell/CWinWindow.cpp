@@ -560,17 +560,11 @@ LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     const gCPoint point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 
     switch (message) {
-    case WM_APP + 1: {
+    case WM_APP + 1:
         // A modal loop (a message box) dispatches the lookup's answer here and the pump
         // never sees it; handing it over twice does no harm.
-        MSG answer = {};
-        answer.hwnd = window;
-        answer.message = message;
-        answer.wParam = wParam;
-        answer.lParam = lParam;
-        DeliverResolveMessage(answer);
+        DeliverResolveWindowMessage(window, message, wParam, lParam);
         return 0;
-    }
     case WM_DESTROY:
         if (GetMainWindow() == this) {
             if (CAppWin* appWin = AppWin())
