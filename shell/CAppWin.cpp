@@ -191,10 +191,10 @@ gCResult CAppWin::StartHeartbeat()
 void CAppWin::StopHeartbeat()
 {
     m_running.store(0);
-    if (m_heartbeat.IsValid()) {
-        WaitForSingleObject(m_heartbeat.Get(), kHeartbeatJoinMs);
+    // A thread that has not ended keeps its handle: IsHeartbeatAlive stays true and the
+    // destructor waits for it again.
+    if (m_heartbeat.IsValid() && WaitForSingleObject(m_heartbeat.Get(), kHeartbeatJoinMs) == WAIT_OBJECT_0)
         m_heartbeat.Reset();
-    }
 }
 
 bool CAppWin::IsHeartbeatAlive() const

@@ -520,10 +520,18 @@ void CWinWindow::OnDropFiles(HDROP drop)
     gCStringArray names;
     names.SetGrowStep(-1);
     for (UINT i = 0; i < count; ++i) {
-        wchar_t name[260] = {};
-        if (DragQueryFileW(drop, i, name, 260) == 0)
+        // A name is read whole whatever its length: a cut name would be another file.
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0 || length > 0x7FFFFFFE)
             continue;
-        if (names.Add(gCString(name)) != 0)
+        gCString name;
+        if (name.Reserve(static_cast<int32_t>(length)) != 0)
+            break;
+        const UINT copied = DragQueryFileW(drop, i, name.MutableBuffer(), length + 1);
+        if (copied == 0)
+            continue;
+        name.SetLength(static_cast<int32_t>(copied < length ? copied : length));
+        if (names.Add(name) != 0)
             break;
     }
     // The drop block is ours to free once read.
@@ -552,17 +560,11 @@ LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     const gCPoint point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 
     switch (message) {
-    case WM_APP + 1: {
+    case WM_APP + 1:
         // A modal loop (a message box) dispatches the lookup's answer here and the pump
         // never sees it; handing it over twice does no harm.
-        MSG answer = {};
-        answer.hwnd = window;
-        answer.message = message;
-        answer.wParam = wParam;
-        answer.lParam = lParam;
-        DeliverResolveMessage(answer);
+        DeliverResolveWindowMessage(window, message, wParam, lParam);
         return 0;
-    }
     case WM_DESTROY:
         if (GetMainWindow() == this) {
             if (CAppWin* appWin = AppWin())

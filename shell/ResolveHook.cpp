@@ -13,3 +13,13 @@ gCResult DeliverResolveMessage(const MSG& message)
 {
     return gHandler ? gHandler(message) : 0;
 }
+
+gCResult DeliverResolveWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG answer = {};
+    answer.hwnd = window;
+    answer.message = message;
+    answer.wParam = wParam;
+    answer.lParam = lParam;
+    return DeliverResolveMessage(answer);
+}

@@ -10,3 +10,5 @@ typedef gCResult (*ResolveMessageHandler)(const MSG& message);
 void SetResolveMessageHandler(ResolveMessageHandler handler);
 // 0 when no handler is installed.
 gCResult DeliverResolveMessage(const MSG& message);
+// The same from a window procedure, for answers that a modal loop dispatched to the window.
+gCResult DeliverResolveWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -16,12 +16,7 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     if (message == kResolveMessage) {
         ++gHandOffs;
-        MSG answer = {};
-        answer.hwnd = window;
-        answer.message = message;
-        answer.wParam = wParam;
-        answer.lParam = lParam;
-        DeliverResolveMessage(answer);
+        DeliverResolveWindowMessage(window, message, wParam, lParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

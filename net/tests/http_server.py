@@ -1,16 +1,21 @@
 """A local HTTP server for the network tests and the benchmark.
 
 Listens on 127.0.0.1 on a free port and writes "<pid> <port>" to the file named by its
-first argument once it is ready. Serves:
+first argument once it is ready, and ends by itself after LIFETIME seconds: a test program
+that crashes or is killed by its time limit cannot stop it, and it is started through Wine
+detached from that program. Serves:
   /bytes/<n>    n bytes of the shared test pattern, with Content-Length
   /headers      a short text reply with extra headers
   anything else 404
 """
 import os
 import sys
+import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PERIOD = 65521
+# Longer than any test or benchmark run (ctest stops a test after 600 s).
+LIFETIME = 900
 
 
 def pattern_block():
@@ -59,6 +64,9 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
+    deadline = threading.Timer(LIFETIME, os._exit, args=(0,))
+    deadline.daemon = True
+    deadline.start()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     ready = sys.argv[1]
     with open(ready + ".tmp", "w") as f:

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "BoxCapture.h"
 #include "CAppWindow.h"
@@ -253,20 +255,38 @@ TEST_F(WindowProc, CloseAsksTheApplication)
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST_F(WindowProc, DroppedFilesReachTheApplicationInOrder)
+// A synthetic drop of the names, each ended by a 0; the window frees the block once it has
+// read them.
+static LRESULT SendDrop(HWND window, const std::vector<std::wstring>& names)
 {
-    const wchar_t names[] = L"C:\\first.qvu\0C:\\d\u00e9j\u00e0\\second.txt\0";
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + sizeof(names) + sizeof(wchar_t));
-    ASSERT_NE(block, nullptr);
+    std::wstring list;
+    for (const std::wstring& name : names)
+        list.append(name).push_back(L'\0');
+    list.push_back(L'\0');
+    const size_t bytes = list.size() * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
+    if (!block)
+        return -1;
     DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(block));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
-    std::memcpy(drop + 1, names, sizeof(names));
+    std::memcpy(drop + 1, list.data(), bytes);
     GlobalUnlock(block);
+    return SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+}
 
-    // The window frees the block once it has read the names.
-    EXPECT_EQ(Send(WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0), 0);
+TEST_F(WindowProc, DroppedFilesReachTheApplicationInOrder)
+{
+    EXPECT_EQ(SendDrop(window, {L"C:\\first.qvu", L"C:\\d\u00e9j\u00e0\\second.txt"}), 0);
     EXPECT_EQ(app.dropped, (std::vector<std::wstring>{L"C:\\first.qvu", L"C:\\d\u00e9j\u00e0\\second.txt"}));
+}
+
+TEST_F(WindowProc, DroppedNamesPastTheOldLimitArriveWhole)
+{
+    const std::wstring longName = L"C:\\" + std::wstring(300, L'n') + L".qvu";
+    const std::wstring atLimit = L"C:\\" + std::wstring(255, L'a');
+    EXPECT_EQ(SendDrop(window, {longName, atLimit, L"C:\\x"}), 0);
+    EXPECT_EQ(app.dropped, (std::vector<std::wstring>{longName, atLimit, L"C:\\x"}));
 }
 
 TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
