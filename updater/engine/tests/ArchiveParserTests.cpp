@@ -187,7 +187,9 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
 {
     const wchar_t* hostile[] = {L"..\\..\\x",  L"..",       L"C:\\x",   L"\\x",    L"/x",        L"a:b",
                                 L"a\\..\\b",  L"a/../b",   L".\\a",    L"a\\.",   L"   ",       L"a\\\\b",
-                                L"a\\",       L"dir.\\x",  L"x.. ",    L"a\\ \\b"};
+                                L"a\\",       L"dir.\\x",  L"x.. ",    L"a\\ \\b",  L"CON",     L"nul.txt",
+                                L"sub\\Com1.dat", L"aux .txt", L"lpt0", L"conout$", L"a*b",   L"a?b",       L"a|b",
+                                L"a\"b",     L"a<b>"};
     for (const wchar_t* name : hostile) {
         EngineFixture f;
         EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, L"OS=WIN32"))) << testing::PrintToString(std::wstring(name));
@@ -198,7 +200,8 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
             EXPECT_EQ(1, r) << testing::PrintToString(script);
         }
     }
-    const wchar_t* fine[] = {L"a.txt", L"sub\\dir\\file.bin", L"sub/file", L"..a", L"a..b", L" padded.txt\t"};
+    const wchar_t* fine[] = {L"a.txt", L"sub\\dir\\file.bin", L"sub/file", L"..a", L"a..b", L" padded.txt\t",
+                             L"console.txt", L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
     for (const wchar_t* name : fine) {
         EngineFixture f;
         EXPECT_EQ(0, f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe"))) << testing::PrintToString(std::wstring(name));
