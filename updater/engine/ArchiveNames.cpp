@@ -1,5 +1,7 @@
 #include "ArchiveNames.h"
 
+#include <windows.h>
+
 #include <cwchar>
 
 namespace {
@@ -48,6 +50,21 @@ bool IsDeviceName(const wchar_t* text, int32_t length)
     return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
+// Compared as the file system compares names.
+bool SameName(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
+{
+    return lengthA == lengthB && CompareStringOrdinal(a, lengthA, b, lengthB, TRUE) == CSTR_EQUAL;
+}
+
+// longer is shorter followed by ".old" or ".tmp".
+bool IsInstallerFileOf(const wchar_t* longer, int32_t longerLength, const wchar_t* shorter, int32_t shorterLength)
+{
+    if (longerLength != shorterLength + 4 || !SameName(longer, shorterLength, shorter, shorterLength))
+        return false;
+    const wchar_t* suffix = longer + shorterLength;
+    return SameName(suffix, 4, L".old", 4) || SameName(suffix, 4, L".tmp", 4);
+}
+
 // A component that Windows would shorten (trailing '.' or ' ') may become "." or "..", or
 // name another file than the one checked.
 bool IsSafeComponent(const wchar_t* text, int32_t length)
@@ -77,4 +94,10 @@ bool IsSafeArchiveName(const wchar_t* text, int32_t length)
         start = i + 1;
     }
     return true;
+}
+
+bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
+{
+    return SameName(a, lengthA, b, lengthB) || IsInstallerFileOf(a, lengthA, b, lengthB) ||
+           IsInstallerFileOf(b, lengthB, a, lengthA);
 }

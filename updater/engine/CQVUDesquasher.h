@@ -63,6 +63,7 @@ private:
     void ClearParse();
     gCResult ParseScript();
     gCResult ReadEntry(CSpanReader& reader);
+    gCResult CheckDistinctTargets() const;
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFolderOf(const gCFRef& file);
     gCResult RemoveStaleFiles(int32_t i);

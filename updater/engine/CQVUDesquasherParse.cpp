@@ -151,7 +151,23 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         m_host.TickNow();
         QV_RETURN_IF_FAILED(ReadEntry(header));
     }
+    QV_RETURN_IF_FAILED(CheckDistinctTargets());
     return ParseScript();
+}
+
+// Two entries on one file would keep, replace or restore each other's files.
+gCResult CQVUDesquasher::CheckDistinctTargets() const
+{
+    gCArray<gCString> targets;
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
+        gCString target = m_targetPaths[i].GetPathString();
+        if (target.IsUnset() || targets.Add(target) != 0)
+            return kOutOfMemory;
+        for (int32_t j = 0; j < i; ++j)
+            if (ArchiveNamesCollide(target.Text(), target.Length(), targets[j].Text(), targets[j].Length()))
+                return kGenericFailure;
+    }
+    return 0;
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
@@ -168,6 +184,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     name.Trim(gCString(kTrimSet));
     if (!IsSafeArchiveName(name.Text(), name.Length()))
         return kGenericFailure;
+    name.ReplaceChar(L'/', L'\\');
     gCString target = gCString::Concat(m_targetFolder.GetPath(), name);
     if (target.IsUnset())
         return kOutOfMemory;

@@ -208,6 +208,26 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
     }
 }
 
+TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
+{
+    const std::pair<const wchar_t*, const wchar_t*> colliding[] = {
+        {L"readme.txt", L"README.TXT"}, {L"sub\\a.dat", L"sub/a.dat"}, {L"app.exe", L"app.exe.old"},
+        {L"app.exe.TMP", L"app.exe"},   {L"Sub\\x", L"sub\\X.Old"},
+    };
+    for (const auto& names : colliding) {
+        EngineFixture f;
+        EXPECT_EQ(1, f.Parse(PackArchive({{names.first, Text8("1")}, {L"other", Text8("2")}, {names.second, Text8("3")}},
+                                         L"OS=WIN32")))
+            << testing::PrintToString(std::wstring(names.first));
+    }
+    EngineFixture f;
+    ASSERT_EQ(0, f.Parse(PackArchive({{L"app.exe", Text8("1")}, {L"app.exe.older", Text8("2")}, {L"app", Text8("3")},
+                                      {L"sub/app.exe", Text8("4")}},
+                                     L"OS=WIN32")));
+    // '/' and '\' name the same folder: the target is written with '\'.
+    EXPECT_EQ(f.installFolder + L"sub\\app.exe", f.desquasher.GetTargetPath(3).GetPathString().Text());
+}
+
 TEST(ArchiveNames, SafeRelativeNames)
 {
     EXPECT_TRUE(IsSafeArchiveName(L"a\\b.c", 5));
