@@ -80,8 +80,7 @@ void CQVUDesquasher::ClearParse()
     m_oldPaths.Release();
     m_targetPaths.Release();
     m_sizes.Release();
-    m_targetExisted.Release();
-    m_movedIn.Release();
+    m_entryFlags.Release();
     m_madeFolders.Release();
     // Values of an earlier archive must not leak into this one (a program to start, above all).
     for (gCString& value : m_scriptValues)
@@ -203,8 +202,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     QV_RETURN_IF_FAILED(m_oldPaths.Add(oldRef));
     QV_RETURN_IF_FAILED(m_targetPaths.Add(targetRef));
     QV_RETURN_IF_FAILED(m_sizes.Add(size));
-    QV_RETURN_IF_FAILED(m_targetExisted.Add(0));
-    return m_movedIn.Add(0);
+    return m_entryFlags.Add(0);
 }
 
 gCResult CQVUDesquasher::ParseScript()

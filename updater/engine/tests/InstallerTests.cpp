@@ -56,6 +56,11 @@ protected:
         SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     }
     FileTree Tree() { return ReadTree(installFolder); }
+    bool ReadOnly(const wchar_t* name)
+    {
+        DWORD attributes = GetFileAttributesW((installFolder + name).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    }
 };
 
 TEST_F(Installer, ReplacesFilesCreatesFoldersAndLeavesNothingBehind)
@@ -220,6 +225,7 @@ TEST_F(Installer, WrongRecordIndexFailsTheWriteAndLeavesTheInstallationAsItWas)
     EXPECT_EQ(1, Install(WrapContainer(CompressBlock(stream.data(), stream.size()))));
     EXPECT_EQ(L"!T47", host.StatusLines().back());
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
 }
 
 TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
@@ -232,6 +238,7 @@ TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
     held.Reset();
     EXPECT_EQ(L"!T48", host.StatusLines().back());
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
     std::vector<std::wstring> logs = host.LogLines();
     EXPECT_NE(logs.end(), std::find(logs.begin(), logs.end(), L"Restored " + installFolder + L"app.exe"));
 }
@@ -267,6 +274,7 @@ TEST_F(Installer, FailedMoveInPutsEveryFileBackAsItWas)
     RemoveDirectoryW((installFolder + L"plugins\\brushes").c_str());
     RemoveDirectoryW((installFolder + L"plugins").c_str());
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
 }
 
 TEST_F(Installer, FailedMoveInRemovesNewFilesAndFolders)
@@ -285,6 +293,7 @@ TEST_F(Installer, FailedMoveInRemovesNewFilesAndFolders)
     // app.exe and data\table.dat were moved in before readme.txt failed: they are back, and
     // the new file and its folders are gone again.
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
 }
 
 // Rights refused on every question (the query answers, without the write bit).
@@ -299,6 +308,8 @@ TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
     CRightsApi api = GetSystemRightsApi();
     api.getEffectiveRightsFromAcl = NoRights;
     CRightsApi previous = SetRightsApi(api);
+    // Made writable for the check, then refused: it is read-only again afterwards.
+    SetFileAttributesW((installFolder + L"app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
     BoxCapture boxes;
     gCResult r = Install(Archive());
     SetRightsApi(previous);
@@ -312,6 +323,7 @@ TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
     EXPECT_EQ(L"T72", boxes.Boxes()[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Boxes()[0].style);
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"app.exe"));
 }
 
 TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
