@@ -45,6 +45,12 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
     return 0;
 }
 
+bool IsFolder(const gCString& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.Text());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 } // namespace
 
 void CQVUDesquasher::TickEntry(int32_t i)
@@ -85,6 +91,11 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         m_entryFlags[i] = kTargetExisted;
 
         const gCString path = target.GetPathString();
+        // A folder would be moved aside whole, with every file below it.
+        if (IsFolder(path)) {
+            PostLine(Joined(Text(40), path), kLineRed);
+            return kGenericFailure;
+        }
         if (_waccess(path.Text(), kWriteAccess) != 0) {
             int changed = _wchmod(path.Text(), _S_IREAD | _S_IWRITE);
             m_entryFlags[i] |= kMadeWritable;

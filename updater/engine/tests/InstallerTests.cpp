@@ -326,6 +326,15 @@ TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
     EXPECT_TRUE(ReadOnly(L"app.exe"));
 }
 
+TEST_F(Installer, AnEntryOnAnExistingFolderIsRefused)
+{
+    EXPECT_EQ(1, Install(PackArchive({{L"app.exe", Text8("new")}, {L"data", Text8("a file for a folder")}}, L"")));
+    std::vector<std::wstring> lines = host.StatusLines();
+    std::vector<std::wstring> tail = {L"!T40" + installFolder + L"data", L"!T46"};
+    EXPECT_EQ(tail, std::vector<std::wstring>(lines.end() - 2, lines.end()));
+    EXPECT_EQ(kOriginal, Tree());
+}
+
 TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
 {
     EXPECT_EQ(1, Install(Text8("not an archive at all")));
