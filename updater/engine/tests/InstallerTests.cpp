@@ -215,17 +215,35 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     EXPECT_EQ(Updated(), Tree());
 }
 
-TEST_F(Installer, WrongRecordIndexFailsTheWriteAndLeavesTheInstallationAsItWas)
+TEST_F(Installer, DamagedRecordFailsTheWriteAndLeavesTheInstallationAsItWas)
 {
-    Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
-    // The first record follows the header and the 8-byte gap; its index sits after one tag pair.
-    uint32_t scriptUnits = PeekU32(stream, 16);
-    uint32_t tableSize = PeekU32(stream, 12);
-    PokeU32(stream, 32 + 2 * scriptUnits + tableSize + 8 + 8, 5);
-    EXPECT_EQ(1, Install(WrapContainer(CompressBlock(stream.data(), stream.size()))));
-    EXPECT_EQ(L"!T47", host.StatusLines().back());
-    EXPECT_EQ(kOriginal, Tree());
-    EXPECT_TRUE(ReadOnly(L"readme.txt"));
+    const Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
+    // The records follow the header and the 8-byte gap: tags, index, tags, size, tags, 10 bytes,
+    // tags, the file's bytes, tags. The second one is damaged, after app.exe's was written.
+    const size_t first = 32 + 2 * PeekU32(stream, 16) + PeekU32(stream, 12) + 8;
+    const size_t record = first + 62 + kUpdate.at(L"app.exe").size();
+    const struct {
+        const char* what;
+        size_t offset;
+        uint32_t value;
+    } cases[] = {
+        {"leading tag", record, 0},
+        {"record index", record + 8, 5},
+        {"size other than the table's", record + 20, 12},
+        {"size above 100,000,000", record + 20, 100000001},
+        {"tag before the bytes", record + 46, 0},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        WriteTree(f.installFolder, kOriginal);
+        SetFileAttributesW((f.installFolder + L"app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+        Bytes damaged = stream;
+        PokeU32(damaged, c.offset, c.value);
+        EXPECT_EQ(1, f.Install(WrapContainer(CompressBlock(damaged.data(), damaged.size())))) << c.what;
+        EXPECT_EQ(L"!T47", f.host.StatusLines().back()) << c.what;
+        EXPECT_EQ(kOriginal, ReadTree(f.installFolder)) << c.what;
+        EXPECT_TRUE(GetFileAttributesW((f.installFolder + L"app.exe").c_str()) & FILE_ATTRIBUTE_READONLY) << c.what;
+    }
 }
 
 TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
