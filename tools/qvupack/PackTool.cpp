@@ -136,10 +136,15 @@ int wmain(int argc, wchar_t** argv)
     if (entries.empty() || entries.size() > QVUArchive::kMaxEntryCount)
         return Fail(L"the folder holds no files, or too many");
     size_t tableSize = 4;
-    for (const QVUPackEntry& e : entries) {
-        if (!IsSafeArchiveName(e.name.c_str(), static_cast<int32_t>(e.name.size())))
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::wstring& name = entries[i].name;
+        if (!IsSafeArchiveName(name.c_str(), static_cast<int32_t>(name.size())))
             return Fail(L"a file name cannot be installed safely");
-        tableSize += 24 + 2 * (e.name.size() + 1);
+        for (size_t j = 0; j < i; ++j)
+            if (ArchiveNamesCollide(name.c_str(), static_cast<int32_t>(name.size()), entries[j].name.c_str(),
+                                    static_cast<int32_t>(entries[j].name.size())))
+                return Fail(L"two files would be installed on one file (a name ending in .old or .tmp?)");
+        tableSize += 24 + 2 * (name.size() + 1);
     }
     if (tableSize > QVUArchive::kMaxTableSize)
         return Fail(L"the file names do not fit the archive's 65,536-byte file table");

@@ -1,10 +1,68 @@
 #include "ArchiveNames.h"
 
+#include <windows.h>
+
+#include <cwchar>
+
 namespace {
 
 bool IsSeparator(wchar_t c)
 {
     return c == L'\\' || c == L'/';
+}
+
+// Characters that are no part of a file name: drives and streams (':'), wildcards, redirection.
+bool IsRefusedChar(wchar_t c)
+{
+    return c < 0x20 || c == L':' || c == L'*' || c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|';
+}
+
+// The first n units of text, upper-cased in ASCII, are name (of n units).
+bool StartsAs(const wchar_t* text, const wchar_t* name, int32_t n)
+{
+    for (int32_t k = 0; k < n; ++k) {
+        wchar_t c = text[k];
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != name[k])
+            return false;
+    }
+    return true;
+}
+
+// Windows opens a device for these in any folder, whatever extension follows ("nul.txt",
+// "COM1 .tmp").
+bool IsDeviceName(const wchar_t* text, int32_t length)
+{
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    int32_t base = 0;
+    while (base < length && text[base] != L'.')
+        ++base;
+    while (base > 0 && text[base - 1] == L' ')
+        --base;
+    for (const wchar_t* device : kDevices)
+        if (static_cast<int32_t>(wcslen(device)) == base && StartsAs(text, device, base))
+            return true;
+    // COM0..COM9 and LPT0..LPT9, with the superscript digits that Windows takes as well.
+    if (base != 4 || !(StartsAs(text, L"COM", 3) || StartsAs(text, L"LPT", 3)))
+        return false;
+    const wchar_t digit = text[3];
+    return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+// Compared as the file system compares names.
+bool SameName(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
+{
+    return lengthA == lengthB && CompareStringOrdinal(a, lengthA, b, lengthB, TRUE) == CSTR_EQUAL;
+}
+
+// longer is shorter followed by ".old" or ".tmp".
+bool IsInstallerFileOf(const wchar_t* longer, int32_t longerLength, const wchar_t* shorter, int32_t shorterLength)
+{
+    if (longerLength != shorterLength + 4 || !SameName(longer, shorterLength, shorter, shorterLength))
+        return false;
+    const wchar_t* suffix = longer + shorterLength;
+    return SameName(suffix, 4, L".old", 4) || SameName(suffix, 4, L".tmp", 4);
 }
 
 // A component that Windows would shorten (trailing '.' or ' ') may become "." or "..", or
@@ -14,7 +72,7 @@ bool IsSafeComponent(const wchar_t* text, int32_t length)
     if (length == 0)
         return false;
     wchar_t last = text[length - 1];
-    return last != L'.' && last != L' ';
+    return last != L'.' && last != L' ' && !IsDeviceName(text, length);
 }
 
 } // namespace
@@ -26,7 +84,7 @@ bool IsSafeArchiveName(const wchar_t* text, int32_t length)
     int32_t start = 0;
     for (int32_t i = 0; i <= length; ++i) {
         if (i < length) {
-            if (text[i] == L':' || text[i] == 0 || text[i] < 0x20)
+            if (IsRefusedChar(text[i]))
                 return false;
             if (!IsSeparator(text[i]))
                 continue;
@@ -36,4 +94,10 @@ bool IsSafeArchiveName(const wchar_t* text, int32_t length)
         start = i + 1;
     }
     return true;
+}
+
+bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
+{
+    return SameName(a, lengthA, b, lengthB) || IsInstallerFileOf(a, lengthA, b, lengthB) ||
+           IsInstallerFileOf(b, lengthB, a, lengthA);
 }

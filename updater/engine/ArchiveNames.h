@@ -4,6 +4,11 @@
 #include <cstdint>
 
 // True for a relative path of one or more names separated by '\' or '/', none of them empty,
-// "." or "..", none ending in '.' or ' ' (Windows drops those), and no ':' anywhere (drives,
-// alternate streams). The text is checked as given: trim it first.
+// "." or "..", none ending in '.' or ' ' (Windows drops those), none a device name (CON, NUL,
+// COM1, ... with or without an extension), and no ':' (drives, alternate streams), wildcard or
+// other character that Windows refuses in a name. The text is checked as given: trim it first.
 bool IsSafeArchiveName(const wchar_t* text, int32_t length);
+
+// True when the two names would reach one file as Windows sees them (case aside), or when one
+// is the other's kept-aside ".old" or temporary ".tmp" file. Separators must be '\' in both.
+bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);

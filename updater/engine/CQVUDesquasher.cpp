@@ -60,6 +60,8 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         return kGenericFailure;
     }
     if (CheckWriteAccess() != 0) {
+        for (int32_t i = 0; i < GetEntryCount(); ++i)
+            RestoreReadOnly(i);
         PostLine(Text(46), kLineRed);
         return kGenericFailure;
     }

@@ -63,6 +63,7 @@ private:
     void ClearParse();
     gCResult ParseScript();
     gCResult ReadEntry(CSpanReader& reader);
+    gCResult CheckDistinctTargets() const;
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFolderOf(const gCFRef& file);
     gCResult RemoveStaleFiles(int32_t i);
@@ -71,6 +72,8 @@ private:
     // Puts every file back as it was before the run and removes what the run made.
     void RollBack();
     void RollBackEntry(int32_t i);
+    // A target that was read-only before the run is marked so again.
+    void RestoreReadOnly(int32_t i);
 
     IUpdaterHost& m_host;
     uint32_t m_stopFlag = 0;
@@ -87,9 +90,9 @@ private:
     uint32_t m_installedFlag = 0;
     gCString m_scriptValues[kScriptKeyCount];
 
-    // For putting the installation back: which targets existed before the run, which ones
-    // this run moved in, and the folders it made (outermost first).
-    gCArray<uint8_t> m_targetExisted;
-    gCArray<uint8_t> m_movedIn;
+    // For putting the installation back: what this run found and did to each entry's target
+    // (EntryFlag bits), and the folders it made (outermost first).
+    enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2, kMovedIn = 4 };
+    gCArray<uint8_t> m_entryFlags;
     gCArray<gCString> m_madeFolders;
 };

@@ -45,6 +45,12 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
     return 0;
 }
 
+bool IsFolder(const gCString& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.Text());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 } // namespace
 
 void CQVUDesquasher::TickEntry(int32_t i)
@@ -80,13 +86,19 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         const gCFRef& target = m_targetPaths[i];
         LogLine(Joined(Text(28), target.GetFileName()));
         QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
-        m_targetExisted[i] = target.Exists() ? 1 : 0;
-        if (!m_targetExisted[i])
+        if (!target.Exists())
             continue;
+        m_entryFlags[i] = kTargetExisted;
 
         const gCString path = target.GetPathString();
+        // A folder would be moved aside whole, with every file below it.
+        if (IsFolder(path)) {
+            PostLine(Joined(Text(40), path), kLineRed);
+            return kGenericFailure;
+        }
         if (_waccess(path.Text(), kWriteAccess) != 0) {
             int changed = _wchmod(path.Text(), _S_IREAD | _S_IWRITE);
+            m_entryFlags[i] |= kMadeWritable;
             NoteFileOperation(FileOperation::MakeWritable, path);
             if (changed != 0 || _waccess(path.Text(), kWriteAccess) != 0) {
                 PostLine(Joined(Text(40), path), kLineRed);
@@ -219,7 +231,7 @@ gCResult CQVUDesquasher::MoveNewFiles()
             continue;
         LogLine(Joined(Text(31), temp.GetFileName()));
         QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
-        m_movedIn[i] = 1;
+        m_entryFlags[i] |= kMovedIn;
         if (temp.Exists())
             return kStreamFailure;
     }
@@ -267,15 +279,27 @@ void CQVUDesquasher::RollBackEntry(int32_t i)
     const gCFRef& temp = m_tempPaths[i];
     if (temp.Exists() && DeleteAndCheck(temp, FileOperation::RollBack) == 0)
         LogLine(Joined(gCString(L"Removed "), temp.GetPathString()));
-    if (m_targetExisted[i]) {
-        if (!old.Exists())
-            return; // never moved aside
-        bool cleared = !target.Exists() || DeleteAndCheck(target, FileOperation::RollBack) == 0;
-        if (cleared && Move(old, target, FileOperation::RollBack) == 0)
+    if (m_entryFlags[i] & kTargetExisted) {
+        if (old.Exists()) {
+            bool cleared = !target.Exists() || DeleteAndCheck(target, FileOperation::RollBack) == 0;
+            if (!cleared || Move(old, target, FileOperation::RollBack) != 0) {
+                LogLine(Joined(gCString(L"Could not restore "), target.GetPathString()));
+                return;
+            }
             LogLine(Joined(gCString(L"Restored "), target.GetPathString()));
-        else
-            LogLine(Joined(gCString(L"Could not restore "), target.GetPathString()));
-    } else if (m_movedIn[i] && target.Exists() && DeleteAndCheck(target, FileOperation::RollBack) == 0) {
+        }
+        RestoreReadOnly(i);
+    } else if ((m_entryFlags[i] & kMovedIn) && target.Exists() &&
+               DeleteAndCheck(target, FileOperation::RollBack) == 0) {
         LogLine(Joined(gCString(L"Removed "), target.GetPathString()));
     }
+}
+
+void CQVUDesquasher::RestoreReadOnly(int32_t i)
+{
+    if (!(m_entryFlags[i] & kMadeWritable))
+        return;
+    const gCString path = m_targetPaths[i].GetPathString();
+    if (_wchmod(path.Text(), _S_IREAD) == 0)
+        m_entryFlags[i] &= ~kMadeWritable;
 }

@@ -80,8 +80,7 @@ void CQVUDesquasher::ClearParse()
     m_oldPaths.Release();
     m_targetPaths.Release();
     m_sizes.Release();
-    m_targetExisted.Release();
-    m_movedIn.Release();
+    m_entryFlags.Release();
     m_madeFolders.Release();
     // Values of an earlier archive must not leak into this one (a program to start, above all).
     for (gCString& value : m_scriptValues)
@@ -151,7 +150,23 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         m_host.TickNow();
         QV_RETURN_IF_FAILED(ReadEntry(header));
     }
+    QV_RETURN_IF_FAILED(CheckDistinctTargets());
     return ParseScript();
+}
+
+// Two entries on one file would keep, replace or restore each other's files.
+gCResult CQVUDesquasher::CheckDistinctTargets() const
+{
+    gCArray<gCString> targets;
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
+        gCString target = m_targetPaths[i].GetPathString();
+        if (target.IsUnset() || targets.Add(target) != 0)
+            return kOutOfMemory;
+        for (int32_t j = 0; j < i; ++j)
+            if (ArchiveNamesCollide(target.Text(), target.Length(), targets[j].Text(), targets[j].Length()))
+                return kGenericFailure;
+    }
+    return 0;
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
@@ -168,6 +183,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     name.Trim(gCString(kTrimSet));
     if (!IsSafeArchiveName(name.Text(), name.Length()))
         return kGenericFailure;
+    name.ReplaceChar(L'/', L'\\');
     gCString target = gCString::Concat(m_targetFolder.GetPath(), name);
     if (target.IsUnset())
         return kOutOfMemory;
@@ -186,8 +202,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     QV_RETURN_IF_FAILED(m_oldPaths.Add(oldRef));
     QV_RETURN_IF_FAILED(m_targetPaths.Add(targetRef));
     QV_RETURN_IF_FAILED(m_sizes.Add(size));
-    QV_RETURN_IF_FAILED(m_targetExisted.Add(0));
-    return m_movedIn.Add(0);
+    return m_entryFlags.Add(0);
 }
 
 gCResult CQVUDesquasher::ParseScript()

@@ -13,6 +13,7 @@
 #include "FakeHost.h"
 #include "QVUPacker.h"
 #include "RecordingHost.h"
+#include "TempFolder.h"
 #include "gCFile.h"
 
 namespace {
@@ -58,25 +59,6 @@ std::vector<QVUPackEntry> MakeFiles(int count, size_t& total)
         files.push_back(std::move(e));
     }
     return files;
-}
-
-void RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
 }
 
 double InstallOnce(const std::wstring& archivePath, int& result)
@@ -138,15 +120,12 @@ int wmain()
     std::printf("decoder: %.0f MB/s; memcpy on the same data: %.0f MB/s\n", stream.size() / 1e6 / best,
                 stream.size() / 1e6 / bestCopy);
 
-    wchar_t tempBase[MAX_PATH];
-    GetTempPathW(MAX_PATH, tempBase);
-    std::wstring root = std::wstring(tempBase) + L"qvu_bench_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    TempFolder temp;
+    const std::wstring& root = temp.Path();
     std::wstring install = root + L"install\\";
-    CreateDirectoryW(root.c_str(), nullptr);
     CreateDirectoryW(install.c_str(), nullptr);
     std::wstring archivePath = root + L"update.qvu";
-    FILE* f = _wfopen(archivePath.c_str(), L"wb");
-    if (!f || fwrite(archive.data(), 1, archive.size(), f) != archive.size() || fclose(f) != 0) {
+    if (!WriteWholeFile(gCString(archivePath.c_str()), archive)) {
         std::printf("cannot write the archive\n");
         return 1;
     }
@@ -157,7 +136,6 @@ int wmain()
     int replacing = 0;
     double freshSeconds = InstallOnce(archivePath, fresh);
     double replacingSeconds = InstallOnce(archivePath, replacing);
-    RemoveTree(root);
     if (fresh != 0 || replacing != 0) {
         std::printf("installation failed: %d, %d\n", fresh, replacing);
         return 1;

@@ -56,6 +56,11 @@ protected:
         SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     }
     FileTree Tree() { return ReadTree(installFolder); }
+    bool ReadOnly(const wchar_t* name)
+    {
+        DWORD attributes = GetFileAttributesW((installFolder + name).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    }
 };
 
 TEST_F(Installer, ReplacesFilesCreatesFoldersAndLeavesNothingBehind)
@@ -210,16 +215,35 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     EXPECT_EQ(Updated(), Tree());
 }
 
-TEST_F(Installer, WrongRecordIndexFailsTheWriteAndLeavesTheInstallationAsItWas)
+TEST_F(Installer, DamagedRecordFailsTheWriteAndLeavesTheInstallationAsItWas)
 {
-    Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
-    // The first record follows the header and the 8-byte gap; its index sits after one tag pair.
-    uint32_t scriptUnits = PeekU32(stream, 16);
-    uint32_t tableSize = PeekU32(stream, 12);
-    PokeU32(stream, 32 + 2 * scriptUnits + tableSize + 8 + 8, 5);
-    EXPECT_EQ(1, Install(WrapContainer(CompressBlock(stream.data(), stream.size()))));
-    EXPECT_EQ(L"!T47", host.StatusLines().back());
-    EXPECT_EQ(kOriginal, Tree());
+    const Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
+    // The records follow the header and the 8-byte gap: tags, index, tags, size, tags, 10 bytes,
+    // tags, the file's bytes, tags. The second one is damaged, after app.exe's was written.
+    const size_t first = 32 + 2 * PeekU32(stream, 16) + PeekU32(stream, 12) + 8;
+    const size_t record = first + 62 + kUpdate.at(L"app.exe").size();
+    const struct {
+        const char* what;
+        size_t offset;
+        uint32_t value;
+    } cases[] = {
+        {"leading tag", record, 0},
+        {"record index", record + 8, 5},
+        {"size other than the table's", record + 20, 12},
+        {"size above 100,000,000", record + 20, 100000001},
+        {"tag before the bytes", record + 46, 0},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        WriteTree(f.installFolder, kOriginal);
+        SetFileAttributesW((f.installFolder + L"app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+        Bytes damaged = stream;
+        PokeU32(damaged, c.offset, c.value);
+        EXPECT_EQ(1, f.Install(WrapContainer(CompressBlock(damaged.data(), damaged.size())))) << c.what;
+        EXPECT_EQ(L"!T47", f.host.StatusLines().back()) << c.what;
+        EXPECT_EQ(kOriginal, ReadTree(f.installFolder)) << c.what;
+        EXPECT_TRUE(GetFileAttributesW((f.installFolder + L"app.exe").c_str()) & FILE_ATTRIBUTE_READONLY) << c.what;
+    }
 }
 
 TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
@@ -232,6 +256,7 @@ TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
     held.Reset();
     EXPECT_EQ(L"!T48", host.StatusLines().back());
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
     std::vector<std::wstring> logs = host.LogLines();
     EXPECT_NE(logs.end(), std::find(logs.begin(), logs.end(), L"Restored " + installFolder + L"app.exe"));
 }
@@ -267,6 +292,7 @@ TEST_F(Installer, FailedMoveInPutsEveryFileBackAsItWas)
     RemoveDirectoryW((installFolder + L"plugins\\brushes").c_str());
     RemoveDirectoryW((installFolder + L"plugins").c_str());
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
 }
 
 TEST_F(Installer, FailedMoveInRemovesNewFilesAndFolders)
@@ -285,6 +311,7 @@ TEST_F(Installer, FailedMoveInRemovesNewFilesAndFolders)
     // app.exe and data\table.dat were moved in before readme.txt failed: they are back, and
     // the new file and its folders are gone again.
     EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
 }
 
 // Rights refused on every question (the query answers, without the write bit).
@@ -299,6 +326,8 @@ TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
     CRightsApi api = GetSystemRightsApi();
     api.getEffectiveRightsFromAcl = NoRights;
     CRightsApi previous = SetRightsApi(api);
+    // Made writable for the check, then refused: it is read-only again afterwards.
+    SetFileAttributesW((installFolder + L"app.exe").c_str(), FILE_ATTRIBUTE_READONLY);
     BoxCapture boxes;
     gCResult r = Install(Archive());
     SetRightsApi(previous);
@@ -311,6 +340,16 @@ TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
     EXPECT_EQ(line, boxes.Boxes()[0].text);
     EXPECT_EQ(L"T72", boxes.Boxes()[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Boxes()[0].style);
+    EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"app.exe"));
+}
+
+TEST_F(Installer, AnEntryOnAnExistingFolderIsRefused)
+{
+    EXPECT_EQ(1, Install(PackArchive({{L"app.exe", Text8("new")}, {L"data", Text8("a file for a folder")}}, L"")));
+    std::vector<std::wstring> lines = host.StatusLines();
+    std::vector<std::wstring> tail = {L"!T40" + installFolder + L"data", L"!T46"};
+    EXPECT_EQ(tail, std::vector<std::wstring>(lines.end() - 2, lines.end()));
     EXPECT_EQ(kOriginal, Tree());
 }
 
