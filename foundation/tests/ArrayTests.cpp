@@ -14,52 +14,33 @@ void Fill(gCArray<int>& a, int n)
 }
 } // namespace
 
-TEST(ArrayGrowth, FollowsTheQuarterRuleClampedTo8And2048)
+// Brings an array to exactly `held` elements at capacity `held`, then adds one more under the
+// automatic rule; the capacity it grows to.
+int32_t CapacityAfterOneMore(int held)
+{
+    gCArray<int> a;
+    a.Add(0);
+    a.SetGrowStep(held - 1);
+    Fill(a, held - 1);
+    EXPECT_EQ(a.Capacity(), held);
+    a.SetGrowStep(-1);
+    a.Add(0);
+    return a.Capacity();
+}
+
+TEST(ArrayGrowth, FirstAllocationIsExactThenAQuarterClampedTo8And2048)
 {
     gCArray<int> a;
     ASSERT_EQ(a.Add(1), 0);
-    EXPECT_EQ(a.Capacity(), 1) << "first allocation is exact";
-    a.Release();
+    EXPECT_EQ(a.Capacity(), 1);
+    EXPECT_EQ(CapacityAfterOneMore(8), 16);
+    EXPECT_EQ(CapacityAfterOneMore(100), 125);
+    EXPECT_EQ(CapacityAfterOneMore(20000), 22048);
 
-    struct Case {
-        int held;
-        int after;
-    };
-    for (Case c : {Case{8, 16}, Case{100, 125}, Case{20000, 22048}}) {
-        gCArray<int> b;
-        Fill(b, c.held);
-        // Drive the capacity to exactly the count first.
-        while (b.Capacity() != b.Count())
-            b.Add(0);
-        int held = b.Count();
-        b.Add(0);
-        int step = std::clamp(held / 4, 8, 2048);
-        EXPECT_EQ(b.Capacity(), held + step) << c.held;
-    }
     gCArray<int> fixed;
     fixed.SetGrowStep(3);
     Fill(fixed, 2);
     EXPECT_EQ(fixed.Capacity(), 4);
-}
-
-TEST(ArrayGrowth, ExactFigures)
-{
-    // 100 held at capacity 100: allocate 100 exactly, then one more.
-    gCArray<int> a;
-    a.SetGrowStep(99);
-    Fill(a, 100);
-    EXPECT_EQ(a.Capacity(), 100);
-    a.SetGrowStep(-1);
-    a.Add(0);
-    EXPECT_EQ(a.Capacity(), 125);
-
-    gCArray<int> b;
-    b.SetGrowStep(7);
-    Fill(b, 8);
-    EXPECT_EQ(b.Capacity(), 8);
-    b.SetGrowStep(-1);
-    b.Add(0);
-    EXPECT_EQ(b.Capacity(), 16);
 }
 
 TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArray)
