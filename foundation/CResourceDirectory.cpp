@@ -19,6 +19,8 @@ gCResult CResourceDirectory::Read(gCStream& stream)
     if (!IsOpenFileStream(&stream))
         return kBadParameter;
     Clear();
+    // A file without a 'vers' chunk is of version 1, whatever was read before.
+    m_version = 1;
     QV_RETURN_IF_FAILED(stream.Rewind());
     const int64_t length = stream.GetLength();
     while (!stream.IsAtEnd()) {

@@ -137,6 +137,27 @@ TEST(ResourceDirectory, OnlyAVersionChunk)
     EXPECT_EQ(text.LoadByName(gCString(L"x"), &res.file, &directory), kResourceNotFound);
 }
 
+TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
+{
+    ResourceFile versioned;
+    versioned.Version(2);
+    versioned.Text(1, L"A", L"a");
+    versioned.Open();
+    ResourceFile plain;
+    plain.List(5, L"L", {L"x"}, nullptr);
+    plain.Open();
+
+    CResourceDirectory directory;
+    ASSERT_EQ(directory.Read(versioned.file), 0);
+    ASSERT_EQ(directory.GetVersion(), 2u);
+    ASSERT_EQ(directory.Read(plain.file), 0);
+    EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
+    CTextList list;
+    ASSERT_EQ(list.LoadByID(5, &plain.file, &directory), 0);
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(Text(list.GetEntryString(0)), L"x");
+}
+
 TEST(ResourceDirectory, ADamagedTailFailsButKeepsTheEntriesBefore)
 {
     ResourceFile res;
