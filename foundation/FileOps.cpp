@@ -10,15 +10,9 @@
 
 namespace {
 
-// A text with an embedded 0 would reach the system cut short, as another path.
-bool IsWholeText(const gCString& text)
-{
-    return !text.IsEmpty() && std::wcslen(text.Text()) == static_cast<size_t>(text.Length());
-}
-
 bool PathTextExists(const gCString& text)
 {
-    return IsWholeText(text) && _waccess(text.Text(), 0) != -1;
+    return IsWholePathText(text) && _waccess(text.Text(), 0) != -1;
 }
 
 // The working folder, in full; false when it cannot be read.
@@ -56,6 +50,11 @@ gCResult MoveFailureCode(DWORD error)
 
 } // namespace
 
+bool IsWholePathText(const gCString& text)
+{
+    return !text.IsEmpty() && std::wcslen(text.Text()) == static_cast<size_t>(text.Length());
+}
+
 bool FileExists(const gCBasePath& path)
 {
     return PathTextExists(path.GetPath());
@@ -71,7 +70,7 @@ bool FolderExists(const gCBasePath& folder)
     gCString text = folder.GetPath();
     gCString saved;
     // Never move the working folder without a way back.
-    if (!IsWholeText(text) || !SaveWorkingFolder(saved))
+    if (!IsWholePathText(text) || !SaveWorkingFolder(saved))
         return false;
     const bool entered = _wchdir(text.Text()) == 0;
     _wchdir(saved.Text());
@@ -80,7 +79,7 @@ bool FolderExists(const gCBasePath& folder)
 
 gCResult DeletePathFile(const gCString& path)
 {
-    if (!IsWholeText(path) || !DeleteFileW(path.Text()))
+    if (!IsWholePathText(path) || !DeleteFileW(path.Text()))
         return kStreamFailure;
     return 0;
 }
@@ -94,7 +93,7 @@ gCResult DeletePath(const gCBasePath& path)
 
 gCResult CopyPathFile(const gCString& source, const gCString& target, int32_t failIfExists)
 {
-    if (!IsWholeText(source) || !IsWholeText(target))
+    if (!IsWholePathText(source) || !IsWholePathText(target))
         return kBadParameter;
     if (CopyFileW(source.Text(), target.Text(), failIfExists ? TRUE : FALSE))
         return 0;
@@ -110,7 +109,7 @@ gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t fa
 
 gCResult MovePathFile(const gCString& source, const gCString& target)
 {
-    if (!IsWholeText(source) || !IsWholeText(target))
+    if (!IsWholePathText(source) || !IsWholePathText(target))
         return kBadParameter;
     if (MoveFileW(source.Text(), target.Text()))
         return 0;
@@ -142,7 +141,7 @@ gCResult ShellResultCode(INT_PTR shellResult)
 
 gCResult ShellOpen(const gCString& fileOrAddress, const gCString& parameters)
 {
-    if (!IsWholeText(fileOrAddress) || std::wcslen(parameters.Text()) != static_cast<size_t>(parameters.Length()))
+    if (!IsWholePathText(fileOrAddress) || std::wcslen(parameters.Text()) != static_cast<size_t>(parameters.Length()))
         return kBadParameter;
     const IAppHost* host = GetAppHost();
     HWND owner = host ? host->GetMainWindowHandle() : nullptr;

@@ -6,6 +6,10 @@
 
 #include "gCBasePath.h"
 
+// False for "" and for a text with an embedded 0, which the system would read cut short, as
+// another path.
+bool IsWholePathText(const gCString& text);
+
 // True unless the full text names nothing; a folder counts as a file.
 bool FileExists(const gCBasePath& path);
 bool RelativeFileExists(const gCBasePath& path);

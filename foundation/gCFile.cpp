@@ -4,6 +4,7 @@
 
 #include "CStreamScanner.h"
 #include "CTextCollector.h"
+#include "FileOps.h"
 #include "ReportError.h"
 #include "gCFRelative.h"
 
@@ -121,7 +122,7 @@ uint32_t CanOpenForReading(const gCString& text, int32_t baseSelector)
 
 gCResult gCFile::OpenFullPath(const gCString& fullPath, int32_t mode)
 {
-    if (fullPath.IsEmpty())
+    if (!IsWholePathText(fullPath))
         return kBadParameter;
     QV_RETURN_IF_FAILED(Close());
     const wchar_t* text = ModeText(mode);
@@ -136,7 +137,7 @@ gCResult gCFile::OpenOrCreateFullPath(const gCString& fullPath, int32_t mode)
 {
     if (mode != kAccessReadWrite)
         return OpenFullPath(fullPath, mode);
-    if (fullPath.IsEmpty())
+    if (!IsWholePathText(fullPath))
         return kBadParameter;
     QV_RETURN_IF_FAILED(Close());
     if (OpenWith(fullPath, L"r+b") == 0)

@@ -81,7 +81,8 @@ gCResult gCFolderRef::Create()
     if (Exists())
         return 0;
     const gCString own = GetPath();
-    if (own.Length() > kLongestSystemPath)
+    // A text cut short by an embedded 0 would make another folder.
+    if (own.Length() > kLongestSystemPath || !IsWholePathText(own))
         return kCreateFailure;
     // Walked without recursion, as a hostile text can hold thousands of levels. Every missing
     // folder on the way is this text or a parent with a folder part, so a prefix of this

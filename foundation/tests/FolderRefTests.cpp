@@ -148,6 +148,20 @@ TEST(FolderCreate, FailuresEndWithTheirCodes)
     EXPECT_EQ(CurrentFolder(), before);
 }
 
+TEST(FolderCreate, ATextWithAnEmbeddedZeroMakesNothing)
+{
+    TempFolder scratch;
+    std::wstring withZero = scratch / L"made";
+    withZero += L'\0';
+    withZero += L"ghost\\";
+    gCString text;
+    ASSERT_EQ(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())), 0);
+    gCFolderRef folder;
+    ASSERT_EQ(folder.SetPath(text), 0);
+    EXPECT_EQ(folder.Create(), kCreateFailure);
+    EXPECT_FALSE(IsFolder(scratch / L"made")) << "the cut name must not be made";
+}
+
 TEST(FolderCreate, ThousandsOfLevelsOnAMissingDriveEnd)
 {
     std::wstring deep = MissingDrive() + L"\\";

@@ -268,6 +268,23 @@ TEST(File, OpenOrCreateMakesTheFileForUpdate)
     EXPECT_EQ(file.GetLength(), 4);
 }
 
+TEST(File, ATextWithAnEmbeddedZeroOpensNothing)
+{
+    TempFolder folder;
+    const gCString made = folder.File(L"made.bin");
+    std::wstring withZero(made.Text(), static_cast<size_t>(made.Length()));
+    withZero += L'\0';
+    withZero += L"ghost";
+    gCString text;
+    ASSERT_EQ(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())), 0);
+    gCFile file;
+    EXPECT_EQ(file.OpenFullPath(text, kAccessWrite), kBadParameter);
+    EXPECT_EQ(file.OpenOrCreateFullPath(text, kAccessReadWrite), kBadParameter);
+    EXPECT_EQ(file.Open(gCFRef(text), kAccessAppend), kBadParameter);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(GetFileAttributesW(made.Text()), INVALID_FILE_ATTRIBUTES) << "the cut name must not be made";
+}
+
 TEST(File, BadOpensAndAClosedFile)
 {
     TempFolder folder;
