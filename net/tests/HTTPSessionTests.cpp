@@ -98,6 +98,22 @@ TEST(HTTPSession, RepliesAndTheirEnds)
     }
 }
 
+// The size line stops mid-number, then at its CR, each time while the session reads.
+TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(kChunked + "1").Pause(100).Send("a").Pause(100).Send("\r");
+    peer.Pause(100).Send("\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n").Close();
+    peer.Start();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(Join(probe.events), "headers finished:1:26");
+    EXPECT_EQ(probe.Body(), "abcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(probe.states.back(), kSocketClosed);
+}
+
 TEST(HTTPSession, ProgressInPerMilleOncePerChange)
 {
     ScriptedPeer peer;
