@@ -198,8 +198,14 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     }
     if (session->BodyEndsAtClose()) {
         session->OnDownloadFinished();
-        session->ChangeState(session->readToClose || session->IsBodyComplete() ? kSocketClosed
-                                                                               : kSocketClosedWithError);
+        if (session->readToClose || session->IsBodyComplete()) {
+            session->ChangeState(kSocketClosed);
+            return 0;
+        }
+        // A chunked body cut before its last chunk is a cut transfer like any other.
+        session->ChangeState(kSocketClosedWithError);
+        if (session->TransferErrorProc.proc)
+            return session->TransferErrorProc.proc(session, session->TransferErrorProc.context);
         return 0;
     }
     if (session->m_output) {

@@ -60,8 +60,10 @@ TEST(HTTPSession, RepliesAndTheirEnds)
         {"chunked split anywhere",
          kChunked + "5;name=x\r\nhello\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\nTrailer: t\r\n\r\n", 1, 0,
          "helloabcdefghijklmnopqrstuvwxyz", "headers finished:1:31", kSocketClosed},
-        {"chunked cut before its last chunk", kChunked + "5\r\nhello\r\n", 0, 0, "hello", "headers finished:0:5",
-         kSocketClosedWithError},
+        {"chunked cut before its last chunk", kChunked + "5\r\nhello\r\n", 0, 0, "hello",
+         "headers finished:0:5 transfer-error", kSocketClosedWithError},
+        {"chunked cut, read to the close", kChunked + "5\r\nhello\r\n", 0, 1, "hello", "headers finished:0:5",
+         kSocketClosed},
         {"non-ASCII header bytes", "HTTP/1.1 200 OK\r\nX-Name: caf\xe9 \x81\x82\xff\r\nContent-Length: 4\r\n\r\nBODY",
          0, 0, "BODY", "finished:1:4 headers", kSocketClosed},
         {"lower-case protocol", "http/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", 0, 0, "", "request-failed",
@@ -96,6 +98,22 @@ TEST(HTTPSession, RepliesAndTheirEnds)
         EXPECT_EQ(probe.states.back(), c.finalState);
         EXPECT_EQ(probe.session.GetReceiveBufferSize(), 0u);
     }
+}
+
+// The size line stops mid-number, then at its CR, each time while the session reads.
+TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(kChunked + "1").Pause(100).Send("a").Pause(100).Send("\r");
+    peer.Pause(100).Send("\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n").Close();
+    peer.Start();
+    SessionProbe probe;
+    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(Join(probe.events), "headers finished:1:26");
+    EXPECT_EQ(probe.Body(), "abcdefghijklmnopqrstuvwxyz");
+    EXPECT_EQ(probe.states.back(), kSocketClosed);
 }
 
 TEST(HTTPSession, ProgressInPerMilleOncePerChange)

@@ -66,6 +66,15 @@ TEST(ArchiveParser, LittleAndBigEndianScriptsReadTheSame)
     EXPECT_STREQ(L"B7", big.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
 }
 
+TEST(ArchiveParser, LineWithoutEqualsSignIsAKeyWithAnEmptyValue)
+{
+    EngineFixture f;
+    ASSERT_EQ(0, f.Parse(PackArchive(kTwoFiles, L"EXECUTE=app.exe\rBUILD=b7\rOS=win32\rexecute \r BUILD")));
+    EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kExecute).Text());
+    EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
+    EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
+}
+
 TEST(ArchiveParser, ContainerLayerRejections)
 {
     const Bytes good = PackArchive(kTwoFiles, L"OS=WIN32");
