@@ -164,12 +164,13 @@ gCString FirstExtension(const gCString& extensions)
     return first;
 }
 
-bool IsOneOfExtensions(const gCString& extension, const gCString& extensions)
+bool EndsWithOneOfExtensions(const gCString& path, const gCString& extensions)
 {
     bool found = false;
-    ForEachExtension(extensions.Text(), [&extension, &found](const wchar_t* part, int32_t length) {
-        found = length == extension.Length() &&
-                CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, part, length, extension.Text(), length) == CSTR_EQUAL;
+    ForEachExtension(extensions.Text(), [&path, &found](const wchar_t* part, int32_t length) {
+        found = length <= path.Length() &&
+                CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, part, length, path.Text() + (path.Length() - length),
+                               length) == CSTR_EQUAL;
         return !found;
     });
     return found;

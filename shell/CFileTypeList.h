@@ -66,6 +66,6 @@ gCResult BuildFileTypeFilter(const CFileTypeList& list, CMemBlockT<wchar_t>& fil
 
 // The first extension of an extension text (".bmp" of ".bmp,.jpg"); empty when it has none.
 gCString FirstExtension(const gCString& extensions);
-// Whether the extension (with its dot) is one of the text's, ignoring case.
-bool IsOneOfExtensions(const gCString& extension, const gCString& extensions);
+// Whether the path ends with one of the text's extensions, ignoring case (".tar.gz" included).
+bool EndsWithOneOfExtensions(const gCString& path, const gCString& extensions);
 gCString LowerCaseText(const gCString& text);

@@ -197,7 +197,7 @@ gCString ApplySaveExtension(const gCString& chosen, const CFileTypeList& list, i
             append = FirstExtension(list.GetExtensionAt(extensions, 0));
     } else if (isEntry && typed.Length() > 1) {
         list.GetExtensionAt(extensions, filterIndex - 1);
-        if (!IsOneOfExtensions(typed, extensions))
+        if (!EndsWithOneOfExtensions(chosen, extensions))
             append = FirstExtension(extensions);
     }
     if (!IsAppendable(append))

@@ -232,6 +232,23 @@ TEST(OpenDialog, FolderTextOpensInThatFolderWithAnEmptyName)
     EXPECT_EQ(W(text), scratch.Path() + L"inside.txt");
 }
 
+TEST(OpenDialog, TextLongerThanTheNameBufferIsLeftOutNotCut)
+{
+    DialogScript script;
+    script.cancel = true;
+    const std::wstring tooLong = L"C:\\" + std::wstring(1100, L'x') + L".txt";
+    gCString text = S(tooLong);
+    gCResult result;
+    {
+        DialogDriver driver(script);
+        result = ShowOpenFileDialog(text, nullptr);
+    }
+    ASSERT_TRUE(script.found);
+    EXPECT_EQ(result, kHandled);
+    EXPECT_EQ(script.initialName, L"");
+    EXPECT_EQ(W(text), tooLong);
+}
+
 TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
 {
     TempFolder scratch;

@@ -112,6 +112,8 @@ TEST(SaveExtension, AppendsTheChosenFiltersFirstExtensionWhenTheNameLacksIt)
     MakeBmpTxtAll(list);
     CFileTypeList pictures;
     ASSERT_EQ(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".PNG,.jpg")), 0);
+    CFileTypeList archives;
+    ASSERT_EQ(archives.AddCustomType(600, gCString(L"Archives"), gCString(L".tar.gz,.tgz")), 0);
 
     struct Row {
         const CFileTypeList* list;
@@ -133,6 +135,10 @@ TEST(SaveExtension, AppendsTheChosenFiltersFirstExtensionWhenTheNameLacksIt)
         {&pictures, L"C:\\a\\pic", 1, L"C:\\a\\pic.png"},
         {&pictures, L"C:\\a\\pic.JPG", 1, L"C:\\a\\pic.JPG"},
         {&pictures, L"C:\\a\\pic.gif", 1, L"C:\\a\\pic.gif.png"},
+        // An extension with a dot of its own is present when the name ends with it.
+        {&archives, L"C:\\a\\data.TAR.GZ", 1, L"C:\\a\\data.TAR.GZ"},
+        {&archives, L"C:\\a\\data.gz", 1, L"C:\\a\\data.gz.tar.gz"},
+        {&archives, L"C:\\a\\data", 1, L"C:\\a\\data.tar.gz"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.chosen)) + " filter " + std::to_string(row.filter));

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "BoxCapture.h"
+#include "CText.h"
 #include "FontEngine.h"
 #include "TestApp.h"
 
@@ -223,4 +224,52 @@ TEST(AppServices, FontEngineLivesAsLongAsTheApplication)
         EXPECT_EQ(gGlyphGammaInverse[200], 200);
     }
     EXPECT_EQ(GetFontLibrary(), nullptr);
+}
+
+namespace {
+// What each object saw of the application's end when it was deleted.
+struct EndWitness {
+    int fontEngine = -1;
+    int application = -1;
+};
+
+void Witness(EndWitness& seen)
+{
+    seen.fontEngine = GetFontLibrary() != nullptr;
+    seen.application = GetApp() != nullptr;
+}
+
+class PooledWitness : public CText {
+public:
+    explicit PooledWitness(EndWitness& seen) : m_seen(seen) {}
+    ~PooledWitness() override { Witness(m_seen); }
+
+private:
+    EndWitness& m_seen;
+};
+
+class DeferredWitness : public CDeferredObject {
+public:
+    explicit DeferredWitness(EndWitness& seen) : m_seen(seen) {}
+    ~DeferredWitness() override { Witness(m_seen); }
+
+private:
+    EndWitness& m_seen;
+};
+} // namespace
+
+TEST(AppServices, DestructionClearsPoolsBeforeTheFontEngineAndDeferredObjectsBeforeTheApplication)
+{
+    EndWitness pooled;
+    EndWitness deferred;
+    {
+        TestApp app;
+        ASSERT_EQ(app.AddResource(5, new PooledWitness(pooled)), 0);
+        ASSERT_EQ(app.AddDeferred(1, new DeferredWitness(deferred)), 0);
+    }
+    // Fonts go while the engine that made them still runs.
+    EXPECT_EQ(pooled.fontEngine, 1);
+    EXPECT_EQ(pooled.application, 1);
+    EXPECT_EQ(deferred.fontEngine, 0);
+    EXPECT_EQ(deferred.application, 1);
 }

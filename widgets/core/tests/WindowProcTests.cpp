@@ -239,6 +239,30 @@ TEST_F(WindowProc, PaintCopiesTheBackBuffer)
     EXPECT_EQ(GetPixel(dc.Get(), 10, 10), RGB(0x20, 0x60, 0xA0));
 }
 
+TEST_F(WindowProc, PresentPutsTheBackBufferOnTheWindowAtOnce)
+{
+    // The first paint is done and nothing is left to paint: only Present can draw now.
+    PumpFor(50);
+    content->GetBackBuffer().Fill(0xFF30C050);
+    ValidateRect(window, nullptr);
+    {
+        CWindowDC dc(window);
+        EXPECT_NE(GetPixel(dc.Get(), 5, 5), RGB(0x30, 0xC0, 0x50));
+    }
+    EXPECT_EQ(content->Present(), 0);
+    {
+        CWindowDC dc(window);
+        EXPECT_EQ(GetPixel(dc.Get(), 5, 5), RGB(0x30, 0xC0, 0x50));
+        EXPECT_EQ(GetPixel(dc.Get(), 639, 239), RGB(0x30, 0xC0, 0x50));
+    }
+    // A layered content is presented by its own road, not by this copy.
+    content->SetLayered(1);
+    content->GetBackBuffer().Fill(0xFF000000);
+    EXPECT_EQ(content->Present(), 0);
+    CWindowDC dc(window);
+    EXPECT_EQ(GetPixel(dc.Get(), 5, 5), RGB(0x30, 0xC0, 0x50));
+}
+
 TEST_F(WindowProc, CloseAsksTheApplication)
 {
     app.queryClose = 0;
