@@ -19,8 +19,7 @@ gCResult CResourceFileWriter::AddResource(uint32_t tag, uint32_t id, const gCStr
     return AddChunk(tag, size, content.GetData(), contentBytes);
 }
 
-gCResult CResourceFileWriter::AddChunk(uint32_t tag, uint32_t declaredSize, const void* content,
-                                       uint32_t contentBytes)
+gCResult CResourceFileWriter::AddChunk(uint32_t tag, uint32_t declaredSize, const void* content, uint32_t contentBytes)
 {
     QV_RETURN_IF_FAILED(m_bytes.WriteU32(tag));
     QV_RETURN_IF_FAILED(m_bytes.WriteU32(declaredSize));

@@ -3,7 +3,8 @@
 #include <cstring>
 
 CStreamScanner::CStreamScanner(gCStream& stream, uint32_t pieceBytes)
-    : m_stream(stream), m_start(stream.Tell()), m_piece(pieceBytes < 2 || pieceBytes > kMaxPiece ? kMaxPiece : pieceBytes)
+    : m_stream(stream), m_start(stream.Tell()),
+      m_piece(pieceBytes < 2 || pieceBytes > kMaxPiece ? kMaxPiece : pieceBytes)
 {
 }
 

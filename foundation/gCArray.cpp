@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-gCResult GrowArrayStorage(void** data, int32_t* capacity, int32_t count, int32_t newCount,
-                          int32_t growStep, size_t elementSize)
+gCResult GrowArrayStorage(void** data, int32_t* capacity, int32_t count, int32_t newCount, int32_t growStep,
+                          size_t elementSize)
 {
     if (newCount <= *capacity && *data)
         return 0;

@@ -13,8 +13,8 @@
 
 // Makes room for newCount elements in a block described by data/capacity, following the
 // growth rule. Count is the number of elements held before the growth.
-gCResult GrowArrayStorage(void** data, int32_t* capacity, int32_t count, int32_t newCount,
-                          int32_t growStep, size_t elementSize);
+gCResult GrowArrayStorage(void** data, int32_t* capacity, int32_t count, int32_t newCount, int32_t growStep,
+                          size_t elementSize);
 
 template <typename T>
 class gCArray : public gCBaseObject {

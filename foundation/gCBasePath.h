@@ -16,9 +16,8 @@ enum : int32_t {
     kPathKindFolder = 4,
 };
 
-class gCBasePath : public gCBaseObject
-{
-  public:
+class gCBasePath : public gCBaseObject {
+public:
     explicit gCBasePath(const gCString& text = gCString(), int32_t kind = kPathKindBase);
 
     // The stored text differs from "".
@@ -42,11 +41,11 @@ class gCBasePath : public gCBaseObject
     static gCString CopyText(const gCBasePath& path);
     static gCString GetName(const gCFPath& path);
 
-  protected:
+protected:
     gCResult StoreText(const gCString& text) { return m_text.SetString(text); }
     const gCString& StoredText() const { return m_text; }
 
-  private:
+private:
     int32_t m_kind;
     gCString m_text;
 };

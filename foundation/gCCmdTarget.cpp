@@ -10,10 +10,22 @@ uint32_t Deliver(gCCmdTarget* target, uint32_t id, uint32_t a, uint32_t b, uint3
 }
 } // namespace
 
-void SetViewMessageTarget(gCCmdTarget* target) { gViewTarget = target; }
-void SetAppMessageTarget(gCCmdTarget* target) { gAppTarget = target; }
-gCCmdTarget* GetViewMessageTarget() { return gViewTarget; }
-gCCmdTarget* GetAppMessageTarget() { return gAppTarget; }
+void SetViewMessageTarget(gCCmdTarget* target)
+{
+    gViewTarget = target;
+}
+void SetAppMessageTarget(gCCmdTarget* target)
+{
+    gAppTarget = target;
+}
+gCCmdTarget* GetViewMessageTarget()
+{
+    return gViewTarget;
+}
+gCCmdTarget* GetAppMessageTarget()
+{
+    return gAppTarget;
+}
 
 uint32_t gCCmdTarget::OnNotify(uint32_t, uint32_t, uint32_t)
 {

@@ -6,9 +6,8 @@
 #include "FileTypeTable.h"
 #include "gCBasePath.h"
 
-class gCFPath : public gCBasePath
-{
-  public:
+class gCFPath : public gCBasePath {
+public:
     explicit gCFPath(const gCString& text = gCString(), int32_t kind = kPathKindFile,
                      uint32_t typeCode = kUnknownFileType, uint32_t creatorCode = kUnknownFileType);
 
@@ -55,7 +54,7 @@ class gCFPath : public gCBasePath
     void SetTypeCode(uint32_t code) { m_typeCode = code; }
     void SetCreatorCode(uint32_t code) { m_creatorCode = code; }
 
-  private:
+private:
     struct Parts {
         gCString drive, folder, name, extension;
     };

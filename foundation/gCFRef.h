@@ -3,9 +3,8 @@
 #pragma once
 #include "gCFPath.h"
 
-class gCFRef : public gCFPath
-{
-  public:
+class gCFRef : public gCFPath {
+public:
     gCFRef();
     explicit gCFRef(const gCString& text);
     static gCFRef gCFRefFromString(const gCString& text);

@@ -5,9 +5,8 @@
 #pragma once
 #include "gCFPath.h"
 
-class gCFRelative : public gCFPath
-{
-  public:
+class gCFRelative : public gCFPath {
+public:
     gCFRelative();
     // Selector 0: the program folder; any other value: the second folder.
     explicit gCFRelative(const gCString& text, int32_t baseSelector = 0);
@@ -22,7 +21,7 @@ class gCFRelative : public gCFPath
     int32_t GetBaseSelector() const { return m_baseSelector; }
     void SetBaseSelector(int32_t selector) { m_baseSelector = selector; }
 
-  private:
+private:
     gCString BaseFolder() const;
 
     int32_t m_baseSelector;

@@ -6,9 +6,8 @@
 
 class gCFPath;
 
-class gCFolderRef : public gCBasePath
-{
-  public:
+class gCFolderRef : public gCBasePath {
+public:
     gCFolderRef();
 
     bool Exists() const override;

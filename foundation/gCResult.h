@@ -39,9 +39,9 @@ enum : gCResult {
     kKeyNotFound = 31,
 };
 
-#define QV_RETURN_IF_FAILED(expr)                                                                  \
-    do {                                                                                           \
-        gCResult qv_result_ = (expr);                                                              \
-        if (qv_result_ != 0)                                                                       \
-            return qv_result_;                                                                     \
+#define QV_RETURN_IF_FAILED(expr)                                                                                      \
+    do {                                                                                                               \
+        gCResult qv_result_ = (expr);                                                                                  \
+        if (qv_result_ != 0)                                                                                           \
+            return qv_result_;                                                                                         \
     } while (0)

@@ -29,29 +29,95 @@ gCResult WriteValue(gCStream& stream, T value)
 
 } // namespace
 
-gCResult gCStream::ReadU32(uint32_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadU8(uint8_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadU16(uint16_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadU64(uint64_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadS8(int8_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadS16(int16_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadS32(int32_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadS64(int64_t& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadFloat(float& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadDouble(double& value) { return ReadValue(*this, value); }
-gCResult gCStream::ReadInt(int32_t& value) { return ReadValue(*this, value); }
+gCResult gCStream::ReadU32(uint32_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadU8(uint8_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadU16(uint16_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadU64(uint64_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadS8(int8_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadS16(int16_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadS32(int32_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadS64(int64_t& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadFloat(float& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadDouble(double& value)
+{
+    return ReadValue(*this, value);
+}
+gCResult gCStream::ReadInt(int32_t& value)
+{
+    return ReadValue(*this, value);
+}
 
-gCResult gCStream::WriteU32(uint32_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteU8(uint8_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteU16(uint16_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteU64(uint64_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteS8(int8_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteS16(int16_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteS32(int32_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteS64(int64_t value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteFloat(float value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteDouble(double value) { return WriteValue(*this, value); }
-gCResult gCStream::WriteInt(int32_t value) { return WriteValue(*this, value); }
+gCResult gCStream::WriteU32(uint32_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteU8(uint8_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteU16(uint16_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteU64(uint64_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteS8(int8_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteS16(int16_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteS32(int32_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteS64(int64_t value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteFloat(float value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteDouble(double value)
+{
+    return WriteValue(*this, value);
+}
+gCResult gCStream::WriteInt(int32_t value)
+{
+    return WriteValue(*this, value);
+}
 
 gCResult gCStream::WriteBOM()
 {
@@ -145,8 +211,8 @@ gCResult gCStream::WriteAnsiText(const gCString& text, int32_t lineFlag)
         return kStreamFailure;
     CMemBlock block;
     QV_RETURN_IF_FAILED(block.Resize(bytes));
-    bytes = WideCharToMultiByte(CP_ACP, 0, whole.Text(), whole.Length(), reinterpret_cast<char*>(block.Data()),
-                                bytes, nullptr, nullptr);
+    bytes = WideCharToMultiByte(CP_ACP, 0, whole.Text(), whole.Length(), reinterpret_cast<char*>(block.Data()), bytes,
+                                nullptr, nullptr);
     if (bytes <= 0)
         return kStreamFailure;
     return WriteBytes(block.Data(), static_cast<uint32_t>(bytes));

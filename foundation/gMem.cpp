@@ -25,12 +25,45 @@ void* operator new(size_t count)
         throw std::bad_alloc();
     return p;
 }
-void* operator new[](size_t count) { return operator new(count); }
-void* operator new(size_t count, const std::nothrow_t&) noexcept { return gMemAlloc(count); }
-void* operator new[](size_t count, const std::nothrow_t&) noexcept { return gMemAlloc(count); }
-void operator delete(void* p) noexcept { if (p) gMemFree(p); }
-void operator delete[](void* p) noexcept { if (p) gMemFree(p); }
-void operator delete(void* p, size_t) noexcept { if (p) gMemFree(p); }
-void operator delete[](void* p, size_t) noexcept { if (p) gMemFree(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { if (p) gMemFree(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { if (p) gMemFree(p); }
+void* operator new[](size_t count)
+{
+    return operator new(count);
+}
+void* operator new(size_t count, const std::nothrow_t&) noexcept
+{
+    return gMemAlloc(count);
+}
+void* operator new[](size_t count, const std::nothrow_t&) noexcept
+{
+    return gMemAlloc(count);
+}
+void operator delete(void* p) noexcept
+{
+    if (p)
+        gMemFree(p);
+}
+void operator delete[](void* p) noexcept
+{
+    if (p)
+        gMemFree(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    if (p)
+        gMemFree(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    if (p)
+        gMemFree(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    if (p)
+        gMemFree(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    if (p)
+        gMemFree(p);
+}

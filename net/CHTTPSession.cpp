@@ -21,9 +21,7 @@ CHTTPSession* SessionOf(void* context)
 
 } // namespace
 
-CHTTPSession::CHTTPSession() : protocolVersion(L"1.1"), userAgent(L"")
-{
-}
+CHTTPSession::CHTTPSession() : protocolVersion(L"1.1"), userAgent(L"") {}
 
 CHTTPSession::~CHTTPSession()
 {
@@ -212,10 +210,9 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
         session->DeleteOutput();
         if (session->m_isClient && session->FinishedProc.proc && !session->m_finishedCalled) {
             session->m_finishedCalled = 1;
-            gCResult r = session->FinishedProc.proc(session, session->m_folder, session->m_fileName,
-                                                    session->IsBodyComplete() ? 1 : 0,
-                                                    static_cast<uint32_t>(session->m_received),
-                                                    session->FinishedProc.context);
+            gCResult r = session->FinishedProc.proc(
+                session, session->m_folder, session->m_fileName, session->IsBodyComplete() ? 1 : 0,
+                static_cast<uint32_t>(session->m_received), session->FinishedProc.context);
             if (r != 0)
                 ReportError(r, "Download finished callback failed.");
         }

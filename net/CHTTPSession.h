@@ -76,8 +76,7 @@ public:
 
     // The reply.
     gCResult ParseReply();
-    static gCResult SplitHeaderBlock(gCString text, gCString& statusLine, gCStringArray& names,
-                                     gCStringArray& values);
+    static gCResult SplitHeaderBlock(gCString text, gCString& statusLine, gCStringArray& names, gCStringArray& values);
     gCResult OnReplyHeader(gCString name, gCString value);
     // The status code of a status line: its code text, or 404 without one; -1 unless it
     // starts with "HTTP".

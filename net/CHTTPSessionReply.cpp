@@ -283,8 +283,8 @@ gCResult CHTTPSession::ParseReply()
         OnReplyHeader(names[i], values[i]);
     if (!m_fileName.IsEmpty()) {
         if (OpenOutputProc.proc)
-            QV_RETURN_IF_FAILED(OpenOutputProc.proc(this, m_folder, m_fileName, m_total, m_output,
-                                                    OpenOutputProc.context));
+            QV_RETURN_IF_FAILED(
+                OpenOutputProc.proc(this, m_folder, m_fileName, m_total, m_output, OpenOutputProc.context));
         if (!m_output)
             QV_RETURN_IF_FAILED(OpenOutputFile());
         m_received = static_cast<uint64_t>(m_output->GetLength());

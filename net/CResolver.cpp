@@ -181,8 +181,7 @@ gCResult CTCPSocket::ResolveCallback(gCString host, uint32_t address, uint32_t u
     return socket->OnHostResolved(host, address, userValue);
 }
 
-gCResult CTCPSocket::StartResolve(gCString host, ResolveCompletionFn completion, uint32_t userValue,
-                                  uint32_t* error)
+gCResult CTCPSocket::StartResolve(gCString host, ResolveCompletionFn completion, uint32_t userValue, uint32_t* error)
 {
     if (IsDottedAddressText(host))
         return completion(host, ParseDottedAddress(host), userValue, this);
@@ -206,8 +205,7 @@ gCResult CTCPSocket::StartResolve(gCString host, ResolveCompletionFn completion,
     HWND window = ResolveWindow();
     HANDLE task = nullptr;
     if (window)
-        task = WSAAsyncGetHostByName(window, kResolveMessage, host.ToAnsi(), request->hostEntry.Data(),
-                                     kHostEntrySize);
+        task = WSAAsyncGetHostByName(window, kResolveMessage, host.ToAnsi(), request->hostEntry.Data(), kHostEntrySize);
     if (!task) {
         // Without a window the answer could never arrive: fail now rather than wait forever.
         uint32_t code = window ? static_cast<uint32_t>(WSAGetLastError()) : WSAEINVAL;

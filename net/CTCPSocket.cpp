@@ -93,8 +93,8 @@ gCResult CTCPSocket::Connect(uint32_t address, uint16_t port)
     target.sin_family = AF_INET;
     target.sin_addr.s_addr = address;
     target.sin_port = htons(port ? port : m_defaultPort);
-    if (WSAConnect(m_socket.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target, nullptr, nullptr,
-                   nullptr, nullptr) == SOCKET_ERROR) {
+    if (WSAConnect(m_socket.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target, nullptr, nullptr, nullptr,
+                   nullptr) == SOCKET_ERROR) {
         m_lastError = WSAGetLastError();
         if (m_lastError != WSAEWOULDBLOCK) {
             Close();

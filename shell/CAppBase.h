@@ -101,8 +101,8 @@ public:
     // Opens the main window around the content, which the window then owns. When the content
     // refuses the opening or the window cannot be shown, the content is detached and belongs
     // to the caller again.
-    virtual gCResult OpenMainWindowAt(IWindowContent* content, int32_t iconId, uint32_t flags, float sx,
-                                      float sy, float px, float py, const char* title, int32_t workArea);
+    virtual gCResult OpenMainWindowAt(IWindowContent* content, int32_t iconId, uint32_t flags, float sx, float sy,
+                                      float px, float py, const char* title, int32_t workArea);
     virtual gCResult OpenMainWindow(IWindowContent* content, int32_t iconId, int32_t width, int32_t height,
                                     const char* title, int32_t workArea);
     virtual CWindowBase* CreateMainWindow();

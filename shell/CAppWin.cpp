@@ -71,10 +71,22 @@ int32_t CAppWin::IsKeyDown(int32_t virtualKey)
     return (GetAsyncKeyState(virtualKey) & 0x8000) ? 1 : 0;
 }
 
-int32_t CAppWin::IsShiftDown() { return IsKeyDown(VK_SHIFT); }
-int32_t CAppWin::IsControlDown() { return IsKeyDown(VK_CONTROL); }
-int32_t CAppWin::IsAltDown() { return IsKeyDown(VK_MENU); }
-int32_t CAppWin::IsAppsKeyDown() { return IsKeyDown(VK_APPS); }
+int32_t CAppWin::IsShiftDown()
+{
+    return IsKeyDown(VK_SHIFT);
+}
+int32_t CAppWin::IsControlDown()
+{
+    return IsKeyDown(VK_CONTROL);
+}
+int32_t CAppWin::IsAltDown()
+{
+    return IsKeyDown(VK_MENU);
+}
+int32_t CAppWin::IsAppsKeyDown()
+{
+    return IsKeyDown(VK_APPS);
+}
 
 int32_t CAppWin::IsPrimaryButtonDown()
 {
@@ -86,7 +98,10 @@ int32_t CAppWin::IsSecondaryButtonDown()
     return IsKeyDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON);
 }
 
-int32_t CAppWin::IsMiddleButtonDown() { return IsKeyDown(VK_MBUTTON); }
+int32_t CAppWin::IsMiddleButtonDown()
+{
+    return IsKeyDown(VK_MBUTTON);
+}
 
 int32_t CAppWin::IsButtonMessageQueued()
 {
@@ -94,16 +109,28 @@ int32_t CAppWin::IsButtonMessageQueued()
     return PeekMessageW(&message, GetMainWindowHandle(), WM_LBUTTONDOWN, WM_MBUTTONDBLCLK, PM_NOREMOVE) ? 1 : 0;
 }
 
-int32_t CAppWin::IsPrimaryButtonStillDown() { return IsPrimaryButtonDown() && !IsButtonMessageQueued(); }
-int32_t CAppWin::IsSecondaryButtonStillDown() { return IsSecondaryButtonDown() && !IsButtonMessageQueued(); }
-int32_t CAppWin::IsMiddleButtonStillDown() { return IsMiddleButtonDown() && !IsButtonMessageQueued(); }
+int32_t CAppWin::IsPrimaryButtonStillDown()
+{
+    return IsPrimaryButtonDown() && !IsButtonMessageQueued();
+}
+int32_t CAppWin::IsSecondaryButtonStillDown()
+{
+    return IsSecondaryButtonDown() && !IsButtonMessageQueued();
+}
+int32_t CAppWin::IsMiddleButtonStillDown()
+{
+    return IsMiddleButtonDown() && !IsButtonMessageQueued();
+}
 
 int32_t CAppWin::IsAnyButtonDown()
 {
     return (IsPrimaryButtonDown() || IsSecondaryButtonDown() || IsMiddleButtonDown()) ? 1 : 0;
 }
 
-int32_t CAppWin::IsAnyButtonStillDown() { return IsAnyButtonDown() && !IsButtonMessageQueued(); }
+int32_t CAppWin::IsAnyButtonStillDown()
+{
+    return IsAnyButtonDown() && !IsButtonMessageQueued();
+}
 
 gCPoint CAppWin::GetCursorPos()
 {

@@ -10,8 +10,7 @@
 #include "CAppWin.h"
 #include "CMemBlockT.h"
 
-namespace
-{
+namespace {
 
 const wchar_t kUnknownName[] = L"<unknown>";
 // Far above any real count; the list stops growing there.
@@ -49,9 +48,8 @@ bool ReadImageName(DWORD processId, gCString& name)
 
 // One snapshot of the system's process table, taken when first asked, for the names that the
 // image path did not give.
-class CProcessTable
-{
-  public:
+class CProcessTable {
+public:
     bool Find(DWORD processId, gCString& name)
     {
         if (!m_taken) {
@@ -72,7 +70,7 @@ class CProcessTable
         return false;
     }
 
-  private:
+private:
     CSnapshotHandle m_snapshot;
     bool m_taken = false;
 };

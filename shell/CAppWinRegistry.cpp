@@ -5,8 +5,7 @@
 #include "CMemBlockT.h"
 #include "ShellHandles.h"
 
-namespace
-{
+namespace {
 
 gCResult OpenForQuery(HKEY root, const gCString& keyPath, CRegKey& key)
 {

@@ -6,8 +6,7 @@
 
 #include "FileTypeTable.h"
 
-namespace
-{
+namespace {
 
 // Rows past the groups close the table and are no types.
 constexpr uint32_t kLastTypeRow = 22;
@@ -15,7 +14,8 @@ constexpr uint32_t kLastTypeRow = 22;
 const wchar_t kAllFilesName[] = L"All Files (*.*)";
 
 // Calls visit(part, length) for each non-empty part of a comma list until it returns false.
-template <typename Visit> void ForEachExtension(const wchar_t* extensions, Visit visit)
+template <typename Visit>
+void ForEachExtension(const wchar_t* extensions, Visit visit)
 {
     const wchar_t* part = extensions;
     for (;;) {
@@ -31,9 +31,8 @@ template <typename Visit> void ForEachExtension(const wchar_t* extensions, Visit
 }
 
 // Writes the filter, or only counts its units while the buffer is null.
-class CFilterWriter
-{
-  public:
+class CFilterWriter {
+public:
     explicit CFilterWriter(wchar_t* out) : m_out(out) {}
 
     void Put(const wchar_t* text, int32_t count)
@@ -64,7 +63,7 @@ class CFilterWriter
     void End() { Put(L"", 1); }
     int32_t Count() const { return m_count; }
 
-  private:
+private:
     wchar_t* m_out;
     int32_t m_count = 0;
 };
@@ -168,9 +167,8 @@ bool EndsWithOneOfExtensions(const gCString& path, const gCString& extensions)
 {
     bool found = false;
     ForEachExtension(extensions.Text(), [&path, &found](const wchar_t* part, int32_t length) {
-        found = length <= path.Length() &&
-                CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, part, length, path.Text() + (path.Length() - length),
-                               length) == CSTR_EQUAL;
+        found = length <= path.Length() && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, part, length,
+                                                          path.Text() + (path.Length() - length), length) == CSTR_EQUAL;
         return !found;
     });
     return found;

@@ -16,9 +16,8 @@ struct CFileTypeEntry {
     uint32_t word = 0;
 };
 
-class CFileTypeList
-{
-  public:
+class CFileTypeList {
+public:
     // 6 unless the row is one of the table's types with an extension (never a group marker).
     gCResult AddStandardType(uint32_t typeIndex);
     // 6 for an extension text that names no extension.
@@ -52,7 +51,7 @@ class CFileTypeList
     const CFileTypeEntry& CustomAt(int32_t i) const { return m_custom[i]; }
     uint32_t StandardAt(int32_t i) const { return m_standard[i]; }
 
-  private:
+private:
     gCArray<uint32_t> m_standard;
     gCArray<CFileTypeEntry> m_custom;
     uint32_t m_selectedType = 0;

@@ -12,7 +12,7 @@
 
 namespace {
 const DWORD kFramedStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; // 0xCB0000
-const UINT kFrameChanged = SWP_FRAMECHANGED;                                         // 0x20
+const UINT kFrameChanged = SWP_FRAMECHANGED;                                          // 0x20
 const UINT kWtPacket = 0x7FF0;
 const UINT kWtInfoChange = 0x7FF6;
 // A window without a title still needs a class name.
@@ -112,8 +112,8 @@ int32_t CWinWindow::CreateFrame(const gCString& title, int32_t iconId, DWORD sty
 
     bool destroyed = false;
     m_destroyedSignal = &destroyed;
-    HWND window = CreateWindowExW(0, className, title.Text(), style, 0, 0, width, height, GetDesktopWindow(),
-                                  nullptr, instance, this);
+    HWND window = CreateWindowExW(0, className, title.Text(), style, 0, 0, width, height, GetDesktopWindow(), nullptr,
+                                  instance, this);
     if (destroyed)
         return 0;
     m_destroyedSignal = nullptr;
@@ -381,8 +381,7 @@ gCResult CWinWindow::Relayout(uint32_t flags, float sx, float sy, float px, floa
     return 0;
 }
 
-void CWinWindow::ComputeRect(gCRect& rect, uint32_t flags, float sx, float sy, float px, float py,
-                             int32_t fullScreen)
+void CWinWindow::ComputeRect(gCRect& rect, uint32_t flags, float sx, float sy, float px, float py, int32_t fullScreen)
 {
     m_fill = (flags & kWindowFill) ? 1 : 0;
     const gCRect area = (m_fill && fullScreen) ? GetMonitorRect() : GetWorkArea();
@@ -480,16 +479,35 @@ void CWinWindow::TranslateKey(uint32_t virtualKey)
         return;
     }
     switch (virtualKey) {
-    case VK_LEFT: OnChar(kKeyLeft); return;
-    case VK_RIGHT: OnChar(kKeyRight); return;
-    case VK_UP: OnChar(kKeyUp); return;
-    case VK_DOWN: OnChar(kKeyDown); return;
-    case VK_HOME: OnChar(kKeyHome); return;
-    case VK_END: OnChar(kKeyEnd); return;
-    case VK_PRIOR: OnChar(kKeyPageUp); return;
-    case VK_NEXT: OnChar(kKeyPageDown); return;
-    case VK_DELETE: OnChar(kKeyDelete); return;
-    default: break;
+    case VK_LEFT:
+        OnChar(kKeyLeft);
+        return;
+    case VK_RIGHT:
+        OnChar(kKeyRight);
+        return;
+    case VK_UP:
+        OnChar(kKeyUp);
+        return;
+    case VK_DOWN:
+        OnChar(kKeyDown);
+        return;
+    case VK_HOME:
+        OnChar(kKeyHome);
+        return;
+    case VK_END:
+        OnChar(kKeyEnd);
+        return;
+    case VK_PRIOR:
+        OnChar(kKeyPageUp);
+        return;
+    case VK_NEXT:
+        OnChar(kKeyPageDown);
+        return;
+    case VK_DELETE:
+        OnChar(kKeyDelete);
+        return;
+    default:
+        break;
     }
 
     if (control && virtualKey != VK_CONTROL) {

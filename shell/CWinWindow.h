@@ -26,8 +26,7 @@ public:
     gCResult CentreWindowEx(int32_t redraw) override;
     gCResult SetFrame(int32_t x, int32_t y, int32_t width, int32_t height, int32_t redraw) override;
     gCResult Relayout(uint32_t flags, float sx, float sy, float px, float py, int32_t redraw) override;
-    void ComputeRect(gCRect& rect, uint32_t flags, float sx, float sy, float px, float py,
-                     int32_t fullScreen) override;
+    void ComputeRect(gCRect& rect, uint32_t flags, float sx, float sy, float px, float py, int32_t fullScreen) override;
     int32_t Paint() override;
     int32_t IsCursorOverWindow() override;
     void SetSystemKeys(int32_t on) override { m_systemKeys = on; }

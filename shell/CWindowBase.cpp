@@ -169,13 +169,34 @@ void CWindowBase::ForwardPoint(gCResult (IWindowContent::*dispatch)(int32_t&, co
     ReportDispatch((m_content->*dispatch)(handled, point));
 }
 
-void CWindowBase::OnLButtonDown(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchLButtonDown, p); }
-void CWindowBase::OnLButtonUp(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchLButtonUp, p); }
-void CWindowBase::OnMButtonDown(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchMButtonDown, p); }
-void CWindowBase::OnMButtonUp(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchMButtonUp, p); }
-void CWindowBase::OnRButtonDown(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchRButtonDown, p); }
-void CWindowBase::OnRButtonUp(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchRButtonUp, p); }
-void CWindowBase::OnMouseMove(const gCPoint& p) { ForwardPoint(&IWindowContent::DispatchMouseMove, p); }
+void CWindowBase::OnLButtonDown(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchLButtonDown, p);
+}
+void CWindowBase::OnLButtonUp(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchLButtonUp, p);
+}
+void CWindowBase::OnMButtonDown(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchMButtonDown, p);
+}
+void CWindowBase::OnMButtonUp(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchMButtonUp, p);
+}
+void CWindowBase::OnRButtonDown(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchRButtonDown, p);
+}
+void CWindowBase::OnRButtonUp(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchRButtonUp, p);
+}
+void CWindowBase::OnMouseMove(const gCPoint& p)
+{
+    ForwardPoint(&IWindowContent::DispatchMouseMove, p);
+}
 
 void CWindowBase::OnMouseWheel(const gCPoint& delta, const gCPoint& screen)
 {

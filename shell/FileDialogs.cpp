@@ -11,8 +11,7 @@
 #include "WinHandle.h"
 #include "gCFRef.h"
 
-namespace
-{
+namespace {
 
 // Characters of the file-name and folder buffers, terminator included.
 constexpr int32_t kDialogTextUnits = 1024;

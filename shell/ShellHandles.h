@@ -20,9 +20,8 @@ struct CGlobalMemoryTraits {
 using CGlobalMemory = CUniqueHandle<CGlobalMemoryTraits>;
 
 // GlobalLock for the life of the object.
-class CGlobalLock
-{
-  public:
+class CGlobalLock {
+public:
     explicit CGlobalLock(HGLOBAL block) : m_block(block), m_data(block ? GlobalLock(block) : nullptr) {}
     ~CGlobalLock()
     {
@@ -36,15 +35,14 @@ class CGlobalLock
     // The block's size in bytes; the lock's view never reaches past it.
     SIZE_T Size() const { return m_data ? GlobalSize(m_block) : 0; }
 
-  private:
+private:
     HGLOBAL m_block;
     void* m_data;
 };
 
 // OpenClipboard for the life of the object.
-class CClipboardSession
-{
-  public:
+class CClipboardSession {
+public:
     explicit CClipboardSession(HWND owner) : m_open(owner && OpenClipboard(owner)) {}
     ~CClipboardSession()
     {
@@ -56,6 +54,6 @@ class CClipboardSession
 
     bool IsOpen() const { return m_open; }
 
-  private:
+private:
     bool m_open;
 };

@@ -16,8 +16,8 @@ int CaptureBox(HWND, const wchar_t* text, const wchar_t* caption, UINT style)
 
 int UnexpectedBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
 {
-    ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(std::wstring(caption ? caption : L""))
-                  << " " << testing::PrintToString(std::wstring(text ? text : L""));
+    ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(std::wstring(caption ? caption : L"")) << " "
+                  << testing::PrintToString(std::wstring(text ? text : L""));
     return IDOK;
 }
 } // namespace

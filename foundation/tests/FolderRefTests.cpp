@@ -7,8 +7,7 @@
 #include "gCFRef.h"
 #include "gCFolderRef.h"
 
-namespace
-{
+namespace {
 
 gCFolderRef Folder(const std::wstring& text)
 {

@@ -166,10 +166,18 @@ TEST(Fuzz, MemoryReadersStayInsideTheData)
             uint32_t value = 0;
             gCResult r = 0;
             switch (random() % 4) {
-            case 0: r = stream.ReadString(text); break;
-            case 1: r = stream.ReadText8(text); break;
-            case 2: r = stream.ReadLine(text); break;
-            default: r = stream.ReadU32(value); break;
+            case 0:
+                r = stream.ReadString(text);
+                break;
+            case 1:
+                r = stream.ReadText8(text);
+                break;
+            case 2:
+                r = stream.ReadLine(text);
+                break;
+            default:
+                r = stream.ReadU32(value);
+                break;
             }
             ASSERT_TRUE(r == 0 || r == kStreamFailure) << r;
             ASSERT_GE(stream.Tell(), 0);

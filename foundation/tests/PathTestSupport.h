@@ -44,9 +44,8 @@ inline bool ReadText(const TempFolder& folder, const std::wstring& name, std::st
 }
 
 // A Win32 file handle that closes itself.
-class ScopedHandle
-{
-  public:
+class ScopedHandle {
+public:
     explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
     ~ScopedHandle()
     {
@@ -57,7 +56,7 @@ class ScopedHandle
     ScopedHandle& operator=(const ScopedHandle&) = delete;
     bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
 
-  private:
+private:
     HANDLE m_handle;
 };
 

@@ -81,11 +81,25 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
     const uint32_t values[2] = {9, 10};
     ASSERT_EQ(CResourceFileWriter::WriteTextListBody(list, 1, 2, texts, values, 2), 0);
     ASSERT_EQ(writer.AddResource('txlt', 6, gCString(L""), list, 0x1000), 0);
-    const Bytes expected = Concat({Ansi("srev"), U32(4), U32(2),                                 //
-                                   Ansi("txet"), U32(4 + 8 + 6), U32(5), Utf16(L"Hi\r\n"),      //
-                                   Utf16(L"ab"), {0, 0},                                       //
-                                   Ansi("tlxt"), U32(0x1000), U32(6), Utf16(L"\r\n"),           //
-                                   U32(1), U32(2), Utf16(L"x\r\n"), U32(9), Utf16(L"\r\n"), U32(10)});
+    const Bytes expected = Concat({Ansi("srev"),
+                                   U32(4),
+                                   U32(2), //
+                                   Ansi("txet"),
+                                   U32(4 + 8 + 6),
+                                   U32(5),
+                                   Utf16(L"Hi\r\n"), //
+                                   Utf16(L"ab"),
+                                   {0, 0}, //
+                                   Ansi("tlxt"),
+                                   U32(0x1000),
+                                   U32(6),
+                                   Utf16(L"\r\n"), //
+                                   U32(1),
+                                   U32(2),
+                                   Utf16(L"x\r\n"),
+                                   U32(9),
+                                   Utf16(L"\r\n"),
+                                   U32(10)});
     EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()), expected);
 }
 

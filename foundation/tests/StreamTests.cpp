@@ -489,10 +489,8 @@ TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
         int64_t position;
     };
     const Case cases[] = {
-        {"CR LF", "ab\r\ncd", L"ab\r", 4},
-        {"LF CR", "ab\n\rcd", L"ab\n", 4},
-        {"lone LF", "ab\ncd", L"ab\n", 3},
-        {"zero byte", std::string("ab\0cd", 5), L"ab", 3},
+        {"CR LF", "ab\r\ncd", L"ab\r", 4}, {"LF CR", "ab\n\rcd", L"ab\n", 4},
+        {"lone LF", "ab\ncd", L"ab\n", 3}, {"zero byte", std::string("ab\0cd", 5), L"ab", 3},
         {"end of file", "abc", L"abc", 3},
     };
     for (const Case& c : cases) {

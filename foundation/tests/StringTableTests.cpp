@@ -143,9 +143,8 @@ TEST(StringTable, VariantsAndNames)
         std::wstring expected;
     };
     const Case cases[] = {
-        {1, 0, L"English"}, {1, 1, L"Deutsch"}, {1, 2, L"Fran\u00E7ais"}, {1, 3, kError}, {1, -1, kError},
-        {2, 0, L"a"},       {2, 1, L""},        {2, 2, L"b"},             {2, 3, kError}, {3, 0, L"a"},
-        {3, 1, kError},
+        {1, 0, L"English"}, {1, 1, L"Deutsch"}, {1, 2, L"Fran\u00E7ais"}, {1, 3, kError}, {1, -1, kError}, {2, 0, L"a"},
+        {2, 1, L""},        {2, 2, L"b"},       {2, 3, kError},           {3, 0, L"a"},   {3, 1, kError},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.id << "/" << c.variant);

@@ -184,8 +184,8 @@ TEST(StringNumbers, ParsingAndClassification)
         int32_t value;
     };
     const Case cases[] = {{L"0x1F", 31}, {L"-12", -12}, {L" \t42\r\n", 42}, {L"12a", 12},
-                          {L"0x10", 16}, {L"ff", 0},   {L"FF", 165},       {L"-0x10", -16},
-                          {L"", 0},      {L"x", 0},    {L"4294967297", 1}};
+                          {L"0x10", 16}, {L"ff", 0},    {L"FF", 165},       {L"-0x10", -16},
+                          {L"", 0},      {L"x", 0},     {L"4294967297", 1}};
     for (const Case& c : cases)
         EXPECT_EQ(gCString(c.text).ToInteger(), c.value) << testing::PrintToString(std::wstring(c.text));
     EXPECT_EQ(gCString().ToInteger(), 0);

@@ -104,9 +104,8 @@ int wmain(int argc, wchar_t** argv)
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    std::printf("received %llu of %llu bytes, %llu wrong, final state %u\n",
-                static_cast<unsigned long long>(received), static_cast<unsigned long long>(size),
-                static_cast<unsigned long long>(wrong), session.GetState());
+    std::printf("received %llu of %llu bytes, %llu wrong, final state %u\n", static_cast<unsigned long long>(received),
+                static_cast<unsigned long long>(size), static_cast<unsigned long long>(wrong), session.GetState());
     std::printf("%.2f s, %.1f MB/s, %llu ticks\n", seconds, static_cast<double>(received) / 1e6 / seconds,
                 static_cast<unsigned long long>(ticks));
     std::printf("peak working set %.1f MiB, peak committed %.1f MiB\n", PeakMegabytes(memory.PeakWorkingSetSize),

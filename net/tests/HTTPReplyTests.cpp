@@ -8,18 +8,13 @@ TEST(HTTPReply, StatusLines)
         const wchar_t* line;
         int32_t status;
     } cases[] = {
-        {L"HTTP/1.1 200 OK", 200},
-        {L"HTTP/1.1 200", 200},
-        {L"HTTP/1.0 206 Partial Content", 206},
-        {L"HTTP/1.1 404 Not Found", 404},
-        {L"HTTP/1.0", 404},
-        {L"HTTP 200 OK", 200},
-        {L"http/1.1 200 OK", -1},
-        {L"HTT", -1},
-        {L"", -1},
+        {L"HTTP/1.1 200 OK", 200},        {L"HTTP/1.1 200", 200}, {L"HTTP/1.0 206 Partial Content", 206},
+        {L"HTTP/1.1 404 Not Found", 404}, {L"HTTP/1.0", 404},     {L"HTTP 200 OK", 200},
+        {L"http/1.1 200 OK", -1},         {L"HTT", -1},           {L"", -1},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CHTTPSession::ParseStatusLine(gCString(c.line)), c.status) << testing::PrintToString(std::wstring(c.line));
+        EXPECT_EQ(CHTTPSession::ParseStatusLine(gCString(c.line)), c.status)
+            << testing::PrintToString(std::wstring(c.line));
 }
 
 TEST(HTTPReply, HeaderBlockSplitsIntoTrimmedUpperCaseNames)

@@ -24,13 +24,21 @@ TEST(HTTPRequest, ExactBytesOfTheRequest)
         std::vector<std::pair<std::wstring, std::wstring>> extra;
         std::string expected;
     } cases[] = {
-        {L"", L"1.1", 0, {},
-         head + "1.1\r\n" + fixed +
-             "User-Agent: Vantor HTTP\r\nConnection: close\r\nAccept-Encoding:\r\n\r\n"},
-        {L"Tester/2", L"1.0", 1024, {},
+        {L"",
+         L"1.1",
+         0,
+         {},
+         head + "1.1\r\n" + fixed + "User-Agent: Vantor HTTP\r\nConnection: close\r\nAccept-Encoding:\r\n\r\n"},
+        {L"Tester/2",
+         L"1.0",
+         1024,
+         {},
          head + "1.0\r\n" + fixed +
              "User-Agent: Tester/2\r\nConnection: close\r\nAccept-Encoding:\r\nRange: bytes=1024-\r\n\r\n"},
-        {L"", L"1.0", 0, {{L"X-Empty:", L""}, {L"X-Key:", L"v w"}},
+        {L"",
+         L"1.0",
+         0,
+         {{L"X-Empty:", L""}, {L"X-Key:", L"v w"}},
          head + "1.0\r\n" + fixed +
              "User-Agent: Vantor HTTP\r\nConnection: close\r\nAccept-Encoding:\r\nX-Empty:\r\nX-Key: v w\r\n\r\n"},
     };

@@ -320,25 +320,25 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
     kept->WriteBytes("0123", 4);
     static gCMemFile* sSupplied = nullptr;
     sSupplied = kept;
-    probe.session.OpenOutputProc = {[](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output,
-                                       void*) -> gCResult {
-                                        output = sSupplied;
-                                        return total == 10 ? 0 : kBadParameter;
-                                    },
-                                    nullptr};
+    probe.session.OpenOutputProc = {
+        [](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output, void*) -> gCResult {
+            output = sSupplied;
+            return total == 10 ? 0 : kBadParameter;
+        },
+        nullptr};
     std::string written;
     static std::string* sWritten = nullptr;
     sWritten = &written;
     // The session deletes the stream when the body ends; keep what it held.
-    probe.session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received,
-                                     void*) -> gCResult {
-                                      *sWritten = std::to_string(complete) + ":" + std::to_string(received);
-                                      return 0;
-                                  },
-                                  nullptr};
-    ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(L"C:"),
-                                    gCString(L"part.bin"), 0),
-              0);
+    probe.session.FinishedProc = {
+        [](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received, void*) -> gCResult {
+            *sWritten = std::to_string(complete) + ":" + std::to_string(received);
+            return 0;
+        },
+        nullptr};
+    ASSERT_EQ(
+        probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(L"C:"), gCString(L"part.bin"), 0),
+        0);
     EXPECT_TRUE(probe.PollToEnd());
     peer.Join();
     EXPECT_EQ(written, "1:10");
@@ -356,10 +356,8 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
         return s->GetState() == kSocketConnected ? kCompleted : 0;
     };
-    probe.session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult {
-                                      return kBusy;
-                                  },
-                                  nullptr};
+    probe.session.FinishedProc = {
+        [](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult { return kBusy; }, nullptr};
     ASSERT_EQ(Open(probe, peer.Port()), 0);
     EXPECT_TRUE(probe.PollToEnd());
     peer.Join();

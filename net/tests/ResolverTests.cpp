@@ -32,8 +32,8 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"QvNetTestsResolveWindow";
         RegisterClassW(&wc);
-        handle = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
+        handle = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
+                                 nullptr);
         host.mainWindow = handle;
         gHandOffs = 0;
     }
@@ -41,8 +41,7 @@ public:
 
     // The main loop: dispatch, then hand WM_APP+1 to the resolver once more, as the
     // application's pump does.
-    bool PumpUntil(const std::function<bool()>& done, bool pumpHandsOff, SocketProbe* probe = nullptr,
-                   int ms = 15000)
+    bool PumpUntil(const std::function<bool()>& done, bool pumpHandsOff, SocketProbe* probe = nullptr, int ms = 15000)
     {
         DWORD start = GetTickCount();
         while (!done()) {

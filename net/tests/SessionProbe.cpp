@@ -21,13 +21,12 @@ SessionProbe::SessionProbe()
                                 return 0;
                             },
                             this};
-    session.FinishedProc = {[](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received,
-                               void* c) -> gCResult {
-                                Probe(c)->events.push_back("finished:" + std::to_string(complete) + ":" +
-                                                           std::to_string(received));
-                                return 0;
-                            },
-                            this};
+    session.FinishedProc = {
+        [](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received, void* c) -> gCResult {
+            Probe(c)->events.push_back("finished:" + std::to_string(complete) + ":" + std::to_string(received));
+            return 0;
+        },
+        this};
     session.RequestFailedProc = {[](CHTTPSession*, void* c) -> gCResult {
                                      Probe(c)->events.push_back("request-failed");
                                      return Probe(c)->requestFailedResult;

@@ -22,7 +22,10 @@ public:
     // Polls the session until done() or the time runs out; false on timeout.
     bool PollUntil(const std::function<bool()>& done, int ms = 15000);
     // Polls until the socket is closed.
-    bool PollToEnd(int ms = 15000) { return PollUntil([this] { return !session.HasSocket(); }, ms); }
+    bool PollToEnd(int ms = 15000)
+    {
+        return PollUntil([this] { return !session.HasSocket(); }, ms);
+    }
     int Count(const std::string& prefix) const;
     std::string Body();
     // The request bytes as queued.

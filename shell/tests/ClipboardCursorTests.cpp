@@ -7,8 +7,7 @@
 #include "FailingAllocator.h"
 #include "ServiceTestApp.h"
 
-namespace
-{
+namespace {
 
 // This thread's cursor display counter, left as it was.
 int CursorCounter()
@@ -163,8 +162,7 @@ TEST(MainWindow, MinimiseAndRestore)
     EXPECT_TRUE(IsWindowVisible(window));
 }
 
-namespace
-{
+namespace {
 // Synthetic input reaches the key state through the display: pump until it has.
 bool WithinASecond(CAppWin& app, int32_t (CAppWin::*isDown)(), bool down)
 {

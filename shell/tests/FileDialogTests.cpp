@@ -16,8 +16,7 @@
 #include "TempFolder.h"
 #include "gCFRef.h"
 
-namespace
-{
+namespace {
 
 struct DialogScript {
     // 1-based filter to choose; 0 leaves it.
@@ -113,9 +112,8 @@ void Drive(DWORD threadId, DialogScript* script)
 
 // Runs the script on a helper thread for the life of the object; at its end every dialog
 // left open (a refused name's message box, a dialog that ignored the script) is closed.
-class DialogDriver
-{
-  public:
+class DialogDriver {
+public:
     explicit DialogDriver(DialogScript& script) : m_threadId(GetCurrentThreadId()), m_thread(Drive, m_threadId, &script)
     {
     }
@@ -137,7 +135,7 @@ class DialogDriver
     DialogDriver(const DialogDriver&) = delete;
     DialogDriver& operator=(const DialogDriver&) = delete;
 
-  private:
+private:
     DWORD m_threadId;
     std::thread m_thread;
 };

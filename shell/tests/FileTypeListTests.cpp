@@ -8,8 +8,7 @@
 #include "FileDialogs.h"
 #include "ServiceTestApp.h"
 
-namespace
-{
+namespace {
 
 std::wstring FilterOf(const CFileTypeList& list)
 {
@@ -20,7 +19,8 @@ std::wstring FilterOf(const CFileTypeList& list)
 }
 
 // Every unit of a literal with inner zeros, up to its own terminator.
-template <size_t N> std::wstring Units(const wchar_t (&text)[N])
+template <size_t N>
+std::wstring Units(const wchar_t (&text)[N])
 {
     return std::wstring(text, N - 1);
 }

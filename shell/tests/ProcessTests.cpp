@@ -7,8 +7,7 @@
 #include "WinHandle.h"
 #include "gCStringArray.h"
 
-namespace
-{
+namespace {
 
 std::wstring ProgramFolder()
 {
@@ -19,9 +18,8 @@ std::wstring ProgramFolder()
 }
 
 // A started child, ended and waited for when the object goes.
-class Child
-{
-  public:
+class Child {
+public:
     explicit Child(const std::wstring& program)
     {
         std::wstring commandLine = L"\"" + program + L"\"";
@@ -47,7 +45,7 @@ class Child
 
     bool IsRunning() const { return m_process.IsValid() && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
 
-  private:
+private:
     CKernelHandle m_process;
 };
 

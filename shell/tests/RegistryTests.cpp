@@ -6,8 +6,7 @@
 
 #include "ServiceTestApp.h"
 
-namespace
-{
+namespace {
 
 using ReadText = gCResult (CAppWin::*)(const gCString&, const gCString&, gCString&);
 using ReadWord = gCResult (CAppWin::*)(const gCString&, const gCString&, uint32_t&);
@@ -32,9 +31,8 @@ const Root kRoots[] = {
 
 const wchar_t kParent[] = L"Software\\QvServiceTests";
 
-class RegistryValues : public testing::Test
-{
-  protected:
+class RegistryValues : public testing::Test {
+protected:
     RegistryValues()
     {
         m_key = std::wstring(kParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +

@@ -14,9 +14,8 @@ inline std::wstring W(const gCString& text)
     return text.Text();
 }
 
-class PlainContent : public IWindowContent
-{
-  public:
+class PlainContent : public IWindowContent {
+public:
     int32_t GetWidth() const override { return m_width; }
     int32_t GetHeight() const override { return m_height; }
     gCResult SetSize(int32_t width, int32_t height, int32_t) override
@@ -60,16 +59,15 @@ class PlainContent : public IWindowContent
     gCResult OnWindowOpen() override { return 0; }
     void OnWindowDetach() override {}
 
-  private:
+private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_cursorShown = 0;
     CWindowBase* m_window = nullptr;
 };
 
-class ServiceTestApp : public CApp
-{
-  public:
+class ServiceTestApp : public CApp {
+public:
     ServiceTestApp() { m_showMode = SW_SHOWNORMAL; }
     ~ServiceTestApp() override
     {

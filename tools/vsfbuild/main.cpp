@@ -40,7 +40,8 @@ int wmain(int argc, wchar_t** argv)
     }
     CVsfSource parser;
     CStringTableWriter writer;
-    if (parser.Parse(reinterpret_cast<const char*>(bytes.GetData()), static_cast<int32_t>(bytes.GetSize()), writer) != 0)
+    if (parser.Parse(reinterpret_cast<const char*>(bytes.GetData()), static_cast<int32_t>(bytes.GetSize()), writer) !=
+        0)
         return Fail(L"", gCString::Concat(gCString::Concat(sourcePath, gCString(L", ")), parser.GetError()));
     if (writer.SaveAs(tablePath) != 0)
         return Fail(L"cannot write ", tablePath);

@@ -16,9 +16,9 @@ const uint64_t kMaxContainerSize = 100000000;
 const uint32_t kArchiveMagic1 = 0x55325651; // "QV2U"
 const uint32_t kArchiveMagic2 = 0x48535153; // "SQSH"
 const uint32_t kArchiveVersion = 4;
-const uint32_t kFixedHeaderSize = 32;  // magic, version, A, F, the 4 unused bytes, the table tags
+const uint32_t kFixedHeaderSize = 32; // magic, version, A, F, the 4 unused bytes, the table tags
 const uint32_t kFirstHeaderWindow = 128;
-const uint64_t kMaxTableSize = 65536;  // A
+const uint64_t kMaxTableSize = 65536;   // A
 const uint64_t kMaxScriptUnits = 65536; // F
 
 const uint32_t kTableTag1 = 0xE1547A8F;

@@ -70,9 +70,8 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         gCResult (CQVUDesquasher::*run)();
         uint32_t failureText;
     };
-    const Step steps[] = {{&CQVUDesquasher::WriteNewFiles, 47},
-                          {&CQVUDesquasher::KeepOldFiles, 48},
-                          {&CQVUDesquasher::MoveNewFiles, 49}};
+    const Step steps[] = {
+        {&CQVUDesquasher::WriteNewFiles, 47}, {&CQVUDesquasher::KeepOldFiles, 48}, {&CQVUDesquasher::MoveNewFiles, 49}};
     for (const Step& step : steps) {
         if ((this->*step.run)() != 0) {
             RollBack();

@@ -31,7 +31,8 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
 // The descriptor with owner, group and DACL, as AccessCheck wants it.
 bool ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
 {
-    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    const SECURITY_INFORMATION what =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     DWORD needed = 0;
     GetFileSecurityW(path, what, nullptr, 0, &needed);
     if (needed == 0 || block.Resize(static_cast<int32_t>(needed)) != 0)
@@ -43,8 +44,9 @@ bool ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
 
 const CRightsApi& GetSystemRightsApi()
 {
-    static const CRightsApi api = {GetFileSecurityW, GetSecurityDescriptorDacl, GetUserNameW, LookupAccountNameW,
-                                   IsValidSid,       GetEffectiveRightsFromAclW, ProcessTokenMayWrite};
+    static const CRightsApi api = {
+        GetFileSecurityW, GetSecurityDescriptorDacl,  GetUserNameW,        LookupAccountNameW,
+        IsValidSid,       GetEffectiveRightsFromAclW, ProcessTokenMayWrite};
     return api;
 }
 

@@ -9,12 +9,12 @@ enum class FileOperation {
     RestoreStale, // a left-over ".old" moved back to its missing target
     MakeWritable,
     CreateFolder,
-    CreateNew,    // a ".tmp" file opened for writing
-    FinishNew,    // its bytes written and the file closed
-    KeepOld,      // a target moved to its ".old"
-    MoveNew,      // a ".tmp" moved to its target
+    CreateNew, // a ".tmp" file opened for writing
+    FinishNew, // its bytes written and the file closed
+    KeepOld,   // a target moved to its ".old"
+    MoveNew,   // a ".tmp" moved to its target
     DeleteOld,
-    RollBack,     // one step of putting the installation back
+    RollBack, // one step of putting the installation back
 };
 
 typedef void (*FileOperationHook)(FileOperation operation, const gCString& path, void* context);

@@ -54,7 +54,8 @@ TEST(VsfSource, EntriesBecomeRecordsInOrder)
     const std::string source = "\xEF\xBB\xBF# product facts\r\n"
                                "1\tQV2_Version\t2.1\r\n"
                                "\n"
-                               "2\t\tEnglish|Deutsch|Fran\xC3\xA7" "ais\n"
+                               "2\t\tEnglish|Deutsch|Fran\xC3\xA7"
+                               "ais\n"
                                "@base 3000000000\n"
                                "74\tRunning\tPlease close Quorvel 2 first.\n"
                                "75\t\ttab\tinside";
@@ -118,7 +119,8 @@ TEST(VsfBuildProgram, WritesTheTableAndFailsOnABadSource)
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         ProcessHandles process;
-        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process.info))
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process.info))
             return 0xFFFF;
         DWORD code = 0xFFFE;
         if (WaitForSingleObject(process.info.hProcess, 30000) == WAIT_OBJECT_0)

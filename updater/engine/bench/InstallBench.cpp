@@ -33,8 +33,8 @@ double Now()
 // Half the files read like text (compressible), half are noise.
 std::vector<QVUPackEntry> MakeFiles(int count, size_t& total)
 {
-    static const char* words[] = {"brush ", "layer ", "canvas ", "pressure ", "stroke ", "palette ", "blend ",
-                                  "opacity ", "texture ", "pixel ", "\r\n"};
+    static const char* words[] = {"brush ", "layer ",   "canvas ",  "pressure ", "stroke ", "palette ",
+                                  "blend ", "opacity ", "texture ", "pixel ",    "\r\n"};
     std::mt19937 rng(7);
     std::vector<QVUPackEntry> files;
     total = 0;

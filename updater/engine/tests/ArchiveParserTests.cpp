@@ -194,14 +194,14 @@ TEST(ArchiveParser, TableSizeAndEntryCountLimitsAreInclusive)
 
 TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
 {
-    const wchar_t* hostile[] = {L"..\\..\\x",  L"..",       L"C:\\x",   L"\\x",    L"/x",        L"a:b",
-                                L"a\\..\\b",  L"a/../b",   L".\\a",    L"a\\.",   L"   ",       L"a\\\\b",
-                                L"a\\",       L"dir.\\x",  L"x.. ",    L"a\\ \\b",  L"CON",     L"nul.txt",
-                                L"sub\\Com1.dat", L"aux .txt", L"lpt0", L"conout$", L"a*b",   L"a?b",       L"a|b",
-                                L"a\"b",     L"a<b>"};
+    const wchar_t* hostile[] = {
+        L"..\\..\\x",     L"..",       L"C:\\x",  L"\\x",     L"/x",      L"a:b",  L"a\\..\\b", L"a/../b", L".\\a",
+        L"a\\.",          L"   ",      L"a\\\\b", L"a\\",     L"dir.\\x", L"x.. ", L"a\\ \\b",  L"CON",    L"nul.txt",
+        L"sub\\Com1.dat", L"aux .txt", L"lpt0",   L"conout$", L"a*b",     L"a?b",  L"a|b",      L"a\"b",   L"a<b>"};
     for (const wchar_t* name : hostile) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, L"OS=WIN32"))) << testing::PrintToString(std::wstring(name));
+        EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, L"OS=WIN32")))
+            << testing::PrintToString(std::wstring(name));
         EngineFixture g;
         std::wstring script = std::wstring(L"EXECUTE=") + name;
         gCResult r = g.Parse(PackArchive({{L"ok.txt", Text8("x")}}, script));
@@ -209,11 +209,12 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
             EXPECT_EQ(1, r) << testing::PrintToString(script);
         }
     }
-    const wchar_t* fine[] = {L"a.txt", L"sub\\dir\\file.bin", L"sub/file", L"..a", L"a..b", L" padded.txt\t",
-                             L"console.txt", L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
+    const wchar_t* fine[] = {L"a.txt",         L"sub\\dir\\file.bin", L"sub/file",  L"..a",        L"a..b",
+                             L" padded.txt\t", L"console.txt",        L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
     for (const wchar_t* name : fine) {
         EngineFixture f;
-        EXPECT_EQ(0, f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe"))) << testing::PrintToString(std::wstring(name));
+        EXPECT_EQ(0, f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe")))
+            << testing::PrintToString(std::wstring(name));
     }
 }
 
@@ -225,12 +226,14 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
     };
     for (const auto& names : colliding) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive({{names.first, Text8("1")}, {L"other", Text8("2")}, {names.second, Text8("3")}},
-                                         L"OS=WIN32")))
+        EXPECT_EQ(1, f.Parse(PackArchive(
+                         {{names.first, Text8("1")}, {L"other", Text8("2")}, {names.second, Text8("3")}}, L"OS=WIN32")))
             << testing::PrintToString(std::wstring(names.first));
     }
     EngineFixture f;
-    ASSERT_EQ(0, f.Parse(PackArchive({{L"app.exe", Text8("1")}, {L"app.exe.older", Text8("2")}, {L"app", Text8("3")},
+    ASSERT_EQ(0, f.Parse(PackArchive({{L"app.exe", Text8("1")},
+                                      {L"app.exe.older", Text8("2")},
+                                      {L"app", Text8("3")},
                                       {L"sub/app.exe", Text8("4")}},
                                      L"OS=WIN32")));
     // '/' and '\' name the same folder: the target is written with '\'.

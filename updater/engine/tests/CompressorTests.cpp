@@ -51,8 +51,10 @@ gCResult DecodeGuarded(const Bytes& tokens, uint32_t outputSize, Bytes& out)
     GuardedBuffer head(outputSize);
     std::memset(tail.AtEnd(), 0, outputSize);
     std::memset(head.AtStart(), 0, outputSize);
-    gCResult a = CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), tail.AtEnd(), outputSize);
-    gCResult b = CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), head.AtStart(), outputSize);
+    gCResult a =
+        CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), tail.AtEnd(), outputSize);
+    gCResult b =
+        CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), head.AtStart(), outputSize);
     out.assign(tail.AtEnd(), tail.AtEnd() + outputSize);
     Bytes other(head.AtStart(), head.AtStart() + outputSize);
     return a == b && out == other ? a : -1;
@@ -73,13 +75,19 @@ TEST(Decompress, DecodesTokensAndKeepsTheFillWhereNoTokenReached)
         {"escaped literal 0xFF", Block(1, {0xFF, 0xFF, 0x00}), 0, {0xFF}},
         {"escaped literal with escape 0", Block(1, {0x00, 0x00, 0x00}), 0, {0x00}},
         {"copy with escape 0", Block(4, {0x00, 0x61, 0x62, 0x00, 0x02, 0x02}), 0, {0x61, 0x62, 0x61, 0x62}},
-        {"overlapping copy repeats", Block(8, {0xE5, 0x61, 0x62, 0xE5, 0x06, 0x02}), 0,
+        {"overlapping copy repeats",
+         Block(8, {0xE5, 0x61, 0x62, 0xE5, 0x06, 0x02}),
+         0,
          {0x61, 0x62, 0x61, 0x62, 0x61, 0x62, 0x61, 0x62}},
-        {"length 0 written long consumes both numbers", Block(2, {0xE5, 0x61, 0xE5, 0x80, 0x00, 0x01, 0x62}), 0,
+        {"length 0 written long consumes both numbers",
+         Block(2, {0xE5, 0x61, 0xE5, 0x80, 0x00, 0x01, 0x62}),
+         0,
          {0x61, 0x62}},
         {"distance 0 copies the fill", Block(4, {0xE5, 0x61, 0xE5, 0x02, 0x00, 0x62}), 0, {0x61, 0, 0, 0x62}},
         {"five-byte length keeps the low 32 bits",
-         Block(4, {0xE5, 0x61, 0x62, 0xE5, 0x90, 0x80, 0x80, 0x80, 0x02, 0x02}), 0, {0x61, 0x62, 0x61, 0x62}},
+         Block(4, {0xE5, 0x61, 0x62, 0xE5, 0x90, 0x80, 0x80, 0x80, 0x02, 0x02}),
+         0,
+         {0x61, 0x62, 0x61, 0x62}},
         {"two-byte numbers", Block(300, {0xE5, 0x61, 0xE5, 0x82, 0x2B, 0x01}), 0, Bytes(300, 0x61)},
         {"non-overlapping copy", Block(6, {0xE5, 1, 2, 3, 0xE5, 3, 3}), 0, {1, 2, 3, 1, 2, 3}},
     };

@@ -40,7 +40,8 @@ void* Alloc(size_t n)
     if (!slot)
         return nullptr;
     size_t pages = (n + kPage - 1) / kPage + 1;
-    uint8_t* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    uint8_t* base =
+        static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (!base)
         return nullptr;
     DWORD old;

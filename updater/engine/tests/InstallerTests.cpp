@@ -19,11 +19,8 @@ std::wstring HelperPath(const wchar_t* name)
 }
 
 const FileTree kOriginal = {
-    {L"app.exe", Text8("old program")},
-    {L"readme.txt", Text8("old readme")},
-    {L"data\\", {}},
-    {L"data\\table.dat", Bytes(5000, 3)},
-    {L"keep.cfg", Text8("untouched")},
+    {L"app.exe", Text8("old program")},   {L"readme.txt", Text8("old readme")}, {L"data\\", {}},
+    {L"data\\table.dat", Bytes(5000, 3)}, {L"keep.cfg", Text8("untouched")},
 };
 
 const FileTree kUpdate = {
@@ -94,8 +91,8 @@ TEST_F(Installer, ExecuteStartsTheInstalledProgramAndQuits)
 {
     Bytes marker = ReadWholeFile(gCString(HelperPath(L"qvu_execute_marker.exe").c_str()));
     ASSERT_FALSE(marker.empty());
-    Bytes archive = PackArchive({{L"bin\\marker.exe", marker}, {L"readme.txt", Text8("new")}},
-                                L"EXECUTE = bin\\marker.exe\r");
+    Bytes archive =
+        PackArchive({{L"bin\\marker.exe", marker}, {L"readme.txt", Text8("new")}}, L"EXECUTE = bin\\marker.exe\r");
     EXPECT_EQ(2, Install(archive));
     EXPECT_EQ(1, host.quits);
     gCString executed((installFolder + L"bin\\executed.txt").c_str());
@@ -249,8 +246,8 @@ TEST_F(Installer, DamagedRecordFailsTheWriteAndLeavesTheInstallationAsItWas)
 TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
 {
     // data\table.dat comes after app.exe: app.exe has been kept aside when the move fails.
-    CKernelHandle held(CreateFileW((installFolder + L"data\\table.dat").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    CKernelHandle held(CreateFileW((installFolder + L"data\\table.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.Get() != INVALID_HANDLE_VALUE);
     EXPECT_EQ(1, Install(Archive()));
     held.Reset();

@@ -76,8 +76,8 @@ class Rights : public testing::Test, public EngineFixture {
 protected:
     void SetUp() override
     {
-        m_previous = SetRightsApi({FakeFileSecurity, FakeDacl, GetUserNameW, FakeLookup, FakeValidSid, FakeRights,
-                                   FakeToken});
+        m_previous =
+            SetRightsApi({FakeFileSecurity, FakeDacl, GetUserNameW, FakeLookup, FakeValidSid, FakeRights, FakeToken});
         gScenario = Scenario();
         file = temp.File(L"target.dat");
         WriteWholeFile(file, Text8("x"));
@@ -125,11 +125,42 @@ TEST_F(Rights, FailedStepsPostOneRedLineEach)
         std::wstring line;
     } cases[] = {
         {"missing path", Scenario(), true, L"T590, 2"},
-        {"second query fails with a length", [] { Scenario s; s.secondQueryFails = true; s.secondQueryNeeded = 64; return s; }(), false, L"T591, 5"},
-        {"second query fails without one", [] { Scenario s; s.secondQueryFails = true; return s; }(), false, L"T591, 5"},
-        {"no DACL", [] { Scenario s; s.noDacl = true; return s; }(), false, L"T593, 1336"},
-        {"lookup buffer too small", [] { Scenario s; s.lookupError = ERROR_INSUFFICIENT_BUFFER; return s; }(), false, L"T595, 122"},
-        {"invalid SID", [] { Scenario s; s.invalidSid = true; return s; }(), false, L"T595, 1337"},
+        {"second query fails with a length",
+         [] {
+             Scenario s;
+             s.secondQueryFails = true;
+             s.secondQueryNeeded = 64;
+             return s;
+         }(),
+         false, L"T591, 5"},
+        {"second query fails without one",
+         [] {
+             Scenario s;
+             s.secondQueryFails = true;
+             return s;
+         }(),
+         false, L"T591, 5"},
+        {"no DACL",
+         [] {
+             Scenario s;
+             s.noDacl = true;
+             return s;
+         }(),
+         false, L"T593, 1336"},
+        {"lookup buffer too small",
+         [] {
+             Scenario s;
+             s.lookupError = ERROR_INSUFFICIENT_BUFFER;
+             return s;
+         }(),
+         false, L"T595, 122"},
+        {"invalid SID",
+         [] {
+             Scenario s;
+             s.invalidSid = true;
+             return s;
+         }(),
+         false, L"T595, 1337"},
     };
     for (const auto& c : cases) {
         gScenario = c.scenario;

@@ -72,8 +72,8 @@ public:
     // Opens the updater's kind of window: 640 by 240, centred, on the work area's monitor.
     gCResult OpenTestWindow(RecordingBackdrop* content)
     {
-        return OpenMainWindowAt(content, 103, kWindowCentreX | kWindowCentreY, 640.0f, 240.0f, -1.0f, -1.0f,
-                                nullptr, 0);
+        return OpenMainWindowAt(content, 103, kWindowCentreX | kWindowCentreY, 640.0f, 240.0f, -1.0f, -1.0f, nullptr,
+                                0);
     }
 
     gCResult Init() override

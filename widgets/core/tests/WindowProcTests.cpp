@@ -165,8 +165,8 @@ TEST_F(WindowProc, WindowCommandsOnUnhandledKeys)
 TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
 {
     const std::vector<std::pair<UINT, CBackdrop::MouseEvent>> messages = {
-        {WM_MOUSEMOVE, CBackdrop::kMove},     {WM_LBUTTONDOWN, CBackdrop::kLDown}, {WM_LBUTTONUP, CBackdrop::kLUp},
-        {WM_RBUTTONDOWN, CBackdrop::kRDown},  {WM_RBUTTONUP, CBackdrop::kRUp},     {WM_MBUTTONDOWN, CBackdrop::kMDown},
+        {WM_MOUSEMOVE, CBackdrop::kMove},    {WM_LBUTTONDOWN, CBackdrop::kLDown}, {WM_LBUTTONUP, CBackdrop::kLUp},
+        {WM_RBUTTONDOWN, CBackdrop::kRDown}, {WM_RBUTTONUP, CBackdrop::kRUp},     {WM_MBUTTONDOWN, CBackdrop::kMDown},
         {WM_MBUTTONUP, CBackdrop::kMUp},
     };
     for (const auto& m : messages)
@@ -363,7 +363,8 @@ TEST(WindowOpen, BackBufferFailureFailsTheOpeningCleanly)
     content->failSize = kOutOfMemory;
     EXPECT_EQ(app.OpenTestWindow(content), 1);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, L"Not enough memory to perform action.\nWindow SetSize failed. Offscreen buffer error.");
+    EXPECT_EQ(boxes.Boxes()[0].text,
+              L"Not enough memory to perform action.\nWindow SetSize failed. Offscreen buffer error.");
     EXPECT_EQ(GetMainWindow(), nullptr);
     EXPECT_EQ(app.GetWindowList().Count(), 0);
     EXPECT_TRUE(app.IsQuitting());
