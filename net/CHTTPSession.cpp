@@ -201,10 +201,7 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
             return 0;
         }
         // A chunked body cut before its last chunk is a cut transfer like any other.
-        session->ChangeState(kSocketClosedWithError);
-        if (session->TransferErrorProc.proc)
-            return session->TransferErrorProc.proc(session, session->TransferErrorProc.context);
-        return 0;
+        return session->EndCutTransfer();
     }
     if (session->m_output) {
         session->DeleteOutput();
@@ -221,9 +218,14 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
         session->ChangeState(kSocketClosed);
         return 0;
     }
-    session->ChangeState(kSocketClosedWithError);
-    if (session->TransferErrorProc.proc)
-        return session->TransferErrorProc.proc(session, session->TransferErrorProc.context);
+    return session->EndCutTransfer();
+}
+
+gCResult CHTTPSession::EndCutTransfer()
+{
+    ChangeState(kSocketClosedWithError);
+    if (TransferErrorProc.proc)
+        return TransferErrorProc.proc(this, TransferErrorProc.context);
     return 0;
 }
 

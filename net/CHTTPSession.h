@@ -89,6 +89,8 @@ public:
     static gCResult OnConnectResult(uintptr_t a, uintptr_t connected, void* context);
     static gCResult OnReadable(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnClosed(uintptr_t a, uintptr_t b, void* context);
+    // The close of a transfer whose body did not arrive whole: state 5, then the owner is told.
+    gCResult EndCutTransfer();
     static gCResult OnAccept(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnAcceptedConnection(uintptr_t created, uintptr_t b, void* context);
 

@@ -110,7 +110,7 @@ uint32_t LoopbackAddress()
     return htonl(INADDR_LOOPBACK);
 }
 
-uint16_t ClosedPort()
+SOCKET BindLoopback(uint16_t& port)
 {
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in local{};
@@ -119,6 +119,13 @@ uint16_t ClosedPort()
     int size = sizeof local;
     bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
     getsockname(s, reinterpret_cast<sockaddr*>(&local), &size);
-    closesocket(s);
-    return ntohs(local.sin_port);
+    port = ntohs(local.sin_port);
+    return s;
+}
+
+uint16_t ClosedPort()
+{
+    uint16_t port = 0;
+    closesocket(BindLoopback(port));
+    return port;
 }

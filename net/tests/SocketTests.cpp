@@ -123,15 +123,8 @@ gCResult AcceptNow(uintptr_t, uintptr_t, void* context)
 // A listening socket of the test's own, handed to a CTCPSocket (the product never listens).
 SOCKET ListenOnLoopback(uint16_t& port)
 {
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof local;
-    bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    SOCKET s = BindLoopback(port);
     listen(s, 2);
-    getsockname(s, reinterpret_cast<sockaddr*>(&local), &size);
-    port = ntohs(local.sin_port);
     return s;
 }
 
