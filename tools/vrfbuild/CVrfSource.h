@@ -4,6 +4,7 @@
 //                                               WAV of the tones in turn, each ms long, faded
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "CResourceFileWriter.h"

@@ -25,7 +25,7 @@ const wchar_t* const kLogName = L"UpdateResults.log";
 const wchar_t* const kTestModeName = L"testmode";
 const wchar_t* const kSourceRecordName = L"updatersource.qvu";
 const wchar_t* const kSlaveName = L"QVUSlave.exe";
-const wchar_t* const kProductFactsPath = L"Resources:system.vsf";
+const wchar_t* const kProductFactsPath = L"Resources\\system.vsf";
 const wchar_t* const kTestModeWarning = L"WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!";
 const int32_t kIconId = 103;
 const uint32_t kWindowFlags = 6;
@@ -126,8 +126,8 @@ gCResult CQuorvelUpdaterApp::OpenWindow()
     // Text needs a face; without one the window still shows its rows' colours and the bar.
     (void)m_backdrop->OpenFonts();
     const int32_t w = CQuorvelUpdaterBackdrop::kWidth, h = CQuorvelUpdaterBackdrop::kHeight;
-    gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(w),
-                                       static_cast<float>(h), -1.0f, -1.0f, nullptr, 0);
+    gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(w), static_cast<float>(h),
+                                       -1.0f, -1.0f, nullptr, 0);
     if (opened != 0) {
         // The window gave the content back.
         if (!GetMainWindow() || GetMainWindow()->GetContent() != m_backdrop)
@@ -157,7 +157,7 @@ void CQuorvelUpdaterApp::ReadTestMode()
 
 void CQuorvelUpdaterApp::ReadProductFacts()
 {
-    m_factsRead = m_facts.Read(gCString(kProductFactsPath)) == 0 ? 1 : 0;
+    m_factsRead = m_facts.Read(ProgramFile(kProductFactsPath)) == 0 ? 1 : 0;
     // Without a key the server still answers; it is an installation's own number.
     if (ReadUserString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0 &&
         ReadMachineString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0)
@@ -215,8 +215,8 @@ void CQuorvelUpdaterApp::OnCheckWanted()
     (void)line.AppendChar(L' ');
     (void)line.Append(m_facts.version);
     (void)PostStatusLine(line, kLineBlack, 1);
-    gCResult result = m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey,
-                                                  m_testMode ? m_testServer : gCString(L""));
+    gCResult result =
+        m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode ? m_testServer : gCString(L""));
     if (result != 0) {
         ReportError(result, nullptr);
         Finish(kTextCaptionFailed);

@@ -10,12 +10,12 @@
 #include "CQVUDesquasher.h"
 #include "CQuorvelUpdaterBackdrop.h"
 #include "CResultsLog.h"
+#include "CSound.h"
 #include "ProductFacts.h"
 #include "UpdaterHost.h"
 #include "gCFile.h"
 
 class CQVUTransferManager;
-class CSound;
 
 // The product's registry settings; the value "ID" is the request's key.
 extern const wchar_t* const kProductSettingsKey;
@@ -98,7 +98,7 @@ private:
     int32_t m_installing = 0;
     int32_t m_closeWanted = 0;
     uint32_t m_slaveWaitStart = 0;
-    CSound* m_sounds[2] = {nullptr, nullptr};
+    std::unique_ptr<CSound> m_sounds[2];
 
     // The archive waiting for installation: the received update data (owned by the transfer
     // manager), a dropped file or the recorded source, each kept open here.

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "CQVUHTTPSession.h"
+#include "CSound.h"
 #include "CQVUTransferManager.h"
 #include "CQuorvelUpdaterApp.h"
 #include "UpdaterMessages.h"
@@ -11,6 +12,8 @@
 namespace {
 const uint32_t kMsgStopInstalling = 0xFF0F0012;
 const uint32_t kAnswerOffersLocation = 1;
+const uint32_t kSoundFileArrived = 90000;
+const uint32_t kSoundPageArrived = 90001;
 } // namespace
 
 uint32_t CQuorvelUpdaterApp::OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t flag)
@@ -73,6 +76,16 @@ gCResult CQuorvelUpdaterApp::OfferLocation()
     return 0;
 }
 
-void CQuorvelUpdaterApp::LoadSounds() {}
+void CQuorvelUpdaterApp::LoadSounds()
+{
+    // A program without its sounds still updates: a missing one is simply not played.
+    const uint32_t ids[2] = {kSoundFileArrived, kSoundPageArrived};
+    for (int32_t i = 0; i < 2; ++i)
+        m_sounds[i].reset(CreateSound(ids[i], nullptr, nullptr));
+}
 
-void CQuorvelUpdaterApp::PlaySound(int32_t) {}
+void CQuorvelUpdaterApp::PlaySound(int32_t index)
+{
+    if (m_sounds[index])
+        (void)m_sounds[index]->Play(0); // a sound that cannot play is only missed
+}

@@ -1,7 +1,7 @@
 #include "ProductFacts.h"
 
 #include "LocalString.h"
-#include "gCFRelative.h"
+#include "gCFile.h"
 
 namespace {
 // A fact is variant 0 of its text; a missing one is the empty text.
@@ -23,7 +23,8 @@ bool IsMissing(const gCString& text)
 gCResult CProductFacts::Read(const gCString& tablePath)
 {
     gCStringTable table(1);
-    if (table.LoadFile(tablePath) != 0 || table.GetCount() == 0)
+    gCFile file;
+    if (file.OpenFullPath(tablePath, kAccessRead) != 0 || table.Load(file) != 0 || table.GetCount() == 0)
         return kFileNotFound;
     language = Fact(table, L"Local_Current");
     version = Fact(table, L"QV2_Version");

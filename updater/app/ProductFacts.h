@@ -1,5 +1,5 @@
 // What the updater knows of the installed product, read from the product's own string table
-// (Resources:system.vsf beside the program) by the table's key names, and the choice of the
+// (Resources\system.vsf beside the program) by the table's key names, and the choice of the
 // language block of the updater's own texts.
 #pragma once
 #include <cstdint>
@@ -8,13 +8,13 @@
 #include "gCStringTable.h"
 
 struct CProductFacts {
-    gCString language;      // Local_Current
-    gCString version;       // QV2_Version
-    gCString freeFlag;      // QV2_FreeVersionFlag
-    gCString buildString;   // ZRN_InternalBuildString
-    gCString application;   // ZRN_Application
+    gCString language;    // Local_Current
+    gCString version;     // QV2_Version
+    gCString freeFlag;    // QV2_FreeVersionFlag
+    gCString buildString; // ZRN_InternalBuildString
+    gCString application; // ZRN_Application
 
-    // 0; 9 when the table cannot be read; 31 when the version or the build string is missing.
+    // The table's full path. 0; 9 when the table cannot be read; 31 when the version or the build string is missing.
     gCResult Read(const gCString& tablePath);
 };
 
