@@ -123,6 +123,13 @@ SOCKET BindLoopback(uint16_t& port)
     return s;
 }
 
+SOCKET ListenOnLoopback(uint16_t& port)
+{
+    SOCKET s = BindLoopback(port);
+    listen(s, 8);
+    return s;
+}
+
 uint16_t ClosedPort()
 {
     uint16_t port = 0;

@@ -41,5 +41,7 @@ private:
 uint32_t LoopbackAddress();
 // A socket of the test's own bound to a free port on 127.0.0.1 (the product never binds).
 SOCKET BindLoopback(uint16_t& port);
+// A listening socket of the test's own on 127.0.0.1, to hand to a socket or session.
+SOCKET ListenOnLoopback(uint16_t& port);
 // A port on 127.0.0.1 where nothing listens.
 uint16_t ClosedPort();
