@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CHTTPSession.h"
+#include "Loopback.h"
 #include "ScriptedPeer.h"
 #include "SessionProbe.h"
 #include "SocketProbe.h"
@@ -172,9 +173,8 @@ TEST(HTTPServer, AnswersTheClientWithExactHeadersThenTheContentInPieces)
             gRawReply->append(block.Data(), count);
             return 0;
         };
-        ASSERT_EQ(client.session.OpenURL(1, gCString((L"127.0.0.1:" + std::to_wstring(server.port)).c_str()),
-                                         gCString(c.path), gCString(L""), gCString(L""), 0),
-                  0);
+        ASSERT_EQ(
+            client.session.OpenURL(1, HostAndPort(server.port), gCString(c.path), gCString(L""), gCString(L""), 0), 0);
         EXPECT_TRUE(client.PollUntil([&] {
             server.listening.Poll();
             return !client.session.HasSocket() && server.listening.GetAcceptedCount() == 0;
