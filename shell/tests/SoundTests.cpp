@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,9 +16,11 @@
 #include "CSoundManager.h"
 #include "CSoundPlayer.h"
 #include "CTimer.h"
-#include "ServiceTestApp.h"
+#include "ResultAssert.h"
+#include "TestApp.h"
 #include "SoundApi.h"
 #include "TempFolder.h"
+#include "Wait.h"
 #include "WinHandle.h"
 #include "gCFile.h"
 #include "gCMemFile.h"
@@ -73,32 +76,26 @@ Bytes SimpleWave(size_t frames)
 void Fill(gCMemFile& stream, const Bytes& bytes)
 {
     ASSERT_EQ(stream.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
-    ASSERT_EQ(stream.Rewind(), 0);
+    ASSERT_OK(stream.Rewind());
 }
 
 // A resource file holding the WAV bytes as sound resource 'id' named "Click".
 gCString WriteSoundResource(const TempFolder& folder, uint32_t id, const Bytes& wave)
 {
     CResourceFileWriter file;
-    EXPECT_EQ(file.AddVersion(2), 0);
+    EXPECT_OK(file.AddVersion(2));
     gCMemFile body;
     Fill(body, Concat({U32(static_cast<uint32_t>(wave.size())), wave}));
-    EXPECT_EQ(file.AddResource('audi', id, gCString(L"Click"), body), 0);
+    EXPECT_OK(file.AddResource('audi', id, gCString(L"Click"), body));
     gCString path = folder.File(L"sounds.vrf");
-    EXPECT_EQ(file.SaveAs(path), 0);
+    EXPECT_OK(file.SaveAs(path));
     return path;
 }
 
-// Waits for something the audio thread does, without a bound that a slow machine could miss.
-template <typename Condition>
-bool WaitFor(Condition condition)
+// Waits for something the audio thread does.
+bool WaitFor(const std::function<bool()>& done)
 {
-    for (int i = 0; i < 2000; ++i) {
-        if (condition())
-            return true;
-        Sleep(5);
-    }
-    return condition();
+    return WaitUntil(done, [] { return true; });
 }
 
 // A sound streamed from a memory stream that it owns; 8-bit mono unless told otherwise.
@@ -156,12 +153,12 @@ TEST(WaveReader, FormatsChunksAndDamage)
         {"fewer than 20 bytes", Concat({Ansi("RIFF"), U32(8), Ansi("WAVE"), Ansi("fmt")}), kInvalidFile},
         {"not RIFF", Concat({Ansi("OggS"), Samples(40)}), kNotImplemented},
     };
-    ServiceTestApp app;
+    TestApp app;
     for (const Case& c : cases) {
         gCMemFile stream;
         Fill(stream, c.file);
         CSound sound;
-        ASSERT_EQ(ReadWaveFile(stream, sound), c.result) << c.what;
+        ASSERT_RESULT(ReadWaveFile(stream, sound), c.result) << c.what;
         if (c.result != kOk)
             continue;
         EXPECT_EQ(sound.IsSixteenBit(), c.sixteenBit) << c.what;
@@ -184,11 +181,11 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
     REQUIRE_SOUND_ENVIRONMENT("null");
     TempFolder folder;
     const gCString path = WriteSoundResource(folder, 90000, SimpleWave(44100));
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_OK(app.OpenPlainWindow());
     ASSERT_NE(app.GetSoundManager().GetDevice(), nullptr);
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
 
     std::unique_ptr<CSound> sound(CreateSound(90000, &file, nullptr));
     ASSERT_NE(sound, nullptr);
@@ -213,7 +210,7 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
     EXPECT_LT(took, 2500000);
 
     CSound byName;
-    EXPECT_EQ(byName.LoadByName(gCString(L"Click"), &file, nullptr), 0);
+    EXPECT_OK(byName.LoadByName(gCString(L"Click"), &file, nullptr));
     EXPECT_EQ(byName.GetID(), 90000u);
     EXPECT_NE(byName.GetBuffer(), nullptr);
 }
@@ -223,29 +220,29 @@ TEST(SoundResource, FailuresYieldNoSound)
     REQUIRE_SOUND_ENVIRONMENT("null");
     TempFolder folder;
     CResourceFileWriter writer;
-    ASSERT_EQ(writer.AddVersion(2), 0);
+    ASSERT_OK(writer.AddVersion(2));
     gCMemFile damaged;
     const Bytes notWave = Concat({Ansi("OggS"), Samples(40)});
     Fill(damaged, Concat({U32(44), notWave}));
-    ASSERT_EQ(writer.AddResource('audi', 6, gCString(L"Ogg"), damaged), 0);
+    ASSERT_OK(writer.AddResource('audi', 6, gCString(L"Ogg"), damaged));
     // Last in the file, so that its WAV length runs into the end.
     gCMemFile shortBody;
     Fill(shortBody, U16(7));
-    ASSERT_EQ(writer.AddResource('audi', 5, gCString(L"Short"), shortBody), 0);
+    ASSERT_OK(writer.AddResource('audi', 5, gCString(L"Short"), shortBody));
     const gCString path = folder.File(L"bad.vrf");
-    ASSERT_EQ(writer.SaveAs(path), 0);
+    ASSERT_OK(writer.SaveAs(path));
 
-    ServiceTestApp app;
+    TestApp app;
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
     // Without a directory a load scans from where the last one left the file.
     BoxCapture boxes;
     EXPECT_EQ(CreateSound(99, &file, nullptr), nullptr);
-    ASSERT_EQ(file.Rewind(), 0);
+    ASSERT_OK(file.Rewind());
     EXPECT_EQ(CreateSound(6, &file, nullptr), nullptr);
     EXPECT_TRUE(boxes.Boxes().empty());
     // Only an unreadable WAV length is shown.
-    ASSERT_EQ(file.Rewind(), 0);
+    ASSERT_OK(file.Rewind());
     EXPECT_EQ(CreateSound(5, &file, nullptr), nullptr);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_NE(boxes.Boxes()[0].text.find(L"Sound load size failed."), std::wstring::npos);
@@ -257,9 +254,9 @@ TEST(SoundResource, NothingWithoutAnApplication)
     Fill(stream, SimpleWave(100));
     CSound sound;
     EXPECT_EQ(sound.Play(0), -1);
-    EXPECT_EQ(sound.LoadByID(1, &stream, nullptr), kGenericFailure);
-    EXPECT_EQ(sound.ReadFromStream(stream), kGenericFailure);
-    EXPECT_EQ(sound.CreateBuffer(), kCreateFailure);
+    EXPECT_RESULT(sound.LoadByID(1, &stream, nullptr), kGenericFailure);
+    EXPECT_RESULT(sound.ReadFromStream(stream), kGenericFailure);
+    EXPECT_RESULT(sound.CreateBuffer(), kCreateFailure);
     EXPECT_EQ(CreateSound(1, &stream, nullptr), nullptr);
 }
 
@@ -333,9 +330,9 @@ TEST(StreamFill, ALongSoundContinuesWhereTheLastHalfEnded)
 TEST(SoundPlayer, StartsFinishesAndIsRemovedByTheHeartbeat)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
-    ServiceTestApp app;
+    TestApp app;
     StreamedSound streamed(40000);
-    ASSERT_EQ(streamed.setFormatResult, 0);
+    ASSERT_OK(streamed.setFormatResult);
     CSoundManager& sounds = app.GetSoundManager();
 
     const int32_t id = streamed.sound.Play(0);
@@ -349,10 +346,10 @@ TEST(SoundPlayer, StartsFinishesAndIsRemovedByTheHeartbeat)
 
     // The per-tick upkeep removes it on the next 256th tick, not before.
     while ((app.GetTickCounter() + 1) % 256 != 0) {
-        ASSERT_EQ(app.TickNow(), 0);
+        ASSERT_OK(app.TickNow());
         ASSERT_EQ(sounds.GetPlayerCount(), 1);
     }
-    ASSERT_EQ(app.TickNow(), 0);
+    ASSERT_OK(app.TickNow());
     EXPECT_EQ(sounds.GetPlayerCount(), 0);
 
     // Serial numbers count every player.
@@ -363,9 +360,9 @@ TEST(SoundPlayer, StartsFinishesAndIsRemovedByTheHeartbeat)
 TEST(SoundPlayer, ASoundThatFitsOneHalfAndLoops)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
-    ServiceTestApp app;
+    TestApp app;
     StreamedSound streamed(3000);
-    ASSERT_EQ(streamed.setFormatResult, 0);
+    ASSERT_OK(streamed.setFormatResult);
     {
         CSoundPlayer once(&streamed.sound, 1, 0);
         EXPECT_GE(once.GetID(), 0);
@@ -381,9 +378,9 @@ TEST(SoundPlayer, ASoundThatFitsOneHalfAndLoops)
 TEST(SoundPlayer, APitchOtherThanZeroEndsAtOnce)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
-    ServiceTestApp app;
+    TestApp app;
     StreamedSound streamed(40000);
-    ASSERT_EQ(streamed.setFormatResult, 0);
+    ASSERT_OK(streamed.setFormatResult);
     EXPECT_GE(streamed.sound.Play(3), 0);
     ASSERT_EQ(app.GetSoundManager().GetPlayerCount(), 1);
     EXPECT_TRUE(app.GetSoundManager().GetPlayer(0)->IsFinished());
@@ -409,14 +406,14 @@ public:
 TEST(SoundPlayer, TwoHundredStartsAndStopsWhileRefilling)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
-    ServiceTestApp app;
+    TestApp app;
     CSoundManager& sounds = app.GetSoundManager();
     const uint32_t frames = 3000; // 16-bit stereo: under one half per pass
     for (int cycle = 0; cycle < 200; ++cycle) {
         std::unique_ptr<CountingStream> stream(new CountingStream());
         Fill(*stream, Samples(frames * 4));
         std::unique_ptr<CSound> sound(new CSound());
-        ASSERT_EQ(sound->SetFormat(16, 1, 48000, frames), 0);
+        ASSERT_OK(sound->SetFormat(16, 1, 48000, frames));
         sound->SetSourceStream(stream.get(), 0);
         if (cycle % 2 == 0) {
             ASSERT_GE(sounds.SoundPlay(sound.get(), 0), 0) << cycle;
@@ -445,16 +442,16 @@ TEST(NoSoundDevice, EverythingFailsQuietly)
     TempFolder folder;
     const gCString path = WriteSoundResource(folder, 90001, SimpleWave(500));
     BoxCapture boxes;
-    ServiceTestApp app;
+    TestApp app;
     CSoundManager& sounds = app.GetSoundManager();
     EXPECT_EQ(sounds.GetDevice(), nullptr);
 
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
     EXPECT_EQ(CreateSound(90001, &file, nullptr), nullptr);
     CSound sound;
-    EXPECT_EQ(sound.LoadByID(90001, &file, nullptr), kCreateFailure);
-    EXPECT_EQ(sound.SetFormat(8, 0, 22050, 100), kCreateFailure);
+    EXPECT_RESULT(sound.LoadByID(90001, &file, nullptr), kCreateFailure);
+    EXPECT_RESULT(sound.SetFormat(8, 0, 22050, 100), kCreateFailure);
     EXPECT_EQ(sound.GetBuffer(), nullptr);
     // A buffered sound without a buffer plays nothing, and that is no failure.
     EXPECT_EQ(sound.Play(0), 0);
@@ -499,11 +496,11 @@ private:
 TEST(NoSoundDevice, PlayerCloseWaitsForARefillInFlight)
 {
     REQUIRE_SOUND_ENVIRONMENT("none");
-    ServiceTestApp app;
+    TestApp app;
     HeldStream stream;
     Fill(stream, Samples(40000));
     CSound sound;
-    EXPECT_EQ(sound.SetFormat(8, 0, 22050, 40000), kCreateFailure);
+    EXPECT_RESULT(sound.SetFormat(8, 0, 22050, 40000), kCreateFailure);
     sound.SetSourceStream(&stream, 0);
     std::unique_ptr<CSoundPlayer> player(new CSoundPlayer(&sound, 1, 0));
     ASSERT_TRUE(player->IsFinished());
