@@ -9,7 +9,7 @@
 #include "CTabletManager.h"
 #include "FailingAllocator.h"
 #include "FakeWintabState.h"
-#include "ServiceTestApp.h"
+#include "TestApp.h"
 #include "TabletMetrics.h"
 
 namespace {
@@ -119,7 +119,7 @@ protected:
         m_previous = SetTabletMetricsQuery(TestMetrics);
         g_tabletPc = 0;
         ASSERT_TRUE(driver.Loaded()) << "the tests' driver is built into fakewintab\\";
-        ASSERT_EQ(app.OpenWindow(), 0);
+        ASSERT_EQ(app.OpenPlainWindow(), 0);
         window = app.GetMainWindowHandle();
     }
     void TearDown() override { SetTabletMetricsQuery(m_previous); }
@@ -136,7 +136,7 @@ protected:
         SendMessageW(window, WT_PACKET, serial, reinterpret_cast<LPARAM>(FAKE_WINTAB_CONTEXT));
     }
 
-    ServiceTestApp app;
+    TestApp app;
     FakeDriver driver;
     HWND window = nullptr;
 
@@ -148,8 +148,8 @@ private:
 TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndUnloads)
 {
     {
-        ServiceTestApp app;
-        ASSERT_EQ(app.OpenWindow(), 0);
+        TestApp app;
+        ASSERT_EQ(app.OpenPlainWindow(), 0);
         ASSERT_EQ(app.CreateTablet(), 0);
         CTabletManager* tablet = app.GetTablet();
         ASSERT_NE(tablet, nullptr);
@@ -167,8 +167,8 @@ TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndUnloads)
 
 TEST(TabletWithoutDriver, AFailedLoadIsTriedAgainOnTheNextOpen)
 {
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     CTabletManager tablet;
     ASSERT_EQ(tablet.Open(), 0);
     EXPECT_FALSE(tablet.HasContext());

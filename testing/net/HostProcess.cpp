@@ -1,4 +1,4 @@
-#include "LocalHttpServer.h"
+#include "HostProcess.h"
 
 #include <winsock2.h>
 
@@ -8,6 +8,8 @@
 namespace {
 
 typedef char*(CDECL* UnixNameFn)(const wchar_t* dosName);
+
+} // namespace
 
 // Wine gives Windows programs the host's file names through this export.
 std::string UnixName(const std::wstring& dosName)
@@ -29,7 +31,16 @@ std::wstring Widen(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 
-bool Launch(const std::wstring& commandLine)
+std::wstring ProgramFolder()
+{
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring folder(module);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    return folder;
+}
+
+bool LaunchHostProgram(const std::wstring& commandLine)
 {
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(0);
@@ -57,55 +68,31 @@ bool PortAnswers(uint16_t port)
     return answered;
 }
 
-} // namespace
-
-bool LocalHttpServer::Start()
+bool ReadReadyFile(const std::wstring& path, unsigned long& pid, uint16_t& port)
 {
-    wchar_t module[MAX_PATH];
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring folder(module);
-    folder.resize(folder.find_last_of(L'\\') + 1);
-    const std::string script = UnixName(folder + L"http_server.py");
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    m_readyFile = std::wstring(temp) + L"qv_http_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
-    DeleteFileW(m_readyFile.c_str());
-    const std::string ready = UnixName(m_readyFile);
-    if (script.empty() || ready.empty()) {
-        m_error = "no host file names (not running under Wine?)";
-        return false;
-    }
-    if (!Launch(L"/usr/bin/python3 \"" + Widen(script) + L"\" \"" + Widen(ready) + L"\"")) {
-        m_error = "python3 could not be started";
-        return false;
-    }
     for (int i = 0; i < 200; ++i) {
-        FILE* f = _wfopen(m_readyFile.c_str(), L"r");
+        FILE* f = _wfopen(path.c_str(), L"r");
         if (f) {
-            unsigned long pid = 0;
-            unsigned port = 0;
-            int read = std::fscanf(f, "%lu %u", &pid, &port);
+            unsigned long readPid = 0;
+            unsigned readPort = 0;
+            int read = std::fscanf(f, "%lu %u", &readPid, &readPort);
             std::fclose(f);
             if (read == 2) {
-                m_pid = pid;
-                m_port = static_cast<uint16_t>(port);
+                pid = readPid;
+                port = static_cast<uint16_t>(readPort);
                 return true;
             }
         }
         Sleep(50);
     }
-    m_error = "the server did not report ready";
     return false;
 }
 
-void LocalHttpServer::Stop()
+void StopHostProcess(unsigned long pid, uint16_t port)
 {
-    if (m_pid == 0)
+    if (pid == 0)
         return;
-    Launch(L"/bin/kill " + std::to_wstring(m_pid));
-    for (int i = 0; i < 100 && PortAnswers(m_port); ++i)
+    LaunchHostProgram(L"/bin/kill " + std::to_wstring(pid));
+    for (int i = 0; i < 100 && PortAnswers(port); ++i)
         Sleep(50);
-    DeleteFileW(m_readyFile.c_str());
-    m_pid = 0;
-    m_port = 0;
 }

@@ -1,11 +1,9 @@
-// CAppWin::Run end to end under Wine and Xvfb, with the real window and backdrop.
+// CAppWin::Run end to end under Wine and Xvfb, with a real window and a fake content.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "BoxCapture.h"
-#include "CText.h"
-#include "FontEngine.h"
 #include "TestApp.h"
 
 namespace {
@@ -23,14 +21,14 @@ struct RunFacts {
 };
 
 // Opens the window, leaves heartbeat work off for a while, then enables it from the upkeep.
-void ScriptStart(TestApp& app, RunFacts& facts, RecordingBackdrop*& content)
+void ScriptStart(TestApp& app, RunFacts& facts, FakeContent*& content)
 {
     app.onStart = [&facts, &content](TestApp& a) -> gCResult {
         facts.runningInStart = a.IsRunning() != 0;
         facts.heartbeatInStart = a.IsHeartbeatAlive();
         facts.mainThread = a.GetMainThreadId() == GetCurrentThreadId();
         facts.comInitialised = a.IsComInitialised() != 0;
-        content = new RecordingBackdrop();
+        content = new FakeContent();
         gCResult opened = a.OpenTestWindow(content);
         facts.openedOk = opened == 0;
         QV_RETURN_IF_FAILED(opened);
@@ -49,7 +47,7 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
 {
     BoxCapture boxes;
     RunFacts facts;
-    RecordingBackdrop* content = nullptr;
+    FakeContent* content = nullptr;
     TestApp app;
     ScriptStart(app, facts, content);
     int32_t upkeepAtEnable = -1;
@@ -69,7 +67,7 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
     // Enable the work from the upkeep after 20 ticks without it.
     struct Enabler : CDeferredObject {
         TestApp* app;
-        RecordingBackdrop** content;
+        FakeContent** content;
         int32_t* upkeepAtEnable;
         int32_t* heartbeatsAtEnable;
         DWORD* enabledAt;
@@ -134,7 +132,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
 {
     BoxCapture boxes;
     RunFacts facts;
-    RecordingBackdrop* content = nullptr;
+    FakeContent* content = nullptr;
     TestApp app;
     ScriptStart(app, facts, content);
     auto start = app.onStart;
@@ -213,63 +211,4 @@ TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
     EXPECT_EQ(app.TickNow(), kBusy);
     EXPECT_EQ(app.appTicks, 1);
     EXPECT_EQ(app.GetTickCounter(), 3u);
-}
-
-TEST(AppServices, FontEngineLivesAsLongAsTheApplication)
-{
-    {
-        TestApp app;
-        EXPECT_NE(GetFontLibrary(), nullptr);
-        EXPECT_EQ(gGlyphGamma[200], 200);
-        EXPECT_EQ(gGlyphGammaInverse[200], 200);
-    }
-    EXPECT_EQ(GetFontLibrary(), nullptr);
-}
-
-namespace {
-// What each object saw of the application's end when it was deleted.
-struct EndWitness {
-    int fontEngine = -1;
-    int application = -1;
-};
-
-void Witness(EndWitness& seen)
-{
-    seen.fontEngine = GetFontLibrary() != nullptr;
-    seen.application = GetApp() != nullptr;
-}
-
-class PooledWitness : public CText {
-public:
-    explicit PooledWitness(EndWitness& seen) : m_seen(seen) {}
-    ~PooledWitness() override { Witness(m_seen); }
-
-private:
-    EndWitness& m_seen;
-};
-
-class DeferredWitness : public CDeferredObject {
-public:
-    explicit DeferredWitness(EndWitness& seen) : m_seen(seen) {}
-    ~DeferredWitness() override { Witness(m_seen); }
-
-private:
-    EndWitness& m_seen;
-};
-} // namespace
-
-TEST(AppServices, DestructionClearsPoolsBeforeTheFontEngineAndDeferredObjectsBeforeTheApplication)
-{
-    EndWitness pooled;
-    EndWitness deferred;
-    {
-        TestApp app;
-        ASSERT_EQ(app.AddResource(5, new PooledWitness(pooled)), 0);
-        ASSERT_EQ(app.AddDeferred(1, new DeferredWitness(deferred)), 0);
-    }
-    // Fonts go while the engine that made them still runs.
-    EXPECT_EQ(pooled.fontEngine, 1);
-    EXPECT_EQ(pooled.application, 1);
-    EXPECT_EQ(deferred.fontEngine, 0);
-    EXPECT_EQ(deferred.application, 1);
 }
