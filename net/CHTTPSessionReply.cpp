@@ -21,6 +21,8 @@ const gCString& TrimSet()
     return set;
 }
 
+} // namespace
+
 // The whole text in the ANSI code page, however long (the shared conversion buffer stops at 4095 bytes).
 gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block)
 {
@@ -45,6 +47,8 @@ gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& na
     return r;
 }
 
+namespace {
+
 gCString FromAnsi(const char* text)
 {
     gCString s;
@@ -61,6 +65,48 @@ int32_t HexDigit(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// A length header's value read as gCString::ToInteger reads a number (decimal, or hexadecimal
+// after an 'x'), but in 64 bits. A value that is negative or does not fit gives the largest
+// number, which no body may have.
+uint64_t ParseLength(const gCString& value)
+{
+    const wchar_t* text = value.Text();
+    const int32_t length = value.Length();
+    const uint64_t largest = ~0ull;
+    int32_t start = 0;
+    bool negative = false;
+    uint64_t base = 10;
+    for (int32_t i = 0; i < length && !negative; ++i)
+        if (text[i] == L'-') {
+            negative = true;
+            start = i + 1;
+        }
+    for (int32_t i = 0; i < length && base == 10; ++i)
+        if (text[i] == L'x' || text[i] == L'X') {
+            base = 16;
+            start = i + 1;
+        }
+    while (start < length && (text[start] == L' ' || text[start] == L'\t'))
+        ++start;
+    uint64_t number = 0;
+    for (int32_t i = start; i < length; ++i) {
+        wchar_t c = text[i];
+        if (base == 16 && c >= L'a' && c <= L'f')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        uint64_t digit;
+        if (c >= L'0' && c <= L'9')
+            digit = static_cast<uint64_t>(c - L'0');
+        else if (c >= L'A' && c <= L'F')
+            digit = static_cast<uint64_t>(c - L'A' + 10);
+        else
+            break;
+        if (number > (largest - digit) / base)
+            return largest;
+        number = number * base + digit;
+    }
+    return negative && number != 0 ? largest : number;
 }
 
 // The size of a chunk-size line: its leading hexadecimal number, anything after it (an
@@ -209,7 +255,7 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
         m_contentType = value;
     } else if (name.Equals(L"CONTENT-LENGTH")) {
         if (m_total == 0)
-            m_total = static_cast<uint32_t>(value.ToInteger());
+            m_total = ParseLength(value);
     } else if (name.Equals(L"CONTENT-RANGE")) {
         gCString range;
         bool matched = false;
@@ -235,7 +281,7 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
             positions.Split(first, last, gCString(L"-"), 0);
             m_rangeFirst = static_cast<uint32_t>(first.ToInteger());
             m_rangeLast = static_cast<uint32_t>(last.ToInteger());
-            m_total = static_cast<uint32_t>(complete.ToInteger());
+            m_total = ParseLength(complete);
         }
     } else if (name.Equals(L"TRANSFER-ENCODING")) {
         value.MakeUpper();
@@ -281,6 +327,9 @@ gCResult CHTTPSession::ParseReply()
     }
     for (int32_t i = 0; i < names.Count(); ++i)
         OnReplyHeader(names[i], values[i]);
+    // A body announced beyond the largest one taken would be cut anyway: refuse it now.
+    if (m_total > kMaxReplyBody)
+        return FailReply(kNetworkFatal);
     if (!m_fileName.IsEmpty()) {
         if (OpenOutputProc.proc)
             QV_RETURN_IF_FAILED(

@@ -41,6 +41,14 @@ SOCKET BindLoopback(uint16_t& port)
     return s;
 }
 
+SOCKET ListenOnLoopback(uint16_t& port)
+{
+    SOCKET s = BindLoopback(port);
+    if (s != INVALID_SOCKET && listen(s, 8) != 0)
+        ADD_FAILURE() << "cannot listen on a loopback socket: " << WSAGetLastError();
+    return s;
+}
+
 uint16_t ClosedPort()
 {
     uint16_t port = 0;
