@@ -45,7 +45,7 @@ gCResult CTextList::ReadBody(gCStream& stream, const CResourceDirectory* directo
     }
     uint32_t version = directory ? directory->GetVersion() : 1;
     if (version != 1 && version != 2)
-        return 0;
+        return kOk;
     for (uint32_t i = 0; i < count; ++i) {
         gCString text;
         uint32_t value = 0;
@@ -55,7 +55,7 @@ gCResult CTextList::ReadBody(gCStream& stream, const CResourceDirectory* directo
         // An entry without memory for it is dropped; the rest still loads.
         AddEntry(text, value);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CTextList::AddEntry(const gCString& text, uint32_t value)

@@ -8,7 +8,7 @@ namespace {
 gCResult SetPart(gCString* out, const gCString& text, int32_t start, int32_t end)
 {
     if (!out)
-        return 0;
+        return kOk;
     return out->SetTextN(text.Text() + start, end - start);
 }
 
@@ -61,7 +61,7 @@ gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString&
         result.AppendChar(L'.');
     result.Append(extension);
     out = std::move(result);
-    return 0;
+    return kOk;
 }
 
 gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension)

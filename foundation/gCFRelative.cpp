@@ -10,7 +10,7 @@ gCResult ResourceFormToPath(const gCString& text, gCString& out)
 {
     QV_RETURN_IF_FAILED(out.SetString(text));
     out.ReplaceChar(L':', L'\\');
-    return 0;
+    return kOk;
 }
 
 } // namespace

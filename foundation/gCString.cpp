@@ -84,7 +84,7 @@ void gCString::Clear()
 gCResult gCString::Grow(int32_t needed)
 {
     if (needed <= m_capacity && m_buffer)
-        return 0;
+        return kOk;
     if (needed < 0 || needed > 0x3FFFFFF0)
         return kOutOfMemory;
     // Strictly more than the characters: 15 characters (16 units) fit in 16.
@@ -96,7 +96,7 @@ gCResult gCString::Grow(int32_t needed)
     if (m_capacity == 0)
         m_buffer[0] = 0;
     m_capacity = capacity;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::MakeEmpty()
@@ -104,7 +104,7 @@ gCResult gCString::MakeEmpty()
     QV_RETURN_IF_FAILED(Grow(1));
     m_length = 0;
     m_buffer[0] = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::Reserve(int32_t count)
@@ -136,13 +136,13 @@ gCResult gCString::SetTextN(const wchar_t* text, int32_t count)
     std::memmove(m_buffer, text, sizeof(wchar_t) * static_cast<size_t>(count));
     m_buffer[count] = 0;
     m_length = count;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::SetString(const gCString& other)
 {
     if (this == &other)
-        return m_buffer ? 0 : MakeEmpty();
+        return m_buffer ? kOk : MakeEmpty();
     return SetTextN(other.m_buffer, other.m_length);
 }
 
@@ -167,13 +167,13 @@ gCResult gCString::SetAnsiN(const char* text, int32_t byteLength)
         --written;
     m_buffer[written] = 0;
     m_length = written;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::Append(const gCString& other)
 {
     if (other.m_length == 0)
-        return m_buffer ? 0 : MakeEmpty();
+        return m_buffer ? kOk : MakeEmpty();
     if (this == &other) {
         gCString copy(other);
         if (copy.IsUnset())
@@ -184,19 +184,19 @@ gCResult gCString::Append(const gCString& other)
     std::memcpy(m_buffer + m_length, other.m_buffer, sizeof(wchar_t) * static_cast<size_t>(other.m_length));
     m_length += other.m_length;
     m_buffer[m_length] = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::AppendText(const wchar_t* text)
 {
     int32_t n = TextLength(text);
     if (n == 0)
-        return m_buffer ? 0 : MakeEmpty();
+        return m_buffer ? kOk : MakeEmpty();
     QV_RETURN_IF_FAILED(Grow(m_length + n + 1));
     std::memmove(m_buffer + m_length, text, sizeof(wchar_t) * static_cast<size_t>(n));
     m_length += n;
     m_buffer[m_length] = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::AppendChar(wchar_t c)
@@ -321,13 +321,13 @@ gCResult gCString::InsertChar(wchar_t c, int32_t index)
     std::memmove(m_buffer + index + 1, m_buffer + index, sizeof(wchar_t) * static_cast<size_t>(m_length - index + 1));
     m_buffer[index] = c;
     ++m_length;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::InsertString(const gCString& other, int32_t index)
 {
     if (other.m_length == 0)
-        return 0;
+        return kOk;
     if (!m_buffer)
         return SetString(other);
     if (this == &other) {
@@ -345,7 +345,7 @@ gCResult gCString::InsertString(const gCString& other, int32_t index)
                  sizeof(wchar_t) * static_cast<size_t>(m_length - index + 1));
     std::memcpy(m_buffer + index, other.m_buffer, sizeof(wchar_t) * static_cast<size_t>(other.m_length));
     m_length += other.m_length;
-    return 0;
+    return kOk;
 }
 
 void gCString::Delete(int32_t index, int32_t count)

@@ -47,7 +47,7 @@ gCResult gCStringTable::Clear()
     m_names.Release();
     m_texts.Release();
     m_ids.Release();
-    return 0;
+    return kOk;
 }
 
 gCResult gCStringTable::LoadFile(const gCString& pathText)
@@ -87,7 +87,7 @@ gCResult gCStringTable::Parse(gCStream& stream, int32_t replace)
         if (old >= 0)
             RemoveEntry(old);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult gCStringTable::Append(uint32_t id, const gCString& text, const gCString& name)

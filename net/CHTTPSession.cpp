@@ -11,7 +11,7 @@ namespace {
 
 gCResult DoNothing(uintptr_t, uintptr_t, void*)
 {
-    return 0;
+    return kOk;
 }
 
 CHTTPSession* SessionOf(void* context)
@@ -84,32 +84,32 @@ gCResult CHTTPSession::OpenURL(uint32_t isClient, gCString hostAndPort, gCString
     }
     if (OpenedProc)
         QV_RETURN_IF_FAILED(OpenedProc(this));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::Poll()
 {
     QV_RETURN_IF_FAILED(CTCPSocket::Poll());
     if (!HasSocket() || !m_writable || m_stopped || m_sendBlock.Count() == 0)
-        return 0;
+        return kOk;
     uint32_t length = static_cast<uint32_t>(m_sendBlock.Count());
     gCResult r = Send(length, m_sendBlock);
     if (r == kWouldBlock)
-        return 0;
+        return kOk;
     if (r != 0) {
         if (TransferErrorProc.proc)
             QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
         m_stopped = 1;
-        return 0;
+        return kOk;
     }
     // Serving the next piece of a body comes with the server side.
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)
 {
     if (count == 0)
-        return 0;
+        return kOk;
     if (m_output)
         return m_output->WriteBytes(bytes, count);
     return m_body.WriteBytes(bytes, count);
@@ -118,7 +118,7 @@ gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)
 gCResult CHTTPSession::CallRequestFailed()
 {
     if (!RequestFailedProc.proc)
-        return 0;
+        return kOk;
     return RequestFailedProc.proc(this, RequestFailedProc.context);
 }
 
@@ -126,7 +126,7 @@ gCResult CHTTPSession::OnConnectResult(uintptr_t, uintptr_t, void* context)
 {
     CHTTPSession* session = SessionOf(context);
     if (session->GetState() != kSocketConnectFailed)
-        return 0;
+        return kOk;
     session->m_stopped = 1;
     return session->CallRequestFailed();
 }
@@ -141,7 +141,7 @@ gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
         if (!session->m_dataPending || !session->HasSocket())
             break;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ReadOnePiece()
@@ -152,14 +152,14 @@ gCResult CHTTPSession::ReadOnePiece()
     uint32_t count = kReadPiece;
     gCResult r = Receive(count, m_readBlock);
     if (r == kWouldBlock)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(r);
     if (count > kReadPiece)
         count = 0;
     if (DataProc)
         DataProc(this, m_readBlock, count);
     if (m_replyOver)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
     if (!m_isClient)
         return ParseRequest();
@@ -167,7 +167,7 @@ gCResult CHTTPSession::ReadOnePiece()
         return ReceiveBody();
     r = ParseReply();
     if (r == 0)
-        return 0;
+        return kOk;
     // A refused status or a broken body has been reported already.
     if (m_replyOver)
         return r;
@@ -188,17 +188,17 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     if (session->m_replyBroken) {
         session->DeleteOutput();
         session->ChangeState(kSocketClosedWithError);
-        return 0;
+        return kOk;
     }
     if (!session->m_headersSeen) {
         session->ChangeState(kSocketConnectFailed);
-        return 0;
+        return kOk;
     }
     if (session->BodyEndsAtClose()) {
         session->OnDownloadFinished();
         if (session->readToClose || session->IsBodyComplete()) {
             session->ChangeState(kSocketClosed);
-            return 0;
+            return kOk;
         }
         // A chunked body cut before its last chunk is a cut transfer like any other.
         return session->EndCutTransfer();
@@ -216,7 +216,7 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     }
     if (session->IsBodyComplete()) {
         session->ChangeState(kSocketClosed);
-        return 0;
+        return kOk;
     }
     return session->EndCutTransfer();
 }
@@ -226,7 +226,7 @@ gCResult CHTTPSession::EndCutTransfer()
     ChangeState(kSocketClosedWithError);
     if (TransferErrorProc.proc)
         return TransferErrorProc.proc(this, TransferErrorProc.context);
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::OnDownloadFinished()
@@ -235,7 +235,7 @@ gCResult CHTTPSession::OnDownloadFinished()
     m_stopped = 1;
     // A body that goes on after its announced end must not finish twice.
     if (m_finishedCalled)
-        return 0;
+        return kOk;
     m_finishedCalled = 1;
     if (m_isClient && FinishedProc.proc) {
         gCResult r = FinishedProc.proc(this, m_folder, m_fileName, IsBodyComplete() ? 1 : 0,
@@ -243,7 +243,7 @@ gCResult CHTTPSession::OnDownloadFinished()
         if (r != 0)
             ReportError(r, "Download finished callback failed.");
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::OnAccept(uintptr_t, uintptr_t, void* context)
@@ -273,7 +273,7 @@ gCResult CHTTPSession::OnAcceptedConnection(uintptr_t created, uintptr_t, void* 
     session->m_isClient = 0;
     if (session->OpenedProc)
         QV_RETURN_IF_FAILED(session->OpenedProc(session));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ParseRequest()

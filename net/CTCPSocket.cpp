@@ -27,7 +27,7 @@ void CTCPSocket::SetProc(TCPProcIndex index, TCPSocketProc proc, void* context)
 gCResult CTCPSocket::CallProc(TCPProcIndex index, uintptr_t a, uintptr_t b)
 {
     if (!m_procs[index])
-        return 0;
+        return kOk;
     return m_procs[index](a, b, m_procContexts[index]);
 }
 
@@ -68,7 +68,7 @@ gCResult CTCPSocket::Create(uint16_t port)
         return kNetworkFatal;
     }
     m_localAddress = GetLocalIPAddress();
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::Init(TCPSocketProc reserved0, TCPSocketProc reserved1, TCPSocketProc accepted,
@@ -104,13 +104,13 @@ gCResult CTCPSocket::Connect(uint32_t address, uint16_t port)
     ChangeState(kSocketConnecting);
     m_peerPort = port;
     m_peerAddress = address;
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::Poll()
 {
     if (!m_socket.IsValid())
-        return 0;
+        return kOk;
     WSANETWORKEVENTS events;
     if (WSAEnumNetworkEvents(m_socket.Get(), m_event.Get(), &events) == SOCKET_ERROR) {
         m_lastError = WSAGetLastError();
@@ -143,7 +143,7 @@ gCResult CTCPSocket::Poll()
     }
     if (m_socket.IsValid() && (seen & FD_ACCEPT))
         CallProc(kAcceptProc, 0, 0);
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::HandleCloseEvents(int32_t closeError)
@@ -153,7 +153,7 @@ gCResult CTCPSocket::HandleCloseEvents(int32_t closeError)
         if (closeError != 0 && !m_closePending)
             m_closeError = 1;
         m_closePending = 1;
-        return 0;
+        return kOk;
     }
     bool failed = m_closePending ? m_closeError != 0 : closeError != 0;
     ChangeState(failed ? kSocketClosedWithError : kSocketClosed);
@@ -220,7 +220,7 @@ gCResult CTCPSocket::Close()
     }
     m_event.Close();
     GetResolver().CancelRequestsFor(this);
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::Accept()
@@ -247,7 +247,7 @@ gCResult CTCPSocket::Accept()
             m_procs[kConnectProc], m_procs[kReadProc], m_procs[kWriteProc], m_procs[kCloseProc], m_defaultPort);
     s->m_connected = 1;
     s->ChangeState(kSocketConnected);
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::GetPeerName()
@@ -258,14 +258,14 @@ gCResult CTCPSocket::GetPeerName()
     if (getpeername(m_socket.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0) {
         m_peerAddress = peer.sin_addr.s_addr;
         m_peerPort = peer.sin_port;
-        return 0;
+        return kOk;
     }
     m_lastError = WSAGetLastError();
     if (m_lastError == WSAENOTCONN) {
         m_peerAddress = 0;
         m_peerPort = 0;
         m_lastError = 0;
-        return 0;
+        return kOk;
     }
     return GetErrFatality(static_cast<uint32_t>(m_lastError));
 }
@@ -295,9 +295,9 @@ gCResult CTCPSocket::OnHostResolved(gCString host, uint32_t address, uint32_t us
     if (address == 0) {
         ChangeState(kSocketConnectFailed);
         CallProc(kResolveFailedProc, 0, 0);
-        return 0;
+        return kOk;
     }
     QV_RETURN_IF_FAILED(Connect(address, m_peerPort));
     CallProc(kResolvedProc, 0, 0);
-    return 0;
+    return kOk;
 }

@@ -63,7 +63,7 @@ gCResult CleanupWinSock()
 {
     if (WSACleanup() == SOCKET_ERROR)
         return GetErrFatality(static_cast<uint32_t>(WSAGetLastError()));
-    return 0;
+    return kOk;
 }
 
 gCResult GetErrFatality(uint32_t code)

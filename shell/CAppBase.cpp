@@ -94,7 +94,7 @@ CAppBase::~CAppBase()
 gCResult CAppBase::CreateInstanceMutex(gCString name)
 {
     name.Clear();
-    return 0;
+    return kOk;
 }
 
 void CAppBase::SaveCursorState()
@@ -163,13 +163,13 @@ void CAppBase::FollowCursor()
 gCResult CAppBase::TickNow()
 {
     gCResult result = OnTick(0);
-    return result == kHandled ? 0 : result;
+    return result == kHandled ? kOk : result;
 }
 
 gCResult CAppBase::OnFilesDropped(gCStringArray& names)
 {
     names.Release();
-    return 0;
+    return kOk;
 }
 
 uint32_t CAppBase::SendAppMessage(uint32_t id, uint32_t a, uint32_t b)
@@ -197,7 +197,7 @@ gCResult CAppBase::Init()
 {
     // A program without its resource file still starts, with no directory and no texts.
     if (OpenFileByName(m_resourceFile, ResourcePath(m_resourceFolderName, m_resourceFileName), kAccessRead) != 0)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
 
     const gCString tablePath = ResourcePath(m_resourceFolderName, m_stringTableFileName);
@@ -209,7 +209,7 @@ gCResult CAppBase::Init()
     const gCString fontPath = ResourcePath(m_resourceFolderName, m_fontResourceFileName);
     if (OpenFileByName(m_fontResourceFile, fontPath, kAccessRead) == 0)
         QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceFile));
-    return 0;
+    return kOk;
 }
 
 gCResourceObject* CAppBase::FindPooledResource(int32_t pool, const gCString& name) const
@@ -255,23 +255,23 @@ gCResult CAppBase::OnTick(uint32_t)
             m_windows[i]->Paint();
     }
     if (m_quit)
-        return 0;
+        return kOk;
     if (m_purge)
         PurgeDeadObjects();
     if (!m_heartbeatWork)
         return kHandled;
     QV_RETURN_IF_FAILED(OnAppTick());
     if (!GetMainWindow())
-        return 0;
+        return kOk;
     for (int32_t i = 0; i < count && i < m_windows.Count(); ++i)
         QV_RETURN_IF_FAILED(m_windows[i]->Tick());
-    return 0;
+    return kOk;
 }
 
 gCResult CAppBase::OnStart(gCString commandLine)
 {
     commandLine.Clear();
-    return 0;
+    return kOk;
 }
 
 gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uint32_t flags, float sx, float sy,
@@ -340,7 +340,7 @@ gCResult CAppBase::FinishOpening(CWindowBase* window)
         window->SetContent(nullptr, 0);
         return shown;
     }
-    return 0;
+    return kOk;
 }
 
 CWindowBase* CAppBase::CreateMainWindow()
@@ -351,7 +351,7 @@ CWindowBase* CAppBase::CreateMainWindow()
 gCResult CAppBase::CreateTablet()
 {
     if (m_tablet)
-        return 0;
+        return kOk;
     m_tablet = new (std::nothrow) CTabletManager();
     if (!m_tablet)
         return kOutOfMemory;
@@ -371,7 +371,7 @@ gCResult CAppBase::UpdateWindowList(CWindowBase* window, int32_t add)
     for (int32_t i = m_windows.Count() - 1; i >= 0; --i)
         if (m_windows[i] == window)
             m_windows.RemoveAt(i);
-    return 0;
+    return kOk;
 }
 
 void CAppBase::PurgeDeadObjects()
@@ -407,5 +407,5 @@ gCResult CAppBase::AddDeferred(int32_t list, CDeferredObject* object)
         return kBadParameter;
     QV_RETURN_IF_FAILED(m_deferred[list].Add(object));
     m_purge = 1;
-    return 0;
+    return kOk;
 }

@@ -149,7 +149,7 @@ gCResult BuildFileTypeFilter(const CFileTypeList& list, CMemBlockT<wchar_t>& fil
     QV_RETURN_IF_FAILED(filter.Resize(counter.Count()));
     CFilterWriter writer(filter.Data());
     WriteFilter(list, writer);
-    return 0;
+    return kOk;
 }
 
 gCString FirstExtension(const gCString& extensions)

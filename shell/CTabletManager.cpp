@@ -2,7 +2,7 @@
 
 gCResult CTabletManager::Open()
 {
-    return 0;
+    return kOk;
 }
 
 void CTabletManager::Activate(WPARAM, LPARAM) {}

@@ -215,7 +215,7 @@ gCResult CWinWindow::CentreFraction(float fx, float fy, int32_t redraw)
 gCResult CWinWindow::Show(int32_t show)
 {
     if (!m_window)
-        return 0;
+        return kOk;
     if (show) {
         CAppWin* app = AppWin();
         ShowWindow(m_window, app ? app->GetShowMode() : SW_SHOW);
@@ -223,7 +223,7 @@ gCResult CWinWindow::Show(int32_t show)
     } else {
         ShowWindow(m_window, SW_HIDE);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CWinWindow::SetIcon(int32_t iconId)
@@ -231,7 +231,7 @@ gCResult CWinWindow::SetIcon(int32_t iconId)
     HICON icon = LoadAppIcon(AppInstance(), iconId);
     SetClassLongPtrW(m_window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
     SetClassLongPtrW(m_window, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(icon));
-    return 0;
+    return kOk;
 }
 
 void CWinWindow::Close()
@@ -245,7 +245,7 @@ void CWinWindow::Close()
 gCResult CWinWindow::SetTitle(const gCString& title)
 {
     SetWindowTextW(m_window, title.Text());
-    return 0;
+    return kOk;
 }
 
 gCString CWinWindow::GetTitle() const
@@ -272,7 +272,7 @@ gCResult CWinWindow::SetPositionEx(int32_t x, int32_t y, int32_t redraw)
     if (!SetWindowPos(m_window, nullptr, x, y, m_clientWidth, m_clientHeight,
                       RedrawFlags(SWP_NOSIZE | kFrameChanged, redraw)))
         return kBadParameter;
-    return 0;
+    return kOk;
 }
 
 void CWinWindow::GetClientOrigin(gCPoint& origin) const
@@ -301,7 +301,7 @@ gCResult CWinWindow::MoveFrame(const RECT& rect, UINT flags)
 {
     if (!SetWindowPos(m_window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags))
         return kBadParameter;
-    return 0;
+    return kOk;
 }
 
 gCResult CWinWindow::SetFrame(int32_t x, int32_t y, int32_t width, int32_t height, int32_t redraw)
@@ -321,7 +321,7 @@ gCResult CWinWindow::SetFrame(int32_t x, int32_t y, int32_t width, int32_t heigh
     if (clampedWidth == areaWidth && clampedHeight == areaHeight) {
         SetWindowLongW(m_window, GWL_STYLE, style & ~static_cast<LONG>(WS_CAPTION));
         SetWindowPos(m_window, nullptr, 0, 0, areaWidth, areaHeight, flags);
-        return 0;
+        return kOk;
     }
 
     DWORD adjust = 0;
@@ -378,7 +378,7 @@ gCResult CWinWindow::Relayout(uint32_t flags, float sx, float sy, float px, floa
         QV_RETURN_IF_FAILED(MoveFrame(rect, swpFlags));
     }
     SetSize(m_clientWidth, m_clientHeight);
-    return 0;
+    return kOk;
 }
 
 void CWinWindow::ComputeRect(gCRect& rect, uint32_t flags, float sx, float sy, float px, float py, int32_t fullScreen)

@@ -54,7 +54,7 @@ void CWindowBase::SetContent(IWindowContent* content, int32_t keepSize)
 
 gCResult CWindowBase::SetTitle(const gCString&)
 {
-    return 0;
+    return kOk;
 }
 
 gCString CWindowBase::GetTitle() const
@@ -103,7 +103,7 @@ void CWindowBase::OnFullScreenChanged(int32_t, int32_t) {}
 gCResult CWindowBase::Tick()
 {
     if (!m_content)
-        return 0;
+        return kOk;
     if (GetWindowActiveFlag() || IsCursorOverWindow())
         m_content->UpdateRollover();
     else
@@ -209,15 +209,15 @@ void CWindowBase::OnMouseWheel(const gCPoint& delta, const gCPoint& screen)
 gCResult CWindowBase::SetSize(int32_t width, int32_t height)
 {
     if (!m_content || width <= 7)
-        return 0;
+        return kOk;
     if (width == m_content->GetWidth() && height == m_content->GetHeight()) {
         m_bufferFailed = 0;
-        return 0;
+        return kOk;
     }
     gCResult result = m_content->SetSize(width, height, 1);
     if (result == 0) {
         m_bufferFailed = 0;
-        return 0;
+        return kOk;
     }
     // Reported once per failure, however often placement asks again. The close is posted: a
     // synchronous one would delete this window and its content while the caller (creation,

@@ -79,7 +79,7 @@ gCResult RecordCompletion(gCString host, uint32_t address, uint32_t userValue, C
     gCompletion.address = address;
     gCompletion.userValue = userValue;
     gCompletion.host = host.Text();
-    return 0;
+    return kOk;
 }
 
 } // namespace

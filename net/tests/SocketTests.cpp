@@ -112,7 +112,7 @@ gCResult RecordAccepted(uintptr_t created, uintptr_t, void* context)
     AcceptRecord* record = static_cast<AcceptRecord*>(context);
     record->accepted = reinterpret_cast<CTCPSocket*>(created);
     ++record->calls;
-    return 0;
+    return kOk;
 }
 
 gCResult AcceptNow(uintptr_t, uintptr_t, void* context)

@@ -22,7 +22,7 @@ public:
     {
         m_width = width;
         m_height = height;
-        return 0;
+        return kOk;
     }
     gCPoint GetNaturalSize() const override { return {320, 200}; }
     gCString GetContentName() const override { return gCString(L"Services"); }
@@ -36,18 +36,18 @@ public:
     void SetWindow(CWindowBase* window) override { m_window = window; }
     CWindowBase* GetWindow() const override { return m_window; }
     gCCmdTarget* AsCmdTarget() override { return nullptr; }
-    gCResult DispatchKeyDown(int32_t&, int32_t) override { return 0; }
-    gCResult DispatchKeyUp(int32_t&, uint32_t) override { return 0; }
-    gCResult DispatchTimer(int32_t&, uint32_t) override { return 0; }
-    gCResult DispatchMouseMove(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchLButtonDown(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchLButtonUp(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchMButtonDown(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchMButtonUp(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchRButtonDown(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchRButtonUp(int32_t&, const gCPoint&) override { return 0; }
-    gCResult DispatchMouseWheel(int32_t&, const gCPoint&, const gCPoint&) override { return 0; }
-    gCResult DispatchHeartbeat() override { return 0; }
+    gCResult DispatchKeyDown(int32_t&, int32_t) override { return kOk; }
+    gCResult DispatchKeyUp(int32_t&, uint32_t) override { return kOk; }
+    gCResult DispatchTimer(int32_t&, uint32_t) override { return kOk; }
+    gCResult DispatchMouseMove(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchLButtonDown(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchLButtonUp(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchMButtonDown(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchMButtonUp(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchRButtonDown(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchRButtonUp(int32_t&, const gCPoint&) override { return kOk; }
+    gCResult DispatchMouseWheel(int32_t&, const gCPoint&, const gCPoint&) override { return kOk; }
+    gCResult DispatchHeartbeat() override { return kOk; }
     void UpdateRollover() override {}
     void ClearRollover() override {}
     uint32_t BroadcastMessage(uint32_t, uint32_t, uint32_t) override { return 0; }
@@ -56,7 +56,7 @@ public:
     int32_t IsCursorShown() const override { return m_cursorShown; }
     void UpdateCursorWidget() override {}
     void SetReady() override {}
-    gCResult OnWindowOpen() override { return 0; }
+    gCResult OnWindowOpen() override { return kOk; }
     void OnWindowDetach() override {}
 
 private:

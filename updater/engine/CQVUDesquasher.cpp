@@ -40,7 +40,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     if (m_installedFlag) {
         PostLine(gCString(L" "), kLineBlack);
         PostLine(Text(41), kLineRed);
-        return 0;
+        return kOk;
     }
     PostLine(Text(42), kLineBlack);
 
@@ -101,10 +101,10 @@ gCResult CQVUDesquasher::CheckScriptTarget()
         gCString product = m_host.GetProductBuildString();
         if (!build.IsEmpty() && !product.IsEmpty() && !build.EqualsNoCase(product.Text()))
             return kGenericFailure;
-        return 0;
+        return kOk;
     }
     if (m_host.GetSourceRecordFlag())
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(SaveSourceRecord());
     QV_RETURN_IF_FAILED(m_host.SelfUpdate());
     return kHandled;
@@ -135,7 +135,7 @@ gCResult CQVUDesquasher::RunExecuteEntries()
 {
     const gCString& execute = m_scriptValues[kExecute];
     if (execute.IsEmpty())
-        return 0;
+        return kOk;
     if (!m_targetFolder.Exists())
         return kStreamFailure;
     gCFRef program(gCString::Concat(m_targetFolder.GetPath(), execute));

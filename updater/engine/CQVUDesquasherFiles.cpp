@@ -42,7 +42,7 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
     QV_RETURN_IF_FAILED(MovePathFile(from.GetPathString(), to.GetPathString()));
     NoteFileOperation(operation, to.GetPathString());
-    return 0;
+    return kOk;
 }
 
 bool IsFolder(const gCString& path)
@@ -76,7 +76,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     }
     if (temp.Exists())
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::CheckWriteAccess()
@@ -114,7 +114,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
             return kGenericFailure;
         }
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::WriteNewFiles()
@@ -126,7 +126,7 @@ gCResult CQVUDesquasher::WriteNewFiles()
         QV_RETURN_IF_FAILED(WriteRecord(i, position));
         position += m_sizes[i] + kRecordOverhead;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
@@ -171,7 +171,7 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
         QV_RETURN_IF_FAILED(file.WriteBytes(bytes, static_cast<uint32_t>(size)));
     QV_RETURN_IF_FAILED(file.Close());
     NoteFileOperation(FileOperation::FinishNew, temp.GetPathString());
-    return 0;
+    return kOk;
 }
 
 // Creates the file's folder with every missing parent, remembering what it made.
@@ -180,7 +180,7 @@ gCResult CQVUDesquasher::MakeFolderOf(const gCFRef& file)
     gCFolderRef folder;
     QV_RETURN_IF_FAILED(folder.SetToFolderOf(file));
     if (folder.Exists())
-        return 0;
+        return kOk;
     gCArray<gCString> missing; // innermost first
     gCFolderRef walk;
     QV_RETURN_IF_FAILED(walk.SetPath(folder.GetPath()));
@@ -218,7 +218,7 @@ gCResult CQVUDesquasher::KeepOldFiles()
         if (target.Exists())
             return kStreamFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::MoveNewFiles()
@@ -235,7 +235,7 @@ gCResult CQVUDesquasher::MoveNewFiles()
         if (temp.Exists())
             return kStreamFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::DeleteOldFiles()
@@ -255,7 +255,7 @@ gCResult CQVUDesquasher::DeleteOldFiles()
             PostLine(Text(43), kLineRed);
         }
     }
-    return 0;
+    return kOk;
 }
 
 void CQVUDesquasher::RollBack()

@@ -166,7 +166,7 @@ gCResult CQVUDesquasher::CheckDistinctTargets() const
             if (ArchiveNamesCollide(target.Text(), target.Length(), targets[j].Text(), targets[j].Length()))
                 return kGenericFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
@@ -236,5 +236,5 @@ gCResult CQVUDesquasher::ParseScript()
     const gCString& execute = m_scriptValues[kExecute];
     if (!execute.IsEmpty() && !IsSafeArchiveName(execute.Text(), execute.Length()))
         return kGenericFailure;
-    return 0;
+    return kOk;
 }

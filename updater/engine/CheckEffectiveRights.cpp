@@ -121,7 +121,7 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     if (!gApi.lookupAccountName(nullptr, user, sid.Data(), &sidSize, domain.Data(), &domainUnits, &use)) {
         if (GetLastError() == ERROR_INSUFFICIENT_BUFFER)
             return FailStep(host, 5, GetLastError());
-        return 0;
+        return kOk;
     }
     if (!gApi.isValidSid(sid.Data()))
         return FailStep(host, 5, GetLastError());

@@ -41,27 +41,27 @@ protected:
     {
         keys.push_back(code);
         handled = handleKeys;
-        return 0;
+        return kOk;
     }
     gCResult OnKeyUp(int32_t&, uint32_t key) override
     {
         keyUps.push_back(key);
-        return 0;
+        return kOk;
     }
     gCResult OnMouse(int32_t&, MouseEvent event, const gCPoint& point) override
     {
         mice.push_back({event, point});
-        return 0;
+        return kOk;
     }
     gCResult OnMouseWheel(int32_t&, const gCPoint& delta, const gCPoint& screen) override
     {
         wheels.push_back({delta, screen});
-        return 0;
+        return kOk;
     }
     gCResult OnHeartbeat() override
     {
         ++heartbeats;
-        return 0;
+        return kOk;
     }
 };
 
