@@ -48,18 +48,18 @@ gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString&
     // The ':', separator and dot added below need room too; reserve it all so no append fails.
     gCString result;
     QV_RETURN_IF_FAILED(result.Reserve(static_cast<int32_t>(parts) + 3));
-    result.SetText(L"");
+    QV_RETURN_IF_FAILED(result.SetText(L""));
     if (!drive.IsEmpty()) {
-        result.AppendChar(drive[0]);
-        result.AppendChar(L':');
+        QV_RETURN_IF_FAILED(result.AppendChar(drive[0]));
+        QV_RETURN_IF_FAILED(result.AppendChar(L':'));
     }
-    result.Append(folder);
+    QV_RETURN_IF_FAILED(result.Append(folder));
     if (!folder.IsEmpty() && !IsPathSeparator(folder[folder.Length() - 1]))
-        result.AppendChar(L'\\');
-    result.Append(name);
+        QV_RETURN_IF_FAILED(result.AppendChar(L'\\'));
+    QV_RETURN_IF_FAILED(result.Append(name));
     if (!extension.IsEmpty() && extension[0] != L'.')
-        result.AppendChar(L'.');
-    result.Append(extension);
+        QV_RETURN_IF_FAILED(result.AppendChar(L'.'));
+    QV_RETURN_IF_FAILED(result.Append(extension));
     out = std::move(result);
     return kOk;
 }

@@ -55,7 +55,8 @@ gCFile::gCFile(int32_t accessMode) : gCStream(kStreamKindFile), m_accessMode(acc
 
 gCFile::~gCFile()
 {
-    Close();
+    // No caller is left to hear of a failed close.
+    (void)Close();
 }
 
 const wchar_t* gCFile::ModeText(int32_t mode)

@@ -26,7 +26,8 @@ void gCMemFile::ResetBuffer()
     if (!m_block)
         m_block = new (std::nothrow) CMemBlock;
     if (m_block)
-        m_block->Resize(static_cast<int32_t>(kStartCapacity));
+        // A write grows the block when it needs the room.
+        (void)m_block->Resize(static_cast<int32_t>(kStartCapacity));
     m_size = 0;
     m_position = 0;
 }

@@ -31,12 +31,14 @@ int32_t TextLength(const wchar_t* text)
 
 gCString::gCString(const wchar_t* text)
 {
-    SetText(text);
+    // Short of memory the string stays unset (IsUnset).
+    (void)SetText(text);
 }
 
 gCString::gCString(const gCString& other)
 {
-    SetTextN(other.m_buffer, other.m_length);
+    // Short of memory the copy stays unset (IsUnset).
+    (void)SetTextN(other.m_buffer, other.m_length);
 }
 
 gCString::gCString(gCString&& other) noexcept
@@ -49,10 +51,11 @@ gCString::gCString(gCString&& other) noexcept
 
 gCString& gCString::operator=(const gCString& other)
 {
+    // Short of memory the text stays as it was.
     if (this != &other)
-        SetTextN(other.m_buffer, other.m_length);
+        (void)SetTextN(other.m_buffer, other.m_length);
     else if (!m_buffer)
-        MakeEmpty();
+        (void)MakeEmpty();
     return *this;
 }
 
@@ -67,7 +70,7 @@ gCString& gCString::operator=(gCString&& other) noexcept
         other.m_capacity = 0;
         other.m_length = 0;
         if (!m_buffer)
-            MakeEmpty();
+            (void)MakeEmpty(); // short of memory it stays unset
     }
     return *this;
 }
@@ -220,15 +223,17 @@ const char* gCString::ToAnsi() const
     return gAnsiBuffer;
 }
 
+// The builders below that answer a new string report a lack of memory by an unset (or
+// shorter) result, which callers test with IsUnset.
 gCString gCString::Concat(const gCString& a, const gCString& b)
 {
     gCString result;
     if (a.IsUnset()) {
-        result.SetString(b);
+        (void)result.SetString(b);
         return result;
     }
     if (result.SetString(a) == 0)
-        result.Append(b);
+        (void)result.Append(b);
     return result;
 }
 
@@ -236,7 +241,7 @@ gCString gCString::ConcatText(const char* a, const gCString& b)
 {
     gCString result;
     if (result.SetAnsi(a) == 0)
-        result.Append(b);
+        (void)result.Append(b);
     return result;
 }
 
@@ -244,7 +249,7 @@ gCString gCString::ConcatChar(const gCString& a, char c)
 {
     char text[2] = {c, 0};
     gCString tail;
-    tail.SetAnsi(text);
+    (void)tail.SetAnsi(text);
     return Concat(a, tail);
 }
 
@@ -253,7 +258,7 @@ gCString gCString::AppendNumber(const gCString& a, int32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
     gCString tail;
-    tail.SetAnsi(text);
+    (void)tail.SetAnsi(text);
     return Concat(a, tail);
 }
 
@@ -261,9 +266,9 @@ gCString gCString::Left(int32_t n) const
 {
     gCString result;
     if (n < 0 || n >= m_length)
-        result.SetTextN(m_buffer, m_length);
+        (void)result.SetTextN(m_buffer, m_length);
     else
-        result.SetTextN(m_buffer, n);
+        (void)result.SetTextN(m_buffer, n);
     return result;
 }
 
@@ -271,11 +276,11 @@ gCString gCString::Right(int32_t n) const
 {
     gCString result;
     if (n <= 0)
-        result.MakeEmpty();
+        (void)result.MakeEmpty();
     else if (n >= m_length)
-        result.SetTextN(m_buffer, m_length);
+        (void)result.SetTextN(m_buffer, m_length);
     else
-        result.SetTextN(m_buffer + (m_length - n), n);
+        (void)result.SetTextN(m_buffer + (m_length - n), n);
     return result;
 }
 
@@ -283,12 +288,12 @@ gCString gCString::Mid(int32_t start, int32_t count) const
 {
     gCString result;
     if (start < 0 || count < 0 || start >= m_length) {
-        result.MakeEmpty();
+        (void)result.MakeEmpty();
         return result;
     }
     if (count > m_length - start)
         count = m_length - start;
-    result.SetTextN(m_buffer + start, count);
+    (void)result.SetTextN(m_buffer + start, count);
     return result;
 }
 
@@ -305,9 +310,9 @@ gCString gCString::Range(int32_t first, int32_t last) const
     if (last >= m_length)
         last = m_length - 1;
     if (!m_buffer || first > last)
-        result.MakeEmpty();
+        (void)result.MakeEmpty();
     else
-        result.SetTextN(m_buffer + first, last - first + 1);
+        (void)result.SetTextN(m_buffer + first, last - first + 1);
     return result;
 }
 
@@ -443,7 +448,8 @@ int32_t gCString::Split(gCString& head, gCString& tail, const gCString& delimite
     if (n < 0) {
         gCString whole(*this);
         head = whole;
-        tail.SetText(nullptr);
+        // Short of memory the tail stays unset.
+        (void)tail.SetText(nullptr);
         return 2;
     }
     int32_t tailEnd = m_length - (dropLast ? 1 : 0);
@@ -543,7 +549,8 @@ bool gCString::EqualsNoCase(const wchar_t* text) const
 
 gCString& gCStringArray::GetAt(gCString& out, int32_t index) const
 {
-    out.SetString((*this)[index]);
+    // Short of memory the text stays as it was.
+    (void)out.SetString((*this)[index]);
     return out;
 }
 

@@ -39,7 +39,8 @@ gCStringTable::gCStringTable(int32_t keepNames) : m_keepNames(keepNames) {}
 
 gCStringTable::~gCStringTable()
 {
-    Clear();
+    // Clearing cannot fail.
+    (void)Clear();
 }
 
 gCResult gCStringTable::Clear()
@@ -54,14 +55,16 @@ gCResult gCStringTable::LoadFile(const gCString& pathText)
 {
     gCFile file;
     QV_RETURN_IF_FAILED(OpenFileByName(file, pathText, kAccessRead));
-    Clear();
+    // Clearing cannot fail.
+    (void)Clear();
     QV_RETURN_IF_FAILED(Parse(file, 1));
     return file.Close();
 }
 
 gCResult gCStringTable::Load(gCStream& stream)
 {
-    Clear();
+    // Clearing cannot fail.
+    (void)Clear();
     return Parse(stream, 1);
 }
 

@@ -157,7 +157,8 @@ gCResult CHTTPSession::ReadOnePiece()
     if (count > kReadPiece)
         count = 0;
     if (DataProc)
-        DataProc(this, m_readBlock, count);
+        // Its answer is ignored: it only watches the bytes.
+        (void)DataProc(this, m_readBlock, count);
     if (m_replyOver)
         return kOk;
     QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
@@ -175,7 +176,8 @@ gCResult CHTTPSession::ReadOnePiece()
     m_replyOver = 1;
     m_receiveBuffer.Clear();
     // A reply that cannot be parsed will not become valid: end the connection.
-    Close();
+    // The unparsable reply is the failure that counts.
+    (void)Close();
     if (RequestFailedProc.proc)
         return CallRequestFailed();
     return r;
@@ -195,7 +197,8 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
         return kOk;
     }
     if (session->BodyEndsAtClose()) {
-        session->OnDownloadFinished();
+        // It reports a failing finish itself; the transfer ends anyway.
+        (void)session->OnDownloadFinished();
         if (session->readToClose || session->IsBodyComplete()) {
             session->ChangeState(kSocketClosed);
             return kOk;

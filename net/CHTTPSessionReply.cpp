@@ -48,7 +48,8 @@ gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& na
 gCString FromAnsi(const char* text)
 {
     gCString s;
-    s.SetAnsi(text);
+    // Short of memory the text stays unset.
+    (void)s.SetAnsi(text);
     return s;
 }
 
@@ -108,7 +109,8 @@ gCResult CHTTPSession::QueueRequest(gCString path, gCString folder, gCString fil
     m_serverPump = 0;
     m_isClient = 1;
     if (RequestTextProc)
-        RequestTextProc(this, text);
+        // Its answer is ignored: the request is queued.
+        (void)RequestTextProc(this, text);
     return kOk;
 }
 
@@ -276,11 +278,13 @@ gCResult CHTTPSession::ParseReply()
         m_receiveBuffer.Clear();
         QV_RETURN_IF_FAILED(CallRequestFailed());
         for (int32_t i = 0; i < names.Count(); ++i)
-            OnReplyHeader(names[i], values[i]);
+            // Applying a known header cannot fail.
+            (void)OnReplyHeader(names[i], values[i]);
         return kOk;
     }
     for (int32_t i = 0; i < names.Count(); ++i)
-        OnReplyHeader(names[i], values[i]);
+        // Applying a known header cannot fail.
+        (void)OnReplyHeader(names[i], values[i]);
     if (!m_fileName.IsEmpty()) {
         if (OpenOutputProc.proc)
             QV_RETURN_IF_FAILED(
@@ -292,7 +296,8 @@ gCResult CHTTPSession::ParseReply()
     QV_RETURN_IF_FAILED(StartBody(headerLength));
     m_headersSeen = 1;
     if (ReplyHeadersProc.proc)
-        ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
+        // Its answer is ignored: the headers are accepted.
+        (void)ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
     return kOk;
 }
 
@@ -416,7 +421,8 @@ gCResult CHTTPSession::FailReply(gCResult code)
     m_receiveBuffer.Clear();
     // Nothing more from this server can be trusted: end the connection now, which stores
     // the failed state once.
-    Close();
+    // The fault being reported is the one that counts.
+    (void)Close();
     if (TransferErrorProc.proc)
         QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
     return code;

@@ -89,7 +89,8 @@ gCResult CResolver::OnResolveMessage(const MSG* message)
     uint32_t error = HIWORD(message->lParam);
     uint32_t address = error == 0 ? AddressFromHostEntry(request->hostEntry) : 0;
     if (!request->cancelled && request->completion)
-        request->completion(request->hostName, address, request->userValue, request->ownerSocket);
+        // The receiver deals with its own failure.
+        (void)request->completion(request->hostName, address, request->userValue, request->ownerSocket);
     return kOk;
 }
 

@@ -15,7 +15,8 @@ CTCPSocket::CTCPSocket() = default;
 
 CTCPSocket::~CTCPSocket()
 {
-    Close();
+    // No caller is left to hear of a failed close.
+    (void)Close();
 }
 
 void CTCPSocket::SetProc(TCPProcIndex index, TCPSocketProc proc, void* context)
@@ -59,12 +60,14 @@ gCResult CTCPSocket::Create(uint16_t port)
     }
     m_event = CUniqueNetEvent(WSACreateEvent());
     if (!m_event.IsValid()) {
-        Close();
+        // The failure to make the event is the one returned.
+        (void)Close();
         return kNetworkFatal;
     }
     // Selecting an event also makes the socket non-blocking.
     if (WSAEventSelect(m_socket.Get(), m_event.Get(), kSelectedEvents) == SOCKET_ERROR) {
-        Close();
+        // The failure to select the event is the one returned.
+        (void)Close();
         return kNetworkFatal;
     }
     m_localAddress = GetLocalIPAddress();
@@ -97,7 +100,8 @@ gCResult CTCPSocket::Connect(uint32_t address, uint16_t port)
                    nullptr) == SOCKET_ERROR) {
         m_lastError = WSAGetLastError();
         if (m_lastError != WSAEWOULDBLOCK) {
-            Close();
+            // The connect failure is the one returned.
+            (void)Close();
             return GetErrFatality(static_cast<uint32_t>(m_lastError));
         }
     }
@@ -142,7 +146,8 @@ gCResult CTCPSocket::Poll()
         QV_RETURN_IF_FAILED(HandleCloseEvents(error));
     }
     if (m_socket.IsValid() && (seen & FD_ACCEPT))
-        CallProc(kAcceptProc, 0, 0);
+        // The listener goes on whether or not this accept worked.
+        (void)CallProc(kAcceptProc, 0, 0);
     return kOk;
 }
 
@@ -243,8 +248,9 @@ gCResult CTCPSocket::Accept()
     }
     // From here the new socket belongs to the callback.
     QV_RETURN_IF_FAILED(CallProc(kAcceptedProc, reinterpret_cast<uintptr_t>(s), 0));
-    s->Init(m_procs[kReservedProc0], m_procs[kReservedProc1], m_procs[kAcceptedProc], m_procs[kAcceptProc],
-            m_procs[kConnectProc], m_procs[kReadProc], m_procs[kWriteProc], m_procs[kCloseProc], m_defaultPort);
+    // The accepted socket reports its own failures from here.
+    (void)s->Init(m_procs[kReservedProc0], m_procs[kReservedProc1], m_procs[kAcceptedProc], m_procs[kAcceptProc],
+                  m_procs[kConnectProc], m_procs[kReadProc], m_procs[kWriteProc], m_procs[kCloseProc], m_defaultPort);
     s->m_connected = 1;
     s->ChangeState(kSocketConnected);
     return kOk;
@@ -294,10 +300,12 @@ gCResult CTCPSocket::OnHostResolved(gCString host, uint32_t address, uint32_t us
     (void)userValue;
     if (address == 0) {
         ChangeState(kSocketConnectFailed);
-        CallProc(kResolveFailedProc, 0, 0);
+        // The state already tells of the failed lookup.
+        (void)CallProc(kResolveFailedProc, 0, 0);
         return kOk;
     }
     QV_RETURN_IF_FAILED(Connect(address, m_peerPort));
-    CallProc(kResolvedProc, 0, 0);
+    // The connect is under way; its events tell the rest.
+    (void)CallProc(kResolvedProc, 0, 0);
     return kOk;
 }

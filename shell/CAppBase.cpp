@@ -53,13 +53,15 @@ CAppBase::CAppBase(const CAppServices* services) : m_services(services)
     if (length > 0 && length < 260)
         m_programFolder = FolderOf(moduleName);
     else
-        m_programFolder.SetText(L"");
+        // Short of memory the folder stays unset.
+        (void)m_programFolder.SetText(L"");
     m_secondFolder = m_programFolder;
 
-    m_resourceFolderName.SetText(L"Resources");
-    m_resourceFileName.SetText(L"system.vrf");
-    m_stringTableFileName.SetText(L"system.vsf");
-    m_fontResourceFileName.SetText(L"");
+    // Short of memory a name stays unset and its load fails.
+    (void)m_resourceFolderName.SetText(L"Resources");
+    (void)m_resourceFileName.SetText(L"system.vrf");
+    (void)m_stringTableFileName.SetText(L"system.vsf");
+    (void)m_fontResourceFileName.SetText(L"");
     m_purge = 0;
 }
 
@@ -70,7 +72,8 @@ CAppBase::~CAppBase()
         pool.Clear();
     if (m_services && m_services->stop)
         m_services->stop();
-    m_stringTable.Clear();
+    // Clearing cannot fail.
+    (void)m_stringTable.Clear();
     m_resourceDirectory.Clear();
     m_fontResourceDirectory.Clear();
     if (m_tablet) {
@@ -188,7 +191,8 @@ namespace {
 gCString ResourcePath(const gCString& folder, const gCString& name)
 {
     gCString path = gCString::ConcatChar(folder, ':');
-    path.Append(name);
+    // Short of memory the path stays short and the load fails.
+    (void)path.Append(name);
     return path;
 }
 } // namespace
@@ -289,7 +293,8 @@ gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uin
     // every character outside it.
     gCString titleText;
     if (title)
-        titleText.SetAnsi(title);
+        // Short of memory the title stays empty.
+        (void)titleText.SetAnsi(title);
     else if (content)
         titleText = content->GetContentName();
 
@@ -315,7 +320,8 @@ gCResult CAppBase::OpenMainWindow(IWindowContent* content, int32_t iconId, int32
     }
     gCString titleText;
     if (title)
-        titleText.SetAnsi(title);
+        // Short of memory the title stays empty.
+        (void)titleText.SetAnsi(title);
     else if (content)
         titleText = content->GetContentName();
 

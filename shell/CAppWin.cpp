@@ -313,7 +313,7 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     m_running.store(1);
     m_mainThreadId = GetCurrentThreadId();
     // Without a heartbeat the program still runs on its messages; ticks then never come.
-    StartHeartbeat();
+    (void)StartHeartbeat();
     m_comInitialised = SUCCEEDED(CoInitialize(nullptr)) ? 1 : 0;
 
     gCResult init = Init();
@@ -324,7 +324,8 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     }
 
     gCString line;
-    line.SetAnsi(commandLine);
+    // Short of memory the command line is empty.
+    (void)line.SetAnsi(commandLine);
     gCResult result = OnStart(std::move(line));
     if (result == 0)
         result = CreateTablet();

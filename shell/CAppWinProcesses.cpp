@@ -105,7 +105,8 @@ gCString CAppWin::GetProcessName()
     gCString name;
     CProcessTable table;
     if (NameOf(GetCurrentProcessId(), table, name) != 0)
-        name.SetText(kUnknownName);
+        // Short of memory the name stays unset.
+        (void)name.SetText(kUnknownName);
     return name;
 }
 

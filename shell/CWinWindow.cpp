@@ -145,10 +145,12 @@ int32_t CWinWindow::FinishCreate(bool place, uint32_t flags, float sx, float sy,
             return 0;
         }
     } else {
-        Relayout(flags, sx, sy, px, py, 0);
+        // Not checked: a failed placement leaves the frame where it was.
+        (void)Relayout(flags, sx, sy, px, py, 0);
     }
     if (!m_bufferFailed)
-        SetSize(m_clientWidth, m_clientHeight);
+        // A failure sets m_bufferFailed, looked at next.
+        (void)SetSize(m_clientWidth, m_clientHeight);
     if (m_bufferFailed) {
         DestroyWindow(m_window);
         return 0;
@@ -359,7 +361,8 @@ gCResult CWinWindow::Relayout(uint32_t flags, float sx, float sy, float px, floa
     if (m_fill) {
         style = (style & ~static_cast<LONG>(WS_CAPTION | WS_THICKFRAME)) | WS_MAXIMIZE;
         SetWindowLongW(m_window, GWL_STYLE, style);
-        MoveFrame(rect, swpFlags);
+        // Not checked: a filling frame that cannot move stays.
+        (void)MoveFrame(rect, swpFlags);
     } else {
         style &= ~static_cast<LONG>(WS_MAXIMIZE);
         DWORD adjust = 0;
@@ -377,7 +380,8 @@ gCResult CWinWindow::Relayout(uint32_t flags, float sx, float sy, float px, floa
         AdjustWindowRect(&rect, adjust, FALSE);
         QV_RETURN_IF_FAILED(MoveFrame(rect, swpFlags));
     }
-    SetSize(m_clientWidth, m_clientHeight);
+    // SetSize reports its own failure and ends the program.
+    (void)SetSize(m_clientWidth, m_clientHeight);
     return kOk;
 }
 
@@ -556,18 +560,21 @@ void CWinWindow::OnDropFiles(HDROP drop)
     DragFinish(drop);
     CAppBase* app = GetApp();
     if (names.Count() > 0 && app)
-        app->OnFilesDropped(names);
+        // A drop the program cannot take is dropped.
+        (void)app->OnFilesDropped(names);
 }
 
 void CWinWindow::OnSizeMessage(WPARAM kind, int32_t width, int32_t height)
 {
     if (kind == SIZE_MAXIMIZED && (width != m_clientWidth || height != m_clientHeight)) {
-        Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
+        // Not checked: the frame stays where it was.
+        (void)Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
         return;
     }
     if (kind == SIZE_MINIMIZED)
         SetWindowActiveFlag(0);
-    SetSize(width, height);
+    // SetSize reports its own failure and ends the program.
+    (void)SetSize(width, height);
 }
 
 LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -581,7 +588,7 @@ LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_APP + 1:
         // A modal loop (a message box) dispatches the lookup's answer here and the pump
         // never sees it; handing it over twice does no harm.
-        DeliverResolveWindowMessage(window, message, wParam, lParam);
+        (void)DeliverResolveWindowMessage(window, message, wParam, lParam);
         return 0;
     case WM_DESTROY:
         if (GetMainWindow() == this) {
@@ -604,7 +611,8 @@ LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 1;
     case WM_DISPLAYCHANGE:
         if (!(GetWindowLongW(window, GWL_STYLE) & WS_MINIMIZE))
-            Relayout(m_fill ? static_cast<uint32_t>(kWindowFill) : 0u, -1.0f, -1.0f, -1.0f, -1.0f, 1);
+            // Not checked: the frame stays where it was.
+            (void)Relayout(m_fill ? static_cast<uint32_t>(kWindowFill) : 0u, -1.0f, -1.0f, -1.0f, -1.0f, 1);
         break;
     case WM_NCDESTROY:
         OnNcDestroy();

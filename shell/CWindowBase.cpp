@@ -21,13 +21,15 @@ void SetWindowActiveFlag(int32_t active)
 CWindowBase::CWindowBase()
 {
     if (CAppBase* app = GetApp())
-        app->UpdateWindowList(this, 1);
+        // A window missing from the list is only never ticked.
+        (void)app->UpdateWindowList(this, 1);
 }
 
 CWindowBase::~CWindowBase()
 {
     if (CAppBase* app = GetApp())
-        app->UpdateWindowList(this, 0);
+        // Removing cannot fail.
+        (void)app->UpdateWindowList(this, 0);
     DropContent();
 }
 
@@ -41,7 +43,8 @@ void CWindowBase::SetContent(IWindowContent* content, int32_t keepSize)
         delete old;
         m_content = content;
         if (content)
-            content->SetSize(width, height, 1);
+            // A content without its buffer reports at its next paint.
+            (void)content->SetSize(width, height, 1);
     } else {
         // The old content belongs to the caller again.
         if (m_content && m_content != content)
@@ -94,7 +97,8 @@ int32_t CWindowBase::SetFullScreen(int32_t value, int32_t argument)
     m_fullScreen = value;
     OnFullScreenChanged(value, argument);
     if (m_fill)
-        Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
+        // Not checked: the frame stays where it was.
+        (void)Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
     return value;
 }
 
@@ -127,10 +131,12 @@ void CWindowBase::OnChar(int32_t code)
     }
     switch (code) {
     case kKeyF7:
-        CentreInArea(5000, 5000, 1);
+        // A key: a refused placement leaves the frame as it is.
+        (void)CentreInArea(5000, 5000, 1);
         break;
     case kKeyF8:
-        CentreFraction(0.8f, 0.8f, 1);
+        // A key: a refused placement leaves the frame as it is.
+        (void)CentreFraction(0.8f, 0.8f, 1);
         break;
     case kKeyF11:
         if (CAppBase* app = GetApp()) {

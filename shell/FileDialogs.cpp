@@ -126,7 +126,8 @@ gCString TypedExtension(const gCString& path)
         }
     }
     gCString extension;
-    extension.SetText(L"");
+    // Short of memory the extension stays unset.
+    (void)extension.SetText(L"");
     if (dot >= 0)
         extension = path.Mid(dot, path.Length() - dot);
     return extension;
@@ -149,7 +150,8 @@ gCResult ShowOpenFileDialog(gCString& text, CFileTypeList* list)
     QV_RETURN_IF_FAILED(TakeChosenPath(state, text));
     const int32_t chosen = static_cast<int32_t>(state.description.nFilterIndex);
     if (list && chosen >= 1 && chosen <= list->FilterCount())
-        list->SetSelectedType(list->GetTypeAt(chosen - 1));
+        // A type not in the list keeps the last selection.
+        (void)list->SetSelectedType(list->GetTypeAt(chosen - 1));
     return kOk;
 }
 

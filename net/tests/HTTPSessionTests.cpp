@@ -317,7 +317,7 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
     peer.Start();
     SessionProbe probe;
     gCMemFile* kept = new gCMemFile;
-    kept->WriteBytes("0123", 4);
+    EXPECT_EQ(kept->WriteBytes("0123", 4), kOk);
     static gCMemFile* sSupplied = nullptr;
     sSupplied = kept;
     probe.session.OpenOutputProc = {

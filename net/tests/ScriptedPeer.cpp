@@ -15,7 +15,7 @@ const int kTimeoutMs = 15000;
 class WinSockEnvironment : public testing::Environment {
 public:
     void SetUp() override { ASSERT_EQ(StartupWinSock(), 0); }
-    void TearDown() override { CleanupWinSock(); }
+    void TearDown() override { (void)CleanupWinSock(); }
 };
 
 bool WaitReadable(SOCKET s, int ms)

@@ -44,8 +44,8 @@ SessionProbe::SessionProbe()
                                 this};
     session.AddRequestHeadersProc = {[](gCStringArray& names, gCStringArray& values, void* c) -> gCResult {
                                          for (const auto& pair : Probe(c)->extraHeaders) {
-                                             names.Add(gCString(pair.first.c_str()));
-                                             values.Add(gCString(pair.second.c_str()));
+                                             QV_RETURN_IF_FAILED(names.Add(gCString(pair.first.c_str())));
+                                             QV_RETURN_IF_FAILED(values.Add(gCString(pair.second.c_str())));
                                          }
                                          return 0;
                                      },
@@ -59,7 +59,8 @@ SessionProbe::SessionProbe()
 
 SessionProbe::~SessionProbe()
 {
-    session.Close();
+    // The test is over; a close failure has no one to tell.
+    (void)session.Close();
     gCurrent = nullptr;
 }
 
@@ -69,7 +70,8 @@ bool SessionProbe::PollUntil(const std::function<bool()>& done, int ms)
     while (!done()) {
         if (GetTickCount() - start > static_cast<DWORD>(ms))
             return false;
-        session.Poll();
+        // A failing poll shows as the awaited event never coming.
+        (void)session.Poll();
         Sleep(1);
     }
     return true;

@@ -144,7 +144,7 @@ TEST(TCPSocket, AcceptHandsTheNewConnectionToItsCallback)
     ASSERT_EQ(client.socket.Create(0), 0);
     ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
     EXPECT_TRUE(client.PollUntil([&] {
-        listener.Poll();
+        EXPECT_EQ(listener.Poll(), kOk);
         return record.calls > 0 && client.socket.IsConnected();
     }));
     ASSERT_NE(record.accepted, nullptr);

@@ -48,8 +48,9 @@ gCResult DecodeUtf8(const char* bytes, int32_t n, gCString& out)
 gCResult CVsfSource::Fail(const wchar_t* what)
 {
     gCString message = gCString::AppendNumber(gCString(L"line "), m_lineNumber);
-    message.AppendText(L": ");
-    message.AppendText(what);
+    // Short of memory the message is shorter; the code is what counts.
+    (void)message.AppendText(L": ");
+    (void)message.AppendText(what);
     m_error = message;
     return kTextResourceFailure;
 }

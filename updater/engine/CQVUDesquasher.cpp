@@ -22,12 +22,12 @@ gCString CQVUDesquasher::Text(uint32_t n) const
 
 void CQVUDesquasher::PostLine(const gCString& text, uint32_t colour)
 {
-    m_host.PostStatusLine(text, colour, 1);
+    PostLineBestEffort(m_host, text, colour);
 }
 
 void CQVUDesquasher::LogLine(const gCString& text)
 {
-    m_host.WriteLogLine(text);
+    LogLineBestEffort(m_host, text);
 }
 
 gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
@@ -79,11 +79,12 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
             return kGenericFailure;
         }
     }
-    DeleteOldFiles();
+    // It never fails: it reports its own problems and goes on.
+    (void)DeleteOldFiles();
 
     m_installedFlag = 1;
     PostLine(gCString(L" "), kLineBlack);
-    m_host.SetCaptionText(Text(16), 1);
+    (void)m_host.SetCaptionText(Text(16), 1); // best effort, like a status line
     PostLine(Text(22), kLineBlack);
     return RunExecuteEntries();
 }

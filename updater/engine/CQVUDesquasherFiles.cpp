@@ -55,8 +55,9 @@ bool IsFolder(const gCString& path)
 
 void CQVUDesquasher::TickEntry(int32_t i)
 {
-    m_host.SetProgress(static_cast<float>(i + 1) / static_cast<float>(m_targetPaths.Count()), 1);
-    m_host.TickNow();
+    // Progress and the window's tick are best effort, like a status line.
+    (void)m_host.SetProgress(static_cast<float>(i + 1) / static_cast<float>(m_targetPaths.Count()), 1);
+    (void)m_host.TickNow();
 }
 
 // A left-over ".old" beside a missing target is the only copy of the original (an earlier run
@@ -107,7 +108,8 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         }
         if (CheckEffectiveRights(target, *this) != 0 && CheckEffectiveRights(target, *this) != 0) {
             gCString line = Joined(Text(57), L" ");
-            line.Append(path);
+            // Short of memory the line is shorter.
+            (void)line.Append(path);
             PostLine(line, kLineRed);
             IAppHost* app = GetAppHost();
             ShowMessageBox(app ? app->GetMainWindowHandle() : nullptr, line.Text(), Text(72).Text(), MB_OK);
@@ -194,11 +196,14 @@ gCResult CQVUDesquasher::MakeFolderOf(const gCFRef& file)
     gCResult made = folder.Create();
     for (int32_t k = missing.Count() - 1; k >= 0; --k) {
         gCFolderRef check;
-        check.SetPath(missing[k]);
-        if (check.Exists()) {
-            m_madeFolders.Add(missing[k]);
+        gCResult noted = check.SetPath(missing[k]);
+        if (noted == kOk && check.Exists()) {
+            noted = m_madeFolders.Add(missing[k]);
             NoteFileOperation(FileOperation::CreateFolder, missing[k]);
         }
+        // A made folder that cannot be noted would outlive a roll-back: the step fails instead.
+        if (made == kOk)
+            made = noted;
     }
     return made;
 }
@@ -248,7 +253,8 @@ gCResult CQVUDesquasher::DeleteOldFiles()
             continue;
         gCString line = Joined(Text(36), old.GetFileName());
         LogLine(line);
-        DeletePath(old);
+        // Whether it went is looked at just below.
+        (void)DeletePath(old);
         NoteFileOperation(FileOperation::DeleteOld, old.GetPathString());
         if (old.Exists()) {
             PostLine(line, kLineDimmed);

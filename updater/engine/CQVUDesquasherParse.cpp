@@ -29,7 +29,8 @@ gCString Decimal(uint64_t value)
     char text[24];
     std::snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
     gCString out;
-    out.SetAnsi(text);
+    // Short of memory the text stays unset.
+    (void)out.SetAnsi(text);
     return out;
 }
 
@@ -104,10 +105,11 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         QV_RETURN_IF_FAILED(first.ReadU32(version));
         if (version != kArchiveVersion) {
             gCString line = Text(73);
-            line.AppendText(L"A: ");
-            line.Append(Decimal(kArchiveVersion));
-            line.AppendText(L", F: ");
-            line.Append(Decimal(version));
+            // Short of memory the line is shorter.
+            (void)line.AppendText(L"A: ");
+            (void)line.Append(Decimal(kArchiveVersion));
+            (void)line.AppendText(L", F: ");
+            (void)line.Append(Decimal(version));
             PostLine(line, kLineRed);
             return kGenericFailure;
         }
@@ -147,7 +149,7 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     if (count == 0 || count > kMaxEntryCount)
         return kStreamFailure;
     for (uint32_t i = 0; i < count; ++i) {
-        m_host.TickNow();
+        (void)m_host.TickNow(); // best effort: keeps the window alive
         QV_RETURN_IF_FAILED(ReadEntry(header));
     }
     QV_RETURN_IF_FAILED(CheckDistinctTargets());
@@ -189,10 +191,11 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
         return kOutOfMemory;
 
     gCString log(L" -- ");
-    log.Append(target);
-    log.AppendText(L", ");
-    log.Append(Decimal(size));
-    log.AppendText(L" bytes");
+    // Short of memory the log line is shorter.
+    (void)log.Append(target);
+    (void)log.AppendText(L", ");
+    (void)log.Append(Decimal(size));
+    (void)log.AppendText(L" bytes");
     LogLine(log);
 
     gCFRef targetRef(target);

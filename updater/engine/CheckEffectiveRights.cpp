@@ -23,8 +23,9 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
     char detail[32];
     std::snprintf(detail, sizeof(detail), "%d, %lu", step, static_cast<unsigned long>(error));
     gCString tail;
-    tail.SetAnsi(detail);
-    host.PostStatusLine(gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed, 1);
+    // Short of memory the line is shorter.
+    (void)tail.SetAnsi(detail);
+    PostLineBestEffort(host, gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed);
     return 1;
 }
 

@@ -17,7 +17,7 @@ struct MouseRecord {
 
 class RecordingBackdrop : public CBackdrop {
 public:
-    RecordingBackdrop() { m_name.SetText(L"Test Window"); }
+    RecordingBackdrop() { EXPECT_EQ(m_name.SetText(L"Test Window"), kOk); }
 
     void UpdateCursorWidget() override { ++upkeepTicks; }
     gCResult SetSize(int32_t width, int32_t height, int32_t redraw) override
@@ -85,7 +85,7 @@ public:
     {
         log.push_back("OnStart");
         commandLineSeen = commandLine.Text();
-        return onStart ? onStart(*this) : 0;
+        return onStart ? onStart(*this) : kOk;
     }
     gCResult CreateTablet() override
     {
@@ -97,7 +97,7 @@ public:
         ++appTicks;
         if (firstAppTick == 0)
             firstAppTick = GetTickCounter();
-        return onAppTick ? onAppTick(*this) : 0;
+        return onAppTick ? onAppTick(*this) : kOk;
     }
     void OnLoopEnd() override { log.push_back("OnLoopEnd"); }
     gCResult OnExit() override
