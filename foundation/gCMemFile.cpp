@@ -32,6 +32,21 @@ void gCMemFile::ResetBuffer()
     m_position = 0;
 }
 
+void gCMemFile::TakeOver(gCMemFile& other)
+{
+    if (&other == this)
+        return;
+    if (m_owns)
+        delete m_block;
+    m_block = other.m_block;
+    m_size = other.m_size;
+    m_position = other.m_position;
+    m_owns = other.m_owns;
+    other.m_block = nullptr;
+    other.m_owns = 1;
+    other.ResetBuffer();
+}
+
 void gCMemFile::ClampSize()
 {
     int64_t capacity = GetCapacity();

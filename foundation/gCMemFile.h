@@ -30,6 +30,9 @@ public:
 
     // Back to an empty 2048-byte block.
     void ResetBuffer();
+    // Takes the other stream's block, size and position without copying; the other is left
+    // with an empty 2048-byte block, and this stream's old block is freed.
+    void TakeOver(gCMemFile& other);
     int64_t GetCapacity() const { return m_block ? m_block->Count() : 0; }
     // The valid bytes start here; null without a block.
     const uint8_t* GetData() const { return m_block ? m_block->Data() : nullptr; }

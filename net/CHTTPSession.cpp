@@ -90,6 +90,7 @@ gCResult CHTTPSession::OpenURL(uint32_t isClient, gCString hostAndPort, gCString
 gCResult CHTTPSession::Poll()
 {
     QV_RETURN_IF_FAILED(CTCPSocket::Poll());
+    m_accepted.PollAll();
     if (!HasSocket() || !m_writable || m_stopped || m_sendBlock.Count() == 0)
         return kOk;
     uint32_t length = static_cast<uint32_t>(m_sendBlock.Count());
@@ -102,8 +103,7 @@ gCResult CHTTPSession::Poll()
         m_stopped = 1;
         return kOk;
     }
-    // Serving the next piece of a body comes with the server side.
-    return kOk;
+    return m_serverPump ? SendNextBodyPart() : kOk;
 }
 
 gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)
@@ -186,6 +186,8 @@ gCResult CHTTPSession::ReadOnePiece()
 gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
 {
     CHTTPSession* session = SessionOf(context);
+    if (session->m_serverPump)
+        return session->OnServerClosed();
     session->m_stopped = 1;
     if (session->m_replyBroken) {
         session->DeleteOutput();
@@ -258,30 +260,36 @@ gCResult CHTTPSession::OnAcceptedConnection(uintptr_t created, uintptr_t, void* 
 {
     CHTTPSession* listening = SessionOf(context);
     CHTTPSession* session = reinterpret_cast<CHTTPSession*>(created);
-    if (listening->NewConnectionProc)
-        QV_RETURN_IF_FAILED(listening->NewConnectionProc(listening, session));
-    session->ServerFileProc = listening->ServerFileProc;
-    session->ServerRequestProc = listening->ServerRequestProc;
-    session->ServerBodyProc = listening->ServerBodyProc;
-    session->ProgressProc = listening->ProgressProc;
-    session->OpenOutputProc = listening->OpenOutputProc;
-    session->FinishedProc = listening->FinishedProc;
-    session->RequestFailedProc = listening->RequestFailedProc;
-    session->TransferErrorProc = listening->TransferErrorProc;
-    session->NewConnectionProc = listening->NewConnectionProc;
-    session->OpenedProc = listening->OpenedProc;
-    session->StateChangedProc = listening->StateChangedProc;
+    // The listening session owns what it accepts; a connection refused here is deleted at once.
+    gCResult r = listening->SetUpAccepted(session);
+    if (r == 0)
+        r = listening->m_accepted.Add(session);
+    if (r != 0)
+        delete session;
+    return r;
+}
+
+gCResult CHTTPSession::SetUpAccepted(CHTTPSession* session)
+{
+    if (NewConnectionProc)
+        QV_RETURN_IF_FAILED(NewConnectionProc(this, session));
+    session->ServerFileProc = ServerFileProc;
+    session->ServerRequestProc = ServerRequestProc;
+    session->ServerBodyProc = ServerBodyProc;
+    session->ProgressProc = ProgressProc;
+    session->OpenOutputProc = OpenOutputProc;
+    session->FinishedProc = FinishedProc;
+    session->RequestFailedProc = RequestFailedProc;
+    session->TransferErrorProc = TransferErrorProc;
+    session->NewConnectionProc = NewConnectionProc;
+    session->OpenedProc = OpenedProc;
+    session->StateChangedProc = StateChangedProc;
     session->m_headersSeen = 0;
     session->m_serverPump = 1;
     session->m_isClient = 0;
+    // An accepted connection can send at once; a send that would block clears this until FD_WRITE.
+    session->m_writable = 1;
     if (session->OpenedProc)
         QV_RETURN_IF_FAILED(session->OpenedProc(session));
     return kOk;
-}
-
-gCResult CHTTPSession::ParseRequest()
-{
-    // Requests are not answered yet: drop them rather than let them pile up.
-    m_receiveBuffer.Clear();
-    return kNotImplemented;
 }

@@ -2,11 +2,12 @@
 // without blocking, sends one GET, reads the status line and headers, takes the body into
 // memory or into an output stream, and tells its owner about every step through callbacks.
 // The session owns its buffers, its body stream and its output stream; the owner owns the
-// session and closes it before deleting it. The same class will also answer a GET on the
-// server side, which shares these fields.
+// session and closes it before deleting it. The same class also answers a GET on the server
+// side, which shares these fields (see CHTTPSessionServer.cpp).
 #pragma once
 #include <cstdint>
 
+#include "CAcceptedSessions.h"
 #include "CByteQueue.h"
 #include "CMemBlockT.h"
 #include "CTCPSocket.h"
@@ -51,6 +52,10 @@ const uint32_t kMaxChunkSizeLine = 1024;
 const uint32_t kReadPiece = 64000;
 // Pieces read in one poll at most, while more bytes wait.
 const uint32_t kReadsPerPoll = 16;
+// The server sends its content in pieces of at most this size, one per completed send.
+const uint32_t kServePiece = 64000;
+// A requested range without a last position runs to the end of the content.
+const uint64_t kRangeToEnd = ~0ull;
 
 class CHTTPSession : public CTCPSocket {
 public:
@@ -82,8 +87,18 @@ public:
     // starts with "HTTP".
     static int32_t ParseStatusLine(const gCString& statusLine);
 
-    // Server side; answering requests comes later.
+    // Server side (see CHTTPSessionServer.cpp). A listening session takes a listening socket
+    // that its owner made (sessions never bind or listen), accepts its connections and owns them.
+    gCResult AcceptOn(SOCKET listeningHandle);
     gCResult ParseRequest();
+    gCResult ParseRequestHeader(gCString name, gCString value);
+    gCResult ServeRequest();
+    // The reply's header pairs for the content bytes rangeFirst to rangeEnd (exclusive) of size.
+    gCResult BuildReplyHeaders(gCStringArray& names, gCStringArray& values, uint32_t text, uint64_t size,
+                               uint64_t rangeFirst, uint64_t rangeEnd);
+    gCResult SendNextBodyPart();
+    int32_t GetAcceptedCount() const { return m_accepted.Count(); }
+    CHTTPSession* GetAccepted(int32_t index) const { return m_accepted.At(index); }
 
     // Socket callbacks, with the session as context.
     static gCResult OnConnectResult(uintptr_t a, uintptr_t connected, void* context);
@@ -147,6 +162,10 @@ protected:
     gCResult FailReply(gCResult code);
     gCResult CallRequestFailed();
     void DeleteOutput();
+    gCResult OnServerClosed();
+    gCResult SetUpAccepted(CHTTPSession* session);
+    // Clamps the asked range to the content: m_rangeFirst to m_serveEnd (exclusive).
+    void ClampRange(uint64_t size);
 
     CByteQueue m_receiveBuffer;
     CMemBlockT<char> m_sendBlock;
@@ -181,4 +200,18 @@ protected:
     // Where the search for the end of the header block goes on.
     uint32_t m_headerScanFrom = 0;
     CMemBlockT<char> m_readBlock;
+
+    // Server side: whether the request asked for a byte range, where the served bytes end,
+    // and the connections a listening session accepted.
+    uint32_t m_rangeAsked = 0;
+    uint64_t m_serveEnd = 0;
+    CAcceptedSessions m_accepted;
 };
+
+// 1 when a requested path names text content (empty, or ending in .html, .htm or .txt), else 0.
+uint32_t IsTextFileName(gCString path);
+// Decodes every %XX escape once, in place; what a decoded character forms is not decoded again.
+gCResult UnescapeURLText(gCString& text);
+// Shared by the request and the reply writers.
+gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block);
+gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& name, const gCString& value);

@@ -21,6 +21,8 @@ const gCString& TrimSet()
     return set;
 }
 
+} // namespace
+
 // The whole text in the ANSI code page, however long (the shared conversion buffer stops at 4095 bytes).
 gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block)
 {
@@ -44,6 +46,8 @@ gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& na
         names.RemoveAt(names.Count() - 1);
     return r;
 }
+
+namespace {
 
 gCString FromAnsi(const char* text)
 {

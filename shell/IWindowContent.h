@@ -64,6 +64,9 @@ public:
     virtual int32_t IsCursorShown() const = 0;
     virtual void UpdateCursorWidget() = 0;
 
+    // Puts what changed on the screen at once, without waiting for a paint.
+    virtual gCResult Present() { return kOk; }
+
     virtual void SetReady() = 0;
     virtual gCResult OnWindowOpen() = 0;
     virtual void OnWindowDetach() = 0;

@@ -4,15 +4,6 @@
 #include "SessionProbe.h"
 #include "SocketProbe.h"
 
-namespace {
-
-gCString HostAndPort(uint16_t port)
-{
-    return gCString((L"127.0.0.1:" + std::to_wstring(port)).c_str());
-}
-
-} // namespace
-
 TEST(HTTPRequest, ExactBytesOfTheRequest)
 {
     const std::string head = "GET /a/b?x=1 HTTP/";

@@ -10,13 +10,9 @@
 #include "ScriptedPeer.h"
 #include "SessionProbe.h"
 #include "SocketProbe.h"
+#include "TempFolder.h"
 
 namespace {
-
-gCString HostAndPort(uint16_t port)
-{
-    return gCString((L"127.0.0.1:" + std::to_wstring(port)).c_str());
-}
 
 gCResult Open(SessionProbe& probe, uint16_t port, const wchar_t* path = L"/")
 {
@@ -263,32 +259,10 @@ TEST(HTTPSession, PythonServerHeadersAndRefusal)
     }
 }
 
-namespace {
-
-std::string ReadWholeFile(const std::wstring& path)
-{
-    std::string bytes;
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    std::fclose(f);
-    return bytes;
-}
-
-} // namespace
-
 TEST(HTTPSession, BodyGoesToTheNamedFileInTheFolder)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring folder(temp);
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    const std::wstring name = L"qv_net_" + std::to_wstring(GetCurrentProcessId()) + L"_a_b.bin";
+    TempFolder scratch;
+    const std::wstring folder = scratch.Path().substr(0, scratch.Path().size() - 1);
     const std::string body = PatternBytes(200000);
     ScriptedPeer peer;
     peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body).Close();
@@ -296,18 +270,15 @@ TEST(HTTPSession, BodyGoesToTheNamedFileInTheFolder)
     {
         SessionProbe probe;
         // The ':' of the given name cannot reach the file system.
-        const std::wstring given = L"qv_net_" + std::to_wstring(GetCurrentProcessId()) + L"_a:b.bin";
         ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(folder.c_str()),
-                                        gCString(given.c_str()), 0),
+                                        gCString(L"a:b.bin"), 0),
                   0);
         EXPECT_TRUE(probe.PollToEnd());
         EXPECT_EQ(Join(probe.events), "headers finished:1:200000");
         EXPECT_EQ(probe.session.GetBody().GetLength(), 0);
     }
     peer.Join();
-    const std::wstring path = folder + L"\\" + name;
-    EXPECT_TRUE(ReadWholeFile(path) == body);
-    DeleteFileW(path.c_str());
+    EXPECT_TRUE(ReadWholeFile(scratch.File(L"a_b.bin")) == Ansi(body));
 }
 
 TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)

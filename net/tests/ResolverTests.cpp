@@ -42,25 +42,21 @@ public:
 
     // The main loop: dispatch, then hand WM_APP+1 to the resolver once more, as the
     // application's pump does.
-    bool PumpUntil(const std::function<bool()>& done, bool pumpHandsOff, SocketProbe* probe = nullptr, int ms = 15000)
+    bool PumpUntil(const std::function<bool()>& done, bool pumpHandsOff, SocketProbe* probe = nullptr, int ms = kWaitMs)
     {
-        DWORD start = GetTickCount();
-        while (!done()) {
-            if (GetTickCount() - start > static_cast<DWORD>(ms))
-                return false;
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-                if (pumpHandsOff && msg.message == kResolveMessage)
-                    // The test counts hand-offs, not their outcome.
-                    (void)DeliverResolveMessage(msg);
-            }
-            if (probe && probe->socket.Poll() != 0)
-                return false;
-            Sleep(1);
-        }
-        return true;
+        return WaitUntil(
+            done,
+            [&] {
+                MSG msg;
+                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                    if (pumpHandsOff && msg.message == kResolveMessage)
+                        (void)DeliverResolveMessage(msg); // the test counts hand-offs, not their outcome
+                }
+                return !probe || probe->socket.Poll() == kOk;
+            },
+            ms);
     }
 
     FakeHost host;

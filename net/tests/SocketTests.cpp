@@ -120,14 +120,6 @@ gCResult AcceptNow(uintptr_t, uintptr_t, void* context)
     return static_cast<CTCPSocket*>(context)->Accept();
 }
 
-// A listening socket of the test's own, handed to a CTCPSocket (the product never listens).
-SOCKET ListenOnLoopback(uint16_t& port)
-{
-    SOCKET s = BindLoopback(port);
-    listen(s, 2);
-    return s;
-}
-
 } // namespace
 
 TEST(TCPSocket, AcceptHandsTheNewConnectionToItsCallback)

@@ -12,26 +12,9 @@
 #include "CText.h"
 #include "ReportError.h"
 #include "TempFolder.h"
+#include "TestApp.h"
 
 namespace {
-// An application whose program folder is a temporary folder.
-class FolderApp : public CApp {
-public:
-    explicit FolderApp(const std::wstring& folder)
-    {
-        EXPECT_EQ(m_programFolder.SetText(folder.c_str()), kOk);
-        m_secondFolder = m_programFolder;
-    }
-    gCResult OnStart(gCString) override { return startResult; }
-    uint32_t OnNotify(uint32_t id, uint32_t a, uint32_t) override
-    {
-        notified.push_back(id);
-        return id == 1 ? a : 0;
-    }
-    gCResult startResult = 0;
-    std::vector<uint32_t> notified;
-};
-
 class NamedResource : public CText {
 public:
     NamedResource(uint32_t id, const wchar_t* name)
@@ -84,7 +67,8 @@ TEST(AppInit, OpensTheResourceFileItsDirectoryAndTheStringTable)
 {
     TempFolder folder;
     WriteResources(folder, true);
-    FolderApp app(folder.Path());
+    TestApp app;
+    app.SetProgramFolder(folder.Path());
     EXPECT_EQ(app.Init(), 0);
     ASSERT_NE(app.GetResourceStream(), nullptr);
     ASSERT_NE(app.GetResourceDirectory(), nullptr);
@@ -101,13 +85,15 @@ TEST(AppInit, MissingFilesAreNoFailure)
 {
     TempFolder folder;
     {
-        FolderApp app(folder.Path());
+        TestApp app;
+        app.SetProgramFolder(folder.Path());
         EXPECT_EQ(app.Init(), 0);
         EXPECT_EQ(app.GetResourceStream(), nullptr);
         EXPECT_EQ(app.GetStringTable().GetCount(), 0);
     }
     WriteResources(folder, false);
-    FolderApp app(folder.Path());
+    TestApp app;
+    app.SetProgramFolder(folder.Path());
     app.SetFontResourceFileName(gCString(L"fonts.vrf"));
     EXPECT_EQ(app.Init(), 0);
     EXPECT_NE(app.GetResourceStream(), nullptr);
@@ -124,7 +110,8 @@ TEST(AppInit, DamagedResourceFileFailsTheRun)
     ASSERT_EQ(file.SaveAs(folder.File(L"Resources\\system.vrf")), 0);
 
     BoxCapture boxes;
-    FolderApp app(folder.Path());
+    TestApp app;
+    app.SetProgramFolder(folder.Path());
     gCResult result = app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW);
     EXPECT_NE(result, 0);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -140,7 +127,8 @@ TEST(AppObject, RegistersAsTheHostWhileItLives)
     EXPECT_EQ(GetApp(), nullptr);
     {
         TempFolder folder;
-        FolderApp app(folder.Path());
+        TestApp app;
+        app.SetProgramFolder(folder.Path());
         EXPECT_EQ(GetApp(), &app);
         EXPECT_EQ(GetAppHost(), &app);
         EXPECT_EQ(app.GetAppCode(), 0x3F3F3F3Fu);
@@ -232,7 +220,9 @@ TEST(AppObject, PlainObjectAnswersNoNotificationAndFindsNoTablet)
 TEST(AppObject, NotificationPathOrder)
 {
     TempFolder folder;
-    FolderApp app(folder.Path());
+    TestApp app;
+    app.SetProgramFolder(folder.Path());
+    app.onNotify = [](uint32_t id, uint32_t a, uint32_t) -> uint32_t { return id == 1 ? a : 0; };
     Listener listener;
     ASSERT_EQ(app.AddHubListener(&listener), 0);
     EXPECT_EQ(app.SendAppMessage(1, 11, 12), 11u);

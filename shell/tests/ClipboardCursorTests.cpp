@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "FailingAllocator.h"
-#include "ServiceTestApp.h"
+#include "TestApp.h"
 
 namespace {
 
@@ -58,8 +58,8 @@ bool EmptyTheClipboard(HWND owner)
 
 TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
 {
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     for (const wchar_t* text : {L"Quorvel \u4E2D\u6587 \u00E9\u20AC", L"", L"line\r\nline"}) {
         ASSERT_EQ(app.SetClipboardText(gCString(text)), 0);
         gCString read(L"before");
@@ -70,8 +70,8 @@ TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
 
 TEST(Clipboard, EightBitTextIsReadThroughTheAnsiCodePage)
 {
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     ASSERT_TRUE(PutAnsiOnly(app.GetMainWindowHandle(), "caf\xE9 \x80"));
     gCString read;
     EXPECT_EQ(app.GetClipboardText(read), 0);
@@ -81,8 +81,8 @@ TEST(Clipboard, EightBitTextIsReadThroughTheAnsiCodePage)
 TEST(Clipboard, NoTextGives2AndNoWindowGives24)
 {
     {
-        ServiceTestApp app;
-        ASSERT_EQ(app.OpenWindow(), 0);
+        TestApp app;
+        ASSERT_EQ(app.OpenPlainWindow(), 0);
         ASSERT_TRUE(EmptyTheClipboard(app.GetMainWindowHandle()));
         gCString read(L"kept");
         EXPECT_EQ(app.GetClipboardText(read), kHandled);
@@ -98,8 +98,8 @@ TEST(Clipboard, NoTextGives2AndNoWindowGives24)
 
 TEST(Clipboard, TextThatCannotBeStoredGives5)
 {
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     ASSERT_EQ(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")), 0);
     gCString read;
     gCResult result;
@@ -131,8 +131,8 @@ TEST(SystemCursor, CounterIsWalkedToExactlyMinusOneAndZero)
 
 TEST(SystemCursor, SavingTwiceKeepsTheFirstState)
 {
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     app.ShowAppCursor();
     ASSERT_TRUE(app.IsOwnCursorShowing());
     app.SaveCursorState();
@@ -152,8 +152,8 @@ TEST(MainWindow, MinimiseAndRestore)
         EXPECT_EQ(windowless.Minimise(), 0);
         EXPECT_EQ(windowless.Restore(), 0);
     }
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     HWND window = app.GetMainWindowHandle();
     EXPECT_EQ(app.Minimise(), 0);
     EXPECT_TRUE(IsIconic(window));
@@ -166,15 +166,7 @@ namespace {
 // Synthetic input reaches the key state through the display: pump until it has.
 bool WithinASecond(CAppWin& app, int32_t (CAppWin::*isDown)(), bool down)
 {
-    for (int i = 0; i < 100; ++i) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (((app.*isDown)() != 0) == down)
-            return true;
-        Sleep(10);
-    }
-    return false;
+    return PumpUntil([&] { return ((app.*isDown)() != 0) == down; }, 1000);
 }
 
 // Without a window manager only a click gives the window the display's keyboard focus.
@@ -189,19 +181,14 @@ void ClickInto(HWND window)
     click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, click, sizeof(INPUT));
-    MSG message;
-    for (int i = 0; i < 10; ++i) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        Sleep(10);
-    }
+    PumpFor(100);
 }
 } // namespace
 
 TEST(Keys, ModifiersFollowTheKeyboard)
 {
-    ServiceTestApp app;
-    ASSERT_EQ(app.OpenWindow(), 0);
+    TestApp app;
+    ASSERT_EQ(app.OpenPlainWindow(), 0);
     ClickInto(app.GetMainWindowHandle());
     ASSERT_EQ(GetForegroundWindow(), app.GetMainWindowHandle());
     struct Key {

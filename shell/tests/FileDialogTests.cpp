@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "FileDialogs.h"
-#include "ServiceTestApp.h"
+#include "TestApp.h"
 #include "TempFolder.h"
 #include "gCFRef.h"
 
@@ -126,10 +126,7 @@ public:
                 break;
             PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
             PostMessageW(left, WM_CLOSE, 0, 0);
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&message);
-            Sleep(20);
+            PumpFor(20);
         }
     }
     DialogDriver(const DialogDriver&) = delete;

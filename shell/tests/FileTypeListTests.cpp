@@ -6,7 +6,7 @@
 
 #include "FailingAllocator.h"
 #include "FileDialogs.h"
-#include "ServiceTestApp.h"
+#include "Expect.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ServiceTestApp.h"
+#include "TestApp.h"
 #include "WinHandle.h"
 #include "gCStringArray.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ServiceTestApp.h"
+#include "TestApp.h"
 
 namespace {
 

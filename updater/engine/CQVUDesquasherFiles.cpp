@@ -35,7 +35,7 @@ gCResult DeleteAndCheck(const gCFRef& file, FileOperation operation)
 {
     QV_RETURN_IF_FAILED(DeletePath(file));
     NoteFileOperation(operation, file.GetPathString());
-    return file.Exists() ? kStreamFailure : 0;
+    return file.Exists() ? kStreamFailure : kOk;
 }
 
 gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)

@@ -21,7 +21,7 @@ gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
     uint32_t b = 0;
     QV_RETURN_IF_FAILED(stream.ReadU32(a));
     QV_RETURN_IF_FAILED(stream.ReadU32(b));
-    return a == first && b == second ? 0 : kGenericFailure;
+    return a == first && b == second ? kOk : kGenericFailure;
 }
 
 gCString Decimal(uint64_t value)
@@ -46,7 +46,7 @@ gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
         QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(unit)));
     }
     name = text;
-    return name.IsUnset() ? kOutOfMemory : 0;
+    return name.IsUnset() ? kOutOfMemory : kOk;
 }
 
 } // namespace

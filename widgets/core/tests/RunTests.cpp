@@ -6,7 +6,7 @@
 #include "BoxCapture.h"
 #include "CText.h"
 #include "FontEngine.h"
-#include "TestApp.h"
+#include "RecordingBackdrop.h"
 
 namespace {
 struct RunFacts {
@@ -50,7 +50,7 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
     BoxCapture boxes;
     RunFacts facts;
     RecordingBackdrop* content = nullptr;
-    TestApp app;
+    TestApp app(GetWidgetServices());
     ScriptStart(app, facts, content);
     int32_t upkeepAtEnable = -1;
     int32_t heartbeatsAtEnable = -1;
@@ -135,7 +135,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
     BoxCapture boxes;
     RunFacts facts;
     RecordingBackdrop* content = nullptr;
-    TestApp app;
+    TestApp app(GetWidgetServices());
     ScriptStart(app, facts, content);
     auto start = app.onStart;
     app.onStart = [start](TestApp& a) -> gCResult {
@@ -143,7 +143,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
         a.EnableHeartbeatWork();
         return 0;
     };
-    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : 0; };
+    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : kOk; };
     app.exitResult = 0;
 
     int32_t result = app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL);
@@ -160,7 +160,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
 TEST(AppRun, ReturnsTheExitResultAndReportsIt)
 {
     BoxCapture boxes;
-    TestApp app;
+    TestApp app(GetWidgetServices());
     app.onStart = [](TestApp& a) -> gCResult {
         a.EnableHeartbeatWork();
         return 0;
@@ -180,7 +180,7 @@ TEST(AppRun, ReturnsTheExitResultAndReportsIt)
 TEST(AppRun, StartFailureIsReportedAndSkipsTheLoop)
 {
     BoxCapture boxes;
-    TestApp app;
+    TestApp app(GetWidgetServices());
     app.onStart = [](TestApp&) -> gCResult { return kCreateFailure; };
     EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
     const std::vector<std::string> order = {"Init", "OnStart", "OnExit"};
@@ -192,10 +192,10 @@ TEST(AppRun, StartFailureIsReportedAndSkipsTheLoop)
 
 TEST(AppRun, SecondInstanceReturnsAtOnce)
 {
-    TestApp first;
+    TestApp first(GetWidgetServices());
     ASSERT_EQ(first.CreateInstanceMutex(gCString(L"QvShellTestMutex")), 0);
     {
-        TestApp second;
+        TestApp second(GetWidgetServices());
         ASSERT_EQ(second.CreateInstanceMutex(gCString(L"QvShellTestMutex")), 0);
         EXPECT_EQ(second.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
         EXPECT_TRUE(second.log.empty());
@@ -204,7 +204,7 @@ TEST(AppRun, SecondInstanceReturnsAtOnce)
 
 TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
 {
-    TestApp app;
+    TestApp app(GetWidgetServices());
     EXPECT_EQ(app.OnTick(0), 2);
     EXPECT_EQ(app.TickNow(), 0);
     EXPECT_EQ(app.appTicks, 0);
@@ -218,7 +218,7 @@ TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
 TEST(AppServices, FontEngineLivesAsLongAsTheApplication)
 {
     {
-        TestApp app;
+        TestApp app(GetWidgetServices());
         EXPECT_NE(GetFontLibrary(), nullptr);
         EXPECT_EQ(gGlyphGamma[200], 200);
         EXPECT_EQ(gGlyphGammaInverse[200], 200);
@@ -263,7 +263,7 @@ TEST(AppServices, DestructionClearsPoolsBeforeTheFontEngineAndDeferredObjectsBef
     EndWitness pooled;
     EndWitness deferred;
     {
-        TestApp app;
+        TestApp app(GetWidgetServices());
         ASSERT_EQ(app.AddResource(5, new PooledWitness(pooled)), 0);
         ASSERT_EQ(app.AddDeferred(1, new DeferredWitness(deferred)), 0);
     }

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "TestApp.h"
+#include "RecordingBackdrop.h"
 
 namespace {
 const uint32_t kQuadrants[4] = {0xFFD02020, 0xFF20B040, 0xFF2040D0, 0xFFF0E020};
@@ -66,7 +66,7 @@ void SaveBitmap(CImageBase& image, const char* name)
 
 TEST(Screenshot, ShowsTheFilledBackBuffer)
 {
-    TestApp app;
+    TestApp app(GetWidgetServices());
     RecordingBackdrop* content = new RecordingBackdrop();
     ASSERT_EQ(app.OpenTestWindow(content), 0);
     HWND window = GetMainWindow()->GetHandle();

@@ -9,7 +9,7 @@
 
 #include "BoxCapture.h"
 #include "CAppWindow.h"
-#include "TestApp.h"
+#include "RecordingBackdrop.h"
 
 namespace {
 class WindowProc : public testing::Test {
@@ -38,7 +38,7 @@ protected:
         return rect;
     }
 
-    TestApp app;
+    TestApp app{GetWidgetServices()};
     RecordingBackdrop* content = nullptr;
     HWND window = nullptr;
 };
@@ -358,7 +358,7 @@ TEST_F(WindowProc, WindowWithoutContentGetsAPlainBackdrop)
 TEST(WindowOpen, BackBufferFailureFailsTheOpeningCleanly)
 {
     BoxCapture boxes;
-    TestApp app;
+    TestApp app(GetWidgetServices());
     RecordingBackdrop* content = new RecordingBackdrop();
     content->failSize = kOutOfMemory;
     EXPECT_EQ(app.OpenTestWindow(content), 1);

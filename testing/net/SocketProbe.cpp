@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include "Wait.h"
+
 SocketProbe::SocketProbe()
 {
+    EnsureWinSockForTests();
     socket.SetProc(kConnectProc, OnConnect, this);
     socket.SetProc(kReadProc, OnRead, this);
     socket.SetProc(kWriteProc, OnWrite, this);
@@ -90,43 +93,11 @@ bool SocketProbe::SendQueued()
 
 bool SocketProbe::PollUntil(const std::function<bool()>& done, int ms)
 {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > static_cast<DWORD>(ms))
-            return false;
-        if (socket.Poll() != 0 || !SendQueued())
-            return false;
-        Sleep(1);
-    }
-    return true;
+    return WaitUntil(
+        done, [this] { return socket.Poll() == kOk && SendQueued(); }, ms);
 }
 
 int SocketProbe::Count(const std::string& event) const
 {
     return static_cast<int>(std::count(events.begin(), events.end(), event));
-}
-
-uint32_t LoopbackAddress()
-{
-    return htonl(INADDR_LOOPBACK);
-}
-
-SOCKET BindLoopback(uint16_t& port)
-{
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof local;
-    bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    getsockname(s, reinterpret_cast<sockaddr*>(&local), &size);
-    port = ntohs(local.sin_port);
-    return s;
-}
-
-uint16_t ClosedPort()
-{
-    uint16_t port = 0;
-    closesocket(BindLoopback(port));
-    return port;
 }

@@ -2,21 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
-#include "WinSock.h"
+#include "Wait.h"
 
 namespace {
 
 enum { kRead, kSend, kPause, kClose, kReset, kReadUntilClosed };
-
-const int kTimeoutMs = 15000;
-
-class WinSockEnvironment : public testing::Environment {
-public:
-    void SetUp() override { ASSERT_EQ(StartupWinSock(), 0); }
-    void TearDown() override { (void)CleanupWinSock(); }
-};
 
 bool WaitReadable(SOCKET s, int ms)
 {
@@ -27,20 +17,6 @@ bool WaitReadable(SOCKET s, int ms)
     return select(0, &set, nullptr, nullptr, &limit) == 1;
 }
 
-} // namespace
-
-void EnsureWinSockForTests()
-{
-    static bool added = false;
-    if (!added) {
-        testing::AddGlobalTestEnvironment(new WinSockEnvironment);
-        added = true;
-    }
-}
-
-namespace {
-// Registered before main runs.
-[[maybe_unused]] const bool gWinSockRegistered = (EnsureWinSockForTests(), true);
 } // namespace
 
 uint8_t PatternByte(uint64_t position)
@@ -60,18 +36,11 @@ std::string PatternBytes(size_t n, size_t start)
 
 ScriptedPeer::ScriptedPeer()
 {
-    m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    local.sin_port = 0;
-    int size = sizeof local;
-    if (m_listener == INVALID_SOCKET || bind(m_listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        listen(m_listener, 4) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+    m_listener = BindLoopback(m_port);
+    if (m_port != 0 && listen(m_listener, 4) != 0) {
         ADD_FAILURE() << "the scripted peer cannot listen: " << WSAGetLastError();
-        return;
+        m_port = 0;
     }
-    m_port = ntohs(local.sin_port);
 }
 
 ScriptedPeer::~ScriptedPeer()
@@ -156,7 +125,7 @@ std::string ScriptedPeer::Received()
 
 void ScriptedPeer::Run()
 {
-    if (!WaitReadable(m_listener, kTimeoutMs))
+    if (!WaitReadable(m_listener, kWaitMs))
         return;
     SOCKET s = accept(m_listener, nullptr, nullptr);
     if (s == INVALID_SOCKET)
@@ -200,7 +169,7 @@ bool ScriptedPeer::PlayStep(SOCKET s, const Step& step)
                 if (m_request.find("\r\n\r\n") != std::string::npos)
                     return true;
             }
-            if (!WaitReadable(s, kTimeoutMs))
+            if (!WaitReadable(s, kWaitMs))
                 return false;
             int got = recv(s, buffer, sizeof buffer, 0);
             if (got <= 0)
@@ -234,7 +203,7 @@ bool ScriptedPeer::PlayStep(SOCKET s, const Step& step)
     }
     case kReadUntilClosed:
         for (;;) {
-            if (!WaitReadable(s, kTimeoutMs))
+            if (!WaitReadable(s, kWaitMs))
                 return false;
             size_t want = step.piece < sizeof buffer ? step.piece : sizeof buffer;
             int got = recv(s, buffer, static_cast<int>(want), 0);

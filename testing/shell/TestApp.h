@@ -1,31 +1,25 @@
-// An application object with a real main window for the service tests: the window's content
-// is a plain stand-in that draws nothing and keeps a cursor flag.
+// The test application on the real stack: CApp with every hook recorded or scriptable, and a
+// plain window content that draws nothing. One application object exists at a time; it
+// closes its main window and drains the queue's WM_QUIT when it goes.
 #pragma once
-#include <new>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "CApp.h"
 #include "CWindowBase.h"
+#include "Expect.h"
 #include "IWindowContent.h"
+#include "Wait.h"
 
-// Test messages show the text, not the object's bytes.
-inline std::wstring W(const gCString& text)
-{
-    return text.Text();
-}
-
+// A content that keeps its size and a cursor flag and answers every dispatch with kOk.
 class PlainContent : public IWindowContent {
 public:
     int32_t GetWidth() const override { return m_width; }
     int32_t GetHeight() const override { return m_height; }
-    gCResult SetSize(int32_t width, int32_t height, int32_t) override
-    {
-        m_width = width;
-        m_height = height;
-        return kOk;
-    }
+    gCResult SetSize(int32_t width, int32_t height, int32_t) override;
     gCPoint GetNaturalSize() const override { return {320, 200}; }
-    gCString GetContentName() const override { return gCString(L"Services"); }
+    gCString GetContentName() const override { return gCString(L"Test Window"); }
     gCPoint LocalToScreen(const gCPoint& local) const override { return local; }
     bool IsFramed() const override { return false; }
     bool IsFullMonitor() const override { return false; }
@@ -66,24 +60,46 @@ private:
     CWindowBase* m_window = nullptr;
 };
 
-class ServiceTestApp : public CApp {
+class TestApp : public CApp {
 public:
-    ServiceTestApp() { m_showMode = SW_SHOWNORMAL; }
-    ~ServiceTestApp() override
-    {
-        if (CWindowBase* window = GetMainWindow())
-            window->Close();
-        MSG message;
-        while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
+    explicit TestApp(const CAppServices* services = nullptr);
+    ~TestApp() override;
 
-    // A small window at the top left of the screen.
-    gCResult OpenWindow()
-    {
-        PlainContent* content = new (std::nothrow) PlainContent();
-        if (!content)
-            return kOutOfMemory;
-        return OpenMainWindow(content, 0, 320, 200, "Services", 1);
-    }
+    // The updater's kind of window: 640 by 240, centred, on the work area's monitor.
+    gCResult OpenTestWindow(IWindowContent* content);
+    // A 320 by 200 window at the top left of the screen with a new PlainContent.
+    gCResult OpenPlainWindow();
+    // The program folder (and second folder) the application reports.
+    void SetProgramFolder(const std::wstring& folder);
+    bool PumpUntil(const std::function<bool()>& done, int ms = kWaitMs) { return ::PumpUntil(done, ms); }
+    void Drain() { DrainQuit(); }
+
+    gCResult Init() override;
+    gCResult OnStart(gCString commandLine) override;
+    gCResult CreateTablet() override;
+    gCResult OnAppTick() override;
+    void OnLoopEnd() override { log.push_back("OnLoopEnd"); }
+    gCResult OnExit() override;
+    uint32_t QueryClose() override { return queryClose; }
+    uint32_t OnNotify(uint32_t id, uint32_t a, uint32_t b) override;
+    gCResult OnFilesDropped(gCStringArray& names) override;
+    int32_t IsControlDown() override { return control < 0 ? CApp::IsControlDown() : control; }
+    int32_t IsAltDown() override { return alt < 0 ? CApp::IsAltDown() : alt; }
+    int32_t IsShiftDown() override { return shift < 0 ? CApp::IsShiftDown() : shift; }
+
+    std::vector<std::string> log;
+    std::wstring commandLineSeen;
+    std::function<gCResult(TestApp&)> onStart;
+    std::function<gCResult(TestApp&)> onAppTick;
+    std::function<uint32_t(uint32_t id, uint32_t a, uint32_t b)> onNotify;
+    std::vector<uint32_t> notified;
+    int32_t appTicks = 0;
+    uint32_t firstAppTick = 0;
+    gCResult exitResult = kOk;
+    uint32_t queryClose = 2;
+    std::vector<std::wstring> dropped;
+    // The modifiers the window sees; -1: the keyboard's.
+    int32_t control = -1;
+    int32_t alt = -1;
+    int32_t shift = -1;
 };

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "Loopback.h"
+
 namespace {
 
 typedef char*(CDECL* UnixNameFn)(const wchar_t* dosName);
@@ -61,6 +63,7 @@ bool PortAnswers(uint16_t port)
 
 bool LocalHttpServer::Start()
 {
+    EnsureWinSockForTests();
     wchar_t module[MAX_PATH];
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     std::wstring folder(module);

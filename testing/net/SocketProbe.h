@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "CTCPSocket.h"
+#include "Loopback.h"
+#include "Wait.h"
 
 class SocketProbe {
 public:
@@ -26,7 +28,7 @@ public:
     // Sends what is queued while the socket is writable; true while nothing failed.
     bool SendQueued();
     // Polls (and sends) until done() or the time runs out.
-    bool PollUntil(const std::function<bool()>& done, int ms = 15000);
+    bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs);
     int Count(const std::string& event) const;
 
 private:
@@ -37,9 +39,3 @@ private:
     static gCResult OnResolved(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnResolveFailed(uintptr_t a, uintptr_t b, void* context);
 };
-
-uint32_t LoopbackAddress();
-// A socket of the test's own bound to a free port on 127.0.0.1 (the product never binds).
-SOCKET BindLoopback(uint16_t& port);
-// A port on 127.0.0.1 where nothing listens.
-uint16_t ClosedPort();

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "Loopback.h"
+
 class ScriptedPeer {
 public:
     ScriptedPeer();
@@ -64,6 +66,3 @@ private:
 // A body of n bytes that changes with every position, so a lost or repeated piece shows.
 std::string PatternBytes(size_t n, size_t start = 0);
 uint8_t PatternByte(uint64_t position);
-
-// One WSAStartup for the test program's whole run.
-void EnsureWinSockForTests();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CHTTPSession.h"
+#include "Wait.h"
 
 class SessionProbe {
 public:
@@ -20,9 +21,9 @@ public:
     std::vector<std::pair<std::wstring, std::wstring>> extraHeaders;
 
     // Polls the session until done() or the time runs out; false on timeout.
-    bool PollUntil(const std::function<bool()>& done, int ms = 15000);
+    bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs);
     // Polls until the socket is closed.
-    bool PollToEnd(int ms = 15000)
+    bool PollToEnd(int ms = kWaitMs)
     {
         return PollUntil([this] { return !session.HasSocket(); }, ms);
     }

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "Loopback.h"
+#include "Wait.h"
+
 namespace {
 
 SessionProbe* Probe(void* context)
@@ -15,6 +18,7 @@ SessionProbe* gCurrent = nullptr;
 
 SessionProbe::SessionProbe()
 {
+    EnsureWinSockForTests();
     gCurrent = this;
     session.ProgressProc = {[](CHTTPSession*, uint32_t perMille, void* c) -> gCResult {
                                 Probe(c)->perMille.push_back(perMille);
@@ -66,15 +70,13 @@ SessionProbe::~SessionProbe()
 
 bool SessionProbe::PollUntil(const std::function<bool()>& done, int ms)
 {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > static_cast<DWORD>(ms))
-            return false;
-        // A failing poll shows as the awaited event never coming.
-        (void)session.Poll();
-        Sleep(1);
-    }
-    return true;
+    return WaitUntil(
+        done,
+        [this] {
+            (void)session.Poll(); // failures show in the callbacks the test records
+            return true;
+        },
+        ms);
 }
 
 int SessionProbe::Count(const std::string& prefix) const

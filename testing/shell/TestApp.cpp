@@ -1,0 +1,88 @@
+#include "TestApp.h"
+
+#include <gtest/gtest.h>
+#include <new>
+
+gCResult PlainContent::SetSize(int32_t width, int32_t height, int32_t)
+{
+    m_width = width;
+    m_height = height;
+    return kOk;
+}
+
+TestApp::TestApp(const CAppServices* services) : CApp(services)
+{
+    m_showMode = SW_SHOWNORMAL;
+}
+
+TestApp::~TestApp()
+{
+    if (CWindowBase* window = GetMainWindow())
+        window->Close();
+    DrainQuit();
+}
+
+gCResult TestApp::OpenTestWindow(IWindowContent* content)
+{
+    return OpenMainWindowAt(content, 103, kWindowCentreX | kWindowCentreY, 640.0f, 240.0f, -1.0f, -1.0f, nullptr, 0);
+}
+
+gCResult TestApp::OpenPlainWindow()
+{
+    PlainContent* content = new (std::nothrow) PlainContent();
+    if (!content)
+        return kOutOfMemory;
+    return OpenMainWindow(content, 0, 320, 200, "Test Window", 1);
+}
+
+void TestApp::SetProgramFolder(const std::wstring& folder)
+{
+    EXPECT_EQ(m_programFolder.SetText(folder.c_str()), kOk);
+    m_secondFolder = m_programFolder;
+}
+
+gCResult TestApp::Init()
+{
+    log.push_back("Init");
+    return CApp::Init();
+}
+
+gCResult TestApp::OnStart(gCString commandLine)
+{
+    log.push_back("OnStart");
+    commandLineSeen = commandLine.Text();
+    return onStart ? onStart(*this) : kOk;
+}
+
+gCResult TestApp::CreateTablet()
+{
+    log.push_back("CreateTablet");
+    return CApp::CreateTablet();
+}
+
+gCResult TestApp::OnAppTick()
+{
+    ++appTicks;
+    if (firstAppTick == 0)
+        firstAppTick = GetTickCounter();
+    return onAppTick ? onAppTick(*this) : kOk;
+}
+
+gCResult TestApp::OnExit()
+{
+    log.push_back("OnExit");
+    return exitResult;
+}
+
+uint32_t TestApp::OnNotify(uint32_t id, uint32_t a, uint32_t b)
+{
+    notified.push_back(id);
+    return onNotify ? onNotify(id, a, b) : CApp::OnNotify(id, a, b);
+}
+
+gCResult TestApp::OnFilesDropped(gCStringArray& names)
+{
+    for (int32_t i = 0; i < names.Count(); ++i)
+        dropped.push_back(names[i].Text());
+    return CApp::OnFilesDropped(names);
+}

@@ -1,0 +1,375 @@
+#include "CQVUTransferManager.h"
+
+#include <windows.h>
+
+#include <new>
+
+#include "CAppBase.h"
+#include "CWindowBase.h"
+#include "LocalString.h"
+#include "MessageBoxHook.h"
+#include "PresentMainContent.h"
+#include "UpdaterHost.h"
+#include "UpdaterMessages.h"
+#include "WinSock.h"
+
+namespace {
+
+const wchar_t kTrimSet[] = L"\t \n\r";
+
+// Content types are compared without regard to case ("Text/HTML" is a page too).
+bool ContainsText(const gCString& contentType)
+{
+    gCString upper(contentType);
+    upper.MakeUpper();
+    const wchar_t* t = upper.Text();
+    for (int32_t i = 0; i + 4 <= upper.Length(); ++i)
+        if (t[i] == L'T' && t[i + 1] == L'E' && t[i + 2] == L'X' && t[i + 3] == L'T')
+            return true;
+    return false;
+}
+
+// Takes the session's callbacks to the manager away, so that its close reports nothing.
+void Detach(CQVUHTTPSession* session)
+{
+    session->StateChangedProc = nullptr;
+    session->FinishedProc.proc = nullptr;
+    session->FinishedProc.context = nullptr;
+}
+
+} // namespace
+
+CQVUTransferManager::CQVUTransferManager() = default;
+
+CQVUTransferManager::~CQVUTransferManager()
+{
+    m_closing = 1;
+    if (m_session) {
+        Detach(m_session);
+        (void)m_session->Close(); // the session goes now, whatever its socket says
+        delete m_session;
+        m_session = nullptr;
+    }
+    (void)CleanupWinSock(); // the counterpart of the application's start-up; nothing to do on failure
+    for (int32_t i = 0; i < m_retiredSessions.Count(); ++i)
+        delete m_retiredSessions[i];
+    m_retiredSessions.Release();
+}
+
+gCString CQVUTransferManager::TextReceivedOK()
+{
+    return gCString(L"Update file received OK.");
+}
+
+gCString CQVUTransferManager::TextFailReasonMissing()
+{
+    return gCString(L"Unknown fail reason, header not found");
+}
+
+gCString CQVUTransferManager::TextStartErrorHeading()
+{
+    return gCString(L"-- An error occurred when trying to start the download: --");
+}
+
+gCString CQVUTransferManager::TextStartFailed()
+{
+    return gCString(L"Download couldn't be started!");
+}
+
+gCString CQVUTransferManager::TextDownloadErrorHeading()
+{
+    return gCString(L"-- An error occurred during the download: --");
+}
+
+gCString CQVUTransferManager::TextDownloadFailed()
+{
+    return gCString(L"Download Failed!");
+}
+
+gCString CQVUTransferManager::TextLookingUp()
+{
+    return gCString(L"Looking up server...");
+}
+
+gCString CQVUTransferManager::TextConnectionLost()
+{
+    return gCString(L"Connection failed during download.");
+}
+
+gCString CQVUTransferManager::TextOutsideProcess()
+{
+    return gCString(L"File received outside valid process");
+}
+
+gCString CQVUTransferManager::TextTransferError()
+{
+    return gCString(L"Transfer error");
+}
+
+gCResult CQVUTransferManager::PostLine(gCString text, uint32_t colour, uint32_t id)
+{
+    return static_cast<gCResult>(SendToView(id, MessageWord(&text), colour, 0));
+}
+
+gCResult CQVUTransferManager::RequestURL(CQVUTransferManager* manager, gCString host, gCString target)
+{
+    manager->m_state = kTransferRunning;
+    QV_RETURN_IF_FAILED(manager->PostLine(manager->TextLookingUp(), kLineBlack, kMsgStatusLine));
+    return manager->StartTransfer(host, target);
+}
+
+void CQVUTransferManager::RetireSession()
+{
+    if (!m_session)
+        return;
+    // A retired session reports nothing: its close must not look like the end of a reply.
+    Detach(m_session);
+    (void)m_session->Close(); // a failed close leaves nothing to report; the session is deleted at the next pump
+    if (m_retiredSessions.Add(m_session) != 0) {
+        // No room to wait for the pump: nobody is inside this session now, as it was detached.
+        delete m_session;
+    }
+    m_session = nullptr;
+}
+
+gCResult CQVUTransferManager::StartTransfer(gCString host, gCString target)
+{
+    RetireSession();
+    m_outcomeReported = 0;
+    m_replyComplete = 0;
+    m_sessionConnected = 0;
+    m_lastReceived = 0;
+    m_lastActivity = GetTickCount();
+    // The application answers with a localised session, or with nothing.
+    (void)SendToAppFlag0(kMsgSupplySession, MessageWord(this), MessageWord(&m_session), 0);
+    if (!m_session) {
+        m_session = new (std::nothrow) CQVUHTTPSession();
+        if (!m_session)
+            return kCreateFailure;
+    }
+    m_session->owner = this;
+    m_session->StateChangedProc = OnSessionStateChange;
+    m_session->FinishedProc.proc = OnDownloadFinished;
+    m_session->FinishedProc.context = this;
+    return m_session->OpenURL(1, host, target, gCString(L""), gCString(L""), 0);
+}
+
+void CQVUTransferManager::PumpSessions()
+{
+    if (m_session) {
+        // Failures of the transfer reach the manager through the session's callbacks.
+        (void)m_session->Poll();
+        CheckIdle();
+    }
+    while (m_retiredSessions.Count() > 0) {
+        CQVUHTTPSession* retired = m_retiredSessions[0];
+        retired->readToClose = 0;
+        delete retired;
+        m_retiredSessions.RemoveAt(0);
+    }
+}
+
+bool CQVUTransferManager::IsActive(CHTTPSession* session) const
+{
+    return !m_closing && session && session == m_session && !m_outcomeReported;
+}
+
+void CQVUTransferManager::CheckIdle()
+{
+    if (!IsActive(m_session) || !m_session->HasSocket())
+        return;
+    const uint32_t now = GetTickCount();
+    const uint32_t received = m_session->GetBytesReceived();
+    if (received != m_lastReceived) {
+        m_lastReceived = received;
+        m_lastActivity = now;
+        return;
+    }
+    if (now - m_lastActivity < m_idleTimeoutMs)
+        return;
+    // The session stays the active one, so its headers can still be read.
+    Detach(m_session);
+    (void)m_session->Close(); // it is given up either way
+    // A failed report has nobody left to tell.
+    (void)EndLostTransfer();
+}
+
+gCResult CQVUTransferManager::EndLostTransfer()
+{
+    m_outcomeReported = 1;
+    gCResult result = PostTransferEnded();
+    if (m_session->HeadersSeen()) {
+        // The reply had begun: what arrived is not the file.
+        (void)SendToApp(kMsgPageOrBrokenArrived, MessageWord(this), 0, 0); // the sound only
+        gCResult r = ReportDownloadError(TextConnectionLost());
+        return result != 0 ? result : r;
+    }
+    gCResult r = m_session->PostConnectFailedOnce();
+    return result != 0 ? result : r;
+}
+
+gCResult CQVUTransferManager::OnSessionStateChange(CHTTPSession* changed)
+{
+    CQVUHTTPSession* session = static_cast<CQVUHTTPSession*>(changed);
+    CQVUTransferManager* manager = session->owner;
+    if (!manager || !manager->IsActive(session))
+        return kOk;
+    const uint32_t state = session->GetState();
+    if (state == kSocketConnected) {
+        manager->m_sessionConnected = 1;
+        return kOk;
+    }
+    if (state != kSocketConnectFailed && state != kSocketClosedWithError)
+        return kOk;
+    if (session->HeadersSeen() || manager->m_sessionConnected)
+        return manager->EndLostTransfer();
+    // Lookup failures and refused connections post their own line.
+    manager->m_outcomeReported = 1;
+    return manager->PostTransferEnded();
+}
+
+gCResult CQVUTransferManager::PostTransferEnded()
+{
+    const gCResult r = static_cast<gCResult>(
+        SendToApp(kMsgTransferFailed, MessageWord(this), static_cast<uint32_t>(m_state), SignWord(m_state)));
+    if (r == 0)
+        m_state = kTransferFailed;
+    return r;
+}
+
+gCResult CQVUTransferManager::OnDownloadFinished(CHTTPSession* session, gCString, gCString, uint32_t complete, uint32_t,
+                                                 void* context)
+{
+    CQVUTransferManager* manager = static_cast<CQVUTransferManager*>(context);
+    if (!manager->IsActive(session))
+        return kOk;
+    manager->m_outcomeReported = 1;
+    manager->m_replyComplete = complete;
+    QV_RETURN_IF_FAILED(manager->DispatchReply());
+    (void)PresentMainContent(); // the lines are posted; a missed present only waits for the next paint
+    return kOk;
+}
+
+gCResult CQVUTransferManager::DispatchReply()
+{
+    if (m_state != kTransferRunning || !m_session) {
+        CWindowBase* window = GetMainWindow();
+        (void)ShowMessageBox(window ? window->GetHandle() : nullptr, TextOutsideProcess().Text(),
+                             TextTransferError().Text(), MB_OK); // only OK can be pressed
+        return kOk;
+    }
+    const bool page = ContainsText(m_session->GetContentType());
+    if (!m_replyComplete || page) {
+        (void)SendToApp(kMsgPageOrBrokenArrived, MessageWord(this), 0, 0); // the sound only
+        return page ? ReportFailHeaders() : ReportDownloadError(TextConnectionLost());
+    }
+    (void)SendToApp(kMsgCompleteFileArrived, MessageWord(this), 0, 0); // the sound only
+    return DeliverDownload(m_session->GetBody());
+}
+
+gCResult CQVUTransferManager::GetReplyHeader(CQVUTransferManager* manager, gCString name, gCString& value)
+{
+    if (!manager->m_session)
+        return kGenericFailure;
+    return manager->m_session->FindReplyHeader(name, value);
+}
+
+gCResult CQVUTransferManager::DeliverDownload(gCMemFile& body)
+{
+    QV_RETURN_IF_FAILED(PostLine(TextReceivedOK(), kLineBlack, kMsgStatusLine));
+    // The file outlives the session that received it: the application keeps the pointer for
+    // the installation, and the next request retires the session.
+    if (&body != &m_delivered)
+        m_delivered.TakeOver(body);
+    (void)m_delivered.Rewind(); // a memory stream always rewinds
+    const uint32_t id = m_updaterSend ? kMsgUpdaterFileArrived : kMsgFileArrived;
+    return static_cast<gCResult>(SendToApp(id, MessageWord(this), MessageWord(&m_delivered), 0));
+}
+
+gCResult CQVUTransferManager::ReportFailHeaders()
+{
+    gCString reason;
+    if (GetReplyHeader(this, gCString(L"QVU-FailReason"), reason) != 0)
+        reason = TextFailReasonMissing();
+    gCString typeText;
+    if (GetReplyHeader(this, gCString(L"QVU-FailType"), typeText) != 0)
+        typeText = gCString(L"-1");
+    typeText.Trim(gCString(kTrimSet));
+    const int32_t type = typeText.ToInteger();
+    if (type == 2) {
+        (void)SendToView(kMsgAnswerType2, MessageWord(this), 0, 0); // the button's fade only
+        QV_RETURN_IF_FAILED(PostLine(reason, kLineGreen, kMsgStatusLine));
+    } else {
+        QV_RETURN_IF_FAILED(PostLine(TextStartErrorHeading(), kLineRed, kMsgStatusLine));
+        QV_RETURN_IF_FAILED(PostLine(reason, kLineRed, kMsgStatusLine));
+        QV_RETURN_IF_FAILED(PostLine(TextStartFailed(), kLineRed, kMsgReportClosingLine));
+    }
+    // The report is out; what the application makes of it is its own affair.
+    (void)SendToApp(kMsgAnswerReported, MessageWord(this), static_cast<uint32_t>(type), SignWord(type));
+    return kOk;
+}
+
+gCResult CQVUTransferManager::ReportDownloadError(gCString detail)
+{
+    detail.Trim(gCString(kTrimSet));
+    gCString quoted(L"\"");
+    QV_RETURN_IF_FAILED(quoted.Append(detail));
+    QV_RETURN_IF_FAILED(quoted.AppendText(L"\""));
+    QV_RETURN_IF_FAILED(PostLine(TextDownloadErrorHeading(), kLineRed, kMsgStatusLine));
+    QV_RETURN_IF_FAILED(PostLine(quoted, kLineLightRed, kMsgStatusLine));
+    QV_RETURN_IF_FAILED(PostLine(TextDownloadFailed(), kLineRed, kMsgReportClosingLine));
+    (void)SendToApp(kMsgBrokenDownloadReported, MessageWord(this), 0, 0); // the report is out
+    return kOk;
+}
+
+CQVULocalTransferManager::CQVULocalTransferManager(const IUpdaterHost& app) : m_app(app) {}
+
+gCString CQVULocalTransferManager::TextReceivedOK()
+{
+    return LocalText(m_app, 60);
+}
+
+gCString CQVULocalTransferManager::TextFailReasonMissing()
+{
+    return LocalText(m_app, 61);
+}
+
+gCString CQVULocalTransferManager::TextStartErrorHeading()
+{
+    return LocalText(m_app, 62);
+}
+
+gCString CQVULocalTransferManager::TextStartFailed()
+{
+    return LocalText(m_app, 63);
+}
+
+gCString CQVULocalTransferManager::TextDownloadErrorHeading()
+{
+    return LocalText(m_app, 64);
+}
+
+gCString CQVULocalTransferManager::TextDownloadFailed()
+{
+    return LocalText(m_app, 65);
+}
+
+gCString CQVULocalTransferManager::TextLookingUp()
+{
+    return LocalText(m_app, 66);
+}
+
+gCString CQVULocalTransferManager::TextConnectionLost()
+{
+    return LocalText(m_app, 67);
+}
+
+gCString CQVULocalTransferManager::TextOutsideProcess()
+{
+    return LocalText(m_app, 68);
+}
+
+gCString CQVULocalTransferManager::TextTransferError()
+{
+    return LocalText(m_app, 69);
+}
