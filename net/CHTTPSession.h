@@ -164,6 +164,8 @@ protected:
     void DeleteOutput();
     gCResult OnServerClosed();
     gCResult SetUpAccepted(CHTTPSession* session);
+    // The request line and headers of a whole request; serve is set when a reply is due.
+    gCResult ReadRequest(gCString& received, bool& serve);
     // Clamps the asked range to the content: m_rangeFirst to m_serveEnd (exclusive).
     void ClampRange(uint64_t size);
 

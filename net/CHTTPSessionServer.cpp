@@ -126,8 +126,18 @@ gCResult CHTTPSession::ParseRequest()
     const uint32_t taken = size < kMaxHeaderBlock ? size : kMaxHeaderBlock;
     QV_RETURN_IF_FAILED(received.SetAnsiN(m_receiveBuffer.Data(), static_cast<int32_t>(taken)));
     m_receiveBuffer.Clear();
-    // From here the request is taken: whatever happens, it is not parsed again.
-    m_stopped = 1;
+    bool serve = false;
+    const gCResult r = ReadRequest(received, serve);
+    // Whatever the outcome the request is taken; without a reply the exchange is over.
+    if (r != 0 || !serve) {
+        m_stopped = 1;
+        return r;
+    }
+    return ServeRequest();
+}
+
+gCResult CHTTPSession::ReadRequest(gCString& received, bool& serve)
+{
     if (ServerRequestProc.proc) {
         uint32_t handled = 0;
         QV_RETURN_IF_FAILED(ServerRequestProc.proc(received, this, handled, ServerRequestProc.context));
@@ -156,8 +166,8 @@ gCResult CHTTPSession::ParseRequest()
         QV_RETURN_IF_FAILED(ParseRequestHeader(names[i], values[i]));
     if (ReplyHeadersProc.proc)
         (void)ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context); // only told, never asked
-    m_stopped = 0;
-    return ServeRequest();
+    serve = true;
+    return kOk;
 }
 
 gCResult CHTTPSession::ParseRequestHeader(gCString name, gCString value)

@@ -36,8 +36,13 @@ public:
             };
             if (!gCurrent->extraHeaders.empty())
                 created->ServerHeadersProc = {AddExtraHeaders, gCurrent};
-            return 0;
+            return gCurrent->newConnectionResult;
         };
+        listening.ServerRequestProc = {[](gCString&, CHTTPSession*, uint32_t& handled, void* c) -> gCResult {
+                                           handled = static_cast<TestServer*>(c)->handleRequests;
+                                           return 0;
+                                       },
+                                       this};
         started = listening.AcceptOn(ListenOnLoopback(port));
     }
     ~TestServer()
@@ -60,6 +65,8 @@ public:
     std::vector<std::wstring> paths;
     std::vector<std::wstring> userAgents;
     std::vector<uint32_t> perMille;
+    gCResult newConnectionResult = 0;
+    uint32_t handleRequests = 0;
     int connections = 0;
     int reads = 0;
 
@@ -304,18 +311,28 @@ TEST(HTTPServer, TextContentIsKnownByTheNameAlone)
 TEST(HTTPServer, RequestsThatGetNoReply)
 {
     struct Case {
-        const char* request;
+        std::string request;
         size_t ownerAsked;
+        gCResult newConnection; // what the owner answers to the new connection
+        uint32_t handled;       // whether the owner takes the request itself
     };
     const Case cases[] = {
-        {"POST /a.txt HTTP/1.0\r\n\r\n", 0}, {"get /a.txt HTTP/1.0\r\n\r\n", 0},       {"GET HTTP/1.0\r\n\r\n", 0},
-        {"GET /a.txt HTTP/1.0\n\n", 0},      {"GET /missing.txt HTTP/1.0\r\n\r\n", 1},
+        {"POST /a.txt HTTP/1.0\r\n\r\n", 0, 0, 0},
+        {"get /a.txt HTTP/1.0\r\n\r\n", 0, 0, 0},
+        {"GET HTTP/1.0\r\n\r\n", 0, 0, 0},
+        {"GET /a.txt HTTP/1.0\n\n", 0, 0, 0},
+        {"GET /missing.txt HTTP/1.0\r\n\r\n", 1, 0, 0},
+        {"GET /" + std::string(70000, 'a'), 0, 0, 0},
+        {"GET /a.txt HTTP/1.0\r\n\r\n", 0, kBusy, 0},
+        {"GET /a.txt HTTP/1.0\r\n\r\n", 0, 0, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.request);
+        SCOPED_TRACE(c.request.substr(0, 40));
         TestServer server;
         ASSERT_EQ(server.started, 0);
         server.Put(L"a.txt", "alpha");
+        server.newConnectionResult = c.newConnection;
+        server.handleRequests = c.handled;
         bool ok = false;
         EXPECT_EQ(Exchange(server, {c.request}, ok), "");
         EXPECT_TRUE(ok);

@@ -3,13 +3,6 @@
 #include <gtest/gtest.h>
 #include <new>
 
-gCResult PlainContent::SetSize(int32_t width, int32_t height, int32_t)
-{
-    m_width = width;
-    m_height = height;
-    return kOk;
-}
-
 TestApp::TestApp(const CAppServices* services) : CApp(services)
 {
     m_showMode = SW_SHOWNORMAL;
@@ -29,7 +22,7 @@ gCResult TestApp::OpenTestWindow(IWindowContent* content)
 
 gCResult TestApp::OpenPlainWindow()
 {
-    PlainContent* content = new (std::nothrow) PlainContent();
+    FakeContent* content = new (std::nothrow) FakeContent();
     if (!content)
         return kOutOfMemory;
     return OpenMainWindow(content, 0, 320, 200, "Test Window", 1);

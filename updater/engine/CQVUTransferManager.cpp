@@ -37,6 +37,13 @@ void Detach(CQVUHTTPSession* session)
     session->FinishedProc.context = nullptr;
 }
 
+// The reply's headers were accepted and its body had begun, even when the body broke in the
+// same read as the headers.
+bool ReplyAccepted(const CQVUHTTPSession* session)
+{
+    return session->HeadersSeen() || session->IsInBody();
+}
+
 } // namespace
 
 CQVUTransferManager::CQVUTransferManager() = default;
@@ -198,7 +205,7 @@ gCResult CQVUTransferManager::EndLostTransfer()
 {
     m_outcomeReported = 1;
     gCResult result = PostTransferEnded();
-    if (m_session->HeadersSeen()) {
+    if (ReplyAccepted(m_session)) {
         // The reply had begun: what arrived is not the file.
         (void)SendToApp(kMsgPageOrBrokenArrived, MessageWord(this), 0, 0); // the sound only
         gCResult r = ReportDownloadError(TextConnectionLost());
@@ -221,7 +228,7 @@ gCResult CQVUTransferManager::OnSessionStateChange(CHTTPSession* changed)
     }
     if (state != kSocketConnectFailed && state != kSocketClosedWithError)
         return kOk;
-    if (session->HeadersSeen() || manager->m_sessionConnected)
+    if (ReplyAccepted(session) || manager->m_sessionConnected)
         return manager->EndLostTransfer();
     // Lookup failures and refused connections post their own line.
     manager->m_outcomeReported = 1;
