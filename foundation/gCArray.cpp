@@ -21,6 +21,9 @@ gCResult GrowArrayStorage(void** data, int32_t* capacity, int32_t count, int32_t
     int64_t wanted = static_cast<int64_t>(count) + step;
     if (wanted < newCount)
         wanted = static_cast<int64_t>(newCount) + step;
+    // A fixed step below 0 must still leave room for every element asked for.
+    if (wanted < newCount)
+        wanted = newCount;
     if (wanted > INT32_MAX / static_cast<int64_t>(elementSize))
         return kOutOfMemory;
     void* block = gMemRealloc(*data, elementSize * static_cast<size_t>(wanted));

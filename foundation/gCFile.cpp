@@ -46,9 +46,12 @@ int CStdioFile::Close()
 {
     if (!m_file)
         return 0;
+    // The runtime's fclose does not report bytes that its own flush could not write (a full
+    // disk): flush first.
+    int flushed = std::fflush(m_file);
     int r = std::fclose(m_file);
     m_file = nullptr;
-    return r;
+    return flushed != 0 ? flushed : r;
 }
 
 gCFile::gCFile(int32_t accessMode) : gCStream(kStreamKindFile), m_accessMode(accessMode) {}

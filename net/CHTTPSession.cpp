@@ -151,9 +151,12 @@ gCResult CHTTPSession::ReadOnePiece()
     std::memset(m_readBlock.Data(), 0, kReadPiece + 2);
     uint32_t count = kReadPiece;
     gCResult r = Receive(count, m_readBlock);
-    if (r == kWouldBlock)
+    // Only "would block" means that nothing is there yet. A reset, an abort or a connection
+    // shut for reading shares its result class but ends the transfer.
+    if (r == kWouldBlock && GetLastError() == WSAEWOULDBLOCK)
         return kOk;
-    QV_RETURN_IF_FAILED(r);
+    if (r != kOk)
+        return FailReply(r);
     if (count > kReadPiece)
         count = 0;
     if (DataProc)

@@ -68,6 +68,48 @@ int32_t HexDigit(char c)
     return -1;
 }
 
+// A length header's value read as gCString::ToInteger reads a number (decimal, or hexadecimal
+// after an 'x'), but in 64 bits. A value that is negative or does not fit gives the largest
+// number, which no body may have.
+uint64_t ParseLength(const gCString& value)
+{
+    const wchar_t* text = value.Text();
+    const int32_t length = value.Length();
+    const uint64_t largest = ~0ull;
+    int32_t start = 0;
+    bool negative = false;
+    uint64_t base = 10;
+    for (int32_t i = 0; i < length && !negative; ++i)
+        if (text[i] == L'-') {
+            negative = true;
+            start = i + 1;
+        }
+    for (int32_t i = 0; i < length && base == 10; ++i)
+        if (text[i] == L'x' || text[i] == L'X') {
+            base = 16;
+            start = i + 1;
+        }
+    while (start < length && (text[start] == L' ' || text[start] == L'\t'))
+        ++start;
+    uint64_t number = 0;
+    for (int32_t i = start; i < length; ++i) {
+        wchar_t c = text[i];
+        if (base == 16 && c >= L'a' && c <= L'f')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        uint64_t digit;
+        if (c >= L'0' && c <= L'9')
+            digit = static_cast<uint64_t>(c - L'0');
+        else if (c >= L'A' && c <= L'F')
+            digit = static_cast<uint64_t>(c - L'A' + 10);
+        else
+            break;
+        if (number > (largest - digit) / base)
+            return largest;
+        number = number * base + digit;
+    }
+    return negative && number != 0 ? largest : number;
+}
+
 // The size of a chunk-size line: its leading hexadecimal number, anything after it (an
 // extension) ignored. False without a digit or above the largest body.
 bool ParseChunkSize(const char* line, uint32_t length, uint64_t& size)
@@ -215,7 +257,7 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
         m_contentType = value;
     } else if (name.Equals(L"CONTENT-LENGTH")) {
         if (m_total == 0)
-            m_total = static_cast<uint32_t>(value.ToInteger());
+            m_total = ParseLength(value);
     } else if (name.Equals(L"CONTENT-RANGE")) {
         gCString range;
         bool matched = false;
@@ -241,7 +283,7 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
             positions.Split(first, last, gCString(L"-"), 0);
             m_rangeFirst = static_cast<uint32_t>(first.ToInteger());
             m_rangeLast = static_cast<uint32_t>(last.ToInteger());
-            m_total = static_cast<uint32_t>(complete.ToInteger());
+            m_total = ParseLength(complete);
         }
     } else if (name.Equals(L"TRANSFER-ENCODING")) {
         value.MakeUpper();
@@ -289,6 +331,9 @@ gCResult CHTTPSession::ParseReply()
     for (int32_t i = 0; i < names.Count(); ++i)
         // Applying a known header cannot fail.
         (void)OnReplyHeader(names[i], values[i]);
+    // A body announced beyond the largest one taken would be cut anyway: refuse it now.
+    if (m_total > kMaxReplyBody)
+        return FailReply(kNetworkFatal);
     if (!m_fileName.IsEmpty()) {
         if (OpenOutputProc.proc)
             QV_RETURN_IF_FAILED(

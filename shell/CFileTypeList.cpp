@@ -126,7 +126,7 @@ int32_t CFileTypeList::IndexOfType(int32_t type) const
     for (int32_t i = 0; i < StandardCount(); ++i)
         if (m_standard[i] == static_cast<uint32_t>(type))
             return CustomCount() + i;
-    if (type == kAllFilesTypeIndex && m_allFiles)
+    if (type == kAllFilesTypeIndex)
         return EntryCount();
     return -1;
 }

@@ -153,6 +153,53 @@ TEST(HTTPSession, ResetDuringTheBodyIsATransferError)
     EXPECT_EQ(probe.states.back(), kSocketClosedWithError);
 }
 
+// A session whose connection this side can shut for reading: the next receive fails with
+// WSAESHUTDOWN, a receive error that is not "would block" (a reset under Wine arrives as a
+// clean close instead).
+class ShutReadingSession : public CHTTPSession {
+public:
+    int ShutReading() { return shutdown(m_socket.Get(), SD_RECEIVE); }
+};
+
+TEST(HTTPSession, AReceiveErrorOtherThanWouldBlockEndsThePollAndTheTransfer)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest()
+        .Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + PatternBytes(1000))
+        .Pause(300)
+        .Send(PatternBytes(3000))
+        .Pause(300)
+        .Close();
+    peer.Start();
+    ShutReadingSession session;
+    int transferErrors = 0;
+    session.TransferErrorProc = {[](CHTTPSession*, void* count) -> gCResult {
+                                     ++*static_cast<int*>(count);
+                                     return 0;
+                                 },
+                                 &transferErrors};
+    ASSERT_EQ(session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0), 0);
+    for (int i = 0; i < 10000 && session.GetReceived() == 0; ++i) {
+        EXPECT_EQ(session.Poll(), 0);
+        Sleep(1);
+    }
+    ASSERT_EQ(session.ShutReading(), 0);
+    std::vector<gCResult> failures;
+    for (int i = 0; i < 3000 && session.HasSocket(); ++i) {
+        gCResult r = session.Poll();
+        if (r != 0)
+            failures.push_back(r);
+        Sleep(1);
+    }
+    peer.Join();
+    EXPECT_EQ(session.HasSocket(), 0);
+    EXPECT_EQ(failures, std::vector<gCResult>{kWouldBlock});
+    EXPECT_EQ(session.GetLastError(), WSAESHUTDOWN);
+    EXPECT_EQ(transferErrors, 1);
+    EXPECT_EQ(session.GetState(), kSocketClosedWithError);
+    EXPECT_EQ(session.GetReceived(), 1000u);
+}
+
 TEST(HTTPSession, ServerThatNeverAnswersLeavesTheSessionWaiting)
 {
     ScriptedPeer peer;
@@ -188,6 +235,10 @@ TEST(HTTPSession, HostileReplies)
         {"size line without a digit", kChunked + "zz\r\nabc\r\n", "transfer-error", kSocketClosedWithError},
         {"size line longer than 1 KB", kChunked + std::string(1100, ' '), "transfer-error", kSocketClosedWithError},
         {"chunk not followed by CR LF", kChunked + "3\r\nabcdef\r\n", "transfer-error", kSocketClosedWithError},
+        {"length above 2^32 - 1", "HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n" + PatternBytes(1000),
+         "transfer-error", kSocketClosedWithError},
+        {"length above the largest body", "HTTP/1.1 200 OK\r\nContent-Length: 100000001\r\n\r\n", "transfer-error",
+         kSocketClosedWithError},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -127,9 +127,14 @@ gCResult CQVUDesquasher::SaveSourceRecord()
     gCString path = gCString::Concat(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName));
     gCFile file(kAccessWrite);
     QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
-    if (length > 0)
-        QV_RETURN_IF_FAILED(file.WriteBytes(block.Data(), static_cast<uint32_t>(length)));
-    return file.Close();
+    gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
+    const gCResult closed = file.Close();
+    if (written == 0)
+        written = closed;
+    // A cut record would be taken for a download source at the next start.
+    if (written != 0)
+        (void)DeletePathFile(path); // the write's failure is the one to report
+    return written;
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()

@@ -62,11 +62,14 @@ void CQVUDesquasher::TickEntry(int32_t i)
 
 // A left-over ".old" beside a missing target is the only copy of the original (an earlier run
 // stopped between keeping it and moving the new file in): it goes back, it is not deleted.
+// A folder of such a name is the user's, not ours: it is neither restored nor removed.
 gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
 {
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
+    if (IsFolder(old.GetPathString()) || IsFolder(temp.GetPathString()))
+        return kStreamFailure;
     if (old.Exists()) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
@@ -232,8 +235,7 @@ gCResult CQVUDesquasher::MoveNewFiles()
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
         const gCFRef& temp = m_tempPaths[i];
-        if (!temp.Exists())
-            continue;
+        // Every entry's new file was written: one that has gone since fails the move.
         LogLine(Joined(Text(31), temp.GetFileName()));
         QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
         m_entryFlags[i] |= kMovedIn;

@@ -13,7 +13,6 @@ using namespace QVUArchive;
 namespace {
 
 const wchar_t* const kTrimSet = L"\t \n\r";
-const wchar_t* const kScriptKeys[] = {L"FILENAME", L"EXECUTE", L"TYPE", L"OS", L"BUILD", L"VERSIONNUMBER"};
 
 gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
 {
@@ -133,15 +132,21 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     QV_RETURN_IF_FAILED(header.Take(2ull * scriptUnits + 4, script));
     if (scriptUnits == 0)
         return kGenericFailure;
-    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way.
+    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way. The
+    // text ends at its first 0, and an empty one is no script.
     const bool swap = script[0] == 0xFE && script[1] == 0xFF;
     QV_RETURN_IF_FAILED(m_scriptText.Reserve(static_cast<int32_t>(scriptUnits)));
     wchar_t* units = m_scriptText.MutableBuffer();
-    for (uint32_t i = 1; i < scriptUnits; ++i) {
-        units[i - 1] = swap ? static_cast<wchar_t>((script[2 * i] << 8) | script[2 * i + 1])
-                            : static_cast<wchar_t>(script[2 * i] | (script[2 * i + 1] << 8));
+    uint32_t length = 0;
+    for (uint32_t i = 1; i < scriptUnits; ++i, ++length) {
+        units[length] = swap ? static_cast<wchar_t>((script[2 * i] << 8) | script[2 * i + 1])
+                             : static_cast<wchar_t>(script[2 * i] | (script[2 * i + 1] << 8));
+        if (units[length] == 0)
+            break;
     }
-    m_scriptText.SetLength(static_cast<int32_t>(scriptUnits - 1));
+    m_scriptText.SetLength(static_cast<int32_t>(length));
+    if (length == 0)
+        return kGenericFailure;
 
     QV_RETURN_IF_FAILED(header.ReadTags(kTableTag1, kTableTag2));
     uint32_t count = 0;
