@@ -398,10 +398,10 @@ gCResult CQuorvelUpdaterApp::WriteLogLine(gCString text)
 
 gCResult CQuorvelUpdaterApp::SetProgress(float fraction, uint32_t flag)
 {
-    return m_backdrop ? m_backdrop->SetProgress(fraction, flag) : 0;
+    return m_backdrop ? m_backdrop->SetProgress(fraction, flag) : gCResult(kOk);
 }
 
 gCResult CQuorvelUpdaterApp::SetCaptionText(gCString text, uint32_t flag)
 {
-    return m_backdrop ? m_backdrop->SetCaptionText(text, flag) : 0;
+    return m_backdrop ? m_backdrop->SetCaptionText(text, flag) : gCResult(kOk);
 }

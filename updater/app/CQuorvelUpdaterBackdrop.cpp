@@ -86,7 +86,7 @@ gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
 gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag)
 {
     Render();
-    return presentFlag ? Present() : 0;
+    return presentFlag ? Present() : gCResult(kOk);
 }
 
 gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, const CProductFacts& facts,
@@ -101,7 +101,7 @@ gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, c
 
 gCResult CQuorvelUpdaterBackdrop::WriteLogLine(gCString text)
 {
-    return m_log ? m_log->WriteLine(text) : 0;
+    return m_log ? m_log->WriteLine(text) : gCResult(kOk);
 }
 
 gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)

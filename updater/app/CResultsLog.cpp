@@ -17,9 +17,8 @@ gCResult CResultsLog::WriteLine(const gCString& text)
 {
     if (!m_file.IsValid())
         return 0;
-    const int needed = text.IsEmpty() ? 0
-                                      : WideCharToMultiByte(CP_UTF8, 0, text.Text(), text.Length(), nullptr, 0,
-                                                            nullptr, nullptr);
+    const int needed =
+        text.IsEmpty() ? 0 : WideCharToMultiByte(CP_UTF8, 0, text.Text(), text.Length(), nullptr, 0, nullptr, nullptr);
     CMemBlockT<char> bytes;
     QV_RETURN_IF_FAILED(bytes.Resize(needed + 2));
     if (needed > 0)

@@ -9,7 +9,7 @@ gCString Fact(const gCStringTable& table, const wchar_t* name)
 {
     gCString value = table.GetVariantByName(gCString(name), 0);
     if (value.Equals(gCStringTable::kErrorText))
-        value.SetText(L"");
+        (void)value.SetText(L""); // out of memory leaves the error text, which reads as missing
     value.Trim(gCString(L" \t"));
     return value;
 }

@@ -7,8 +7,8 @@ const wchar_t* const kUpdateServerHost = L"updates.tallowmere.com";
 namespace {
 bool IsPlain(wchar_t c)
 {
-    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' ||
-           c == L'.' || c == L'_' || c == L'~';
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.' ||
+           c == L'_' || c == L'~';
 }
 
 void AppendParameter(gCString& target, const wchar_t* name, const gCString& value, bool first)
@@ -33,8 +33,8 @@ gCString PercentEncode(const gCString& value)
         // A surrogate pair is one character of up to four UTF-8 bytes.
         const int32_t units = (c >= 0xD800 && c <= 0xDBFF && i + 1 < value.Length()) ? 2 : 1;
         char bytes[8];
-        const int written = WideCharToMultiByte(CP_UTF8, 0, value.Text() + i, units, bytes, sizeof bytes, nullptr,
-                                                nullptr);
+        const int written =
+            WideCharToMultiByte(CP_UTF8, 0, value.Text() + i, units, bytes, sizeof bytes, nullptr, nullptr);
         for (int k = 0; k < written; ++k) {
             const uint8_t b = static_cast<uint8_t>(bytes[k]);
             (void)out.AppendChar(L'%');
@@ -73,6 +73,6 @@ gCString TestServerFromMarker(const char* bytes, int32_t length)
             (void)host.AppendChar(static_cast<wchar_t>(static_cast<uint8_t>(c)));
     }
     if (host.IsEmpty())
-        host.SetText(L"localhost");
+        (void)host.SetText(L"localhost"); // out of memory: an empty host fails the lookup visibly
     return host;
 }

@@ -24,11 +24,11 @@ TEST(UpdateRequest, PercentEncodingKeepsOnlyPlainCharacters)
 TEST(UpdateRequest, TargetCarriesTheFactsInOrderWithTheReleasedPrefixOutsideTestMode)
 {
     CProductFacts facts;
-    facts.language.SetText(L"Deutsch");
-    facts.version.SetText(L"2.0.1");
-    facts.freeFlag.SetText(L"1");
-    facts.buildString.SetText(L"QV2 R&D");
-    facts.application.SetText(L"Quorvel 2");
+    facts.language = gCString(L"Deutsch");
+    facts.version = gCString(L"2.0.1");
+    facts.freeFlag = gCString(L"1");
+    facts.buildString = gCString(L"QV2 R&D");
+    facts.application = gCString(L"Quorvel 2");
     const struct {
         bool testMode;
         const wchar_t* target;
