@@ -180,7 +180,8 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
     TempFolder folder;
-    const gCString path = WriteSoundResource(folder, 90000, SimpleWave(44100));
+    // Ten seconds: still playing when its status is asked.
+    const gCString path = WriteSoundResource(folder, 90000, SimpleWave(220500));
     TestApp app;
     ASSERT_OK(app.OpenPlainWindow());
     ASSERT_NE(app.GetSoundManager().GetDevice(), nullptr);
@@ -191,7 +192,7 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
     ASSERT_NE(sound, nullptr);
     EXPECT_EQ(sound->GetID(), 90000u);
     EXPECT_EQ(std::wstring(sound->GetName().Text()), L"Click");
-    EXPECT_EQ(sound->GetDataSize(), 44100u);
+    EXPECT_EQ(sound->GetDataSize(), 220500u);
     ASSERT_NE(sound->GetBuffer(), nullptr);
 
     EXPECT_EQ(sound->Play(0), 0);
