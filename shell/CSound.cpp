@@ -121,7 +121,7 @@ gCResult CSound::CreateBuffer()
         return kCreateFailure;
     m_buffer.Reset();
     if (m_dataSize == 0)
-        return 0;
+        return kOk;
 
     WAVEFORMATEX format;
     DescribeSoundFormat(*this, format);
@@ -138,7 +138,7 @@ gCResult CSound::CreateBuffer()
     // The buffer belongs to the device: keep the device alive for as long as the buffer.
     device->AddRef();
     m_device.Reset(device);
-    return 0;
+    return kOk;
 }
 
 void CSound::SetSourceStream(gCStream* stream, int64_t dataStart)

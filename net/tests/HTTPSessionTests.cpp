@@ -306,13 +306,13 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
     peer.Start();
     SessionProbe probe;
     gCMemFile* kept = new gCMemFile;
-    kept->WriteBytes("0123", 4);
+    EXPECT_EQ(kept->WriteBytes("0123", 4), kOk);
     static gCMemFile* sSupplied = nullptr;
     sSupplied = kept;
     probe.session.OpenOutputProc = {
         [](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output, void*) -> gCResult {
             output = sSupplied;
-            return total == 10 ? 0 : kBadParameter;
+            return total == 10 ? kOk : kBadParameter;
         },
         nullptr};
     std::string written;
@@ -343,7 +343,7 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     peer.Start();
     SessionProbe probe;
     probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
-        return s->GetState() == kSocketConnected ? kCompleted : 0;
+        return s->GetState() == kSocketConnected ? kCompleted : kOk;
     };
     probe.session.FinishedProc = {
         [](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult { return kBusy; }, nullptr};

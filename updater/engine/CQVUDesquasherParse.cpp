@@ -20,7 +20,7 @@ gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
     uint32_t b = 0;
     QV_RETURN_IF_FAILED(stream.ReadU32(a));
     QV_RETURN_IF_FAILED(stream.ReadU32(b));
-    return a == first && b == second ? 0 : kGenericFailure;
+    return a == first && b == second ? kOk : kGenericFailure;
 }
 
 gCString Decimal(uint64_t value)
@@ -28,7 +28,8 @@ gCString Decimal(uint64_t value)
     char text[24];
     std::snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
     gCString out;
-    out.SetAnsi(text);
+    // Short of memory the text stays unset.
+    (void)out.SetAnsi(text);
     return out;
 }
 
@@ -44,7 +45,7 @@ gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
         QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(unit)));
     }
     name = text;
-    return name.IsUnset() ? kOutOfMemory : 0;
+    return name.IsUnset() ? kOutOfMemory : kOk;
 }
 
 } // namespace
@@ -103,10 +104,11 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         QV_RETURN_IF_FAILED(first.ReadU32(version));
         if (version != kArchiveVersion) {
             gCString line = Text(73);
-            line.AppendText(L"A: ");
-            line.Append(Decimal(kArchiveVersion));
-            line.AppendText(L", F: ");
-            line.Append(Decimal(version));
+            // Short of memory the line is shorter.
+            (void)line.AppendText(L"A: ");
+            (void)line.Append(Decimal(kArchiveVersion));
+            (void)line.AppendText(L", F: ");
+            (void)line.Append(Decimal(version));
             PostLine(line, kLineRed);
             return kGenericFailure;
         }
@@ -152,7 +154,7 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     if (count == 0 || count > kMaxEntryCount)
         return kStreamFailure;
     for (uint32_t i = 0; i < count; ++i) {
-        m_host.TickNow();
+        (void)m_host.TickNow(); // best effort: keeps the window alive
         QV_RETURN_IF_FAILED(ReadEntry(header));
     }
     QV_RETURN_IF_FAILED(CheckDistinctTargets());
@@ -171,7 +173,7 @@ gCResult CQVUDesquasher::CheckDistinctTargets() const
             if (ArchiveNamesCollide(target.Text(), target.Length(), targets[j].Text(), targets[j].Length()))
                 return kGenericFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
@@ -194,10 +196,11 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
         return kOutOfMemory;
 
     gCString log(L" -- ");
-    log.Append(target);
-    log.AppendText(L", ");
-    log.Append(Decimal(size));
-    log.AppendText(L" bytes");
+    // Short of memory the log line is shorter.
+    (void)log.Append(target);
+    (void)log.AppendText(L", ");
+    (void)log.Append(Decimal(size));
+    (void)log.AppendText(L" bytes");
     LogLine(log);
 
     gCFRef targetRef(target);
@@ -241,5 +244,5 @@ gCResult CQVUDesquasher::ParseScript()
     const gCString& execute = m_scriptValues[kExecute];
     if (!execute.IsEmpty() && !IsSafeArchiveName(execute.Text(), execute.Length()))
         return kGenericFailure;
-    return 0;
+    return kOk;
 }
