@@ -1,13 +1,7 @@
 #include "TestApp.h"
 
+#include <gtest/gtest.h>
 #include <new>
-
-gCResult PlainContent::SetSize(int32_t width, int32_t height, int32_t)
-{
-    m_width = width;
-    m_height = height;
-    return kOk;
-}
 
 TestApp::TestApp(const CAppServices* services) : CApp(services)
 {
@@ -28,7 +22,7 @@ gCResult TestApp::OpenTestWindow(IWindowContent* content)
 
 gCResult TestApp::OpenPlainWindow()
 {
-    PlainContent* content = new (std::nothrow) PlainContent();
+    FakeContent* content = new (std::nothrow) FakeContent();
     if (!content)
         return kOutOfMemory;
     return OpenMainWindow(content, 0, 320, 200, "Test Window", 1);
@@ -36,7 +30,7 @@ gCResult TestApp::OpenPlainWindow()
 
 void TestApp::SetProgramFolder(const std::wstring& folder)
 {
-    m_programFolder.SetText(folder.c_str());
+    EXPECT_EQ(m_programFolder.SetText(folder.c_str()), kOk);
     m_secondFolder = m_programFolder;
 }
 

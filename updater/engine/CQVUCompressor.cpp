@@ -112,7 +112,7 @@ public:
                 return kInvalidFile;
             Copy(length, distance);
         }
-        return 0;
+        return kOk;
     }
 
     // Bytes no token reached, and those a block store wrote ahead, hold zero.
@@ -287,8 +287,8 @@ gCResult CQVUCompressor::Decompress(const CMemBlockT<char>& block, CMemBlockT<ch
     const uint8_t* p = reinterpret_cast<const uint8_t*>(block.Data());
     uint32_t size = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
     if (size == 0)
-        return 0;
-    if (size > 0x7FFFFFFFu || output.Resize(static_cast<int32_t>(size)) != 0) {
+        return kOk;
+    if (size > 0x7FFFFFFFu || output.Resize(static_cast<int32_t>(size)) != kOk) {
         output.Free();
         return kOutOfMemory;
     }
@@ -300,7 +300,7 @@ gCResult CQVUCompressor::DecodeTokens(const uint8_t* in, uint32_t count, uint8_t
 {
     if (count == 0) {
         std::memset(out, 0, outputSize);
-        return 0;
+        return kOk;
     }
     TokenDecoder decoder(in, count, out, outputSize);
     gCResult result = decoder.Run();

@@ -112,7 +112,7 @@ double InstallOnce(const std::wstring& archivePath)
     double start = Now();
     gCResult result = desquasher.DesquashAndInstall(archive);
     double seconds = Now() - start;
-    if (result != 0) {
+    if (result != kOk) {
         std::printf("installation failed: %d\n", static_cast<int>(result));
         if (!host.events.empty())
             std::printf("last line: %ls\n", host.events.back().text.c_str());
@@ -169,7 +169,7 @@ int Run(const std::wstring& root)
     const uint32_t outputSize = static_cast<uint32_t>(stream.size());
     QVUBytes warm(stream.size());
     double decodeSeconds = BestOf(kRounds + 2, [&] {
-        return CQVUCompressor::DecodeTokens(block.data() + 4, tokenCount, warm.data(), outputSize) == 0;
+        return CQVUCompressor::DecodeTokens(block.data() + 4, tokenCount, warm.data(), outputSize) == kOk;
     });
     if (decodeSeconds < 0 || warm != stream) {
         std::printf("decoder output differs\n");
@@ -177,12 +177,12 @@ int Run(const std::wstring& root)
     }
     // The whole call, with the allocation of the output.
     CMemBlockT<char> input;
-    if (input.Resize(static_cast<int32_t>(block.size())) != 0)
+    if (input.Resize(static_cast<int32_t>(block.size())) != kOk)
         return 1;
     input.CopyFrom(reinterpret_cast<const char*>(block.data()), static_cast<int32_t>(block.size()));
     double decompressSeconds = BestOf(kRounds, [&] {
         CMemBlockT<char> output;
-        return CQVUCompressor().Decompress(input, output) == 0 && output.Count() == static_cast<int32_t>(outputSize);
+        return CQVUCompressor().Decompress(input, output) == kOk && output.Count() == static_cast<int32_t>(outputSize);
     });
     double copySeconds = BestOf(kRounds, [&] {
         std::memcpy(warm.data(), stream.data(), stream.size());

@@ -75,6 +75,15 @@ TEST(ArchiveParser, LineWithoutEqualsSignIsAKeyWithAnEmptyValue)
     EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
 }
 
+TEST(ArchiveParser, ScriptEndsAtItsFirstZero)
+{
+    EngineFixture f;
+    ASSERT_EQ(0, f.Parse(PackArchive(kTwoFiles, std::wstring(L"OS=win32\0\rEXECUTE=app.exe", 25))));
+    EXPECT_STREQ(L"OS=win32", f.desquasher.GetScriptText().Text());
+    EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
+    EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kExecute).Text());
+}
+
 TEST(ArchiveParser, ContainerLayerRejections)
 {
     const Bytes good = PackArchive(kTwoFiles, L"OS=WIN32");
@@ -142,6 +151,9 @@ TEST(ArchiveParser, UnpackedStreamRejections)
         {"A above 65,536", u32(12, 65537), 12},
         {"F above 65,536", u32(16, 65537), 12},
         {"F of 0", u32(16, 0), 1},
+        {"script of its mark alone", BuildArchiveStream(kTwoFiles, L""), 1},
+        {"script whose first unit after the mark is 0", BuildArchiveStream(kTwoFiles, std::wstring(L"\0OS=WIN32", 9)),
+         1},
         {"table tags", u32(table - 8, 0xE1547A8E), 1},
         {"entry count 0", u32(table, 0), 16},
         {"entry count 0x100000", u32(table, 0x100000), 16},

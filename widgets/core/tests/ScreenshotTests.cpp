@@ -3,7 +3,9 @@
 
 #include <cstdio>
 
-#include "RecordingBackdrop.h"
+#include "CBackdrop.h"
+#include "TestApp.h"
+#include "WidgetServices.h"
 
 namespace {
 const uint32_t kQuadrants[4] = {0xFFD02020, 0xFF20B040, 0xFF2040D0, 0xFFF0E020};
@@ -67,7 +69,7 @@ void SaveBitmap(CImageBase& image, const char* name)
 TEST(Screenshot, ShowsTheFilledBackBuffer)
 {
     TestApp app(GetWidgetServices());
-    RecordingBackdrop* content = new RecordingBackdrop();
+    CBackdrop* content = new CBackdrop();
     ASSERT_EQ(app.OpenTestWindow(content), 0);
     HWND window = GetMainWindow()->GetHandle();
     FillPattern(content->GetBackBuffer());

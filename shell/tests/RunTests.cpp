@@ -1,12 +1,10 @@
-// CAppWin::Run end to end under Wine and Xvfb, with the real window and backdrop.
+// CAppWin::Run end to end under Wine and Xvfb, with a real window and a fake content.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "BoxCapture.h"
-#include "CText.h"
-#include "FontEngine.h"
-#include "RecordingBackdrop.h"
+#include "TestApp.h"
 
 namespace {
 struct RunFacts {
@@ -23,14 +21,14 @@ struct RunFacts {
 };
 
 // Opens the window, leaves heartbeat work off for a while, then enables it from the upkeep.
-void ScriptStart(TestApp& app, RunFacts& facts, RecordingBackdrop*& content)
+void ScriptStart(TestApp& app, RunFacts& facts, FakeContent*& content)
 {
     app.onStart = [&facts, &content](TestApp& a) -> gCResult {
         facts.runningInStart = a.IsRunning() != 0;
         facts.heartbeatInStart = a.IsHeartbeatAlive();
         facts.mainThread = a.GetMainThreadId() == GetCurrentThreadId();
         facts.comInitialised = a.IsComInitialised() != 0;
-        content = new RecordingBackdrop();
+        content = new FakeContent();
         gCResult opened = a.OpenTestWindow(content);
         facts.openedOk = opened == 0;
         QV_RETURN_IF_FAILED(opened);
@@ -49,8 +47,8 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
 {
     BoxCapture boxes;
     RunFacts facts;
-    RecordingBackdrop* content = nullptr;
-    TestApp app(GetWidgetServices());
+    FakeContent* content = nullptr;
+    TestApp app;
     ScriptStart(app, facts, content);
     int32_t upkeepAtEnable = -1;
     int32_t heartbeatsAtEnable = -1;
@@ -69,7 +67,7 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
     // Enable the work from the upkeep after 20 ticks without it.
     struct Enabler : CDeferredObject {
         TestApp* app;
-        RecordingBackdrop** content;
+        FakeContent** content;
         int32_t* upkeepAtEnable;
         int32_t* heartbeatsAtEnable;
         DWORD* enabledAt;
@@ -134,8 +132,8 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
 {
     BoxCapture boxes;
     RunFacts facts;
-    RecordingBackdrop* content = nullptr;
-    TestApp app(GetWidgetServices());
+    FakeContent* content = nullptr;
+    TestApp app;
     ScriptStart(app, facts, content);
     auto start = app.onStart;
     app.onStart = [start](TestApp& a) -> gCResult {
@@ -143,7 +141,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
         a.EnableHeartbeatWork();
         return 0;
     };
-    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : 0; };
+    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : kOk; };
     app.exitResult = 0;
 
     int32_t result = app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL);
@@ -160,7 +158,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
 TEST(AppRun, ReturnsTheExitResultAndReportsIt)
 {
     BoxCapture boxes;
-    TestApp app(GetWidgetServices());
+    TestApp app;
     app.onStart = [](TestApp& a) -> gCResult {
         a.EnableHeartbeatWork();
         return 0;
@@ -180,7 +178,7 @@ TEST(AppRun, ReturnsTheExitResultAndReportsIt)
 TEST(AppRun, StartFailureIsReportedAndSkipsTheLoop)
 {
     BoxCapture boxes;
-    TestApp app(GetWidgetServices());
+    TestApp app;
     app.onStart = [](TestApp&) -> gCResult { return kCreateFailure; };
     EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
     const std::vector<std::string> order = {"Init", "OnStart", "OnExit"};
@@ -192,10 +190,10 @@ TEST(AppRun, StartFailureIsReportedAndSkipsTheLoop)
 
 TEST(AppRun, SecondInstanceReturnsAtOnce)
 {
-    TestApp first(GetWidgetServices());
+    TestApp first;
     ASSERT_EQ(first.CreateInstanceMutex(gCString(L"QvShellTestMutex")), 0);
     {
-        TestApp second(GetWidgetServices());
+        TestApp second;
         ASSERT_EQ(second.CreateInstanceMutex(gCString(L"QvShellTestMutex")), 0);
         EXPECT_EQ(second.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
         EXPECT_TRUE(second.log.empty());
@@ -204,7 +202,7 @@ TEST(AppRun, SecondInstanceReturnsAtOnce)
 
 TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
 {
-    TestApp app(GetWidgetServices());
+    TestApp app;
     EXPECT_EQ(app.OnTick(0), 2);
     EXPECT_EQ(app.TickNow(), 0);
     EXPECT_EQ(app.appTicks, 0);
@@ -213,63 +211,4 @@ TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
     EXPECT_EQ(app.TickNow(), kBusy);
     EXPECT_EQ(app.appTicks, 1);
     EXPECT_EQ(app.GetTickCounter(), 3u);
-}
-
-TEST(AppServices, FontEngineLivesAsLongAsTheApplication)
-{
-    {
-        TestApp app(GetWidgetServices());
-        EXPECT_NE(GetFontLibrary(), nullptr);
-        EXPECT_EQ(gGlyphGamma[200], 200);
-        EXPECT_EQ(gGlyphGammaInverse[200], 200);
-    }
-    EXPECT_EQ(GetFontLibrary(), nullptr);
-}
-
-namespace {
-// What each object saw of the application's end when it was deleted.
-struct EndWitness {
-    int fontEngine = -1;
-    int application = -1;
-};
-
-void Witness(EndWitness& seen)
-{
-    seen.fontEngine = GetFontLibrary() != nullptr;
-    seen.application = GetApp() != nullptr;
-}
-
-class PooledWitness : public CText {
-public:
-    explicit PooledWitness(EndWitness& seen) : m_seen(seen) {}
-    ~PooledWitness() override { Witness(m_seen); }
-
-private:
-    EndWitness& m_seen;
-};
-
-class DeferredWitness : public CDeferredObject {
-public:
-    explicit DeferredWitness(EndWitness& seen) : m_seen(seen) {}
-    ~DeferredWitness() override { Witness(m_seen); }
-
-private:
-    EndWitness& m_seen;
-};
-} // namespace
-
-TEST(AppServices, DestructionClearsPoolsBeforeTheFontEngineAndDeferredObjectsBeforeTheApplication)
-{
-    EndWitness pooled;
-    EndWitness deferred;
-    {
-        TestApp app(GetWidgetServices());
-        ASSERT_EQ(app.AddResource(5, new PooledWitness(pooled)), 0);
-        ASSERT_EQ(app.AddDeferred(1, new DeferredWitness(deferred)), 0);
-    }
-    // Fonts go while the engine that made them still runs.
-    EXPECT_EQ(pooled.fontEngine, 1);
-    EXPECT_EQ(pooled.application, 1);
-    EXPECT_EQ(deferred.fontEngine, 0);
-    EXPECT_EQ(deferred.application, 1);
 }

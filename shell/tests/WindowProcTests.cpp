@@ -4,19 +4,20 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "BoxCapture.h"
 #include "CAppWindow.h"
-#include "RecordingBackdrop.h"
+#include "TestApp.h"
 
 namespace {
 class WindowProc : public testing::Test {
 protected:
     void SetUp() override
     {
-        content = new RecordingBackdrop();
+        content = new FakeContent();
         ASSERT_EQ(app.OpenTestWindow(content), 0);
         window = GetMainWindow()->GetHandle();
     }
@@ -38,8 +39,8 @@ protected:
         return rect;
     }
 
-    TestApp app{GetWidgetServices()};
-    RecordingBackdrop* content = nullptr;
+    TestApp app;
+    FakeContent* content = nullptr;
     HWND window = nullptr;
 };
 
@@ -87,19 +88,14 @@ TEST_F(WindowProc, KeyTableAndModifierRules)
         {"plain letter", 'A', 0, 0, 0, 0, {}},
     };
     content->handleKeys = 1;
-    CWidget modal;
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
         content->keys.clear();
         app.control = c.control;
         app.alt = c.alt;
         app.shift = c.shift;
-        if (c.modal) {
-            ASSERT_EQ(content->PushModal(&modal), 0);
-        }
+        content->modal = c.modal != 0;
         EXPECT_EQ(Send(WM_KEYDOWN, c.key, 0), 0);
-        if (c.modal)
-            content->PopModal();
         EXPECT_EQ(content->keys, c.codes);
     }
 }
@@ -115,10 +111,9 @@ TEST_F(WindowProc, CharactersKeepTheirWholeUnit)
 
 TEST_F(WindowProc, SystemKeys)
 {
-    CWidget modal;
-    ASSERT_EQ(content->PushModal(&modal), 0);
+    content->modal = true;
     EXPECT_EQ(Send(WM_SYSKEYDOWN, VK_F4, 0), 0);
-    content->PopModal();
+    content->modal = false;
     EXPECT_EQ(content->keys, std::vector<int32_t>{27});
     EXPECT_TRUE(IsWindow(window));
 
@@ -152,7 +147,7 @@ TEST_F(WindowProc, WindowCommandsOnUnhandledKeys)
     EXPECT_EQ(content->GetHeight(), 819);
 
     // F7 on a framed window fills the area, and the caption goes.
-    content->SetFramed(1);
+    content->framed = true;
     Send(WM_KEYDOWN, VK_F7, 0);
     client = ClientOnScreen();
     EXPECT_EQ(client.left, 0);
@@ -164,10 +159,11 @@ TEST_F(WindowProc, WindowCommandsOnUnhandledKeys)
 
 TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
 {
-    const std::vector<std::pair<UINT, CBackdrop::MouseEvent>> messages = {
-        {WM_MOUSEMOVE, CBackdrop::kMove},    {WM_LBUTTONDOWN, CBackdrop::kLDown}, {WM_LBUTTONUP, CBackdrop::kLUp},
-        {WM_RBUTTONDOWN, CBackdrop::kRDown}, {WM_RBUTTONUP, CBackdrop::kRUp},     {WM_MBUTTONDOWN, CBackdrop::kMDown},
-        {WM_MBUTTONUP, CBackdrop::kMUp},
+    const std::vector<std::pair<UINT, FakeContent::MouseEvent>> messages = {
+        {WM_MOUSEMOVE, FakeContent::kMove}, {WM_LBUTTONDOWN, FakeContent::kLDown},
+        {WM_LBUTTONUP, FakeContent::kLUp},  {WM_RBUTTONDOWN, FakeContent::kRDown},
+        {WM_RBUTTONUP, FakeContent::kRUp},  {WM_MBUTTONDOWN, FakeContent::kMDown},
+        {WM_MBUTTONUP, FakeContent::kMUp},
     };
     for (const auto& m : messages)
         EXPECT_EQ(Send(m.first, 0, MAKELPARAM(10, 20)), 0);
@@ -212,8 +208,8 @@ TEST_F(WindowProc, SizeFollowsTheClientExceptNarrowWidths)
         EXPECT_EQ(content->GetHeight(), c.expectHeight);
     }
     Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
-    EXPECT_EQ(content->GetBackBuffer().GetWidth(), 300);
-    EXPECT_EQ(content->GetBackBuffer().GetHeight(), 200);
+    EXPECT_EQ(content->BufferWidth(), 300);
+    EXPECT_EQ(content->BufferHeight(), 200);
 
     SetWindowActiveFlag(1);
     Send(WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
@@ -222,7 +218,7 @@ TEST_F(WindowProc, SizeFollowsTheClientExceptNarrowWidths)
 
 TEST_F(WindowProc, PaintCopiesTheBackBuffer)
 {
-    content->GetBackBuffer().Fill(0xFF2060A0);
+    content->Fill(0xFF2060A0);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     {
@@ -231,36 +227,12 @@ TEST_F(WindowProc, PaintCopiesTheBackBuffer)
         EXPECT_EQ(GetPixel(dc.Get(), 639, 239), RGB(0x20, 0x60, 0xA0));
     }
     // A layered content presents itself: a paint leaves the window alone.
-    content->SetLayered(1);
-    content->GetBackBuffer().Fill(0xFF000000);
+    content->layered = true;
+    content->Fill(0xFF000000);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     CWindowDC dc(window);
     EXPECT_EQ(GetPixel(dc.Get(), 10, 10), RGB(0x20, 0x60, 0xA0));
-}
-
-TEST_F(WindowProc, PresentPutsTheBackBufferOnTheWindowAtOnce)
-{
-    // The first paint is done and nothing is left to paint: only Present can draw now.
-    PumpFor(50);
-    content->GetBackBuffer().Fill(0xFF30C050);
-    ValidateRect(window, nullptr);
-    {
-        CWindowDC dc(window);
-        EXPECT_NE(GetPixel(dc.Get(), 5, 5), RGB(0x30, 0xC0, 0x50));
-    }
-    EXPECT_EQ(content->Present(), 0);
-    {
-        CWindowDC dc(window);
-        EXPECT_EQ(GetPixel(dc.Get(), 5, 5), RGB(0x30, 0xC0, 0x50));
-        EXPECT_EQ(GetPixel(dc.Get(), 639, 239), RGB(0x30, 0xC0, 0x50));
-    }
-    // A layered content is presented by its own road, not by this copy.
-    content->SetLayered(1);
-    content->GetBackBuffer().Fill(0xFF000000);
-    EXPECT_EQ(content->Present(), 0);
-    CWindowDC dc(window);
-    EXPECT_EQ(GetPixel(dc.Get(), 5, 5), RGB(0x30, 0xC0, 0x50));
 }
 
 TEST_F(WindowProc, CloseAsksTheApplication)
@@ -316,7 +288,7 @@ TEST_F(WindowProc, DroppedNamesPastTheOldLimitArriveWhole)
 TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
 {
     CAppWindow* other = new CAppWindow();
-    RecordingBackdrop* otherContent = new RecordingBackdrop();
+    FakeContent* otherContent = new FakeContent();
     other->SetContent(otherContent, 0);
     ASSERT_EQ(other->Create(200, 100, gCString(L"Other window"), -1), 1);
     HWND otherWindow = other->GetHandle();
@@ -337,18 +309,35 @@ TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
     EXPECT_EQ(content->keys, std::vector<int32_t>{'y'});
 }
 
-TEST_F(WindowProc, WindowWithoutContentGetsAPlainBackdrop)
+namespace {
+IWindowContent* MakeFakeContent()
 {
-    CAppWindow* plain = new CAppWindow();
-    ASSERT_EQ(plain->Create(320, 200, gCString(L""), -1), 1);
-    ASSERT_NE(plain->GetContent(), nullptr);
-    EXPECT_EQ(plain->GetContent()->GetWidth(), 320);
-    EXPECT_EQ(plain->GetContent()->GetHeight(), 200);
-    EXPECT_EQ(plain->GetContent()->GetWindow(), plain);
-    plain->Close();
-    EXPECT_EQ(app.GetWindowList().Count(), 1);
+    return new (std::nothrow) FakeContent();
+}
+} // namespace
 
-    // A window that never got a Win32 window goes at once.
+TEST(WindowOpen, WindowWithoutContentGetsTheServicesContentOrFails)
+{
+    const CAppServices withContent = {nullptr, nullptr, MakeFakeContent};
+    const CAppServices withoutContent = {nullptr, nullptr, nullptr};
+    for (const CAppServices* services : {&withContent, &withoutContent, static_cast<const CAppServices*>(nullptr)}) {
+        TestApp app(services);
+        CAppWindow* window = new CAppWindow();
+        const bool expectContent = services == &withContent;
+        ASSERT_EQ(window->Create(320, 200, gCString(L""), -1), expectContent ? 1 : 0);
+        if (expectContent) {
+            ASSERT_NE(window->GetContent(), nullptr);
+            EXPECT_EQ(window->GetContent()->GetWidth(), 320);
+            EXPECT_EQ(window->GetContent()->GetHeight(), 200);
+            EXPECT_EQ(window->GetContent()->GetWindow(), window);
+            window->Close();
+        }
+        EXPECT_EQ(app.GetWindowList().Count(), 0);
+    }
+}
+
+TEST_F(WindowProc, WindowThatNeverOpenedGoesAtOnce)
+{
     CAppWindow* unopened = new CAppWindow();
     EXPECT_EQ(app.GetWindowList().Count(), 2);
     unopened->Close();
@@ -358,8 +347,8 @@ TEST_F(WindowProc, WindowWithoutContentGetsAPlainBackdrop)
 TEST(WindowOpen, BackBufferFailureFailsTheOpeningCleanly)
 {
     BoxCapture boxes;
-    TestApp app(GetWidgetServices());
-    RecordingBackdrop* content = new RecordingBackdrop();
+    TestApp app;
+    FakeContent* content = new FakeContent();
     content->failSize = kOutOfMemory;
     EXPECT_EQ(app.OpenTestWindow(content), 1);
     ASSERT_EQ(boxes.Boxes().size(), 1u);

@@ -1,0 +1,98 @@
+#include "HostProcess.h"
+
+#include <winsock2.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+typedef char*(CDECL* UnixNameFn)(const wchar_t* dosName);
+
+} // namespace
+
+// Wine gives Windows programs the host's file names through this export.
+std::string UnixName(const std::wstring& dosName)
+{
+    static UnixNameFn convert = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert)
+        return std::string();
+    char* name = convert(dosName.c_str());
+    if (!name)
+        return std::string();
+    std::string result(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+std::wstring Widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring folder(module);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    return folder;
+}
+
+bool LaunchHostProgram(const std::wstring& commandLine)
+{
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &info))
+        return false;
+    if (info.hProcess)
+        CloseHandle(info.hProcess);
+    if (info.hThread)
+        CloseHandle(info.hThread);
+    return true;
+}
+
+bool PortAnswers(uint16_t port)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    target.sin_port = htons(port);
+    bool answered = connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+    closesocket(s);
+    return answered;
+}
+
+bool ReadReadyFile(const std::wstring& path, unsigned long& pid, uint16_t& port)
+{
+    for (int i = 0; i < 200; ++i) {
+        FILE* f = _wfopen(path.c_str(), L"r");
+        if (f) {
+            unsigned long readPid = 0;
+            unsigned readPort = 0;
+            int read = std::fscanf(f, "%lu %u", &readPid, &readPort);
+            std::fclose(f);
+            if (read == 2) {
+                pid = readPid;
+                port = static_cast<uint16_t>(readPort);
+                return true;
+            }
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+void StopHostProcess(unsigned long pid, uint16_t port)
+{
+    if (pid == 0)
+        return;
+    LaunchHostProgram(L"/bin/kill " + std::to_wstring(pid));
+    for (int i = 0; i < 100 && PortAnswers(port); ++i)
+        Sleep(50);
+}

@@ -1,0 +1,70 @@
+#include "FakeContent.h"
+
+gCResult FakeContent::SetSize(int32_t width, int32_t height, int32_t)
+{
+    if (failSize != kOk)
+        return failSize;
+    if (width < 0 || height < 0)
+        return kBadParameter;
+    m_dc.Reset();
+    m_bitmap.Reset();
+    m_pixels = nullptr;
+    if (width > 0 && height > 0) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        m_bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_dc.Reset(CreateCompatibleDC(nullptr));
+        if (!m_bitmap.IsValid() || !m_dc.IsValid() || !SelectObject(m_dc.Get(), m_bitmap.Get())) {
+            m_dc.Reset();
+            m_bitmap.Reset();
+            return kOutOfMemory;
+        }
+        m_pixels = static_cast<uint32_t*>(bits);
+    }
+    m_width = width;
+    m_height = height;
+    return kOk;
+}
+
+void FakeContent::Fill(uint32_t pixel)
+{
+    GdiFlush();
+    for (int32_t i = 0; m_pixels && i < m_width * m_height; ++i)
+        m_pixels[i] = pixel;
+}
+
+gCResult FakeContent::DispatchKeyDown(int32_t& handled, int32_t code)
+{
+    keys.push_back(code);
+    handled = handleKeys;
+    return kOk;
+}
+
+gCResult FakeContent::DispatchKeyUp(int32_t&, uint32_t virtualKey)
+{
+    keyUps.push_back(virtualKey);
+    return kOk;
+}
+
+gCResult FakeContent::DispatchMouseWheel(int32_t&, const gCPoint& delta, const gCPoint& screen)
+{
+    wheels.push_back({delta, screen});
+    return kOk;
+}
+
+gCResult FakeContent::DispatchHeartbeat()
+{
+    ++heartbeats;
+    return kOk;
+}
+
+gCResult FakeContent::Record(MouseEvent event, const gCPoint& point)
+{
+    mice.push_back({event, point});
+    return kOk;
+}

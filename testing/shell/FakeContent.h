@@ -1,0 +1,96 @@
+// A window content for the shell's tests: it records every event the window hands it, keeps
+// a 32-bit back buffer of its own that the window paints from, and lets the test set its
+// flags (framed, layered, a modal on top) and make resizing fail.
+#pragma once
+#include <utility>
+#include <vector>
+
+#include "IWindowContent.h"
+#include "WinHandle.h"
+
+struct CMemoryDCTraits {
+    using Type = HDC;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type dc) { DeleteDC(dc); }
+};
+using CMemoryDC = CUniqueHandle<CMemoryDCTraits>;
+
+class FakeContent : public IWindowContent {
+public:
+    enum MouseEvent { kMove, kLDown, kLUp, kMDown, kMUp, kRDown, kRUp };
+    struct Mouse {
+        MouseEvent event;
+        gCPoint point;
+    };
+
+    int32_t GetWidth() const override { return m_width; }
+    int32_t GetHeight() const override { return m_height; }
+    // A size with no pixels keeps no back buffer; failSize, when set, fails every resize.
+    gCResult SetSize(int32_t width, int32_t height, int32_t redraw) override;
+    gCPoint GetNaturalSize() const override { return {320, 200}; }
+    gCString GetContentName() const override { return gCString(L"Test Window"); }
+    gCPoint LocalToScreen(const gCPoint& local) const override { return local; }
+    bool IsFramed() const override { return framed; }
+    bool IsFullMonitor() const override { return fullMonitor; }
+    bool IsLayered() const override { return layered; }
+    bool HasModal() const override { return modal; }
+    HDC GetBackBufferDC() override { return m_dc.Get(); }
+    void ReleaseBackBufferDC() override {}
+    void SetWindow(CWindowBase* window) override { m_window = window; }
+    CWindowBase* GetWindow() const override { return m_window; }
+    gCCmdTarget* AsCmdTarget() override { return nullptr; }
+
+    gCResult DispatchKeyDown(int32_t& handled, int32_t code) override;
+    gCResult DispatchKeyUp(int32_t& handled, uint32_t virtualKey) override;
+    gCResult DispatchTimer(int32_t&, uint32_t) override { return kOk; }
+    gCResult DispatchMouseMove(int32_t&, const gCPoint& p) override { return Record(kMove, p); }
+    gCResult DispatchLButtonDown(int32_t&, const gCPoint& p) override { return Record(kLDown, p); }
+    gCResult DispatchLButtonUp(int32_t&, const gCPoint& p) override { return Record(kLUp, p); }
+    gCResult DispatchMButtonDown(int32_t&, const gCPoint& p) override { return Record(kMDown, p); }
+    gCResult DispatchMButtonUp(int32_t&, const gCPoint& p) override { return Record(kMUp, p); }
+    gCResult DispatchRButtonDown(int32_t&, const gCPoint& p) override { return Record(kRDown, p); }
+    gCResult DispatchRButtonUp(int32_t&, const gCPoint& p) override { return Record(kRUp, p); }
+    gCResult DispatchMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint& screen) override;
+    gCResult DispatchHeartbeat() override;
+    void UpdateRollover() override {}
+    void ClearRollover() override {}
+    uint32_t BroadcastMessage(uint32_t, uint32_t, uint32_t) override { return 0; }
+    void HideCursor() override { m_cursorShown = 0; }
+    void ShowCursor() override { m_cursorShown = 1; }
+    int32_t IsCursorShown() const override { return m_cursorShown; }
+    void UpdateCursorWidget() override { ++upkeepTicks; }
+    void SetReady() override {}
+    gCResult OnWindowOpen() override { return kOk; }
+    void OnWindowDetach() override {}
+
+    // The back buffer: its size (0 by 0 without one) and a fill of every pixel (0xAARRGGBB).
+    int32_t BufferWidth() const { return m_dc.IsValid() ? m_width : 0; }
+    int32_t BufferHeight() const { return m_dc.IsValid() ? m_height : 0; }
+    void Fill(uint32_t pixel);
+
+    bool framed = false;
+    bool fullMonitor = false;
+    bool layered = false;
+    bool modal = false;
+    int32_t handleKeys = 0;
+    gCResult failSize = kOk;
+
+    std::vector<int32_t> keys;
+    std::vector<uint32_t> keyUps;
+    std::vector<Mouse> mice;
+    std::vector<std::pair<gCPoint, gCPoint>> wheels;
+    int32_t heartbeats = 0;
+    int32_t upkeepTicks = 0;
+
+private:
+    gCResult Record(MouseEvent event, const gCPoint& point);
+
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    int32_t m_cursorShown = 0;
+    CWindowBase* m_window = nullptr;
+    uint32_t* m_pixels = nullptr;
+    // The bitmap outlives the DC it is selected into.
+    CBitmapHandle m_bitmap;
+    CMemoryDC m_dc;
+};

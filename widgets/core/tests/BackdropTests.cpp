@@ -1,0 +1,175 @@
+// The backdrop on its own and in a real window: its back buffer, modal stack, rollover and
+// presenting, and what it does with the events it does not handle.
+#include <gtest/gtest.h>
+
+#include "CBackdrop.h"
+#include "TestApp.h"
+#include "WidgetServices.h"
+
+namespace {
+// Answers notifications with the first value, to show that a broadcast reaches it.
+class EchoBackdrop : public CBackdrop {
+public:
+    uint32_t OnNotify(uint32_t, uint32_t a, uint32_t) override { return a; }
+};
+
+// A backdrop in the test application's 640 by 240 window.
+class BackdropInWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        backdrop = new CBackdrop();
+        ASSERT_EQ(app.OpenTestWindow(backdrop), kOk);
+        window = GetMainWindow()->GetHandle();
+        PumpFor(50);
+    }
+
+    COLORREF PixelOnWindow(int x, int y)
+    {
+        CWindowDC dc(window);
+        return GetPixel(dc.Get(), x, y);
+    }
+
+    TestApp app{GetWidgetServices()};
+    CBackdrop* backdrop = nullptr;
+    HWND window = nullptr;
+};
+} // namespace
+
+TEST(Backdrop, SizeSetsThePositionAndTheBackBuffer)
+{
+    struct Case {
+        int32_t width, height;
+        gCResult result;
+        gCRect position;
+        bool buffer;
+    } cases[] = {
+        {640, 240, kOk, {10, 20, 650, 260}, true},         {1, 1, kOk, {10, 20, 11, 21}, true},
+        {0, 240, kOk, {10, 20, 10, 260}, false},           {640, 0, kOk, {10, 20, 650, 20}, false},
+        {-1, 240, kBadParameter, {10, 20, 30, 40}, false}, {640, -1, kBadParameter, {10, 20, 30, 40}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " by " << c.height);
+        CBackdrop backdrop;
+        backdrop.SetPosition({10, 20, 30, 40});
+        EXPECT_EQ(backdrop.SetSize(c.width, c.height, 0), c.result);
+        EXPECT_EQ(backdrop.GetPosition(), c.position);
+        EXPECT_EQ(backdrop.GetNaturalSize(), c.position.Size());
+        EXPECT_EQ(backdrop.GetBackBuffer().IsValid(), c.buffer);
+        EXPECT_EQ(backdrop.GetBackBufferDC() != nullptr, c.buffer);
+        backdrop.ReleaseBackBufferDC();
+        if (c.buffer) {
+            EXPECT_EQ(backdrop.GetBackBuffer().GetWidth(), c.width);
+            EXPECT_EQ(backdrop.GetBackBuffer().GetHeight(), c.height);
+        }
+    }
+    // A size without pixels lets the old buffer go.
+    CBackdrop backdrop;
+    ASSERT_EQ(backdrop.SetSize(8, 8, 0), kOk);
+    ASSERT_EQ(backdrop.SetSize(0, 8, 0), kOk);
+    EXPECT_FALSE(backdrop.GetBackBuffer().IsValid());
+}
+
+TEST(Backdrop, ModalStackIsLastInFirstOut)
+{
+    CBackdrop backdrop;
+    CWidget first;
+    CWidget second;
+    EXPECT_EQ(backdrop.GetModalTop(), nullptr);
+    EXPECT_FALSE(backdrop.HasModal());
+    ASSERT_EQ(backdrop.PushModal(&first), kOk);
+    ASSERT_EQ(backdrop.PushModal(&second), kOk);
+    EXPECT_EQ(backdrop.GetModalTop(), &second);
+    EXPECT_TRUE(backdrop.HasModal());
+    backdrop.PopModal();
+    EXPECT_EQ(backdrop.GetModalTop(), &first);
+    backdrop.PopModal();
+    EXPECT_EQ(backdrop.GetModalTop(), nullptr);
+    EXPECT_FALSE(backdrop.HasModal());
+}
+
+TEST(Backdrop, LeavesEveryEventUnhandled)
+{
+    CBackdrop backdrop;
+    const gCPoint p = {3, 4};
+    int32_t handled = 0;
+    EXPECT_EQ(backdrop.DispatchKeyDown(handled, 'a'), kOk);
+    EXPECT_EQ(backdrop.DispatchKeyUp(handled, 'A'), kOk);
+    EXPECT_EQ(backdrop.DispatchTimer(handled, 1), kOk);
+    EXPECT_EQ(backdrop.DispatchMouseMove(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchLButtonDown(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchLButtonUp(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchMButtonDown(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchMButtonUp(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchRButtonDown(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchRButtonUp(handled, p), kOk);
+    EXPECT_EQ(backdrop.DispatchMouseWheel(handled, p, p), kOk);
+    EXPECT_EQ(backdrop.DispatchHeartbeat(), kOk);
+    EXPECT_EQ(handled, 0);
+}
+
+TEST(Backdrop, BroadcastReachesItsOwnNotificationHandler)
+{
+    EchoBackdrop backdrop;
+    EXPECT_EQ(backdrop.BroadcastMessage(5, 77, 1), 77u);
+    EXPECT_EQ(CBackdrop().BroadcastMessage(5, 77, 1), 0u);
+}
+
+TEST(Backdrop, StopsBeingTheViewTargetWhenItGoes)
+{
+    CBackdrop other;
+    {
+        CBackdrop backdrop;
+        SetViewMessageTarget(&backdrop);
+    }
+    EXPECT_EQ(GetViewMessageTarget(), nullptr);
+    SetViewMessageTarget(&other);
+    delete new CBackdrop();
+    EXPECT_EQ(GetViewMessageTarget(), &other);
+    SetViewMessageTarget(nullptr);
+}
+
+TEST(Backdrop, WithoutAWindowNothingIsOnScreen)
+{
+    CBackdrop backdrop;
+    ASSERT_EQ(backdrop.SetSize(10, 10, 0), kOk);
+    EXPECT_EQ(backdrop.LocalToScreen({3, 4}), (gCPoint{3, 4}));
+    EXPECT_EQ(backdrop.Present(), kOk);
+    backdrop.UpdateRollover();
+    EXPECT_EQ(backdrop.GetRollover(), nullptr);
+}
+
+TEST_F(BackdropInWindow, LocalPointsAndRolloverFollowTheClientArea)
+{
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_EQ(backdrop->LocalToScreen({5, -7}), (gCPoint{origin.x + 5, origin.y - 7}));
+    struct Case {
+        int dx, dy;
+        bool inside;
+    } cases[] = {{0, 0, true}, {639, 239, true}, {640, 100, false}, {100, 240, false}, {-1, 100, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
+        ASSERT_TRUE(SetCursorPos(origin.x + c.dx, origin.y + c.dy));
+        backdrop->UpdateRollover();
+        EXPECT_EQ(backdrop->GetRollover(), c.inside ? backdrop : nullptr);
+    }
+    backdrop->ClearRollover();
+    EXPECT_EQ(backdrop->GetRollover(), nullptr);
+}
+
+TEST_F(BackdropInWindow, PresentPutsTheBackBufferOnTheWindowAtOnce)
+{
+    // The first paint is done and nothing is left to paint: only Present can draw now.
+    backdrop->GetBackBuffer().Fill(0xFF30C050);
+    ValidateRect(window, nullptr);
+    EXPECT_NE(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
+    EXPECT_EQ(backdrop->Present(), kOk);
+    EXPECT_EQ(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
+    EXPECT_EQ(PixelOnWindow(639, 239), RGB(0x30, 0xC0, 0x50));
+    // A layered content is presented by its own road, not by this copy.
+    backdrop->SetLayered(1);
+    backdrop->GetBackBuffer().Fill(0xFF000000);
+    EXPECT_EQ(backdrop->Present(), kOk);
+    EXPECT_EQ(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
+}
