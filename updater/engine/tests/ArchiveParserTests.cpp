@@ -5,6 +5,7 @@
 #include "ArchiveFormat.h"
 #include "ArchiveNames.h"
 #include "EngineFixture.h"
+#include "WinHandle.h"
 
 namespace {
 
@@ -118,11 +119,11 @@ TEST(ArchiveParser, ContainerOverTheLimitIsRefusedUnread)
 {
     EngineFixture f;
     gCString path = f.temp.File(L"huge.qvu");
-    FILE* file = _wfopen(path.Text(), L"wb");
-    ASSERT_NE(nullptr, file);
-    _fseeki64(file, 100000000, SEEK_SET);
-    fputc(0, file);
-    fclose(file);
+    CStdFile file(_wfopen(path.Text(), L"wb"));
+    ASSERT_TRUE(file.IsValid());
+    _fseeki64(file.Get(), 100000000, SEEK_SET);
+    fputc(0, file.Get());
+    ASSERT_TRUE(file.Close());
     gCFile stream;
     ASSERT_EQ(0, stream.OpenFullPath(path, kAccessRead));
     EXPECT_EQ(12, f.desquasher.ReadArchiveFile(stream));
