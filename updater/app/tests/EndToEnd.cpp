@@ -23,8 +23,8 @@ void CopyBeside(const std::wstring& from, const std::wstring& to)
 void Walk(const std::wstring& root, const std::wstring& relative, std::vector<std::pair<std::wstring, Bytes>>& out)
 {
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((root + relative + L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
+    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
+    if (!find.IsValid())
         return;
     do {
         const std::wstring name = found.cFileName;
@@ -34,21 +34,19 @@ void Walk(const std::wstring& root, const std::wstring& relative, std::vector<st
             Walk(root, relative + name + L"\\", out);
         else if (name != L"UpdateResults.log")
             out.push_back({relative + name, ReadWholeFile(gCString((root + relative + name).c_str()))});
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &found));
 }
 
 template <typename Visit>
 void ForEachProcess(Visit visit)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    CFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsValid())
         return;
     PROCESSENTRY32W entry;
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
         visit(entry);
-    CloseHandle(snapshot);
 }
 
 const wchar_t* BaseName(const wchar_t* path)
@@ -251,7 +249,7 @@ ScreenShot::ScreenShot(HWND window)
     m_height = client.bottom;
     m_pixels.resize(static_cast<size_t>(m_width) * m_height);
     CWindowDC screen(nullptr);
-    HDC memory = CreateCompatibleDC(screen.Get());
+    CMemoryDC memory(CreateCompatibleDC(screen.Get()));
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = m_width;
@@ -260,12 +258,11 @@ ScreenShot::ScreenShot(HWND window)
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     CBitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    HGDIOBJ previous = SelectObject(memory, bitmap.Get());
-    BitBlt(memory, 0, 0, m_width, m_height, screen.Get(), origin.x, origin.y, SRCCOPY);
+    CSelectGuard selected;
+    (void)selected.Select(memory.Get(), bitmap.Get()); // a failed copy shows as wrong pixels
+    BitBlt(memory.Get(), 0, 0, m_width, m_height, screen.Get(), origin.x, origin.y, SRCCOPY);
     GdiFlush();
     memcpy(m_pixels.data(), bits, m_pixels.size() * 4);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
 }
 
 int ScreenShot::Count(const gCRect& r, uint32_t colour, int tolerance) const
