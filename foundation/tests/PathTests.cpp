@@ -431,3 +431,52 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
     EXPECT_EQ(W(full), L"");
     EXPECT_EQ(W(joined), L"");
 }
+
+TEST(PathMemory, ExistenceOfFileAndFolderReferencesNeedsNoMemory)
+{
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
+    gCFRef file(S(scratch / L"f.txt"));
+    gCFRef missing(S(scratch / L"g.txt"));
+    gCFolderRef folder;
+    ASSERT_EQ(folder.SetPath(S(scratch.Path())), 0);
+    bool fileSeen, missingSeen, folderSeen;
+    {
+        FailingAllocator failing(0);
+        fileSeen = file.Exists();
+        missingSeen = missing.Exists();
+        folderSeen = folder.Exists();
+    }
+    EXPECT_TRUE(fileSeen);
+    EXPECT_FALSE(missingSeen);
+    EXPECT_TRUE(folderSeen);
+}
+
+TEST(PathMemory, AFolderAndANameNeverJoinToTheBareName)
+{
+    const gCString folder(L"C:\\A\\"), empty(L""), lost, name(L"b.txt");
+    const struct {
+        const gCString& folder;
+        const gCString& name;
+        gCResult result;
+        const wchar_t* joined;
+    } cases[] = {
+        {folder, name, 0, L"C:\\A\\b.txt"},
+        {lost, name, kOutOfMemory, L"before"},
+        {folder, lost, kOutOfMemory, L"before"},
+        {empty, name, kBadParameter, L"before"},
+    };
+    for (const auto& c : cases) {
+        gCString out(L"before");
+        EXPECT_EQ(JoinFolderAndName(c.folder, c.name, out), c.result) << W(c.folder) << " " << W(c.name);
+        EXPECT_EQ(W(out), c.joined);
+    }
+    gCString out(L"before");
+    gCResult joined;
+    {
+        FailingAllocator failing(0);
+        joined = JoinFolderAndName(folder, name, out);
+    }
+    EXPECT_EQ(joined, kOutOfMemory);
+    EXPECT_EQ(W(out), L"before");
+}
