@@ -31,7 +31,7 @@ gCResult CImageBase::Create(int32_t width, int32_t height)
     m_bits = static_cast<uint32_t*>(bits);
     m_width = width;
     m_height = height;
-    return 0;
+    return kOk;
 }
 
 void CImageBase::Destroy()

@@ -28,14 +28,14 @@ gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block)
 {
     if (text.Length() == 0) {
         block.Free();
-        return 0;
+        return kOk;
     }
     int bytes = WideCharToMultiByte(CP_ACP, 0, text.Text(), text.Length(), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return kBadParameter;
     QV_RETURN_IF_FAILED(block.Resize(bytes));
     WideCharToMultiByte(CP_ACP, 0, text.Text(), text.Length(), block.Data(), bytes, nullptr, nullptr);
-    return 0;
+    return kOk;
 }
 
 gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& name, const gCString& value)
@@ -52,7 +52,8 @@ namespace {
 gCString FromAnsi(const char* text)
 {
     gCString s;
-    s.SetAnsi(text);
+    // Short of memory the text stays unset.
+    (void)s.SetAnsi(text);
     return s;
 }
 
@@ -154,8 +155,9 @@ gCResult CHTTPSession::QueueRequest(gCString path, gCString folder, gCString fil
     m_serverPump = 0;
     m_isClient = 1;
     if (RequestTextProc)
-        RequestTextProc(this, text);
-    return 0;
+        // Its answer is ignored: the request is queued.
+        (void)RequestTextProc(this, text);
+    return kOk;
 }
 
 gCResult CHTTPSession::BuildRequestHeader(gCStringArray& names, gCStringArray& values, uint64_t rangeStart)
@@ -173,7 +175,7 @@ gCResult CHTTPSession::BuildRequestHeader(gCStringArray& names, gCStringArray& v
     }
     if (AddRequestHeadersProc.proc)
         QV_RETURN_IF_FAILED(AddRequestHeadersProc.proc(names, values, AddRequestHeadersProc.context));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::JoinHeaderLines(const gCStringArray& names, const gCStringArray& values, gCString& text)
@@ -191,7 +193,7 @@ gCResult CHTTPSession::JoinHeaderLines(const gCStringArray& names, const gCStrin
     }
     QV_RETURN_IF_FAILED(joined.AppendText(L"\r\n"));
     text = joined;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::SplitHeaderBlock(gCString text, gCString& statusLine, gCStringArray& names,
@@ -215,7 +217,7 @@ gCResult CHTTPSession::SplitHeaderBlock(gCString text, gCString& statusLine, gCS
         if (next < 0)
             return kGenericFailure;
         if (next == previous + 2)
-            return 0;
+            return kOk;
         gCString line = text.Mid(previous + 2, next - previous - 2);
         gCString name;
         gCString value(L"");
@@ -288,7 +290,7 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
         if (value.Equals(L"CHUNKED"))
             m_chunked = 1;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ParseReply()
@@ -301,7 +303,7 @@ gCResult CHTTPSession::ParseReply()
         if (size >= kMaxHeaderBlock)
             return kNetworkFatal;
         m_headerScanFrom = size >= 3 ? size - 3 : 0;
-        return 0;
+        return kOk;
     }
     const uint32_t headerLength = static_cast<uint32_t>(end) + 4;
     if (headerLength > kMaxHeaderBlock)
@@ -322,11 +324,13 @@ gCResult CHTTPSession::ParseReply()
         m_receiveBuffer.Clear();
         QV_RETURN_IF_FAILED(CallRequestFailed());
         for (int32_t i = 0; i < names.Count(); ++i)
-            OnReplyHeader(names[i], values[i]);
-        return 0;
+            // Applying a known header cannot fail.
+            (void)OnReplyHeader(names[i], values[i]);
+        return kOk;
     }
     for (int32_t i = 0; i < names.Count(); ++i)
-        OnReplyHeader(names[i], values[i]);
+        // Applying a known header cannot fail.
+        (void)OnReplyHeader(names[i], values[i]);
     // A body announced beyond the largest one taken would be cut anyway: refuse it now.
     if (m_total > kMaxReplyBody)
         return FailReply(kNetworkFatal);
@@ -341,8 +345,9 @@ gCResult CHTTPSession::ParseReply()
     QV_RETURN_IF_FAILED(StartBody(headerLength));
     m_headersSeen = 1;
     if (ReplyHeadersProc.proc)
-        ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
-    return 0;
+        // Its answer is ignored: the headers are accepted.
+        (void)ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
+    return kOk;
 }
 
 gCResult CHTTPSession::OpenOutputFile()
@@ -362,7 +367,7 @@ gCResult CHTTPSession::OpenOutputFile()
         return r;
     }
     m_output = file;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::StartBody(uint32_t headerLength)
@@ -393,7 +398,7 @@ gCResult CHTTPSession::ReceivePlainBody()
 {
     const uint32_t n = m_receiveBuffer.Size();
     if (n == 0)
-        return 0;
+        return kOk;
     if (m_received + n > kMaxReplyBody)
         return FailReply(kNetworkFatal);
     QV_RETURN_IF_FAILED(WriteBody(m_receiveBuffer.Data(), n));
@@ -402,7 +407,7 @@ gCResult CHTTPSession::ReceivePlainBody()
     QV_RETURN_IF_FAILED(ReportProgress());
     if (!BodyEndsAtClose() && m_received >= m_total)
         QV_RETURN_IF_FAILED(OnDownloadFinished());
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ReceiveChunkedBody()
@@ -411,11 +416,11 @@ gCResult CHTTPSession::ReceiveChunkedBody()
         if (m_lastChunkSeen) {
             // Trailer lines and anything after them carry nothing we use.
             m_receiveBuffer.Clear();
-            return 0;
+            return kOk;
         }
         const uint32_t n = m_receiveBuffer.Size();
         if (n == 0)
-            return 0;
+            return kOk;
         const char* data = m_receiveBuffer.Data();
         int64_t lineEnd = -1;
         const uint32_t scan = n < kMaxChunkSizeLine + 2 ? n : kMaxChunkSizeLine + 2;
@@ -423,7 +428,7 @@ gCResult CHTTPSession::ReceiveChunkedBody()
             if (data[i] == '\r' && data[i + 1] == '\n')
                 lineEnd = i;
         if (lineEnd < 0)
-            return n > kMaxChunkSizeLine ? FailReply(kNetworkFatal) : 0;
+            return n > kMaxChunkSizeLine ? FailReply(kNetworkFatal) : kOk;
         uint64_t size = 0;
         if (!ParseChunkSize(data, static_cast<uint32_t>(lineEnd), size))
             return FailReply(kNetworkFatal);
@@ -435,7 +440,7 @@ gCResult CHTTPSession::ReceiveChunkedBody()
         if (m_received + size > kMaxReplyBody)
             return FailReply(kNetworkFatal);
         if (available < size + 2)
-            return 0;
+            return kOk;
         const char* chunk = data + lineEnd + 2;
         if (chunk[size] != '\r' || chunk[size + 1] != '\n')
             return FailReply(kNetworkFatal);
@@ -448,13 +453,13 @@ gCResult CHTTPSession::ReceiveChunkedBody()
 gCResult CHTTPSession::ReportProgress()
 {
     if (!ProgressProc.proc || m_total == 0)
-        return 0;
+        return kOk;
     const uint32_t perMille = static_cast<uint32_t>(m_received * 1000 / m_total);
     if (perMille == m_lastPerMille)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(ProgressProc.proc(this, perMille, ProgressProc.context));
     m_lastPerMille = perMille;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::FailReply(gCResult code)
@@ -465,7 +470,8 @@ gCResult CHTTPSession::FailReply(gCResult code)
     m_receiveBuffer.Clear();
     // Nothing more from this server can be trusted: end the connection now, which stores
     // the failed state once.
-    Close();
+    // The fault being reported is the one that counts.
+    (void)Close();
     if (TransferErrorProc.proc)
         QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
     return code;

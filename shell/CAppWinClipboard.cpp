@@ -27,7 +27,7 @@ gCResult CAppWin::SetClipboardText(gCString text)
         return kCreateFailure;
     // The clipboard owns the block now.
     block.Detach();
-    return 0;
+    return kOk;
 }
 
 gCResult CAppWin::GetClipboardText(gCString& text)

@@ -78,7 +78,7 @@ private:
 gCResult NameOf(DWORD processId, CProcessTable& table, gCString& name)
 {
     if (ReadImageName(processId, name) || table.Find(processId, name))
-        return 0;
+        return kOk;
     return name.SetText(kUnknownName);
 }
 
@@ -93,9 +93,9 @@ gCResult ListProcessIds(CMemBlockT<DWORD>& ids, int32_t& count)
             return kGenericFailure;
         count = static_cast<int32_t>(bytes / sizeof(DWORD));
         if (bytes < size)
-            return 0;
+            return kOk;
     }
-    return 0;
+    return kOk;
 }
 
 } // namespace
@@ -105,7 +105,8 @@ gCString CAppWin::GetProcessName()
     gCString name;
     CProcessTable table;
     if (NameOf(GetCurrentProcessId(), table, name) != 0)
-        name.SetText(kUnknownName);
+        // Short of memory the name stays unset.
+        (void)name.SetText(kUnknownName);
     return name;
 }
 
@@ -120,5 +121,5 @@ gCResult CAppWin::GetProcessNames(gCStringArray& names)
         QV_RETURN_IF_FAILED(NameOf(ids.Data()[i], table, name));
         QV_RETURN_IF_FAILED(names.Add(name));
     }
-    return 0;
+    return kOk;
 }

@@ -27,7 +27,7 @@ public:
     gCResult SetSelectedType(uint32_t type)
     {
         m_selectedType = type;
-        return 0;
+        return kOk;
     }
     uint32_t GetSelectedType() const { return m_selectedType; }
     uint32_t GetAllFiles() const { return m_allFiles; }

@@ -19,12 +19,12 @@ void Fill(gCArray<int>& a, int n)
 int32_t CapacityAfterOneMore(int held)
 {
     gCArray<int> a;
-    a.Add(0);
+    EXPECT_EQ(a.Add(0), kOk);
     a.SetGrowStep(held - 1);
     Fill(a, held - 1);
     EXPECT_EQ(a.Capacity(), held);
     a.SetGrowStep(-1);
-    a.Add(0);
+    EXPECT_EQ(a.Add(0), kOk);
     return a.Capacity();
 }
 

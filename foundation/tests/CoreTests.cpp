@@ -183,9 +183,9 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
     CMessageHub hub;
     EXPECT_EQ(hub.Broadcast(1, 0, 0), 0u);
     Listener a(0), b(7), c(9);
-    hub.AddListener(&a);
-    hub.AddListener(&b);
-    hub.AddListener(&c);
+    EXPECT_EQ(hub.AddListener(&a), kOk);
+    EXPECT_EQ(hub.AddListener(&b), kOk);
+    EXPECT_EQ(hub.AddListener(&c), kOk);
     EXPECT_EQ(hub.OnNotify(42, 1, 2), 7u);
     EXPECT_EQ(a.calls, 1);
     EXPECT_EQ(b.calls, 1);
@@ -200,8 +200,8 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
 
     CMessageHub twice;
     Listener quiet(0);
-    twice.AddListener(&quiet);
-    twice.AddListener(&quiet);
+    EXPECT_EQ(twice.AddListener(&quiet), kOk);
+    EXPECT_EQ(twice.AddListener(&quiet), kOk);
     twice.Broadcast(1, 0, 0);
     EXPECT_EQ(quiet.calls, 2);
     twice.RemoveListener(&quiet);

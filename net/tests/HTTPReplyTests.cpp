@@ -77,6 +77,6 @@ TEST(HTTPReply, HeaderTable)
         EXPECT_EQ(session.IsChunked(), c.chunked);
     }
     CHTTPSession session;
-    session.OnReplyHeader(gCString(L"CONTENT-TYPE"), gCString(L"text/html; charset=x"));
+    EXPECT_EQ(session.OnReplyHeader(gCString(L"CONTENT-TYPE"), gCString(L"text/html; charset=x")), kOk);
     EXPECT_STREQ(session.GetContentType().Text(), L"text/html; charset=x");
 }

@@ -112,23 +112,6 @@ TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
     EXPECT_EQ(probe.states.back(), kSocketClosed);
 }
 
-TEST(HTTPSession, ProgressInPerMilleOncePerChange)
-{
-    ScriptedPeer peer;
-    peer.ReadRequest().SendInPieces("HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n", 1000, 0);
-    peer.SendInPieces(PatternBytes(4000), 1000, 20).Close();
-    peer.Start();
-    SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
-    EXPECT_TRUE(probe.PollToEnd());
-    EXPECT_TRUE(peer.Join());
-    ASSERT_FALSE(probe.perMille.empty());
-    EXPECT_EQ(probe.perMille.back(), 1000u);
-    for (size_t i = 1; i < probe.perMille.size(); ++i)
-        EXPECT_LT(probe.perMille[i - 1], probe.perMille[i]);
-    EXPECT_EQ(probe.Count("finished"), 1);
-}
-
 TEST(HTTPSession, RefusedPortFailsTheRequestOnce)
 {
     SessionProbe probe;
@@ -258,22 +241,6 @@ TEST(HTTPSession, HostileReplies)
     }
 }
 
-TEST(HTTPSession, BodyBeyondTheLargestArchiveFails)
-{
-    const std::string megabyte = PatternBytes(1 << 20);
-    ScriptedPeer peer;
-    peer.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n").SendRepeated(megabyte, 100).Close();
-    peer.Start();
-    SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
-    EXPECT_TRUE(probe.PollToEnd(120000));
-    peer.Join();
-    EXPECT_EQ(Join(probe.events), "headers transfer-error");
-    EXPECT_LE(probe.session.GetReceived(), kMaxReplyBody);
-    EXPECT_EQ(std::count(probe.states.begin(), probe.states.end(), kSocketClosedWithError), 1);
-    EXPECT_EQ(probe.states.back(), kSocketClosedWithError);
-}
-
 TEST(HTTPSession, PythonServerDeliversOneMegabyteByteForByte)
 {
     LocalHttpServer server;
@@ -339,13 +306,13 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
     peer.Start();
     SessionProbe probe;
     gCMemFile* kept = new gCMemFile;
-    kept->WriteBytes("0123", 4);
+    EXPECT_EQ(kept->WriteBytes("0123", 4), kOk);
     static gCMemFile* sSupplied = nullptr;
     sSupplied = kept;
     probe.session.OpenOutputProc = {
         [](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output, void*) -> gCResult {
             output = sSupplied;
-            return total == 10 ? 0 : kBadParameter;
+            return total == 10 ? kOk : kBadParameter;
         },
         nullptr};
     std::string written;
@@ -376,7 +343,7 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     peer.Start();
     SessionProbe probe;
     probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
-        return s->GetState() == kSocketConnected ? kCompleted : 0;
+        return s->GetState() == kSocketConnected ? kCompleted : kOk;
     };
     probe.session.FinishedProc = {
         [](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult { return kBusy; }, nullptr};

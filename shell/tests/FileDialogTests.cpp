@@ -185,7 +185,7 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
         SCOPED_TRACE(row.filter);
         CFileTypeList list;
         MakeBmpTxtAll(list);
-        list.SetSelectedType(9);
+        EXPECT_EQ(list.SetSelectedType(9), kOk);
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + L"pick.txt";
@@ -265,7 +265,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
-        row.list->SetSelectedType(row.position);
+        EXPECT_EQ(row.list->SetSelectedType(row.position), kOk);
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + row.typed;
@@ -289,7 +289,7 @@ TEST(SaveDialog, PositionsThatNameNoFilterAreRefusedWithoutADialog)
     CFileTypeList list;
     MakeBmpTxtAll(list);
     for (uint32_t position : {3u, 0xFFFFFFFFu, 0x80000000u}) {
-        list.SetSelectedType(position);
+        EXPECT_EQ(list.SetSelectedType(position), kOk);
         gCString text(L"C:\\kept.txt");
         EXPECT_EQ(ShowSaveFileDialog(text, &list), kBadParameter) << position;
         EXPECT_EQ(W(text), L"C:\\kept.txt");
@@ -328,7 +328,8 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
         if (result == 0) {
             EXPECT_EQ(file.WriteBytes("data", 4), 0);
         }
-        file.Close();
+        // Closing a file not open is harmless.
+        (void)file.Close();
     }
     EXPECT_FALSE(script.found);
     EXPECT_EQ(result, 0);

@@ -28,7 +28,7 @@ gCResult CQVUCompressor::Decompress(const CMemBlockT<char>& block, CMemBlockT<ch
     const uint8_t* p = reinterpret_cast<const uint8_t*>(block.Data());
     uint32_t size = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
     if (size == 0)
-        return 0;
+        return kOk;
     if (size > 0x7FFFFFFFu || output.Resize(static_cast<int32_t>(size)) != 0) {
         output.Free();
         return kOutOfMemory;
@@ -41,7 +41,7 @@ gCResult CQVUCompressor::Decompress(const CMemBlockT<char>& block, CMemBlockT<ch
 gCResult CQVUCompressor::DecodeTokens(const uint8_t* in, uint32_t count, uint8_t* out, uint32_t outputSize)
 {
     if (count == 0)
-        return 0;
+        return kOk;
     const uint8_t escape = in[0];
     uint32_t r = 1;
     uint32_t w = 0;
@@ -75,5 +75,5 @@ gCResult CQVUCompressor::DecodeTokens(const uint8_t* in, uint32_t count, uint8_t
         // distance 0 reads each byte where it is written: it keeps the zero of the fill.
         w += length;
     }
-    return 0;
+    return kOk;
 }

@@ -39,7 +39,7 @@ void CQVUDesquasher::LogLine(gCString text)
 // success with a line missing.
 gCResult CQVUDesquasher::Checked(gCResult stepResult) const
 {
-    return stepResult == 0 && m_textLost ? kOutOfMemory : stepResult;
+    return stepResult == kOk && m_textLost ? kOutOfMemory : stepResult;
 }
 
 gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
@@ -53,7 +53,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     if (m_installedFlag) {
         PostLine(gCString(L" "), kLineBlack);
         PostLine(Text(41), kLineRed);
-        return 0;
+        return kOk;
     }
     PostLine(Text(42), kLineBlack);
 
@@ -119,10 +119,10 @@ gCResult CQVUDesquasher::CheckScriptTarget()
             return kOutOfMemory;
         if (!build.IsEmpty() && !product.IsEmpty() && !build.EqualsNoCase(product.Text()))
             return kGenericFailure;
-        return 0;
+        return kOk;
     }
     if (m_host.GetSourceRecordFlag())
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(SaveSourceRecord());
     QV_RETURN_IF_FAILED(m_host.SelfUpdate());
     return kHandled;
@@ -146,7 +146,7 @@ gCResult CQVUDesquasher::SaveSourceRecord()
         JoinFolderAndName(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName), path));
     gCFile file(kAccessWrite);
     QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
-    gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : 0;
+    gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
     const gCResult closed = file.Close();
     if (written == 0)
         written = closed;
@@ -160,7 +160,7 @@ gCResult CQVUDesquasher::RunExecuteEntries()
 {
     const gCString& execute = m_scriptValues[kExecute];
     if (execute.IsEmpty())
-        return 0;
+        return kOk;
     if (!m_targetFolder.Exists())
         return kStreamFailure;
     gCString path;

@@ -55,14 +55,14 @@ gCResult DeleteAndCheck(const gCFRef& file, FileOperation operation)
 {
     QV_RETURN_IF_FAILED(DeletePathFile(file.GetStoredText()));
     NoteFileOperation(operation, file.GetStoredText());
-    return file.Exists() ? kStreamFailure : 0;
+    return file.Exists() ? kStreamFailure : kOk;
 }
 
 gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
     QV_RETURN_IF_FAILED(MovePathFile(from.GetStoredText(), to.GetStoredText()));
     NoteFileOperation(operation, to.GetStoredText());
-    return 0;
+    return kOk;
 }
 
 bool IsFolder(const gCFRef& path)
@@ -78,7 +78,7 @@ gCResult AddText(gCArray<gCString>& texts, gCString text)
         return kOutOfMemory;
     QV_RETURN_IF_FAILED(texts.AddDefault());
     texts[texts.Count() - 1] = std::move(text);
-    return 0;
+    return kOk;
 }
 
 } // namespace
@@ -109,7 +109,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     }
     if (temp.Exists())
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::CheckWriteAccess()
@@ -153,7 +153,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         }
         QV_RETURN_IF_FAILED(rights);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::PrepareFinish()
@@ -178,7 +178,7 @@ gCResult CQVUDesquasher::PrepareFinish()
         QV_RETURN_IF_FAILED(AddText(m_deleteFailedLines, Joined(Text(36), NameOf(m_oldPaths[i]))));
         QV_RETURN_IF_FAILED(AddText(m_cannotDeleteLines, Text(43)));
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::WriteNewFiles()
@@ -191,7 +191,7 @@ gCResult CQVUDesquasher::WriteNewFiles()
         QV_RETURN_IF_FAILED(WriteRecord(i, position));
         position += m_sizes[i] + kRecordOverhead;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
@@ -239,7 +239,7 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
         QV_RETURN_IF_FAILED(file.WriteBytes(bytes, static_cast<uint32_t>(size)));
     QV_RETURN_IF_FAILED(file.Close());
     NoteFileOperation(FileOperation::FinishNew, temp.GetStoredText());
-    return 0;
+    return kOk;
 }
 
 // Creates the missing folders of the entry's new file below the installation folder,
@@ -260,7 +260,7 @@ gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
         }
         NoteFileOperation(FileOperation::CreateFolder, m_folderText);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::KeepOldFiles()
@@ -278,7 +278,7 @@ gCResult CQVUDesquasher::KeepOldFiles()
         if (target.Exists())
             return kStreamFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::MoveNewFiles()
@@ -294,7 +294,7 @@ gCResult CQVUDesquasher::MoveNewFiles()
         if (temp.Exists())
             return kStreamFailure;
     }
-    return 0;
+    return kOk;
 }
 
 // Asks for no memory: its lines were made before the first change.
@@ -315,7 +315,7 @@ gCResult CQVUDesquasher::DeleteOldFiles()
             PostLine(std::move(m_cannotDeleteLines[i]), kLineRed);
         }
     }
-    return 0;
+    return kOk;
 }
 
 void CQVUDesquasher::RollBack()

@@ -22,7 +22,7 @@ gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
     uint32_t b = 0;
     QV_RETURN_IF_FAILED(stream.ReadU32(a));
     QV_RETURN_IF_FAILED(stream.ReadU32(b));
-    return a == first && b == second ? 0 : kGenericFailure;
+    return a == first && b == second ? kOk : kGenericFailure;
 }
 
 gCResult AppendDecimal(gCString& text, uint64_t value)
@@ -58,7 +58,7 @@ gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
         QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(unit)));
     }
     name = text;
-    return name.IsUnset() ? kOutOfMemory : 0;
+    return name.IsUnset() ? kOutOfMemory : kOk;
 }
 
 } // namespace
@@ -171,7 +171,7 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     if (count == 0 || count > kMaxEntryCount)
         return kStreamFailure;
     for (uint32_t i = 0; i < count; ++i) {
-        m_host.TickNow();
+        (void)m_host.TickNow(); // best effort: keeps the window alive
         QV_RETURN_IF_FAILED(ReadEntry(header));
     }
     QV_RETURN_IF_FAILED(CheckDistinctTargets());
@@ -189,7 +189,7 @@ gCResult CQVUDesquasher::CheckDistinctTargets() const
                 return kGenericFailure;
         }
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
@@ -262,5 +262,5 @@ gCResult CQVUDesquasher::ParseScript()
     const gCString& execute = m_scriptValues[kExecute];
     if (!execute.IsEmpty() && !IsSafeArchiveName(execute.Text(), execute.Length()))
         return kGenericFailure;
-    return 0;
+    return kOk;
 }

@@ -23,8 +23,9 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
     char detail[32];
     std::snprintf(detail, sizeof(detail), "%d, %lu", step, static_cast<unsigned long>(error));
     gCString tail;
-    tail.SetAnsi(detail);
-    host.PostStatusLine(gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed, 1);
+    // Short of memory the line is shorter.
+    (void)tail.SetAnsi(detail);
+    PostLineBestEffort(host, gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed);
     return 1;
 }
 
@@ -39,7 +40,7 @@ gCResult ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
     if (needed == 0)
         return kGenericFailure;
     QV_RETURN_IF_FAILED(block.Resize(static_cast<int32_t>(needed)));
-    return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0 ? 0 : kGenericFailure;
+    return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0 ? kOk : kGenericFailure;
 }
 
 } // namespace
@@ -124,7 +125,7 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     if (!gApi.lookupAccountName(nullptr, user, sid.Data(), &sidSize, domain.Data(), &domainUnits, &use)) {
         if (GetLastError() == ERROR_INSUFFICIENT_BUFFER)
             return FailStep(host, 5, GetLastError());
-        return 0;
+        return kOk;
     }
     if (!gApi.isValidSid(sid.Data()))
         return FailStep(host, 5, GetLastError());
@@ -138,7 +139,7 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     const int token = gApi.tokenMayWrite(path);
     if (token == kTokenOutOfMemory)
         return kCreateFailure;
-    return token == 1 ? 0 : 1;
+    return token == 1 ? kOk : kGenericFailure;
 }
 
 gCResult CheckEffectiveRights(const gCFPath& path, CQVUDesquasher& installer)

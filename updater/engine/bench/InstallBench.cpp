@@ -94,7 +94,10 @@ int wmain()
                 stream.size() / 1e6, archive.size() / 1e6, packSeconds);
 
     CMemBlockT<char> input;
-    input.Resize(static_cast<int32_t>(block.size()));
+    if (input.Resize(static_cast<int32_t>(block.size())) != kOk) {
+        std::printf("no memory for the archive\n");
+        return 1;
+    }
     input.CopyFrom(reinterpret_cast<const char*>(block.data()), static_cast<int32_t>(block.size()));
     double best = 1e9;
     for (int round = 0; round < 3; ++round) {

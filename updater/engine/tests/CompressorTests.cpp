@@ -57,7 +57,7 @@ gCResult DecodeGuarded(const Bytes& tokens, uint32_t outputSize, Bytes& out)
         CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), head.AtStart(), outputSize);
     out.assign(tail.AtEnd(), tail.AtEnd() + outputSize);
     Bytes other(head.AtStart(), head.AtStart() + outputSize);
-    return a == b && out == other ? a : -1;
+    return a == b && out == other ? a : gCResult(-1);
 }
 
 struct DecodeCase {
