@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <thread>
 
 #include "BoxCapture.h"
@@ -79,16 +80,25 @@ void Fill(gCMemFile& stream, const Bytes& bytes)
     ASSERT_OK(stream.Rewind());
 }
 
-// A resource file holding the WAV bytes as sound resource 'id' named "Click".
-gCString WriteSoundResource(const TempFolder& folder, uint32_t id, const Bytes& wave)
+// A resource file at the path holding each WAV as a sound resource, named "Click" and so on.
+void WriteSoundResources(const gCString& path, std::initializer_list<std::pair<uint32_t, Bytes>> sounds)
 {
     CResourceFileWriter file;
     EXPECT_OK(file.AddVersion(2));
-    gCMemFile body;
-    Fill(body, Concat({U32(static_cast<uint32_t>(wave.size())), wave}));
-    EXPECT_OK(file.AddResource('audi', id, gCString(L"Click"), body));
-    gCString path = folder.File(L"sounds.vrf");
+    const wchar_t* names[] = {L"Click", L"Chime", L"Other"};
+    int index = 0;
+    for (const auto& sound : sounds) {
+        gCMemFile body;
+        Fill(body, Concat({U32(static_cast<uint32_t>(sound.second.size())), sound.second}));
+        EXPECT_OK(file.AddResource('audi', sound.first, gCString(names[index++ % 3]), body));
+    }
     EXPECT_OK(file.SaveAs(path));
+}
+
+gCString WriteSoundResource(const TempFolder& folder, uint32_t id, const Bytes& wave)
+{
+    gCString path = folder.File(L"sounds.vrf");
+    WriteSoundResources(path, {{id, wave}});
     return path;
 }
 
@@ -214,6 +224,32 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
     EXPECT_OK(byName.LoadByName(gCString(L"Click"), &file, nullptr));
     EXPECT_EQ(byName.GetID(), 90000u);
     EXPECT_NE(byName.GetBuffer(), nullptr);
+}
+
+// The application's own resource file and its directory, as the program loads its two sounds.
+TEST(SoundResource, TwoSoundsFromTheApplicationsResourceFile)
+{
+    REQUIRE_SOUND_ENVIRONMENT("null");
+    TempFolder folder;
+    ASSERT_TRUE(CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr));
+    const Bytes stereo = Riff(Concat({Format(2, 44100, 4, 16), Chunk("data", Samples(400))}));
+    WriteSoundResources(folder.File(L"Resources\\system.vrf"), {{90000, SimpleWave(300)}, {90001, stereo}});
+    TestApp app;
+    app.SetProgramFolder(folder.Path());
+    ASSERT_OK(app.Init());
+    ASSERT_EQ(app.GetResourceDirectory()->GetCount(), 2);
+
+    std::unique_ptr<CSound> second(CreateSound(90001, nullptr, nullptr));
+    std::unique_ptr<CSound> first(CreateSound(90000, nullptr, nullptr));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(first->GetDataSize(), 300u);
+    EXPECT_EQ(second->GetDataSize(), 400u);
+    EXPECT_EQ(second->GetFrameSize(), 4u);
+    EXPECT_EQ(std::wstring(second->GetName().Text()), L"Chime");
+    EXPECT_EQ(first->Play(0), 0);
+    EXPECT_EQ(second->Play(0), 0);
+    EXPECT_EQ(app.GetSoundManager().GetPlayerCount(), 0);
 }
 
 TEST(SoundResource, FailuresYieldNoSound)

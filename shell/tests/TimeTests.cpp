@@ -169,25 +169,6 @@ TEST(TimeStep, AtTheTargetTheClockIsNotRead)
     EXPECT_EQ(clock.reads, before);
 }
 
-TEST(TimeStep, ConstructionStampsAndSetsTheDefaults)
-{
-    FakeClock clock;
-    clock.now = 777;
-    CTimeStep idle(1, 5, 50, 1, 0);
-    EXPECT_EQ(idle.running, 0u);
-    EXPECT_EQ(idle.timer.startMilliseconds, 777u);
-    EXPECT_EQ(idle.shapingMode, kShapeSmooth);
-    EXPECT_EQ(idle.shapingParameter, 0.75f);
-    EXPECT_EQ(idle.currentValue, 1.0f);
-    EXPECT_EQ(idle.startValue, 1.0f);
-
-    CTimeTrack track(0, 1, 100, 0, kTrackOnce, 0);
-    EXPECT_EQ(track.running, 0u);
-    EXPECT_EQ(track.timer.startMilliseconds, 777u);
-    EXPECT_EQ(track.shapingMode, kShapeSmooth);
-    EXPECT_EQ(track.shapingParameter, 0.75f);
-}
-
 TEST(TimeTrack, ValueByRepeatModeStepsAndShape)
 {
     struct Case {
@@ -237,15 +218,6 @@ TEST(TimeTrack, ValueByRepeatModeStepsAndShape)
         EXPECT_NEAR(track.GetValue(), c.expected, 1e-3f) << c.what;
         EXPECT_EQ(track.running, c.running) << c.what;
     }
-}
-
-TEST(TimeTrack, FromEqualToLeavesRunningAlone)
-{
-    FakeClock clock;
-    CTimeTrack track(7, 7, 100, 0, kTrackOnce, 0);
-    clock.now = 1000;
-    EXPECT_EQ(track.GetValue(), 7.0f);
-    EXPECT_EQ(track.running, 0u);
 }
 
 TEST(TimeTrack, RestartsWhenItsUserStampsItAgain)
@@ -309,11 +281,4 @@ TEST(Timer, StampTakesTheThreeClocks)
     EXPECT_GE(timer.startMicroseconds, microsecondsBefore);
     EXPECT_LE(timer.startMicroseconds, microsecondsAfter);
     EXPECT_GT(microsecondsBefore, 0);
-}
-
-TEST(Timer, TimeObjectsAreNotReadFromResourceFiles)
-{
-    CTimer timer;
-    EXPECT_EQ(timer.LoadByID(1, nullptr, nullptr), kNotImplemented);
-    EXPECT_EQ(timer.LoadByName(gCString(L"Fade"), nullptr, nullptr), kNotImplemented);
 }
