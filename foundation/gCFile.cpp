@@ -26,34 +26,6 @@ bool CompletesLineEnd(uint16_t first, uint16_t second)
 
 } // namespace
 
-CStdioFile& CStdioFile::operator=(CStdioFile&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        m_file = other.m_file;
-        other.m_file = nullptr;
-    }
-    return *this;
-}
-
-void CStdioFile::Reset(FILE* file)
-{
-    Close();
-    m_file = file;
-}
-
-int CStdioFile::Close()
-{
-    if (!m_file)
-        return 0;
-    // The runtime's fclose does not report bytes that its own flush could not write (a full
-    // disk): flush first.
-    int flushed = std::fflush(m_file);
-    int r = std::fclose(m_file);
-    m_file = nullptr;
-    return flushed != 0 ? flushed : r;
-}
-
 gCFile::gCFile(int32_t accessMode) : gCStream(kStreamKindFile), m_accessMode(accessMode) {}
 
 gCFile::~gCFile()
@@ -152,7 +124,7 @@ gCResult gCFile::OpenOrCreateFullPath(const gCString& fullPath, int32_t mode)
 gCResult gCFile::Close()
 {
     m_lastOp = kNone;
-    return m_file.Close() == 0 ? kOk : kFileCloseFailure;
+    return m_file.Close() ? kOk : kFileCloseFailure;
 }
 
 void gCFile::SwitchTo(LastOp op)

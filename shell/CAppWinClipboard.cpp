@@ -26,7 +26,7 @@ gCResult CAppWin::SetClipboardText(gCString text)
     if (!SetClipboardData(CF_UNICODETEXT, block.Get()))
         return kCreateFailure;
     // The clipboard owns the block now.
-    block.Detach();
+    (void)block.Release();
     return kOk;
 }
 

@@ -16,13 +16,6 @@ const wchar_t kUnknownName[] = L"<unknown>";
 // Far above any real count; the list stops growing there.
 const int32_t kMostProcessIds = 65536;
 
-struct CSnapshotTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) { CloseHandle(h); }
-};
-using CSnapshotHandle = CUniqueHandle<CSnapshotTraits>;
-
 const wchar_t* BaseNameOf(const wchar_t* path)
 {
     const wchar_t* name = path;
@@ -71,7 +64,7 @@ public:
     }
 
 private:
-    CSnapshotHandle m_snapshot;
+    CFileHandle m_snapshot;
     bool m_taken = false;
 };
 

@@ -8,6 +8,7 @@
 
 #include "CAppWin.h"
 #include "ResolveHook.h"
+#include "WinHandle.h"
 #include "gCStringArray.h"
 
 namespace {
@@ -129,21 +130,20 @@ int32_t CWinWindow::CreateFrame(const gCString& title, int32_t iconId, DWORD sty
 int32_t CWinWindow::FinishCreate(bool place, uint32_t flags, float sx, float sy, float px, float py, int32_t width,
                                  int32_t height)
 {
+    // Until it is open, a failure destroys the window, which deletes this object: nothing may
+    // touch it after the guard has gone.
+    CUniqueWindow pending(m_window);
     if (!m_content) {
         CAppBase* app = GetApp();
         const CAppServices* services = app ? app->GetServices() : nullptr;
         IWindowContent* content = (services && services->createContent) ? services->createContent() : nullptr;
-        if (!content) {
-            DestroyWindow(m_window);
+        if (!content)
             return 0;
-        }
         SetContent(content, 0);
     }
     if (place) {
-        if (CentreInArea(width, height, 1) != 0) {
-            DestroyWindow(m_window);
+        if (CentreInArea(width, height, 1) != 0)
             return 0;
-        }
     } else {
         // Not checked: a failed placement leaves the frame where it was.
         (void)Relayout(flags, sx, sy, px, py, 0);
@@ -151,10 +151,9 @@ int32_t CWinWindow::FinishCreate(bool place, uint32_t flags, float sx, float sy,
     if (!m_bufferFailed)
         // A failure sets m_bufferFailed, looked at next.
         (void)SetSize(m_clientWidth, m_clientHeight);
-    if (m_bufferFailed) {
-        DestroyWindow(m_window);
+    if (m_bufferFailed)
         return 0;
-    }
+    (void)pending.Release(); // the window is open and owns itself
     m_open = 1;
     return 1;
 }
@@ -238,8 +237,9 @@ gCResult CWinWindow::SetIcon(int32_t iconId)
 
 void CWinWindow::Close()
 {
+    // Destroying the window deletes this object at WM_NCDESTROY.
     if (m_window)
-        DestroyWindow(m_window);
+        CWindowTraits::Close(m_window);
     else
         delete this;
 }
@@ -441,16 +441,16 @@ int32_t CWinWindow::Paint()
 {
     if (!m_window)
         return 0;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_window, &paint);
+    CPaintScope paint(m_window);
+    HDC dc = paint.Get();
     if (dc && m_content && !m_content->IsLayered()) {
         if (HDC source = m_content->GetBackBufferDC()) {
-            const RECT& r = paint.rcPaint;
+            const RECT& r = paint.Paint().rcPaint;
             BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY);
             m_content->ReleaseBackBufferDC();
         }
     }
-    return EndPaint(m_window, &paint);
+    return 1; // EndPaint always answers nonzero
 }
 
 int32_t CWinWindow::IsCursorOverWindow()

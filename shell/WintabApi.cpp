@@ -1,7 +1,9 @@
 #include "WintabApi.h"
 
+#include "ShellHandles.h"
+
 namespace {
-HMODULE g_library = nullptr;
+CModule g_library;
 CWintabEntry* g_bound = nullptr;
 
 // Forwards to the bound entry; 0 when it cannot be bound.
@@ -31,14 +33,14 @@ CWintabEntry g_queueSizeSet = {"WTQueueSizeSet", 85, nullptr, nullptr};
 
 void WintabBind(CWintabEntry& entry)
 {
-    if (!g_library) {
+    if (!g_library.IsValid()) {
         CQuietErrorMode quiet;
-        g_library = LoadLibraryA("Wintab32.dll");
+        g_library.Reset(LoadLibraryA("Wintab32.dll"));
     }
-    if (!g_library)
+    if (!g_library.IsValid())
         return;
     const char* key = entry.ordinal ? MAKEINTRESOURCEA(entry.ordinal) : entry.name;
-    entry.address = GetProcAddress(g_library, key);
+    entry.address = GetProcAddress(g_library.Get(), key);
     if (!entry.address)
         return;
     entry.next = g_bound;
@@ -47,10 +49,7 @@ void WintabBind(CWintabEntry& entry)
 
 void WintabUnload()
 {
-    if (g_library) {
-        FreeLibrary(g_library);
-        g_library = nullptr;
-    }
+    g_library.Reset();
     while (g_bound) {
         CWintabEntry* entry = g_bound;
         g_bound = entry->next;
