@@ -31,7 +31,9 @@ if ! ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1; then
     updated=0
 fi
 
-for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3 procps dpkg-dev xz-utils clang-format; do
+# lz4, zstd and curl are the references of tools/bench.sh.
+for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3 procps dpkg-dev xz-utils clang-format \
+    lz4 zstd curl; do
     have_pkg "$p" || need+=("$p")
 done
 
