@@ -50,7 +50,7 @@ gCResult CFontFace::Open(const gCString& fontFile, int32_t pixelSize)
     m_face = face;
     m_ascent = static_cast<int32_t>((face->size->metrics.ascender + 63) >> 6);
     m_lineHeight = static_cast<int32_t>((face->size->metrics.height + 63) >> 6);
-    return 0;
+    return kOk;
 }
 
 namespace {
@@ -156,7 +156,7 @@ gCResult FindSystemFont(const wchar_t* const* names, int32_t count, gCString& pa
         gCString candidate = gCString::Concat(base, gCString(names[i]));
         if (FileExists(gCFRef(candidate))) {
             path = candidate;
-            return 0;
+            return kOk;
         }
     }
     return kFileNotFound;

@@ -9,6 +9,7 @@
 #include "FakeHost.h"
 #include "ReportError.h"
 #include "SinCos.h"
+#include "WinHandle.h"
 
 TEST(SinCos, TableCoversOneTurnOver7999Steps)
 {
@@ -115,7 +116,8 @@ TEST(ReportError, GuardsSwitchWorkAndCursorsAndRestoreThem)
 TEST(ReportError, KillsTheMainWindowTimers)
 {
     BoxCapture boxes;
-    HWND window = CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    HWND window = owner.Get();
     ASSERT_NE(window, nullptr);
     FakeHost host;
     host.mainWindow = window;
@@ -124,7 +126,6 @@ TEST(ReportError, KillsTheMainWindowTimers)
     ReportError(1, nullptr);
     EXPECT_FALSE(KillTimer(window, 3)) << "timer 3 was already killed";
     EXPECT_TRUE(KillTimer(window, 40)) << "timers from 32 up are left alone";
-    DestroyWindow(window);
 }
 
 namespace {

@@ -21,7 +21,7 @@ TEST(DeleteFiles, AnyFailureIs16)
     EXPECT_RESULT(DeletePathFile(S(scratch / L"a.txt")), kStreamFailure);
     EXPECT_RESULT(DeletePathFile(gCString(L"")), kStreamFailure);
     {
-        ScopedHandle held(OpenUnshared(scratch / L"held.txt"));
+        CFileHandle held(OpenUnshared(scratch / L"held.txt"));
         ASSERT_TRUE(held.IsValid());
         EXPECT_RESULT(DeletePathFile(S(scratch / L"held.txt")), kStreamFailure);
     }
@@ -93,7 +93,7 @@ TEST(MoveFiles, MapsTheSystemsReasons)
     EXPECT_RESULT(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"b.txt")), kTargetExists);
     EXPECT_RESULT(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"no\\folder\\a.txt")), kStreamFailure);
     {
-        ScopedHandle held(OpenUnshared(scratch / L"held.txt"));
+        CFileHandle held(OpenUnshared(scratch / L"held.txt"));
         ASSERT_TRUE(held.IsValid());
         EXPECT_RESULT(MovePathFile(S(scratch / L"held.txt"), S(scratch / L"moved.txt")), kFileOpenFailure);
     }

@@ -7,6 +7,7 @@
 #include "ResolveHook.h"
 #include "ScriptedPeer.h"
 #include "SocketProbe.h"
+#include "WinHandle.h"
 
 namespace {
 
@@ -35,12 +36,12 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"QvNetTestsResolveWindow";
         RegisterClassW(&wc);
-        handle = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                                 nullptr);
+        owner.Reset(CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                    wc.hInstance, nullptr));
+        handle = owner.Get();
         host.mainWindow = handle;
         gHandOffs = 0;
     }
-    ~HiddenMainWindow() { DestroyWindow(handle); }
 
     // The main loop: dispatch, then hand WM_APP+1 to the resolver once more, as the
     // application's pump does.
@@ -62,6 +63,7 @@ public:
     }
 
     FakeHost host;
+    CUniqueWindow owner;
     HWND handle = nullptr;
 };
 

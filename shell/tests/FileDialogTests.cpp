@@ -16,6 +16,7 @@
 #include "FileDialogs.h"
 #include "TestApp.h"
 #include "TempFolder.h"
+#include "WinHandle.h"
 #include "gCFRef.h"
 
 namespace {
@@ -341,11 +342,15 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
 TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOrTheScreen)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND owner =
-        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance, nullptr);
-    HWND owned = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner, nullptr, instance, nullptr);
-    HWND alone =
-        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 400, 200, nullptr, nullptr, instance, nullptr);
+    CUniqueWindow ownerWindow(
+        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance, nullptr));
+    HWND owner = ownerWindow.Get();
+    CUniqueWindow ownedWindow(
+        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner, nullptr, instance, nullptr));
+    HWND owned = ownedWindow.Get();
+    CUniqueWindow aloneWindow(
+        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 400, 200, nullptr, nullptr, instance, nullptr));
+    HWND alone = aloneWindow.Get();
     ASSERT_TRUE(owner && owned && alone);
     HWND ownedHook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, owned, nullptr, instance, nullptr);
     HWND aloneHook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, alone, nullptr, instance, nullptr);
@@ -371,8 +376,4 @@ TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOrTheScreen)
     GetWindowRect(alone, &rect);
     EXPECT_EQ(rect.left, (1280 - 400) / 2);
     EXPECT_EQ(rect.top, (1024 - 200) / 2);
-
-    DestroyWindow(alone);
-    DestroyWindow(owned);
-    DestroyWindow(owner);
 }

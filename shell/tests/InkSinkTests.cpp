@@ -10,6 +10,7 @@
 
 #include "CInkInput.h"
 #include "InkFakes.h"
+#include "WinHandle.h"
 
 namespace {
 const UINT kWakeUp = WM_APP + 100;
@@ -85,7 +86,8 @@ class InkSink : public testing::Test {
 protected:
     void SetUp() override
     {
-        window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        owner.Reset(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+        window = owner.Get();
         ASSERT_NE(window, nullptr);
         sink.SetWindow(window);
     }
@@ -97,7 +99,7 @@ protected:
         EXPECT_EQ(stroke.References(), 0);
         for (FakeButton& button : buttons)
             EXPECT_EQ(button.References(), 0);
-        DestroyWindow(window);
+        owner.Reset();
     }
 
     // One in-air packet of the cursor holding x, y and pressure.
@@ -125,6 +127,7 @@ protected:
     }
     bool TakeWakeUp(MSG& message) { return PeekMessageW(&message, window, kWakeUp, kWakeUp, PM_REMOVE) != 0; }
 
+    CUniqueWindow owner;
     HWND window = nullptr;
     std::vector<FakeButton> buttons;
     FakeCursor cursor;
@@ -363,8 +366,10 @@ TEST_F(InkSink, EventsWithWrongArgumentsReachNoHandler)
 TEST(InkSinkTeardown, WaitsForACallThatIsStillRunning)
 {
     FakeCursor cursor;
-    cursor.entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    cursor.release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CKernelHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    cursor.entered = entered.Get();
+    cursor.release = release.Get();
     CInkInput* ink = new CInkInput();
     CVariant packets;
     SetLongs(packets, {1, 2, 3});
@@ -392,6 +397,4 @@ TEST(InkSinkTeardown, WaitsForACallThatIsStillRunning)
     owner.join();
     EXPECT_EQ(stage.load(), 2);
     EXPECT_EQ(cursor.References(), 0);
-    CloseHandle(cursor.entered);
-    CloseHandle(cursor.release);
 }

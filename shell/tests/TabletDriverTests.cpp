@@ -12,6 +12,7 @@
 #include "FailingAllocator.h"
 #include "FakeWintabState.h"
 #include "TestApp.h"
+#include "ShellHandles.h"
 #include "TabletMetrics.h"
 
 namespace {
@@ -54,9 +55,9 @@ class FakeDriver {
 public:
     FakeDriver() : m_module(LoadLibraryW((FakeDriverFolder() + L"\\Wintab32.dll").c_str()))
     {
-        auto get = m_module ? reinterpret_cast<FakeWintabStateFunction>(
-                                  reinterpret_cast<void (*)()>(GetProcAddress(m_module, "FakeWintabState")))
-                            : nullptr;
+        auto get = m_module.IsValid() ? reinterpret_cast<FakeWintabStateFunction>(reinterpret_cast<void (*)()>(
+                                            GetProcAddress(m_module.Get(), "FakeWintabState")))
+                                      : nullptr;
         m_state = get ? get() : nullptr;
         if (!m_state)
             return;
@@ -92,9 +93,7 @@ public:
 
     void Unload()
     {
-        if (m_module)
-            FreeLibrary(m_module);
-        m_module = nullptr;
+        m_module.Reset();
         m_state = nullptr;
     }
     CFakeWintabState* operator->() const { return m_state; }
@@ -110,7 +109,7 @@ public:
     }
 
 private:
-    HMODULE m_module;
+    CModule m_module;
     CFakeWintabState* m_state = nullptr;
 };
 

@@ -4,53 +4,39 @@
 
 #include <cstdio>
 #include <cwctype>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "ArchiveFormat.h"
 #include "ArchiveNames.h"
 #include "QVUPacker.h"
+#include "WinHandle.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* f) const
-    {
-        if (f)
-            fclose(f);
-    }
-};
-typedef std::unique_ptr<FILE, FileCloser> FileHolder;
-
-struct FindCloser {
-    void operator()(HANDLE h) const { FindClose(h); }
-};
-
 bool ReadWholeFile(const std::wstring& path, QVUBytes& out)
 {
-    FileHolder f(_wfopen(path.c_str(), L"rb"));
-    if (!f)
+    CStdFile f(_wfopen(path.c_str(), L"rb"));
+    if (!f.IsValid())
         return false;
     out.clear();
     uint8_t buffer[65536];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), f.get())) > 0) {
+    while ((n = fread(buffer, 1, sizeof(buffer), f.Get())) > 0) {
         out.insert(out.end(), buffer, buffer + n);
         if (out.size() > QVUArchive::kMaxFileSize)
             return false;
     }
-    return ferror(f.get()) == 0;
+    return ferror(f.Get()) == 0;
 }
 
 bool WriteWholeFile(const std::wstring& path, const QVUBytes& bytes)
 {
-    FileHolder f(_wfopen(path.c_str(), L"wb"));
-    if (!f)
+    CStdFile f(_wfopen(path.c_str(), L"wb"));
+    if (!f.IsValid())
         return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    FILE* raw = f.release();
-    return fclose(raw) == 0 && ok;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f.Get()) == bytes.size();
+    return f.Close() && ok;
 }
 
 // Collects the files below folder, named relative to root with '\' between folders, in a stable order.
@@ -58,10 +44,9 @@ bool CollectFiles(const std::wstring& root, const std::wstring& relative, std::v
 {
     WIN32_FIND_DATAW data;
     std::wstring pattern = root + relative + L"*";
-    HANDLE raw = FindFirstFileW(pattern.c_str(), &data);
-    if (raw == INVALID_HANDLE_VALUE)
+    CFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find.IsValid())
         return GetLastError() == ERROR_FILE_NOT_FOUND;
-    std::unique_ptr<void, FindCloser> find(raw);
     std::vector<std::wstring> folders;
     do {
         std::wstring name = data.cFileName;
@@ -78,7 +63,7 @@ bool CollectFiles(const std::wstring& root, const std::wstring& relative, std::v
             return false;
         }
         entries.push_back(std::move(entry));
-    } while (FindNextFileW(raw, &data));
+    } while (FindNextFileW(find.Get(), &data));
     for (const std::wstring& folder : folders)
         if (!CollectFiles(root, folder, entries))
             return false;

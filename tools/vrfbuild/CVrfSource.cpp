@@ -113,7 +113,7 @@ gCResult CVrfSource::Parse(const char* text, int32_t bytes, CResourceFileWriter&
             QV_RETURN_IF_FAILED(ParseLine(words, writer));
         start = end + 1;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CVrfSource::ParseLine(const std::vector<std::string>& words, CResourceFileWriter& writer)

@@ -107,14 +107,14 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
                        MB_OK | MB_ICONSTOP);
         (void)WriteLogLine(Text(kTextFactsMissing)); // the box said it; the log keeps it if it can
         QuitLater();
-        return 0;
+        return kOk;
     }
     LoadSounds();
     DetectSlave(commandLine);
     if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
         (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
     SetButton(kTextButtonCancel, 0.45f);
-    return 0;
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterApp::OpenWindow()
@@ -136,7 +136,7 @@ gCResult CQuorvelUpdaterApp::OpenWindow()
         return opened;
     }
     EnableHeartbeatWork();
-    return 0;
+    return kOk;
 }
 
 void CQuorvelUpdaterApp::ReadTestMode()
@@ -249,7 +249,7 @@ gCResult CQuorvelUpdaterApp::OnAppTick()
     if (m_manager)
         m_manager->PumpSessions();
     InstallPending();
-    return 0;
+    return kOk;
 }
 
 uint32_t CQuorvelUpdaterApp::QueryClose()
@@ -267,7 +267,7 @@ gCResult CQuorvelUpdaterApp::OnExit()
     m_backdrop = nullptr;
     SetViewMessageTarget(nullptr);
     m_log.Close();
-    return 0;
+    return kOk;
 }
 
 bool CQuorvelUpdaterApp::IsProductRunning()
@@ -335,14 +335,14 @@ gCResult CQuorvelUpdaterApp::Install(gCStream& archive)
 gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
 {
     if (names.Count() == 0 || m_installing || m_phase == kStopped)
-        return 0;
+        return kOk;
     if (m_droppedFile.OpenFullPath(names[0], kAccessRead) != 0) {
         (void)PostStatusLine(gCString::Concat(Text(kTextInstallingDropped), names[0]), kLineRed, 1); // shown
-        return 0;
+        return kOk;
     }
     (void)PostStatusLine(gCString::Concat(Text(kTextInstallingDropped), names[0]), kLineBlack, 1); // shown
     m_pending = &m_droppedFile;
-    return 0;
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterApp::SaveUpdateSource(gCStream& data)
@@ -381,7 +381,7 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
         return result;
     }
     (void)PostStatusLine(Text(kTextSelfUpdateStarted), kLineBlack, 1); // the slave goes on either way
-    return 0;
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterApp::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)

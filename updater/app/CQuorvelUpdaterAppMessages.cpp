@@ -73,7 +73,7 @@ gCResult CQuorvelUpdaterApp::OfferLocation()
         QV_RETURN_IF_FAILED(m_backdrop->SetButtonText(Text(kTextButtonOpenLocation)));
         m_backdrop->SetButtonOpacity(1.0f);
     }
-    return 0;
+    return kOk;
 }
 
 void CQuorvelUpdaterApp::LoadSounds()

@@ -64,7 +64,7 @@ gCResult CQuorvelUpdaterBackdrop::OpenFonts()
     QV_RETURN_IF_FAILED(m_body.Open(file, kBodyPixels));
     QV_RETURN_IF_FAILED(m_heading.Open(file, kHeadingPixels));
     m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
-    return 0;
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
@@ -72,7 +72,7 @@ gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
     if (!m_body.IsOpen())
         m_list.SetVisibleRows((ListRect().Height() - 4) / kFallbackRowHeight);
     Render();
-    return 0;
+    return kOk;
 }
 
 gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
@@ -128,14 +128,14 @@ gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
     m_progress = fraction;
     m_progressShown = 1;
     (void)Changed(flag); // progress that cannot be shown at once shows at the next paint
-    return 0;
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::SetCaptionText(gCString text, uint32_t flag)
 {
     m_caption = text;
     (void)Changed(flag); // as SetProgress
-    return 0;
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::SetButtonText(gCString text)
@@ -181,7 +181,7 @@ gCResult CQuorvelUpdaterBackdrop::OnHeartbeat()
         }
         (void)Changed(1); // a frame of the fade that cannot be shown is simply skipped
     }
-    return 0;
+    return kOk;
 }
 
 uint32_t CQuorvelUpdaterBackdrop::OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t)
@@ -235,7 +235,7 @@ gCResult CQuorvelUpdaterBackdrop::OnKeyDown(int32_t& handled, int32_t code)
         m_list.ScrollToEnd();
         break;
     default:
-        return 0;
+        return kOk;
     }
     handled = 1;
     return Changed(1);
@@ -246,7 +246,7 @@ gCResult CQuorvelUpdaterBackdrop::OnMouseWheel(int32_t& handled, const gCPoint& 
     // Wheel away from the user (positive) shows older rows.
     const int32_t notches = static_cast<int16_t>(delta.y) / kWheelNotch;
     if (notches == 0)
-        return 0;
+        return kOk;
     m_list.Scroll(-notches * kRowsPerNotch);
     handled = 1;
     return Changed(1);
@@ -266,7 +266,7 @@ gCResult CQuorvelUpdaterBackdrop::OnMouse(int32_t& handled, MouseEvent event, co
         if (inside && m_owner && !m_buttonText.IsEmpty())
             m_owner->OnMainButton();
     }
-    return 0;
+    return kOk;
 }
 
 void CQuorvelUpdaterBackdrop::FillRect(const gCRect& rect, uint32_t colour)

@@ -10,13 +10,13 @@ gCResult CResultsLog::Open(const gCString& path)
     if (file == INVALID_HANDLE_VALUE)
         return kFileOpenFailure;
     m_file.Reset(file);
-    return 0;
+    return kOk;
 }
 
 gCResult CResultsLog::WriteLine(const gCString& text)
 {
     if (!m_file.IsValid())
-        return 0;
+        return kOk;
     const int needed =
         text.IsEmpty() ? 0 : WideCharToMultiByte(CP_UTF8, 0, text.Text(), text.Length(), nullptr, 0, nullptr, nullptr);
     CMemBlockT<char> bytes;
@@ -29,5 +29,5 @@ gCResult CResultsLog::WriteLine(const gCString& text)
     if (!WriteFile(m_file.Get(), bytes.Data(), static_cast<DWORD>(needed + 2), &written, nullptr) ||
         written != static_cast<DWORD>(needed + 2))
         return kStreamFailure;
-    return 0;
+    return kOk;
 }

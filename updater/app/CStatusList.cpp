@@ -5,7 +5,7 @@ gCResult CStatusList::Add(const gCString& text, uint32_t colour)
     Row row{text, colour};
     QV_RETURN_IF_FAILED(m_rows.Add(row));
     ScrollToEnd();
-    return 0;
+    return kOk;
 }
 
 void CStatusList::SetVisibleRows(int32_t rows)

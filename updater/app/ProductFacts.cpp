@@ -33,7 +33,7 @@ gCResult CProductFacts::Read(const gCString& tablePath)
     application = Fact(table, L"ZRN_Application");
     if (version.IsEmpty() || buildString.IsEmpty())
         return kKeyNotFound;
-    return 0;
+    return kOk;
 }
 
 uint32_t ChooseLanguageBlock(const gCStringTable& table, const gCString& language)

@@ -6,6 +6,7 @@
 
 #include "EngineFixture.h"
 #include "ResultAssert.h"
+#include "WinHandle.h"
 
 namespace {
 
@@ -65,11 +66,11 @@ TEST(ArchiveLimits, ContainerAtTheLimitAndOnePast)
         SCOPED_TRACE(c.first);
         EngineFixture f;
         const gCString path = f.temp.File(L"large.qvu");
-        FILE* file = _wfopen(path.Text(), L"wb");
-        ASSERT_NE(file, nullptr);
-        _fseeki64(file, c.first - 1, SEEK_SET);
-        fputc(0, file);
-        fclose(file);
+        CStdFile file(_wfopen(path.Text(), L"wb"));
+        ASSERT_TRUE(file.IsValid());
+        _fseeki64(file.Get(), c.first - 1, SEEK_SET);
+        fputc(0, file.Get());
+        ASSERT_TRUE(file.Close());
         gCFile stream;
         ASSERT_OK(stream.OpenFullPath(path, kAccessRead));
         EXPECT_RESULT(f.desquasher.ReadArchiveFile(stream), c.second);

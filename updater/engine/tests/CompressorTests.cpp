@@ -201,7 +201,7 @@ gCResult DecodeByteByByte(const Bytes& tokens, uint32_t size, Bytes& out)
 {
     out.assign(size, 0);
     if (tokens.empty())
-        return 0;
+        return kOk;
     const uint8_t escape = tokens[0];
     size_t r = 1;
     size_t w = 0;
@@ -236,7 +236,7 @@ gCResult DecodeByteByByte(const Bytes& tokens, uint32_t size, Bytes& out)
             return kInvalidFile;
         out[w++] = b;
     }
-    return 0;
+    return kOk;
 }
 
 // Copies of every short distance and of lengths around the block sizes, between literal runs

@@ -264,11 +264,8 @@ TEST_F(Installer, ANewFileGoneBeforeItsMoveFailsTheMoveAndPutsEverythingBack)
 bool Listed(const std::wstring& path)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
+    CFindHandle search(FindFirstFileW(path.c_str(), &found));
+    return search.IsValid();
 }
 
 // Runs a Unix program on the Unix name of a Windows path (Wine starts Unix programs but cannot
