@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include "BoxCapture.h"
@@ -60,7 +62,7 @@ protected:
 
 TEST_F(Installer, ReplacesFilesCreatesFoldersAndLeavesNothingBehind)
 {
-    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_OK(Install(Archive()));
     EXPECT_EQ(Updated(), Tree());
     EXPECT_EQ(1u, desquasher.GetInstalledFlag());
     EXPECT_FALSE(host.HasRedLine());
@@ -109,8 +111,8 @@ TEST_F(Installer, ExecuteStartsTheInstalledProgramAndQuits)
 
 TEST_F(Installer, WithoutExecuteReturnsZeroAndKeepsRunning)
 {
-    EXPECT_EQ(0, Install(Archive(L"EXECUTE=  ")));
-    EXPECT_EQ(0, host.quits);
+    EXPECT_OK(Install(Archive(L"EXECUTE=  ")));
+    EXPECT_EQ(host.quits, 0);
 }
 
 TEST_F(Installer, MissingExecuteProgramReturns16AfterInstallingWithoutARedLine)
@@ -118,7 +120,7 @@ TEST_F(Installer, MissingExecuteProgramReturns16AfterInstallingWithoutARedLine)
     EXPECT_EQ(16, Install(Archive(L"EXECUTE=missing.exe")));
     EXPECT_EQ(Updated(), Tree());
     EXPECT_FALSE(host.HasRedLine());
-    EXPECT_EQ(0, host.quits);
+    EXPECT_EQ(host.quits, 0);
 }
 
 TEST_F(Installer, TargetCheckMatrix)
@@ -173,9 +175,9 @@ TEST_F(Installer, FailedSelfUpdateIsAFailedTargetCheck)
 
 TEST_F(Installer, SecondRunAndStopFlag)
 {
-    ASSERT_EQ(0, Install(Archive()));
+    ASSERT_OK(Install(Archive()));
     host.events.clear();
-    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_OK(Install(Archive()));
     std::vector<std::wstring> again = {L" ", L"!T41"};
     EXPECT_EQ(again, host.StatusLines());
 
@@ -198,15 +200,15 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     {
         gCFile archive;
         WriteWholeFile(temp.File(L"u.qvu"), Archive());
-        ASSERT_EQ(0, archive.OpenFullPath(temp.File(L"u.qvu"), kAccessRead));
-        ASSERT_EQ(0, desquasher.ReadArchiveFile(archive));
-        ASSERT_EQ(0, desquasher.ParseUpdateArchive());
+        ASSERT_OK(archive.OpenFullPath(temp.File(L"u.qvu"), kAccessRead));
+        ASSERT_OK(desquasher.ReadArchiveFile(archive));
+        ASSERT_OK(desquasher.ParseUpdateArchive());
         r = desquasher.CheckWriteAccess();
     }
-    EXPECT_EQ(0, r);
+    EXPECT_OK(r);
     EXPECT_EQ(kOriginal, Tree());
 
-    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_OK(Install(Archive()));
     EXPECT_EQ(Updated(), Tree());
 }
 
@@ -299,7 +301,7 @@ TEST_F(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
         GTEST_SKIP() << "no Unix link to a full device here";
     EXPECT_EQ(1, Install(Archive(L"TYPE=UPDATER")));
     EXPECT_EQ(L"!PI Err: T45", host.StatusLines().back());
-    EXPECT_EQ(0, host.selfUpdates);
+    EXPECT_EQ(host.selfUpdates, 0);
     EXPECT_EQ(kOriginal, Tree());
     // A link to a device is beyond the system's delete, and the temporary folder's.
     EXPECT_TRUE(RunUnixOnPath("Z:\\bin\\rm", record, false));
