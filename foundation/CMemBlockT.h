@@ -31,7 +31,7 @@ public:
             return kOutOfMemory;
         m_data = static_cast<T*>(block);
         m_count = count;
-        return 0;
+        return kOk;
     }
 
     // Copies min(count, n) elements from source to the block's start.

@@ -44,7 +44,7 @@ gCResult CResourceDirectory::Read(gCStream& stream)
         int64_t next = chunk + 8 + static_cast<int64_t>(size);
         QV_RETURN_IF_FAILED(stream.SetPosition(next < length ? next : length));
     }
-    return 0;
+    return kOk;
 }
 
 int32_t CResourceDirectory::FindByID(uint32_t id) const

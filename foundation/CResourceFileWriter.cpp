@@ -23,7 +23,7 @@ gCResult CResourceFileWriter::AddChunk(uint32_t tag, uint32_t declaredSize, cons
 {
     QV_RETURN_IF_FAILED(m_bytes.WriteU32(tag));
     QV_RETURN_IF_FAILED(m_bytes.WriteU32(declaredSize));
-    return contentBytes ? m_bytes.WriteBytes(content, contentBytes) : 0;
+    return contentBytes ? m_bytes.WriteBytes(content, contentBytes) : kOk;
 }
 
 gCResult CResourceFileWriter::WriteTextBody(gCStream& body, const gCString& text)
@@ -42,5 +42,5 @@ gCResult CResourceFileWriter::WriteTextListBody(gCStream& body, uint32_t exclusi
         if (values)
             QV_RETURN_IF_FAILED(body.WriteU32(values[i]));
     }
-    return 0;
+    return kOk;
 }

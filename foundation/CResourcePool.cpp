@@ -6,7 +6,7 @@ gCResult CResourcePool::Add(gCResourceObject* object)
         return kBadParameter;
     QV_RETURN_IF_FAILED(m_objects.Add(object));
     object->SetPooled(1);
-    return 0;
+    return kOk;
 }
 
 gCResourceObject* CResourcePool::FindByName(const gCString& name) const

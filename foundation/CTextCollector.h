@@ -27,7 +27,7 @@ public:
             m_capacity = capacity;
         }
         m_data[m_count++] = value;
-        return 0;
+        return kOk;
     }
     const T* Data() const { return m_data; }
     int32_t Count() const { return m_count; }

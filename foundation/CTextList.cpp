@@ -45,7 +45,7 @@ gCResult CTextList::ReadBody(gCStream& stream, const CResourceDirectory* directo
     }
     uint32_t version = directory ? directory->GetVersion() : 1;
     if (version != 1 && version != 2)
-        return 0;
+        return kOk;
     for (uint32_t i = 0; i < count; ++i) {
         gCString text;
         uint32_t value = 0;
@@ -53,9 +53,9 @@ gCResult CTextList::ReadBody(gCStream& stream, const CResourceDirectory* directo
         if (version == 2)
             QV_RETURN_IF_FAILED(stream.ReadU32(value));
         // An entry without memory for it is dropped; the rest still loads.
-        AddEntry(text, value);
+        (void)AddEntry(text, value);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CTextList::AddEntry(const gCString& text, uint32_t value)
@@ -78,7 +78,8 @@ gCString CTextList::GetEntryString(int32_t index)
     if (index < 0 || index >= m_texts.Count())
         return text;
     m_currentIndex = index;
-    text.SetString(m_texts[index]);
+    // Short of memory the text stays empty.
+    (void)text.SetString(m_texts[index]);
     return text;
 }
 

@@ -81,7 +81,7 @@ gCResult DeletePathFile(const gCString& path)
 {
     if (!IsWholePathText(path) || !DeleteFileW(path.Text()))
         return kStreamFailure;
-    return 0;
+    return kOk;
 }
 
 gCResult DeletePath(const gCBasePath& path)
@@ -96,7 +96,7 @@ gCResult CopyPathFile(const gCString& source, const gCString& target, int32_t fa
     if (!IsWholePathText(source) || !IsWholePathText(target))
         return kBadParameter;
     if (CopyFileW(source.Text(), target.Text(), failIfExists ? TRUE : FALSE))
-        return 0;
+        return kOk;
     return CopyFailureCode(GetLastError());
 }
 
@@ -112,14 +112,14 @@ gCResult MovePathFile(const gCString& source, const gCString& target)
     if (!IsWholePathText(source) || !IsWholePathText(target))
         return kBadParameter;
     if (MoveFileW(source.Text(), target.Text()))
-        return 0;
+        return kOk;
     return MoveFailureCode(GetLastError());
 }
 
 gCResult ShellResultCode(INT_PTR shellResult)
 {
     if (shellResult > 32)
-        return 0;
+        return kOk;
     switch (shellResult) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:

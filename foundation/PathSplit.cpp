@@ -8,7 +8,7 @@ namespace {
 gCResult SetPart(gCString* out, const gCString& text, int32_t start, int32_t end)
 {
     if (!out)
-        return 0;
+        return kOk;
     return out->SetTextN(text.Text() + start, end - start);
 }
 
@@ -48,20 +48,20 @@ gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString&
     // The ':', separator and dot added below need room too; reserve it all so no append fails.
     gCString result;
     QV_RETURN_IF_FAILED(result.Reserve(static_cast<int32_t>(parts) + 3));
-    result.SetText(L"");
+    QV_RETURN_IF_FAILED(result.SetText(L""));
     if (!drive.IsEmpty()) {
-        result.AppendChar(drive[0]);
-        result.AppendChar(L':');
+        QV_RETURN_IF_FAILED(result.AppendChar(drive[0]));
+        QV_RETURN_IF_FAILED(result.AppendChar(L':'));
     }
-    result.Append(folder);
+    QV_RETURN_IF_FAILED(result.Append(folder));
     if (!folder.IsEmpty() && !IsPathSeparator(folder[folder.Length() - 1]))
-        result.AppendChar(L'\\');
-    result.Append(name);
+        QV_RETURN_IF_FAILED(result.AppendChar(L'\\'));
+    QV_RETURN_IF_FAILED(result.Append(name));
     if (!extension.IsEmpty() && extension[0] != L'.')
-        result.AppendChar(L'.');
-    result.Append(extension);
+        QV_RETURN_IF_FAILED(result.AppendChar(L'.'));
+    QV_RETURN_IF_FAILED(result.Append(extension));
     out = std::move(result);
-    return 0;
+    return kOk;
 }
 
 gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension)

@@ -6,7 +6,7 @@ gCResult ReadRecordText(gCStream& stream, gCString& out)
     int32_t length = out.Length();
     if (length > 0 && out[length - 1] == L'\n')
         out.SetLength(length - 1);
-    return 0;
+    return kOk;
 }
 
 bool IsOpenFileStream(const gCStream* stream)

@@ -131,12 +131,13 @@ void ReportError(gCResult code, const char* detail)
     }
 
     gCString text;
-    text.SetAnsi(GetResultText(code));
+    // A text short of memory still shows the box.
+    (void)text.SetAnsi(GetResultText(code));
     if (detail) {
         gCString line;
-        line.SetAnsi(detail);
-        text.AppendChar(L'\n');
-        text.Append(line);
+        (void)line.SetAnsi(detail);
+        (void)text.AppendChar(L'\n');
+        (void)text.Append(line);
     }
     ShowMessageBox(owner, text.Text(), L"Error.", MB_OK);
 }

@@ -39,7 +39,7 @@ public:
             return r;
         new (&m_data[m_count]) T(element);
         ++m_count;
-        return 0;
+        return kOk;
     }
 
     // Appends a default-constructed element.
@@ -50,7 +50,7 @@ public:
             return r;
         new (&m_data[m_count]) T();
         ++m_count;
-        return 0;
+        return kOk;
     }
 
     // Keeps the order of the remaining elements.

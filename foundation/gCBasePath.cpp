@@ -4,7 +4,8 @@
 
 gCBasePath::gCBasePath(const gCString& text, int32_t kind) : m_kind(kind)
 {
-    m_text.SetString(text);
+    // Short of memory the path stays unset, which is not valid.
+    (void)m_text.SetString(text);
 }
 
 bool gCBasePath::IsValid() const
@@ -14,7 +15,8 @@ bool gCBasePath::IsValid() const
 
 void gCBasePath::Clear()
 {
-    m_text.SetText(L"");
+    // Short of memory the text stays unset: still not valid.
+    (void)m_text.SetText(L"");
 }
 
 bool gCBasePath::Exists() const
@@ -41,7 +43,9 @@ gCFPath& gCBasePath::AssignFrom(gCFPath& target, const gCFPath& source)
 {
     gCBasePath& base = target;
     base.m_kind = source.GetKind();
-    base.StoreText(source.GetPath());
+    // A copy short of memory must not keep the previous path: it is left unset, so not valid.
+    if (base.StoreText(source.GetPath()) != kOk)
+        base.m_text.Clear();
     target.SetTypeCode(source.GetTypeCode());
     target.SetCreatorCode(source.GetCreatorCode());
     return target;

@@ -10,7 +10,7 @@ gCResult ResourceFormToPath(const gCString& text, gCString& out)
 {
     QV_RETURN_IF_FAILED(out.SetString(text));
     out.ReplaceChar(L':', L'\\');
-    return 0;
+    return kOk;
 }
 
 } // namespace
@@ -20,7 +20,8 @@ gCFRelative::gCFRelative() : gCFPath(gCString(), kPathKindRelative), m_baseSelec
 gCFRelative::gCFRelative(const gCString& text, int32_t baseSelector) : gCFRelative()
 {
     m_baseSelector = baseSelector;
-    SetPath(text);
+    // Short of memory the path stays unset, which is not valid.
+    (void)SetPath(text);
 }
 
 gCFRelative gCFRelative::gCFRelativeFromString(const gCString& text, int32_t baseSelector)

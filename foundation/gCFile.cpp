@@ -26,36 +26,12 @@ bool CompletesLineEnd(uint16_t first, uint16_t second)
 
 } // namespace
 
-CStdioFile& CStdioFile::operator=(CStdioFile&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        m_file = other.m_file;
-        other.m_file = nullptr;
-    }
-    return *this;
-}
-
-void CStdioFile::Reset(FILE* file)
-{
-    Close();
-    m_file = file;
-}
-
-int CStdioFile::Close()
-{
-    if (!m_file)
-        return 0;
-    int r = std::fclose(m_file);
-    m_file = nullptr;
-    return r;
-}
-
 gCFile::gCFile(int32_t accessMode) : gCStream(kStreamKindFile), m_accessMode(accessMode) {}
 
 gCFile::~gCFile()
 {
-    Close();
+    // No caller is left to hear of a failed close.
+    (void)Close();
 }
 
 const wchar_t* gCFile::ModeText(int32_t mode)
@@ -82,7 +58,7 @@ gCResult gCFile::OpenWith(const gCString& fullPath, const wchar_t* mode)
     m_file.Reset(file);
     m_lastOp = kNone;
     m_readOnly = mode[0] == L'r' && mode[1] != L'+' && mode[2] != L'+';
-    return 0;
+    return kOk;
 }
 
 gCResult gCFile::Open(const gCBasePath& path, int32_t mode)
@@ -141,14 +117,14 @@ gCResult gCFile::OpenOrCreateFullPath(const gCString& fullPath, int32_t mode)
         return kBadParameter;
     QV_RETURN_IF_FAILED(Close());
     if (OpenWith(fullPath, L"r+b") == 0)
-        return 0;
+        return kOk;
     return OpenWith(fullPath, L"w+b");
 }
 
 gCResult gCFile::Close()
 {
     m_lastOp = kNone;
-    return m_file.Close() == 0 ? 0 : kFileCloseFailure;
+    return m_file.Close() ? kOk : kFileCloseFailure;
 }
 
 void gCFile::SwitchTo(LastOp op)
@@ -174,7 +150,7 @@ gCResult gCFile::WriteRaw(const void* buffer, uint32_t n)
     if (m_readOnly)
         return kStreamFailure;
     SwitchTo(kWriting);
-    return std::fwrite(buffer, 1, n, m_file.Get()) == n ? 0 : kStreamFailure;
+    return std::fwrite(buffer, 1, n, m_file.Get()) == n ? kOk : kStreamFailure;
 }
 
 gCResult gCFile::ReadCounted(void* buffer, uint32_t n, uint32_t& count)
@@ -185,7 +161,7 @@ gCResult gCFile::ReadCounted(void* buffer, uint32_t n, uint32_t& count)
     SwitchTo(kReading);
     count = static_cast<uint32_t>(std::fread(buffer, 1, n, m_file.Get()));
     if (count == n || std::feof(m_file.Get()))
-        return 0;
+        return kOk;
     return kStreamFailure;
 }
 
@@ -214,7 +190,7 @@ gCResult gCFile::ReadBytes(void* buffer, uint32_t n)
         return kStreamFailure;
     uint32_t count = 0;
     QV_RETURN_IF_FAILED(ReadCounted(buffer, n, count));
-    return count == n ? 0 : kStreamFailure;
+    return count == n ? kOk : kStreamFailure;
 }
 
 gCResult gCFile::WriteBytes(const void* buffer, uint32_t n)
@@ -294,7 +270,7 @@ gCResult gCFile::Rewind()
         return kInvalidFile;
     std::rewind(m_file.Get());
     m_lastOp = kNone;
-    return 0;
+    return kOk;
 }
 
 gCResult gCFile::SeekEnd()
@@ -318,7 +294,7 @@ gCResult gCFile::GetPosition64(int64_t& position)
     if (std::fgetpos(m_file.Get(), &pos) != 0)
         return kStreamFailure;
     position = static_cast<int64_t>(pos);
-    return 0;
+    return kOk;
 }
 
 gCResult gCFile::SetPosition(int64_t position)
@@ -333,7 +309,7 @@ gCResult gCFile::SetPosition(int64_t position)
     if (std::fsetpos(m_file.Get(), &pos) != 0)
         return kStreamFailure;
     m_lastOp = kNone;
-    return 0;
+    return kOk;
 }
 
 int32_t gCFile::IsAtEnd()

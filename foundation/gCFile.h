@@ -3,28 +3,10 @@
 #pragma once
 #include <cstdio>
 
+#include "WinHandle.h"
 #include "gCStream.h"
 
 class gCBasePath;
-
-// Owns one stdio stream; Close reports fclose's answer and forgets the stream either way,
-// since a failed fclose has still released it.
-class CStdioFile {
-public:
-    CStdioFile() = default;
-    ~CStdioFile() { Close(); }
-    CStdioFile(CStdioFile&& other) noexcept : m_file(other.m_file) { other.m_file = nullptr; }
-    CStdioFile& operator=(CStdioFile&& other) noexcept;
-    CStdioFile(const CStdioFile&) = delete;
-    CStdioFile& operator=(const CStdioFile&) = delete;
-
-    FILE* Get() const { return m_file; }
-    void Reset(FILE* file);
-    int Close();
-
-private:
-    FILE* m_file = nullptr;
-};
 
 enum : int32_t {
     kAccessReadWrite = 0, // "rb+"
@@ -83,7 +65,7 @@ private:
     void SwitchTo(LastOp op);
 
     int32_t m_accessMode;
-    CStdioFile m_file;
+    CStdFile m_file;
     // A write to a file opened only for reading is refused before stdio buffers it, or the
     // close would fail on flushing it.
     bool m_readOnly = false;

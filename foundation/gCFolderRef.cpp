@@ -28,7 +28,7 @@ gCResult SplitFolderPath(const gCString& text, gCString* drive, gCString* folder
         for (gCString* out : {drive, folder})
             if (out)
                 QV_RETURN_IF_FAILED(out->SetText(L""));
-        return 0;
+        return kOk;
     }
     return SplitPath(rest, drive, folder, nullptr, nullptr);
 }
@@ -79,7 +79,7 @@ gCResult gCFolderRef::BuildFilePath(const gCString& fileName, gCFPath& out) cons
 gCResult gCFolderRef::Create()
 {
     if (Exists())
-        return 0;
+        return kOk;
     const gCString own = GetPath();
     // A text cut short by an embedded 0 would make another folder.
     if (own.Length() > kLongestSystemPath || !IsWholePathText(own))

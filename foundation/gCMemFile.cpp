@@ -26,7 +26,8 @@ void gCMemFile::ResetBuffer()
     if (!m_block)
         m_block = new (std::nothrow) CMemBlock;
     if (m_block)
-        m_block->Resize(static_cast<int32_t>(kStartCapacity));
+        // A write grows the block when it needs the room.
+        (void)m_block->Resize(static_cast<int32_t>(kStartCapacity));
     m_size = 0;
     m_position = 0;
 }
@@ -74,7 +75,7 @@ gCResult gCMemFile::ReadBytes(void* buffer, uint32_t n)
         return FailedRead();
     std::memcpy(buffer, m_block->Data() + m_position, n);
     m_position += n;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::ReadUpTo(void* buffer, uint32_t n, uint32_t& got)
@@ -87,7 +88,7 @@ gCResult gCMemFile::ReadUpTo(void* buffer, uint32_t n, uint32_t& got)
     std::memcpy(buffer, m_block->Data() + m_position, static_cast<size_t>(take));
     m_position += take;
     got = static_cast<uint32_t>(take);
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::ReadText8(gCString& out)
@@ -104,7 +105,7 @@ gCResult gCMemFile::ReadText8(gCString& out)
     int32_t length = static_cast<int32_t>(static_cast<const uint8_t*>(zero) - start);
     QV_RETURN_IF_FAILED(out.SetAnsiN(reinterpret_cast<const char*>(start), length));
     m_position += length + 1;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::ReadString(gCString& out)
@@ -127,7 +128,7 @@ gCResult gCMemFile::ReadString(gCString& out)
     std::memcpy(out.MutableBuffer(), start, static_cast<size_t>(length) * 2);
     out.SetLength(static_cast<int32_t>(length));
     m_position += (length + 1) * 2;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::WriteBytes(const void* buffer, uint32_t n)
@@ -140,7 +141,7 @@ gCResult gCMemFile::WriteBytes(const void* buffer, uint32_t n)
     if (n > 0)
         std::memcpy(m_block->Data() + m_position, buffer, n);
     m_position += n;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::Extend(int64_t n)
@@ -151,7 +152,7 @@ gCResult gCMemFile::Extend(int64_t n)
     int64_t capacity = GetCapacity();
     if (m_size + n < capacity) {
         m_size += n;
-        return 0;
+        return kOk;
     }
     // At least the next 2048 bytes beyond what is needed, and at least half as much again:
     // a body received in small pieces must not be copied over and over.
@@ -165,7 +166,7 @@ gCResult gCMemFile::Extend(int64_t n)
     QV_RETURN_IF_FAILED(m_block->Resize(static_cast<int32_t>(grown)));
     m_block->Data()[grown - 1] = 0;
     m_size += n;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::Rewind()
@@ -173,7 +174,7 @@ gCResult gCMemFile::Rewind()
     if (!HasData())
         return kInvalidFile;
     m_position = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::SeekEnd()
@@ -182,7 +183,7 @@ gCResult gCMemFile::SeekEnd()
         return kInvalidFile;
     ClampSize();
     m_position = m_size;
-    return 0;
+    return kOk;
 }
 
 int64_t gCMemFile::Tell()
@@ -195,7 +196,7 @@ gCResult gCMemFile::GetPosition64(int64_t& position)
     if (!HasData())
         return kInvalidFile;
     position = m_position;
-    return 0;
+    return kOk;
 }
 
 gCResult gCMemFile::SetPosition(int64_t position)
@@ -206,7 +207,7 @@ gCResult gCMemFile::SetPosition(int64_t position)
     if (position > m_size)
         return FailedRead();
     m_position = position;
-    return 0;
+    return kOk;
 }
 
 int32_t gCMemFile::IsAtEnd()

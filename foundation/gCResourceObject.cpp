@@ -101,14 +101,14 @@ gCResult gCResourceObject::ChooseSource(gCStream* stream, CResourceDirectory* di
         source.stream = stream;
         source.directory = directory;
     }
-    return source.stream ? 0 : kBadParameter;
+    return source.stream ? kOk : kBadParameter;
 }
 
 // A directory hit starts the scan at the wanted chunk; a miss scans from where the stream is.
 gCResult gCResourceObject::SeekToOffset(gCStream& stream, int32_t offset)
 {
     if (offset == -1 || stream.Tell() == offset)
-        return 0;
+        return kOk;
     return stream.SetPosition(static_cast<uint32_t>(offset));
 }
 

@@ -2,9 +2,21 @@
 #pragma once
 #include <cstdint>
 
-typedef int32_t gCResult;
+// A result code that the compiler will not let a caller drop unnoticed. It converts to and from
+// the plain 32-bit code, so codes are still compared, switched on and stored as numbers; a
+// deliberate drop is written `(void)Call(); // why`.
+class [[nodiscard]] gCResult {
+public:
+    gCResult() = default;
+    constexpr gCResult(int32_t code) : m_code(code) {}
+    constexpr operator int32_t() const { return m_code; }
 
-enum : gCResult {
+private:
+    int32_t m_code;
+};
+static_assert(sizeof(gCResult) == sizeof(int32_t), "a result is stored as a plain 32-bit code");
+
+enum : int32_t {
     kOk = 0,
     kGenericFailure = 1,
     kHandled = 2,
@@ -42,6 +54,6 @@ enum : gCResult {
 #define QV_RETURN_IF_FAILED(expr)                                                                                      \
     do {                                                                                                               \
         gCResult qv_result_ = (expr);                                                                                  \
-        if (qv_result_ != 0)                                                                                           \
+        if (qv_result_ != kOk)                                                                                         \
             return qv_result_;                                                                                         \
     } while (0)

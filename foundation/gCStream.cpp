@@ -18,7 +18,7 @@ gCResult ReadValue(gCStream& stream, T& value)
     T read;
     QV_RETURN_IF_FAILED(stream.ReadBytes(&read, sizeof read));
     value = read;
-    return 0;
+    return kOk;
 }
 
 template <typename T>
@@ -129,7 +129,7 @@ gCResult gCStream::GetPosition32(uint32_t& position)
     int64_t full = 0;
     QV_RETURN_IF_FAILED(GetPosition64(full));
     position = static_cast<uint32_t>(full);
-    return 0;
+    return kOk;
 }
 
 int32_t gCStream::SetNarrowText(int32_t narrow)
@@ -193,7 +193,7 @@ gCResult gCStream::WriteString(const gCString& text, int32_t lineFlag)
         const wchar_t lineEnd[2] = {L'\r', L'\n'};
         QV_RETURN_IF_FAILED(WriteBytes(lineEnd, sizeof lineEnd));
     }
-    return 0;
+    return kOk;
 }
 
 // Converted into a block of its own size: the shared 4096-byte conversion buffer would cut
@@ -205,7 +205,7 @@ gCResult gCStream::WriteAnsiText(const gCString& text, int32_t lineFlag)
     if (lineFlag)
         QV_RETURN_IF_FAILED(whole.AppendText(L"\r\n"));
     if (whole.Length() == 0)
-        return 0;
+        return kOk;
     int bytes = WideCharToMultiByte(CP_ACP, 0, whole.Text(), whole.Length(), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return kStreamFailure;

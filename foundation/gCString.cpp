@@ -31,12 +31,14 @@ int32_t TextLength(const wchar_t* text)
 
 gCString::gCString(const wchar_t* text)
 {
-    SetText(text);
+    // Short of memory the string stays unset (IsUnset).
+    (void)SetText(text);
 }
 
 gCString::gCString(const gCString& other)
 {
-    SetTextN(other.m_buffer, other.m_length);
+    // Short of memory the copy stays unset (IsUnset).
+    (void)SetTextN(other.m_buffer, other.m_length);
 }
 
 gCString::gCString(gCString&& other) noexcept
@@ -49,10 +51,11 @@ gCString::gCString(gCString&& other) noexcept
 
 gCString& gCString::operator=(const gCString& other)
 {
+    // Short of memory the text stays as it was.
     if (this != &other)
-        SetTextN(other.m_buffer, other.m_length);
+        (void)SetTextN(other.m_buffer, other.m_length);
     else if (!m_buffer)
-        MakeEmpty();
+        (void)MakeEmpty();
     return *this;
 }
 
@@ -67,7 +70,7 @@ gCString& gCString::operator=(gCString&& other) noexcept
         other.m_capacity = 0;
         other.m_length = 0;
         if (!m_buffer)
-            MakeEmpty();
+            (void)MakeEmpty(); // short of memory it stays unset
     }
     return *this;
 }
@@ -84,7 +87,7 @@ void gCString::Clear()
 gCResult gCString::Grow(int32_t needed)
 {
     if (needed <= m_capacity && m_buffer)
-        return 0;
+        return kOk;
     if (needed < 0 || needed > 0x3FFFFFF0)
         return kOutOfMemory;
     // Strictly more than the characters: 15 characters (16 units) fit in 16.
@@ -96,7 +99,7 @@ gCResult gCString::Grow(int32_t needed)
     if (m_capacity == 0)
         m_buffer[0] = 0;
     m_capacity = capacity;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::MakeEmpty()
@@ -104,7 +107,7 @@ gCResult gCString::MakeEmpty()
     QV_RETURN_IF_FAILED(Grow(1));
     m_length = 0;
     m_buffer[0] = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::Reserve(int32_t count)
@@ -136,13 +139,13 @@ gCResult gCString::SetTextN(const wchar_t* text, int32_t count)
     std::memmove(m_buffer, text, sizeof(wchar_t) * static_cast<size_t>(count));
     m_buffer[count] = 0;
     m_length = count;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::SetString(const gCString& other)
 {
     if (this == &other)
-        return m_buffer ? 0 : MakeEmpty();
+        return m_buffer ? kOk : MakeEmpty();
     return SetTextN(other.m_buffer, other.m_length);
 }
 
@@ -167,13 +170,13 @@ gCResult gCString::SetAnsiN(const char* text, int32_t byteLength)
         --written;
     m_buffer[written] = 0;
     m_length = written;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::Append(const gCString& other)
 {
     if (other.m_length == 0)
-        return m_buffer ? 0 : MakeEmpty();
+        return m_buffer ? kOk : MakeEmpty();
     if (this == &other) {
         gCString copy(other);
         if (copy.IsUnset())
@@ -184,19 +187,19 @@ gCResult gCString::Append(const gCString& other)
     std::memcpy(m_buffer + m_length, other.m_buffer, sizeof(wchar_t) * static_cast<size_t>(other.m_length));
     m_length += other.m_length;
     m_buffer[m_length] = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::AppendText(const wchar_t* text)
 {
     int32_t n = TextLength(text);
     if (n == 0)
-        return m_buffer ? 0 : MakeEmpty();
+        return m_buffer ? kOk : MakeEmpty();
     QV_RETURN_IF_FAILED(Grow(m_length + n + 1));
     std::memmove(m_buffer + m_length, text, sizeof(wchar_t) * static_cast<size_t>(n));
     m_length += n;
     m_buffer[m_length] = 0;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::AppendChar(wchar_t c)
@@ -220,15 +223,17 @@ const char* gCString::ToAnsi() const
     return gAnsiBuffer;
 }
 
+// The builders below that answer a new string report a lack of memory by an unset (or
+// shorter) result, which callers test with IsUnset.
 gCString gCString::Concat(const gCString& a, const gCString& b)
 {
     gCString result;
     if (a.IsUnset()) {
-        result.SetString(b);
+        (void)result.SetString(b);
         return result;
     }
     if (result.SetString(a) == 0)
-        result.Append(b);
+        (void)result.Append(b);
     return result;
 }
 
@@ -236,7 +241,7 @@ gCString gCString::ConcatText(const char* a, const gCString& b)
 {
     gCString result;
     if (result.SetAnsi(a) == 0)
-        result.Append(b);
+        (void)result.Append(b);
     return result;
 }
 
@@ -244,7 +249,7 @@ gCString gCString::ConcatChar(const gCString& a, char c)
 {
     char text[2] = {c, 0};
     gCString tail;
-    tail.SetAnsi(text);
+    (void)tail.SetAnsi(text);
     return Concat(a, tail);
 }
 
@@ -253,7 +258,7 @@ gCString gCString::AppendNumber(const gCString& a, int32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
     gCString tail;
-    tail.SetAnsi(text);
+    (void)tail.SetAnsi(text);
     return Concat(a, tail);
 }
 
@@ -261,9 +266,9 @@ gCString gCString::Left(int32_t n) const
 {
     gCString result;
     if (n < 0 || n >= m_length)
-        result.SetTextN(m_buffer, m_length);
+        (void)result.SetTextN(m_buffer, m_length);
     else
-        result.SetTextN(m_buffer, n);
+        (void)result.SetTextN(m_buffer, n);
     return result;
 }
 
@@ -271,11 +276,11 @@ gCString gCString::Right(int32_t n) const
 {
     gCString result;
     if (n <= 0)
-        result.MakeEmpty();
+        (void)result.MakeEmpty();
     else if (n >= m_length)
-        result.SetTextN(m_buffer, m_length);
+        (void)result.SetTextN(m_buffer, m_length);
     else
-        result.SetTextN(m_buffer + (m_length - n), n);
+        (void)result.SetTextN(m_buffer + (m_length - n), n);
     return result;
 }
 
@@ -283,12 +288,12 @@ gCString gCString::Mid(int32_t start, int32_t count) const
 {
     gCString result;
     if (start < 0 || count < 0 || start >= m_length) {
-        result.MakeEmpty();
+        (void)result.MakeEmpty();
         return result;
     }
     if (count > m_length - start)
         count = m_length - start;
-    result.SetTextN(m_buffer + start, count);
+    (void)result.SetTextN(m_buffer + start, count);
     return result;
 }
 
@@ -305,9 +310,9 @@ gCString gCString::Range(int32_t first, int32_t last) const
     if (last >= m_length)
         last = m_length - 1;
     if (!m_buffer || first > last)
-        result.MakeEmpty();
+        (void)result.MakeEmpty();
     else
-        result.SetTextN(m_buffer + first, last - first + 1);
+        (void)result.SetTextN(m_buffer + first, last - first + 1);
     return result;
 }
 
@@ -321,13 +326,13 @@ gCResult gCString::InsertChar(wchar_t c, int32_t index)
     std::memmove(m_buffer + index + 1, m_buffer + index, sizeof(wchar_t) * static_cast<size_t>(m_length - index + 1));
     m_buffer[index] = c;
     ++m_length;
-    return 0;
+    return kOk;
 }
 
 gCResult gCString::InsertString(const gCString& other, int32_t index)
 {
     if (other.m_length == 0)
-        return 0;
+        return kOk;
     if (!m_buffer)
         return SetString(other);
     if (this == &other) {
@@ -345,7 +350,7 @@ gCResult gCString::InsertString(const gCString& other, int32_t index)
                  sizeof(wchar_t) * static_cast<size_t>(m_length - index + 1));
     std::memcpy(m_buffer + index, other.m_buffer, sizeof(wchar_t) * static_cast<size_t>(other.m_length));
     m_length += other.m_length;
-    return 0;
+    return kOk;
 }
 
 void gCString::Delete(int32_t index, int32_t count)
@@ -443,7 +448,8 @@ int32_t gCString::Split(gCString& head, gCString& tail, const gCString& delimite
     if (n < 0) {
         gCString whole(*this);
         head = whole;
-        tail.SetText(nullptr);
+        // Short of memory the tail stays unset.
+        (void)tail.SetText(nullptr);
         return 2;
     }
     int32_t tailEnd = m_length - (dropLast ? 1 : 0);
@@ -543,7 +549,8 @@ bool gCString::EqualsNoCase(const wchar_t* text) const
 
 gCString& gCStringArray::GetAt(gCString& out, int32_t index) const
 {
-    out.SetString((*this)[index]);
+    // Short of memory the text stays as it was.
+    (void)out.SetString((*this)[index]);
     return out;
 }
 

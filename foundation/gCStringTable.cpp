@@ -39,7 +39,8 @@ gCStringTable::gCStringTable(int32_t keepNames) : m_keepNames(keepNames) {}
 
 gCStringTable::~gCStringTable()
 {
-    Clear();
+    // Clearing cannot fail.
+    (void)Clear();
 }
 
 gCResult gCStringTable::Clear()
@@ -47,21 +48,23 @@ gCResult gCStringTable::Clear()
     m_names.Release();
     m_texts.Release();
     m_ids.Release();
-    return 0;
+    return kOk;
 }
 
 gCResult gCStringTable::LoadFile(const gCString& pathText)
 {
     gCFile file;
     QV_RETURN_IF_FAILED(OpenFileByName(file, pathText, kAccessRead));
-    Clear();
+    // Clearing cannot fail.
+    (void)Clear();
     QV_RETURN_IF_FAILED(Parse(file, 1));
     return file.Close();
 }
 
 gCResult gCStringTable::Load(gCStream& stream)
 {
-    Clear();
+    // Clearing cannot fail.
+    (void)Clear();
     return Parse(stream, 1);
 }
 
@@ -87,7 +90,7 @@ gCResult gCStringTable::Parse(gCStream& stream, int32_t replace)
         if (old >= 0)
             RemoveEntry(old);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult gCStringTable::Append(uint32_t id, const gCString& text, const gCString& name)

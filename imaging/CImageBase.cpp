@@ -1,5 +1,7 @@
 #include "CImageBase.h"
 
+#include <utility>
+
 CImageBase::~CImageBase()
 {
     Destroy();
@@ -21,17 +23,14 @@ gCResult CImageBase::Create(int32_t width, int32_t height)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits) {
-        if (bitmap)
-            DeleteObject(bitmap);
+    CBitmapHandle bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap.IsValid() || !bits)
         return kOutOfMemory;
-    }
-    m_bitmap.Reset(bitmap);
+    m_bitmap = std::move(bitmap);
     m_bits = static_cast<uint32_t*>(bits);
     m_width = width;
     m_height = height;
-    return 0;
+    return kOk;
 }
 
 void CImageBase::Destroy()
@@ -66,24 +65,19 @@ void CImageBase::Fill(uint32_t pixel)
 
 HDC CImageBase::GetMemDC()
 {
-    if (m_memDC)
-        return m_memDC;
+    if (m_memDC.IsValid())
+        return m_memDC.Get();
     if (!m_bitmap.IsValid())
         return nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
+    CMemoryDC dc(CreateCompatibleDC(nullptr));
+    if (!dc.IsValid() || !m_selected.Select(dc.Get(), m_bitmap.Get()))
         return nullptr;
-    m_previous = SelectObject(dc, m_bitmap.Get());
-    m_memDC = dc;
-    return m_memDC;
+    m_memDC = std::move(dc);
+    return m_memDC.Get();
 }
 
 void CImageBase::ReleaseMemDC()
 {
-    if (!m_memDC)
-        return;
-    SelectObject(m_memDC, m_previous);
-    DeleteDC(m_memDC);
-    m_memDC = nullptr;
-    m_previous = nullptr;
+    m_selected.Restore();
+    m_memDC.Reset();
 }

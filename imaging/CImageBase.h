@@ -40,6 +40,7 @@ private:
     uint32_t* m_bits = nullptr;
     int32_t m_width = 0;
     int32_t m_height = 0;
-    HDC m_memDC = nullptr;
-    HGDIOBJ m_previous = nullptr;
+    // Declared after the section: the selection is undone, then the DC deleted, then the section.
+    CMemoryDC m_memDC;
+    CSelectGuard m_selected;
 };

@@ -41,7 +41,7 @@ uint8_t GammaEntry(int32_t i, float exponent)
 gCResult InitFontEngine()
 {
     if (gLibrary)
-        return 0;
+        return kOk;
     FT_Library library = nullptr;
     FT_Error error = FT_New_Library(&gMemory, &library);
     if (error == FT_Err_Out_Of_Memory)
@@ -51,7 +51,7 @@ gCResult InitFontEngine()
     FT_Add_Default_Modules(library);
     FT_Set_Default_Properties(library);
     gLibrary = library;
-    return 0;
+    return kOk;
 }
 
 void DoneFontEngine()

@@ -19,7 +19,7 @@ CByteQueue::~CByteQueue()
 gCResult CByteQueue::Append(const char* bytes, uint32_t n)
 {
     if (n == 0)
-        return 0;
+        return kOk;
     if (n > kLargest - m_size)
         return kOutOfMemory;
     uint32_t needed = m_size + n;
@@ -39,7 +39,7 @@ gCResult CByteQueue::Append(const char* bytes, uint32_t n)
     }
     std::memcpy(m_data + m_start + m_size, bytes, n);
     m_size += n;
-    return 0;
+    return kOk;
 }
 
 void CByteQueue::Consume(uint32_t n)

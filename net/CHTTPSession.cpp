@@ -11,7 +11,7 @@ namespace {
 
 gCResult DoNothing(uintptr_t, uintptr_t, void*)
 {
-    return 0;
+    return kOk;
 }
 
 CHTTPSession* SessionOf(void* context)
@@ -84,7 +84,7 @@ gCResult CHTTPSession::OpenURL(uint32_t isClient, gCString hostAndPort, gCString
     }
     if (OpenedProc)
         QV_RETURN_IF_FAILED(OpenedProc(this));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::Poll()
@@ -92,24 +92,24 @@ gCResult CHTTPSession::Poll()
     QV_RETURN_IF_FAILED(CTCPSocket::Poll());
     m_accepted.PollAll();
     if (!HasSocket() || !m_writable || m_stopped || m_sendBlock.Count() == 0)
-        return 0;
+        return kOk;
     uint32_t length = static_cast<uint32_t>(m_sendBlock.Count());
     gCResult r = Send(length, m_sendBlock);
     if (r == kWouldBlock)
-        return 0;
+        return kOk;
     if (r != 0) {
         if (TransferErrorProc.proc)
             QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
         m_stopped = 1;
-        return 0;
+        return kOk;
     }
-    return m_serverPump ? SendNextBodyPart() : 0;
+    return m_serverPump ? SendNextBodyPart() : kOk;
 }
 
 gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)
 {
     if (count == 0)
-        return 0;
+        return kOk;
     if (m_output)
         return m_output->WriteBytes(bytes, count);
     return m_body.WriteBytes(bytes, count);
@@ -118,7 +118,7 @@ gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)
 gCResult CHTTPSession::CallRequestFailed()
 {
     if (!RequestFailedProc.proc)
-        return 0;
+        return kOk;
     return RequestFailedProc.proc(this, RequestFailedProc.context);
 }
 
@@ -126,7 +126,7 @@ gCResult CHTTPSession::OnConnectResult(uintptr_t, uintptr_t, void* context)
 {
     CHTTPSession* session = SessionOf(context);
     if (session->GetState() != kSocketConnectFailed)
-        return 0;
+        return kOk;
     session->m_stopped = 1;
     return session->CallRequestFailed();
 }
@@ -141,7 +141,7 @@ gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
         if (!session->m_dataPending || !session->HasSocket())
             break;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ReadOnePiece()
@@ -151,15 +151,19 @@ gCResult CHTTPSession::ReadOnePiece()
     std::memset(m_readBlock.Data(), 0, kReadPiece + 2);
     uint32_t count = kReadPiece;
     gCResult r = Receive(count, m_readBlock);
-    if (r == kWouldBlock)
-        return 0;
-    QV_RETURN_IF_FAILED(r);
+    // Only "would block" means that nothing is there yet. A reset, an abort or a connection
+    // shut for reading shares its result class but ends the transfer.
+    if (r == kWouldBlock && GetLastError() == WSAEWOULDBLOCK)
+        return kOk;
+    if (r != kOk)
+        return FailReply(r);
     if (count > kReadPiece)
         count = 0;
     if (DataProc)
-        DataProc(this, m_readBlock, count);
+        // Its answer is ignored: it only watches the bytes.
+        (void)DataProc(this, m_readBlock, count);
     if (m_replyOver)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
     if (!m_isClient)
         return ParseRequest();
@@ -167,7 +171,7 @@ gCResult CHTTPSession::ReadOnePiece()
         return ReceiveBody();
     r = ParseReply();
     if (r == 0)
-        return 0;
+        return kOk;
     // A refused status or a broken body has been reported already.
     if (m_replyOver)
         return r;
@@ -175,7 +179,8 @@ gCResult CHTTPSession::ReadOnePiece()
     m_replyOver = 1;
     m_receiveBuffer.Clear();
     // A reply that cannot be parsed will not become valid: end the connection.
-    Close();
+    // The unparsable reply is the failure that counts.
+    (void)Close();
     if (RequestFailedProc.proc)
         return CallRequestFailed();
     return r;
@@ -190,17 +195,18 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     if (session->m_replyBroken) {
         session->DeleteOutput();
         session->ChangeState(kSocketClosedWithError);
-        return 0;
+        return kOk;
     }
     if (!session->m_headersSeen) {
         session->ChangeState(kSocketConnectFailed);
-        return 0;
+        return kOk;
     }
     if (session->BodyEndsAtClose()) {
-        session->OnDownloadFinished();
+        // It reports a failing finish itself; the transfer ends anyway.
+        (void)session->OnDownloadFinished();
         if (session->readToClose || session->IsBodyComplete()) {
             session->ChangeState(kSocketClosed);
-            return 0;
+            return kOk;
         }
         // A chunked body cut before its last chunk is a cut transfer like any other.
         return session->EndCutTransfer();
@@ -218,7 +224,7 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     }
     if (session->IsBodyComplete()) {
         session->ChangeState(kSocketClosed);
-        return 0;
+        return kOk;
     }
     return session->EndCutTransfer();
 }
@@ -228,7 +234,7 @@ gCResult CHTTPSession::EndCutTransfer()
     ChangeState(kSocketClosedWithError);
     if (TransferErrorProc.proc)
         return TransferErrorProc.proc(this, TransferErrorProc.context);
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::OnDownloadFinished()
@@ -237,7 +243,7 @@ gCResult CHTTPSession::OnDownloadFinished()
     m_stopped = 1;
     // A body that goes on after its announced end must not finish twice.
     if (m_finishedCalled)
-        return 0;
+        return kOk;
     m_finishedCalled = 1;
     if (m_isClient && FinishedProc.proc) {
         gCResult r = FinishedProc.proc(this, m_folder, m_fileName, IsBodyComplete() ? 1 : 0,
@@ -245,7 +251,7 @@ gCResult CHTTPSession::OnDownloadFinished()
         if (r != 0)
             ReportError(r, "Download finished callback failed.");
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::OnAccept(uintptr_t, uintptr_t, void* context)
@@ -288,5 +294,5 @@ gCResult CHTTPSession::SetUpAccepted(CHTTPSession* session)
     session->m_writable = 1;
     if (session->OpenedProc)
         QV_RETURN_IF_FAILED(session->OpenedProc(session));
-    return 0;
+    return kOk;
 }

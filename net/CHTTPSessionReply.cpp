@@ -28,14 +28,14 @@ gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block)
 {
     if (text.Length() == 0) {
         block.Free();
-        return 0;
+        return kOk;
     }
     int bytes = WideCharToMultiByte(CP_ACP, 0, text.Text(), text.Length(), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return kBadParameter;
     QV_RETURN_IF_FAILED(block.Resize(bytes));
     WideCharToMultiByte(CP_ACP, 0, text.Text(), text.Length(), block.Data(), bytes, nullptr, nullptr);
-    return 0;
+    return kOk;
 }
 
 gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& name, const gCString& value)
@@ -52,7 +52,8 @@ namespace {
 gCString FromAnsi(const char* text)
 {
     gCString s;
-    s.SetAnsi(text);
+    // Short of memory the text stays unset.
+    (void)s.SetAnsi(text);
     return s;
 }
 
@@ -65,6 +66,48 @@ int32_t HexDigit(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// A length header's value read as gCString::ToInteger reads a number (decimal, or hexadecimal
+// after an 'x'), but in 64 bits. A value that is negative or does not fit gives the largest
+// number, which no body may have.
+uint64_t ParseLength(const gCString& value)
+{
+    const wchar_t* text = value.Text();
+    const int32_t length = value.Length();
+    const uint64_t largest = ~0ull;
+    int32_t start = 0;
+    bool negative = false;
+    uint64_t base = 10;
+    for (int32_t i = 0; i < length && !negative; ++i)
+        if (text[i] == L'-') {
+            negative = true;
+            start = i + 1;
+        }
+    for (int32_t i = 0; i < length && base == 10; ++i)
+        if (text[i] == L'x' || text[i] == L'X') {
+            base = 16;
+            start = i + 1;
+        }
+    while (start < length && (text[start] == L' ' || text[start] == L'\t'))
+        ++start;
+    uint64_t number = 0;
+    for (int32_t i = start; i < length; ++i) {
+        wchar_t c = text[i];
+        if (base == 16 && c >= L'a' && c <= L'f')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        uint64_t digit;
+        if (c >= L'0' && c <= L'9')
+            digit = static_cast<uint64_t>(c - L'0');
+        else if (c >= L'A' && c <= L'F')
+            digit = static_cast<uint64_t>(c - L'A' + 10);
+        else
+            break;
+        if (number > (largest - digit) / base)
+            return largest;
+        number = number * base + digit;
+    }
+    return negative && number != 0 ? largest : number;
 }
 
 // The size of a chunk-size line: its leading hexadecimal number, anything after it (an
@@ -112,8 +155,9 @@ gCResult CHTTPSession::QueueRequest(gCString path, gCString folder, gCString fil
     m_serverPump = 0;
     m_isClient = 1;
     if (RequestTextProc)
-        RequestTextProc(this, text);
-    return 0;
+        // Its answer is ignored: the request is queued.
+        (void)RequestTextProc(this, text);
+    return kOk;
 }
 
 gCResult CHTTPSession::BuildRequestHeader(gCStringArray& names, gCStringArray& values, uint64_t rangeStart)
@@ -131,7 +175,7 @@ gCResult CHTTPSession::BuildRequestHeader(gCStringArray& names, gCStringArray& v
     }
     if (AddRequestHeadersProc.proc)
         QV_RETURN_IF_FAILED(AddRequestHeadersProc.proc(names, values, AddRequestHeadersProc.context));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::JoinHeaderLines(const gCStringArray& names, const gCStringArray& values, gCString& text)
@@ -149,7 +193,7 @@ gCResult CHTTPSession::JoinHeaderLines(const gCStringArray& names, const gCStrin
     }
     QV_RETURN_IF_FAILED(joined.AppendText(L"\r\n"));
     text = joined;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::SplitHeaderBlock(gCString text, gCString& statusLine, gCStringArray& names,
@@ -173,7 +217,7 @@ gCResult CHTTPSession::SplitHeaderBlock(gCString text, gCString& statusLine, gCS
         if (next < 0)
             return kGenericFailure;
         if (next == previous + 2)
-            return 0;
+            return kOk;
         gCString line = text.Mid(previous + 2, next - previous - 2);
         gCString name;
         gCString value(L"");
@@ -213,7 +257,7 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
         m_contentType = value;
     } else if (name.Equals(L"CONTENT-LENGTH")) {
         if (m_total == 0)
-            m_total = static_cast<uint32_t>(value.ToInteger());
+            m_total = ParseLength(value);
     } else if (name.Equals(L"CONTENT-RANGE")) {
         gCString range;
         bool matched = false;
@@ -239,14 +283,14 @@ gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
             positions.Split(first, last, gCString(L"-"), 0);
             m_rangeFirst = static_cast<uint32_t>(first.ToInteger());
             m_rangeLast = static_cast<uint32_t>(last.ToInteger());
-            m_total = static_cast<uint32_t>(complete.ToInteger());
+            m_total = ParseLength(complete);
         }
     } else if (name.Equals(L"TRANSFER-ENCODING")) {
         value.MakeUpper();
         if (value.Equals(L"CHUNKED"))
             m_chunked = 1;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ParseReply()
@@ -259,7 +303,7 @@ gCResult CHTTPSession::ParseReply()
         if (size >= kMaxHeaderBlock)
             return kNetworkFatal;
         m_headerScanFrom = size >= 3 ? size - 3 : 0;
-        return 0;
+        return kOk;
     }
     const uint32_t headerLength = static_cast<uint32_t>(end) + 4;
     if (headerLength > kMaxHeaderBlock)
@@ -280,11 +324,16 @@ gCResult CHTTPSession::ParseReply()
         m_receiveBuffer.Clear();
         QV_RETURN_IF_FAILED(CallRequestFailed());
         for (int32_t i = 0; i < names.Count(); ++i)
-            OnReplyHeader(names[i], values[i]);
-        return 0;
+            // Applying a known header cannot fail.
+            (void)OnReplyHeader(names[i], values[i]);
+        return kOk;
     }
     for (int32_t i = 0; i < names.Count(); ++i)
-        OnReplyHeader(names[i], values[i]);
+        // Applying a known header cannot fail.
+        (void)OnReplyHeader(names[i], values[i]);
+    // A body announced beyond the largest one taken would be cut anyway: refuse it now.
+    if (m_total > kMaxReplyBody)
+        return FailReply(kNetworkFatal);
     if (!m_fileName.IsEmpty()) {
         if (OpenOutputProc.proc)
             QV_RETURN_IF_FAILED(
@@ -296,8 +345,9 @@ gCResult CHTTPSession::ParseReply()
     QV_RETURN_IF_FAILED(StartBody(headerLength));
     m_headersSeen = 1;
     if (ReplyHeadersProc.proc)
-        ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
-    return 0;
+        // Its answer is ignored: the headers are accepted.
+        (void)ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
+    return kOk;
 }
 
 gCResult CHTTPSession::OpenOutputFile()
@@ -317,7 +367,7 @@ gCResult CHTTPSession::OpenOutputFile()
         return r;
     }
     m_output = file;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::StartBody(uint32_t headerLength)
@@ -348,7 +398,7 @@ gCResult CHTTPSession::ReceivePlainBody()
 {
     const uint32_t n = m_receiveBuffer.Size();
     if (n == 0)
-        return 0;
+        return kOk;
     if (m_received + n > kMaxReplyBody)
         return FailReply(kNetworkFatal);
     QV_RETURN_IF_FAILED(WriteBody(m_receiveBuffer.Data(), n));
@@ -357,7 +407,7 @@ gCResult CHTTPSession::ReceivePlainBody()
     QV_RETURN_IF_FAILED(ReportProgress());
     if (!BodyEndsAtClose() && m_received >= m_total)
         QV_RETURN_IF_FAILED(OnDownloadFinished());
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ReceiveChunkedBody()
@@ -366,11 +416,11 @@ gCResult CHTTPSession::ReceiveChunkedBody()
         if (m_lastChunkSeen) {
             // Trailer lines and anything after them carry nothing we use.
             m_receiveBuffer.Clear();
-            return 0;
+            return kOk;
         }
         const uint32_t n = m_receiveBuffer.Size();
         if (n == 0)
-            return 0;
+            return kOk;
         const char* data = m_receiveBuffer.Data();
         int64_t lineEnd = -1;
         const uint32_t scan = n < kMaxChunkSizeLine + 2 ? n : kMaxChunkSizeLine + 2;
@@ -378,7 +428,7 @@ gCResult CHTTPSession::ReceiveChunkedBody()
             if (data[i] == '\r' && data[i + 1] == '\n')
                 lineEnd = i;
         if (lineEnd < 0)
-            return n > kMaxChunkSizeLine ? FailReply(kNetworkFatal) : 0;
+            return n > kMaxChunkSizeLine ? FailReply(kNetworkFatal) : kOk;
         uint64_t size = 0;
         if (!ParseChunkSize(data, static_cast<uint32_t>(lineEnd), size))
             return FailReply(kNetworkFatal);
@@ -390,7 +440,7 @@ gCResult CHTTPSession::ReceiveChunkedBody()
         if (m_received + size > kMaxReplyBody)
             return FailReply(kNetworkFatal);
         if (available < size + 2)
-            return 0;
+            return kOk;
         const char* chunk = data + lineEnd + 2;
         if (chunk[size] != '\r' || chunk[size + 1] != '\n')
             return FailReply(kNetworkFatal);
@@ -403,13 +453,13 @@ gCResult CHTTPSession::ReceiveChunkedBody()
 gCResult CHTTPSession::ReportProgress()
 {
     if (!ProgressProc.proc || m_total == 0)
-        return 0;
+        return kOk;
     const uint32_t perMille = static_cast<uint32_t>(m_received * 1000 / m_total);
     if (perMille == m_lastPerMille)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(ProgressProc.proc(this, perMille, ProgressProc.context));
     m_lastPerMille = perMille;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::FailReply(gCResult code)
@@ -420,7 +470,8 @@ gCResult CHTTPSession::FailReply(gCResult code)
     m_receiveBuffer.Clear();
     // Nothing more from this server can be trusted: end the connection now, which stores
     // the failed state once.
-    Close();
+    // The fault being reported is the one that counts.
+    (void)Close();
     if (TransferErrorProc.proc)
         QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
     return code;

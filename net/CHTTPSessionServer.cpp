@@ -91,7 +91,7 @@ gCResult UnescapeURLText(gCString& text)
             if (text[i] == L'%')
                 percent = i;
         if (percent < 0)
-            return 0;
+            return kOk;
         from = percent + 1;
         if (percent + 2 >= text.Length() || !IsHexDigit(text[percent + 1]) || !IsHexDigit(text[percent + 2]))
             continue;
@@ -117,11 +117,11 @@ gCResult CHTTPSession::ParseRequest()
     // One request per connection: what the client sends after it is not read.
     if (m_inBody || m_stopped) {
         m_receiveBuffer.Clear();
-        return 0;
+        return kOk;
     }
     const uint32_t size = m_receiveBuffer.Size();
     if (m_receiveBuffer.Find("\r\n\r\n", 4) < 0 && m_receiveBuffer.Find("\n\n", 2) < 0)
-        return size >= kMaxHeaderBlock ? kNetworkFatal : 0;
+        return size >= kMaxHeaderBlock ? kNetworkFatal : kOk;
     gCString received;
     const uint32_t taken = size < kMaxHeaderBlock ? size : kMaxHeaderBlock;
     QV_RETURN_IF_FAILED(received.SetAnsiN(m_receiveBuffer.Data(), static_cast<int32_t>(taken)));
@@ -142,7 +142,7 @@ gCResult CHTTPSession::ReadRequest(gCString& received, bool& serve)
         uint32_t handled = 0;
         QV_RETURN_IF_FAILED(ServerRequestProc.proc(received, this, handled, ServerRequestProc.context));
         if (handled)
-            return 0;
+            return kOk;
     }
     gCString requestLine;
     gCStringArray names;
@@ -156,7 +156,7 @@ gCResult CHTTPSession::ReadRequest(gCString& received, bool& serve)
     bool noReply = false;
     PathFromRequestLine(rest, path, hasPath, noReply);
     if (noReply)
-        return 0;
+        return kOk;
     if (hasPath) {
         m_fileNameAsGiven = path;
         m_fileName = path;
@@ -167,7 +167,7 @@ gCResult CHTTPSession::ReadRequest(gCString& received, bool& serve)
     if (ReplyHeadersProc.proc)
         (void)ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context); // only told, never asked
     serve = true;
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::ParseRequestHeader(gCString name, gCString value)
@@ -175,17 +175,17 @@ gCResult CHTTPSession::ParseRequestHeader(gCString name, gCString value)
     if (name.Equals(L"USER-AGENT"))
         return userAgent.SetString(value);
     if (!name.Equals(L"RANGE"))
-        return 0;
+        return kOk;
     m_rangeAsked = 0;
     m_rangeFirst = 0;
     m_rangeLast = 0;
     gCString unit;
     gCString range(L"");
     if (value.Split(unit, range, gCString(L"="), 0) != 0)
-        return 0;
+        return kOk;
     unit.MakeUpper();
     if (!unit.Equals(L"BYTES"))
-        return 0;
+        return kOk;
     gCString first;
     gCString last(L"");
     (void)range.Split(first, last, gCString(L"-"), 0); // without '-' the whole text is the first position
@@ -193,7 +193,7 @@ gCResult CHTTPSession::ParseRequestHeader(gCString name, gCString value)
     if (!ParsePosition(last, m_rangeLast))
         m_rangeLast = kRangeToEnd;
     m_rangeAsked = 1;
-    return 0;
+    return kOk;
 }
 
 void CHTTPSession::ClampRange(uint64_t size)
@@ -226,7 +226,7 @@ gCResult CHTTPSession::ServeRequest()
     m_output = stream;
     if (r != 0 || refuse || (!stream && !ServerBodyProc.proc)) {
         m_stopped = 1;
-        return 0;
+        return kOk;
     }
     uint32_t binary = text ? 0 : 1;
     if (!stream) {
@@ -251,7 +251,7 @@ gCResult CHTTPSession::ServeRequest()
     QV_RETURN_IF_FAILED(ToAnsiBlock(lines, m_sendBlock));
     // The range is clamped to the content, so its start is a position inside or at the end.
     QV_RETURN_IF_FAILED(content.SetPosition(static_cast<int64_t>(m_rangeFirst)));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::BuildReplyHeaders(gCStringArray& names, gCStringArray& values, uint32_t text, uint64_t size,
@@ -279,20 +279,20 @@ gCResult CHTTPSession::BuildReplyHeaders(gCStringArray& names, gCStringArray& va
     }
     if (ServerHeadersProc.proc)
         QV_RETURN_IF_FAILED(ServerHeadersProc.proc(names, values, ServerHeadersProc.context));
-    return 0;
+    return kOk;
 }
 
 gCResult CHTTPSession::SendNextBodyPart()
 {
     if (!m_inBody || m_sendBlock.Count() > 0)
-        return 0;
+        return kOk;
     gCStream& content = m_output ? *m_output : m_body;
     int64_t position = 0;
     QV_RETURN_IF_FAILED(content.GetPosition64(position));
     const uint64_t at = static_cast<uint64_t>(position);
     if (position < 0 || at >= m_serveEnd) {
         m_stopped = 1;
-        return 0;
+        return kOk;
     }
     const uint64_t left = m_serveEnd - at;
     const uint32_t piece = left < kServePiece ? static_cast<uint32_t>(left) : kServePiece;
@@ -311,5 +311,5 @@ gCResult CHTTPSession::OnServerClosed()
     m_stopped = 1;
     DeleteOutput();
     ChangeState(m_inBody && m_received < m_total ? kSocketClosedWithError : kSocketClosed);
-    return 0;
+    return kOk;
 }

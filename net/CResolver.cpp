@@ -76,21 +76,22 @@ gCResult CResolver::AddRequest(CResolveReq* request)
 gCResult CResolver::OnResolveMessage(const MSG* message)
 {
     if (!message || message->message != kResolveMessage)
-        return 0;
+        return kOk;
     HANDLE task = reinterpret_cast<HANDLE>(message->wParam);
     int32_t index = -1;
     for (int32_t i = 0; i < m_requests.Count() && index < 0; ++i)
         if (m_requests[i]->taskHandle == task)
             index = i;
     if (index < 0)
-        return 0;
+        return kOk;
     CRequestHolder request(m_requests[index]);
     m_requests.RemoveAt(index);
     uint32_t error = HIWORD(message->lParam);
     uint32_t address = error == 0 ? AddressFromHostEntry(request->hostEntry) : 0;
     if (!request->cancelled && request->completion)
-        request->completion(request->hostName, address, request->userValue, request->ownerSocket);
-    return 0;
+        // The receiver deals with its own failure.
+        (void)request->completion(request->hostName, address, request->userValue, request->ownerSocket);
+    return kOk;
 }
 
 void CResolver::RemoveRequest(CResolveReq* request)
@@ -215,5 +216,5 @@ gCResult CTCPSocket::StartResolve(gCString host, ResolveCompletionFn completion,
         return GetErrFatality(code);
     }
     request->taskHandle = task;
-    return 0;
+    return kOk;
 }

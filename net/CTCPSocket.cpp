@@ -15,7 +15,8 @@ CTCPSocket::CTCPSocket() = default;
 
 CTCPSocket::~CTCPSocket()
 {
-    Close();
+    // No caller is left to hear of a failed close.
+    (void)Close();
 }
 
 void CTCPSocket::SetProc(TCPProcIndex index, TCPSocketProc proc, void* context)
@@ -27,7 +28,7 @@ void CTCPSocket::SetProc(TCPProcIndex index, TCPSocketProc proc, void* context)
 gCResult CTCPSocket::CallProc(TCPProcIndex index, uintptr_t a, uintptr_t b)
 {
     if (!m_procs[index])
-        return 0;
+        return kOk;
     return m_procs[index](a, b, m_procContexts[index]);
 }
 
@@ -59,16 +60,18 @@ gCResult CTCPSocket::Create(uint16_t port)
     }
     m_event = CUniqueNetEvent(WSACreateEvent());
     if (!m_event.IsValid()) {
-        Close();
+        // The failure to make the event is the one returned.
+        (void)Close();
         return kNetworkFatal;
     }
     // Selecting an event also makes the socket non-blocking.
     if (WSAEventSelect(m_socket.Get(), m_event.Get(), kSelectedEvents) == SOCKET_ERROR) {
-        Close();
+        // The failure to select the event is the one returned.
+        (void)Close();
         return kNetworkFatal;
     }
     m_localAddress = GetLocalIPAddress();
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::Init(TCPSocketProc reserved0, TCPSocketProc reserved1, TCPSocketProc accepted,
@@ -97,20 +100,21 @@ gCResult CTCPSocket::Connect(uint32_t address, uint16_t port)
                    nullptr) == SOCKET_ERROR) {
         m_lastError = WSAGetLastError();
         if (m_lastError != WSAEWOULDBLOCK) {
-            Close();
+            // The connect failure is the one returned.
+            (void)Close();
             return GetErrFatality(static_cast<uint32_t>(m_lastError));
         }
     }
     ChangeState(kSocketConnecting);
     m_peerPort = port;
     m_peerAddress = address;
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::Poll()
 {
     if (!m_socket.IsValid())
-        return 0;
+        return kOk;
     WSANETWORKEVENTS events;
     if (WSAEnumNetworkEvents(m_socket.Get(), m_event.Get(), &events) == SOCKET_ERROR) {
         m_lastError = WSAGetLastError();
@@ -142,8 +146,9 @@ gCResult CTCPSocket::Poll()
         QV_RETURN_IF_FAILED(HandleCloseEvents(error));
     }
     if (m_socket.IsValid() && (seen & FD_ACCEPT))
-        CallProc(kAcceptProc, 0, 0);
-    return 0;
+        // The listener goes on whether or not this accept worked.
+        (void)CallProc(kAcceptProc, 0, 0);
+    return kOk;
 }
 
 gCResult CTCPSocket::HandleCloseEvents(int32_t closeError)
@@ -153,7 +158,7 @@ gCResult CTCPSocket::HandleCloseEvents(int32_t closeError)
         if (closeError != 0 && !m_closePending)
             m_closeError = 1;
         m_closePending = 1;
-        return 0;
+        return kOk;
     }
     bool failed = m_closePending ? m_closeError != 0 : closeError != 0;
     ChangeState(failed ? kSocketClosedWithError : kSocketClosed);
@@ -220,7 +225,7 @@ gCResult CTCPSocket::Close()
     }
     m_event.Close();
     GetResolver().CancelRequestsFor(this);
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::Accept()
@@ -243,11 +248,12 @@ gCResult CTCPSocket::Accept()
     }
     // From here the new socket belongs to the callback.
     QV_RETURN_IF_FAILED(CallProc(kAcceptedProc, reinterpret_cast<uintptr_t>(s), 0));
-    s->Init(m_procs[kReservedProc0], m_procs[kReservedProc1], m_procs[kAcceptedProc], m_procs[kAcceptProc],
-            m_procs[kConnectProc], m_procs[kReadProc], m_procs[kWriteProc], m_procs[kCloseProc], m_defaultPort);
+    // The accepted socket reports its own failures from here.
+    (void)s->Init(m_procs[kReservedProc0], m_procs[kReservedProc1], m_procs[kAcceptedProc], m_procs[kAcceptProc],
+                  m_procs[kConnectProc], m_procs[kReadProc], m_procs[kWriteProc], m_procs[kCloseProc], m_defaultPort);
     s->m_connected = 1;
     s->ChangeState(kSocketConnected);
-    return 0;
+    return kOk;
 }
 
 gCResult CTCPSocket::GetPeerName()
@@ -258,14 +264,14 @@ gCResult CTCPSocket::GetPeerName()
     if (getpeername(m_socket.Get(), reinterpret_cast<sockaddr*>(&peer), &size) == 0) {
         m_peerAddress = peer.sin_addr.s_addr;
         m_peerPort = peer.sin_port;
-        return 0;
+        return kOk;
     }
     m_lastError = WSAGetLastError();
     if (m_lastError == WSAENOTCONN) {
         m_peerAddress = 0;
         m_peerPort = 0;
         m_lastError = 0;
-        return 0;
+        return kOk;
     }
     return GetErrFatality(static_cast<uint32_t>(m_lastError));
 }
@@ -294,10 +300,12 @@ gCResult CTCPSocket::OnHostResolved(gCString host, uint32_t address, uint32_t us
     (void)userValue;
     if (address == 0) {
         ChangeState(kSocketConnectFailed);
-        CallProc(kResolveFailedProc, 0, 0);
-        return 0;
+        // The state already tells of the failed lookup.
+        (void)CallProc(kResolveFailedProc, 0, 0);
+        return kOk;
     }
     QV_RETURN_IF_FAILED(Connect(address, m_peerPort));
-    CallProc(kResolvedProc, 0, 0);
-    return 0;
+    // The connect is under way; its events tell the rest.
+    (void)CallProc(kResolvedProc, 0, 0);
+    return kOk;
 }

@@ -53,7 +53,8 @@ int32_t StartupWinSock()
     if (LOBYTE(data.wVersion) != 2 || HIBYTE(data.wVersion) != 2) {
         ReportError(kNetworkFatal, "WinSock DLL version does not support Winsock 2.2");
         if (WSACleanup() == SOCKET_ERROR)
-            GetErrFatality(static_cast<uint32_t>(WSAGetLastError()));
+            // Only classified: start-up has failed already.
+            (void)GetErrFatality(static_cast<uint32_t>(WSAGetLastError()));
         return 1;
     }
     return 0;
@@ -63,7 +64,7 @@ gCResult CleanupWinSock()
 {
     if (WSACleanup() == SOCKET_ERROR)
         return GetErrFatality(static_cast<uint32_t>(WSAGetLastError()));
-    return 0;
+    return kOk;
 }
 
 gCResult GetErrFatality(uint32_t code)

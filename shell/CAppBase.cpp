@@ -53,13 +53,15 @@ CAppBase::CAppBase(const CAppServices* services) : m_services(services)
     if (length > 0 && length < 260)
         m_programFolder = FolderOf(moduleName);
     else
-        m_programFolder.SetText(L"");
+        // Short of memory the folder stays unset.
+        (void)m_programFolder.SetText(L"");
     m_secondFolder = m_programFolder;
 
-    m_resourceFolderName.SetText(L"Resources");
-    m_resourceFileName.SetText(L"system.vrf");
-    m_stringTableFileName.SetText(L"system.vsf");
-    m_fontResourceFileName.SetText(L"");
+    // Short of memory a name stays unset and its load fails.
+    (void)m_resourceFolderName.SetText(L"Resources");
+    (void)m_resourceFileName.SetText(L"system.vrf");
+    (void)m_stringTableFileName.SetText(L"system.vsf");
+    (void)m_fontResourceFileName.SetText(L"");
     m_purge = 0;
 }
 
@@ -70,7 +72,8 @@ CAppBase::~CAppBase()
         pool.Clear();
     if (m_services && m_services->stop)
         m_services->stop();
-    m_stringTable.Clear();
+    // Clearing cannot fail.
+    (void)m_stringTable.Clear();
     m_resourceDirectory.Clear();
     m_fontResourceDirectory.Clear();
     if (m_tablet) {
@@ -94,7 +97,7 @@ CAppBase::~CAppBase()
 gCResult CAppBase::CreateInstanceMutex(gCString name)
 {
     name.Clear();
-    return 0;
+    return kOk;
 }
 
 void CAppBase::SaveCursorState()
@@ -163,13 +166,13 @@ void CAppBase::FollowCursor()
 gCResult CAppBase::TickNow()
 {
     gCResult result = OnTick(0);
-    return result == kHandled ? 0 : result;
+    return result == kHandled ? kOk : result;
 }
 
 gCResult CAppBase::OnFilesDropped(gCStringArray& names)
 {
     names.Release();
-    return 0;
+    return kOk;
 }
 
 uint32_t CAppBase::SendAppMessage(uint32_t id, uint32_t a, uint32_t b)
@@ -188,7 +191,8 @@ namespace {
 gCString ResourcePath(const gCString& folder, const gCString& name)
 {
     gCString path = gCString::ConcatChar(folder, ':');
-    path.Append(name);
+    // Short of memory the path stays short and the load fails.
+    (void)path.Append(name);
     return path;
 }
 } // namespace
@@ -197,7 +201,7 @@ gCResult CAppBase::Init()
 {
     // A program without its resource file still starts, with no directory and no texts.
     if (OpenFileByName(m_resourceFile, ResourcePath(m_resourceFolderName, m_resourceFileName), kAccessRead) != 0)
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
 
     const gCString tablePath = ResourcePath(m_resourceFolderName, m_stringTableFileName);
@@ -209,7 +213,7 @@ gCResult CAppBase::Init()
     const gCString fontPath = ResourcePath(m_resourceFolderName, m_fontResourceFileName);
     if (OpenFileByName(m_fontResourceFile, fontPath, kAccessRead) == 0)
         QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceFile));
-    return 0;
+    return kOk;
 }
 
 gCResourceObject* CAppBase::FindPooledResource(int32_t pool, const gCString& name) const
@@ -255,23 +259,23 @@ gCResult CAppBase::OnTick(uint32_t)
             m_windows[i]->Paint();
     }
     if (m_quit)
-        return 0;
+        return kOk;
     if (m_purge)
         PurgeDeadObjects();
     if (!m_heartbeatWork)
         return kHandled;
     QV_RETURN_IF_FAILED(OnAppTick());
     if (!GetMainWindow())
-        return 0;
+        return kOk;
     for (int32_t i = 0; i < count && i < m_windows.Count(); ++i)
         QV_RETURN_IF_FAILED(m_windows[i]->Tick());
-    return 0;
+    return kOk;
 }
 
 gCResult CAppBase::OnStart(gCString commandLine)
 {
     commandLine.Clear();
-    return 0;
+    return kOk;
 }
 
 gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uint32_t flags, float sx, float sy,
@@ -289,7 +293,8 @@ gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uin
     // every character outside it.
     gCString titleText;
     if (title)
-        titleText.SetAnsi(title);
+        // Short of memory the title stays empty.
+        (void)titleText.SetAnsi(title);
     else if (content)
         titleText = content->GetContentName();
 
@@ -315,7 +320,8 @@ gCResult CAppBase::OpenMainWindow(IWindowContent* content, int32_t iconId, int32
     }
     gCString titleText;
     if (title)
-        titleText.SetAnsi(title);
+        // Short of memory the title stays empty.
+        (void)titleText.SetAnsi(title);
     else if (content)
         titleText = content->GetContentName();
 
@@ -340,7 +346,7 @@ gCResult CAppBase::FinishOpening(CWindowBase* window)
         window->SetContent(nullptr, 0);
         return shown;
     }
-    return 0;
+    return kOk;
 }
 
 CWindowBase* CAppBase::CreateMainWindow()
@@ -351,7 +357,7 @@ CWindowBase* CAppBase::CreateMainWindow()
 gCResult CAppBase::CreateTablet()
 {
     if (m_tablet)
-        return 0;
+        return kOk;
     m_tablet = new (std::nothrow) CTabletManager();
     if (!m_tablet)
         return kOutOfMemory;
@@ -371,7 +377,7 @@ gCResult CAppBase::UpdateWindowList(CWindowBase* window, int32_t add)
     for (int32_t i = m_windows.Count() - 1; i >= 0; --i)
         if (m_windows[i] == window)
             m_windows.RemoveAt(i);
-    return 0;
+    return kOk;
 }
 
 void CAppBase::PurgeDeadObjects()
@@ -407,5 +413,5 @@ gCResult CAppBase::AddDeferred(int32_t list, CDeferredObject* object)
         return kBadParameter;
     QV_RETURN_IF_FAILED(m_deferred[list].Add(object));
     m_purge = 1;
-    return 0;
+    return kOk;
 }

@@ -96,8 +96,8 @@ public:
     virtual gCResult OnTick(uint32_t ignored);
     virtual gCResult MessageLoop() = 0;
     virtual gCResult OnStart(gCString commandLine);
-    virtual gCResult OnExit() { return 0; }
-    virtual gCResult OnAppTick() { return 0; }
+    virtual gCResult OnExit() { return kOk; }
+    virtual gCResult OnAppTick() { return kOk; }
     // Opens the main window around the content, which the window then owns. When the content
     // refuses the opening or the window cannot be shown, the content is detached and belongs
     // to the caller again.

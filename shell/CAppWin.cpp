@@ -29,7 +29,7 @@ gCResult CAppWin::CreateInstanceMutex(gCString name)
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.Text());
     m_mutexError = GetLastError();
     m_instanceMutex.Reset(mutex);
-    return 0;
+    return kOk;
 }
 
 void CAppWin::Quit()
@@ -56,14 +56,14 @@ gCResult CAppWin::Minimise()
 {
     if (HWND window = GetMainWindowHandle())
         ShowWindow(window, SW_MINIMIZE);
-    return 0;
+    return kOk;
 }
 
 gCResult CAppWin::Restore()
 {
     if (HWND window = GetMainWindowHandle())
         ShowWindow(window, SW_SHOWNORMAL);
-    return 0;
+    return kOk;
 }
 
 int32_t CAppWin::IsKeyDown(int32_t virtualKey)
@@ -166,7 +166,7 @@ void CAppWin::ShowSystemCursor()
 gCResult CAppWin::SetCursorPos(int32_t x, int32_t y)
 {
     ::SetCursorPos(x, y);
-    return 0;
+    return kOk;
 }
 
 int32_t CAppWin::IsPaintPending()
@@ -177,7 +177,7 @@ int32_t CAppWin::IsPaintPending()
 
 gCResult CAppWin::OnPumpMessage(const MSG&)
 {
-    return 0;
+    return kOk;
 }
 
 unsigned __stdcall CAppWin::HeartbeatThread(void* app)
@@ -212,7 +212,7 @@ gCResult CAppWin::StartHeartbeat()
     if (!thread)
         return kCreateFailure;
     m_heartbeat.Reset(reinterpret_cast<HANDLE>(thread));
-    return 0;
+    return kOk;
 }
 
 void CAppWin::StopHeartbeat()
@@ -246,7 +246,7 @@ gCResult CAppWin::PumpMessages()
     if (got == 0) {
         m_quit = 1;
         Sleep(0);
-        return 0;
+        return kOk;
     }
     if (got == -1)
         return kGenericFailure;
@@ -275,7 +275,7 @@ gCResult CAppWin::PumpMessages()
         fetchedMore = true;
     }
     Sleep(0);
-    return 0;
+    return kOk;
 }
 
 gCResult CAppWin::MessageLoop()
@@ -313,7 +313,7 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     m_running.store(1);
     m_mainThreadId = GetCurrentThreadId();
     // Without a heartbeat the program still runs on its messages; ticks then never come.
-    StartHeartbeat();
+    (void)StartHeartbeat();
     m_comInitialised = SUCCEEDED(CoInitialize(nullptr)) ? 1 : 0;
 
     gCResult init = Init();
@@ -324,7 +324,8 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     }
 
     gCString line;
-    line.SetAnsi(commandLine);
+    // Short of memory the command line is empty.
+    (void)line.SetAnsi(commandLine);
     gCResult result = OnStart(std::move(line));
     if (result == 0)
         result = CreateTablet();

@@ -26,8 +26,8 @@ gCResult CAppWin::SetClipboardText(gCString text)
     if (!SetClipboardData(CF_UNICODETEXT, block.Get()))
         return kCreateFailure;
     // The clipboard owns the block now.
-    block.Detach();
-    return 0;
+    (void)block.Release();
+    return kOk;
 }
 
 gCResult CAppWin::GetClipboardText(gCString& text)

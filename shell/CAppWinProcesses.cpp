@@ -16,13 +16,6 @@ const wchar_t kUnknownName[] = L"<unknown>";
 // Far above any real count; the list stops growing there.
 const int32_t kMostProcessIds = 65536;
 
-struct CSnapshotTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) { CloseHandle(h); }
-};
-using CSnapshotHandle = CUniqueHandle<CSnapshotTraits>;
-
 const wchar_t* BaseNameOf(const wchar_t* path)
 {
     const wchar_t* name = path;
@@ -71,14 +64,14 @@ public:
     }
 
 private:
-    CSnapshotHandle m_snapshot;
+    CFileHandle m_snapshot;
     bool m_taken = false;
 };
 
 gCResult NameOf(DWORD processId, CProcessTable& table, gCString& name)
 {
     if (ReadImageName(processId, name) || table.Find(processId, name))
-        return 0;
+        return kOk;
     return name.SetText(kUnknownName);
 }
 
@@ -93,9 +86,9 @@ gCResult ListProcessIds(CMemBlockT<DWORD>& ids, int32_t& count)
             return kGenericFailure;
         count = static_cast<int32_t>(bytes / sizeof(DWORD));
         if (bytes < size)
-            return 0;
+            return kOk;
     }
-    return 0;
+    return kOk;
 }
 
 } // namespace
@@ -105,7 +98,8 @@ gCString CAppWin::GetProcessName()
     gCString name;
     CProcessTable table;
     if (NameOf(GetCurrentProcessId(), table, name) != 0)
-        name.SetText(kUnknownName);
+        // Short of memory the name stays unset.
+        (void)name.SetText(kUnknownName);
     return name;
 }
 
@@ -120,5 +114,5 @@ gCResult CAppWin::GetProcessNames(gCStringArray& names)
         QV_RETURN_IF_FAILED(NameOf(ids.Data()[i], table, name));
         QV_RETURN_IF_FAILED(names.Add(name));
     }
-    return 0;
+    return kOk;
 }

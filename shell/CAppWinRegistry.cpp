@@ -13,7 +13,7 @@ gCResult OpenForQuery(HKEY root, const gCString& keyPath, CRegKey& key)
     if (RegOpenKeyExW(root, keyPath.Text(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
         return kRegistryFailure;
     key.Reset(opened);
-    return 0;
+    return kOk;
 }
 
 gCResult ReadString(HKEY root, const gCString& keyPath, const gCString& valueName, gCString& out)
@@ -42,7 +42,7 @@ gCResult ReadString(HKEY root, const gCString& keyPath, const gCString& valueNam
     const size_t length = wcsnlen(buffer.Data(), static_cast<size_t>(units));
     if (out.SetTextN(buffer.Data(), static_cast<int32_t>(length)) != 0)
         return kRegistryFailure;
-    return 0;
+    return kOk;
 }
 
 gCResult ReadDWord(HKEY root, const gCString& keyPath, const gCString& valueName, uint32_t& out)
@@ -58,7 +58,7 @@ gCResult ReadDWord(HKEY root, const gCString& keyPath, const gCString& valueName
     if (type != REG_DWORD || size != sizeof(DWORD))
         return kRegistryFailure;
     out = value;
-    return 0;
+    return kOk;
 }
 
 gCResult WriteString(HKEY root, const gCString& keyPath, const gCString& valueName, const gCString& text)
@@ -71,7 +71,7 @@ gCResult WriteString(HKEY root, const gCString& keyPath, const gCString& valueNa
     if (RegSetValueExW(key.Get(), valueName.Text(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.Text()), bytes) !=
         ERROR_SUCCESS)
         return kRegistryFailure;
-    return 0;
+    return kOk;
 }
 
 gCResult WriteDWord(HKEY root, const gCString& keyPath, const gCString& valueName, uint32_t value)
@@ -85,7 +85,7 @@ gCResult WriteDWord(HKEY root, const gCString& keyPath, const gCString& valueNam
     if (RegSetValueExW(key.Get(), valueName.Text(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data)) !=
         ERROR_SUCCESS)
         return kRegistryFailure;
-    return 0;
+    return kOk;
 }
 
 } // namespace

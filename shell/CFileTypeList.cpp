@@ -126,19 +126,20 @@ int32_t CFileTypeList::IndexOfType(int32_t type) const
     for (int32_t i = 0; i < StandardCount(); ++i)
         if (m_standard[i] == static_cast<uint32_t>(type))
             return CustomCount() + i;
-    if (type == kAllFilesTypeIndex && m_allFiles)
+    if (type == kAllFilesTypeIndex)
         return EntryCount();
     return -1;
 }
 
 gCString& CFileTypeList::GetExtensionAt(gCString& out, int32_t position) const
 {
+    // Short of memory the text stays as it was.
     if (position >= 0 && position < CustomCount())
-        out.SetString(m_custom[position].extensions);
+        (void)out.SetString(m_custom[position].extensions);
     else if (position >= CustomCount() && position < EntryCount())
-        out.SetText(gFileTypeExtensions[m_standard[position - CustomCount()]]);
+        (void)out.SetText(gFileTypeExtensions[m_standard[position - CustomCount()]]);
     else
-        out.SetText(L"");
+        (void)out.SetText(L"");
     return out;
 }
 
@@ -149,15 +150,16 @@ gCResult BuildFileTypeFilter(const CFileTypeList& list, CMemBlockT<wchar_t>& fil
     QV_RETURN_IF_FAILED(filter.Resize(counter.Count()));
     CFilterWriter writer(filter.Data());
     WriteFilter(list, writer);
-    return 0;
+    return kOk;
 }
 
 gCString FirstExtension(const gCString& extensions)
 {
     gCString first;
-    first.SetText(L"");
+    // Short of memory the text stays unset.
+    (void)first.SetText(L"");
     ForEachExtension(extensions.Text(), [&first](const wchar_t* part, int32_t length) {
-        first.SetTextN(part, length);
+        (void)first.SetTextN(part, length);
         return false;
     });
     return first;

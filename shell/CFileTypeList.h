@@ -27,7 +27,7 @@ public:
     gCResult SetSelectedType(uint32_t type)
     {
         m_selectedType = type;
-        return 0;
+        return kOk;
     }
     uint32_t GetSelectedType() const { return m_selectedType; }
     uint32_t GetAllFiles() const { return m_allFiles; }
@@ -36,8 +36,8 @@ public:
     // for any position that is neither.
     uint32_t GetTypeAt(int32_t position) const;
     // -1 asks for the entry count (custom + standard). Otherwise the position of the first
-    // entry of that type; type 1 gives the "All Files" position when the list ends with it;
-    // -1 when none.
+    // entry of that type; type 1 gives the position after the entries, where "All Files"
+    // stands when the list ends with it; -1 when none.
     int32_t IndexOfType(int32_t type) const;
     // The entry's extension text, or the empty text for a position that holds no entry.
     gCString& GetExtensionAt(gCString& out, int32_t position) const;

@@ -7,6 +7,7 @@
 #include "ComRef.h"
 #include "gCResourceObject.h"
 
+struct IDirectSound;
 struct IDirectSoundBuffer;
 
 class CSound : public gCResourceObject {
@@ -45,6 +46,8 @@ public:
 private:
     gCResult ReadBody(gCStream& stream);
 
+    // The device outlives the buffers made from it, whichever goes first.
+    CComRef<IDirectSound> m_device;
     CComRef<IDirectSoundBuffer> m_buffer;
     uint32_t m_sixteenBit = 0;
     uint32_t m_stereo = 0;

@@ -4,9 +4,6 @@
 
 namespace {
 
-// The overshoot curve runs on a slower clock so that its swing past the target has time.
-const float kOvershootClockRate = 0.8f;
-
 // Whole intervals elapsed. A quotient that is not a finite count (an interval of 0 or less)
 // counts as every step at once.
 int32_t WholeSteps(float elapsed, float interval)

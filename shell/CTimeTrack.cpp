@@ -4,7 +4,6 @@
 
 namespace {
 
-const float kOvershootClockRate = 0.8f;
 // A single run counts as over this close to its end.
 const float kRunEnd = 0.9999f;
 

@@ -50,5 +50,8 @@ enum : uint32_t {
     kShapeGain = 4,
 };
 
+// The overshoot curve runs on a slower clock, so that its swing past the end has time.
+constexpr float kOvershootClockRate = 0.8f;
+
 // s(t) for a phase t in 0..1; modes above 4 are linear.
 float ShapePhase(uint32_t mode, float parameter, float t);

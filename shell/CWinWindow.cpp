@@ -8,6 +8,7 @@
 
 #include "CAppWin.h"
 #include "ResolveHook.h"
+#include "WinHandle.h"
 #include "gCStringArray.h"
 
 namespace {
@@ -129,30 +130,30 @@ int32_t CWinWindow::CreateFrame(const gCString& title, int32_t iconId, DWORD sty
 int32_t CWinWindow::FinishCreate(bool place, uint32_t flags, float sx, float sy, float px, float py, int32_t width,
                                  int32_t height)
 {
+    // Until it is open, a failure destroys the window, which deletes this object: nothing may
+    // touch it after the guard has gone.
+    CUniqueWindow pending(m_window);
     if (!m_content) {
         CAppBase* app = GetApp();
         const CAppServices* services = app ? app->GetServices() : nullptr;
         IWindowContent* content = (services && services->createContent) ? services->createContent() : nullptr;
-        if (!content) {
-            DestroyWindow(m_window);
+        if (!content)
             return 0;
-        }
         SetContent(content, 0);
     }
     if (place) {
-        if (CentreInArea(width, height, 1) != 0) {
-            DestroyWindow(m_window);
+        if (CentreInArea(width, height, 1) != 0)
             return 0;
-        }
     } else {
-        Relayout(flags, sx, sy, px, py, 0);
+        // Not checked: a failed placement leaves the frame where it was.
+        (void)Relayout(flags, sx, sy, px, py, 0);
     }
     if (!m_bufferFailed)
-        SetSize(m_clientWidth, m_clientHeight);
-    if (m_bufferFailed) {
-        DestroyWindow(m_window);
+        // A failure sets m_bufferFailed, looked at next.
+        (void)SetSize(m_clientWidth, m_clientHeight);
+    if (m_bufferFailed)
         return 0;
-    }
+    (void)pending.Release(); // the window is open and owns itself
     m_open = 1;
     return 1;
 }
@@ -215,7 +216,7 @@ gCResult CWinWindow::CentreFraction(float fx, float fy, int32_t redraw)
 gCResult CWinWindow::Show(int32_t show)
 {
     if (!m_window)
-        return 0;
+        return kOk;
     if (show) {
         CAppWin* app = AppWin();
         ShowWindow(m_window, app ? app->GetShowMode() : SW_SHOW);
@@ -223,7 +224,7 @@ gCResult CWinWindow::Show(int32_t show)
     } else {
         ShowWindow(m_window, SW_HIDE);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CWinWindow::SetIcon(int32_t iconId)
@@ -231,13 +232,14 @@ gCResult CWinWindow::SetIcon(int32_t iconId)
     HICON icon = LoadAppIcon(AppInstance(), iconId);
     SetClassLongPtrW(m_window, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
     SetClassLongPtrW(m_window, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(icon));
-    return 0;
+    return kOk;
 }
 
 void CWinWindow::Close()
 {
+    // Destroying the window deletes this object at WM_NCDESTROY.
     if (m_window)
-        DestroyWindow(m_window);
+        CWindowTraits::Close(m_window);
     else
         delete this;
 }
@@ -245,7 +247,7 @@ void CWinWindow::Close()
 gCResult CWinWindow::SetTitle(const gCString& title)
 {
     SetWindowTextW(m_window, title.Text());
-    return 0;
+    return kOk;
 }
 
 gCString CWinWindow::GetTitle() const
@@ -272,7 +274,7 @@ gCResult CWinWindow::SetPositionEx(int32_t x, int32_t y, int32_t redraw)
     if (!SetWindowPos(m_window, nullptr, x, y, m_clientWidth, m_clientHeight,
                       RedrawFlags(SWP_NOSIZE | kFrameChanged, redraw)))
         return kBadParameter;
-    return 0;
+    return kOk;
 }
 
 void CWinWindow::GetClientOrigin(gCPoint& origin) const
@@ -301,7 +303,7 @@ gCResult CWinWindow::MoveFrame(const RECT& rect, UINT flags)
 {
     if (!SetWindowPos(m_window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, flags))
         return kBadParameter;
-    return 0;
+    return kOk;
 }
 
 gCResult CWinWindow::SetFrame(int32_t x, int32_t y, int32_t width, int32_t height, int32_t redraw)
@@ -321,7 +323,7 @@ gCResult CWinWindow::SetFrame(int32_t x, int32_t y, int32_t width, int32_t heigh
     if (clampedWidth == areaWidth && clampedHeight == areaHeight) {
         SetWindowLongW(m_window, GWL_STYLE, style & ~static_cast<LONG>(WS_CAPTION));
         SetWindowPos(m_window, nullptr, 0, 0, areaWidth, areaHeight, flags);
-        return 0;
+        return kOk;
     }
 
     DWORD adjust = 0;
@@ -359,7 +361,8 @@ gCResult CWinWindow::Relayout(uint32_t flags, float sx, float sy, float px, floa
     if (m_fill) {
         style = (style & ~static_cast<LONG>(WS_CAPTION | WS_THICKFRAME)) | WS_MAXIMIZE;
         SetWindowLongW(m_window, GWL_STYLE, style);
-        MoveFrame(rect, swpFlags);
+        // Not checked: a filling frame that cannot move stays.
+        (void)MoveFrame(rect, swpFlags);
     } else {
         style &= ~static_cast<LONG>(WS_MAXIMIZE);
         DWORD adjust = 0;
@@ -377,8 +380,9 @@ gCResult CWinWindow::Relayout(uint32_t flags, float sx, float sy, float px, floa
         AdjustWindowRect(&rect, adjust, FALSE);
         QV_RETURN_IF_FAILED(MoveFrame(rect, swpFlags));
     }
-    SetSize(m_clientWidth, m_clientHeight);
-    return 0;
+    // SetSize reports its own failure and ends the program.
+    (void)SetSize(m_clientWidth, m_clientHeight);
+    return kOk;
 }
 
 void CWinWindow::ComputeRect(gCRect& rect, uint32_t flags, float sx, float sy, float px, float py, int32_t fullScreen)
@@ -437,16 +441,16 @@ int32_t CWinWindow::Paint()
 {
     if (!m_window)
         return 0;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_window, &paint);
+    CPaintScope paint(m_window);
+    HDC dc = paint.Get();
     if (dc && m_content && !m_content->IsLayered()) {
         if (HDC source = m_content->GetBackBufferDC()) {
-            const RECT& r = paint.rcPaint;
+            const RECT& r = paint.Paint().rcPaint;
             BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY);
             m_content->ReleaseBackBufferDC();
         }
     }
-    return EndPaint(m_window, &paint);
+    return 1; // EndPaint always answers nonzero
 }
 
 int32_t CWinWindow::IsCursorOverWindow()
@@ -556,18 +560,21 @@ void CWinWindow::OnDropFiles(HDROP drop)
     DragFinish(drop);
     CAppBase* app = GetApp();
     if (names.Count() > 0 && app)
-        app->OnFilesDropped(names);
+        // A drop the program cannot take is dropped.
+        (void)app->OnFilesDropped(names);
 }
 
 void CWinWindow::OnSizeMessage(WPARAM kind, int32_t width, int32_t height)
 {
     if (kind == SIZE_MAXIMIZED && (width != m_clientWidth || height != m_clientHeight)) {
-        Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
+        // Not checked: the frame stays where it was.
+        (void)Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
         return;
     }
     if (kind == SIZE_MINIMIZED)
         SetWindowActiveFlag(0);
-    SetSize(width, height);
+    // SetSize reports its own failure and ends the program.
+    (void)SetSize(width, height);
 }
 
 LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -581,7 +588,7 @@ LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_APP + 1:
         // A modal loop (a message box) dispatches the lookup's answer here and the pump
         // never sees it; handing it over twice does no harm.
-        DeliverResolveWindowMessage(window, message, wParam, lParam);
+        (void)DeliverResolveWindowMessage(window, message, wParam, lParam);
         return 0;
     case WM_DESTROY:
         if (GetMainWindow() == this) {
@@ -604,7 +611,8 @@ LRESULT CWinWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 1;
     case WM_DISPLAYCHANGE:
         if (!(GetWindowLongW(window, GWL_STYLE) & WS_MINIMIZE))
-            Relayout(m_fill ? static_cast<uint32_t>(kWindowFill) : 0u, -1.0f, -1.0f, -1.0f, -1.0f, 1);
+            // Not checked: the frame stays where it was.
+            (void)Relayout(m_fill ? static_cast<uint32_t>(kWindowFill) : 0u, -1.0f, -1.0f, -1.0f, -1.0f, 1);
         break;
     case WM_NCDESTROY:
         OnNcDestroy();

@@ -21,13 +21,15 @@ void SetWindowActiveFlag(int32_t active)
 CWindowBase::CWindowBase()
 {
     if (CAppBase* app = GetApp())
-        app->UpdateWindowList(this, 1);
+        // A window missing from the list is only never ticked.
+        (void)app->UpdateWindowList(this, 1);
 }
 
 CWindowBase::~CWindowBase()
 {
     if (CAppBase* app = GetApp())
-        app->UpdateWindowList(this, 0);
+        // Removing cannot fail.
+        (void)app->UpdateWindowList(this, 0);
     DropContent();
 }
 
@@ -41,7 +43,8 @@ void CWindowBase::SetContent(IWindowContent* content, int32_t keepSize)
         delete old;
         m_content = content;
         if (content)
-            content->SetSize(width, height, 1);
+            // A content without its buffer reports at its next paint.
+            (void)content->SetSize(width, height, 1);
     } else {
         // The old content belongs to the caller again.
         if (m_content && m_content != content)
@@ -54,7 +57,7 @@ void CWindowBase::SetContent(IWindowContent* content, int32_t keepSize)
 
 gCResult CWindowBase::SetTitle(const gCString&)
 {
-    return 0;
+    return kOk;
 }
 
 gCString CWindowBase::GetTitle() const
@@ -94,7 +97,8 @@ int32_t CWindowBase::SetFullScreen(int32_t value, int32_t argument)
     m_fullScreen = value;
     OnFullScreenChanged(value, argument);
     if (m_fill)
-        Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
+        // Not checked: the frame stays where it was.
+        (void)Relayout(kWindowFill, -1.0f, -1.0f, -1.0f, -1.0f, 1);
     return value;
 }
 
@@ -103,7 +107,7 @@ void CWindowBase::OnFullScreenChanged(int32_t, int32_t) {}
 gCResult CWindowBase::Tick()
 {
     if (!m_content)
-        return 0;
+        return kOk;
     if (GetWindowActiveFlag() || IsCursorOverWindow())
         m_content->UpdateRollover();
     else
@@ -127,10 +131,12 @@ void CWindowBase::OnChar(int32_t code)
     }
     switch (code) {
     case kKeyF7:
-        CentreInArea(5000, 5000, 1);
+        // A key: a refused placement leaves the frame as it is.
+        (void)CentreInArea(5000, 5000, 1);
         break;
     case kKeyF8:
-        CentreFraction(0.8f, 0.8f, 1);
+        // A key: a refused placement leaves the frame as it is.
+        (void)CentreFraction(0.8f, 0.8f, 1);
         break;
     case kKeyF11:
         if (CAppBase* app = GetApp()) {
@@ -209,15 +215,15 @@ void CWindowBase::OnMouseWheel(const gCPoint& delta, const gCPoint& screen)
 gCResult CWindowBase::SetSize(int32_t width, int32_t height)
 {
     if (!m_content || width <= 7)
-        return 0;
+        return kOk;
     if (width == m_content->GetWidth() && height == m_content->GetHeight()) {
         m_bufferFailed = 0;
-        return 0;
+        return kOk;
     }
     gCResult result = m_content->SetSize(width, height, 1);
     if (result == 0) {
         m_bufferFailed = 0;
-        return 0;
+        return kOk;
     }
     // Reported once per failure, however often placement asks again. The close is posted: a
     // synchronous one would delete this window and its content while the caller (creation,

@@ -56,7 +56,7 @@ gCResult Prepare(CDialogState& state, const gCString& text, CFileTypeList* list,
         QV_RETURN_IF_FAILED(BuildFileTypeFilter(*list, state.filter));
         d.lpstrFilter = state.filter.Data();
     }
-    return 0;
+    return kOk;
 }
 
 gCResult TakeChosenPath(const CDialogState& state, gCString& text)
@@ -126,7 +126,8 @@ gCString TypedExtension(const gCString& path)
         }
     }
     gCString extension;
-    extension.SetText(L"");
+    // Short of memory the extension stays unset.
+    (void)extension.SetText(L"");
     if (dot >= 0)
         extension = path.Mid(dot, path.Length() - dot);
     return extension;
@@ -149,8 +150,9 @@ gCResult ShowOpenFileDialog(gCString& text, CFileTypeList* list)
     QV_RETURN_IF_FAILED(TakeChosenPath(state, text));
     const int32_t chosen = static_cast<int32_t>(state.description.nFilterIndex);
     if (list && chosen >= 1 && chosen <= list->FilterCount())
-        list->SetSelectedType(list->GetTypeAt(chosen - 1));
-    return 0;
+        // A type not in the list keeps the last selection.
+        (void)list->SetSelectedType(list->GetTypeAt(chosen - 1));
+    return kOk;
 }
 
 gCResult ShowSaveFileDialog(gCString& text, CFileTypeList* list)
@@ -181,7 +183,7 @@ gCResult ShowSaveFileDialog(gCString& text, CFileTypeList* list)
     QV_RETURN_IF_FAILED(TakeChosenPath(state, text));
     if (list)
         return text.SetString(ApplySaveExtension(text, *list, static_cast<int32_t>(state.description.nFilterIndex)));
-    return 0;
+    return kOk;
 }
 
 gCString ApplySaveExtension(const gCString& chosen, const CFileTypeList& list, int32_t filterIndex)
@@ -209,7 +211,7 @@ gCResult AskSavePath(gCFPath& path, CFileTypeList* list)
     gCString text = path.GetPath();
     QV_RETURN_IF_FAILED(ShowSaveFileDialog(text, list));
     QV_RETURN_IF_FAILED(path.SetFilePath(text));
-    return path.IsValid() ? 0 : kBadParameter;
+    return path.IsValid() ? kOk : kBadParameter;
 }
 
 gCResult AskOpenPath(gCFPath& path, CFileTypeList* list)
@@ -219,7 +221,7 @@ gCResult AskOpenPath(gCFPath& path, CFileTypeList* list)
     if (text.IsEmpty())
         return kBadParameter;
     QV_RETURN_IF_FAILED(path.SetFilePath(text));
-    return path.IsValid() ? 0 : kBadParameter;
+    return path.IsValid() ? kOk : kBadParameter;
 }
 
 gCResult OpenFileForSave(gCFile& file, gCFPath& path, CFileTypeList* list, int32_t mode)

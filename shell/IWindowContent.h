@@ -65,7 +65,7 @@ public:
     virtual void UpdateCursorWidget() = 0;
 
     // Puts what changed on the screen at once, without waiting for a paint.
-    virtual gCResult Present() { return 0; }
+    virtual gCResult Present() { return kOk; }
 
     virtual void SetReady() = 0;
     virtual gCResult OnWindowOpen() = 0;

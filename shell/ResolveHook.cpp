@@ -11,7 +11,7 @@ void SetResolveMessageHandler(ResolveMessageHandler handler)
 
 gCResult DeliverResolveMessage(const MSG& message)
 {
-    return gHandler ? gHandler(message) : 0;
+    return gHandler ? gHandler(message) : kOk;
 }
 
 gCResult DeliverResolveWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,5 +1,5 @@
 // Owners of the shell services' handles: registry keys, global memory blocks and their locks,
-// and the open clipboard.
+// the open clipboard and loaded libraries.
 #pragma once
 #include <windows.h>
 
@@ -57,3 +57,11 @@ public:
 private:
     bool m_open;
 };
+
+struct CModuleTraits {
+    using Type = HMODULE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { FreeLibrary(h); }
+};
+// A library loaded with LoadLibrary, freed once.
+using CModule = CUniqueHandle<CModuleTraits>;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "WinHandle.h"
+
 TempFolder::TempFolder()
 {
     wchar_t base[MAX_PATH];
@@ -22,8 +24,8 @@ namespace {
 void RemoveTree(const std::wstring& folder)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    CFindHandle search(FindFirstFileW((folder + L"*").c_str(), &found));
+    if (search.IsValid()) {
         do {
             std::wstring name = found.cFileName;
             if (name == L"." || name == L"..")
@@ -32,8 +34,8 @@ void RemoveTree(const std::wstring& folder)
                 RemoveTree(folder + name + L"\\");
             else
                 DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
+        search.Reset(); // the folder goes next: nothing may hold it open
     }
     RemoveDirectoryW(folder.c_str());
 }
@@ -51,24 +53,23 @@ gCString TempFolder::File(const wchar_t* name) const
 
 bool WriteWholeFile(const gCString& path, const Bytes& bytes)
 {
-    FILE* file = _wfopen(path.Text(), L"wb");
-    if (!file)
+    CStdFile file(_wfopen(path.Text(), L"wb"));
+    if (!file.IsValid())
         return false;
-    size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), file);
-    return std::fclose(file) == 0 && written == bytes.size();
+    size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), file.Get());
+    return file.Close() && written == bytes.size();
 }
 
 Bytes ReadWholeFile(const gCString& path)
 {
     Bytes bytes;
-    FILE* file = _wfopen(path.Text(), L"rb");
-    if (!file)
+    CStdFile file(_wfopen(path.Text(), L"rb"));
+    if (!file.IsValid())
         return bytes;
     uint8_t piece[4096];
     size_t got;
-    while ((got = std::fread(piece, 1, sizeof piece, file)) > 0)
+    while ((got = std::fread(piece, 1, sizeof piece, file.Get())) > 0)
         bytes.insert(bytes.end(), piece, piece + got);
-    std::fclose(file);
     return bytes;
 }
 

@@ -1,6 +1,124 @@
 #!/usr/bin/env bash
-# Builds the program. (The updater's own demo run is added once the updater exists.)
+# The demo: sets up and builds, lays out a demo installation of Quorvel 2 in the build tree,
+# packs an update of it, serves the update from the local update server, runs the updater
+# under Wine (and Xvfb when there is no display) and shows what changed. Ends with a one-line
+# verdict; the exit code is nonzero when the update did not happen.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/tools/setup.sh"
-bash "$root/tools/build.sh"
+if [ "${QV_DEMO_INNER:-}" != 1 ]; then
+    bash "$root/tools/setup.sh"
+    bash "$root/tools/build.sh"
+    if [ -z "${DISPLAY:-}" ]; then
+        exec env QV_DEMO_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
+    fi
+fi
+
+source "$root/tools/wine-env.sh"
+demo="$build/demo"
+install="$demo/installation"
+update="$demo/update"
+server_pid=""
+cleanup() {
+    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
+    qv_wine_stop
+}
+trap cleanup EXIT
+qv_wine_start
+
+winpath() { echo "Z:$1"; }
+# QV2_Version of a product string table.
+product_version() {
+    python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+pos, facts = 0, {}
+def line(pos):
+    end = pos
+    while data[end:end + 4] != b"\r\0\n\0":
+        end += 2
+    return data[pos:end].decode("utf-16-le"), end + 4
+while pos + 8 <= len(data):
+    pos += 8
+    name, pos = line(pos)
+    text, pos = line(pos)
+    facts[name] = text.split("|")[0]
+print(facts.get("QV2_Version", "unknown"))
+PY
+}
+make_facts() { # <out.vsf> <version>
+    local source="$demo/facts-$2.txt"
+    printf '1\tLocal_Current\tEnglish\n2\tQV2_Version\t%s\n3\tQV2_FreeVersionFlag\t0\n4\tZRN_InternalBuildString\tQV2-DEMO\n5\tZRN_Application\tQuorvel 2\n' "$2" >"$source"
+    wine "$build/tools/vsfbuild/vsfbuild.exe" "$(winpath "$source")" "$(winpath "$1")" >/dev/null
+}
+
+echo "== Laying out the demo installation in $install"
+rm -rf "$demo"
+mkdir -p "$install/Resources" "$update/Resources" "$update/Extras"
+cp "$build/updater/app/QVUpdater.exe" "$install/"
+cp "$build/updater/app/Resources/QVUpdater.vsf" "$build/updater/app/Resources/QVUpdater.vrf" "$install/Resources/"
+cp "$build/tools/demo/QUORVEL.exe" "$install/QUORVEL.EXE"
+make_facts "$install/Resources/system.vsf" 2.0.0
+
+echo "== Packing the update (a new program, a new string table, a new file in a new folder)"
+cp "$build/tools/demo/QUORVEL_NEXT.exe" "$update/QUORVEL.EXE"
+make_facts "$update/Resources/system.vsf" 2.1.0
+printf 'Quorvel 2.1.0: what is new.\r\n' >"$update/Extras/WhatsNew.txt"
+printf 'FILENAME=Quorvel 2.1.0\r\nTYPE=PRODUCT\r\nOS=WIN32\r\nBUILD=QV2-DEMO\r\nVERSIONNUMBER=2.1.0\r\nEXECUTE=QUORVEL.EXE\r\n' >"$demo/install-script.txt"
+wine "$build/tools/qvupack/qvupack.exe" "$(winpath "$update")" "$(winpath "$demo/install-script.txt")" \
+    "$(winpath "$demo/update.qvu")" >/dev/null
+echo "   $(stat -c %s "$demo/update.qvu") bytes"
+
+echo "== Starting the local update server"
+python3 "$root/tools/updateserver/update_server.py" --port-file "$demo/server.txt" --mode file \
+    --file "$demo/update.qvu" --log "$demo/requests.log" --lifetime 300 &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$demo/server.txt" ] && break; sleep 0.1; done
+read -r _ port <"$demo/server.txt"
+echo "   pid $server_pid, port $port"
+printf '127.0.0.1:%s\n' "$port" >"$install/testmode"
+
+before=$(product_version "$install/Resources/system.vsf")
+echo "== Running the updater under Wine"
+(cd "$install" && wine QVUpdater.exe) &
+updater=$!
+# The window's last picture before it closes.
+while kill -0 "$updater" 2>/dev/null; do
+    if xwd -silent -name "Quorvel Updater" -out "$demo/window.part" 2>/dev/null; then
+        mv "$demo/window.part" "$demo/window.xwd"
+    fi
+    sleep 0.2
+done
+wait "$updater" || true
+# The new product shows its version and ends by itself.
+for _ in $(seq 100); do grep -q "started" "$install/QuorvelRuns.log" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 150); do pgrep -f "installation.QUORVEL.EXE" >/dev/null || break; sleep 0.1; done
+
+kill "$server_pid" 2>/dev/null || true
+wait "$server_pid" 2>/dev/null || true
+server_pid=""
+after=$(product_version "$install/Resources/system.vsf")
+
+echo "== UpdateResults.log"
+sed 's/\r$//' "$install/UpdateResults.log" | sed 's/^/   /'
+echo "== The request the server received"
+head -c 400 "$demo/requests.log" | sed 's/\r$//' | sed 's/^/   /'
+echo
+echo "== Product version before: $before, after: $after"
+if [ -f "$demo/window.xwd" ]; then
+    python3 "$root/tools/xwd2png.py" "$demo/window.xwd" "$demo/updater-window.png"
+    echo "== Screenshot of the updater's window: $demo/updater-window.png"
+fi
+
+problems=()
+[ "$after" = 2.1.0 ] || problems+=("the product's version is $after")
+cmp -s "$update/QUORVEL.EXE" "$install/QUORVEL.EXE" || problems+=("QUORVEL.EXE is not the new program")
+cmp -s "$update/Extras/WhatsNew.txt" "$install/Extras/WhatsNew.txt" || problems+=("Extras/WhatsNew.txt is missing")
+if find "$install" -name '*.tmp' -o -name '*.old' | grep -q .; then problems+=(".tmp or .old files are left"); fi
+grep -q "started 2.1.0" "$install/QuorvelRuns.log" 2>/dev/null || problems+=("the new product was not started")
+[ -f "$demo/updater-window.png" ] || problems+=("no screenshot of the window")
+if [ "${#problems[@]}" -eq 0 ]; then
+    echo "DEMO PASSED: Quorvel 2 was updated from $before to $after and started."
+    exit 0
+fi
+echo "DEMO FAILED: $(IFS=';'; echo "${problems[*]}")"
+exit 1

@@ -19,12 +19,12 @@ void Fill(gCArray<int>& a, int n)
 int32_t CapacityAfterOneMore(int held)
 {
     gCArray<int> a;
-    a.Add(0);
+    EXPECT_EQ(a.Add(0), kOk);
     a.SetGrowStep(held - 1);
     Fill(a, held - 1);
     EXPECT_EQ(a.Capacity(), held);
     a.SetGrowStep(-1);
-    a.Add(0);
+    EXPECT_EQ(a.Add(0), kOk);
     return a.Capacity();
 }
 
@@ -41,6 +41,26 @@ TEST(ArrayGrowth, FirstAllocationIsExactThenAQuarterClampedTo8And2048)
     fixed.SetGrowStep(3);
     Fill(fixed, 2);
     EXPECT_EQ(fixed.Capacity(), 4);
+}
+
+TEST(ArrayGrowth, AFixedStepBelowZeroStillMakesRoomForTheNewCount)
+{
+    // An array of 10 at capacity 10 grows by one element under each fixed step.
+    const struct {
+        int32_t step;
+        int32_t capacity;
+    } cases[] = {{-5, 11}, {-2, 11}, {-20, 11}, {0, 11}, {3, 13}};
+    for (const auto& c : cases) {
+        gCArray<int> a;
+        ASSERT_EQ(a.Add(0), 0);
+        a.SetGrowStep(9);
+        Fill(a, 9);
+        ASSERT_EQ(a.Capacity(), 10);
+        a.SetGrowStep(c.step);
+        ASSERT_EQ(a.Add(10), 0);
+        EXPECT_EQ(a.Capacity(), c.capacity) << c.step;
+        EXPECT_EQ(a[10], 10) << c.step;
+    }
 }
 
 TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArray)

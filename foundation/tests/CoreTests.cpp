@@ -7,6 +7,7 @@
 #include "FakeHost.h"
 #include "ReportError.h"
 #include "SinCos.h"
+#include "WinHandle.h"
 
 TEST(SinCos, TableCoversOneTurnOver7999Steps)
 {
@@ -113,7 +114,8 @@ TEST(ReportError, GuardsSwitchWorkAndCursorsAndRestoreThem)
 TEST(ReportError, KillsTheMainWindowTimers)
 {
     BoxCapture boxes;
-    HWND window = CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    HWND window = owner.Get();
     ASSERT_NE(window, nullptr);
     FakeHost host;
     host.mainWindow = window;
@@ -122,7 +124,6 @@ TEST(ReportError, KillsTheMainWindowTimers)
     ReportError(1, nullptr);
     EXPECT_FALSE(KillTimer(window, 3)) << "timer 3 was already killed";
     EXPECT_TRUE(KillTimer(window, 40)) << "timers from 32 up are left alone";
-    DestroyWindow(window);
 }
 
 namespace {
@@ -183,9 +184,9 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
     CMessageHub hub;
     EXPECT_EQ(hub.Broadcast(1, 0, 0), 0u);
     Listener a(0), b(7), c(9);
-    hub.AddListener(&a);
-    hub.AddListener(&b);
-    hub.AddListener(&c);
+    EXPECT_EQ(hub.AddListener(&a), kOk);
+    EXPECT_EQ(hub.AddListener(&b), kOk);
+    EXPECT_EQ(hub.AddListener(&c), kOk);
     EXPECT_EQ(hub.OnNotify(42, 1, 2), 7u);
     EXPECT_EQ(a.calls, 1);
     EXPECT_EQ(b.calls, 1);
@@ -200,8 +201,8 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
 
     CMessageHub twice;
     Listener quiet(0);
-    twice.AddListener(&quiet);
-    twice.AddListener(&quiet);
+    EXPECT_EQ(twice.AddListener(&quiet), kOk);
+    EXPECT_EQ(twice.AddListener(&quiet), kOk);
     twice.Broadcast(1, 0, 0);
     EXPECT_EQ(quiet.calls, 2);
     twice.RemoveListener(&quiet);

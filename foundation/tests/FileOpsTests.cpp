@@ -19,7 +19,7 @@ TEST(DeleteFiles, AnyFailureIs16)
     EXPECT_EQ(DeletePathFile(S(scratch / L"a.txt")), kStreamFailure);
     EXPECT_EQ(DeletePathFile(gCString(L"")), kStreamFailure);
     {
-        ScopedHandle held(OpenUnshared(scratch / L"held.txt"));
+        CFileHandle held(OpenUnshared(scratch / L"held.txt"));
         ASSERT_TRUE(held.IsValid());
         EXPECT_EQ(DeletePathFile(S(scratch / L"held.txt")), kStreamFailure);
     }
@@ -91,7 +91,7 @@ TEST(MoveFiles, MapsTheSystemsReasons)
     EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"b.txt")), kTargetExists);
     EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"no\\folder\\a.txt")), kStreamFailure);
     {
-        ScopedHandle held(OpenUnshared(scratch / L"held.txt"));
+        CFileHandle held(OpenUnshared(scratch / L"held.txt"));
         ASSERT_TRUE(held.IsValid());
         EXPECT_EQ(MovePathFile(S(scratch / L"held.txt"), S(scratch / L"moved.txt")), kFileOpenFailure);
     }

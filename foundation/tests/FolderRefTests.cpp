@@ -12,7 +12,7 @@ namespace {
 gCFolderRef Folder(const std::wstring& text)
 {
     gCFolderRef folder;
-    folder.SetPath(S(text));
+    EXPECT_EQ(folder.SetPath(S(text)), kOk);
     return folder;
 }
 

@@ -28,25 +28,25 @@ Bytes WriterBytes(CFormatWriter& writer)
 Bytes ValidStringTable()
 {
     CStringTableWriter writer;
-    writer.AddRecord(1, gCString(L"QV2_Version"), gCString(L"2.1"));
-    writer.AddRecord(3000000000u, gCString(L"Local_Current"), gCString(L"English|Deutsch"));
-    writer.AddRecord(7, gCString(L""), gCString(L"a||b"));
+    EXPECT_EQ(writer.AddRecord(1, gCString(L"QV2_Version"), gCString(L"2.1")), kOk);
+    EXPECT_EQ(writer.AddRecord(3000000000u, gCString(L"Local_Current"), gCString(L"English|Deutsch")), kOk);
+    EXPECT_EQ(writer.AddRecord(7, gCString(L""), gCString(L"a||b")), kOk);
     return WriterBytes(writer);
 }
 
 Bytes ValidResourceFile()
 {
     CResourceFileWriter writer;
-    writer.AddVersion(2);
+    EXPECT_EQ(writer.AddVersion(2), kOk);
     gCMemFile text;
-    CResourceFileWriter::WriteTextBody(text, gCString(L"hello"));
-    writer.AddResource('text', 1, gCString(L"Title"), text);
+    EXPECT_EQ(CResourceFileWriter::WriteTextBody(text, gCString(L"hello")), kOk);
+    EXPECT_EQ(writer.AddResource('text', 1, gCString(L"Title"), text), kOk);
     gCMemFile list;
     const gCString texts[2] = {gCString(L"one"), gCString(L"two")};
     const uint32_t values[2] = {1, 2};
-    CResourceFileWriter::WriteTextListBody(list, 0, 2, texts, values, 2);
-    writer.AddResource('txlt', 2, gCString(L"List"), list);
-    writer.AddResource('wdgt', 3, gCString(L"Other"), text);
+    EXPECT_EQ(CResourceFileWriter::WriteTextListBody(list, 0, 2, texts, values, 2), kOk);
+    EXPECT_EQ(writer.AddResource('txlt', 2, gCString(L"List"), list), kOk);
+    EXPECT_EQ(writer.AddResource('wdgt', 3, gCString(L"Other"), text), kOk);
     return WriterBytes(writer);
 }
 

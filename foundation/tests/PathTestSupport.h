@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TempFolder.h"
+#include "WinHandle.h"
 #include "gCString.h"
 
 inline gCString S(const std::wstring& text)
@@ -42,23 +43,6 @@ inline bool ReadText(const TempFolder& folder, const std::wstring& name, std::st
     bytes.assign(read.begin(), read.end());
     return true;
 }
-
-// A Win32 file handle that closes itself.
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
-    ~ScopedHandle()
-    {
-        if (IsValid())
-            CloseHandle(m_handle);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-
-private:
-    HANDLE m_handle;
-};
 
 // Opened for reading and writing, shared with nobody.
 inline HANDLE OpenUnshared(const std::wstring& path)

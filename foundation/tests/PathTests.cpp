@@ -309,6 +309,16 @@ TEST(RelativePath, OnlySetPathConvertsColonsAndCopiesKeepTheSelector)
     EXPECT_EQ(W(gCBasePath::CopyText(target)), L"D:\\Other\\a\\b.txt");
     EXPECT_EQ(target.GetBaseSelector(), 0);
     EXPECT_EQ(target.GetTypeCode(), static_cast<uint32_t>('TEXT'));
+    // Short of memory at any step, the target never keeps its old path.
+    for (int failFrom = 0; failFrom < 8; ++failFrom) {
+        gCFRelative starved(gCString(L"t.txt"), 0);
+        {
+            FailingAllocator failing(failFrom);
+            gCBasePath::AssignFrom(starved, path);
+        }
+        const std::wstring text = W(gCBasePath::CopyText(starved));
+        EXPECT_TRUE(text.empty() || text == L"D:\\Other\\a\\b.txt") << "failing from allocation " << failFrom;
+    }
 
     copy.Clear();
     EXPECT_EQ(copy.GetBaseSelector(), 0);

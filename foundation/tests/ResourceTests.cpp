@@ -55,7 +55,8 @@ public:
     // Saves (less dropTail bytes) and opens the file for reading.
     void Open(int64_t dropTail = 0)
     {
-        file.Close();
+        // Closing a file not open is harmless.
+        (void)file.Close();
         path = folder.File(L"res.vrf");
         ASSERT_EQ(writer.SaveAs(path, dropTail), 0);
         ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);

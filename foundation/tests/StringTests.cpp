@@ -18,11 +18,11 @@ TEST(StringCapacity, GrowsToNextMultipleOf16StrictlyAboveNeed)
     EXPECT_EQ(gCString(L"123456789012345").Capacity(), 16);
     EXPECT_EQ(gCString(L"1234567890123456").Capacity(), 32);
     gCString s(L"ab");
-    s.SetText(L"x");
+    EXPECT_EQ(s.SetText(L"x"), kOk);
     EXPECT_EQ(s.Capacity(), 16) << "capacity never shrinks";
-    s.SetText(L"12345678901234567890123456789012");
+    EXPECT_EQ(s.SetText(L"12345678901234567890123456789012"), kOk);
     EXPECT_EQ(s.Capacity(), 48);
-    s.SetText(L"a");
+    EXPECT_EQ(s.SetText(L"a"), kOk);
     EXPECT_EQ(s.Capacity(), 48);
 }
 
@@ -74,15 +74,15 @@ TEST(StringEditing, InsertDeleteStripAndTrim)
     gCString s;
     ASSERT_EQ(s.InsertChar(L'x', 5), 0);
     EXPECT_EQ(W(s), L"x");
-    s.InsertChar(L'a', -3);
-    s.InsertChar(L'z', 99);
+    EXPECT_EQ(s.InsertChar(L'a', -3), kOk);
+    EXPECT_EQ(s.InsertChar(L'z', 99), kOk);
     EXPECT_EQ(W(s), L"axz");
     gCString unset;
-    unset.InsertString(gCString(L"hi"), 4);
+    EXPECT_EQ(unset.InsertString(gCString(L"hi"), 4), kOk);
     EXPECT_EQ(W(unset), L"hi");
-    s.InsertString(gCString(L"12"), 1);
+    EXPECT_EQ(s.InsertString(gCString(L"12"), 1), kOk);
     EXPECT_EQ(W(s), L"a12xz");
-    s.InsertString(gCString(L""), 1);
+    EXPECT_EQ(s.InsertString(gCString(L""), 1), kOk);
     EXPECT_EQ(W(s), L"a12xz");
     s.Delete(1, 100);
     EXPECT_EQ(W(s), L"a");
@@ -172,7 +172,7 @@ TEST(StringSplit, ToArrayKeepsEmptyPiecesAndAppends)
     EXPECT_EQ(W(array.GetAt(out, 2)), L"b");
     EXPECT_EQ(W(array.GetAt(out, 3)), L"a");
     EXPECT_EQ(W(array.GetAt(out, 4)), L"");
-    array.AddDefault();
+    EXPECT_EQ(array.AddDefault(), kOk);
     EXPECT_TRUE(array[5].IsUnset());
     EXPECT_FALSE(array.GetAt(out, 5).IsUnset());
 }
@@ -208,10 +208,10 @@ TEST(StringAnsi, ConversionBothWaysAndTheSharedBuffer)
     EXPECT_EQ(W(s), L"caf\u00E9");
     EXPECT_EQ(s.Length(), 4);
     EXPECT_STREQ(s.ToAnsi(), "caf\xE9");
-    s.SetAnsi(nullptr);
+    EXPECT_EQ(s.SetAnsi(nullptr), kOk);
     EXPECT_FALSE(s.IsUnset());
     EXPECT_EQ(s.Length(), 0);
-    s.SetAnsiN("abcdef", 3);
+    EXPECT_EQ(s.SetAnsiN("abcdef", 3), kOk);
     EXPECT_EQ(W(s), L"abc");
 
     const char* first = gCString(L"one").ToAnsi();

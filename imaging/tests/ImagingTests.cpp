@@ -77,9 +77,8 @@ TEST(CImageBase, RowsRunTopDownInTheMemoryDC)
 
     // Drawing through the DC lands in the pixels.
     RECT cell = {1, 0, 2, 1};
-    HBRUSH brush = CreateSolidBrush(RGB(0x11, 0x22, 0x33));
-    FillRect(dc, &cell, brush);
-    DeleteObject(brush);
+    CBrushHandle brush(CreateSolidBrush(RGB(0x11, 0x22, 0x33)));
+    FillRect(dc, &cell, brush.Get());
     GdiFlush();
     EXPECT_EQ(image.GetPixel(1, 0) & 0xFFFFFF, 0x112233u);
 }

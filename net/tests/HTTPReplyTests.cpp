@@ -53,6 +53,11 @@ TEST(HTTPReply, HeaderTable)
     } cases[] = {
         {{{L"CONTENT-LENGTH", L"1000"}}, 1000, 0, 0, 0},
         {{{L"CONTENT-LENGTH", L"0x10"}}, 16, 0, 0, 0},
+        {{{L"CONTENT-LENGTH", L"4294968296"}}, 4294968296ull, 0, 0, 0},
+        {{{L"CONTENT-LENGTH", L"0x100000000"}}, 4294967296ull, 0, 0, 0},
+        {{{L"CONTENT-LENGTH", L"99999999999999999999999"}}, ~0ull, 0, 0, 0},
+        {{{L"CONTENT-LENGTH", L"-1000"}}, ~0ull, 0, 0, 0},
+        {{{L"CONTENT-RANGE", L"bytes 0-99/4294968296"}}, 4294968296ull, 0, 99, 0},
         {{{L"CONTENT-RANGE", L"bytes 0-99/1000"}}, 1000, 0, 99, 0},
         {{{L"CONTENT-RANGE", L"bytes=0-99/1000"}}, 1000, 0, 99, 0},
         {{{L"CONTENT-RANGE", L"BYTES 100-199/1000"}, {L"CONTENT-LENGTH", L"100"}}, 1000, 100, 199, 0},
@@ -72,6 +77,6 @@ TEST(HTTPReply, HeaderTable)
         EXPECT_EQ(session.IsChunked(), c.chunked);
     }
     CHTTPSession session;
-    session.OnReplyHeader(gCString(L"CONTENT-TYPE"), gCString(L"text/html; charset=x"));
+    EXPECT_EQ(session.OnReplyHeader(gCString(L"CONTENT-TYPE"), gCString(L"text/html; charset=x")), kOk);
     EXPECT_STREQ(session.GetContentType().Text(), L"text/html; charset=x");
 }

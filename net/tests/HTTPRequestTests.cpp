@@ -60,7 +60,7 @@ TEST(HTTPRequest, JoinRefusesArraysOfDifferentLengths)
 {
     gCStringArray names;
     gCStringArray values;
-    names.Add(gCString(L"A:"));
+    EXPECT_EQ(names.Add(gCString(L"A:")), kOk);
     gCString text(L"x");
     EXPECT_EQ(CHTTPSession::JoinHeaderLines(names, values, text), 1);
     EXPECT_STREQ(text.Text(), L"x");

@@ -79,17 +79,17 @@ private:
         server->paths.push_back(path.Text());
         server->userAgents.push_back(session->userAgent.Text());
         if (path.IsEmpty())
-            return 0;
+            return kOk;
         gCString name(path.Text());
         name.ReplaceChar(L'/', L'\\');
         gCFile* file = new gCFile(kAccessRead);
         if (file->OpenFullPath(server->folder.File(name.Text()), kAccessRead) != 0) {
             delete file;
             refuse = 1;
-            return 0;
+            return kOk;
         }
         stream = file;
-        return 0;
+        return kOk;
     }
 
     static gCResult ServePage(gCMemFile& body, uint32_t&, void* context)
@@ -104,7 +104,7 @@ private:
             QV_RETURN_IF_FAILED(names.Add(gCString(pair.first.c_str())));
             QV_RETURN_IF_FAILED(values.Add(gCString(pair.second.c_str())));
         }
-        return 0;
+        return kOk;
     }
 
     static TestServer* gCurrent;
@@ -121,7 +121,7 @@ std::string Exchange(TestServer& server, const std::vector<std::string>& pieces,
     size_t next = 0;
     DWORD lastPiece = GetTickCount();
     ok = ok && client.PollUntil([&] {
-        server.listening.Poll();
+        EXPECT_EQ(server.listening.Poll(), kOk);
         const bool due = GetTickCount() - lastPiece >= static_cast<DWORD>(pauseMs);
         if (client.socket.IsWritable() && client.outgoing.Count() == 0 && next < pieces.size() && due) {
             const std::string& piece = pieces[next++];
@@ -183,7 +183,7 @@ TEST(HTTPServer, AnswersTheClientWithExactHeadersThenTheContentInPieces)
         ASSERT_EQ(
             client.session.OpenURL(1, HostAndPort(server.port), gCString(c.path), gCString(L""), gCString(L""), 0), 0);
         EXPECT_TRUE(client.PollUntil([&] {
-            server.listening.Poll();
+            EXPECT_EQ(server.listening.Poll(), kOk);
             return !client.session.HasSocket() && server.listening.GetAcceptedCount() == 0;
         }));
         gRawReply = nullptr;

@@ -112,23 +112,6 @@ TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
     EXPECT_EQ(probe.states.back(), kSocketClosed);
 }
 
-TEST(HTTPSession, ProgressInPerMilleOncePerChange)
-{
-    ScriptedPeer peer;
-    peer.ReadRequest().SendInPieces("HTTP/1.1 200 OK\r\nContent-Length: 4000\r\n\r\n", 1000, 0);
-    peer.SendInPieces(PatternBytes(4000), 1000, 20).Close();
-    peer.Start();
-    SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
-    EXPECT_TRUE(probe.PollToEnd());
-    EXPECT_TRUE(peer.Join());
-    ASSERT_FALSE(probe.perMille.empty());
-    EXPECT_EQ(probe.perMille.back(), 1000u);
-    for (size_t i = 1; i < probe.perMille.size(); ++i)
-        EXPECT_LT(probe.perMille[i - 1], probe.perMille[i]);
-    EXPECT_EQ(probe.Count("finished"), 1);
-}
-
 TEST(HTTPSession, RefusedPortFailsTheRequestOnce)
 {
     SessionProbe probe;
@@ -151,6 +134,53 @@ TEST(HTTPSession, ResetDuringTheBodyIsATransferError)
     EXPECT_EQ(probe.Count("transfer-error"), 1);
     EXPECT_EQ(probe.Count("finished"), 0);
     EXPECT_EQ(probe.states.back(), kSocketClosedWithError);
+}
+
+// A session whose connection this side can shut for reading: the next receive fails with
+// WSAESHUTDOWN, a receive error that is not "would block" (a reset under Wine arrives as a
+// clean close instead).
+class ShutReadingSession : public CHTTPSession {
+public:
+    int ShutReading() { return shutdown(m_socket.Get(), SD_RECEIVE); }
+};
+
+TEST(HTTPSession, AReceiveErrorOtherThanWouldBlockEndsThePollAndTheTransfer)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest()
+        .Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + PatternBytes(1000))
+        .Pause(300)
+        .Send(PatternBytes(3000))
+        .Pause(300)
+        .Close();
+    peer.Start();
+    ShutReadingSession session;
+    int transferErrors = 0;
+    session.TransferErrorProc = {[](CHTTPSession*, void* count) -> gCResult {
+                                     ++*static_cast<int*>(count);
+                                     return 0;
+                                 },
+                                 &transferErrors};
+    ASSERT_EQ(session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0), 0);
+    for (int i = 0; i < 10000 && session.GetReceived() == 0; ++i) {
+        EXPECT_EQ(session.Poll(), 0);
+        Sleep(1);
+    }
+    ASSERT_EQ(session.ShutReading(), 0);
+    std::vector<gCResult> failures;
+    for (int i = 0; i < 3000 && session.HasSocket(); ++i) {
+        gCResult r = session.Poll();
+        if (r != 0)
+            failures.push_back(r);
+        Sleep(1);
+    }
+    peer.Join();
+    EXPECT_EQ(session.HasSocket(), 0);
+    EXPECT_EQ(failures, std::vector<gCResult>{kWouldBlock});
+    EXPECT_EQ(session.GetLastError(), WSAESHUTDOWN);
+    EXPECT_EQ(transferErrors, 1);
+    EXPECT_EQ(session.GetState(), kSocketClosedWithError);
+    EXPECT_EQ(session.GetReceived(), 1000u);
 }
 
 TEST(HTTPSession, ServerThatNeverAnswersLeavesTheSessionWaiting)
@@ -188,6 +218,10 @@ TEST(HTTPSession, HostileReplies)
         {"size line without a digit", kChunked + "zz\r\nabc\r\n", "transfer-error", kSocketClosedWithError},
         {"size line longer than 1 KB", kChunked + std::string(1100, ' '), "transfer-error", kSocketClosedWithError},
         {"chunk not followed by CR LF", kChunked + "3\r\nabcdef\r\n", "transfer-error", kSocketClosedWithError},
+        {"length above 2^32 - 1", "HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n" + PatternBytes(1000),
+         "transfer-error", kSocketClosedWithError},
+        {"length above the largest body", "HTTP/1.1 200 OK\r\nContent-Length: 100000001\r\n\r\n", "transfer-error",
+         kSocketClosedWithError},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,22 +239,6 @@ TEST(HTTPSession, HostileReplies)
         EXPECT_EQ(probe.session.GetReceiveBufferSize(), 0u);
         EXPECT_LE(probe.session.GetBody().GetLength(), 1);
     }
-}
-
-TEST(HTTPSession, BodyBeyondTheLargestArchiveFails)
-{
-    const std::string megabyte = PatternBytes(1 << 20);
-    ScriptedPeer peer;
-    peer.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n").SendRepeated(megabyte, 100).Close();
-    peer.Start();
-    SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
-    EXPECT_TRUE(probe.PollToEnd(120000));
-    peer.Join();
-    EXPECT_EQ(Join(probe.events), "headers transfer-error");
-    EXPECT_LE(probe.session.GetReceived(), kMaxReplyBody);
-    EXPECT_EQ(std::count(probe.states.begin(), probe.states.end(), kSocketClosedWithError), 1);
-    EXPECT_EQ(probe.states.back(), kSocketClosedWithError);
 }
 
 TEST(HTTPSession, PythonServerDeliversOneMegabyteByteForByte)
@@ -288,13 +306,13 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
     peer.Start();
     SessionProbe probe;
     gCMemFile* kept = new gCMemFile;
-    kept->WriteBytes("0123", 4);
+    EXPECT_EQ(kept->WriteBytes("0123", 4), kOk);
     static gCMemFile* sSupplied = nullptr;
     sSupplied = kept;
     probe.session.OpenOutputProc = {
         [](CHTTPSession*, gCString, gCString&, uint64_t total, gCStream*& output, void*) -> gCResult {
             output = sSupplied;
-            return total == 10 ? 0 : kBadParameter;
+            return total == 10 ? kOk : kBadParameter;
         },
         nullptr};
     std::string written;
@@ -325,7 +343,7 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     peer.Start();
     SessionProbe probe;
     probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
-        return s->GetState() == kSocketConnected ? kCompleted : 0;
+        return s->GetState() == kSocketConnected ? kCompleted : kOk;
     };
     probe.session.FinishedProc = {
         [](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult { return kBusy; }, nullptr};

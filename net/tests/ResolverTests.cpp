@@ -5,6 +5,7 @@
 #include "ResolveHook.h"
 #include "ScriptedPeer.h"
 #include "SocketProbe.h"
+#include "WinHandle.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     if (message == kResolveMessage) {
         ++gHandOffs;
-        DeliverResolveWindowMessage(window, message, wParam, lParam);
+        // The test counts hand-offs, not their outcome.
+        (void)DeliverResolveWindowMessage(window, message, wParam, lParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -32,12 +34,12 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"QvNetTestsResolveWindow";
         RegisterClassW(&wc);
-        handle = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                                 nullptr);
+        owner.Reset(CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                    wc.hInstance, nullptr));
+        handle = owner.Get();
         host.mainWindow = handle;
         gHandOffs = 0;
     }
-    ~HiddenMainWindow() { DestroyWindow(handle); }
 
     // The main loop: dispatch, then hand WM_APP+1 to the resolver once more, as the
     // application's pump does.
@@ -51,7 +53,7 @@ public:
                     TranslateMessage(&msg);
                     DispatchMessageW(&msg);
                     if (pumpHandsOff && msg.message == kResolveMessage)
-                        DeliverResolveMessage(msg);
+                        (void)DeliverResolveMessage(msg); // the test counts hand-offs, not their outcome
                 }
                 return !probe || probe->socket.Poll() == kOk;
             },
@@ -59,6 +61,7 @@ public:
     }
 
     FakeHost host;
+    CUniqueWindow owner;
     HWND handle = nullptr;
 };
 
@@ -76,7 +79,7 @@ gCResult RecordCompletion(gCString host, uint32_t address, uint32_t userValue, C
     gCompletion.address = address;
     gCompletion.userValue = userValue;
     gCompletion.host = host.Text();
-    return 0;
+    return kOk;
 }
 
 } // namespace

@@ -112,7 +112,7 @@ gCResult RecordAccepted(uintptr_t created, uintptr_t, void* context)
     AcceptRecord* record = static_cast<AcceptRecord*>(context);
     record->accepted = reinterpret_cast<CTCPSocket*>(created);
     ++record->calls;
-    return 0;
+    return kOk;
 }
 
 gCResult AcceptNow(uintptr_t, uintptr_t, void* context)
@@ -136,7 +136,7 @@ TEST(TCPSocket, AcceptHandsTheNewConnectionToItsCallback)
     ASSERT_EQ(client.socket.Create(0), 0);
     ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
     EXPECT_TRUE(client.PollUntil([&] {
-        listener.Poll();
+        EXPECT_EQ(listener.Poll(), kOk);
         return record.calls > 0 && client.socket.IsConnected();
     }));
     ASSERT_NE(record.accepted, nullptr);

@@ -20,7 +20,7 @@ public:
     NamedResource(uint32_t id, const wchar_t* name)
     {
         m_id = id;
-        m_name.SetText(name);
+        EXPECT_EQ(m_name.SetText(name), kOk);
     }
 };
 
@@ -116,7 +116,7 @@ TEST(AppInit, DamagedResourceFileFailsTheRun)
     EXPECT_NE(result, 0);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     gCString expected;
-    expected.SetAnsi(GetResultText(result));
+    EXPECT_EQ(expected.SetAnsi(GetResultText(result)), kOk);
     EXPECT_EQ(boxes.Boxes()[0].text, expected.Text());
     EXPECT_FALSE(app.IsHeartbeatAlive());
     EXPECT_EQ(app.IsRunning(), 0);
@@ -183,7 +183,7 @@ TEST(AppObject, WindowListRemovesEveryEntryOfAWindow)
     ASSERT_EQ(app.GetWindowList().Count(), 2);
     EXPECT_EQ(app.GetWindowList()[0], b);
     EXPECT_EQ(app.GetWindowList()[1], b);
-    app.UpdateWindowList(b, 0);
+    EXPECT_EQ(app.UpdateWindowList(b, 0), kOk);
     EXPECT_EQ(app.GetWindowList().Count(), 0);
 }
 

@@ -14,6 +14,7 @@
 #include "FileDialogs.h"
 #include "TestApp.h"
 #include "TempFolder.h"
+#include "WinHandle.h"
 #include "gCFRef.h"
 
 namespace {
@@ -185,7 +186,7 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
         SCOPED_TRACE(row.filter);
         CFileTypeList list;
         MakeBmpTxtAll(list);
-        list.SetSelectedType(9);
+        EXPECT_EQ(list.SetSelectedType(9), kOk);
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + L"pick.txt";
@@ -265,7 +266,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
-        row.list->SetSelectedType(row.position);
+        EXPECT_EQ(row.list->SetSelectedType(row.position), kOk);
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + row.typed;
@@ -289,7 +290,7 @@ TEST(SaveDialog, PositionsThatNameNoFilterAreRefusedWithoutADialog)
     CFileTypeList list;
     MakeBmpTxtAll(list);
     for (uint32_t position : {3u, 0xFFFFFFFFu, 0x80000000u}) {
-        list.SetSelectedType(position);
+        EXPECT_EQ(list.SetSelectedType(position), kOk);
         gCString text(L"C:\\kept.txt");
         EXPECT_EQ(ShowSaveFileDialog(text, &list), kBadParameter) << position;
         EXPECT_EQ(W(text), L"C:\\kept.txt");
@@ -328,7 +329,8 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
         if (result == 0) {
             EXPECT_EQ(file.WriteBytes("data", 4), 0);
         }
-        file.Close();
+        // Closing a file not open is harmless.
+        (void)file.Close();
     }
     EXPECT_FALSE(script.found);
     EXPECT_EQ(result, 0);
@@ -338,11 +340,15 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
 TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOrTheScreen)
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND owner =
-        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance, nullptr);
-    HWND owned = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner, nullptr, instance, nullptr);
-    HWND alone =
-        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 400, 200, nullptr, nullptr, instance, nullptr);
+    CUniqueWindow ownerWindow(
+        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance, nullptr));
+    HWND owner = ownerWindow.Get();
+    CUniqueWindow ownedWindow(
+        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner, nullptr, instance, nullptr));
+    HWND owned = ownedWindow.Get();
+    CUniqueWindow aloneWindow(
+        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 400, 200, nullptr, nullptr, instance, nullptr));
+    HWND alone = aloneWindow.Get();
     ASSERT_TRUE(owner && owned && alone);
     HWND ownedHook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, owned, nullptr, instance, nullptr);
     HWND aloneHook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, alone, nullptr, instance, nullptr);
@@ -368,8 +374,4 @@ TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOrTheScreen)
     GetWindowRect(alone, &rect);
     EXPECT_EQ(rect.left, (1280 - 400) / 2);
     EXPECT_EQ(rect.top, (1024 - 200) / 2);
-
-    DestroyWindow(alone);
-    DestroyWindow(owned);
-    DestroyWindow(owner);
 }

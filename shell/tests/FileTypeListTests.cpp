@@ -100,9 +100,9 @@ TEST(FileTypeList, PositionsTypesAndExtensions)
     for (const auto& index : indices)
         EXPECT_EQ(list.IndexOfType(index.first), index.second) << index.first;
 
-    // Without "All Files" at the end, type 1 has no position.
+    // Type 1 keeps the position after the entries without "All Files" at the end.
     list.SetAllFiles(0);
-    EXPECT_EQ(list.IndexOfType(1), -1);
+    EXPECT_EQ(list.IndexOfType(1), 3);
     EXPECT_EQ(list.FilterCount(), 3);
 }
 

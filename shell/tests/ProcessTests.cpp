@@ -29,7 +29,7 @@ public:
         if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                            &info)) {
             m_process.Reset(info.hProcess);
-            CloseHandle(info.hThread);
+            CKernelHandle thread(info.hThread);
             WaitForInputIdle(info.hProcess, 5000);
         }
     }

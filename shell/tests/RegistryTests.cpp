@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "ShellHandles.h"
 #include "TestApp.h"
 
 namespace {
@@ -53,21 +54,16 @@ protected:
     // Stores raw bytes as a value of any type, creating the key.
     bool Store(const Root& root, const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(root.key, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        CRegKey key;
+        if (RegCreateKeyExW(root.key, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) !=
             ERROR_SUCCESS)
             return false;
-        LONG stored = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(key);
-        return stored == ERROR_SUCCESS;
+        return RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
     }
     bool KeyExists(const Root& root, const wchar_t* below) const
     {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root.key, Key(below).Text(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
+        CRegKey key;
+        return RegOpenKeyExW(root.key, Key(below).Text(), 0, KEY_QUERY_VALUE, key.Put()) == ERROR_SUCCESS;
     }
 
     CApp m_app;

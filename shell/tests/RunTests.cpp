@@ -141,7 +141,7 @@ TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
         a.EnableHeartbeatWork();
         return 0;
     };
-    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : 0; };
+    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : kOk; };
     app.exitResult = 0;
 
     int32_t result = app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL);

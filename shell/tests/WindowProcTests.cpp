@@ -299,7 +299,7 @@ TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
     EXPECT_TRUE(content->keys.empty());
 
     // Another window's end deletes only its own object and leaves the loop running.
-    DestroyWindow(otherWindow);
+    other->Close();
     EXPECT_EQ(app.GetWindowList().Count(), 1);
     ASSERT_NE(GetMainWindow(), nullptr);
     EXPECT_EQ(GetMainWindow()->GetHandle(), window);

@@ -18,22 +18,22 @@ public:
     gCResult PostStatusLine(gCString text, uint32_t colour, uint32_t) override
     {
         events.push_back({HostEvent::Status, text.Text(), colour});
-        return 0;
+        return kOk;
     }
     gCResult WriteLogLine(gCString text) override
     {
         events.push_back({HostEvent::Log, text.Text(), 0});
-        return 0;
+        return kOk;
     }
     gCResult SetProgress(float fraction, uint32_t) override
     {
         progress.push_back(fraction);
-        return 0;
+        return kOk;
     }
     gCResult SetCaptionText(gCString text, uint32_t) override
     {
         events.push_back({HostEvent::Caption, text.Text(), 0});
-        return 0;
+        return kOk;
     }
     gCResult SelfUpdate() override
     {
@@ -47,7 +47,7 @@ public:
     gCResult TickNow() override
     {
         ++ticks;
-        return 0;
+        return kOk;
     }
     void Quit() override { ++quits; }
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "NetHandles.h"
+
 namespace {
 
 typedef char*(CDECL* UnixNameFn)(const wchar_t* dosName);
@@ -49,34 +51,31 @@ bool LaunchHostProgram(const std::wstring& commandLine)
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &info))
         return false;
-    if (info.hProcess)
-        CloseHandle(info.hProcess);
-    if (info.hThread)
-        CloseHandle(info.hThread);
+    // The program runs on its own; the test finds it through its ready file.
+    CKernelHandle process(info.hProcess);
+    CKernelHandle thread(info.hThread);
     return true;
 }
 
 bool PortAnswers(uint16_t port)
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    CUniqueSocket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     target.sin_port = htons(port);
-    bool answered = connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-    closesocket(s);
-    return answered;
+    return connect(s.Get(), reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
 }
 
 bool ReadReadyFile(const std::wstring& path, unsigned long& pid, uint16_t& port)
 {
     for (int i = 0; i < 200; ++i) {
-        FILE* f = _wfopen(path.c_str(), L"r");
-        if (f) {
+        CStdFile f(_wfopen(path.c_str(), L"r"));
+        if (f.IsValid()) {
             unsigned long readPid = 0;
             unsigned readPort = 0;
-            int read = std::fscanf(f, "%lu %u", &readPid, &readPort);
-            std::fclose(f);
+            int read = std::fscanf(f.Get(), "%lu %u", &readPid, &readPort);
+            f.Reset();
             if (read == 2) {
                 pid = readPid;
                 port = static_cast<uint16_t>(readPort);

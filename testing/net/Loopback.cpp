@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "NetHandles.h"
 #include "WinSock.h"
 
 void EnsureWinSockForTests()
@@ -52,6 +53,6 @@ SOCKET ListenOnLoopback(uint16_t& port)
 uint16_t ClosedPort()
 {
     uint16_t port = 0;
-    closesocket(BindLoopback(port));
+    CUniqueSocket bound(BindLoopback(port)); // closed at once: nothing listens on the port
     return port;
 }

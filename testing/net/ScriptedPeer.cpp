@@ -36,8 +36,8 @@ std::string PatternBytes(size_t n, size_t start)
 
 ScriptedPeer::ScriptedPeer()
 {
-    m_listener = BindLoopback(m_port);
-    if (m_port != 0 && listen(m_listener, 4) != 0) {
+    m_listener.Reset(BindLoopback(m_port));
+    if (m_port != 0 && listen(m_listener.Get(), 4) != 0) {
         ADD_FAILURE() << "the scripted peer cannot listen: " << WSAGetLastError();
         m_port = 0;
     }
@@ -47,8 +47,6 @@ ScriptedPeer::~ScriptedPeer()
 {
     m_stop = true;
     Join();
-    if (m_listener != INVALID_SOCKET)
-        closesocket(m_listener);
 }
 
 ScriptedPeer& ScriptedPeer::ReadRequest()
@@ -125,24 +123,19 @@ std::string ScriptedPeer::Received()
 
 void ScriptedPeer::Run()
 {
-    if (!WaitReadable(m_listener, kWaitMs))
+    if (!WaitReadable(m_listener.Get(), kWaitMs))
         return;
-    SOCKET s = accept(m_listener, nullptr, nullptr);
-    if (s == INVALID_SOCKET)
+    CUniqueSocket s(accept(m_listener.Get(), nullptr, nullptr));
+    if (!s.IsValid())
         return;
     bool ok = true;
-    bool open = true;
     for (const Step& step : m_steps) {
         if (!ok || m_stop)
             break;
-        if (step.kind == kClose || step.kind == kReset)
-            open = false;
         ok = PlayStep(s, step);
     }
-    if (open) {
-        shutdown(s, SD_SEND);
-        closesocket(s);
-    }
+    if (s.IsValid())
+        shutdown(s.Get(), SD_SEND);
     m_ok = ok;
 }
 
@@ -158,8 +151,9 @@ bool ScriptedPeer::SendAll(SOCKET s, const char* data, size_t n)
     return true;
 }
 
-bool ScriptedPeer::PlayStep(SOCKET s, const Step& step)
+bool ScriptedPeer::PlayStep(CUniqueSocket& socket, const Step& step)
 {
+    const SOCKET s = socket.Get();
     char buffer[65536];
     switch (step.kind) {
     case kRead:
@@ -193,12 +187,12 @@ bool ScriptedPeer::PlayStep(SOCKET s, const Step& step)
         return true;
     case kClose:
         shutdown(s, SD_SEND);
-        closesocket(s);
+        socket.Reset();
         return true;
     case kReset: {
         linger hard{1, 0};
         setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
-        closesocket(s);
+        socket.Reset();
         return true;
     }
     case kReadUntilClosed:

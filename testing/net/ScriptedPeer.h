@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Loopback.h"
+#include "NetHandles.h"
 
 class ScriptedPeer {
 public:
@@ -49,10 +50,10 @@ private:
         int repeat;
     };
     void Run();
-    bool PlayStep(SOCKET s, const Step& step);
+    bool PlayStep(CUniqueSocket& socket, const Step& step);
     bool SendAll(SOCKET s, const char* data, size_t n);
 
-    SOCKET m_listener = INVALID_SOCKET;
+    CUniqueSocket m_listener;
     uint16_t m_port = 0;
     std::vector<Step> m_steps;
     std::thread m_thread;

@@ -7,6 +7,7 @@
 
 #include "HostProcess.h"
 #include "Loopback.h"
+#include "TempFolder.h"
 
 namespace {
 
@@ -74,14 +75,6 @@ gCString UpdateServer::Host() const
 
 std::string UpdateServer::Requests() const
 {
-    std::string bytes;
-    FILE* f = _wfopen(m_logFile.c_str(), L"rb");
-    if (!f)
-        return bytes;
-    char piece[4096];
-    size_t n;
-    while ((n = std::fread(piece, 1, sizeof piece, f)) > 0)
-        bytes.append(piece, n);
-    std::fclose(f);
-    return bytes;
+    const Bytes bytes = ReadWholeFile(gCString(m_logFile.c_str()));
+    return std::string(bytes.begin(), bytes.end());
 }

@@ -6,6 +6,7 @@ gCResult FakeContent::SetSize(int32_t width, int32_t height, int32_t)
         return failSize;
     if (width < 0 || height < 0)
         return kBadParameter;
+    m_selected.Restore();
     m_dc.Reset();
     m_bitmap.Reset();
     m_pixels = nullptr;
@@ -19,7 +20,7 @@ gCResult FakeContent::SetSize(int32_t width, int32_t height, int32_t)
         void* bits = nullptr;
         m_bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         m_dc.Reset(CreateCompatibleDC(nullptr));
-        if (!m_bitmap.IsValid() || !m_dc.IsValid() || !SelectObject(m_dc.Get(), m_bitmap.Get())) {
+        if (!m_bitmap.IsValid() || !m_dc.IsValid() || !m_selected.Select(m_dc.Get(), m_bitmap.Get())) {
             m_dc.Reset();
             m_bitmap.Reset();
             return kOutOfMemory;

@@ -8,13 +8,6 @@
 #include "IWindowContent.h"
 #include "WinHandle.h"
 
-struct CMemoryDCTraits {
-    using Type = HDC;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type dc) { DeleteDC(dc); }
-};
-using CMemoryDC = CUniqueHandle<CMemoryDCTraits>;
-
 class FakeContent : public IWindowContent {
 public:
     enum MouseEvent { kMove, kLDown, kLUp, kMDown, kMUp, kRDown, kRUp };
@@ -93,4 +86,5 @@ private:
     // The bitmap outlives the DC it is selected into.
     CBitmapHandle m_bitmap;
     CMemoryDC m_dc;
+    CSelectGuard m_selected; // ends first: the bitmap leaves the DC before either goes
 };

@@ -1,5 +1,6 @@
 #include "TestApp.h"
 
+#include <gtest/gtest.h>
 #include <new>
 
 TestApp::TestApp(const CAppServices* services) : CApp(services)
@@ -29,7 +30,7 @@ gCResult TestApp::OpenPlainWindow()
 
 void TestApp::SetProgramFolder(const std::wstring& folder)
 {
-    m_programFolder.SetText(folder.c_str());
+    EXPECT_EQ(m_programFolder.SetText(folder.c_str()), kOk);
     m_secondFolder = m_programFolder;
 }
 

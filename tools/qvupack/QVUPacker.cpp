@@ -12,19 +12,6 @@ const int kHashBits = 18;
 const uint32_t kNoPosition = 0xFFFFFFFFu;
 const uint32_t kMinMatch = 4;
 
-void PutNumber(QVUBytes& out, uint32_t value)
-{
-    uint8_t groups[5];
-    int n = 0;
-    do {
-        groups[n++] = static_cast<uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (n > 1)
-        out.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
-    out.push_back(groups[0]);
-}
-
 size_t NumberSize(uint32_t value)
 {
     size_t n = 1;
@@ -70,6 +57,19 @@ void PutZeros(QVUBytes& out, size_t n)
 }
 
 } // namespace
+
+void PutNumber(QVUBytes& out, uint32_t value)
+{
+    uint8_t groups[5];
+    int n = 0;
+    do {
+        groups[n++] = static_cast<uint8_t>(value & 0x7F);
+        value >>= 7;
+    } while (value != 0);
+    while (n > 1)
+        out.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
+    out.push_back(groups[0]);
+}
 
 void PutU32(QVUBytes& out, uint32_t value)
 {

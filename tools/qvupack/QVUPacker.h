@@ -34,6 +34,9 @@ QVUBytes WrapContainer(const QVUBytes& block);
 QVUBytes PackArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script,
                      const QVUPackOptions& options = QVUPackOptions());
 
+// A base-128 number of the compressed block, most significant group first.
+void PutNumber(QVUBytes& out, uint32_t value);
+
 // Little-endian helpers for writers and for tests that patch fields.
 void PutU32(QVUBytes& out, uint32_t value);
 void PutU64(QVUBytes& out, uint64_t value);

@@ -40,7 +40,7 @@ gCResult DecodeUtf8(const char* bytes, int32_t n, gCString& out)
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, n, out.MutableBuffer(), units) != units)
         return kTextResourceFailure;
     out.SetLength(units);
-    return 0;
+    return kOk;
 }
 
 } // namespace
@@ -48,8 +48,9 @@ gCResult DecodeUtf8(const char* bytes, int32_t n, gCString& out)
 gCResult CVsfSource::Fail(const wchar_t* what)
 {
     gCString message = gCString::AppendNumber(gCString(L"line "), m_lineNumber);
-    message.AppendText(L": ");
-    message.AppendText(what);
+    // Short of memory the message is shorter; the code is what counts.
+    (void)message.AppendText(L": ");
+    (void)message.AppendText(what);
     m_error = message;
     return kTextResourceFailure;
 }
@@ -75,20 +76,20 @@ gCResult CVsfSource::Parse(const char* text, int32_t bytes, CStringTableWriter& 
         QV_RETURN_IF_FAILED(ParseLine(line, writer));
         at = end + 1;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CVsfSource::ParseLine(const gCString& line, CStringTableWriter& writer)
 {
     if (line.Length() == 0 || line[0] == L'#')
-        return 0;
+        return kOk;
     if (FindChar(line, 0, 0) >= 0 || FindChar(line, L'\r', 0) >= 0)
         return Fail(L"a 0 character or a carriage return inside the line");
     const gCString directive(L"@base ");
     if (line.Left(directive.Length()) == directive) {
         if (!ParseNumber(line.Mid(directive.Length(), line.Length()), 0xFFFFFFFFu, m_base))
             return Fail(L"@base needs a number up to 4294967295");
-        return 0;
+        return kOk;
     }
     int32_t firstTab = FindChar(line, L'\t', 0);
     int32_t secondTab = firstTab < 0 ? -1 : FindChar(line, L'\t', firstTab + 1);

@@ -34,4 +34,8 @@ const uint32_t kRecordsGap = 8;
 // A data record's bytes besides the file's own.
 const uint32_t kRecordOverhead = 62;
 
+// The install script's keys, in the order of CQVUDesquasher::ScriptKey; lines with any other
+// key are ignored by the reader.
+const wchar_t* const kScriptKeys[] = {L"FILENAME", L"EXECUTE", L"TYPE", L"OS", L"BUILD", L"VERSIONNUMBER"};
+
 } // namespace QVUArchive

@@ -22,12 +22,12 @@ gCString CQVUDesquasher::Text(uint32_t n) const
 
 void CQVUDesquasher::PostLine(const gCString& text, uint32_t colour)
 {
-    m_host.PostStatusLine(text, colour, 1);
+    PostLineBestEffort(m_host, text, colour);
 }
 
 void CQVUDesquasher::LogLine(const gCString& text)
 {
-    m_host.WriteLogLine(text);
+    LogLineBestEffort(m_host, text);
 }
 
 gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
@@ -40,7 +40,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     if (m_installedFlag) {
         PostLine(gCString(L" "), kLineBlack);
         PostLine(Text(41), kLineRed);
-        return 0;
+        return kOk;
     }
     PostLine(Text(42), kLineBlack);
 
@@ -79,11 +79,12 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
             return kGenericFailure;
         }
     }
-    DeleteOldFiles();
+    // It never fails: it reports its own problems and goes on.
+    (void)DeleteOldFiles();
 
     m_installedFlag = 1;
     PostLine(gCString(L" "), kLineBlack);
-    m_host.SetCaptionText(Text(16), 1);
+    (void)m_host.SetCaptionText(Text(16), 1); // best effort, like a status line
     PostLine(Text(22), kLineBlack);
     return RunExecuteEntries();
 }
@@ -101,10 +102,10 @@ gCResult CQVUDesquasher::CheckScriptTarget()
         gCString product = m_host.GetProductBuildString();
         if (!build.IsEmpty() && !product.IsEmpty() && !build.EqualsNoCase(product.Text()))
             return kGenericFailure;
-        return 0;
+        return kOk;
     }
     if (m_host.GetSourceRecordFlag())
-        return 0;
+        return kOk;
     QV_RETURN_IF_FAILED(SaveSourceRecord());
     QV_RETURN_IF_FAILED(m_host.SelfUpdate());
     return kHandled;
@@ -126,16 +127,21 @@ gCResult CQVUDesquasher::SaveSourceRecord()
     gCString path = gCString::Concat(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName));
     gCFile file(kAccessWrite);
     QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
-    if (length > 0)
-        QV_RETURN_IF_FAILED(file.WriteBytes(block.Data(), static_cast<uint32_t>(length)));
-    return file.Close();
+    gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
+    const gCResult closed = file.Close();
+    if (written == 0)
+        written = closed;
+    // A cut record would be taken for a download source at the next start.
+    if (written != 0)
+        (void)DeletePathFile(path); // the write's failure is the one to report
+    return written;
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()
 {
     const gCString& execute = m_scriptValues[kExecute];
     if (execute.IsEmpty())
-        return 0;
+        return kOk;
     if (!m_targetFolder.Exists())
         return kStreamFailure;
     gCFRef program(gCString::Concat(m_targetFolder.GetPath(), execute));

@@ -35,14 +35,14 @@ gCResult DeleteAndCheck(const gCFRef& file, FileOperation operation)
 {
     QV_RETURN_IF_FAILED(DeletePath(file));
     NoteFileOperation(operation, file.GetPathString());
-    return file.Exists() ? kStreamFailure : 0;
+    return file.Exists() ? kStreamFailure : kOk;
 }
 
 gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
     QV_RETURN_IF_FAILED(MovePathFile(from.GetPathString(), to.GetPathString()));
     NoteFileOperation(operation, to.GetPathString());
-    return 0;
+    return kOk;
 }
 
 bool IsFolder(const gCString& path)
@@ -55,17 +55,21 @@ bool IsFolder(const gCString& path)
 
 void CQVUDesquasher::TickEntry(int32_t i)
 {
-    m_host.SetProgress(static_cast<float>(i + 1) / static_cast<float>(m_targetPaths.Count()), 1);
-    m_host.TickNow();
+    // Progress and the window's tick are best effort, like a status line.
+    (void)m_host.SetProgress(static_cast<float>(i + 1) / static_cast<float>(m_targetPaths.Count()), 1);
+    (void)m_host.TickNow();
 }
 
 // A left-over ".old" beside a missing target is the only copy of the original (an earlier run
 // stopped between keeping it and moving the new file in): it goes back, it is not deleted.
+// A folder of such a name is the user's, not ours: it is neither restored nor removed.
 gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
 {
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
+    if (IsFolder(old.GetPathString()) || IsFolder(temp.GetPathString()))
+        return kStreamFailure;
     if (old.Exists()) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
@@ -76,7 +80,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     }
     if (temp.Exists())
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::CheckWriteAccess()
@@ -107,14 +111,15 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         }
         if (CheckEffectiveRights(target, *this) != 0 && CheckEffectiveRights(target, *this) != 0) {
             gCString line = Joined(Text(57), L" ");
-            line.Append(path);
+            // Short of memory the line is shorter.
+            (void)line.Append(path);
             PostLine(line, kLineRed);
             IAppHost* app = GetAppHost();
             ShowMessageBox(app ? app->GetMainWindowHandle() : nullptr, line.Text(), Text(72).Text(), MB_OK);
             return kGenericFailure;
         }
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::WriteNewFiles()
@@ -126,7 +131,7 @@ gCResult CQVUDesquasher::WriteNewFiles()
         QV_RETURN_IF_FAILED(WriteRecord(i, position));
         position += m_sizes[i] + kRecordOverhead;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
@@ -171,7 +176,7 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
         QV_RETURN_IF_FAILED(file.WriteBytes(bytes, static_cast<uint32_t>(size)));
     QV_RETURN_IF_FAILED(file.Close());
     NoteFileOperation(FileOperation::FinishNew, temp.GetPathString());
-    return 0;
+    return kOk;
 }
 
 // Creates the file's folder with every missing parent, remembering what it made.
@@ -180,7 +185,7 @@ gCResult CQVUDesquasher::MakeFolderOf(const gCFRef& file)
     gCFolderRef folder;
     QV_RETURN_IF_FAILED(folder.SetToFolderOf(file));
     if (folder.Exists())
-        return 0;
+        return kOk;
     gCArray<gCString> missing; // innermost first
     gCFolderRef walk;
     QV_RETURN_IF_FAILED(walk.SetPath(folder.GetPath()));
@@ -194,11 +199,14 @@ gCResult CQVUDesquasher::MakeFolderOf(const gCFRef& file)
     gCResult made = folder.Create();
     for (int32_t k = missing.Count() - 1; k >= 0; --k) {
         gCFolderRef check;
-        check.SetPath(missing[k]);
-        if (check.Exists()) {
-            m_madeFolders.Add(missing[k]);
+        gCResult noted = check.SetPath(missing[k]);
+        if (noted == kOk && check.Exists()) {
+            noted = m_madeFolders.Add(missing[k]);
             NoteFileOperation(FileOperation::CreateFolder, missing[k]);
         }
+        // A made folder that cannot be noted would outlive a roll-back: the step fails instead.
+        if (made == kOk)
+            made = noted;
     }
     return made;
 }
@@ -218,7 +226,7 @@ gCResult CQVUDesquasher::KeepOldFiles()
         if (target.Exists())
             return kStreamFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::MoveNewFiles()
@@ -227,15 +235,14 @@ gCResult CQVUDesquasher::MoveNewFiles()
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
         const gCFRef& temp = m_tempPaths[i];
-        if (!temp.Exists())
-            continue;
+        // Every entry's new file was written: one that has gone since fails the move.
         LogLine(Joined(Text(31), temp.GetFileName()));
         QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
         m_entryFlags[i] |= kMovedIn;
         if (temp.Exists())
             return kStreamFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::DeleteOldFiles()
@@ -248,14 +255,15 @@ gCResult CQVUDesquasher::DeleteOldFiles()
             continue;
         gCString line = Joined(Text(36), old.GetFileName());
         LogLine(line);
-        DeletePath(old);
+        // Whether it went is looked at just below.
+        (void)DeletePath(old);
         NoteFileOperation(FileOperation::DeleteOld, old.GetPathString());
         if (old.Exists()) {
             PostLine(line, kLineDimmed);
             PostLine(Text(43), kLineRed);
         }
     }
-    return 0;
+    return kOk;
 }
 
 void CQVUDesquasher::RollBack()

@@ -13,7 +13,6 @@ using namespace QVUArchive;
 namespace {
 
 const wchar_t* const kTrimSet = L"\t \n\r";
-const wchar_t* const kScriptKeys[] = {L"FILENAME", L"EXECUTE", L"TYPE", L"OS", L"BUILD", L"VERSIONNUMBER"};
 
 gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
 {
@@ -21,7 +20,7 @@ gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
     uint32_t b = 0;
     QV_RETURN_IF_FAILED(stream.ReadU32(a));
     QV_RETURN_IF_FAILED(stream.ReadU32(b));
-    return a == first && b == second ? 0 : kGenericFailure;
+    return a == first && b == second ? kOk : kGenericFailure;
 }
 
 gCString Decimal(uint64_t value)
@@ -29,7 +28,8 @@ gCString Decimal(uint64_t value)
     char text[24];
     std::snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
     gCString out;
-    out.SetAnsi(text);
+    // Short of memory the text stays unset.
+    (void)out.SetAnsi(text);
     return out;
 }
 
@@ -45,7 +45,7 @@ gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
         QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(unit)));
     }
     name = text;
-    return name.IsUnset() ? kOutOfMemory : 0;
+    return name.IsUnset() ? kOutOfMemory : kOk;
 }
 
 } // namespace
@@ -104,10 +104,11 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         QV_RETURN_IF_FAILED(first.ReadU32(version));
         if (version != kArchiveVersion) {
             gCString line = Text(73);
-            line.AppendText(L"A: ");
-            line.Append(Decimal(kArchiveVersion));
-            line.AppendText(L", F: ");
-            line.Append(Decimal(version));
+            // Short of memory the line is shorter.
+            (void)line.AppendText(L"A: ");
+            (void)line.Append(Decimal(kArchiveVersion));
+            (void)line.AppendText(L", F: ");
+            (void)line.Append(Decimal(version));
             PostLine(line, kLineRed);
             return kGenericFailure;
         }
@@ -131,15 +132,21 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     QV_RETURN_IF_FAILED(header.Take(2ull * scriptUnits + 4, script));
     if (scriptUnits == 0)
         return kGenericFailure;
-    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way.
+    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way. The
+    // text ends at its first 0, and an empty one is no script.
     const bool swap = script[0] == 0xFE && script[1] == 0xFF;
     QV_RETURN_IF_FAILED(m_scriptText.Reserve(static_cast<int32_t>(scriptUnits)));
     wchar_t* units = m_scriptText.MutableBuffer();
-    for (uint32_t i = 1; i < scriptUnits; ++i) {
-        units[i - 1] = swap ? static_cast<wchar_t>((script[2 * i] << 8) | script[2 * i + 1])
-                            : static_cast<wchar_t>(script[2 * i] | (script[2 * i + 1] << 8));
+    uint32_t length = 0;
+    for (uint32_t i = 1; i < scriptUnits; ++i, ++length) {
+        units[length] = swap ? static_cast<wchar_t>((script[2 * i] << 8) | script[2 * i + 1])
+                             : static_cast<wchar_t>(script[2 * i] | (script[2 * i + 1] << 8));
+        if (units[length] == 0)
+            break;
     }
-    m_scriptText.SetLength(static_cast<int32_t>(scriptUnits - 1));
+    m_scriptText.SetLength(static_cast<int32_t>(length));
+    if (length == 0)
+        return kGenericFailure;
 
     QV_RETURN_IF_FAILED(header.ReadTags(kTableTag1, kTableTag2));
     uint32_t count = 0;
@@ -147,7 +154,7 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     if (count == 0 || count > kMaxEntryCount)
         return kStreamFailure;
     for (uint32_t i = 0; i < count; ++i) {
-        m_host.TickNow();
+        (void)m_host.TickNow(); // best effort: keeps the window alive
         QV_RETURN_IF_FAILED(ReadEntry(header));
     }
     QV_RETURN_IF_FAILED(CheckDistinctTargets());
@@ -166,7 +173,7 @@ gCResult CQVUDesquasher::CheckDistinctTargets() const
             if (ArchiveNamesCollide(target.Text(), target.Length(), targets[j].Text(), targets[j].Length()))
                 return kGenericFailure;
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
@@ -189,10 +196,11 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
         return kOutOfMemory;
 
     gCString log(L" -- ");
-    log.Append(target);
-    log.AppendText(L", ");
-    log.Append(Decimal(size));
-    log.AppendText(L" bytes");
+    // Short of memory the log line is shorter.
+    (void)log.Append(target);
+    (void)log.AppendText(L", ");
+    (void)log.Append(Decimal(size));
+    (void)log.AppendText(L" bytes");
     LogLine(log);
 
     gCFRef targetRef(target);
@@ -236,5 +244,5 @@ gCResult CQVUDesquasher::ParseScript()
     const gCString& execute = m_scriptValues[kExecute];
     if (!execute.IsEmpty() && !IsSafeArchiveName(execute.Text(), execute.Length()))
         return kGenericFailure;
-    return 0;
+    return kOk;
 }

@@ -15,7 +15,7 @@ CQVUHTTPSession* SessionOf(void* context)
 
 gCResult IgnoreTransferError(CHTTPSession*, void*)
 {
-    return 0;
+    return kOk;
 }
 
 // A copy of a header list; an entry without characters becomes the empty string. When
@@ -99,7 +99,7 @@ gCResult CQVUHTTPSession::OnConnectFailed(CHTTPSession*, void* context)
 gCResult CQVUHTTPSession::PostConnectFailedOnce()
 {
     if (m_connectFailedPosted)
-        return 0;
+        return kOk;
     m_connectFailedPosted = 1;
     return PostLine(TextConnectFailed(), kLineRed);
 }
@@ -116,7 +116,7 @@ gCResult CQVUHTTPSession::OnReplyHeaders(gCStringArray& names, gCStringArray& va
         // Only the view's line hangs on this notice; the transfer goes on whatever it says.
         (void)session->owner->SendToApp(kMsgUpdaterSendSeen, MessageWord(session->owner), 0, 0);
     }
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUHTTPSession::FindReplyHeader(gCString name, gCString& value) const
@@ -129,7 +129,7 @@ gCResult CQVUHTTPSession::FindReplyHeader(gCString name, gCString& value) const
         stored.MakeUpper();
         if (stored.Equals(name.Text())) {
             value = gCString(m_replyHeaderValues[i].IsEmpty() ? L"" : m_replyHeaderValues[i].Text());
-            return 0;
+            return kOk;
         }
     }
     return kGenericFailure;
@@ -139,7 +139,7 @@ gCResult CQVUHTTPSession::ReceiveBody()
 {
     QV_RETURN_IF_FAILED(CHTTPSession::ReceiveBody());
     if (m_total == 0)
-        return 0;
+        return kOk;
     const int32_t percent = static_cast<int32_t>(m_received * 100 / m_total);
     // The stored step moves only by 5 or more below 100, so every other change is still sent,
     // and 100 is sent again by each later block.
@@ -149,7 +149,7 @@ gCResult CQVUHTTPSession::ReceiveBody()
     }
     if (percent != m_lastPercent)
         return SendProgress(percent);
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUHTTPSession::SendProgress(int32_t percent)

@@ -220,14 +220,14 @@ gCResult CQVUTransferManager::OnSessionStateChange(CHTTPSession* changed)
     CQVUHTTPSession* session = static_cast<CQVUHTTPSession*>(changed);
     CQVUTransferManager* manager = session->owner;
     if (!manager || !manager->IsActive(session))
-        return 0;
+        return kOk;
     const uint32_t state = session->GetState();
     if (state == kSocketConnected) {
         manager->m_sessionConnected = 1;
-        return 0;
+        return kOk;
     }
     if (state != kSocketConnectFailed && state != kSocketClosedWithError)
-        return 0;
+        return kOk;
     if (ReplyAccepted(session) || manager->m_sessionConnected)
         return manager->EndLostTransfer();
     // Lookup failures and refused connections post their own line.
@@ -249,12 +249,12 @@ gCResult CQVUTransferManager::OnDownloadFinished(CHTTPSession* session, gCString
 {
     CQVUTransferManager* manager = static_cast<CQVUTransferManager*>(context);
     if (!manager->IsActive(session))
-        return 0;
+        return kOk;
     manager->m_outcomeReported = 1;
     manager->m_replyComplete = complete;
     QV_RETURN_IF_FAILED(manager->DispatchReply());
     (void)PresentMainContent(); // the lines are posted; a missed present only waits for the next paint
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUTransferManager::DispatchReply()
@@ -263,7 +263,7 @@ gCResult CQVUTransferManager::DispatchReply()
         CWindowBase* window = GetMainWindow();
         (void)ShowMessageBox(window ? window->GetHandle() : nullptr, TextOutsideProcess().Text(),
                              TextTransferError().Text(), MB_OK); // only OK can be pressed
-        return 0;
+        return kOk;
     }
     const bool page = ContainsText(m_session->GetContentType());
     if (!m_replyComplete || page) {
@@ -313,7 +313,7 @@ gCResult CQVUTransferManager::ReportFailHeaders()
     }
     // The report is out; what the application makes of it is its own affair.
     (void)SendToApp(kMsgAnswerReported, MessageWord(this), static_cast<uint32_t>(type), SignWord(type));
-    return 0;
+    return kOk;
 }
 
 gCResult CQVUTransferManager::ReportDownloadError(gCString detail)
@@ -326,7 +326,7 @@ gCResult CQVUTransferManager::ReportDownloadError(gCString detail)
     QV_RETURN_IF_FAILED(PostLine(quoted, kLineLightRed, kMsgStatusLine));
     QV_RETURN_IF_FAILED(PostLine(TextDownloadFailed(), kLineRed, kMsgReportClosingLine));
     (void)SendToApp(kMsgBrokenDownloadReported, MessageWord(this), 0, 0); // the report is out
-    return 0;
+    return kOk;
 }
 
 CQVULocalTransferManager::CQVULocalTransferManager(const IUpdaterHost& app) : m_app(app) {}

@@ -31,7 +31,7 @@ public:
             return kStreamFailure;
         bytes = m_data + m_position;
         m_position += n;
-        return 0;
+        return kOk;
     }
 
     uint64_t Position() const { return m_position; }
@@ -43,7 +43,7 @@ private:
         const uint8_t* bytes = nullptr;
         QV_RETURN_IF_FAILED(Take(n, bytes));
         std::memcpy(value, bytes, static_cast<size_t>(n));
-        return 0;
+        return kOk;
     }
 
     const uint8_t* m_data;

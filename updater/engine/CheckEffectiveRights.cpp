@@ -23,8 +23,9 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
     char detail[32];
     std::snprintf(detail, sizeof(detail), "%d, %lu", step, static_cast<unsigned long>(error));
     gCString tail;
-    tail.SetAnsi(detail);
-    host.PostStatusLine(gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed, 1);
+    // Short of memory the line is shorter.
+    (void)tail.SetAnsi(detail);
+    PostLineBestEffort(host, gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed);
     return 1;
 }
 
@@ -121,7 +122,7 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     if (!gApi.lookupAccountName(nullptr, user, sid.Data(), &sidSize, domain.Data(), &domainUnits, &use)) {
         if (GetLastError() == ERROR_INSUFFICIENT_BUFFER)
             return FailStep(host, 5, GetLastError());
-        return 0;
+        return kOk;
     }
     if (!gApi.isValidSid(sid.Data()))
         return FailStep(host, 5, GetLastError());

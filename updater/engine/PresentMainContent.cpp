@@ -7,5 +7,5 @@ gCResult PresentMainContent()
 {
     CWindowBase* window = GetMainWindow();
     IWindowContent* content = window ? window->GetContent() : nullptr;
-    return content ? content->Present() : 0;
+    return content ? content->Present() : kOk;
 }

@@ -40,3 +40,15 @@ public:
     virtual gCResult TickNow() = 0;
     virtual void Quit() = 0;
 };
+
+// Status and log lines are best effort: a window or log that cannot take one does not stop the
+// work it describes.
+inline void PostLineBestEffort(IUpdaterHost& host, const gCString& text, uint32_t colour)
+{
+    (void)host.PostStatusLine(text, colour, 1);
+}
+
+inline void LogLineBestEffort(IUpdaterHost& host, const gCString& text)
+{
+    (void)host.WriteLogLine(text);
+}

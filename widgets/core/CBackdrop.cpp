@@ -26,7 +26,7 @@ gCResult CBackdrop::SetSize(int32_t width, int32_t height, int32_t)
         QV_RETURN_IF_FAILED(m_backBuffer.Create(width, height));
     m_position.right = m_position.left + width;
     m_position.bottom = m_position.top + height;
-    return 0;
+    return kOk;
 }
 
 gCPoint CBackdrop::LocalToScreen(const gCPoint& local) const
@@ -62,10 +62,10 @@ gCResult CBackdrop::Present()
 {
     HWND window = m_window ? m_window->GetHandle() : nullptr;
     if (!window || m_layered)
-        return 0;
+        return kOk;
     HDC source = m_backBuffer.GetMemDC();
     if (!source)
-        return 0;
+        return kOk;
     gCResult result = 0;
     {
         CWindowDC target(window);
@@ -79,25 +79,25 @@ gCResult CBackdrop::Present()
 
 gCResult CBackdrop::OnKeyDown(int32_t&, int32_t)
 {
-    return 0;
+    return kOk;
 }
 
 gCResult CBackdrop::OnKeyUp(int32_t&, uint32_t)
 {
-    return 0;
+    return kOk;
 }
 
 gCResult CBackdrop::OnTimer(int32_t&, uint32_t)
 {
-    return 0;
+    return kOk;
 }
 
 gCResult CBackdrop::OnMouse(int32_t&, MouseEvent, const gCPoint&)
 {
-    return 0;
+    return kOk;
 }
 
 gCResult CBackdrop::OnMouseWheel(int32_t&, const gCPoint&, const gCPoint&)
 {
-    return 0;
+    return kOk;
 }

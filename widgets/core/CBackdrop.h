@@ -62,7 +62,7 @@ public:
     void UpdateCursorWidget() override {}
 
     void SetReady() override { m_ready = 1; }
-    gCResult OnWindowOpen() override { return 0; }
+    gCResult OnWindowOpen() override { return kOk; }
     void OnWindowDetach() override {}
 
     gCResult Present() override;
@@ -86,7 +86,7 @@ protected:
     virtual gCResult OnTimer(int32_t& handled, uint32_t timerId);
     virtual gCResult OnMouse(int32_t& handled, MouseEvent event, const gCPoint& point);
     virtual gCResult OnMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint& screen);
-    virtual gCResult OnHeartbeat() { return 0; }
+    virtual gCResult OnHeartbeat() { return kOk; }
 
     int32_t m_framed = 0;
     int32_t m_fullMonitor = 0;

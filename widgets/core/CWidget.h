@@ -23,7 +23,7 @@ public:
     gCResult SetWidgetName(const gCString& name) { return m_name.SetString(name); }
 
     // Draws what is dirty and puts it on the screen at once, without waiting for a paint.
-    virtual gCResult Present() { return 0; }
+    virtual gCResult Present() { return kOk; }
 
 protected:
     gCRect m_position;

@@ -7,7 +7,7 @@ namespace {
 void StartEngines()
 {
     // A failure shows later, when a font cannot be loaded.
-    InitFontEngine();
+    (void)InitFontEngine();
     BuildGammaTables(1.0f);
 }
 

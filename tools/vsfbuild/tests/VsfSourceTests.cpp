@@ -6,6 +6,7 @@
 
 #include "CVsfSource.h"
 #include "TempFolder.h"
+#include "WinHandle.h"
 #include "gCFile.h"
 #include "gCStringTable.h"
 
@@ -31,21 +32,6 @@ void LoadBack(CStringTableWriter& writer, gCStringTable& table)
     ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
     ASSERT_EQ(table.Load(file), 0);
 }
-
-// The two handles of a started program, closed with the holder.
-struct ProcessHandles {
-    ProcessHandles() = default;
-    ~ProcessHandles()
-    {
-        if (info.hThread)
-            CloseHandle(info.hThread);
-        if (info.hProcess)
-            CloseHandle(info.hProcess);
-    }
-    ProcessHandles(const ProcessHandles&) = delete;
-    ProcessHandles& operator=(const ProcessHandles&) = delete;
-    PROCESS_INFORMATION info = {};
-};
 
 } // namespace
 
@@ -112,21 +98,21 @@ TEST(VsfBuildProgram, WritesTheTableAndFailsOnABadSource)
     gCString source = folder.File(L"source.txt");
     gCString table = folder.File(L"table.vsf");
     auto run = [&](const std::string& text) -> DWORD {
-        FILE* file = _wfopen(source.Text(), L"wb");
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
+        if (!WriteWholeFile(source, Bytes(text.begin(), text.end())))
+            return 0xFFFC;
         std::wstring command = L"vsfbuild.exe \"" + std::wstring(source.Text()) + L"\" \"" + table.Text() + L"\"";
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
-        ProcessHandles process;
-        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process.info))
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
             return 0xFFFF;
+        CKernelHandle process(info.hProcess);
+        CKernelHandle thread(info.hThread);
         DWORD code = 0xFFFE;
-        if (WaitForSingleObject(process.info.hProcess, 30000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.info.hProcess, &code);
+        if (WaitForSingleObject(process.Get(), 30000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.Get(), &code);
         else
-            TerminateProcess(process.info.hProcess, 0xFFFD);
+            TerminateProcess(process.Get(), 0xFFFD);
         return code;
     };
     ASSERT_EQ(run("7\tName\tseven\n"), 0u);

@@ -57,7 +57,7 @@ gCResult DecodeGuarded(const Bytes& tokens, uint32_t outputSize, Bytes& out)
         CQVUCompressor::DecodeTokens(in.AtEnd(), static_cast<uint32_t>(tokens.size()), head.AtStart(), outputSize);
     out.assign(tail.AtEnd(), tail.AtEnd() + outputSize);
     Bytes other(head.AtStart(), head.AtStart() + outputSize);
-    return a == b && out == other ? a : -1;
+    return a == b && out == other ? a : gCResult(-1);
 }
 
 struct DecodeCase {
@@ -193,6 +193,111 @@ TEST(DecodeTokens, RoundTripsThroughThePacker)
     EXPECT_LT(repetitiveBlock.size(), repetitive.size() / 20);
 }
 
+// The decoder as the format defines it: one byte at a time, stopping at the first token that
+// breaks a bound, zero where no token reached.
+gCResult DecodeByteByByte(const Bytes& tokens, uint32_t size, Bytes& out)
+{
+    out.assign(size, 0);
+    if (tokens.empty())
+        return kOk;
+    const uint8_t escape = tokens[0];
+    size_t r = 1;
+    size_t w = 0;
+    auto number = [&](uint32_t& value) {
+        value = 0;
+        while (r < tokens.size()) {
+            uint8_t b = tokens[r++];
+            value = (value << 7) | (b & 0x7Fu);
+            if ((b & 0x80u) == 0)
+                return true;
+        }
+        return false;
+    };
+    while (r < tokens.size()) {
+        uint8_t b = tokens[r++];
+        if (b == escape && !(r < tokens.size() && tokens[r] == 0)) {
+            uint32_t length = 0;
+            uint32_t distance = 0;
+            if (!number(length) || !number(distance))
+                return kInvalidFile;
+            if (length == 0)
+                continue;
+            if (distance > w || length > size - w)
+                return kInvalidFile;
+            for (uint32_t i = 0; i < length; ++i, ++w)
+                out[w] = out[w - distance];
+            continue;
+        }
+        if (b == escape)
+            ++r;
+        if (w >= size)
+            return kInvalidFile;
+        out[w++] = b;
+    }
+    return kOk;
+}
+
+// Copies of every short distance and of lengths around the block sizes, between literal runs
+// of every length up to a few blocks, with escaped literals and empty copies among them.
+Bytes EveryCopyShape(uint32_t& size)
+{
+    const uint8_t escape = 0xE5;
+    Bytes tokens = {escape};
+    size = 0;
+    for (uint32_t distance = 0; distance <= 40; ++distance) {
+        for (uint32_t length : {1u, 2u, 3u, 4u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 48u, 100u}) {
+            uint32_t literals = 1 + (distance * 7 + length) % 50;
+            for (uint32_t i = 0; i < literals; ++i) {
+                uint8_t b = static_cast<uint8_t>(size * 31 + i * 17 + distance);
+                tokens.push_back(b);
+                if (b == escape)
+                    tokens.push_back(0);
+            }
+            size += literals;
+            tokens.push_back(escape);
+            PutNumber(tokens, length);
+            PutNumber(tokens, distance);
+            size += length;
+        }
+        // A copy of nothing, from any distance, appends nothing.
+        tokens.insert(tokens.end(), {escape, 0x80, 0x00});
+        PutNumber(tokens, size + distance);
+    }
+    return tokens;
+}
+
+TEST(DecodeTokens, AgreesWithTheByteByByteDefinition)
+{
+    uint32_t shapesSize = 0;
+    Bytes shapes = EveryCopyShape(shapesSize);
+    std::mt19937 rng(5);
+    Bytes mixed;
+    for (int i = 0; i < 20000; ++i)
+        mixed.push_back(static_cast<uint8_t>(i % 3000 < 1500 ? "layer brush canvas "[i % 19] : rng()));
+    Bytes packed = CompressBlock(mixed.data(), mixed.size(), 0xE5);
+    Bytes packedTokens(packed.begin() + 4, packed.end());
+    const struct {
+        const char* what;
+        Bytes tokens;
+        uint32_t size;
+    } cases[] = {
+        {"every copy shape", shapes, shapesSize},
+        {"every copy shape, output cut short", shapes, shapesSize - 37},
+        {"every copy shape, room to spare", shapes, shapesSize + 1000},
+        {"packed text and noise", packedTokens, static_cast<uint32_t>(mixed.size())},
+        {"packed text and noise, cut in the middle", Bytes(packedTokens.begin(), packedTokens.begin() + 7001),
+         static_cast<uint32_t>(mixed.size())},
+        {"packed text and noise, output cut in the middle", packedTokens, 9000},
+    };
+    for (const auto& c : cases) {
+        Bytes expected;
+        gCResult expectedResult = DecodeByteByByte(c.tokens, c.size, expected);
+        Bytes out;
+        EXPECT_EQ(expectedResult, DecodeGuarded(c.tokens, c.size, out)) << c.what;
+        EXPECT_EQ(expected, out) << c.what;
+    }
+}
+
 TEST(DecodeTokens, DamagedBlocksNeverLeaveTheirBuffers)
 {
     std::mt19937 rng(99);
@@ -206,9 +311,11 @@ TEST(DecodeTokens, DamagedBlocksNeverLeaveTheirBuffers)
         for (int k = 0; k < 3; ++k)
             damaged[1 + rng() % (damaged.size() - 1)] = static_cast<uint8_t>(rng());
         damaged.resize(1 + rng() % damaged.size());
+        const uint32_t size = static_cast<uint32_t>(data.size() / 2 + rng() % data.size());
         Bytes out;
-        gCResult r = DecodeGuarded(damaged, static_cast<uint32_t>(data.size() / 2 + rng() % data.size()), out);
-        ASSERT_TRUE(r == 0 || r == kInvalidFile) << round;
+        Bytes expected;
+        ASSERT_EQ(DecodeByteByByte(damaged, size, expected), DecodeGuarded(damaged, size, out)) << round;
+        ASSERT_EQ(expected, out) << round;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "CStringTableWriter.h"
 #include "LocalString.h"
+#include "WinHandle.h"
 
 bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t blockOffset)
 {
@@ -24,8 +25,8 @@ namespace {
 void CollectTree(const std::wstring& root, const std::wstring& relative, FileTree& tree)
 {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    CFindHandle search(FindFirstFileW((root + relative + L"*").c_str(), &found));
+    if (!search.IsValid())
         return;
     do {
         std::wstring name = found.cFileName;
@@ -37,8 +38,7 @@ void CollectTree(const std::wstring& root, const std::wstring& relative, FileTre
         } else {
             tree[relative + name] = ReadWholeFile(gCString((root + relative + name).c_str()));
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 void MakeTreeWritable(const std::wstring& root)

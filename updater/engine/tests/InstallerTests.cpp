@@ -212,6 +212,101 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     EXPECT_EQ(Updated(), Tree());
 }
 
+TEST_F(Installer, ALeftOverFolderOfAnOldOrNewFileNameIsNeverMovedOrRemoved)
+{
+    // A folder of the user's that happens to carry an entry's ".old" or ".tmp" name.
+    const struct {
+        const char* what;
+        const wchar_t* folder;
+        bool targetMissing;
+    } cases[] = {
+        {".old folder beside a missing target", L"readme.txt.old\\", true},
+        {".old folder beside the target", L"readme.txt.old\\", false},
+        {".tmp folder", L"app.exe.tmp\\", false},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        FileTree tree = kOriginal;
+        if (c.targetMissing)
+            tree.erase(L"readme.txt");
+        tree[c.folder] = {};
+        tree[std::wstring(c.folder) + L"notes.txt"] = Text8("the user's notes");
+        WriteTree(f.installFolder, tree);
+        EXPECT_EQ(1, f.Install(Archive())) << c.what;
+        EXPECT_EQ(L"!T46", f.host.StatusLines().back()) << c.what;
+        EXPECT_EQ(tree, ReadTree(f.installFolder)) << c.what;
+    }
+}
+
+// Removes readme.txt's new file once it is written, as a virus scanner might.
+void RemoveNewReadme(FileOperation operation, const gCString& path, void*)
+{
+    const std::wstring text = path.Text();
+    const std::wstring name = L"readme.txt.tmp";
+    if (operation == FileOperation::FinishNew && text.size() >= name.size() &&
+        text.compare(text.size() - name.size(), name.size(), name) == 0)
+        DeleteFileW(path.Text());
+}
+
+TEST_F(Installer, ANewFileGoneBeforeItsMoveFailsTheMoveAndPutsEverythingBack)
+{
+    SetFileOperationHook(RemoveNewReadme, nullptr);
+    gCResult r = Install(Archive());
+    SetFileOperationHook(nullptr, nullptr);
+    EXPECT_EQ(1, r);
+    EXPECT_EQ(L"!T49", host.StatusLines().back());
+    EXPECT_EQ(kOriginal, Tree());
+    EXPECT_TRUE(ReadOnly(L"readme.txt"));
+}
+
+bool Listed(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found;
+    CFindHandle search(FindFirstFileW(path.c_str(), &found));
+    return search.IsValid();
+}
+
+// Runs a Unix program on the Unix name of a Windows path (Wine starts Unix programs but cannot
+// wait for them) and waits until the path is listed or not, as asked; false when that cannot
+// be done here.
+bool RunUnixOnPath(const std::string& program, const std::wstring& path, bool listedAfter)
+{
+    typedef char*(CDECL * UnixNameFn)(const wchar_t*);
+    FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    UnixNameFn unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(found));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name)
+        return false;
+    std::string command = program + " \"" + name + "\"";
+    HeapFree(GetProcessHeap(), 0, name);
+    std::wstring wide(command.begin(), command.end());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CKernelHandle processHandle(process.hProcess);
+    CKernelHandle threadHandle(process.hThread);
+    for (int i = 0; i < 100 && Listed(path) != listedAfter; ++i)
+        Sleep(50);
+    return Listed(path) == listedAfter;
+}
+
+TEST_F(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
+{
+    // The record goes to a full device, which takes the bytes into the runtime's buffer and
+    // refuses them when they are flushed at the close.
+    const std::wstring record = programFolder + L"updatersource.qvu";
+    if (!RunUnixOnPath("Z:\\bin\\ln -s /dev/full", record, true))
+        GTEST_SKIP() << "no Unix link to a full device here";
+    EXPECT_EQ(1, Install(Archive(L"TYPE=UPDATER")));
+    EXPECT_EQ(L"!PI Err: T45", host.StatusLines().back());
+    EXPECT_EQ(0, host.selfUpdates);
+    EXPECT_EQ(kOriginal, Tree());
+    // A link to a device is beyond the system's delete, and the temporary folder's.
+    EXPECT_TRUE(RunUnixOnPath("Z:\\bin\\rm", record, false));
+}
+
 TEST_F(Installer, DamagedRecordFailsTheWriteAndLeavesTheInstallationAsItWas)
 {
     const Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
@@ -343,7 +438,8 @@ TEST_F(Installer, RightsRefusedTwiceShowsTheBoxAndFailsTheCheck)
 
 TEST_F(Installer, AnEntryOnAnExistingFolderIsRefused)
 {
-    EXPECT_EQ(1, Install(PackArchive({{L"app.exe", Text8("new")}, {L"data", Text8("a file for a folder")}}, L"")));
+    EXPECT_EQ(1,
+              Install(PackArchive({{L"app.exe", Text8("new")}, {L"data", Text8("a file for a folder")}}, L"OS=WIN32")));
     std::vector<std::wstring> lines = host.StatusLines();
     std::vector<std::wstring> tail = {L"!T40" + installFolder + L"data", L"!T46"};
     EXPECT_EQ(tail, std::vector<std::wstring>(lines.end() - 2, lines.end()));
@@ -355,7 +451,7 @@ TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
     EXPECT_EQ(1, Install(Text8("not an archive at all")));
     EXPECT_EQ(L"!T44", host.StatusLines().back());
     host.events.clear();
-    EXPECT_EQ(1, Install(PackArchive({{L"..\\outside.txt", Text8("x")}}, L"")));
+    EXPECT_EQ(1, Install(PackArchive({{L"..\\outside.txt", Text8("x")}}, L"OS=WIN32")));
     EXPECT_EQ(L"!T45", host.StatusLines().back());
     EXPECT_EQ(kOriginal, Tree());
     EXPECT_TRUE(ReadTree(temp.Path()).count(L"outside.txt") == 0);
@@ -435,6 +531,14 @@ TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCom
 
 namespace {
 
+// Runs the packing tool on the folder and script; its exit code.
+DWORD RunPackTool(const std::wstring& folder, const std::wstring& script, const std::wstring& archive)
+{
+    std::wstring command = L"\"" + HelperPath(L"..\\..\\tools\\qvupack\\qvupack.exe") + L"\" \"" +
+                           folder.substr(0, folder.size() - 1) + L"\" \"" + script + L"\" \"" + archive + L"\"";
+    return RunCommand(command);
+}
+
 TEST(PackTool, PacksAFolderAndScriptIntoAnArchiveThatInstalls)
 {
     EngineFixture f;
@@ -444,13 +548,61 @@ TEST(PackTool, PacksAFolderAndScriptIntoAnArchiveThatInstalls)
     WriteTree(sourceFolder, source);
     WriteWholeFile(f.temp.File(L"script.txt"), Text8("OS=win32\nFILENAME=demo\n"));
     std::wstring archive = f.temp.Path() + L"out.qvu";
-    std::wstring command = L"\"" + HelperPath(L"..\\..\\tools\\qvupack\\qvupack.exe") + L"\" \"" +
-                           sourceFolder.substr(0, sourceFolder.size() - 1) + L"\" \"" + f.temp.Path() +
-                           L"script.txt\" \"" + archive + L"\"";
-    EXPECT_EQ(0u, RunCommand(command));
+    EXPECT_EQ(0u, RunPackTool(sourceFolder, f.temp.Path() + L"script.txt", archive));
     EXPECT_EQ(0, f.Install(ReadWholeFile(gCString(archive.c_str()))));
     EXPECT_EQ(source, ReadTree(f.installFolder));
     EXPECT_STREQ(L"demo", f.desquasher.GetScriptValue(CQVUDesquasher::kFileName).Text());
+}
+
+Bytes Utf16Script(const std::wstring& text, bool bigEndian)
+{
+    Bytes bytes;
+    for (wchar_t c : L"\uFEFF" + text) {
+        const uint8_t low = static_cast<uint8_t>(c);
+        const uint8_t high = static_cast<uint8_t>(c >> 8);
+        bytes.push_back(bigEndian ? high : low);
+        bytes.push_back(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
+TEST(PackTool, ReadsScriptsWithEveryMarkAndRefusesLinesTheReaderWouldLose)
+{
+    const std::wstring script = L"TYPE=Updater\r\nOS = win32\r\n\r\nBUILD=b7\r\n";
+    const Bytes utf8 = Text8("TYPE=Updater\r\nOS = win32\r\n\r\nBUILD=b7\r\n");
+    Bytes utf8Marked = {0xEF, 0xBB, 0xBF};
+    utf8Marked.insert(utf8Marked.end(), utf8.begin(), utf8.end());
+    const struct {
+        const char* what;
+        Bytes script;
+        bool packed;
+    } cases[] = {
+        {"UTF-8 without a mark", utf8, true},
+        {"UTF-8 with its mark", utf8Marked, true},
+        {"UTF-16 little-endian", Utf16Script(script, false), true},
+        {"UTF-16 big-endian", Utf16Script(script, true), true},
+        {"a key the reader does not know", Text8("TYPE=UPDATER\nTPYE=UPDATER\n"), false},
+        {"a line without a key", Text8("OS=WIN32\n=UPDATER\n"), false},
+        {"an empty script", Text8(" \r\n"), false},
+        {"bytes that are not UTF-8", Bytes{'O', 'S', '=', 0xC3, 0x28}, false},
+    };
+    for (const auto& c : cases) {
+        EngineFixture f;
+        std::wstring sourceFolder = f.temp.Path() + L"source\\";
+        CreateDirectoryW(sourceFolder.c_str(), nullptr);
+        WriteTree(sourceFolder, {{L"a.txt", Text8("alpha")}});
+        WriteWholeFile(f.temp.File(L"script.txt"), c.script);
+        std::wstring archive = f.temp.Path() + L"out.qvu";
+        EXPECT_EQ(c.packed ? 0u : 1u, RunPackTool(sourceFolder, f.temp.Path() + L"script.txt", archive)) << c.what;
+        if (!c.packed) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(archive.c_str())) << c.what;
+            continue;
+        }
+        ASSERT_EQ(0, f.Parse(ReadWholeFile(gCString(archive.c_str())))) << c.what;
+        EXPECT_STREQ(L"Updater", f.desquasher.GetScriptValue(CQVUDesquasher::kType).Text()) << c.what;
+        EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text()) << c.what;
+        EXPECT_STREQ(L"B7", f.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text()) << c.what;
+    }
 }
 
 } // namespace

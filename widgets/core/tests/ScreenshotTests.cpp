@@ -6,6 +6,7 @@
 #include "CBackdrop.h"
 #include "TestApp.h"
 #include "WidgetServices.h"
+#include "WinHandle.h"
 
 namespace {
 const uint32_t kQuadrants[4] = {0xFFD02020, 0xFF20B040, 0xFF2040D0, 0xFFF0E020};
@@ -45,8 +46,8 @@ bool GrabScreen(const RECT& rect, CImageBase& shot)
 // Keeps the picture beside the test program for a person to look at.
 void SaveBitmap(CImageBase& image, const char* name)
 {
-    FILE* file = std::fopen(name, "wb");
-    if (!file)
+    CStdFile file(std::fopen(name, "wb"));
+    if (!file.IsValid())
         return;
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof(info);
@@ -59,10 +60,9 @@ void SaveBitmap(CImageBase& image, const char* name)
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof(header) + sizeof(info);
     header.bfSize = header.bfOffBits + pixels;
-    std::fwrite(&header, sizeof(header), 1, file);
-    std::fwrite(&info, sizeof(info), 1, file);
-    std::fwrite(image.GetBits(), 1, pixels, file);
-    std::fclose(file);
+    std::fwrite(&header, sizeof(header), 1, file.Get());
+    std::fwrite(&info, sizeof(info), 1, file.Get());
+    std::fwrite(image.GetBits(), 1, pixels, file.Get());
 }
 } // namespace
 

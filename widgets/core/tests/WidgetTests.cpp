@@ -31,7 +31,7 @@ TEST(Widget, SizeAndNameFollowWhatWasSet)
     EXPECT_EQ(widget.GetHeight(), 5);
     gCString name(L"Progress");
     ASSERT_EQ(widget.SetWidgetName(name), kOk);
-    name.SetText(L"changed");
+    ASSERT_EQ(name.SetText(L"changed"), kOk);
     EXPECT_EQ(W(widget.GetWidgetName()), L"Progress");
     EXPECT_EQ(widget.Present(), kOk);
 }

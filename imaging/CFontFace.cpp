@@ -1,0 +1,163 @@
+#include "CFontFace.h"
+
+#include <shlobj.h>
+
+#include <cwchar>
+
+#include "FileOps.h"
+#include "gCFRef.h"
+#include "gCFile.h"
+
+CFontFace::~CFontFace()
+{
+    Close();
+}
+
+void CFontFace::Close()
+{
+    if (m_face) {
+        FT_Done_Face(m_face);
+        m_face = nullptr;
+    }
+}
+
+gCResult CFontFace::Open(const gCString& fontFile, int32_t pixelSize)
+{
+    if (pixelSize < 1)
+        return kBadParameter;
+    FT_Library library = GetFontLibrary();
+    if (!library)
+        return kCreateFailure;
+    Close();
+    // FreeType takes 8-bit names; the wide name's short form would depend on the volume, so
+    // the file is read through the toolkit instead and handed over as memory.
+    FT_Face face = nullptr;
+    gCFile file;
+    if (file.OpenFullPath(fontFile, kAccessRead) != 0)
+        return kCreateFailure;
+    const int64_t length = file.GetLength();
+    if (length <= 0 || length > 64 * 1024 * 1024 || m_data.Resize(static_cast<int32_t>(length)) != 0)
+        return kCreateFailure;
+    if (file.ReadBytes(m_data.Data(), static_cast<uint32_t>(length)) != 0)
+        return kCreateFailure;
+    if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(m_data.Data()), static_cast<FT_Long>(length), 0,
+                           &face) != 0)
+        return kCreateFailure;
+    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
+        FT_Done_Face(face);
+        return kCreateFailure;
+    }
+    m_face = face;
+    m_ascent = static_cast<int32_t>((face->size->metrics.ascender + 63) >> 6);
+    m_lineHeight = static_cast<int32_t>((face->size->metrics.height + 63) >> 6);
+    return kOk;
+}
+
+namespace {
+uint8_t Channel(uint32_t pixel, int32_t shift)
+{
+    return static_cast<uint8_t>((pixel >> shift) & 0xFF);
+}
+
+// Straight-alpha "over" for one pixel whose destination is taken as opaque.
+uint32_t BlendOver(uint32_t destination, uint32_t colour, uint32_t coverage)
+{
+    const uint32_t alpha = coverage * Channel(colour, 24) / 255;
+    uint32_t out = 0xFF000000;
+    for (int32_t shift = 0; shift <= 16; shift += 8) {
+        const uint32_t d = Channel(destination, shift);
+        const uint32_t s = Channel(colour, shift);
+        out |= ((s * alpha + d * (255 - alpha) + 127) / 255) << shift;
+    }
+    return out;
+}
+} // namespace
+
+int32_t CFontFace::MeasureText(const gCString& text) const
+{
+    if (!m_face)
+        return 0;
+    FT_Pos pen = 0;
+    FT_UInt previous = 0;
+    const bool kerning = FT_HAS_KERNING(m_face);
+    for (int32_t i = 0; i < text.Length(); ++i) {
+        const FT_UInt glyph = FT_Get_Char_Index(m_face, text[i]);
+        if (kerning && previous && glyph) {
+            FT_Vector delta;
+            if (FT_Get_Kerning(m_face, previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
+                pen += delta.x;
+        }
+        if (FT_Load_Glyph(m_face, glyph, FT_LOAD_DEFAULT) == 0)
+            pen += m_face->glyph->advance.x;
+        previous = glyph;
+    }
+    return static_cast<int32_t>((pen + 63) >> 6);
+}
+
+int32_t CFontFace::DrawText(CImageBase& image, int32_t x, int32_t top, const gCString& text, uint32_t colour,
+                            const gCRect& clip) const
+{
+    if (!m_face || !image.IsValid())
+        return 0;
+    const int32_t left = clip.left > 0 ? clip.left : 0;
+    const int32_t upper = clip.top > 0 ? clip.top : 0;
+    const int32_t right = clip.right < image.GetWidth() ? clip.right : image.GetWidth();
+    const int32_t lower = clip.bottom < image.GetHeight() ? clip.bottom : image.GetHeight();
+    const int32_t baseline = top + m_ascent;
+    FT_Pos pen = static_cast<FT_Pos>(x) << 6;
+    FT_UInt previous = 0;
+    const bool kerning = FT_HAS_KERNING(m_face);
+    uint32_t* bits = image.GetBits();
+    const int32_t stride = image.GetWidth();
+    for (int32_t i = 0; i < text.Length(); ++i) {
+        const FT_UInt glyph = FT_Get_Char_Index(m_face, text[i]);
+        if (kerning && previous && glyph) {
+            FT_Vector delta;
+            if (FT_Get_Kerning(m_face, previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
+                pen += delta.x;
+        }
+        previous = glyph;
+        if (FT_Load_Glyph(m_face, glyph, FT_LOAD_RENDER) != 0)
+            continue;
+        const FT_GlyphSlot slot = m_face->glyph;
+        const FT_Bitmap& bitmap = slot->bitmap;
+        const int32_t originX = static_cast<int32_t>((pen + 32) >> 6) + slot->bitmap_left;
+        const int32_t originY = baseline - slot->bitmap_top;
+        if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+            for (uint32_t row = 0; row < bitmap.rows; ++row) {
+                const int32_t y = originY + static_cast<int32_t>(row);
+                if (y < upper || y >= lower)
+                    continue;
+                const uint8_t* source = bitmap.buffer + static_cast<int32_t>(row) * bitmap.pitch;
+                for (uint32_t column = 0; column < bitmap.width; ++column) {
+                    const int32_t px = originX + static_cast<int32_t>(column);
+                    const uint32_t coverage = gGlyphGamma[source[column]];
+                    if (px < left || px >= right || coverage == 0)
+                        continue;
+                    uint32_t& target = bits[static_cast<size_t>(y) * stride + px];
+                    target = BlendOver(target, colour, coverage);
+                }
+            }
+        }
+        pen += slot->advance.x;
+    }
+    return static_cast<int32_t>((pen + 63) >> 6) - x;
+}
+
+gCResult FindSystemFont(const wchar_t* const* names, int32_t count, gCString& path)
+{
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, 0, folder)))
+        return kFileNotFound;
+    gCString base(folder);
+    if (base.Length() > 0 && base[base.Length() - 1] != L'\\')
+        QV_RETURN_IF_FAILED(base.AppendChar(L'\\'));
+    for (int32_t i = 0; i < count; ++i) {
+        gCString candidate = gCString::Concat(base, gCString(names[i]));
+        if (FileExists(gCFRef(candidate))) {
+            path = candidate;
+            return kOk;
+        }
+    }
+    return kFileNotFound;
+}

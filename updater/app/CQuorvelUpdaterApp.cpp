@@ -1,0 +1,407 @@
+#include "CQuorvelUpdaterApp.h"
+
+#include <mmsystem.h>
+
+#include <new>
+
+#include "CQVUTransferManager.h"
+#include "CWindowBase.h"
+#include "FileOps.h"
+#include "LocalString.h"
+#include "MessageBoxHook.h"
+#include "ReportError.h"
+#include "UpdateRequest.h"
+#include "UpdaterTexts.h"
+#include "WidgetServices.h"
+#include "WinSock.h"
+#include "gCFRef.h"
+#include "gCStringArray.h"
+
+const wchar_t* const kProductSettingsKey = L"Software\\Tallowmere\\Quorvel2\\Settings";
+const wchar_t* const kProductProcessName = L"QUORVEL.EXE";
+
+namespace {
+const wchar_t* const kLogName = L"UpdateResults.log";
+const wchar_t* const kTestModeName = L"testmode";
+const wchar_t* const kSourceRecordName = L"updatersource.qvu";
+const wchar_t* const kSlaveName = L"QVUSlave.exe";
+const wchar_t* const kProductFactsPath = L"Resources\\system.vsf";
+const wchar_t* const kTestModeWarning = L"WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!";
+const int32_t kIconId = 103;
+const uint32_t kWindowFlags = 6;
+// The slave waits this long at most for the copy that started it to end.
+const uint32_t kSlaveWaitMs = 10000;
+
+// In test mode a message box is a line of the results log, answered with OK: the program runs
+// unattended against the local test server.
+CResultsLog* gBoxLog = nullptr;
+int LogMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
+{
+    if (gBoxLog) {
+        gCString line(L"[box] ");
+        (void)line.AppendText(caption); // a shorter line is still a line
+        (void)line.AppendText(L": ");
+        (void)line.AppendText(text);
+        (void)gBoxLog->WriteLine(line); // nothing else could keep it
+    }
+    return IDOK;
+}
+
+bool FileIsThere(const gCString& path)
+{
+    return FileExists(gCFRef(path));
+}
+} // namespace
+
+CQuorvelUpdaterApp::CQuorvelUpdaterApp() : CApp(GetWidgetServices()), m_desquasher(*this)
+{
+    SetResourceFileName(gCString(L"QVUpdater.vrf"));
+    SetStringTableFileName(gCString(L"QVUpdater.vsf"));
+    SetFontResourceFileName(gCString(L""));
+}
+
+CQuorvelUpdaterApp::~CQuorvelUpdaterApp()
+{
+    m_manager.reset();
+    if (gBoxLog == &m_log) {
+        SetMessageBoxFunction(nullptr);
+        gBoxLog = nullptr;
+    }
+}
+
+gCString CQuorvelUpdaterApp::ProgramFile(const wchar_t* name) const
+{
+    return gCString::Concat(GetProgramFolder(), gCString(name));
+}
+
+gCString CQuorvelUpdaterApp::Text(uint32_t n) const
+{
+    return LocalText(*this, n);
+}
+
+gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
+{
+    SetAppMessageTarget(this);
+    QV_RETURN_IF_FAILED(OpenWindow());
+
+    // Without the log the updater still updates; the lines stay on screen.
+    (void)m_log.Open(ProgramFile(kLogName));
+    ReadTestMode();
+
+    m_manager.reset(new (std::nothrow) CQVULocalTransferManager(*this));
+    if (!m_manager)
+        return kOutOfMemory;
+    // A refusal was shown; the check then fails with its own line.
+    (void)StartupWinSock();
+
+    ReadProductFacts();
+    m_languageOffset = ChooseLanguageBlock(m_stringTable, m_facts.language);
+    m_sourceRecordFlag = FileIsThere(ProgramFile(kSourceRecordName)) ? 1 : 0;
+
+    (void)m_backdrop->SetCaptionText(Text(kTextCaptionChecking), 1); // drawn at the next paint otherwise
+    if (m_testMode)
+        (void)PostStatusLine(gCString(kTestModeWarning), kLineRed, 1); // logged even if the list is full
+    if (!m_factsRead) {
+        m_phase = kStopped;
+        ShowMessageBox(GetMainWindowHandle(), Text(kTextFactsMissing).Text(), Text(kTextBoxCaption).Text(),
+                       MB_OK | MB_ICONSTOP);
+        (void)WriteLogLine(Text(kTextFactsMissing)); // the box said it; the log keeps it if it can
+        QuitLater();
+        return kOk;
+    }
+    LoadSounds();
+    DetectSlave(commandLine);
+    if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
+        (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
+    SetButton(kTextButtonCancel, 0.45f);
+    return kOk;
+}
+
+gCResult CQuorvelUpdaterApp::OpenWindow()
+{
+    m_backdrop = new (std::nothrow) CQuorvelUpdaterBackdrop(this, &m_log);
+    if (!m_backdrop)
+        return kOutOfMemory;
+    SetViewMessageTarget(m_backdrop);
+    // Text needs a face; without one the window still shows its rows' colours and the bar.
+    (void)m_backdrop->OpenFonts();
+    const int32_t w = CQuorvelUpdaterBackdrop::kWidth, h = CQuorvelUpdaterBackdrop::kHeight;
+    gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(w), static_cast<float>(h),
+                                       -1.0f, -1.0f, nullptr, 0);
+    if (opened != 0) {
+        // The window gave the content back.
+        if (!GetMainWindow() || GetMainWindow()->GetContent() != m_backdrop)
+            delete m_backdrop;
+        m_backdrop = nullptr;
+        return opened;
+    }
+    EnableHeartbeatWork();
+    return kOk;
+}
+
+void CQuorvelUpdaterApp::ReadTestMode()
+{
+    const gCString marker = ProgramFile(kTestModeName);
+    if (!FileIsThere(marker))
+        return;
+    m_testMode = 1;
+    gBoxLog = &m_log;
+    SetMessageBoxFunction(LogMessageBox);
+    char bytes[256] = {};
+    uint32_t got = 0;
+    gCFile file;
+    if (file.OpenFullPath(marker, kAccessRead) == 0 && file.ReadUpTo(bytes, sizeof bytes - 1, got) != 0)
+        got = 0;
+    m_testServer = TestServerFromMarker(bytes, static_cast<int32_t>(got));
+}
+
+void CQuorvelUpdaterApp::ReadProductFacts()
+{
+    m_factsRead = m_facts.Read(ProgramFile(kProductFactsPath)) == 0 ? 1 : 0;
+    // Without a key the server still answers; it is an installation's own number.
+    if (ReadUserString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0 &&
+        ReadMachineString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0)
+        (void)m_registryKey.SetText(L"");
+}
+
+void CQuorvelUpdaterApp::DetectSlave(const gCString& commandLine)
+{
+    gCString module = GetProcessName();
+    module.MakeUpper();
+    gCString first, rest;
+    commandLine.Trimmed(gCString(L" \t")).Split(first, rest, gCString(L" \t"), 1);
+    first.Trim(gCString(L"\""));
+    m_slave = (wcsstr(module.Text(), L"SLAVE") != nullptr && first.Equals(L"slave")) ? 1 : 0;
+}
+
+void CQuorvelUpdaterApp::SetButton(uint32_t text, float opacity)
+{
+    if (!m_backdrop)
+        return;
+    (void)m_backdrop->SetButtonText(Text(text)); // drawn at the next paint otherwise
+    m_backdrop->SetButtonOpacity(opacity);
+}
+
+void CQuorvelUpdaterApp::Finish(uint32_t captionText)
+{
+    if (m_phase != kOffering)
+        m_phase = kDone;
+    if (m_backdrop && captionText)
+        (void)m_backdrop->SetCaptionText(Text(captionText), 1); // as SetButton
+    if (m_phase == kDone)
+        SetButton(kTextButtonClose, 1.0f);
+}
+
+void CQuorvelUpdaterApp::OnCheckWanted()
+{
+    if (m_phase != kStarting)
+        return;
+    if (m_slave) {
+        m_phase = kInstalling;
+        (void)SetCaptionText(Text(kTextCaptionSlave), 1);
+        if (m_sourceFile.OpenFullPath(ProgramFile(kSourceRecordName), kAccessRead) != 0) {
+            (void)PostStatusLine(Text(kTextSlaveInstallFailed), kLineRed, 1); // shown; nothing more to do
+            Finish(kTextCaptionFailed);
+            return;
+        }
+        (void)PostStatusLine(Text(kTextInstallingSource), kLineBlack, 1);
+        m_pending = &m_sourceFile;
+        m_slaveWaitStart = timeGetTime();
+        return;
+    }
+    m_phase = kChecking;
+    gCString line = Text(kTextCheckingFor);
+    (void)line.Append(m_facts.application);
+    (void)line.AppendChar(L' ');
+    (void)line.Append(m_facts.version);
+    (void)PostStatusLine(line, kLineBlack, 1);
+    gCResult result =
+        m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode ? m_testServer : gCString(L""));
+    if (result != 0) {
+        ReportError(result, nullptr);
+        Finish(kTextCaptionFailed);
+    }
+}
+
+void CQuorvelUpdaterApp::OnMainButton()
+{
+    switch (m_phase) {
+    case kChecking:
+    case kInstalling:
+        (void)OnMessage(0xFF0F0012, 0, 0, 0, 1); // the view does nothing with it
+        (void)PostStatusLine(Text(kTextCancelled), kLineRed, 1);
+        m_pending = nullptr;
+        Finish(kTextCaptionFailed);
+        break;
+    case kOffering:
+        // The user's browser or file manager shows the location.
+        if (ShellOpen(m_location, gCString(L"")) != 0)
+            ReportError(kFileNotFound, m_location.ToAnsi());
+        break;
+    default:
+        QuitLater();
+        break;
+    }
+}
+
+gCResult CQuorvelUpdaterApp::OnAppTick()
+{
+    if (m_manager)
+        m_manager->PumpSessions();
+    InstallPending();
+    return kOk;
+}
+
+uint32_t CQuorvelUpdaterApp::QueryClose()
+{
+    // An installation runs to a safe end first; the window closes after it.
+    if (m_installing) {
+        m_closeWanted = 1;
+        return 0;
+    }
+    return 2;
+}
+
+gCResult CQuorvelUpdaterApp::OnExit()
+{
+    m_backdrop = nullptr;
+    SetViewMessageTarget(nullptr);
+    m_log.Close();
+    return kOk;
+}
+
+bool CQuorvelUpdaterApp::IsProductRunning()
+{
+    gCStringArray names;
+    if (GetProcessNames(names) != 0)
+        return false;
+    for (int32_t i = 0; i < names.Count(); ++i)
+        if (names[i].EqualsNoCase(kProductProcessName))
+            return true;
+    return false;
+}
+
+bool CQuorvelUpdaterApp::IsOtherCopyRunning()
+{
+    gCStringArray names;
+    if (GetProcessNames(names) != 0)
+        return false;
+    for (int32_t i = 0; i < names.Count(); ++i)
+        if (names[i].EqualsNoCase(L"QVUpdater.exe"))
+            return true;
+    return false;
+}
+
+void CQuorvelUpdaterApp::InstallPending()
+{
+    if (!m_pending || m_installing)
+        return;
+    // The slave replaces the program of the copy that started it: that copy must be gone.
+    if (m_slave && timeGetTime() - m_slaveWaitStart < kSlaveWaitMs && IsOtherCopyRunning())
+        return;
+    gCStream* archive = m_pending;
+    m_pending = nullptr;
+    if (IsProductRunning()) {
+        (void)PostStatusLine(Text(kTextProductRunning), kLineRed, 1); // shown and logged as far as possible
+        Finish(kTextCaptionFailed);
+        return;
+    }
+    m_phase = kInstalling;
+    m_installing = 1;
+    gCResult result = Install(*archive);
+    m_installing = 0;
+    if (result == kHandled) {
+        // The installed program or the slave copy takes over.
+        QuitLater();
+        return;
+    }
+    if (m_slave && result != 0) {
+        (void)PostStatusLine(Text(kTextSlaveInstallFailed), kLineRed, 1); // as above
+    }
+    if (m_slave && result == 0)
+        (void)DeletePathFile(ProgramFile(kSourceRecordName)); // a stale record only makes a later copy a slave
+    Finish(result == 0 && m_desquasher.GetInstalledFlag() ? kTextCaptionDone : kTextCaptionFailed);
+    if (m_closeWanted)
+        QuitLater();
+}
+
+gCResult CQuorvelUpdaterApp::Install(gCStream& archive)
+{
+    if (archive.Rewind() != 0)
+        return kStreamFailure;
+    return m_desquasher.DesquashAndInstall(archive);
+}
+
+gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
+{
+    if (names.Count() == 0 || m_installing || m_phase == kStopped)
+        return kOk;
+    if (m_droppedFile.OpenFullPath(names[0], kAccessRead) != 0) {
+        (void)PostStatusLine(gCString::Concat(Text(kTextInstallingDropped), names[0]), kLineRed, 1); // shown
+        return kOk;
+    }
+    (void)PostStatusLine(gCString::Concat(Text(kTextInstallingDropped), names[0]), kLineBlack, 1); // shown
+    m_pending = &m_droppedFile;
+    return kOk;
+}
+
+gCResult CQuorvelUpdaterApp::SaveUpdateSource(gCStream& data)
+{
+    QV_RETURN_IF_FAILED(data.Rewind());
+    gCFile file(kAccessWrite);
+    QV_RETURN_IF_FAILED(file.OpenFullPath(ProgramFile(kSourceRecordName), kAccessWrite));
+    char block[65536];
+    for (;;) {
+        uint32_t got = 0;
+        QV_RETURN_IF_FAILED(data.ReadUpTo(block, sizeof block, got));
+        if (got == 0)
+            break;
+        QV_RETURN_IF_FAILED(file.WriteBytes(block, got));
+    }
+    QV_RETURN_IF_FAILED(file.Close());
+    return data.Rewind();
+}
+
+gCResult CQuorvelUpdaterApp::SelfUpdate()
+{
+    const gCString slave = ProgramFile(kSlaveName);
+    gCResult result = 0;
+    if (FileIsThere(slave))
+        result = DeletePathFile(slave);
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (result == 0 && (length == 0 || length >= MAX_PATH))
+        result = kPathFailure;
+    if (result == 0)
+        result = CopyPathFile(gCString(self), slave, 0);
+    if (result == 0)
+        result = ShellOpen(slave, gCString(L"slave"));
+    if (result != 0) {
+        ReportError(kCreateFailure, "Quorvel Updater couldn't update itself.");
+        return result;
+    }
+    (void)PostStatusLine(Text(kTextSelfUpdateStarted), kLineBlack, 1); // the slave goes on either way
+    return kOk;
+}
+
+gCResult CQuorvelUpdaterApp::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)
+{
+    if (!m_backdrop)
+        return m_log.WriteLine(text);
+    return m_backdrop->PostStatusLine(text, colour, presentFlag);
+}
+
+gCResult CQuorvelUpdaterApp::WriteLogLine(gCString text)
+{
+    return m_log.WriteLine(text);
+}
+
+gCResult CQuorvelUpdaterApp::SetProgress(float fraction, uint32_t flag)
+{
+    return m_backdrop ? m_backdrop->SetProgress(fraction, flag) : gCResult(kOk);
+}
+
+gCResult CQuorvelUpdaterApp::SetCaptionText(gCString text, uint32_t flag)
+{
+    return m_backdrop ? m_backdrop->SetCaptionText(text, flag) : gCResult(kOk);
+}

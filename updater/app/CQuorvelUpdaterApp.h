@@ -1,0 +1,109 @@
+// The updater's application object: start-up (window, results log, test mode, transfer
+// manager, product facts, language block, sounds, slave mode), the engine's messages, the
+// installation of a received, dropped or recorded archive, and the self-update launch. It is
+// the engine's IUpdaterHost and the window's owner.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "CApp.h"
+#include "CQVUDesquasher.h"
+#include "CQuorvelUpdaterBackdrop.h"
+#include "CResultsLog.h"
+#include "CSound.h"
+#include "ProductFacts.h"
+#include "UpdaterHost.h"
+#include "gCFile.h"
+
+class CQVUTransferManager;
+
+// The product's registry settings; the value "ID" is the request's key.
+extern const wchar_t* const kProductSettingsKey;
+// The product's program: nothing is installed while a process of this name runs.
+extern const wchar_t* const kProductProcessName;
+
+class CQuorvelUpdaterApp : public CApp, public IUpdaterHost, public IUpdaterWindowOwner {
+public:
+    CQuorvelUpdaterApp();
+    ~CQuorvelUpdaterApp() override;
+
+    gCResult OnStart(gCString commandLine) override;
+    gCResult OnAppTick() override;
+    gCResult OnFilesDropped(gCStringArray& names) override;
+    gCResult OnExit() override;
+    uint32_t QueryClose() override;
+    uint32_t OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t flag) override;
+
+    // IUpdaterHost.
+    gCResult PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag) override;
+    gCResult WriteLogLine(gCString text) override;
+    gCResult SetProgress(float fraction, uint32_t flag) override;
+    gCResult SetCaptionText(gCString text, uint32_t flag) override;
+    gCResult SelfUpdate() override;
+    uint32_t GetSourceRecordFlag() const override { return m_sourceRecordFlag; }
+    gCString GetProductBuildString() const override { return m_facts.buildString; }
+    uint32_t GetLanguageBlockOffset() const override { return m_languageOffset; }
+    const gCStringTable* GetStringTable() const override { return &m_stringTable; }
+    gCResult TickNow() override { return CApp::TickNow(); }
+    void Quit() override { QuitLater(); }
+
+    // IUpdaterWindowOwner.
+    void OnCheckWanted() override;
+    void OnMainButton() override;
+    gCString Text(uint32_t n) const override;
+
+    // Writes the received update data to "updatersource.qvu" beside the program.
+    gCResult SaveUpdateSource(gCStream& data);
+
+    CQuorvelUpdaterBackdrop* GetBackdrop() const { return m_backdrop; }
+    CQVUTransferManager* GetTransferManager() const { return m_manager.get(); }
+    CQVUDesquasher& GetDesquasher() { return m_desquasher; }
+    const CProductFacts& GetFacts() const { return m_facts; }
+    bool IsTestMode() const { return m_testMode != 0; }
+    bool IsSlave() const { return m_slave != 0; }
+
+private:
+    enum Phase { kStarting, kChecking, kInstalling, kDone, kOffering, kStopped };
+
+    gCResult OpenWindow();
+    void ReadTestMode();
+    void ReadProductFacts();
+    gCResult OfferLocation();
+    void LoadSounds();
+    void PlaySound(int32_t index);
+    void DetectSlave(const gCString& commandLine);
+    // Installs the archive that is waiting, when nothing stands in the way.
+    void InstallPending();
+    gCResult Install(gCStream& archive);
+    bool IsProductRunning();
+    bool IsOtherCopyRunning();
+    void Finish(uint32_t captionText);
+    void SetButton(uint32_t text, float opacity);
+    gCString ProgramFile(const wchar_t* name) const;
+
+    CQVUDesquasher m_desquasher;
+    std::unique_ptr<CQVUTransferManager> m_manager;
+    CQuorvelUpdaterBackdrop* m_backdrop = nullptr;
+    CResultsLog m_log;
+    CProductFacts m_facts;
+    gCString m_registryKey;
+    gCString m_testServer;
+    gCString m_location;
+    int32_t m_testMode = 0;
+    int32_t m_factsRead = 0;
+    uint32_t m_languageOffset = 0;
+    uint32_t m_sourceRecordFlag = 0;
+    int32_t m_slave = 0;
+    Phase m_phase = kStarting;
+    int32_t m_installing = 0;
+    int32_t m_closeWanted = 0;
+    uint32_t m_slaveWaitStart = 0;
+    std::unique_ptr<CSound> m_sounds[2];
+
+    // The archive waiting for installation: the received update data (owned by the transfer
+    // manager), a dropped file or the recorded source, each kept open here.
+    gCStream* m_pending = nullptr;
+    int32_t m_pendingText = 0;
+    gCFile m_droppedFile;
+    gCFile m_sourceFile;
+};

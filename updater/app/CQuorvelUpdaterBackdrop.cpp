@@ -1,0 +1,353 @@
+#include "CQuorvelUpdaterBackdrop.h"
+
+#include <mmsystem.h>
+
+#include "CWindowBase.h"
+#include "CQVUTransferManager.h"
+#include "UpdateRequest.h"
+#include "UpdaterMessages.h"
+#include "UpdaterTexts.h"
+
+namespace {
+const uint32_t kBackground = 0xFFF0F0F0;
+const uint32_t kListBackground = 0xFFFFFFFF;
+const uint32_t kFrame = 0xFFA0A0A0;
+const uint32_t kBar = 0xFF3C78D8;
+const uint32_t kButtonFace = 0xFFDDDDDD;
+const uint32_t kButtonFrame = 0xFF707070;
+const uint32_t kText = 0xFF000000;
+const int32_t kBodyPixels = 13;
+const int32_t kHeadingPixels = 16;
+const int32_t kFallbackRowHeight = 16;
+const int32_t kRowIndent = 6;
+const float kDimmedButton = 0.45f;
+const uint32_t kFadeMs = 600;
+const int32_t kWheelNotch = 120;
+const int32_t kRowsPerNotch = 3;
+
+// Arial first; where the fonts folder has none (a fresh Wine prefix), a free face with the
+// same metrics that set-up places there.
+const wchar_t* const kFontFiles[] = {L"arial.ttf", L"Arial.ttf", L"LiberationSans-Regular.ttf"};
+
+uint32_t Mix(uint32_t from, uint32_t to, float amount)
+{
+    uint32_t out = 0xFF000000;
+    for (int32_t shift = 0; shift <= 16; shift += 8) {
+        const float a = static_cast<float>((from >> shift) & 0xFF);
+        const float b = static_cast<float>((to >> shift) & 0xFF);
+        out |= static_cast<uint32_t>(a + (b - a) * amount + 0.5f) << shift;
+    }
+    return out;
+}
+
+gCRect Inset(const gCRect& rect, int32_t by)
+{
+    return {rect.left + by, rect.top + by, rect.right - by, rect.bottom - by};
+}
+} // namespace
+
+CQuorvelUpdaterBackdrop::CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CResultsLog* log)
+    : m_owner(owner), m_log(log)
+{
+    (void)m_name.SetText(L"Quorvel Updater"); // the window's title; empty only without memory
+    (void)m_caption.SetText(L"");
+    (void)m_buttonText.SetText(L"");
+    m_framed = 1;
+}
+
+CQuorvelUpdaterBackdrop::~CQuorvelUpdaterBackdrop() = default;
+
+gCResult CQuorvelUpdaterBackdrop::OpenFonts()
+{
+    gCString file;
+    QV_RETURN_IF_FAILED(FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file));
+    QV_RETURN_IF_FAILED(m_body.Open(file, kBodyPixels));
+    QV_RETURN_IF_FAILED(m_heading.Open(file, kHeadingPixels));
+    m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
+    return kOk;
+}
+
+gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
+{
+    if (!m_body.IsOpen())
+        m_list.SetVisibleRows((ListRect().Height() - 4) / kFallbackRowHeight);
+    Render();
+    return kOk;
+}
+
+gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
+{
+    const int32_t height = m_body.IsOpen() ? m_body.GetLineHeight() : kFallbackRowHeight;
+    const gCRect list = ListRect();
+    const int32_t top = list.top + 2 + visibleIndex * height;
+    return {list.left + 1, top, list.right - 1, top + height};
+}
+
+gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag)
+{
+    Render();
+    return presentFlag ? Present() : gCResult(kOk);
+}
+
+gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, const CProductFacts& facts,
+                                                 const gCString& key, const gCString& testServer)
+{
+    if (!manager)
+        return kInvalidObject;
+    const bool testMode = !testServer.IsEmpty();
+    return CQVUTransferManager::RequestURL(manager, testMode ? testServer : gCString(kUpdateServerHost),
+                                           BuildUpdateTarget(facts, key, testMode));
+}
+
+gCResult CQuorvelUpdaterBackdrop::WriteLogLine(gCString text)
+{
+    return m_log ? m_log->WriteLine(text) : gCResult(kOk);
+}
+
+gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)
+{
+    // The log keeps the line even when the list cannot.
+    gCResult logged = WriteLogLine(text);
+    QV_RETURN_IF_FAILED(m_list.Add(text, colour));
+    QV_RETURN_IF_FAILED(Changed(presentFlag));
+    return logged;
+}
+
+gCResult CQuorvelUpdaterBackdrop::PostColouredLine(gCString text, uint32_t colour)
+{
+    QV_RETURN_IF_FAILED(m_caption.SetString(text));
+    return PostStatusLine(text, colour, 1);
+}
+
+gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
+{
+    if (fraction < 0.0f)
+        fraction = 0.0f;
+    if (fraction > 1.0f)
+        fraction = 1.0f;
+    m_progress = fraction;
+    m_progressShown = 1;
+    (void)Changed(flag); // progress that cannot be shown at once shows at the next paint
+    return kOk;
+}
+
+gCResult CQuorvelUpdaterBackdrop::SetCaptionText(gCString text, uint32_t flag)
+{
+    m_caption = text;
+    (void)Changed(flag); // as SetProgress
+    return kOk;
+}
+
+gCResult CQuorvelUpdaterBackdrop::SetButtonText(gCString text)
+{
+    m_buttonText = text;
+    return Changed(1);
+}
+
+void CQuorvelUpdaterBackdrop::SetButtonOpacity(float opacity)
+{
+    m_fading = 0;
+    m_buttonOpacity = opacity;
+    (void)Changed(1); // drawn again at the next paint when it cannot be presented now
+}
+
+void CQuorvelUpdaterBackdrop::FadeButton()
+{
+    m_fadeFrom = kDimmedButton;
+    m_buttonOpacity = kDimmedButton;
+    m_fadeStart = timeGetTime();
+    m_fading = 1;
+}
+
+void CQuorvelUpdaterBackdrop::RestartAnimations()
+{
+    m_fading = 0;
+    m_buttonOpacity = 1.0f;
+}
+
+gCResult CQuorvelUpdaterBackdrop::OnHeartbeat()
+{
+    if (!m_checkAsked && IsReady() && m_owner) {
+        m_checkAsked = 1;
+        m_owner->OnCheckWanted();
+    }
+    if (m_fading) {
+        const uint32_t elapsed = timeGetTime() - m_fadeStart;
+        if (elapsed >= kFadeMs) {
+            m_fading = 0;
+            m_buttonOpacity = 1.0f;
+        } else {
+            m_buttonOpacity = m_fadeFrom + (1.0f - m_fadeFrom) * static_cast<float>(elapsed) / kFadeMs;
+        }
+        (void)Changed(1); // a frame of the fade that cannot be shown is simply skipped
+    }
+    return kOk;
+}
+
+uint32_t CQuorvelUpdaterBackdrop::OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t)
+{
+    switch (id) {
+    case kMsgStatusLine:
+        return static_cast<uint32_t>(PostStatusLine(*reinterpret_cast<gCString*>(a), b, 1));
+    case kMsgProgress: {
+        const int64_t percent = static_cast<int64_t>((static_cast<uint64_t>(c) << 32) | b);
+        return static_cast<uint32_t>(SetProgress(static_cast<float>(percent) / 100.0f, 1));
+    }
+    case kMsgReportClosingLine:
+        return static_cast<uint32_t>(PostColouredLine(*reinterpret_cast<gCString*>(a), b));
+    case kMsgUpdaterSendSeen:
+        if (!m_owner)
+            return 0;
+        return static_cast<uint32_t>(PostStatusLine(m_owner->Text(kTextUpdaterUpdate), 0xFF800000, 1));
+    case kMsgAnswerReported:
+    case kMsgBrokenDownloadReported:
+        RestartAnimations();
+        (void)Changed(1); // shown at the next paint otherwise
+        return 0;
+    case kMsgAnswerType2:
+        FadeButton();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+gCResult CQuorvelUpdaterBackdrop::OnKeyDown(int32_t& handled, int32_t code)
+{
+    const int32_t page = m_list.GetVisibleRows();
+    switch (code) {
+    case kKeyUp:
+        m_list.Scroll(-1);
+        break;
+    case kKeyDown:
+        m_list.Scroll(1);
+        break;
+    case kKeyPageUp:
+        m_list.Scroll(-page);
+        break;
+    case kKeyPageDown:
+        m_list.Scroll(page);
+        break;
+    case kKeyHome:
+        m_list.Scroll(-m_list.Count());
+        break;
+    case kKeyEnd:
+        m_list.ScrollToEnd();
+        break;
+    default:
+        return kOk;
+    }
+    handled = 1;
+    return Changed(1);
+}
+
+gCResult CQuorvelUpdaterBackdrop::OnMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint&)
+{
+    // Wheel away from the user (positive) shows older rows.
+    const int32_t notches = static_cast<int16_t>(delta.y) / kWheelNotch;
+    if (notches == 0)
+        return kOk;
+    m_list.Scroll(-notches * kRowsPerNotch);
+    handled = 1;
+    return Changed(1);
+}
+
+gCResult CQuorvelUpdaterBackdrop::OnMouse(int32_t& handled, MouseEvent event, const gCPoint& point)
+{
+    const gCRect button = ButtonRect();
+    const bool inside =
+        point.x >= button.left && point.x < button.right && point.y >= button.top && point.y < button.bottom;
+    if (event == kLDown && inside) {
+        m_buttonPressed = 1;
+        handled = 1;
+    } else if (event == kLUp && m_buttonPressed) {
+        m_buttonPressed = 0;
+        handled = 1;
+        if (inside && m_owner && !m_buttonText.IsEmpty())
+            m_owner->OnMainButton();
+    }
+    return kOk;
+}
+
+void CQuorvelUpdaterBackdrop::FillRect(const gCRect& rect, uint32_t colour)
+{
+    CImageBase& image = GetBackBuffer();
+    for (int32_t y = rect.top; y < rect.bottom; ++y)
+        for (int32_t x = rect.left; x < rect.right; ++x)
+            image.SetPixel(x, y, colour);
+}
+
+void CQuorvelUpdaterBackdrop::FrameRect(const gCRect& rect, uint32_t colour)
+{
+    FillRect({rect.left, rect.top, rect.right, rect.top + 1}, colour);
+    FillRect({rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
+    FillRect({rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
+    FillRect({rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+}
+
+void CQuorvelUpdaterBackdrop::DrawList()
+{
+    const gCRect list = ListRect();
+    FillRect(list, kListBackground);
+    FrameRect(list, kFrame);
+    const gCRect inner = Inset(list, 1);
+    for (int32_t i = 0; i < m_list.GetVisibleRows(); ++i) {
+        const int32_t index = m_list.GetFirstVisible() + i;
+        if (index >= m_list.Count())
+            break;
+        const gCRect row = RowRect(i);
+        const CStatusList::Row& entry = m_list.At(index);
+        m_body.DrawText(GetBackBuffer(), row.left + kRowIndent, row.top, entry.text, entry.colour, inner);
+    }
+    // Where the shown rows lie in the whole list.
+    if (m_list.Count() > m_list.GetVisibleRows()) {
+        const int32_t track = inner.Height();
+        const int32_t thumb = track * m_list.GetVisibleRows() / m_list.Count();
+        const int32_t top = inner.top + track * m_list.GetFirstVisible() / m_list.Count();
+        FillRect({inner.right - 4, top, inner.right, top + (thumb > 4 ? thumb : 4)}, kFrame);
+    }
+}
+
+void CQuorvelUpdaterBackdrop::DrawProgress()
+{
+    if (!m_progressShown)
+        return;
+    const gCRect trough = ProgressRect();
+    FillRect(trough, kListBackground);
+    FrameRect(trough, kFrame);
+    const gCRect inner = Inset(trough, 2);
+    const int32_t filled = static_cast<int32_t>(static_cast<float>(inner.Width()) * m_progress + 0.5f);
+    FillRect({inner.left, inner.top, inner.left + filled, inner.bottom}, kBar);
+    const int32_t percent = static_cast<int32_t>(m_progress * 100.0f + 0.5f);
+    const gCString text = gCString::Concat(gCString::AppendNumber(gCString(L""), percent), gCString(L"%"));
+    const int32_t x = trough.left + (trough.Width() - m_body.MeasureText(text)) / 2;
+    const int32_t y = trough.top + (trough.Height() - m_body.GetLineHeight()) / 2;
+    m_body.DrawText(GetBackBuffer(), x, y, text, kText, trough);
+}
+
+void CQuorvelUpdaterBackdrop::DrawButton()
+{
+    if (m_buttonText.IsEmpty())
+        return;
+    const gCRect button = ButtonRect();
+    FillRect(button, Mix(kBackground, kButtonFace, m_buttonOpacity));
+    FrameRect(button, Mix(kBackground, kButtonFrame, m_buttonOpacity));
+    const int32_t x = button.left + (button.Width() - m_body.MeasureText(m_buttonText)) / 2;
+    const int32_t y = button.top + (button.Height() - m_body.GetLineHeight()) / 2;
+    const uint32_t alpha = static_cast<uint32_t>(m_buttonOpacity * 255.0f + 0.5f);
+    m_body.DrawText(GetBackBuffer(), x, y, m_buttonText, (alpha << 24) | (kText & 0xFFFFFF), button);
+}
+
+void CQuorvelUpdaterBackdrop::Render()
+{
+    CImageBase& image = GetBackBuffer();
+    if (!image.IsValid())
+        return;
+    GdiFlush();
+    image.Fill(kBackground);
+    const gCRect all = {0, 0, image.GetWidth(), image.GetHeight()};
+    m_heading.DrawText(image, 12, 6, m_caption, kText, all);
+    DrawList();
+    DrawProgress();
+    DrawButton();
+}

@@ -1,0 +1,106 @@
+// The updater's window content: the caption, the status list with its coloured rows, the
+// progress bar with its percentage and one main button, drawn into the back buffer with the
+// system's Arial (or an Arial-metric face). It is the view message target: the engine's
+// status lines and progress reach it as toolkit messages. Every status line is also a line of
+// the results log.
+#pragma once
+#include <cstdint>
+
+#include "CBackdrop.h"
+#include "CFontFace.h"
+#include "CResultsLog.h"
+#include "CStatusList.h"
+#include "ProductFacts.h"
+#include "gCGeometry.h"
+
+class CQVUTransferManager;
+
+// What the window asks of its owner (the application).
+class IUpdaterWindowOwner {
+public:
+    virtual ~IUpdaterWindowOwner() = default;
+    // The status panel asks for the update check once the window is open.
+    virtual void OnCheckWanted() = 0;
+    virtual void OnMainButton() = 0;
+    // Localised text n of the chosen language block.
+    virtual gCString Text(uint32_t n) const = 0;
+};
+
+class CQuorvelUpdaterBackdrop : public CBackdrop {
+public:
+    static const int32_t kWidth = 640;
+    static const int32_t kHeight = 240;
+
+    CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CResultsLog* log);
+    ~CQuorvelUpdaterBackdrop() override;
+
+    // Opens the faces (Arial, else an Arial-metric face of the fonts folder); the window
+    // still draws everything but text without them.
+    gCResult OpenFonts();
+
+    // Hands the update request to the manager: the released server, or the local test server
+    // when one is given.
+    gCResult BuildUpdateURL(CQVUTransferManager* manager, const CProductFacts& facts, const gCString& key,
+                            const gCString& testServer);
+    gCResult PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag);
+    gCResult WriteLogLine(gCString text);
+    gCResult SetProgress(float fraction, uint32_t flag);
+    gCResult SetCaptionText(gCString text, uint32_t flag);
+    gCResult SetButtonText(gCString text);
+    // The closing line of an error report: a status line that also becomes the caption.
+    gCResult PostColouredLine(gCString text, uint32_t colour);
+    // Brings the button from dimmed to full opacity over a moment.
+    void FadeButton();
+    void SetButtonOpacity(float opacity);
+    void RestartAnimations();
+
+    uint32_t OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t flag) override;
+    gCResult OnWindowOpen() override;
+
+    // Where things are drawn, in client coordinates.
+    static gCRect ListRect() { return {10, 30, 630, 174}; }
+    static gCRect ProgressRect() { return {10, 186, 500, 208}; }
+    static gCRect ButtonRect() { return {512, 182, 630, 212}; }
+    gCRect RowRect(int32_t visibleIndex) const;
+
+    const CStatusList& GetStatusList() const { return m_list; }
+    const gCString& GetCaption() const { return m_caption; }
+    const gCString& GetButtonText() const { return m_buttonText; }
+    float GetProgress() const { return m_progress; }
+    bool IsProgressShown() const { return m_progressShown != 0; }
+    float GetButtonOpacity() const { return m_buttonOpacity; }
+    bool HasFonts() const { return m_body.IsOpen(); }
+
+    // Draws everything into the back buffer.
+    void Render();
+
+protected:
+    gCResult OnKeyDown(int32_t& handled, int32_t code) override;
+    gCResult OnMouse(int32_t& handled, MouseEvent event, const gCPoint& point) override;
+    gCResult OnMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint& screen) override;
+    gCResult OnHeartbeat() override;
+
+private:
+    gCResult Changed(uint32_t presentFlag);
+    void FillRect(const gCRect& rect, uint32_t colour);
+    void FrameRect(const gCRect& rect, uint32_t colour);
+    void DrawList();
+    void DrawProgress();
+    void DrawButton();
+
+    IUpdaterWindowOwner* m_owner;
+    CResultsLog* m_log;
+    CFontFace m_body;
+    CFontFace m_heading;
+    CStatusList m_list;
+    gCString m_caption;
+    gCString m_buttonText;
+    float m_progress = 0.0f;
+    int32_t m_progressShown = 0;
+    float m_buttonOpacity = 1.0f;
+    float m_fadeFrom = 1.0f;
+    uint32_t m_fadeStart = 0;
+    int32_t m_fading = 0;
+    int32_t m_checkAsked = 0;
+    int32_t m_buttonPressed = 0;
+};

@@ -1,0 +1,25 @@
+// The update request: the server's host and the request target that the window hands to the
+// transfer manager.
+#pragma once
+#include "ProductFacts.h"
+#include "gCString.h"
+
+// The update server of released products.
+extern const wchar_t* const kUpdateServerHost;
+
+struct CUpdateRequest {
+    gCString host;
+    gCString target;
+};
+
+// Every character outside the plain URL characters (letters, digits, "-._~") as %XX of its
+// UTF-8 bytes.
+gCString PercentEncode(const gCString& value);
+
+// The GET target with key, lang, version, buildtype, protocol, buildstring and platform in
+// that order; test mode drops the /QVU prefix.
+gCString BuildUpdateTarget(const CProductFacts& facts, const gCString& key, bool testMode);
+
+// The local test server named by the "testmode" file's first line ("host:port" or a host),
+// "localhost" when the file names none.
+gCString TestServerFromMarker(const char* bytes, int32_t length);

@@ -1,0 +1,247 @@
+// The updater's window on a real window under Xvfb: the engine's view messages, scrolling by
+// keys and wheel, the main button, and what reaches the screen, read back from it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "CQuorvelUpdaterBackdrop.h"
+#include "Expect.h"
+#include "TempFolder.h"
+#include "TestApp.h"
+#include "UpdaterMessages.h"
+#include "WidgetServices.h"
+#include "WinHandle.h"
+
+namespace {
+class RecordingOwner : public IUpdaterWindowOwner {
+public:
+    void OnCheckWanted() override { ++checks; }
+    void OnMainButton() override { ++buttons; }
+    gCString Text(uint32_t n) const override { return gCString::AppendNumber(gCString(L"text "), int32_t(n)); }
+    int checks = 0;
+    int buttons = 0;
+};
+
+class Sender : public gCCmdTarget {};
+
+// The window's client area as it stands on the screen.
+class ScreenShot {
+public:
+    explicit ScreenShot(HWND window)
+    {
+        RECT client;
+        GetClientRect(window, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        m_width = client.right;
+        m_height = client.bottom;
+        m_pixels.resize(static_cast<size_t>(m_width) * m_height);
+        CWindowDC screen(nullptr);
+        HDC memory = CreateCompatibleDC(screen.Get());
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = m_width;
+        info.bmiHeader.biHeight = -m_height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        CBitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        HGDIOBJ previous = SelectObject(memory, bitmap.Get());
+        BitBlt(memory, 0, 0, m_width, m_height, screen.Get(), origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        memcpy(m_pixels.data(), bits, m_pixels.size() * 4);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+    }
+
+    uint32_t At(int32_t x, int32_t y) const { return m_pixels[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF; }
+    // Pixels of the rectangle within the tolerance of the colour.
+    int Count(const gCRect& r, uint32_t colour, int tolerance = 40) const
+    {
+        int n = 0;
+        for (int32_t y = r.top; y < r.bottom; ++y)
+            for (int32_t x = r.left; x < r.right; ++x) {
+                const uint32_t p = At(x, y);
+                bool close = true;
+                for (int shift = 0; shift <= 16; shift += 8)
+                    close = close && std::abs(int((p >> shift) & 0xFF) - int((colour >> shift) & 0xFF)) <= tolerance;
+                n += close ? 1 : 0;
+            }
+        return n;
+    }
+
+private:
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    std::vector<uint32_t> m_pixels;
+};
+
+class UpdaterWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(log.Open(folder.File(L"UpdateResults.log")), kOk);
+        backdrop = new CQuorvelUpdaterBackdrop(&owner, &log);
+        SetViewMessageTarget(backdrop);
+        ASSERT_EQ(backdrop->OpenFonts(), kOk) << "no Arial or Arial-metric face in the fonts folder";
+        ASSERT_EQ(app.OpenTestWindow(backdrop), kOk);
+        window = app.GetMainWindowHandle();
+        PumpFor(100);
+    }
+    uint32_t Send(uint32_t id, uint32_t a, uint32_t b, uint32_t c = 0) { return sender.SendToView(id, a, b, c); }
+    uint32_t Line(const wchar_t* text, uint32_t colour, uint32_t id = kMsgStatusLine)
+    {
+        gCString line(text);
+        return Send(id, MessageWord(&line), colour);
+    }
+
+    TestApp app{GetWidgetServices()};
+    TempFolder folder;
+    CResultsLog log;
+    RecordingOwner owner;
+    Sender sender;
+    CQuorvelUpdaterBackdrop* backdrop = nullptr;
+    HWND window = nullptr;
+};
+} // namespace
+
+TEST_F(UpdaterWindow, ViewMessagesBecomeRowsLogLinesProgressAndCaption)
+{
+    EXPECT_EQ(W(GetMainWindow()->GetTitle()), L"Quorvel Updater");
+    EXPECT_EQ(Line(L"Looking up server...", 0xFF000000), 0u);
+    EXPECT_EQ(Line(L"Unknown fail reason, header not found", 0xFFFF0000), 0u);
+    EXPECT_EQ(Line(L"Download couldn't be started!", 0xFFFF0000, kMsgReportClosingLine), 0u);
+    EXPECT_EQ(Send(kMsgUpdaterSendSeen, 0, 0), 0u);
+
+    const CStatusList& list = backdrop->GetStatusList();
+    const struct {
+        const wchar_t* text;
+        uint32_t colour;
+    } rows[] = {{L"Looking up server...", 0xFF000000},
+                {L"Unknown fail reason, header not found", 0xFFFF0000},
+                {L"Download couldn't be started!", 0xFFFF0000},
+                {L"text 51", 0xFF800000}};
+    ASSERT_EQ(list.Count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(W(list.At(i).text), rows[i].text);
+        EXPECT_EQ(list.At(i).colour, rows[i].colour);
+    }
+    EXPECT_EQ(W(backdrop->GetCaption()), L"Download couldn't be started!");
+    EXPECT_EQ(ReadWholeFile(folder.File(L"UpdateResults.log")),
+              Ansi("Looking up server...\r\nUnknown fail reason, header not found\r\nDownload couldn't be "
+                   "started!\r\ntext 51\r\n"));
+
+    // Percent as a signed 64-bit value in b (low) and c (high).
+    const struct {
+        uint32_t low, high;
+        float fraction;
+    } progress[] = {{0, 0, 0.0f}, {42, 0, 0.42f}, {100, 0, 1.0f}, {0xFFFFFFFF, 0xFFFFFFFF, 0.0f}, {250, 0, 1.0f}};
+    EXPECT_FALSE(backdrop->IsProgressShown());
+    for (const auto& p : progress) {
+        EXPECT_EQ(Send(kMsgProgress, 0, p.low, p.high), 0u);
+        EXPECT_FLOAT_EQ(backdrop->GetProgress(), p.fraction) << p.low;
+    }
+    EXPECT_TRUE(backdrop->IsProgressShown());
+
+    backdrop->SetButtonOpacity(0.45f);
+    EXPECT_EQ(Send(kMsgAnswerType2, 0, 0), 0u);
+    EXPECT_LT(backdrop->GetButtonOpacity(), 1.0f);
+    EXPECT_EQ(Send(kMsgAnswerReported, 0, 2), 0u);
+    EXPECT_FLOAT_EQ(backdrop->GetButtonOpacity(), 1.0f);
+}
+
+TEST_F(UpdaterWindow, KeysAndWheelScrollTheListAndTheButtonAsksItsOwner)
+{
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(backdrop->PostStatusLine(gCString::AppendNumber(gCString(L"line "), i), 0xFF000000, 1), kOk);
+    const CStatusList& list = backdrop->GetStatusList();
+    const int32_t last = list.Count() - list.GetVisibleRows();
+    ASSERT_GT(last, 0);
+    EXPECT_EQ(list.GetFirstVisible(), last);
+
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        int32_t first;
+    } steps[] = {
+        {WM_KEYDOWN, VK_UP, last - 1},
+        {WM_KEYDOWN, VK_HOME, 0},
+        {WM_KEYDOWN, VK_DOWN, 1},
+        {WM_KEYDOWN, VK_NEXT, 1 + list.GetVisibleRows()},
+        {WM_KEYDOWN, VK_END, last},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), last - 3},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), last},
+        {WM_KEYDOWN, VK_PRIOR, last - list.GetVisibleRows()},
+    };
+    for (const auto& s : steps) {
+        PostMessageW(window, s.message, s.wParam, 0);
+        EXPECT_TRUE(app.PumpUntil([&] { return list.GetFirstVisible() == s.first; }, 3000))
+            << "message " << s.message << " key " << s.wParam << ": first " << list.GetFirstVisible();
+    }
+
+    // A press is a click only where it ends, and only with a caption on the button.
+    const gCRect button = CQuorvelUpdaterBackdrop::ButtonRect();
+    const LPARAM inside = MAKELPARAM((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    const LPARAM outside = MAKELPARAM(5, 5);
+    const struct {
+        const wchar_t* caption;
+        LPARAM down, up;
+        int buttons;
+    } clicks[] = {{L"", inside, inside, 0},
+                  {L"Close", inside, inside, 1},
+                  {L"Close", inside, outside, 1},
+                  {L"Close", outside, inside, 1},
+                  {L"Cancel", inside, inside, 2}};
+    for (const auto& c : clicks) {
+        ASSERT_EQ(backdrop->SetButtonText(gCString(c.caption)), kOk);
+        PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, c.down);
+        PostMessageW(window, WM_LBUTTONUP, 0, c.up);
+        PumpFor(100);
+        EXPECT_EQ(owner.buttons, c.buttons) << c.caption;
+    }
+
+    // The status panel asks for the check once, at the first heartbeat after opening.
+    EXPECT_EQ(backdrop->DispatchHeartbeat(), kOk);
+    EXPECT_EQ(backdrop->DispatchHeartbeat(), kOk);
+    EXPECT_EQ(owner.checks, 1);
+}
+
+TEST_F(UpdaterWindow, RowsInTheirColoursAndTheBarAreWhereTheWindowDrewThem)
+{
+    const uint32_t colours[] = {0xFF000000, 0xFFFF0000, 0xFF008000, 0xFF000000, 0xFFFF0000};
+    for (uint32_t colour : colours)
+        ASSERT_EQ(backdrop->PostStatusLine(gCString(L"Mllll Wllll Hllll update line"), colour, 1), kOk);
+    ASSERT_EQ(backdrop->SetProgress(0.5f, 1), kOk);
+    ASSERT_EQ(backdrop->SetButtonText(gCString(L"Close")), kOk);
+    PumpFor(200);
+    ASSERT_EQ(backdrop->Present(), kOk);
+    GdiFlush();
+
+    ScreenShot shot(window);
+    for (int i = 0; i < 5; ++i) {
+        const gCRect row = backdrop->RowRect(i);
+        const uint32_t colour = colours[i] & 0xFFFFFF;
+        EXPECT_GT(shot.Count(row, colour), 20) << "row " << i << " lacks its colour";
+        for (uint32_t other : {0xFF0000u, 0x008000u}) {
+            if (other != colour) {
+                EXPECT_EQ(shot.Count(row, other, 30), 0) << "row " << i << " shows another row's colour";
+            }
+        }
+    }
+    const gCRect below = backdrop->RowRect(6);
+    EXPECT_EQ(shot.Count(below, 0x000000, 100), 0) << "an empty row has text";
+
+    const gCRect bar = CQuorvelUpdaterBackdrop::ProgressRect();
+    const int32_t middle = (bar.top + bar.bottom) / 2;
+    const int32_t inner = bar.Width() - 4;
+    EXPECT_EQ(shot.At(bar.left + 4, middle), 0x3C78D8u);
+    EXPECT_EQ(shot.At(bar.left + 2 + inner / 2 - 3, bar.top + 3), 0x3C78D8u);
+    EXPECT_EQ(shot.At(bar.left + 2 + inner / 2 + 3, bar.top + 3), 0xFFFFFFu);
+    EXPECT_EQ(shot.At(bar.right - 4, middle), 0xFFFFFFu);
+    // The percentage is written over the bar.
+    EXPECT_GT(shot.Count({bar.left + inner / 2 - 30, bar.top, bar.left + inner / 2 + 30, bar.bottom}, 0x000000, 60),
+              10);
+}
