@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "gCFile.h"
+#include "WinHandle.h"
 #include "gCStringTable.h"
 
 // Two builds of the program exist, so an update visibly brings a new program.
@@ -55,17 +56,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 {
     switch (message) {
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
+        CPaintScope paint(window);
         RECT client;
         GetClientRect(window, &client);
-        DrawTextW(dc, gText, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        EndPaint(window, &paint);
+        DrawTextW(paint.Get(), gText, -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         return 0;
     }
     case WM_TIMER:
         if (wParam == kEndTimer)
-            DestroyWindow(window);
+            SendMessageW(window, WM_CLOSE, 0, 0); // the default handling destroys the window
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

@@ -15,10 +15,5 @@ public:
     void Close() { m_file.Reset(); }
 
 private:
-    struct FileTraits {
-        using Type = HANDLE;
-        static Type Invalid() { return INVALID_HANDLE_VALUE; }
-        static void Close(Type h) { CloseHandle(h); }
-    };
-    CUniqueHandle<FileTraits> m_file;
+    CFileHandle m_file;
 };

@@ -40,7 +40,7 @@ public:
         m_height = client.bottom;
         m_pixels.resize(static_cast<size_t>(m_width) * m_height);
         CWindowDC screen(nullptr);
-        HDC memory = CreateCompatibleDC(screen.Get());
+        CMemoryDC memory(CreateCompatibleDC(screen.Get()));
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
         info.bmiHeader.biWidth = m_width;
@@ -49,12 +49,11 @@ public:
         info.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
         CBitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        HGDIOBJ previous = SelectObject(memory, bitmap.Get());
-        BitBlt(memory, 0, 0, m_width, m_height, screen.Get(), origin.x, origin.y, SRCCOPY);
+        CSelectGuard selected;
+        (void)selected.Select(memory.Get(), bitmap.Get()); // a failed copy shows as wrong pixels
+        BitBlt(memory.Get(), 0, 0, m_width, m_height, screen.Get(), origin.x, origin.y, SRCCOPY);
         GdiFlush();
         memcpy(m_pixels.data(), bits, m_pixels.size() * 4);
-        SelectObject(memory, previous);
-        DeleteDC(memory);
     }
 
     uint32_t At(int32_t x, int32_t y) const { return m_pixels[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF; }
