@@ -10,23 +10,31 @@
 
 namespace {
 
-bool PathTextExists(const gCString& text)
-{
-    return IsWholePathText(text) && _waccess(text.Text(), 0) != -1;
-}
+// The working folder, in full; false when it cannot be read. A folder that fits the fixed
+// buffer needs no memory.
+class CSavedWorkingFolder {
+public:
+    bool Save()
+    {
+        DWORD written = GetCurrentDirectoryW(kFixedUnits, m_fixed);
+        if (written > 0 && written < kFixedUnits)
+            return true;
+        DWORD needed = GetCurrentDirectoryW(0, nullptr);
+        if (needed == 0 || m_long.Reserve(static_cast<int32_t>(needed)) != 0)
+            return false;
+        written = GetCurrentDirectoryW(needed, m_long.MutableBuffer());
+        if (written == 0 || written >= needed)
+            return false;
+        m_long.SetLength(static_cast<int32_t>(written));
+        return true;
+    }
+    const wchar_t* Text() const { return m_long.IsUnset() ? m_fixed : m_long.Text(); }
 
-// The working folder, in full; false when it cannot be read.
-bool SaveWorkingFolder(gCString& out)
-{
-    DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    if (needed == 0 || out.Reserve(static_cast<int32_t>(needed)) != 0)
-        return false;
-    DWORD written = GetCurrentDirectoryW(needed, out.MutableBuffer());
-    if (written == 0 || written >= needed)
-        return false;
-    out.SetLength(static_cast<int32_t>(written));
-    return true;
-}
+private:
+    static const DWORD kFixedUnits = 1024;
+    wchar_t m_fixed[kFixedUnits];
+    gCString m_long;
+};
 
 // The system's reason for the failure of the call just made, as a result code.
 gCResult CopyFailureCode(DWORD error)
@@ -55,26 +63,35 @@ bool IsWholePathText(const gCString& text)
     return !text.IsEmpty() && std::wcslen(text.Text()) == static_cast<size_t>(text.Length());
 }
 
-bool FileExists(const gCBasePath& path)
+bool FileTextExists(const gCString& text)
 {
-    return PathTextExists(path.GetPath());
+    return IsWholePathText(text) && _waccess(text.Text(), 0) != -1;
 }
 
-bool RelativeFileExists(const gCBasePath& path)
+bool FolderTextExists(const gCString& text)
 {
-    return PathTextExists(path.GetPath());
-}
-
-bool FolderExists(const gCBasePath& folder)
-{
-    gCString text = folder.GetPath();
-    gCString saved;
+    CSavedWorkingFolder saved;
     // Never move the working folder without a way back.
-    if (!IsWholePathText(text) || !SaveWorkingFolder(saved))
+    if (!IsWholePathText(text) || !saved.Save())
         return false;
     const bool entered = _wchdir(text.Text()) == 0;
     _wchdir(saved.Text());
     return entered;
+}
+
+bool FileExists(const gCBasePath& path)
+{
+    return FileTextExists(path.GetPath());
+}
+
+bool RelativeFileExists(const gCBasePath& path)
+{
+    return FileTextExists(path.GetPath());
+}
+
+bool FolderExists(const gCBasePath& folder)
+{
+    return FolderTextExists(folder.GetPath());
 }
 
 gCResult DeletePathFile(const gCString& path)

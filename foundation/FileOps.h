@@ -12,6 +12,10 @@ bool IsWholePathText(const gCString& text);
 
 // True unless the full text names nothing; a folder counts as a file.
 bool FileExists(const gCBasePath& path);
+// The same tests of a full text; they ask for no memory, so they never answer "no" for
+// want of it.
+bool FileTextExists(const gCString& text);
+bool FolderTextExists(const gCString& text);
 bool RelativeFileExists(const gCBasePath& path);
 // Whether the folder can be entered; the working folder is always restored.
 bool FolderExists(const gCBasePath& folder);

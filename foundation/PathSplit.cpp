@@ -79,3 +79,16 @@ gCString JoinTexts(const gCString& a, const gCString& b)
         result.Clear();
     return result;
 }
+
+gCResult JoinFolderAndName(const gCString& folder, const gCString& name, gCString& out)
+{
+    if (folder.IsUnset() || name.IsUnset())
+        return kOutOfMemory;
+    if (folder.IsEmpty())
+        return kBadParameter;
+    gCString joined = JoinTexts(folder, name);
+    if (joined.IsUnset())
+        return kOutOfMemory;
+    out = std::move(joined);
+    return kOk;
+}

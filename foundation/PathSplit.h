@@ -27,3 +27,8 @@ gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString&
 
 // a followed by b; "" when memory runs out, never a part of the joined text.
 gCString JoinTexts(const gCString& a, const gCString& b);
+
+// A folder text followed by a name: 5 when memory runs out (a text lost to it, unset,
+// included), 6 for an empty folder. Never the bare name, which the system would take as
+// relative to the working folder.
+gCResult JoinFolderAndName(const gCString& folder, const gCString& name, gCString& out);

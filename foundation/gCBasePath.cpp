@@ -4,8 +4,9 @@
 
 gCBasePath::gCBasePath(const gCString& text, int32_t kind) : m_kind(kind)
 {
-    // Short of memory the path stays unset, which is not valid.
-    (void)m_text.SetString(text);
+    // A path made without text asks for no memory; it reads as the empty text all the same.
+    if (!text.IsUnset())
+        (void)m_text.SetString(text); // a constructor cannot report: a path left empty is not valid
 }
 
 bool gCBasePath::IsValid() const

@@ -32,6 +32,9 @@ public:
     virtual gCString GetPath() const;
 
     int32_t GetKind() const { return m_kind; }
+    // The stored text itself, no copy: the full text of every kind but the relative path,
+    // whose full text is computed. For callers that must not ask for memory.
+    const gCString& GetStoredText() const { return m_text; }
 
     // Kind, full text (so a relative source gives its full text) and codes of the source;
     // a base selector of the target stays.

@@ -13,5 +13,7 @@ gCFRef gCFRef::gCFRefFromString(const gCString& text)
 
 bool gCFRef::Exists() const
 {
-    return FileExists(*this);
+    // The stored text is the full one: tested without a copy, so the answer never depends
+    // on memory.
+    return FileTextExists(GetStoredText());
 }

@@ -37,7 +37,8 @@ gCFolderRef::gCFolderRef() : gCBasePath(gCString(), kPathKindFolder) {}
 
 bool gCFolderRef::Exists() const
 {
-    return FolderExists(*this);
+    // The stored text is the full one: tested without a copy.
+    return FolderTextExists(GetStoredText());
 }
 
 gCResult gCFolderRef::SetPath(const gCString& text)

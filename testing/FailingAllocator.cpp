@@ -2,23 +2,31 @@
 
 namespace {
 int gCalls = 0;
-int gFailFrom = 0;
+int gFail = 0;
+FailingAllocator::Mode gMode = FailingAllocator::kFromOn;
+
+bool FailsNext()
+{
+    const int call = gCalls++;
+    return gMode == FailingAllocator::kFromOn ? call >= gFail : call == gFail;
+}
 
 void* Alloc(size_t n)
 {
-    return gCalls++ >= gFailFrom ? nullptr : DefaultMemAlloc(n);
+    return FailsNext() ? nullptr : DefaultMemAlloc(n);
 }
 
 void* Realloc(void* p, size_t n)
 {
-    return gCalls++ >= gFailFrom ? nullptr : DefaultMemRealloc(p, n);
+    return FailsNext() ? nullptr : DefaultMemRealloc(p, n);
 }
 } // namespace
 
-FailingAllocator::FailingAllocator(int failFrom) : m_alloc(gMemAlloc), m_realloc(gMemRealloc)
+FailingAllocator::FailingAllocator(int n, Mode mode) : m_alloc(gMemAlloc), m_realloc(gMemRealloc)
 {
     gCalls = 0;
-    gFailFrom = failFrom;
+    gFail = n;
+    gMode = mode;
     gMemAlloc = Alloc;
     gMemRealloc = Realloc;
 }
@@ -27,4 +35,9 @@ FailingAllocator::~FailingAllocator()
 {
     gMemAlloc = m_alloc;
     gMemRealloc = m_realloc;
+}
+
+int FailingAllocator::Calls() const
+{
+    return gCalls;
 }

@@ -46,14 +46,14 @@ std::string ResultName(int32_t code)
     return std::string(kNames[code]) + " (" + number + ")";
 }
 
-testing::AssertionResult ResultIsOk(const char* expression, int32_t code)
+testing::AssertionResult ResultIsOk(const char* expression, gCResult code)
 {
     if (code == kOk)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << expression << " gave " << ResultName(code) << ", not kOk";
 }
 
-testing::AssertionResult ResultIs(const char* expression, const char*, int32_t code, int32_t expected)
+testing::AssertionResult ResultIs(const char* expression, const char*, gCResult code, int32_t expected)
 {
     if (code == expected)
         return testing::AssertionSuccess();

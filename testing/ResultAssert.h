@@ -12,9 +12,15 @@
 // "kOutOfMemory (5)"; a code without a name shows as its number.
 std::string ResultName(int32_t code);
 
-testing::AssertionResult ResultIsOk(const char* expression, int32_t code);
-testing::AssertionResult ResultIs(const char* expression, const char* expectedExpression, int32_t code,
+// Only a gCResult is checked this way: a count or a flag that happens to be 0 is no result.
+testing::AssertionResult ResultIsOk(const char* expression, gCResult code);
+template <typename T>
+testing::AssertionResult ResultIsOk(const char* expression, const T& notAResult) = delete;
+testing::AssertionResult ResultIs(const char* expression, const char* expectedExpression, gCResult code,
                                   int32_t expected);
+template <typename T>
+testing::AssertionResult ResultIs(const char* expression, const char* expectedExpression, const T& notAResult,
+                                  int32_t expected) = delete;
 
 #define EXPECT_OK(expr) EXPECT_PRED_FORMAT1(ResultIsOk, expr)
 #define ASSERT_OK(expr) ASSERT_PRED_FORMAT1(ResultIsOk, expr)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CMemBlockT.h"
 #include "FailingAllocator.h"
 #include "gCArray.h"
@@ -10,7 +12,7 @@ namespace {
 void Fill(gCArray<int>& a, int n)
 {
     for (int i = 0; i < n; ++i)
-        ASSERT_EQ(a.Add(i), 0);
+        ASSERT_OK(a.Add(i));
 }
 } // namespace
 
@@ -19,19 +21,19 @@ void Fill(gCArray<int>& a, int n)
 int32_t CapacityAfterOneMore(int held)
 {
     gCArray<int> a;
-    EXPECT_EQ(a.Add(0), kOk);
+    EXPECT_OK(a.Add(0));
     a.SetGrowStep(held - 1);
     Fill(a, held - 1);
     EXPECT_EQ(a.Capacity(), held);
     a.SetGrowStep(-1);
-    EXPECT_EQ(a.Add(0), kOk);
+    EXPECT_OK(a.Add(0));
     return a.Capacity();
 }
 
 TEST(ArrayGrowth, FirstAllocationIsExactThenAQuarterClampedTo8And2048)
 {
     gCArray<int> a;
-    ASSERT_EQ(a.Add(1), 0);
+    ASSERT_OK(a.Add(1));
     EXPECT_EQ(a.Capacity(), 1);
     EXPECT_EQ(CapacityAfterOneMore(8), 16);
     EXPECT_EQ(CapacityAfterOneMore(100), 125);
@@ -52,12 +54,12 @@ TEST(ArrayGrowth, AFixedStepBelowZeroStillMakesRoomForTheNewCount)
     } cases[] = {{-5, 11}, {-2, 11}, {-20, 11}, {0, 11}, {3, 13}};
     for (const auto& c : cases) {
         gCArray<int> a;
-        ASSERT_EQ(a.Add(0), 0);
+        ASSERT_OK(a.Add(0));
         a.SetGrowStep(9);
         Fill(a, 9);
         ASSERT_EQ(a.Capacity(), 10);
         a.SetGrowStep(c.step);
-        ASSERT_EQ(a.Add(10), 0);
+        ASSERT_OK(a.Add(10));
         EXPECT_EQ(a.Capacity(), c.capacity) << c.step;
         EXPECT_EQ(a[10], 10) << c.step;
     }
@@ -107,7 +109,7 @@ TEST(ArrayRemoval, KeepsOrderAndDestroysElements)
 TEST(MemBlock, ResizeCopyAndFailure)
 {
     CMemBlockT<char> block;
-    ASSERT_EQ(block.Resize(4), 0);
+    ASSERT_OK(block.Resize(4));
     block.CopyFrom("abcdefgh", 8);
     EXPECT_EQ(std::string(block.Data(), 4), "abcd");
     block.CopyFrom("xy", 2);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cmath>
 
 #include "BoxCapture.h"
@@ -184,9 +186,9 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
     CMessageHub hub;
     EXPECT_EQ(hub.Broadcast(1, 0, 0), 0u);
     Listener a(0), b(7), c(9);
-    EXPECT_EQ(hub.AddListener(&a), kOk);
-    EXPECT_EQ(hub.AddListener(&b), kOk);
-    EXPECT_EQ(hub.AddListener(&c), kOk);
+    EXPECT_OK(hub.AddListener(&a));
+    EXPECT_OK(hub.AddListener(&b));
+    EXPECT_OK(hub.AddListener(&c));
     EXPECT_EQ(hub.OnNotify(42, 1, 2), 7u);
     EXPECT_EQ(a.calls, 1);
     EXPECT_EQ(b.calls, 1);
@@ -201,8 +203,8 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
 
     CMessageHub twice;
     Listener quiet(0);
-    EXPECT_EQ(twice.AddListener(&quiet), kOk);
-    EXPECT_EQ(twice.AddListener(&quiet), kOk);
+    EXPECT_OK(twice.AddListener(&quiet));
+    EXPECT_OK(twice.AddListener(&quiet));
     twice.Broadcast(1, 0, 0);
     EXPECT_EQ(quiet.calls, 2);
     twice.RemoveListener(&quiet);

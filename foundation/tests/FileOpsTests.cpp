@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "FakeHost.h"
@@ -14,21 +16,21 @@ TEST(DeleteFiles, AnyFailureIs16)
     ASSERT_TRUE(WriteText(scratch, L"a.txt", "a"));
     ASSERT_TRUE(WriteText(scratch, L"held.txt", "h"));
 
-    EXPECT_EQ(DeletePathFile(S(scratch / L"a.txt")), 0);
+    EXPECT_OK(DeletePathFile(S(scratch / L"a.txt")));
     EXPECT_FALSE(PathExists(scratch / L"a.txt"));
-    EXPECT_EQ(DeletePathFile(S(scratch / L"a.txt")), kStreamFailure);
-    EXPECT_EQ(DeletePathFile(gCString(L"")), kStreamFailure);
+    EXPECT_RESULT(DeletePathFile(S(scratch / L"a.txt")), kStreamFailure);
+    EXPECT_RESULT(DeletePathFile(gCString(L"")), kStreamFailure);
     {
         CFileHandle held(OpenUnshared(scratch / L"held.txt"));
         ASSERT_TRUE(held.IsValid());
-        EXPECT_EQ(DeletePathFile(S(scratch / L"held.txt")), kStreamFailure);
+        EXPECT_RESULT(DeletePathFile(S(scratch / L"held.txt")), kStreamFailure);
     }
     EXPECT_TRUE(PathExists(scratch / L"held.txt"));
 
-    EXPECT_EQ(DeletePath(gCFRef()), kBadParameter);
+    EXPECT_RESULT(DeletePath(gCFRef()), kBadParameter);
     FakeHost host;
     host.programFolder = S(scratch.Path());
-    EXPECT_EQ(DeletePath(gCFRelative(gCString(L"held.txt"))), 0);
+    EXPECT_OK(DeletePath(gCFRelative(gCString(L"held.txt"))));
     EXPECT_FALSE(PathExists(scratch / L"held.txt"));
 }
 
@@ -71,13 +73,13 @@ TEST(CopyFiles, PathObjectsCopyTheirFullTexts)
     FakeHost host;
     host.programFolder = S(scratch.Path());
 
-    EXPECT_EQ(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRef(S(scratch / L"dst.txt")), 1), 0);
+    EXPECT_OK(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRef(S(scratch / L"dst.txt")), 1));
     std::string bytes;
     ASSERT_TRUE(ReadText(scratch, L"dst.txt", bytes));
     EXPECT_EQ(bytes, "bytes");
-    EXPECT_EQ(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRelative(gCString(L"dst.txt")), 1), kTargetExists);
-    EXPECT_EQ(CopyPath(gCFRef(), gCFRef(S(scratch / L"x.txt")), 0), kBadParameter);
-    EXPECT_EQ(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRelative(), 0), kBadParameter);
+    EXPECT_RESULT(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRelative(gCString(L"dst.txt")), 1), kTargetExists);
+    EXPECT_RESULT(CopyPath(gCFRef(), gCFRef(S(scratch / L"x.txt")), 0), kBadParameter);
+    EXPECT_RESULT(CopyPath(gCFRelative(gCString(L"src.txt")), gCFRelative(), 0), kBadParameter);
 }
 
 TEST(MoveFiles, MapsTheSystemsReasons)
@@ -87,18 +89,18 @@ TEST(MoveFiles, MapsTheSystemsReasons)
     ASSERT_TRUE(WriteText(scratch, L"b.txt", "b"));
     ASSERT_TRUE(WriteText(scratch, L"held.txt", "h"));
 
-    EXPECT_EQ(MovePathFile(S(scratch / L"missing.txt"), S(scratch / L"m.txt")), kFileNotFound);
-    EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"b.txt")), kTargetExists);
-    EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"no\\folder\\a.txt")), kStreamFailure);
+    EXPECT_RESULT(MovePathFile(S(scratch / L"missing.txt"), S(scratch / L"m.txt")), kFileNotFound);
+    EXPECT_RESULT(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"b.txt")), kTargetExists);
+    EXPECT_RESULT(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"no\\folder\\a.txt")), kStreamFailure);
     {
         CFileHandle held(OpenUnshared(scratch / L"held.txt"));
         ASSERT_TRUE(held.IsValid());
-        EXPECT_EQ(MovePathFile(S(scratch / L"held.txt"), S(scratch / L"moved.txt")), kFileOpenFailure);
+        EXPECT_RESULT(MovePathFile(S(scratch / L"held.txt"), S(scratch / L"moved.txt")), kFileOpenFailure);
     }
     EXPECT_TRUE(PathExists(scratch / L"held.txt"));
     EXPECT_FALSE(PathExists(scratch / L"moved.txt"));
 
-    EXPECT_EQ(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"c.txt")), 0);
+    EXPECT_OK(MovePathFile(S(scratch / L"a.txt"), S(scratch / L"c.txt")));
     EXPECT_FALSE(PathExists(scratch / L"a.txt"));
     std::string bytes;
     ASSERT_TRUE(ReadText(scratch, L"c.txt", bytes));
@@ -136,8 +138,8 @@ TEST(ShellOpen, MissingAndUnassociatedFilesAreRefused)
 {
     TempFolder scratch;
     ASSERT_TRUE(WriteText(scratch, L"data.qvzz", "nobody opens this"));
-    EXPECT_EQ(ShellOpen(S(scratch / L"missing.exe"), gCString(L"")), kFileNotFound);
-    EXPECT_EQ(ShellOpen(S(scratch / L"data.qvzz"), gCString(L"")), kBadParameter);
+    EXPECT_RESULT(ShellOpen(S(scratch / L"missing.exe"), gCString(L"")), kFileNotFound);
+    EXPECT_RESULT(ShellOpen(S(scratch / L"data.qvzz"), gCString(L"")), kBadParameter);
 }
 
 TEST(ShellOpen, StartsAProgramWithItsParameters)
@@ -147,7 +149,7 @@ TEST(ShellOpen, StartsAProgramWithItsParameters)
     const std::wstring marker = scratch / L"ran.txt";
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"ExitAtOnce.exe").c_str(), program.c_str(), FALSE));
 
-    ASSERT_EQ(ShellOpen(S(program), S(L"\"" + marker + L"\"")), 0);
+    ASSERT_OK(ShellOpen(S(program), S(L"\"" + marker + L"\"")));
 
     // A running program cannot be deleted: once its copy goes, nothing of it runs on.
     bool ran = false, ended = false;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "FileOps.h"
@@ -12,7 +14,7 @@ namespace {
 gCFolderRef Folder(const std::wstring& text)
 {
     gCFolderRef folder;
-    EXPECT_EQ(folder.SetPath(S(text)), kOk);
+    EXPECT_OK(folder.SetPath(S(text)));
     return folder;
 }
 
@@ -43,7 +45,7 @@ TEST(FolderRef, TextAlwaysEndsWithASeparator)
     };
     for (const Case& c : cases) {
         gCFolderRef folder;
-        EXPECT_EQ(gCBasePath::SetPathFromString(folder, gCString(c.given)), 0);
+        EXPECT_OK(gCBasePath::SetPathFromString(folder, gCString(c.given)));
         EXPECT_EQ(W(folder.GetPath()), c.stored);
         EXPECT_EQ(folder.GetKind(), kPathKindFolder);
     }
@@ -59,11 +61,11 @@ TEST(FolderRef, SplitFolderPathDropsOneSeparatorAndTheLastName)
     };
     for (const Case& c : cases) {
         gCString drive(L"old"), folder(L"old");
-        ASSERT_EQ(SplitFolderPath(gCString(c.text), &drive, &folder), 0) << W(gCString(c.text));
+        ASSERT_OK(SplitFolderPath(gCString(c.text), &drive, &folder)) << W(gCString(c.text));
         EXPECT_EQ(W(drive), c.drive) << W(gCString(c.text));
         EXPECT_EQ(W(folder), c.folder) << W(gCString(c.text));
     }
-    EXPECT_EQ(SplitFolderPath(gCString(L""), nullptr, nullptr), kBadParameter);
+    EXPECT_RESULT(SplitFolderPath(gCString(L""), nullptr, nullptr), kBadParameter);
 }
 
 TEST(FolderRef, ParentsEndAtTheDriveRoot)
@@ -76,7 +78,7 @@ TEST(FolderRef, ParentsEndAtTheDriveRoot)
     };
     for (const Case& c : cases) {
         gCFolderRef parent;
-        EXPECT_EQ(Folder(c.folder).GetParent(parent), 0);
+        EXPECT_OK(Folder(c.folder).GetParent(parent));
         EXPECT_EQ(W(parent.GetPath()), c.parent);
     }
     gCFolderRef untouched = Folder(L"C:\\Keep\\");
@@ -89,13 +91,13 @@ TEST(FolderRef, ParentsEndAtTheDriveRoot)
 TEST(FolderRef, FolderOfAFileAndFilesInAFolder)
 {
     gCFolderRef folder;
-    EXPECT_EQ(folder.SetToFolderOf(gCFRef(gCString(L"C:\\A\\b.txt"))), 0);
+    EXPECT_OK(folder.SetToFolderOf(gCFRef(gCString(L"C:\\A\\b.txt"))));
     EXPECT_EQ(W(folder.GetPath()), L"C:\\A\\");
     gCFRef file;
-    EXPECT_EQ(folder.BuildFilePath(gCString(L"b.txt"), file), 0);
+    EXPECT_OK(folder.BuildFilePath(gCString(L"b.txt"), file));
     EXPECT_EQ(W(file.GetPath()), L"C:\\A\\b.txt");
 
-    EXPECT_EQ(folder.SetToFolderOf(gCFRef(gCString(L"b.txt"))), 0);
+    EXPECT_OK(folder.SetToFolderOf(gCFRef(gCString(L"b.txt"))));
     EXPECT_EQ(W(folder.GetPath()), L"\\");
 }
 
@@ -104,14 +106,14 @@ TEST(FolderCreate, MakesEveryMissingLevelOutermostFirst)
     TempFolder scratch;
     gCFolderRef target = Folder(scratch / L"X\\Y");
     EXPECT_FALSE(target.Exists());
-    EXPECT_EQ(target.Create(), 0);
+    EXPECT_OK(target.Create());
     EXPECT_TRUE(IsFolder(scratch / L"X"));
     EXPECT_TRUE(IsFolder(scratch / L"X\\Y"));
     EXPECT_TRUE(target.Exists());
 
     // An existing folder is left as it is.
     ASSERT_TRUE(WriteText(scratch, L"X\\Y\\kept.txt", "k"));
-    EXPECT_EQ(target.Create(), 0);
+    EXPECT_OK(target.Create());
     std::string bytes;
     EXPECT_TRUE(ReadText(scratch, L"X\\Y\\kept.txt", bytes));
 }
@@ -121,7 +123,7 @@ TEST(FolderCreate, NamesOutsideTheAnsiCodePageAreMadeAsGiven)
     TempFolder scratch;
     // U+0101 would become 'a' in the ANSI code page, U+0416 '?': both must stay themselves.
     const std::wstring inner = scratch / L"\u0101\\\u0416";
-    EXPECT_EQ(Folder(inner).Create(), 0);
+    EXPECT_OK(Folder(inner).Create());
     EXPECT_TRUE(IsFolder(inner));
     EXPECT_TRUE(Folder(inner).Exists());
     EXPECT_FALSE(IsFolder(scratch / L"a"));
@@ -133,7 +135,7 @@ TEST(FolderCreate, FailuresEndWithTheirCodes)
     ASSERT_TRUE(WriteText(scratch, L"file", "not a folder"));
     const std::wstring before = CurrentFolder();
 
-    EXPECT_EQ(Folder(scratch / L"file\\sub").Create(), kCreateFailure);
+    EXPECT_RESULT(Folder(scratch / L"file\\sub").Create(), kCreateFailure);
 
     wchar_t unique[64];
     swprintf(unique, 64, L"qv-missing-%lu\\", GetCurrentProcessId());
@@ -142,8 +144,8 @@ TEST(FolderCreate, FailuresEndWithTheirCodes)
 
     const std::wstring drive = MissingDrive();
     ASSERT_FALSE(drive.empty());
-    EXPECT_EQ(Folder(drive + L"\\").Create(), kCreateFailure);
-    EXPECT_EQ(Folder(drive + L"\\X\\Y\\").Create(), kCreateFailure);
+    EXPECT_RESULT(Folder(drive + L"\\").Create(), kCreateFailure);
+    EXPECT_RESULT(Folder(drive + L"\\X\\Y\\").Create(), kCreateFailure);
     EXPECT_EQ(CurrentFolder(), before);
 }
 
@@ -154,10 +156,10 @@ TEST(FolderCreate, ATextWithAnEmbeddedZeroMakesNothing)
     withZero += L'\0';
     withZero += L"ghost\\";
     gCString text;
-    ASSERT_EQ(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())), 0);
+    ASSERT_OK(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())));
     gCFolderRef folder;
-    ASSERT_EQ(folder.SetPath(text), 0);
-    EXPECT_EQ(folder.Create(), kCreateFailure);
+    ASSERT_OK(folder.SetPath(text));
+    EXPECT_RESULT(folder.Create(), kCreateFailure);
     EXPECT_FALSE(IsFolder(scratch / L"made")) << "the cut name must not be made";
 }
 
@@ -166,6 +168,6 @@ TEST(FolderCreate, ThousandsOfLevelsOnAMissingDriveEnd)
     std::wstring deep = MissingDrive() + L"\\";
     for (int i = 0; i < 2000; ++i)
         deep += L"d\\";
-    EXPECT_EQ(Folder(deep).Create(), kCreateFailure);
-    EXPECT_EQ(Folder(deep + std::wstring(40000, L'n')).Create(), kCreateFailure);
+    EXPECT_RESULT(Folder(deep).Create(), kCreateFailure);
+    EXPECT_RESULT(Folder(deep + std::wstring(40000, L'n')).Create(), kCreateFailure);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <random>
 
 #include "BoxCapture.h"
@@ -28,25 +30,25 @@ Bytes WriterBytes(CFormatWriter& writer)
 Bytes ValidStringTable()
 {
     CStringTableWriter writer;
-    EXPECT_EQ(writer.AddRecord(1, gCString(L"QV2_Version"), gCString(L"2.1")), kOk);
-    EXPECT_EQ(writer.AddRecord(3000000000u, gCString(L"Local_Current"), gCString(L"English|Deutsch")), kOk);
-    EXPECT_EQ(writer.AddRecord(7, gCString(L""), gCString(L"a||b")), kOk);
+    EXPECT_OK(writer.AddRecord(1, gCString(L"QV2_Version"), gCString(L"2.1")));
+    EXPECT_OK(writer.AddRecord(3000000000u, gCString(L"Local_Current"), gCString(L"English|Deutsch")));
+    EXPECT_OK(writer.AddRecord(7, gCString(L""), gCString(L"a||b")));
     return WriterBytes(writer);
 }
 
 Bytes ValidResourceFile()
 {
     CResourceFileWriter writer;
-    EXPECT_EQ(writer.AddVersion(2), kOk);
+    EXPECT_OK(writer.AddVersion(2));
     gCMemFile text;
-    EXPECT_EQ(CResourceFileWriter::WriteTextBody(text, gCString(L"hello")), kOk);
-    EXPECT_EQ(writer.AddResource('text', 1, gCString(L"Title"), text), kOk);
+    EXPECT_OK(CResourceFileWriter::WriteTextBody(text, gCString(L"hello")));
+    EXPECT_OK(writer.AddResource('text', 1, gCString(L"Title"), text));
     gCMemFile list;
     const gCString texts[2] = {gCString(L"one"), gCString(L"two")};
     const uint32_t values[2] = {1, 2};
-    EXPECT_EQ(CResourceFileWriter::WriteTextListBody(list, 0, 2, texts, values, 2), kOk);
-    EXPECT_EQ(writer.AddResource('txlt', 2, gCString(L"List"), list), kOk);
-    EXPECT_EQ(writer.AddResource('wdgt', 3, gCString(L"Other"), text), kOk);
+    EXPECT_OK(CResourceFileWriter::WriteTextListBody(list, 0, 2, texts, values, 2));
+    EXPECT_OK(writer.AddResource('txlt', 2, gCString(L"List"), list));
+    EXPECT_OK(writer.AddResource('wdgt', 3, gCString(L"Other"), text));
     return WriterBytes(writer);
 }
 
@@ -86,8 +88,8 @@ std::vector<Bytes> DamagedInputs(const Bytes& valid, std::mt19937& random)
 void OpenAt(gCFile& file, const gCString& path, const Bytes& bytes, std::mt19937& random)
 {
     ASSERT_TRUE(WriteWholeFile(path, bytes));
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
-    ASSERT_EQ(file.SetPosition(bytes.empty() ? 0 : random() % (bytes.size() + 1)), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_OK(file.SetPosition(bytes.empty() ? 0 : random() % (bytes.size() + 1)));
 }
 
 } // namespace
@@ -123,7 +125,7 @@ TEST(Fuzz, ResourceDirectoriesAndTextResourcesFromDamagedFiles)
         ASSERT_TRUE(IsResultCode(r)) << r;
         for (CResourceDirectory* used : {static_cast<CResourceDirectory*>(nullptr), &directory}) {
             for (uint32_t id = 1; id <= 3; ++id) {
-                ASSERT_EQ(file.SetPosition(random() % (input.size() + 1)), 0);
+                ASSERT_OK(file.SetPosition(random() % (input.size() + 1)));
                 CText text;
                 r = text.LoadByID(id, &file, used);
                 ASSERT_TRUE(IsResultCode(r)) << r;
@@ -147,7 +149,7 @@ TEST(Fuzz, MemoryReadersStayInsideTheData)
     for (int k = 0; k < 400; ++k) {
         gCMemFile stream;
         Bytes outside(2048, kOutside);
-        ASSERT_EQ(stream.WriteBytes(outside.data(), 2048 - 1), 0);
+        ASSERT_OK(stream.WriteBytes(outside.data(), 2048 - 1));
         stream.ResetBuffer();
         Bytes data(random() % 64);
         for (uint8_t& b : data) {
@@ -155,9 +157,9 @@ TEST(Fuzz, MemoryReadersStayInsideTheData)
             b = pick == 0 ? 0 : pick == 1 ? '\r' : pick == 2 ? 0xFF : static_cast<uint8_t>('a' + random() % 6);
         }
         if (!data.empty()) {
-            ASSERT_EQ(stream.WriteBytes(data.data(), static_cast<uint32_t>(data.size())), 0);
+            ASSERT_OK(stream.WriteBytes(data.data(), static_cast<uint32_t>(data.size())));
         }
-        ASSERT_EQ(stream.Rewind(), 0);
+        ASSERT_OK(stream.Rewind());
         stream.SetNarrowText(static_cast<int32_t>(random() % 2));
 
         for (int step = 0; step < 200 && !stream.IsAtEnd(); ++step) {

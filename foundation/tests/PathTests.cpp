@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "FailingAllocator.h"
@@ -70,7 +72,7 @@ TEST(SplitPath, SplitsByTheWindowsRules)
     };
     for (const Case& c : cases) {
         gCString drive, folder, name, extension;
-        ASSERT_EQ(SplitPath(gCString(c.text), &drive, &folder, &name, &extension), 0);
+        ASSERT_OK(SplitPath(gCString(c.text), &drive, &folder, &name, &extension));
         EXPECT_EQ(W(drive), c.drive) << W(gCString(c.text));
         EXPECT_EQ(W(folder), c.folder) << W(gCString(c.text));
         EXPECT_EQ(W(name), c.name) << W(gCString(c.text));
@@ -81,11 +83,11 @@ TEST(SplitPath, SplitsByTheWindowsRules)
 TEST(SplitPath, EmptyTextTouchesNoOutAndAbsentOutsAreSkipped)
 {
     gCString drive(L"keep"), name(L"keep");
-    EXPECT_EQ(SplitPath(gCString(L""), &drive, nullptr, &name, nullptr), kBadParameter);
-    EXPECT_EQ(SplitPath(gCString(), &drive, nullptr, nullptr, nullptr), kBadParameter);
+    EXPECT_RESULT(SplitPath(gCString(L""), &drive, nullptr, &name, nullptr), kBadParameter);
+    EXPECT_RESULT(SplitPath(gCString(), &drive, nullptr, nullptr, nullptr), kBadParameter);
     EXPECT_EQ(W(drive), L"keep");
     EXPECT_EQ(W(name), L"keep");
-    EXPECT_EQ(SplitPath(gCString(L"D:\\x\\n.e"), nullptr, nullptr, &name, nullptr), 0);
+    EXPECT_OK(SplitPath(gCString(L"D:\\x\\n.e"), nullptr, nullptr, &name, nullptr));
     EXPECT_EQ(W(name), L"n");
 }
 
@@ -130,8 +132,8 @@ TEST(PathLimits, LongNamesSplitWholeAndSettersNeverCutThem)
     EXPECT_EQ(W(path.GetFolder()) + W(path.GetFileName()), full);
 
     // Joining it again would pass the limit: refused, and the text stays whole.
-    EXPECT_EQ(path.SetExtension(gCString(L".png"), 0, 'PNGf'), kBadParameter);
-    EXPECT_EQ(path.SetDrive(gCString(L"D")), kBadParameter);
+    EXPECT_RESULT(path.SetExtension(gCString(L".png"), 0, 'PNGf'), kBadParameter);
+    EXPECT_RESULT(path.SetDrive(gCString(L"D")), kBadParameter);
     EXPECT_EQ(W(path.GetPath()), full);
     // The type code set before the join was refused stays set.
     EXPECT_EQ(path.GetTypeCode(), static_cast<uint32_t>('PNGf'));
@@ -178,7 +180,7 @@ TEST(FilePath, PartSettersReplaceOnePartAndKeepTheRest)
     };
     for (const Case& c : cases) {
         gCFRef path(gCString(L"C:\\A\\b.txt"));
-        EXPECT_EQ((path.*c.setter)(gCString(c.argument)), 0) << W(gCString(c.argument));
+        EXPECT_OK((path.*c.setter)(gCString(c.argument))) << W(gCString(c.argument));
         EXPECT_EQ(W(path.GetPath()), c.result) << W(gCString(c.argument));
     }
 }
@@ -187,18 +189,18 @@ TEST(FilePath, PartSettersRefuseInvalidPathsAndEmptyArguments)
 {
     for (auto setter : {&gCFPath::SetName, &gCFPath::SetDrive, &gCFPath::SetFolder}) {
         gCFRef empty;
-        EXPECT_EQ((empty.*setter)(gCString(L"x")), kInvalidObject);
+        EXPECT_RESULT((empty.*setter)(gCString(L"x")), kInvalidObject);
         EXPECT_FALSE(empty.IsValid());
         gCFRef path(gCString(L"C:\\A\\b.txt"));
-        EXPECT_EQ((path.*setter)(gCString(L"")), kBadParameter);
+        EXPECT_RESULT((path.*setter)(gCString(L"")), kBadParameter);
         EXPECT_EQ(W(path.GetPath()), L"C:\\A\\b.txt");
     }
     gCFRef empty;
-    EXPECT_EQ(empty.SetExtension(gCString(L".png"), 1, kUnknown), kInvalidObject);
-    EXPECT_EQ(empty.SetFileType(3, 1, gCString(L""), 0), kInvalidObject);
+    EXPECT_RESULT(empty.SetExtension(gCString(L".png"), 1, kUnknown), kInvalidObject);
+    EXPECT_RESULT(empty.SetFileType(3, 1, gCString(L""), 0), kInvalidObject);
     EXPECT_EQ(empty.GetTypeCode(), kUnknown);
     gCFRef path(gCString(L"C:\\A\\b.txt"));
-    EXPECT_EQ(path.SetExtension(gCString(L""), 1, 'PNGf'), kBadParameter);
+    EXPECT_RESULT(path.SetExtension(gCString(L""), 1, 'PNGf'), kBadParameter);
     EXPECT_EQ(path.GetTypeCode(), kUnknown);
 }
 
@@ -220,7 +222,7 @@ TEST(TypeCodes, SetExtensionLooksUpTheCodeAndKeepsMissingExtensionsMissing)
     };
     for (const Case& c : cases) {
         gCFRef path(gCString(c.start));
-        EXPECT_EQ(path.SetExtension(gCString(c.extension), c.addIfNone, c.given), 0);
+        EXPECT_OK(path.SetExtension(gCString(c.extension), c.addIfNone, c.given));
         EXPECT_EQ(W(path.GetPath()), c.result);
         EXPECT_EQ(path.GetTypeCode(), c.code) << W(gCString(c.result));
     }
@@ -244,13 +246,13 @@ TEST(TypeCodes, SetFileTypeTakesTheRowsExtensionAndCode)
     };
     for (const Case& c : cases) {
         gCFRef path(gCString(c.start));
-        EXPECT_EQ(path.SetFileType(c.index, c.addIfNone, gCString(c.extension), c.given), 0);
+        EXPECT_OK(path.SetFileType(c.index, c.addIfNone, gCString(c.extension), c.given));
         EXPECT_EQ(W(path.GetPath()), c.result);
         EXPECT_EQ(path.GetTypeCode(), c.code) << W(gCString(c.result));
     }
     gCFRef path(gCString(L"C:\\A\\b.txt"));
     for (int32_t index : {24, 25, -1, 1000})
-        EXPECT_EQ(path.SetFileType(index, 1, gCString(L""), 0), kBadParameter);
+        EXPECT_RESULT(path.SetFileType(index, 1, gCString(L""), 0), kBadParameter);
     EXPECT_EQ(W(path.GetPath()), L"C:\\A\\b.txt");
 }
 
@@ -292,9 +294,9 @@ TEST(RelativePath, OnlySetPathConvertsColonsAndCopiesKeepTheSelector)
     host.secondFolder = gCString(L"D:\\Other\\");
 
     gCFRelative path(gCString(L"x.txt"), 1);
-    ASSERT_EQ(path.SetFilePath(gCString(L"a:b.txt")), 0);
+    ASSERT_OK(path.SetFilePath(gCString(L"a:b.txt")));
     EXPECT_EQ(W(gCBasePath::CopyText(path)), L"a:b.txt");
-    ASSERT_EQ(gCBasePath::SetPathFromString(path, gCString(L"a:b.txt")), 0);
+    ASSERT_OK(gCBasePath::SetPathFromString(path, gCString(L"a:b.txt")));
     EXPECT_EQ(W(gCBasePath::CopyText(path)), L"a\\b.txt");
 
     gCFRelative copy;
@@ -341,7 +343,7 @@ TEST(FileRef, KeepsItsTextAsGivenAndOnlyRefsAskTheFileSystem)
     gCFPath bare(here);
     EXPECT_EQ(bare.GetKind(), kPathKindFile);
     EXPECT_FALSE(bare.Exists());
-    EXPECT_EQ(bare.Create(), kNotImplemented);
+    EXPECT_RESULT(bare.Create(), kNotImplemented);
     EXPECT_TRUE(gCFRef(here).Exists());
     EXPECT_FALSE(gCFRef(S(scratch / L"missing.txt")).Exists());
 }
@@ -404,7 +406,7 @@ TEST(Existence, TextsWithAnEmbeddedZeroNameNothing)
         withZero += L'\0';
         withZero += L"ghost";
         gCString text;
-        ASSERT_EQ(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())), 0);
+        ASSERT_OK(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())));
         EXPECT_FALSE(FileExists(gCFRef(text)));
         EXPECT_FALSE(FolderExists(gCFRef(text)));
     }
@@ -417,7 +419,7 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
     gCFRef path(gCString(L"C:\\A\\b.txt"));
     gCFRelative relative(gCString(L"Resources:system.vsf"));
     gCFolderRef folder;
-    ASSERT_EQ(folder.SetPath(gCString(L"C:\\A")), 0);
+    ASSERT_OK(folder.SetPath(gCString(L"C:\\A")));
 
     // Arguments made before the allocator fails; the new texts need more room than the old.
     const gCString name(L"a-longer-name");
@@ -433,11 +435,60 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
         full = relative.GetPath();
         joined = MakePath(drive, folderPart, base, extension);
     }
-    EXPECT_EQ(renamed, kOutOfMemory);
-    EXPECT_EQ(stored, kOutOfMemory);
-    EXPECT_EQ(folderStored, kOutOfMemory);
+    EXPECT_RESULT(renamed, kOutOfMemory);
+    EXPECT_RESULT(stored, kOutOfMemory);
+    EXPECT_RESULT(folderStored, kOutOfMemory);
     EXPECT_EQ(W(path.GetPath()), L"C:\\A\\b.txt");
     EXPECT_EQ(W(folder.GetPath()), L"C:\\A\\");
     EXPECT_EQ(W(full), L"");
     EXPECT_EQ(W(joined), L"");
+}
+
+TEST(PathMemory, ExistenceOfFileAndFolderReferencesNeedsNoMemory)
+{
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
+    gCFRef file(S(scratch / L"f.txt"));
+    gCFRef missing(S(scratch / L"g.txt"));
+    gCFolderRef folder;
+    ASSERT_EQ(folder.SetPath(S(scratch.Path())), 0);
+    bool fileSeen, missingSeen, folderSeen;
+    {
+        FailingAllocator failing(0);
+        fileSeen = file.Exists();
+        missingSeen = missing.Exists();
+        folderSeen = folder.Exists();
+    }
+    EXPECT_TRUE(fileSeen);
+    EXPECT_FALSE(missingSeen);
+    EXPECT_TRUE(folderSeen);
+}
+
+TEST(PathMemory, AFolderAndANameNeverJoinToTheBareName)
+{
+    const gCString folder(L"C:\\A\\"), empty(L""), lost, name(L"b.txt");
+    const struct {
+        const gCString& folder;
+        const gCString& name;
+        gCResult result;
+        const wchar_t* joined;
+    } cases[] = {
+        {folder, name, 0, L"C:\\A\\b.txt"},
+        {lost, name, kOutOfMemory, L"before"},
+        {folder, lost, kOutOfMemory, L"before"},
+        {empty, name, kBadParameter, L"before"},
+    };
+    for (const auto& c : cases) {
+        gCString out(L"before");
+        EXPECT_EQ(JoinFolderAndName(c.folder, c.name, out), c.result) << W(c.folder) << " " << W(c.name);
+        EXPECT_EQ(W(out), c.joined);
+    }
+    gCString out(L"before");
+    gCResult joined;
+    {
+        FailingAllocator failing(0);
+        joined = JoinFolderAndName(folder, name, out);
+    }
+    EXPECT_EQ(joined, kOutOfMemory);
+    EXPECT_EQ(W(out), L"before");
 }

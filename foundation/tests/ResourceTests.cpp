@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <vector>
 
 #include "BoxCapture.h"
@@ -22,12 +24,12 @@ std::wstring Text(const gCString& s)
 // A resource file built chunk by chunk, remembering where each chunk's tag lies.
 class ResourceFile {
 public:
-    void Version(uint32_t version) { ASSERT_EQ(writer.AddVersion(version), 0); }
+    void Version(uint32_t version) { ASSERT_OK(writer.AddVersion(version)); }
 
     uint32_t Text(uint32_t id, const wchar_t* name, const wchar_t* text, uint32_t tag = 'text', int64_t size = -1)
     {
         gCMemFile body;
-        EXPECT_EQ(CResourceFileWriter::WriteTextBody(body, gCString(text)), 0);
+        EXPECT_OK(CResourceFileWriter::WriteTextBody(body, gCString(text)));
         return Add(tag, id, name, body, size);
     }
 
@@ -39,16 +41,15 @@ public:
             strings.emplace_back(t.c_str());
         gCMemFile body;
         uint32_t count = countOverride < 0 ? static_cast<uint32_t>(texts.size()) : static_cast<uint32_t>(countOverride);
-        EXPECT_EQ(CResourceFileWriter::WriteTextListBody(body, 0, count, strings.data(), values,
-                                                         static_cast<int32_t>(strings.size())),
-                  0);
+        EXPECT_OK(CResourceFileWriter::WriteTextListBody(body, 0, count, strings.data(), values,
+                                                         static_cast<int32_t>(strings.size())));
         return Add('txlt', id, name, body, -1);
     }
 
     uint32_t Add(uint32_t tag, uint32_t id, const wchar_t* name, gCMemFile& body, int64_t size)
     {
         uint32_t offset = static_cast<uint32_t>(writer.GetSize());
-        EXPECT_EQ(writer.AddResource(tag, id, gCString(name), body, size), 0);
+        EXPECT_OK(writer.AddResource(tag, id, gCString(name), body, size));
         return offset;
     }
 
@@ -58,8 +59,8 @@ public:
         // Closing a file not open is harmless.
         (void)file.Close();
         path = folder.File(L"res.vrf");
-        ASSERT_EQ(writer.SaveAs(path, dropTail), 0);
-        ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+        ASSERT_OK(writer.SaveAs(path, dropTail));
+        ASSERT_OK(file.OpenFullPath(path, kAccessRead));
     }
 
     TempFolder folder;
@@ -73,15 +74,15 @@ public:
 TEST(ResourceFileWriter, WritesChunksByteForByte)
 {
     CResourceFileWriter writer;
-    ASSERT_EQ(writer.AddVersion(2), 0);
+    ASSERT_OK(writer.AddVersion(2));
     gCMemFile body;
-    ASSERT_EQ(CResourceFileWriter::WriteTextBody(body, gCString(L"ab")), 0);
-    ASSERT_EQ(writer.AddResource('text', 5, gCString(L"Hi"), body), 0);
+    ASSERT_OK(CResourceFileWriter::WriteTextBody(body, gCString(L"ab")));
+    ASSERT_OK(writer.AddResource('text', 5, gCString(L"Hi"), body));
     gCMemFile list;
     const gCString texts[2] = {gCString(L"x"), gCString(L"")};
     const uint32_t values[2] = {9, 10};
-    ASSERT_EQ(CResourceFileWriter::WriteTextListBody(list, 1, 2, texts, values, 2), 0);
-    ASSERT_EQ(writer.AddResource('txlt', 6, gCString(L""), list, 0x1000), 0);
+    ASSERT_OK(CResourceFileWriter::WriteTextListBody(list, 1, 2, texts, values, 2));
+    ASSERT_OK(writer.AddResource('txlt', 6, gCString(L""), list, 0x1000));
     const Bytes expected = Concat({Ansi("srev"),
                                    U32(4),
                                    U32(2), //
@@ -114,7 +115,7 @@ TEST(ResourceDirectory, EntriesAtTheirTagsWithNamesWithoutLineEnds)
     res.Open();
 
     CResourceDirectory directory;
-    ASSERT_EQ(directory.Read(res.file), 0);
+    ASSERT_OK(directory.Read(res.file));
     EXPECT_EQ(directory.GetVersion(), 2u);
     ASSERT_EQ(directory.GetCount(), 3) << "every chunk but 'vers', whatever its tag";
     EXPECT_EQ(directory.GetEntry(0).offset, panel);
@@ -128,14 +129,14 @@ TEST(ResourceDirectory, EntriesAtTheirTagsWithNamesWithoutLineEnds)
     EXPECT_EQ(directory.FindByName(gCString(L"panel")), -1);
 
     // Reading again replaces the entries.
-    ASSERT_EQ(directory.Read(res.file), 0);
+    ASSERT_OK(directory.Read(res.file));
     EXPECT_EQ(directory.GetCount(), 3);
     directory.Clear();
     EXPECT_EQ(directory.GetCount(), 0);
     EXPECT_EQ(directory.FindByID(10), -1);
 
     gCMemFile memory;
-    EXPECT_EQ(directory.Read(memory), kBadParameter);
+    EXPECT_RESULT(directory.Read(memory), kBadParameter);
 }
 
 TEST(ResourceDirectory, OnlyAVersionChunk)
@@ -144,12 +145,12 @@ TEST(ResourceDirectory, OnlyAVersionChunk)
     res.Version(3);
     res.Open();
     CResourceDirectory directory;
-    ASSERT_EQ(directory.Read(res.file), 0);
+    ASSERT_OK(directory.Read(res.file));
     EXPECT_EQ(directory.GetCount(), 0);
     EXPECT_EQ(directory.GetVersion(), 3u);
     CText text;
-    EXPECT_EQ(text.LoadByID(1, &res.file, &directory), kResourceNotFound);
-    EXPECT_EQ(text.LoadByName(gCString(L"x"), &res.file, &directory), kResourceNotFound);
+    EXPECT_RESULT(text.LoadByID(1, &res.file, &directory), kResourceNotFound);
+    EXPECT_RESULT(text.LoadByName(gCString(L"x"), &res.file, &directory), kResourceNotFound);
 }
 
 TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
@@ -163,12 +164,12 @@ TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
     plain.Open();
 
     CResourceDirectory directory;
-    ASSERT_EQ(directory.Read(versioned.file), 0);
+    ASSERT_OK(directory.Read(versioned.file));
     ASSERT_EQ(directory.GetVersion(), 2u);
-    ASSERT_EQ(directory.Read(plain.file), 0);
+    ASSERT_OK(directory.Read(plain.file));
     EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
     CTextList list;
-    ASSERT_EQ(list.LoadByID(5, &plain.file, &directory), 0);
+    ASSERT_OK(list.LoadByID(5, &plain.file, &directory));
     EXPECT_EQ(list.GetCount(), 1);
     EXPECT_EQ(Text(list.GetEntryString(0)), L"x");
 }
@@ -180,7 +181,7 @@ TEST(ResourceDirectory, ADamagedTailFailsButKeepsTheEntriesBefore)
     res.Text(2, L"Two", L"2");
     res.Open(4 + 6); // the body and the name's end
     CResourceDirectory directory;
-    EXPECT_EQ(directory.Read(res.file), kStreamFailure);
+    EXPECT_RESULT(directory.Read(res.file), kStreamFailure);
     EXPECT_EQ(directory.GetCount(), 1);
 }
 
@@ -193,16 +194,16 @@ TEST(Locate, FindsByIdAndByNameAndStandsAtTheBody)
     res.Open();
 
     CText byId;
-    ASSERT_EQ(gCResourceObject::LoadResourceDataByID(&byId, 'text', 2, &res.file), 0);
+    ASSERT_OK(gCResourceObject::LoadResourceDataByID(&byId, 'text', 2, &res.file));
     EXPECT_EQ(byId.GetID(), 2u);
     EXPECT_EQ(Text(byId.GetName()), L"Panel");
     gCString body;
-    ASSERT_EQ(res.file.ReadString(body), 0);
+    ASSERT_OK(res.file.ReadString(body));
     EXPECT_EQ(Text(body), L"world");
 
     CText byName;
-    ASSERT_EQ(res.file.Rewind(), 0);
-    ASSERT_EQ(gCResourceObject::LoadResourceDataByName(&byName, 'text', gCString(L"Title"), &res.file), 0);
+    ASSERT_OK(res.file.Rewind());
+    ASSERT_OK(gCResourceObject::LoadResourceDataByName(&byName, 'text', gCString(L"Title"), &res.file));
     EXPECT_EQ(byName.GetID(), 1u);
     EXPECT_EQ(Text(byName.GetName()), L"Title");
 }
@@ -216,9 +217,9 @@ TEST(Locate, WrapsToFindAResourceBeforeThePosition)
     res.Open();
     for (int64_t start : {static_cast<int64_t>(second), res.file.GetLength()}) {
         SCOPED_TRACE(start);
-        ASSERT_EQ(res.file.SetPosition(start), 0);
+        ASSERT_OK(res.file.SetPosition(start));
         CText text;
-        ASSERT_EQ(text.LoadByID(1, &res.file, nullptr), 0);
+        ASSERT_OK(text.LoadByID(1, &res.file, nullptr));
         EXPECT_EQ(Text(text.GetText()), L"a");
     }
 }
@@ -230,11 +231,11 @@ TEST(Locate, SkipsAChunkWithTheSameIdUnderAnotherTag)
     res.Text(7, L"Same", L"from the text");
     res.Open();
     CText text;
-    ASSERT_EQ(text.LoadByID(7, &res.file, nullptr), 0);
+    ASSERT_OK(text.LoadByID(7, &res.file, nullptr));
     EXPECT_EQ(Text(text.GetText()), L"from the text");
-    ASSERT_EQ(res.file.Rewind(), 0);
+    ASSERT_OK(res.file.Rewind());
     CTextList list;
-    ASSERT_EQ(list.LoadByName(gCString(L"Same"), &res.file, nullptr), 0);
+    ASSERT_OK(list.LoadByName(gCString(L"Same"), &res.file, nullptr));
     EXPECT_EQ(Text(list.GetEntryString(0)), L"from the list");
 }
 
@@ -259,16 +260,16 @@ TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
         res.Text(1, L"A", L"a");
         uint32_t last = res.Text(2, L"B", L"b", 'text', c.lastSize);
         if (c.raggedTail) {
-            ASSERT_EQ(res.writer.AddChunk(0, 0, nullptr, 0), 0);
+            ASSERT_OK(res.writer.AddChunk(0, 0, nullptr, 0));
         }
         res.Open(c.raggedTail ? 8 - c.raggedTail : c.dropTail);
         for (int64_t start : {int64_t{0}, int64_t{14}, static_cast<int64_t>(last) + 3, res.file.GetLength()}) {
             SCOPED_TRACE(start);
-            ASSERT_EQ(res.file.SetPosition(start), 0);
+            ASSERT_OK(res.file.SetPosition(start));
             CText text;
-            EXPECT_EQ(gCResourceObject::LoadResourceDataByID(&text, 'text', 99, &res.file), kResourceNotFound);
-            EXPECT_EQ(gCResourceObject::LoadResourceDataByName(&text, 'text', gCString(L"Z"), &res.file),
-                      kResourceNotFound);
+            EXPECT_RESULT(gCResourceObject::LoadResourceDataByID(&text, 'text', 99, &res.file), kResourceNotFound);
+            EXPECT_RESULT(gCResourceObject::LoadResourceDataByName(&text, 'text', gCString(L"Z"), &res.file),
+                          kResourceNotFound);
         }
     }
 }
@@ -278,10 +279,10 @@ TEST(Locate, NeedsAnOpenFile)
     CText text;
     gCFile closed;
     gCMemFile memory;
-    EXPECT_EQ(gCResourceObject::LoadResourceDataByID(&text, 'text', 1, &closed), kInvalidFile);
-    EXPECT_EQ(gCResourceObject::LoadResourceDataByID(&text, 'text', 1, &memory), kInvalidFile);
-    EXPECT_EQ(gCResourceObject::LoadResourceDataByID(&text, 'text', 1, nullptr), kInvalidFile) << "no application";
-    EXPECT_EQ(text.LoadByID(1, nullptr, nullptr), kBadParameter) << "no stream at all";
+    EXPECT_RESULT(gCResourceObject::LoadResourceDataByID(&text, 'text', 1, &closed), kInvalidFile);
+    EXPECT_RESULT(gCResourceObject::LoadResourceDataByID(&text, 'text', 1, &memory), kInvalidFile);
+    EXPECT_RESULT(gCResourceObject::LoadResourceDataByID(&text, 'text', 1, nullptr), kInvalidFile) << "no application";
+    EXPECT_RESULT(text.LoadByID(1, nullptr, nullptr), kBadParameter) << "no stream at all";
 }
 
 TEST(LoadingProtocol, ADirectoryHitStartsTheScanAtTheWantedChunk)
@@ -291,21 +292,21 @@ TEST(LoadingProtocol, ADirectoryHitStartsTheScanAtTheWantedChunk)
     uint32_t second = res.Text(5, L"Twice", L"second");
     res.Open();
     CResourceDirectory directory;
-    ASSERT_EQ(directory.Read(res.file), 0);
+    ASSERT_OK(directory.Read(res.file));
 
-    ASSERT_EQ(res.file.SetPosition(second), 0);
+    ASSERT_OK(res.file.SetPosition(second));
     CText scanned;
-    ASSERT_EQ(scanned.LoadByID(5, &res.file, nullptr), 0);
+    ASSERT_OK(scanned.LoadByID(5, &res.file, nullptr));
     EXPECT_EQ(Text(scanned.GetText()), L"second") << "without a directory the scan starts where the stream is";
 
-    ASSERT_EQ(res.file.SetPosition(second), 0);
+    ASSERT_OK(res.file.SetPosition(second));
     CText seeked;
-    ASSERT_EQ(seeked.LoadByID(5, &res.file, &directory), 0);
+    ASSERT_OK(seeked.LoadByID(5, &res.file, &directory));
     EXPECT_EQ(Text(seeked.GetText()), L"first");
 
-    ASSERT_EQ(res.file.SetPosition(second), 0);
+    ASSERT_OK(res.file.SetPosition(second));
     CText byName;
-    ASSERT_EQ(byName.LoadByName(gCString(L"Twice"), &res.file, &directory), 0);
+    ASSERT_OK(byName.LoadByName(gCString(L"Twice"), &res.file, &directory));
     EXPECT_EQ(Text(byName.GetText()), L"first");
     EXPECT_EQ(directory.FindByID(5), static_cast<int32_t>(first));
 }
@@ -319,28 +320,28 @@ TEST(LoadingProtocol, TheApplicationsFileAndDirectory)
     res.List(2, L"Values", {L"four"}, values);
     res.Open();
     CResourceDirectory directory;
-    ASSERT_EQ(directory.Read(res.file), 0);
+    ASSERT_OK(directory.Read(res.file));
 
     FakeHost host;
     host.resourceStream = &res.file;
     host.resourceDirectory = &directory;
     CText text;
-    ASSERT_EQ(text.LoadByName(gCString(L"Greeting"), nullptr, nullptr), 0);
+    ASSERT_OK(text.LoadByName(gCString(L"Greeting"), nullptr, nullptr));
     EXPECT_EQ(Text(text.GetText()), L"hi");
 
     // The application's file always comes with its directory, so the list reads values.
     CResourceDirectory other;
     CTextList list;
-    ASSERT_EQ(list.LoadByID(2, &res.file, &other), 0);
+    ASSERT_OK(list.LoadByID(2, &res.file, &other));
     ASSERT_EQ(list.GetCount(), 1);
     EXPECT_EQ(list.GetEntryValue(0), 4u);
 
     // An empty application directory means no directory: the first format, no values.
     CResourceDirectory empty;
     host.resourceDirectory = &empty;
-    ASSERT_EQ(res.file.Rewind(), 0);
+    ASSERT_OK(res.file.Rewind());
     CTextList firstFormat;
-    ASSERT_EQ(firstFormat.LoadByID(2, nullptr, nullptr), 0);
+    ASSERT_OK(firstFormat.LoadByID(2, nullptr, nullptr));
     ASSERT_EQ(firstFormat.GetCount(), 1);
     EXPECT_EQ(Text(firstFormat.GetEntryString(0)), L"four");
     EXPECT_EQ(firstFormat.GetEntryValue(0), 0u);
@@ -357,10 +358,10 @@ TEST(TextList, FormatVersionsOneTwoAndThree)
         res.List(2, L"Empty", {}, nullptr);
         res.Open();
         CResourceDirectory directory;
-        ASSERT_EQ(directory.Read(res.file), 0);
+        ASSERT_OK(directory.Read(res.file));
 
         CTextList list;
-        ASSERT_EQ(list.LoadByID(1, &res.file, &directory), 0);
+        ASSERT_OK(list.LoadByID(1, &res.file, &directory));
         if (version == 3) {
             EXPECT_EQ(list.GetCount(), 0);
             continue;
@@ -374,7 +375,7 @@ TEST(TextList, FormatVersionsOneTwoAndThree)
         EXPECT_EQ(list.GetCurrentIndex(), 2);
 
         CTextList empty;
-        ASSERT_EQ(empty.LoadByName(gCString(L"Empty"), &res.file, &directory), 0);
+        ASSERT_OK(empty.LoadByName(gCString(L"Empty"), &res.file, &directory));
         EXPECT_EQ(empty.GetCount(), 0);
     }
 }
@@ -446,7 +447,7 @@ TEST(TextList, ACountBeyondTheEntriesStopsAtTheFirstFailedRead)
     res.Open();
     BoxCapture boxes;
     CTextList list;
-    EXPECT_EQ(list.LoadByID(1, &res.file, nullptr), kStreamFailure);
+    EXPECT_RESULT(list.LoadByID(1, &res.file, nullptr), kStreamFailure);
     EXPECT_EQ(list.GetCount(), 2);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -470,12 +471,12 @@ TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHolds)
         CountedText* panel = new CountedText;
         CountedText* other = new CountedText;
         CountedText* unnamed = new CountedText;
-        ASSERT_EQ(panel->LoadByID(1, &res.file, nullptr), 0);
-        ASSERT_EQ(other->LoadByName(gCString(L"Other"), &res.file, nullptr), 0);
+        ASSERT_OK(panel->LoadByID(1, &res.file, nullptr));
+        ASSERT_OK(other->LoadByName(gCString(L"Other"), &res.file, nullptr));
         EXPECT_EQ(panel->IsPooled(), 0);
-        ASSERT_EQ(pool.Add(unnamed), 0);
-        ASSERT_EQ(pool.Add(panel), 0);
-        ASSERT_EQ(pool.Add(other), 0);
+        ASSERT_OK(pool.Add(unnamed));
+        ASSERT_OK(pool.Add(panel));
+        ASSERT_OK(pool.Add(other));
         EXPECT_EQ(panel->IsPooled(), 1);
         EXPECT_EQ(pool.FindByName(gCString(L"Panel")), panel);
         EXPECT_EQ(pool.FindByName(gCString(L"panel")), nullptr);
@@ -489,7 +490,7 @@ TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHolds)
         pool.Clear();
         EXPECT_EQ(gDeleted, 3);
         EXPECT_EQ(pool.GetCount(), 0);
-        ASSERT_EQ(pool.Add(new CountedText), 0);
+        ASSERT_OK(pool.Add(new CountedText));
     }
     EXPECT_EQ(gDeleted, 4) << "the destructor clears";
 }

@@ -11,8 +11,10 @@ TEST(ResultAssert, NamesTheCodes)
     EXPECT_EQ(ResultName(kKeyNotFound), "kKeyNotFound (31)");
     EXPECT_EQ(ResultName(kKeyNotFound + 1), "32");
     EXPECT_EQ(ResultName(-1), "-1");
-    EXPECT_OK(kOk);
-    EXPECT_RESULT(kBusy, kBusy);
-    EXPECT_NONFATAL_FAILURE(EXPECT_OK(kBusy), "kBusy gave kBusy (7), not kOk");
-    EXPECT_NONFATAL_FAILURE(EXPECT_RESULT(kOk, kWouldBlock), "gave kOk (0), not kWouldBlock (27)");
+    const gCResult ok = kOk;
+    const gCResult busy = kBusy;
+    EXPECT_OK(ok);
+    EXPECT_RESULT(busy, kBusy);
+    EXPECT_NONFATAL_FAILURE(EXPECT_OK(busy), "busy gave kBusy (7), not kOk");
+    EXPECT_NONFATAL_FAILURE(EXPECT_RESULT(ok, kWouldBlock), "ok gave kOk (0), not kWouldBlock (27)");
 }

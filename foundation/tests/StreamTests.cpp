@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <memory>
 
 #include "BoxCapture.h"
@@ -21,8 +23,8 @@ Bytes MemBytes(gCMemFile& stream)
 
 void Fill(gCMemFile& stream, const Bytes& bytes)
 {
-    ASSERT_EQ(stream.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
-    ASSERT_EQ(stream.Rewind(), 0);
+    ASSERT_OK(stream.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())));
+    ASSERT_OK(stream.Rewind());
 }
 
 // The same bytes behind either kind of stream, for the readers that both must get right.
@@ -38,7 +40,7 @@ public:
             path = folder.File(L"data.bin");
             EXPECT_TRUE(WriteWholeFile(path, bytes));
             auto file = std::make_unique<gCFile>();
-            EXPECT_EQ(file->OpenFullPath(path, kAccessRead), 0);
+            EXPECT_OK(file->OpenFullPath(path, kAccessRead));
             stream = std::move(file);
         }
     }
@@ -62,22 +64,22 @@ std::wstring Text(const gCString& s)
 TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
 {
     gCMemFile stream;
-    ASSERT_EQ(stream.WriteU32(258), 0);
+    ASSERT_OK(stream.WriteU32(258));
     EXPECT_EQ(MemBytes(stream), (Bytes{0x02, 0x01, 0x00, 0x00}));
 
-    ASSERT_EQ(stream.WriteU8(0xAB), 0);
-    ASSERT_EQ(stream.WriteU16(0x1234), 0);
-    ASSERT_EQ(stream.WriteU64(0x0102030405060708ull), 0);
-    ASSERT_EQ(stream.WriteS8(-2), 0);
-    ASSERT_EQ(stream.WriteS16(-300), 0);
-    ASSERT_EQ(stream.WriteS32(-70000), 0);
-    ASSERT_EQ(stream.WriteS64(-5000000000ll), 0);
-    ASSERT_EQ(stream.WriteFloat(1.5f), 0);
-    ASSERT_EQ(stream.WriteDouble(-0.25), 0);
-    ASSERT_EQ(stream.WriteInt(77), 0);
+    ASSERT_OK(stream.WriteU8(0xAB));
+    ASSERT_OK(stream.WriteU16(0x1234));
+    ASSERT_OK(stream.WriteU64(0x0102030405060708ull));
+    ASSERT_OK(stream.WriteS8(-2));
+    ASSERT_OK(stream.WriteS16(-300));
+    ASSERT_OK(stream.WriteS32(-70000));
+    ASSERT_OK(stream.WriteS64(-5000000000ll));
+    ASSERT_OK(stream.WriteFloat(1.5f));
+    ASSERT_OK(stream.WriteDouble(-0.25));
+    ASSERT_OK(stream.WriteInt(77));
     EXPECT_EQ(stream.GetSize(), 4 + 1 + 2 + 8 + 1 + 2 + 4 + 8 + 4 + 8 + 4);
 
-    ASSERT_EQ(stream.Rewind(), 0);
+    ASSERT_OK(stream.Rewind());
     uint32_t u32 = 0;
     uint8_t u8 = 0;
     uint16_t u16 = 0;
@@ -88,17 +90,17 @@ TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
     int64_t s64 = 0;
     float f = 0;
     double d = 0;
-    EXPECT_EQ(stream.ReadU32(u32), 0);
-    EXPECT_EQ(stream.ReadU8(u8), 0);
-    EXPECT_EQ(stream.ReadU16(u16), 0);
-    EXPECT_EQ(stream.ReadU64(u64), 0);
-    EXPECT_EQ(stream.ReadS8(s8), 0);
-    EXPECT_EQ(stream.ReadS16(s16), 0);
-    EXPECT_EQ(stream.ReadS32(s32), 0);
-    EXPECT_EQ(stream.ReadS64(s64), 0);
-    EXPECT_EQ(stream.ReadFloat(f), 0);
-    EXPECT_EQ(stream.ReadDouble(d), 0);
-    EXPECT_EQ(stream.ReadInt(i), 0);
+    EXPECT_OK(stream.ReadU32(u32));
+    EXPECT_OK(stream.ReadU8(u8));
+    EXPECT_OK(stream.ReadU16(u16));
+    EXPECT_OK(stream.ReadU64(u64));
+    EXPECT_OK(stream.ReadS8(s8));
+    EXPECT_OK(stream.ReadS16(s16));
+    EXPECT_OK(stream.ReadS32(s32));
+    EXPECT_OK(stream.ReadS64(s64));
+    EXPECT_OK(stream.ReadFloat(f));
+    EXPECT_OK(stream.ReadDouble(d));
+    EXPECT_OK(stream.ReadInt(i));
     EXPECT_EQ(u32, 258u);
     EXPECT_EQ(u8, 0xAB);
     EXPECT_EQ(u16, 0x1234);
@@ -111,7 +113,7 @@ TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
     EXPECT_EQ(d, -0.25);
     EXPECT_EQ(i, 77);
     EXPECT_TRUE(stream.IsAtEnd());
-    EXPECT_EQ(stream.ReadU8(u8), kStreamFailure) << "a read at the end";
+    EXPECT_RESULT(stream.ReadU8(u8), kStreamFailure) << "a read at the end";
 }
 
 TEST(MemFile, GrowsBy2048BeyondWhatIsNeeded)
@@ -119,22 +121,22 @@ TEST(MemFile, GrowsBy2048BeyondWhatIsNeeded)
     gCMemFile stream;
     EXPECT_EQ(stream.GetCapacity(), 2048);
     Bytes block(3000, 0x5A);
-    ASSERT_EQ(stream.WriteBytes(block.data(), 3000), 0);
+    ASSERT_OK(stream.WriteBytes(block.data(), 3000));
     EXPECT_EQ(stream.GetCapacity(), 5048);
     EXPECT_EQ(stream.GetSize(), 3000);
     EXPECT_EQ(stream.Tell(), 3000);
 
     // Overwriting in the middle does not grow the stream.
-    ASSERT_EQ(stream.SetPosition(10), 0);
-    ASSERT_EQ(stream.WriteU32(1), 0);
+    ASSERT_OK(stream.SetPosition(10));
+    ASSERT_OK(stream.WriteU32(1));
     EXPECT_EQ(stream.GetSize(), 3000);
     EXPECT_EQ(stream.Tell(), 14);
 
     // Extend grows the size but leaves the position alone.
-    ASSERT_EQ(stream.Extend(100), 0);
+    ASSERT_OK(stream.Extend(100));
     EXPECT_EQ(stream.GetSize(), 3100);
     EXPECT_EQ(stream.Tell(), 14);
-    EXPECT_EQ(stream.Extend(-1), kBadParameter);
+    EXPECT_RESULT(stream.Extend(-1), kBadParameter);
 
     stream.ResetBuffer();
     EXPECT_EQ(stream.GetCapacity(), 2048);
@@ -149,7 +151,7 @@ TEST(MemFile, ManySmallWritesGrowGeometrically)
     int64_t capacity = stream.GetCapacity();
     int growths = 0;
     for (int k = 0; k < 160; ++k) {
-        ASSERT_EQ(stream.WriteBytes(piece.data(), static_cast<uint32_t>(piece.size())), 0);
+        ASSERT_OK(stream.WriteBytes(piece.data(), static_cast<uint32_t>(piece.size())));
         if (stream.GetCapacity() != capacity) {
             ++growths;
             capacity = stream.GetCapacity();
@@ -162,14 +164,14 @@ TEST(MemFile, ManySmallWritesGrowGeometrically)
 TEST(MemFile, FailedGrowthLeavesTheStreamAsItWas)
 {
     gCMemFile stream;
-    ASSERT_EQ(stream.WriteU32(7), 0);
+    ASSERT_OK(stream.WriteU32(7));
     Bytes block(5000, 1);
     gCResult r;
     {
         FailingAllocator failing(0);
         r = stream.WriteBytes(block.data(), 5000);
     }
-    EXPECT_EQ(r, kOutOfMemory);
+    EXPECT_RESULT(r, kOutOfMemory);
     EXPECT_EQ(stream.GetSize(), 4);
     EXPECT_EQ(stream.Tell(), 4);
     EXPECT_EQ(stream.GetCapacity(), 2048);
@@ -180,24 +182,24 @@ TEST(MemFile, PositionRules)
     gCMemFile stream;
     Fill(stream, {1, 2});
     uint32_t value = 0xDEADBEEF;
-    EXPECT_EQ(stream.ReadU32(value), kStreamFailure);
+    EXPECT_RESULT(stream.ReadU32(value), kStreamFailure);
     EXPECT_EQ(value, 0xDEADBEEFu) << "a short read leaves the value alone";
     EXPECT_EQ(stream.Tell(), 1) << "size - 1";
 
-    EXPECT_EQ(stream.SetPosition(2), 0) << "the size itself is allowed";
+    EXPECT_OK(stream.SetPosition(2)) << "the size itself is allowed";
     EXPECT_TRUE(stream.IsAtEnd());
-    EXPECT_EQ(stream.SetPosition(3), kStreamFailure);
+    EXPECT_RESULT(stream.SetPosition(3), kStreamFailure);
     EXPECT_EQ(stream.Tell(), 1);
-    EXPECT_EQ(stream.SetPosition(-1), kBadParameter);
+    EXPECT_RESULT(stream.SetPosition(-1), kBadParameter);
     EXPECT_EQ(stream.Tell(), 1);
 
     uint32_t low = 0;
     int64_t full = 0;
-    EXPECT_EQ(stream.GetPosition32(low), 0);
-    EXPECT_EQ(stream.GetPosition64(full), 0);
+    EXPECT_OK(stream.GetPosition32(low));
+    EXPECT_OK(stream.GetPosition64(full));
     EXPECT_EQ(low, 1u);
     EXPECT_EQ(full, 1);
-    EXPECT_EQ(stream.SeekEnd(), 0);
+    EXPECT_OK(stream.SeekEnd());
     EXPECT_EQ(stream.Tell(), 2);
     EXPECT_EQ(stream.GetLength(), 2);
 }
@@ -207,11 +209,11 @@ TEST(MemFile, AnEmptyStreamNeverPositionsBeforeItsBlock)
     gCMemFile stream;
     uint8_t byte = 0;
     gCString text;
-    EXPECT_EQ(stream.SetPosition(5), kStreamFailure);
+    EXPECT_RESULT(stream.SetPosition(5), kStreamFailure);
     EXPECT_EQ(stream.Tell(), 0);
-    EXPECT_EQ(stream.ReadU8(byte), kStreamFailure);
+    EXPECT_RESULT(stream.ReadU8(byte), kStreamFailure);
     EXPECT_EQ(stream.Tell(), 0);
-    ASSERT_EQ(stream.WriteU16(0x0201), 0);
+    ASSERT_OK(stream.WriteU16(0x0201));
     EXPECT_EQ(MemBytes(stream), (Bytes{0x01, 0x02}));
 }
 
@@ -240,13 +242,13 @@ TEST(File, OpenModesOnMissingAndExistingFiles)
         gCFile file;
         EXPECT_EQ(file.OpenFullPath(missing, c.mode), c.onMissing);
         EXPECT_EQ(file.IsOpen(), c.onMissing == 0);
-        EXPECT_EQ(file.Close(), 0);
+        EXPECT_OK(file.Close());
 
         ASSERT_TRUE(WriteWholeFile(existing, {1, 2, 3}));
-        ASSERT_EQ(file.OpenFullPath(existing, c.mode), 0);
+        ASSERT_OK(file.OpenFullPath(existing, c.mode));
         const uint8_t ab[2] = {'A', 'B'};
         EXPECT_EQ(file.WriteBytes(ab, 2), c.writeResult);
-        EXPECT_EQ(file.Close(), 0);
+        EXPECT_OK(file.Close());
         EXPECT_EQ(ReadWholeFile(existing), c.afterWritingAB);
     }
 }
@@ -256,15 +258,15 @@ TEST(File, OpenOrCreateMakesTheFileForUpdate)
     TempFolder folder;
     gCString path = folder.File(L"new.bin");
     gCFile file;
-    ASSERT_EQ(file.OpenOrCreateFullPath(path, kAccessReadWrite), 0);
-    ASSERT_EQ(file.WriteU32(0x04030201), 0);
-    ASSERT_EQ(file.Rewind(), 0);
+    ASSERT_OK(file.OpenOrCreateFullPath(path, kAccessReadWrite));
+    ASSERT_OK(file.WriteU32(0x04030201));
+    ASSERT_OK(file.Rewind());
     uint16_t value = 0;
-    EXPECT_EQ(file.ReadU16(value), 0);
+    EXPECT_OK(file.ReadU16(value));
     EXPECT_EQ(value, 0x0201);
-    ASSERT_EQ(file.Close(), 0);
+    ASSERT_OK(file.Close());
 
-    ASSERT_EQ(file.OpenOrCreateFullPath(path, kAccessReadWrite), 0) << "an existing file keeps its bytes";
+    ASSERT_OK(file.OpenOrCreateFullPath(path, kAccessReadWrite)) << "an existing file keeps its bytes";
     EXPECT_EQ(file.GetLength(), 4);
 }
 
@@ -276,11 +278,11 @@ TEST(File, ATextWithAnEmbeddedZeroOpensNothing)
     withZero += L'\0';
     withZero += L"ghost";
     gCString text;
-    ASSERT_EQ(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())), 0);
+    ASSERT_OK(text.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())));
     gCFile file;
-    EXPECT_EQ(file.OpenFullPath(text, kAccessWrite), kBadParameter);
-    EXPECT_EQ(file.OpenOrCreateFullPath(text, kAccessReadWrite), kBadParameter);
-    EXPECT_EQ(file.Open(gCFRef(text), kAccessAppend), kBadParameter);
+    EXPECT_RESULT(file.OpenFullPath(text, kAccessWrite), kBadParameter);
+    EXPECT_RESULT(file.OpenOrCreateFullPath(text, kAccessReadWrite), kBadParameter);
+    EXPECT_RESULT(file.Open(gCFRef(text), kAccessAppend), kBadParameter);
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(GetFileAttributesW(made.Text()), INVALID_FILE_ATTRIBUTES) << "the cut name must not be made";
 }
@@ -292,9 +294,9 @@ TEST(File, BadOpensAndAClosedFile)
     ASSERT_TRUE(WriteWholeFile(path, {9}));
     BoxCapture boxes;
     gCFile file;
-    EXPECT_EQ(file.OpenFullPath(gCString(L""), kAccessRead), kBadParameter);
+    EXPECT_RESULT(file.OpenFullPath(gCString(L""), kAccessRead), kBadParameter);
     EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(file.OpenFullPath(path, 4), kBadParameter);
+    EXPECT_RESULT(file.OpenFullPath(path, 4), kBadParameter);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, L"Bad parameter has been passed.\nUnknown Access state passed to gCFile.");
     EXPECT_FALSE(file.IsOpen());
@@ -302,25 +304,25 @@ TEST(File, BadOpensAndAClosedFile)
     uint8_t byte = 0;
     gCString text;
     int64_t position = 0;
-    EXPECT_EQ(file.ReadU8(byte), kInvalidFile);
-    EXPECT_EQ(file.WriteU8(1), kInvalidFile);
-    EXPECT_EQ(file.ReadString(text), kInvalidFile);
-    EXPECT_EQ(file.ReadText8(text), kInvalidFile);
-    EXPECT_EQ(file.ReadLine(text), kInvalidFile);
-    EXPECT_EQ(file.WriteString(text, 1), kInvalidFile);
-    EXPECT_EQ(file.GetPosition64(position), kInvalidFile);
-    EXPECT_EQ(file.SetPosition(0), kInvalidFile);
-    EXPECT_EQ(file.Rewind(), kInvalidFile);
-    EXPECT_EQ(file.SeekEnd(), kInvalidFile);
+    EXPECT_RESULT(file.ReadU8(byte), kInvalidFile);
+    EXPECT_RESULT(file.WriteU8(1), kInvalidFile);
+    EXPECT_RESULT(file.ReadString(text), kInvalidFile);
+    EXPECT_RESULT(file.ReadText8(text), kInvalidFile);
+    EXPECT_RESULT(file.ReadLine(text), kInvalidFile);
+    EXPECT_RESULT(file.WriteString(text, 1), kInvalidFile);
+    EXPECT_RESULT(file.GetPosition64(position), kInvalidFile);
+    EXPECT_RESULT(file.SetPosition(0), kInvalidFile);
+    EXPECT_RESULT(file.Rewind(), kInvalidFile);
+    EXPECT_RESULT(file.SeekEnd(), kInvalidFile);
     EXPECT_EQ(file.IsAtEnd(), 1);
-    EXPECT_EQ(file.ReadRaw(&byte, 1), kBadParameter);
-    EXPECT_EQ(file.WriteRaw(&byte, 1), kBadParameter);
-    EXPECT_EQ(file.Close(), 0);
+    EXPECT_RESULT(file.ReadRaw(&byte, 1), kBadParameter);
+    EXPECT_RESULT(file.WriteRaw(&byte, 1), kBadParameter);
+    EXPECT_OK(file.Close());
 
     // Opening again closes the file that was open.
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
-    EXPECT_EQ(file.ReadU8(byte), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    EXPECT_OK(file.ReadU8(byte));
     EXPECT_EQ(byte, 9);
 }
 
@@ -336,18 +338,18 @@ TEST(File, OpensThroughPathObjects)
     ASSERT_TRUE(WriteWholeFile(second.File(L"s.bin"), {8}));
 
     gCFile file;
-    EXPECT_EQ(file.Open(gCFRef(), kAccessRead), kBadParameter);
-    EXPECT_EQ(gCFile::OpenPath(file, gCFRelative(gCString(L"")), kAccessRead), kBadParameter);
-    EXPECT_EQ(gCFile::OpenValidPath(file, gCFRef(inResources), kAccessRead), 0);
-    EXPECT_EQ(file.Close(), 0);
+    EXPECT_RESULT(file.Open(gCFRef(), kAccessRead), kBadParameter);
+    EXPECT_RESULT(gCFile::OpenPath(file, gCFRelative(gCString(L"")), kAccessRead), kBadParameter);
+    EXPECT_OK(gCFile::OpenValidPath(file, gCFRef(inResources), kAccessRead));
+    EXPECT_OK(file.Close());
 
-    EXPECT_EQ(OpenFileByName(file, gCString(L"Resources:t.vsf"), kAccessRead), 0);
+    EXPECT_OK(OpenFileByName(file, gCString(L"Resources:t.vsf"), kAccessRead));
     uint8_t byte = 0;
-    EXPECT_EQ(file.ReadU8(byte), 0);
+    EXPECT_OK(file.ReadU8(byte));
     EXPECT_EQ(byte, 7);
-    EXPECT_EQ(OpenFileByName(file, gCString(L"Resources:none.vsf"), kAccessRead), kFileOpenFailure);
+    EXPECT_RESULT(OpenFileByName(file, gCString(L"Resources:none.vsf"), kAccessRead), kFileOpenFailure);
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(OpenFileByName(file, gCString(L""), kAccessRead), kBadParameter);
+    EXPECT_RESULT(OpenFileByName(file, gCString(L""), kAccessRead), kBadParameter);
 
     EXPECT_EQ(CanOpenForReading(gCString(L"Resources:t.vsf"), 0), 1u);
     EXPECT_EQ(CanOpenForReading(gCString(L"s.bin"), 0), 0u);
@@ -361,19 +363,19 @@ TEST(File, ShortReadsFailAndLeaveTheValue)
     gCString path = folder.File(L"short.bin");
     ASSERT_TRUE(WriteWholeFile(path, {1, 2, 3}));
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
     uint32_t value = 0xDEADBEEF;
-    EXPECT_EQ(file.ReadU32(value), kStreamFailure);
+    EXPECT_RESULT(file.ReadU32(value), kStreamFailure);
     EXPECT_EQ(value, 0xDEADBEEFu);
     uint8_t buffer[8];
-    ASSERT_EQ(file.Rewind(), 0);
-    EXPECT_EQ(file.ReadBytes(buffer, 8), kStreamFailure);
-    ASSERT_EQ(file.Rewind(), 0);
+    ASSERT_OK(file.Rewind());
+    EXPECT_RESULT(file.ReadBytes(buffer, 8), kStreamFailure);
+    ASSERT_OK(file.Rewind());
     uint32_t count = 0;
-    EXPECT_EQ(file.ReadCounted(buffer, 8, count), 0) << "the raw read takes what is there";
+    EXPECT_OK(file.ReadCounted(buffer, 8, count)) << "the raw read takes what is there";
     EXPECT_EQ(count, 3u);
     EXPECT_TRUE(file.IsAtEnd());
-    EXPECT_EQ(file.ReadU8(buffer[0]), kStreamFailure);
+    EXPECT_RESULT(file.ReadU8(buffer[0]), kStreamFailure);
 }
 
 TEST(File, LengthCountsBufferedWritesAndReadsFollowWrites)
@@ -382,19 +384,19 @@ TEST(File, LengthCountsBufferedWritesAndReadsFollowWrites)
     gCString path = folder.File(L"rw.bin");
     ASSERT_TRUE(WriteWholeFile(path, {1, 2, 3, 4, 5, 6, 7, 8}));
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessReadWrite), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessReadWrite));
     uint16_t first = 0;
-    ASSERT_EQ(file.ReadU16(first), 0);
-    ASSERT_EQ(file.WriteU16(0xBBAA), 0) << "a write straight after a read";
+    ASSERT_OK(file.ReadU16(first));
+    ASSERT_OK(file.WriteU16(0xBBAA)) << "a write straight after a read";
     uint8_t next = 0;
-    ASSERT_EQ(file.ReadU8(next), 0) << "a read straight after a write";
+    ASSERT_OK(file.ReadU8(next)) << "a read straight after a write";
     EXPECT_EQ(next, 5);
-    ASSERT_EQ(file.SeekEnd(), 0);
+    ASSERT_OK(file.SeekEnd());
     Bytes tail(5000, 0x33);
-    ASSERT_EQ(file.WriteBytes(tail.data(), 5000), 0);
+    ASSERT_OK(file.WriteBytes(tail.data(), 5000));
     EXPECT_EQ(file.GetLength(), 5008);
     EXPECT_TRUE(file.IsAtEnd());
-    ASSERT_EQ(file.Close(), 0);
+    ASSERT_OK(file.Close());
     Bytes all = ReadWholeFile(path);
     ASSERT_EQ(all.size(), 5008u);
     EXPECT_EQ(Bytes(all.begin(), all.begin() + 6), (Bytes{1, 2, 0xAA, 0xBB, 5, 6}));
@@ -406,12 +408,12 @@ TEST(TextReaders, ReadStringUpToItsZeroUnit)
         SCOPED_TRACE(kind);
         StreamOver s(kind, Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}));
         gCString text;
-        ASSERT_EQ(s->ReadString(text), 0);
+        ASSERT_OK(s->ReadString(text));
         EXPECT_EQ(Text(text), L"ab");
         EXPECT_EQ(s->Tell(), 6);
-        ASSERT_EQ(s->ReadString(text), 0);
+        ASSERT_OK(s->ReadString(text));
         EXPECT_EQ(Text(text), L"cd");
-        EXPECT_EQ(s->ReadString(text), kStreamFailure);
+        EXPECT_RESULT(s->ReadString(text), kStreamFailure);
     }
 }
 
@@ -421,7 +423,7 @@ TEST(TextReaders, TextsWithoutTerminatorFailAndLeaveTheOutput)
         SCOPED_TRACE(kind);
         StreamOver s(kind, Utf16(L"abc"));
         gCString text(L"kept");
-        EXPECT_EQ(s->ReadString(text), kStreamFailure);
+        EXPECT_RESULT(s->ReadString(text), kStreamFailure);
         EXPECT_EQ(Text(text), L"kept");
     }
     // The memory readers look only inside the data, although the block beyond holds zeros.
@@ -430,11 +432,11 @@ TEST(TextReaders, TextsWithoutTerminatorFailAndLeaveTheOutput)
     memory.ResetBuffer();
     Fill(memory, Ansi("xyz"));
     gCString text(L"kept");
-    EXPECT_EQ(memory.ReadText8(text), kStreamFailure);
+    EXPECT_RESULT(memory.ReadText8(text), kStreamFailure);
     EXPECT_EQ(Text(text), L"kept");
     EXPECT_EQ(memory.Tell(), 2);
-    ASSERT_EQ(memory.Rewind(), 0);
-    EXPECT_EQ(memory.ReadString(text), kStreamFailure);
+    ASSERT_OK(memory.Rewind());
+    EXPECT_RESULT(memory.ReadString(text), kStreamFailure);
     EXPECT_EQ(Text(text), L"kept");
 }
 
@@ -460,7 +462,7 @@ TEST(TextReaders, FileReadStringEndsAtLineEndsAndDropsMarks)
         SCOPED_TRACE(c.what);
         StreamOver s(kStreamKindFile, c.bytes);
         gCString text;
-        ASSERT_EQ(s->ReadString(text), 0);
+        ASSERT_OK(s->ReadString(text));
         EXPECT_EQ(Text(text), c.first);
         EXPECT_EQ(s->Tell(), c.position);
         EXPECT_EQ(s->GetSwapFlag(), c.swapAfter);
@@ -474,9 +476,9 @@ TEST(TextReaders, FileReadStringTakesLongTextsWhole)
     longText[1024] = L'z';
     StreamOver s(kStreamKindFile, Concat({Utf16(longText), {0, 0}, Utf16(L"next"), {0, 0}}));
     gCString text;
-    ASSERT_EQ(s->ReadString(text), 0);
+    ASSERT_OK(s->ReadString(text));
     EXPECT_EQ(Text(text), longText);
-    ASSERT_EQ(s->ReadString(text), 0);
+    ASSERT_OK(s->ReadString(text));
     EXPECT_EQ(Text(text), L"next");
 }
 
@@ -497,14 +499,14 @@ TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
         SCOPED_TRACE(c.what);
         StreamOver s(kStreamKindFile, Ansi(c.bytes));
         gCString text;
-        ASSERT_EQ(s->ReadText8(text), 0);
+        ASSERT_OK(s->ReadText8(text));
         EXPECT_EQ(Text(text), c.first);
         EXPECT_EQ(s->Tell(), c.position);
     }
     // A line end split across two pieces of 1024 bytes is still one pair.
     StreamOver s(kStreamKindFile, Ansi(std::string(1023, 'q') + "\r\nz"));
     gCString text;
-    ASSERT_EQ(s->ReadText8(text), 0);
+    ASSERT_OK(s->ReadText8(text));
     EXPECT_EQ(text.Length(), 1024);
     EXPECT_EQ(s->Tell(), 1025);
 }
@@ -515,15 +517,15 @@ TEST(TextReaders, ReadLineSplitsLinesOnBothKinds)
         SCOPED_TRACE(kind);
         StreamOver s(kind, Utf16(L"first\r\nsecond\r\nlast"));
         gCString line;
-        ASSERT_EQ(s->ReadLine(line), 0);
+        ASSERT_OK(s->ReadLine(line));
         EXPECT_EQ(Text(line), L"first");
         EXPECT_EQ(s->Tell(), 12) << "after the CR; the LF waits for the next line";
-        ASSERT_EQ(s->ReadLine(line), 0);
+        ASSERT_OK(s->ReadLine(line));
         EXPECT_EQ(Text(line), L"second");
-        ASSERT_EQ(s->ReadLine(line), 0);
+        ASSERT_OK(s->ReadLine(line));
         EXPECT_EQ(Text(line), L"last");
         EXPECT_TRUE(s->IsAtEnd());
-        EXPECT_EQ(s->ReadLine(line), kStreamFailure);
+        EXPECT_RESULT(s->ReadLine(line), kStreamFailure);
     }
 }
 
@@ -537,10 +539,10 @@ TEST(TextReaders, ReadLineFollowsByteOrderMarks)
             SCOPED_TRACE(kind);
             StreamOver s(kind, *bytes);
             gCString line;
-            ASSERT_EQ(s->ReadLine(line), 0);
+            ASSERT_OK(s->ReadLine(line));
             EXPECT_EQ(Text(line), L"h\u00FF");
             EXPECT_EQ(s->GetSwapFlag(), bytes == &bigEndian ? 1 : 0);
-            ASSERT_EQ(s->ReadLine(line), 0);
+            ASSERT_OK(s->ReadLine(line));
             EXPECT_EQ(Text(line), L"i");
         }
     }
@@ -552,7 +554,7 @@ TEST(TextReaders, AnOddByteAtTheEndStillEndsTheLine)
         SCOPED_TRACE(kind);
         StreamOver s(kind, Concat({Utf16(L"ab"), {'c'}}));
         gCString line;
-        ASSERT_EQ(s->ReadLine(line), 0);
+        ASSERT_OK(s->ReadLine(line));
         EXPECT_EQ(Text(line), L"ab");
         EXPECT_TRUE(s->IsAtEnd());
     }
@@ -565,38 +567,38 @@ TEST(TextReaders, TheNarrowFlagReadsAndWrites8BitText)
         StreamOver s(kind, Ansi(std::string("caf\xE9\0next\0", 10)));
         EXPECT_EQ(s->SetNarrowText(1), 1);
         gCString text;
-        ASSERT_EQ(s->ReadString(text), 0);
+        ASSERT_OK(s->ReadString(text));
         EXPECT_EQ(Text(text), L"caf\u00E9");
-        ASSERT_EQ(s->ReadLine(text), 0);
+        ASSERT_OK(s->ReadLine(text));
         EXPECT_EQ(Text(text), L"next");
     }
     gCMemFile memory;
     memory.SetNarrowText(1);
-    ASSERT_EQ(memory.WriteString(gCString(L"caf\u00E9"), 1), 0);
+    ASSERT_OK(memory.WriteString(gCString(L"caf\u00E9"), 1));
     EXPECT_EQ(MemBytes(memory), Ansi("caf\xE9\r\n"));
 }
 
 TEST(Writers, TextAndMarksHaveExactBytes)
 {
     gCMemFile memory;
-    ASSERT_EQ(memory.WriteString(gCString(L"ab"), 1), 0);
-    ASSERT_EQ(memory.WriteString(gCString(L""), 0), 0);
-    ASSERT_EQ(memory.WriteBOM(), 0);
-    ASSERT_EQ(memory.WriteText8(gCString(L"x\u00E9"), 0), 0);
-    ASSERT_EQ(memory.WriteText8(gCString(L"y"), 1), 0);
+    ASSERT_OK(memory.WriteString(gCString(L"ab"), 1));
+    ASSERT_OK(memory.WriteString(gCString(L""), 0));
+    ASSERT_OK(memory.WriteBOM());
+    ASSERT_OK(memory.WriteText8(gCString(L"x\u00E9"), 0));
+    ASSERT_OK(memory.WriteText8(gCString(L"y"), 1));
     EXPECT_EQ(MemBytes(memory), (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0, 0xFF, 0xFE, 'x', 0xE9, 'y', '\r', '\n'}));
 
     // Longer than the shared 4096-byte conversion buffer: nothing is cut.
     gCMemFile longLine;
     std::wstring text(5000, L'k');
-    ASSERT_EQ(longLine.WriteText8(gCString(text.c_str()), 1), 0);
+    ASSERT_OK(longLine.WriteText8(gCString(text.c_str()), 1));
     EXPECT_EQ(longLine.GetSize(), 5002);
 
     TempFolder folder;
     gCString path = folder.File(L"w.txt");
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessWrite), 0);
-    ASSERT_EQ(file.WriteString(gCString(L"ab"), 1), 0);
-    ASSERT_EQ(file.Close(), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessWrite));
+    ASSERT_OK(file.WriteString(gCString(L"ab"), 1));
+    ASSERT_OK(file.Close());
     EXPECT_EQ(ReadWholeFile(path), (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0}));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CStringTableWriter.h"
 #include "FailingAllocator.h"
 #include "FakeHost.h"
@@ -24,7 +26,7 @@ struct TableFiles {
     gCString Save(CStringTableWriter& writer, const wchar_t* name, int64_t dropTail = 0)
     {
         gCString path = folder.File(name);
-        EXPECT_EQ(writer.SaveAs(path, dropTail), 0);
+        EXPECT_OK(writer.SaveAs(path, dropTail));
         return path;
     }
 
@@ -44,7 +46,7 @@ gCResult LoadPath(gCStringTable& table, const gCString& path)
 TEST(StringTableWriter, WritesRecordsByteForByte)
 {
     CStringTableWriter writer;
-    ASSERT_EQ(writer.AddRecord(3000000007u, gCString(L"K"), gCString(L"x|y"), 5), 0);
+    ASSERT_OK(writer.AddRecord(3000000007u, gCString(L"K"), gCString(L"x|y"), 5));
     const Bytes expected = Concat({U32(3000000007u), U32(5), Utf16(L"K\r\n"), Utf16(L"x|y\r\n")});
     EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()), expected);
 }
@@ -53,13 +55,13 @@ TEST(StringTable, LoadsRecordsWithLargeIds)
 {
     TableFiles files;
     CStringTableWriter writer;
-    ASSERT_EQ(writer.AddRecord(3000000000u, gCString(L"First"), gCString(L"one")), 0);
-    ASSERT_EQ(writer.AddRecord(3000000001u, gCString(L""), gCString(L"")), 0);
-    ASSERT_EQ(writer.AddRecord(1, gCString(L"Third"), gCString(L"three")), 0);
+    ASSERT_OK(writer.AddRecord(3000000000u, gCString(L"First"), gCString(L"one")));
+    ASSERT_OK(writer.AddRecord(3000000001u, gCString(L""), gCString(L"")));
+    ASSERT_OK(writer.AddRecord(1, gCString(L"Third"), gCString(L"three")));
     files.Save(writer, L"t.vsf");
 
     gCStringTable table;
-    ASSERT_EQ(table.LoadFile(gCString(L"t.vsf")), 0);
+    ASSERT_OK(table.LoadFile(gCString(L"t.vsf")));
     ASSERT_EQ(table.GetCount(), 3);
     EXPECT_EQ(table.GetIDAt(0), 3000000000u);
     EXPECT_EQ(Text(table.GetTextByID(3000000000u, 0)), L"one");
@@ -76,7 +78,7 @@ TEST(StringTable, AnEmptyFileGivesAnEmptyTable)
     CStringTableWriter writer;
     files.Save(writer, L"empty.vsf");
     gCStringTable table;
-    EXPECT_EQ(table.LoadFile(gCString(L"empty.vsf")), 0);
+    EXPECT_OK(table.LoadFile(gCString(L"empty.vsf")));
     EXPECT_EQ(table.GetCount(), 0);
 }
 
@@ -84,14 +86,14 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
 {
     TableFiles files;
     CStringTableWriter writer;
-    ASSERT_EQ(writer.AddRecord(7, gCString(L"A"), gCString(L"first")), 0);
-    ASSERT_EQ(writer.AddRecord(8, gCString(L"B"), gCString(L"b")), 0);
-    ASSERT_EQ(writer.AddRecord(7, gCString(L"C"), gCString(L"second")), 0);
-    ASSERT_EQ(writer.AddRecord(9, gCString(L"B"), gCString(L"renamed")), 0);
+    ASSERT_OK(writer.AddRecord(7, gCString(L"A"), gCString(L"first")));
+    ASSERT_OK(writer.AddRecord(8, gCString(L"B"), gCString(L"b")));
+    ASSERT_OK(writer.AddRecord(7, gCString(L"C"), gCString(L"second")));
+    ASSERT_OK(writer.AddRecord(9, gCString(L"B"), gCString(L"renamed")));
     gCString path = files.Save(writer, L"r.vsf");
 
     gCStringTable byId;
-    ASSERT_EQ(LoadPath(byId, path), 0);
+    ASSERT_OK(LoadPath(byId, path));
     ASSERT_EQ(byId.GetCount(), 3);
     EXPECT_EQ(byId.GetIDAt(0), 8u);
     EXPECT_EQ(byId.GetIDAt(1), 7u) << "where the later record was appended";
@@ -99,7 +101,7 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     EXPECT_EQ(Text(byId.GetTextByID(7, 0)), L"second");
 
     gCStringTable byName(1);
-    ASSERT_EQ(LoadPath(byName, path), 0);
+    ASSERT_OK(LoadPath(byName, path));
     ASSERT_EQ(byName.GetCount(), 2);
     EXPECT_EQ(byName.GetNameCount(), 2);
     EXPECT_EQ(byName.GetIDAt(0), 7u);
@@ -110,18 +112,18 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
 
     // Records without key names do not replace each other.
     CStringTableWriter unnamed;
-    ASSERT_EQ(unnamed.AddRecord(1, gCString(L""), gCString(L"one")), 0);
-    ASSERT_EQ(unnamed.AddRecord(2, gCString(L""), gCString(L"two")), 0);
+    ASSERT_OK(unnamed.AddRecord(1, gCString(L""), gCString(L"one")));
+    ASSERT_OK(unnamed.AddRecord(2, gCString(L""), gCString(L"two")));
     gCStringTable both(1);
-    ASSERT_EQ(LoadPath(both, files.Save(unnamed, L"unnamed.vsf")), 0);
+    ASSERT_OK(LoadPath(both, files.Save(unnamed, L"unnamed.vsf")));
     EXPECT_EQ(both.GetCount(), 2);
     EXPECT_EQ(Text(both.GetTextByName(gCString(L""))), kError);
 
     // Without replacing, the first record of an id stays.
     gCStringTable keepFirst;
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
-    ASSERT_EQ(keepFirst.Parse(file, 0), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_OK(keepFirst.Parse(file, 0));
     EXPECT_EQ(keepFirst.GetCount(), 3);
     EXPECT_EQ(Text(keepFirst.GetTextByID(7, 0)), L"first");
 }
@@ -130,12 +132,12 @@ TEST(StringTable, VariantsAndNames)
 {
     TableFiles files;
     CStringTableWriter writer;
-    ASSERT_EQ(writer.AddRecord(1, gCString(L"Local_Current"), gCString(L"English|Deutsch|Fran\u00E7ais")), 0);
-    ASSERT_EQ(writer.AddRecord(2, gCString(L"Pair"), gCString(L"a||b")), 0);
-    ASSERT_EQ(writer.AddRecord(3, gCString(L"Open"), gCString(L"a|")), 0);
+    ASSERT_OK(writer.AddRecord(1, gCString(L"Local_Current"), gCString(L"English|Deutsch|Fran\u00E7ais")));
+    ASSERT_OK(writer.AddRecord(2, gCString(L"Pair"), gCString(L"a||b")));
+    ASSERT_OK(writer.AddRecord(3, gCString(L"Open"), gCString(L"a|")));
     gCString path = files.Save(writer, L"v.vsf");
     gCStringTable table(1);
-    ASSERT_EQ(LoadPath(table, path), 0);
+    ASSERT_OK(LoadPath(table, path));
 
     struct Case {
         uint32_t id;
@@ -156,7 +158,7 @@ TEST(StringTable, VariantsAndNames)
     EXPECT_EQ(Text(table.GetTextByName(gCString(L"Missing"))), kError);
 
     gCStringTable noNames;
-    ASSERT_EQ(LoadPath(noNames, path), 0);
+    ASSERT_OK(LoadPath(noNames, path));
     EXPECT_EQ(Text(noNames.GetVariantByName(gCString(L"Pair"), 0)), kError);
 }
 
@@ -164,15 +166,15 @@ TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)
 {
     TableFiles files;
     CStringTableWriter writer;
-    ASSERT_EQ(writer.AddRecord(1, gCString(L"One"), gCString(L"first")), 0);
-    ASSERT_EQ(writer.AddRecord(2, gCString(L"Two"), gCString(L"second")), 0);
+    ASSERT_OK(writer.AddRecord(1, gCString(L"One"), gCString(L"first")));
+    ASSERT_OK(writer.AddRecord(2, gCString(L"Two"), gCString(L"second")));
     const int64_t lastRecord = 8 + 10 + 16;
     // From the last line feed on: a lone carriage return still ends a whole text.
     for (int64_t drop = 3; drop < lastRecord; ++drop) {
         SCOPED_TRACE(drop);
         gCString path = files.Save(writer, L"cut.vsf", drop);
         gCStringTable table(1);
-        EXPECT_EQ(LoadPath(table, path), kStreamFailure);
+        EXPECT_RESULT(LoadPath(table, path), kStreamFailure);
         ASSERT_EQ(table.GetCount(), 1);
         EXPECT_EQ(table.GetNameCount(), 1);
         EXPECT_EQ(Text(table.GetTextByID(1, 0)), L"first");
@@ -183,20 +185,20 @@ TEST(StringTable, AFileThatCannotBeOpenedKeepsTheOldTable)
 {
     TableFiles files;
     CStringTableWriter first, second;
-    ASSERT_EQ(first.AddRecord(1, gCString(L"A"), gCString(L"a")), 0);
-    ASSERT_EQ(first.AddRecord(2, gCString(L"B"), gCString(L"b")), 0);
-    ASSERT_EQ(second.AddRecord(3, gCString(L"C"), gCString(L"c")), 0);
+    ASSERT_OK(first.AddRecord(1, gCString(L"A"), gCString(L"a")));
+    ASSERT_OK(first.AddRecord(2, gCString(L"B"), gCString(L"b")));
+    ASSERT_OK(second.AddRecord(3, gCString(L"C"), gCString(L"c")));
     files.Save(first, L"first.vsf");
     files.Save(second, L"second.vsf");
 
     gCStringTable table(1);
-    ASSERT_EQ(table.LoadFile(gCString(L"first.vsf")), 0);
-    EXPECT_EQ(table.LoadFile(gCString(L"missing.vsf")), kFileOpenFailure);
-    EXPECT_EQ(table.LoadFile(gCString(L"")), kBadParameter);
+    ASSERT_OK(table.LoadFile(gCString(L"first.vsf")));
+    EXPECT_RESULT(table.LoadFile(gCString(L"missing.vsf")), kFileOpenFailure);
+    EXPECT_RESULT(table.LoadFile(gCString(L"")), kBadParameter);
     EXPECT_EQ(table.GetCount(), 2);
     EXPECT_EQ(Text(table.GetTextByName(gCString(L"B"))), L"b");
 
-    ASSERT_EQ(table.LoadFile(gCString(L"second.vsf")), 0);
+    ASSERT_OK(table.LoadFile(gCString(L"second.vsf")));
     ASSERT_EQ(table.GetCount(), 1);
     EXPECT_EQ(table.GetNameCount(), 1);
     EXPECT_EQ(Text(table.GetTextByName(gCString(L"C"))), L"c");
@@ -208,8 +210,8 @@ TEST(StringTable, OnlyAnOpenFileIsParsed)
     gCStringTable table;
     gCMemFile memory;
     gCFile closed;
-    EXPECT_EQ(table.Load(memory), kBadParameter);
-    EXPECT_EQ(table.Parse(closed, 1), kBadParameter);
+    EXPECT_RESULT(table.Load(memory), kBadParameter);
+    EXPECT_RESULT(table.Parse(closed, 1), kBadParameter);
 }
 
 TEST(StringTable, RunningOutOfMemoryKeepsTheArraysInStep)
@@ -217,13 +219,13 @@ TEST(StringTable, RunningOutOfMemoryKeepsTheArraysInStep)
     TableFiles files;
     CStringTableWriter writer;
     for (uint32_t id = 1; id <= 12; ++id)
-        ASSERT_EQ(writer.AddRecord(id % 5, gCString::AppendNumber(gCString(L"N"), id % 7), gCString(L"text")), 0);
+        ASSERT_OK(writer.AddRecord(id % 5, gCString::AppendNumber(gCString(L"N"), id % 7), gCString(L"text")));
     gCString path = files.Save(writer, L"many.vsf");
     for (int failFrom = 0; failFrom < 80; ++failFrom) {
         SCOPED_TRACE(failFrom);
         gCStringTable table(1);
         gCFile file;
-        ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
+        ASSERT_OK(file.OpenFullPath(path, kAccessRead));
         gCResult r;
         {
             FailingAllocator failing(failFrom);

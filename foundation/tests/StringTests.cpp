@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "FailingAllocator.h"
@@ -18,11 +20,11 @@ TEST(StringCapacity, GrowsToNextMultipleOf16StrictlyAboveNeed)
     EXPECT_EQ(gCString(L"123456789012345").Capacity(), 16);
     EXPECT_EQ(gCString(L"1234567890123456").Capacity(), 32);
     gCString s(L"ab");
-    EXPECT_EQ(s.SetText(L"x"), kOk);
+    EXPECT_OK(s.SetText(L"x"));
     EXPECT_EQ(s.Capacity(), 16) << "capacity never shrinks";
-    EXPECT_EQ(s.SetText(L"12345678901234567890123456789012"), kOk);
+    EXPECT_OK(s.SetText(L"12345678901234567890123456789012"));
     EXPECT_EQ(s.Capacity(), 48);
-    EXPECT_EQ(s.SetText(L"a"), kOk);
+    EXPECT_OK(s.SetText(L"a"));
     EXPECT_EQ(s.Capacity(), 48);
 }
 
@@ -72,17 +74,17 @@ TEST(StringEditing, SlicesFollowTheirClampingRules)
 TEST(StringEditing, InsertDeleteStripAndTrim)
 {
     gCString s;
-    ASSERT_EQ(s.InsertChar(L'x', 5), 0);
+    ASSERT_OK(s.InsertChar(L'x', 5));
     EXPECT_EQ(W(s), L"x");
-    EXPECT_EQ(s.InsertChar(L'a', -3), kOk);
-    EXPECT_EQ(s.InsertChar(L'z', 99), kOk);
+    EXPECT_OK(s.InsertChar(L'a', -3));
+    EXPECT_OK(s.InsertChar(L'z', 99));
     EXPECT_EQ(W(s), L"axz");
     gCString unset;
-    EXPECT_EQ(unset.InsertString(gCString(L"hi"), 4), kOk);
+    EXPECT_OK(unset.InsertString(gCString(L"hi"), 4));
     EXPECT_EQ(W(unset), L"hi");
-    EXPECT_EQ(s.InsertString(gCString(L"12"), 1), kOk);
+    EXPECT_OK(s.InsertString(gCString(L"12"), 1));
     EXPECT_EQ(W(s), L"a12xz");
-    EXPECT_EQ(s.InsertString(gCString(L""), 1), kOk);
+    EXPECT_OK(s.InsertString(gCString(L""), 1));
     EXPECT_EQ(W(s), L"a12xz");
     s.Delete(1, 100);
     EXPECT_EQ(W(s), L"a");
@@ -172,7 +174,7 @@ TEST(StringSplit, ToArrayKeepsEmptyPiecesAndAppends)
     EXPECT_EQ(W(array.GetAt(out, 2)), L"b");
     EXPECT_EQ(W(array.GetAt(out, 3)), L"a");
     EXPECT_EQ(W(array.GetAt(out, 4)), L"");
-    EXPECT_EQ(array.AddDefault(), kOk);
+    EXPECT_OK(array.AddDefault());
     EXPECT_TRUE(array[5].IsUnset());
     EXPECT_FALSE(array.GetAt(out, 5).IsUnset());
 }
@@ -204,14 +206,14 @@ TEST(StringNumbers, ParsingAndClassification)
 TEST(StringAnsi, ConversionBothWaysAndTheSharedBuffer)
 {
     gCString s;
-    ASSERT_EQ(s.SetAnsi("caf\xE9"), 0);
+    ASSERT_OK(s.SetAnsi("caf\xE9"));
     EXPECT_EQ(W(s), L"caf\u00E9");
     EXPECT_EQ(s.Length(), 4);
     EXPECT_STREQ(s.ToAnsi(), "caf\xE9");
-    EXPECT_EQ(s.SetAnsi(nullptr), kOk);
+    EXPECT_OK(s.SetAnsi(nullptr));
     EXPECT_FALSE(s.IsUnset());
     EXPECT_EQ(s.Length(), 0);
-    EXPECT_EQ(s.SetAnsiN("abcdef", 3), kOk);
+    EXPECT_OK(s.SetAnsiN("abcdef", 3));
     EXPECT_EQ(W(s), L"abc");
 
     const char* first = gCString(L"one").ToAnsi();
@@ -251,7 +253,7 @@ TEST(StringOutOfMemory, FailuresReturn5AndLeaveTheStringUnchanged)
         appendChar = full.AppendChar(L'y');
     }
     EXPECT_EQ(setLong, 5);
-    EXPECT_EQ(appendEmpty, 0);
+    EXPECT_OK(appendEmpty);
     EXPECT_EQ(setFresh, 5);
     EXPECT_TRUE(fresh.IsUnset()) << "a failed first allocation leaves the string unset";
     EXPECT_EQ(insert, 5);

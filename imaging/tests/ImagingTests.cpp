@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CImageBase.h"
 #include "FailingAllocator.h"
 #include "FontEngine.h"
 
 TEST(FontEngine, StartsOnceAndStops)
 {
-    ASSERT_EQ(InitFontEngine(), 0);
+    ASSERT_OK(InitFontEngine());
     FT_Library library = GetFontLibrary();
     ASSERT_NE(library, nullptr);
-    EXPECT_EQ(InitFontEngine(), 0);
+    EXPECT_OK(InitFontEngine());
     EXPECT_EQ(GetFontLibrary(), library);
 
     FT_Int major = 0, minor = 0, patch = 0;
@@ -30,7 +32,7 @@ TEST(FontEngine, OutOfMemoryGivesFiveAndNoLibrary)
     }
     EXPECT_EQ(result, 5);
     EXPECT_EQ(GetFontLibrary(), nullptr);
-    EXPECT_EQ(InitFontEngine(), 0);
+    EXPECT_OK(InitFontEngine());
     DoneFontEngine();
 }
 
@@ -65,7 +67,7 @@ TEST(CImageBase, RejectsEmptySizes)
 TEST(CImageBase, RowsRunTopDownInTheMemoryDC)
 {
     CImageBase image;
-    ASSERT_EQ(image.Create(3, 2), 0);
+    ASSERT_OK(image.Create(3, 2));
     EXPECT_EQ(image.GetPixel(2, 1), 0u);
     image.SetPixel(0, 0, 0xFF102030);
     image.SetPixel(2, 1, 0xFFA0B0C0);
@@ -86,7 +88,7 @@ TEST(CImageBase, RowsRunTopDownInTheMemoryDC)
 TEST(CImageBase, ReleaseGivesTheBitmapBackAndANewDCFollows)
 {
     CImageBase image;
-    ASSERT_EQ(image.Create(4, 4), 0);
+    ASSERT_OK(image.Create(4, 4));
     image.Fill(0xFF00FF00);
     HDC first = image.GetMemDC();
     ASSERT_NE(first, nullptr);
@@ -96,7 +98,7 @@ TEST(CImageBase, ReleaseGivesTheBitmapBackAndANewDCFollows)
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetPixel(second, 3, 3), RGB(0, 0xFF, 0));
     // A new size drops the DC with the old section.
-    ASSERT_EQ(image.Create(2, 2), 0);
+    ASSERT_OK(image.Create(2, 2));
     EXPECT_EQ(image.GetPixel(1, 1), 0u);
     HDC third = image.GetMemDC();
     ASSERT_NE(third, nullptr);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CHTTPSession.h"
 
 TEST(HTTPReply, StatusLines)
@@ -23,7 +25,7 @@ TEST(HTTPReply, HeaderBlockSplitsIntoTrimmedUpperCaseNames)
     gCStringArray names;
     gCStringArray values;
     const wchar_t* block = L"HTTP/1.1 200 OK\r\ncontent-length:  12 \r\nX-Flag\r\nServer: a: b\r\n\r\nbody";
-    ASSERT_EQ(CHTTPSession::SplitHeaderBlock(gCString(block), status, names, values), 0);
+    ASSERT_OK(CHTTPSession::SplitHeaderBlock(gCString(block), status, names, values));
     EXPECT_STREQ(status.Text(), L"HTTP/1.1 200 OK");
     ASSERT_EQ(names.Count(), 3);
     EXPECT_STREQ(names[0].Text(), L"CONTENT-LENGTH");
@@ -70,13 +72,13 @@ TEST(HTTPReply, HeaderTable)
     for (const Case& c : cases) {
         CHTTPSession session;
         for (const Header& h : c.headers)
-            EXPECT_EQ(session.OnReplyHeader(gCString(h.name), gCString(h.value)), 0);
+            EXPECT_OK(session.OnReplyHeader(gCString(h.name), gCString(h.value)));
         EXPECT_EQ(session.GetTotal(), c.total) << testing::PrintToString(std::wstring(c.headers[0].value));
         EXPECT_EQ(session.GetRangeFirst(), c.first);
         EXPECT_EQ(session.GetRangeLast(), c.last);
         EXPECT_EQ(session.IsChunked(), c.chunked);
     }
     CHTTPSession session;
-    EXPECT_EQ(session.OnReplyHeader(gCString(L"CONTENT-TYPE"), gCString(L"text/html; charset=x")), kOk);
+    EXPECT_OK(session.OnReplyHeader(gCString(L"CONTENT-TYPE"), gCString(L"text/html; charset=x")));
     EXPECT_STREQ(session.GetContentType().Text(), L"text/html; charset=x");
 }

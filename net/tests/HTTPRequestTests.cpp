@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "ScriptedPeer.h"
 #include "SessionProbe.h"
 #include "SocketProbe.h"
@@ -39,9 +41,8 @@ TEST(HTTPRequest, ExactBytesOfTheRequest)
         probe.session.userAgent = gCString(c.agent);
         probe.session.protocolVersion = gCString(c.version);
         probe.extraHeaders = c.extra;
-        ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(port), gCString(L"/a/b?x=1"), gCString(L""), gCString(L""),
-                                        c.rangeStart),
-                  0);
+        ASSERT_OK(probe.session.OpenURL(1, HostAndPort(port), gCString(L"/a/b?x=1"), gCString(L""), gCString(L""),
+                                        c.rangeStart));
         EXPECT_EQ(probe.QueuedRequest(), c.expected);
         EXPECT_EQ(probe.session.GetPort(), port);
         EXPECT_STREQ(probe.session.GetHost().Text(), L"127.0.0.1");
@@ -51,7 +52,7 @@ TEST(HTTPRequest, ExactBytesOfTheRequest)
 TEST(HTTPRequest, HostWithoutPortConnectsToPort80)
 {
     SessionProbe probe;
-    ASSERT_EQ(probe.session.OpenURL(1, gCString(L"127.0.0.1"), gCString(L"/"), gCString(L""), gCString(L""), 0), 0);
+    ASSERT_OK(probe.session.OpenURL(1, gCString(L"127.0.0.1"), gCString(L"/"), gCString(L""), gCString(L""), 0));
     EXPECT_EQ(probe.session.GetPort(), 80);
     EXPECT_EQ(probe.session.GetPeerPort(), 80);
 }
@@ -60,7 +61,7 @@ TEST(HTTPRequest, JoinRefusesArraysOfDifferentLengths)
 {
     gCStringArray names;
     gCStringArray values;
-    EXPECT_EQ(names.Add(gCString(L"A:")), kOk);
+    EXPECT_OK(names.Add(gCString(L"A:")));
     gCString text(L"x");
     EXPECT_EQ(CHTTPSession::JoinHeaderLines(names, values, text), 1);
     EXPECT_STREQ(text.Text(), L"x");
@@ -80,8 +81,7 @@ TEST(HTTPRequest, LeavesOnTheFirstWritablePollAndArrivesWhole)
     peer.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
     peer.Start();
     SessionProbe probe;
-    ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/file"), gCString(L""), gCString(L""), 0),
-              0);
+    ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/file"), gCString(L""), gCString(L""), 0));
     const std::string queued = probe.QueuedRequest();
     EXPECT_FALSE(queued.empty());
     EXPECT_TRUE(probe.PollToEnd());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstring>
 
 #include "CHTTPSession.h"
@@ -121,7 +123,7 @@ std::string Exchange(TestServer& server, const std::vector<std::string>& pieces,
     size_t next = 0;
     DWORD lastPiece = GetTickCount();
     ok = ok && client.PollUntil([&] {
-        EXPECT_EQ(server.listening.Poll(), kOk);
+        EXPECT_OK(server.listening.Poll());
         const bool due = GetTickCount() - lastPiece >= static_cast<DWORD>(pauseMs);
         if (client.socket.IsWritable() && client.outgoing.Count() == 0 && next < pieces.size() && due) {
             const std::string& piece = pieces[next++];
@@ -169,7 +171,7 @@ TEST(HTTPServer, AnswersTheClientWithExactHeadersThenTheContentInPieces)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.path);
         TestServer server;
-        ASSERT_EQ(server.started, 0);
+        ASSERT_OK(server.started);
         const std::string content = PatternBytes(c.size);
         server.Put(c.file, content);
 
@@ -180,10 +182,10 @@ TEST(HTTPServer, AnswersTheClientWithExactHeadersThenTheContentInPieces)
             gRawReply->append(block.Data(), count);
             return 0;
         };
-        ASSERT_EQ(
-            client.session.OpenURL(1, HostAndPort(server.port), gCString(c.path), gCString(L""), gCString(L""), 0), 0);
+        ASSERT_OK(
+            client.session.OpenURL(1, HostAndPort(server.port), gCString(c.path), gCString(L""), gCString(L""), 0));
         EXPECT_TRUE(client.PollUntil([&] {
-            EXPECT_EQ(server.listening.Poll(), kOk);
+            EXPECT_OK(server.listening.Poll());
             return !client.session.HasSocket() && server.listening.GetAcceptedCount() == 0;
         }));
         gRawReply = nullptr;
@@ -201,7 +203,7 @@ TEST(HTTPServer, AnswersTheClientWithExactHeadersThenTheContentInPieces)
 TEST(HTTPServer, ServesTheOwnersPageWithItsExtraHeaders)
 {
     TestServer server;
-    ASSERT_EQ(server.started, 0);
+    ASSERT_OK(server.started);
     server.extraHeaders = {{L"X-Served-By:", L"test"}, {L"X-Empty:", L""}};
     bool ok = false;
     const std::string reply = Exchange(server, {"GET / HTTP/1.0\r\nUser-Agent: probe 1\r\n\r\n"}, ok);
@@ -242,7 +244,7 @@ TEST(HTTPServer, RangesAreClampedAndSendExactlyTheAnnouncedBytes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.range);
         TestServer server;
-        ASSERT_EQ(server.started, 0);
+        ASSERT_OK(server.started);
         server.Put(L"data.bin", content);
         bool ok = false;
         const std::string reply =
@@ -273,14 +275,14 @@ TEST(HTTPServer, PercentEscapesDecodeOnce)
     };
     for (const Case& c : cases) {
         gCString text(c.text);
-        EXPECT_EQ(UnescapeURLText(text), 0);
+        EXPECT_OK(UnescapeURLText(text));
         EXPECT_STREQ(text.Text(), c.decoded) << "from " << testing::PrintToString(std::wstring(c.text));
     }
 
     // Through a real request: the owner is asked for the path decoded once, and a folder path
     // written with an escaped '/' is served.
     TestServer server;
-    ASSERT_EQ(server.started, 0);
+    ASSERT_OK(server.started);
     CreateDirectoryW(server.folder.File(L"docs").Text(), nullptr);
     server.Put(L"docs\\a.txt", "alpha");
     bool ok = false;
@@ -329,7 +331,7 @@ TEST(HTTPServer, RequestsThatGetNoReply)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.request.substr(0, 40));
         TestServer server;
-        ASSERT_EQ(server.started, 0);
+        ASSERT_OK(server.started);
         server.Put(L"a.txt", "alpha");
         server.newConnectionResult = c.newConnection;
         server.handleRequests = c.handled;
@@ -345,7 +347,7 @@ TEST(HTTPServer, RequestsThatGetNoReply)
 TEST(HTTPServer, RequestSplitAcrossReadsIsAnsweredOnce)
 {
     TestServer server;
-    ASSERT_EQ(server.started, 0);
+    ASSERT_OK(server.started);
     server.Put(L"notes.txt", "some notes");
     bool ok = false;
     const std::string reply =

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -85,7 +87,7 @@ TEST(HTTPSession, RepliesAndTheirEnds)
         peer.Start();
         SessionProbe probe;
         probe.session.readToClose = c.readToClose;
-        ASSERT_EQ(Open(probe, peer.Port()), 0);
+        ASSERT_OK(Open(probe, peer.Port()));
         EXPECT_TRUE(probe.PollToEnd());
         EXPECT_TRUE(peer.Join());
         EXPECT_EQ(Join(probe.events), c.events);
@@ -104,7 +106,7 @@ TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
     peer.Pause(100).Send("\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n").Close();
     peer.Start();
     SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    ASSERT_OK(Open(probe, peer.Port()));
     EXPECT_TRUE(probe.PollToEnd());
     EXPECT_TRUE(peer.Join());
     EXPECT_EQ(Join(probe.events), "headers finished:1:26");
@@ -115,7 +117,7 @@ TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
 TEST(HTTPSession, RefusedPortFailsTheRequestOnce)
 {
     SessionProbe probe;
-    ASSERT_EQ(Open(probe, ClosedPort()), 0);
+    ASSERT_OK(Open(probe, ClosedPort()));
     EXPECT_TRUE(probe.PollToEnd());
     EXPECT_EQ(Join(probe.events), "request-failed");
     EXPECT_EQ(probe.states, (std::vector<uint32_t>{kSocketConnecting, kSocketConnectFailed, kSocketConnectFailed}));
@@ -128,7 +130,7 @@ TEST(HTTPSession, ResetDuringTheBodyIsATransferError)
     peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + PatternBytes(3000)).Pause(50).Reset();
     peer.Start();
     SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    ASSERT_OK(Open(probe, peer.Port()));
     EXPECT_TRUE(probe.PollToEnd());
     EXPECT_TRUE(peer.Join());
     EXPECT_EQ(probe.Count("transfer-error"), 1);
@@ -161,9 +163,9 @@ TEST(HTTPSession, AReceiveErrorOtherThanWouldBlockEndsThePollAndTheTransfer)
                                      return 0;
                                  },
                                  &transferErrors};
-    ASSERT_EQ(session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0), 0);
+    ASSERT_OK(session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));
     for (int i = 0; i < 10000 && session.GetReceived() == 0; ++i) {
-        EXPECT_EQ(session.Poll(), 0);
+        EXPECT_OK(session.Poll());
         Sleep(1);
     }
     ASSERT_EQ(session.ShutReading(), 0);
@@ -189,11 +191,11 @@ TEST(HTTPSession, ServerThatNeverAnswersLeavesTheSessionWaiting)
     peer.ReadRequest().Pause(300);
     peer.Start();
     SessionProbe probe;
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    ASSERT_OK(Open(probe, peer.Port()));
     EXPECT_FALSE(probe.PollUntil([] { return false; }, 200));
     EXPECT_TRUE(probe.events.empty());
     EXPECT_EQ(probe.session.GetState(), kSocketConnected);
-    EXPECT_EQ(probe.session.Close(), 0);
+    EXPECT_OK(probe.session.Close());
     EXPECT_EQ(probe.states.back(), kSocketConnectFailed);
     peer.Join();
 }
@@ -229,7 +231,7 @@ TEST(HTTPSession, HostileReplies)
         peer.ReadRequest().SendInPieces(c.reply, 4000, 5).Send(PatternBytes(5000)).Close();
         peer.Start();
         SessionProbe probe;
-        ASSERT_EQ(Open(probe, peer.Port()), 0);
+        ASSERT_OK(Open(probe, peer.Port()));
         EXPECT_TRUE(probe.PollToEnd());
         peer.Join();
         // Whether the headers were reported depends on where TCP cut the reply.
@@ -246,7 +248,7 @@ TEST(HTTPSession, PythonServerDeliversOneMegabyteByteForByte)
     LocalHttpServer server;
     ASSERT_TRUE(server.Start()) << server.Error();
     SessionProbe probe;
-    ASSERT_EQ(Open(probe, server.Port(), L"/bytes/1048576"), 0);
+    ASSERT_OK(Open(probe, server.Port(), L"/bytes/1048576"));
     EXPECT_TRUE(probe.PollToEnd());
     EXPECT_EQ(Join(probe.events), "headers finished:1:1048576");
     EXPECT_TRUE(probe.Body() == PatternBytes(1 << 20));
@@ -261,14 +263,14 @@ TEST(HTTPSession, PythonServerHeadersAndRefusal)
     ASSERT_TRUE(server.Start()) << server.Error();
     {
         SessionProbe probe;
-        ASSERT_EQ(Open(probe, server.Port(), L"/headers"), 0);
+        ASSERT_OK(Open(probe, server.Port(), L"/headers"));
         EXPECT_TRUE(probe.PollToEnd());
         EXPECT_STREQ(probe.session.GetContentType().Text(), L"text/plain");
         EXPECT_EQ(probe.Body(), "headers only");
     }
     {
         SessionProbe probe;
-        ASSERT_EQ(Open(probe, server.Port(), L"/missing"), 0);
+        ASSERT_OK(Open(probe, server.Port(), L"/missing"));
         EXPECT_TRUE(probe.PollToEnd());
         EXPECT_EQ(Join(probe.events), "request-failed");
         EXPECT_EQ(std::count(probe.states.begin(), probe.states.end(), kSocketClosedWithError), 1);
@@ -288,9 +290,8 @@ TEST(HTTPSession, BodyGoesToTheNamedFileInTheFolder)
     {
         SessionProbe probe;
         // The ':' of the given name cannot reach the file system.
-        ASSERT_EQ(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(folder.c_str()),
-                                        gCString(L"a:b.bin"), 0),
-                  0);
+        ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(folder.c_str()),
+                                        gCString(L"a:b.bin"), 0));
         EXPECT_TRUE(probe.PollToEnd());
         EXPECT_EQ(Join(probe.events), "headers finished:1:200000");
         EXPECT_EQ(probe.session.GetBody().GetLength(), 0);
@@ -306,7 +307,7 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
     peer.Start();
     SessionProbe probe;
     gCMemFile* kept = new gCMemFile;
-    EXPECT_EQ(kept->WriteBytes("0123", 4), kOk);
+    EXPECT_OK(kept->WriteBytes("0123", 4));
     static gCMemFile* sSupplied = nullptr;
     sSupplied = kept;
     probe.session.OpenOutputProc = {
@@ -325,9 +326,8 @@ TEST(HTTPSession, OwnerCanSupplyTheOutputStreamAndContinueIt)
             return 0;
         },
         nullptr};
-    ASSERT_EQ(
-        probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(L"C:"), gCString(L"part.bin"), 0),
-        0);
+    ASSERT_OK(
+        probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(L"C:"), gCString(L"part.bin"), 0));
     EXPECT_TRUE(probe.PollToEnd());
     peer.Join();
     EXPECT_EQ(written, "1:10");
@@ -347,7 +347,7 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     };
     probe.session.FinishedProc = {
         [](CHTTPSession*, gCString, gCString, uint32_t, uint32_t, void*) -> gCResult { return kBusy; }, nullptr};
-    ASSERT_EQ(Open(probe, peer.Port()), 0);
+    ASSERT_OK(Open(probe, peer.Port()));
     EXPECT_TRUE(probe.PollToEnd());
     peer.Join();
     EXPECT_EQ(probe.Body(), "ok");

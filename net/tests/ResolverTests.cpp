@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CResolver.h"
 #include "FakeHost.h"
 #include "ResolveHook.h"
@@ -143,7 +145,7 @@ TEST(Resolver, LiteralAddressCompletesAtOnceWithoutARequest)
     gCompletion = Completion();
     CTCPSocket socket;
     uint32_t error = 0;
-    EXPECT_EQ(socket.StartResolve(gCString(L"10.0.0.1"), RecordCompletion, 77, &error), 0);
+    EXPECT_OK(socket.StartResolve(gCString(L"10.0.0.1"), RecordCompletion, 77, &error));
     EXPECT_EQ(gCompletion.calls, 1);
     EXPECT_EQ(gCompletion.address, 0x0100000Au);
     EXPECT_EQ(gCompletion.userValue, 77u);
@@ -159,8 +161,8 @@ TEST(Resolver, LocalhostConnectsThroughTheWindowAndThePump)
     HiddenMainWindow window;
     ASSERT_NE(window.handle, nullptr);
     SocketProbe probe;
-    ASSERT_EQ(probe.socket.Create(0), 0);
-    ASSERT_EQ(probe.socket.ConnectByName(gCString(L"localhost"), peer.Port()), 0);
+    ASSERT_OK(probe.socket.Create(0));
+    ASSERT_OK(probe.socket.ConnectByName(gCString(L"localhost"), peer.Port()));
     EXPECT_EQ(GetResolver().PendingCount(), 1);
     EXPECT_EQ(probe.socket.GetState(), kSocketNotStarted);
     EXPECT_TRUE(window.PumpUntil([&] { return probe.socket.IsConnected() != 0; }, true, &probe));
@@ -169,7 +171,7 @@ TEST(Resolver, LocalhostConnectsThroughTheWindowAndThePump)
     EXPECT_EQ(GetResolver().PendingCount(), 0);
     // The window procedure and the pump both had it; only one completed it.
     EXPECT_EQ(gHandOffs, 1);
-    EXPECT_EQ(probe.socket.Close(), 0);
+    EXPECT_OK(probe.socket.Close());
     EXPECT_TRUE(peer.Join());
 }
 
@@ -180,7 +182,7 @@ TEST(Resolver, ModalLoopThatOnlyDispatchesStillCompletesTheLookup)
     ASSERT_NE(window.handle, nullptr);
     CTCPSocket socket;
     uint32_t error = 0;
-    ASSERT_EQ(socket.StartResolve(gCString(L"localhost"), RecordCompletion, 5, &error), 0);
+    ASSERT_OK(socket.StartResolve(gCString(L"localhost"), RecordCompletion, 5, &error));
     EXPECT_TRUE(window.PumpUntil([&] { return gCompletion.calls > 0; }, false));
     EXPECT_EQ(gCompletion.calls, 1);
     EXPECT_EQ(gCompletion.address, LoopbackAddress());
@@ -193,11 +195,11 @@ TEST(Resolver, UnknownNameTakesTheFailureRoad)
     HiddenMainWindow window;
     ASSERT_NE(window.handle, nullptr);
     SocketProbe probe;
-    ASSERT_EQ(probe.socket.Create(80), 0);
+    ASSERT_OK(probe.socket.Create(80));
     // A label longer than 63 characters fails inside the host's resolver before any query
     // could leave the machine.
     const std::wstring name = std::wstring(64, L'a') + L".invalid";
-    ASSERT_EQ(probe.socket.ConnectByName(gCString(name.c_str()), 0), 0);
+    ASSERT_OK(probe.socket.ConnectByName(gCString(name.c_str()), 0));
     EXPECT_TRUE(window.PumpUntil([&] { return probe.Count("resolve-failed") > 0; }, true, &probe));
     EXPECT_EQ(probe.socket.GetState(), kSocketConnectFailed);
     EXPECT_EQ(probe.Count("resolved"), 0);
@@ -211,10 +213,10 @@ TEST(Resolver, ClosedSocketGetsNoCallbackAndTheRequestIsDropped)
     ASSERT_NE(window.handle, nullptr);
     {
         CTCPSocket socket;
-        ASSERT_EQ(socket.Create(0), 0);
+        ASSERT_OK(socket.Create(0));
         uint32_t error = 0;
-        ASSERT_EQ(socket.StartResolve(gCString(L"localhost"), RecordCompletion, 0, &error), 0);
-        ASSERT_EQ(socket.Close(), 0);
+        ASSERT_OK(socket.StartResolve(gCString(L"localhost"), RecordCompletion, 0, &error));
+        ASSERT_OK(socket.Close());
     }
     EXPECT_TRUE(window.PumpUntil([&] { return GetResolver().PendingCount() == 0; }, true));
     EXPECT_EQ(gCompletion.calls, 0);
@@ -225,7 +227,7 @@ TEST(Resolver, NoMainWindowFailsAtOnce)
     FakeHost host;
     CTCPSocket socket;
     uint32_t error = 0;
-    EXPECT_EQ(socket.StartResolve(gCString(L"localhost"), RecordCompletion, 0, &error), kNetworkFatal);
+    EXPECT_RESULT(socket.StartResolve(gCString(L"localhost"), RecordCompletion, 0, &error), kNetworkFatal);
     EXPECT_EQ(error, static_cast<uint32_t>(WSAEINVAL));
     EXPECT_EQ(GetResolver().PendingCount(), 0);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "BoxCapture.h"
 #include "ScriptedPeer.h"
 #include "SocketProbe.h"
@@ -7,7 +9,7 @@
 TEST(TCPSocket, PollWithoutHandleDoesNothing)
 {
     SocketProbe probe;
-    EXPECT_EQ(probe.socket.Poll(), 0);
+    EXPECT_OK(probe.socket.Poll());
     EXPECT_TRUE(probe.events.empty());
     EXPECT_EQ(probe.socket.GetState(), kSocketNotStarted);
 }
@@ -21,8 +23,8 @@ TEST(TCPSocket, ConnectsReadsOneMegabyteAndSeesTheClose)
 
     SocketProbe probe;
     std::vector<uint32_t> states;
-    ASSERT_EQ(probe.socket.Create(0), 0);
-    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), peer.Port()), 0);
+    ASSERT_OK(probe.socket.Create(0));
+    ASSERT_OK(probe.socket.Connect(LoopbackAddress(), peer.Port()));
     EXPECT_EQ(probe.socket.GetState(), kSocketConnecting);
     EXPECT_EQ(probe.socket.GetPeerPort(), peer.Port());
     EXPECT_TRUE(probe.PollUntil([&] { return !probe.socket.HasSocket(); }));
@@ -41,9 +43,9 @@ TEST(TCPSocket, ConnectsReadsOneMegabyteAndSeesTheClose)
 TEST(TCPSocket, RefusedPortFailsTheConnectAndCloses)
 {
     SocketProbe probe;
-    ASSERT_EQ(probe.socket.Create(ClosedPort()), 0);
+    ASSERT_OK(probe.socket.Create(ClosedPort()));
     // Port 0 takes the default port given to Create.
-    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), 0), 0);
+    ASSERT_OK(probe.socket.Connect(LoopbackAddress(), 0));
     EXPECT_TRUE(probe.PollUntil([&] { return !probe.socket.HasSocket(); }));
     EXPECT_EQ(probe.socket.GetState(), kSocketConnectFailed);
     ASSERT_FALSE(probe.events.empty());
@@ -51,7 +53,7 @@ TEST(TCPSocket, RefusedPortFailsTheConnectAndCloses)
     EXPECT_EQ(probe.Count("connect:0"), 1);
     EXPECT_EQ(probe.socket.IsConnected(), 0);
     // Nothing is left to poll.
-    EXPECT_EQ(probe.socket.Poll(), 0);
+    EXPECT_OK(probe.socket.Poll());
 }
 
 TEST(TCPSocket, TwentyMegabytesToASlowReaderArriveWhole)
@@ -62,13 +64,13 @@ TEST(TCPSocket, TwentyMegabytesToASlowReaderArriveWhole)
     peer.Start();
 
     SocketProbe probe;
-    ASSERT_EQ(probe.outgoing.Resize(static_cast<int32_t>(size)), 0);
+    ASSERT_OK(probe.outgoing.Resize(static_cast<int32_t>(size)));
     const std::string body = PatternBytes(size);
     probe.outgoing.CopyFrom(body.data(), static_cast<int32_t>(size));
-    ASSERT_EQ(probe.socket.Create(0), 0);
-    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), peer.Port()), 0);
+    ASSERT_OK(probe.socket.Create(0));
+    ASSERT_OK(probe.socket.Connect(LoopbackAddress(), peer.Port()));
     EXPECT_TRUE(probe.PollUntil([&] { return probe.outgoing.Count() == 0; }, 60000));
-    EXPECT_EQ(probe.socket.Close(), 0);
+    EXPECT_OK(probe.socket.Close());
 
     EXPECT_TRUE(peer.Join());
     EXPECT_TRUE(probe.sawBackPressure);
@@ -85,16 +87,16 @@ TEST(TCPSocket, CloseProcCanRefuseTheClose)
     peer.Start();
 
     SocketProbe probe;
-    ASSERT_EQ(probe.socket.Create(0), 0);
-    ASSERT_EQ(probe.socket.Connect(LoopbackAddress(), peer.Port()), 0);
+    ASSERT_OK(probe.socket.Create(0));
+    ASSERT_OK(probe.socket.Connect(LoopbackAddress(), peer.Port()));
     EXPECT_TRUE(probe.PollUntil([&] { return probe.socket.IsConnected() != 0; }));
 
     probe.closeRefusals = 1;
-    EXPECT_EQ(probe.socket.Close(), kBusy);
+    EXPECT_RESULT(probe.socket.Close(), kBusy);
     EXPECT_TRUE(probe.socket.HasSocket());
     EXPECT_EQ(probe.socket.IsConnected(), 0);
     // Still usable: the next close goes through.
-    EXPECT_EQ(probe.socket.Close(), 0);
+    EXPECT_OK(probe.socket.Close());
     EXPECT_FALSE(probe.socket.HasSocket());
     EXPECT_EQ(probe.Count("close"), 2);
     EXPECT_TRUE(peer.Join());
@@ -128,15 +130,15 @@ TEST(TCPSocket, AcceptHandsTheNewConnectionToItsCallback)
     CTCPSocket listener;
     listener.AdoptHandle(ListenOnLoopback(port));
     AcceptRecord record;
-    ASSERT_EQ(listener.Create(port), 0);
+    ASSERT_OK(listener.Create(port));
     listener.SetProc(kAcceptProc, AcceptNow, &listener);
     listener.SetProc(kAcceptedProc, RecordAccepted, &record);
 
     SocketProbe client;
-    ASSERT_EQ(client.socket.Create(0), 0);
-    ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
+    ASSERT_OK(client.socket.Create(0));
+    ASSERT_OK(client.socket.Connect(LoopbackAddress(), port));
     EXPECT_TRUE(client.PollUntil([&] {
-        EXPECT_EQ(listener.Poll(), kOk);
+        EXPECT_OK(listener.Poll());
         return record.calls > 0 && client.socket.IsConnected();
     }));
     ASSERT_NE(record.accepted, nullptr);
@@ -151,16 +153,16 @@ TEST(TCPSocket, AcceptWithoutACallbackDropsTheConnection)
     uint16_t port = 0;
     CTCPSocket listener;
     listener.AdoptHandle(ListenOnLoopback(port));
-    ASSERT_EQ(listener.Create(port), 0);
+    ASSERT_OK(listener.Create(port));
     SocketProbe client;
-    ASSERT_EQ(client.socket.Create(0), 0);
-    ASSERT_EQ(client.socket.Connect(LoopbackAddress(), port), 0);
+    ASSERT_OK(client.socket.Create(0));
+    ASSERT_OK(client.socket.Connect(LoopbackAddress(), port));
     gCResult accepted = kWouldBlock;
     EXPECT_TRUE(client.PollUntil([&] {
         accepted = listener.Accept();
         return accepted != kWouldBlock;
     }));
-    EXPECT_EQ(accepted, kNetworkFatal);
+    EXPECT_RESULT(accepted, kNetworkFatal);
     // The client sees its connection end.
     EXPECT_TRUE(client.PollUntil([&] { return !client.socket.HasSocket(); }));
 }

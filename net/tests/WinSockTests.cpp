@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "BoxCapture.h"
 #include "ReportError.h"
 #include "WinSock.h"
@@ -35,9 +37,9 @@ TEST(GetErrFatality, MapsEveryKnownCodeToItsClass)
     const uint32_t retry[] = {10035, 10036, 10038, 10048, 10049, 10051, 10053, 10054,
                               10055, 10057, 10058, 10060, 10061, 11001, 11002};
     for (uint32_t code : fatal)
-        EXPECT_EQ(GetErrFatality(code), kNetworkFatal) << code;
+        EXPECT_RESULT(GetErrFatality(code), kNetworkFatal) << code;
     for (uint32_t code : retry)
-        EXPECT_EQ(GetErrFatality(code), kWouldBlock) << code;
+        EXPECT_RESULT(GetErrFatality(code), kWouldBlock) << code;
 }
 
 TEST(GetErrFatality, UnknownCodeShowsItsBoxAndGivesGenericFailure)
@@ -45,7 +47,7 @@ TEST(GetErrFatality, UnknownCodeShowsItsBoxAndGivesGenericFailure)
     BoxCapture boxes;
     const uint32_t unknown[] = {10005, 0, 10003, 11005, 4294967295u};
     for (uint32_t code : unknown)
-        EXPECT_EQ(GetErrFatality(code), kGenericFailure) << code;
+        EXPECT_RESULT(GetErrFatality(code), kGenericFailure) << code;
     ASSERT_EQ(boxes.Boxes().size(), 5u);
     EXPECT_EQ(boxes.Boxes()[0].text, L"Unknown net error detected by GetErrFatality (10005).");
     EXPECT_EQ(boxes.Boxes()[0].caption, L"Message");
@@ -73,5 +75,5 @@ TEST(StartupWinSock, RefusesALibraryThatIsNotVersion22)
     }
     // The real library is still started once for the rest of the run.
     EXPECT_EQ(StartupWinSock(), 0);
-    EXPECT_EQ(CleanupWinSock(), 0);
+    EXPECT_OK(CleanupWinSock());
 }

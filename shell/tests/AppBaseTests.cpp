@@ -2,6 +2,8 @@
 // window list, deferred deletions, the notification path and the entry point.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 #include <vector>
 
@@ -20,7 +22,7 @@ public:
     NamedResource(uint32_t id, const wchar_t* name)
     {
         m_id = id;
-        EXPECT_EQ(m_name.SetText(name), kOk);
+        EXPECT_OK(m_name.SetText(name));
     }
 };
 
@@ -50,15 +52,15 @@ void WriteResources(const TempFolder& folder, bool withTable)
 {
     CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
     CResourceFileWriter file;
-    ASSERT_EQ(file.AddVersion(2), 0);
+    ASSERT_OK(file.AddVersion(2));
     gCMemFile body;
-    ASSERT_EQ(CResourceFileWriter::WriteTextBody(body, gCString(L"hello")), 0);
-    ASSERT_EQ(file.AddResource('text', 500, gCString(L"Greeting"), body), 0);
-    ASSERT_EQ(file.SaveAs(folder.File(L"Resources\\system.vrf")), 0);
+    ASSERT_OK(CResourceFileWriter::WriteTextBody(body, gCString(L"hello")));
+    ASSERT_OK(file.AddResource('text', 500, gCString(L"Greeting"), body));
+    ASSERT_OK(file.SaveAs(folder.File(L"Resources\\system.vrf")));
     if (withTable) {
         CStringTableWriter table;
-        ASSERT_EQ(table.AddRecord(7, gCString(L""), gCString(L"Seven")), 0);
-        ASSERT_EQ(table.SaveAs(folder.File(L"Resources\\system.vsf")), 0);
+        ASSERT_OK(table.AddRecord(7, gCString(L""), gCString(L"Seven")));
+        ASSERT_OK(table.SaveAs(folder.File(L"Resources\\system.vsf")));
     }
 }
 } // namespace
@@ -69,7 +71,7 @@ TEST(AppInit, OpensTheResourceFileItsDirectoryAndTheStringTable)
     WriteResources(folder, true);
     TestApp app;
     app.SetProgramFolder(folder.Path());
-    EXPECT_EQ(app.Init(), 0);
+    EXPECT_OK(app.Init());
     ASSERT_NE(app.GetResourceStream(), nullptr);
     ASSERT_NE(app.GetResourceDirectory(), nullptr);
     EXPECT_EQ(app.GetResourceDirectory()->GetCount(), 1);
@@ -87,7 +89,7 @@ TEST(AppInit, MissingFilesAreNoFailure)
     {
         TestApp app;
         app.SetProgramFolder(folder.Path());
-        EXPECT_EQ(app.Init(), 0);
+        EXPECT_OK(app.Init());
         EXPECT_EQ(app.GetResourceStream(), nullptr);
         EXPECT_EQ(app.GetStringTable().GetCount(), 0);
     }
@@ -95,7 +97,7 @@ TEST(AppInit, MissingFilesAreNoFailure)
     TestApp app;
     app.SetProgramFolder(folder.Path());
     app.SetFontResourceFileName(gCString(L"fonts.vrf"));
-    EXPECT_EQ(app.Init(), 0);
+    EXPECT_OK(app.Init());
     EXPECT_NE(app.GetResourceStream(), nullptr);
     EXPECT_EQ(app.GetStringTable().GetCount(), 0);
     EXPECT_FALSE(app.GetFontResourceFile().IsOpen());
@@ -106,8 +108,8 @@ TEST(AppInit, DamagedResourceFileFailsTheRun)
     TempFolder folder;
     CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
     CResourceFileWriter file;
-    ASSERT_EQ(file.AddChunk('text', 4000, "abc", 3), 0);
-    ASSERT_EQ(file.SaveAs(folder.File(L"Resources\\system.vrf")), 0);
+    ASSERT_OK(file.AddChunk('text', 4000, "abc", 3));
+    ASSERT_OK(file.SaveAs(folder.File(L"Resources\\system.vrf")));
 
     BoxCapture boxes;
     TestApp app;
@@ -116,7 +118,7 @@ TEST(AppInit, DamagedResourceFileFailsTheRun)
     EXPECT_NE(result, 0);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     gCString expected;
-    EXPECT_EQ(expected.SetAnsi(GetResultText(result)), kOk);
+    EXPECT_OK(expected.SetAnsi(GetResultText(result)));
     EXPECT_EQ(boxes.Boxes()[0].text, expected.Text());
     EXPECT_FALSE(app.IsHeartbeatAlive());
     EXPECT_EQ(app.IsRunning(), 0);
@@ -157,10 +159,10 @@ TEST(AppObject, ProgramFolderIsTheModulesFolder)
 TEST(AppObject, PoolSearchLeavesFontsToNamedSearches)
 {
     CApp app;
-    ASSERT_EQ(app.AddResource(5, new NamedResource(1, L"Font")), 0);
-    ASSERT_EQ(app.AddResource(3, new NamedResource(2, L"Shared")), 0);
-    ASSERT_EQ(app.AddResource(1, new NamedResource(3, L"Shared")), 0);
-    EXPECT_EQ(app.AddResource(6, nullptr), kBadParameter);
+    ASSERT_OK(app.AddResource(5, new NamedResource(1, L"Font")));
+    ASSERT_OK(app.AddResource(3, new NamedResource(2, L"Shared")));
+    ASSERT_OK(app.AddResource(1, new NamedResource(3, L"Shared")));
+    EXPECT_RESULT(app.AddResource(6, nullptr), kBadParameter);
 
     EXPECT_EQ(app.FindPooledResource(-1, gCString(L"Font")), nullptr);
     EXPECT_EQ(app.FindPooledResourceByID(-1, 1), nullptr);
@@ -178,12 +180,12 @@ TEST(AppObject, WindowListRemovesEveryEntryOfAWindow)
     CWindowBase* a = reinterpret_cast<CWindowBase*>(0x1000);
     CWindowBase* b = reinterpret_cast<CWindowBase*>(0x2000);
     for (CWindowBase* w : {a, b, a, b, a})
-        ASSERT_EQ(app.UpdateWindowList(w, 1), 0);
-    EXPECT_EQ(app.UpdateWindowList(a, 0), 0);
+        ASSERT_OK(app.UpdateWindowList(w, 1));
+    EXPECT_OK(app.UpdateWindowList(a, 0));
     ASSERT_EQ(app.GetWindowList().Count(), 2);
     EXPECT_EQ(app.GetWindowList()[0], b);
     EXPECT_EQ(app.GetWindowList()[1], b);
-    EXPECT_EQ(app.UpdateWindowList(b, 0), kOk);
+    EXPECT_OK(app.UpdateWindowList(b, 0));
     EXPECT_EQ(app.GetWindowList().Count(), 0);
 }
 
@@ -197,10 +199,10 @@ TEST(AppObject, PurgeUpdatesAllThenDeletesTheDead)
         Tracked* third = new Tracked(log, "c");
         first->dieOnUpdate = true;
         third->dieOnUpdate = true;
-        ASSERT_EQ(app.AddDeferred(0, first), 0);
-        ASSERT_EQ(app.AddDeferred(0, second), 0);
-        ASSERT_EQ(app.AddDeferred(1, third), 0);
-        EXPECT_EQ(app.AddDeferred(2, second), kBadParameter);
+        ASSERT_OK(app.AddDeferred(0, first));
+        ASSERT_OK(app.AddDeferred(0, second));
+        ASSERT_OK(app.AddDeferred(1, third));
+        EXPECT_RESULT(app.AddDeferred(2, second), kBadParameter);
         app.PurgeDeadObjects();
         EXPECT_EQ(log, (std::vector<std::string>{"update a", "update b", "update c", "delete a", "delete c"}));
         log.clear();
@@ -213,7 +215,7 @@ TEST(AppObject, PlainObjectAnswersNoNotificationAndFindsNoTablet)
 {
     CApp plain;
     EXPECT_EQ(plain.SendAppMessage(1, 2, 3), 0u);
-    EXPECT_EQ(plain.CreateTablet(), 0);
+    EXPECT_OK(plain.CreateTablet());
     EXPECT_NE(plain.GetTablet(), nullptr);
 }
 
@@ -224,7 +226,7 @@ TEST(AppObject, NotificationPathOrder)
     app.SetProgramFolder(folder.Path());
     app.onNotify = [](uint32_t id, uint32_t a, uint32_t) -> uint32_t { return id == 1 ? a : 0; };
     Listener listener;
-    ASSERT_EQ(app.AddHubListener(&listener), 0);
+    ASSERT_OK(app.AddHubListener(&listener));
     EXPECT_EQ(app.SendAppMessage(1, 11, 12), 11u);
     EXPECT_EQ(app.SendAppMessage(2, 21, 22), 22u);
     EXPECT_EQ(app.SendAppMessage(3, 31, 32), 0u);

@@ -2,6 +2,8 @@
 // restore, on a real window under Xvfb.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstring>
 
 #include "FailingAllocator.h"
@@ -59,11 +61,11 @@ bool EmptyTheClipboard(HWND owner)
 TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
 {
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
+    ASSERT_OK(app.OpenPlainWindow());
     for (const wchar_t* text : {L"Quorvel \u4E2D\u6587 \u00E9\u20AC", L"", L"line\r\nline"}) {
-        ASSERT_EQ(app.SetClipboardText(gCString(text)), 0);
+        ASSERT_OK(app.SetClipboardText(gCString(text)));
         gCString read(L"before");
-        EXPECT_EQ(app.GetClipboardText(read), 0);
+        EXPECT_OK(app.GetClipboardText(read));
         EXPECT_EQ(W(read), text);
     }
 }
@@ -71,10 +73,10 @@ TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
 TEST(Clipboard, EightBitTextIsReadThroughTheAnsiCodePage)
 {
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
+    ASSERT_OK(app.OpenPlainWindow());
     ASSERT_TRUE(PutAnsiOnly(app.GetMainWindowHandle(), "caf\xE9 \x80"));
     gCString read;
-    EXPECT_EQ(app.GetClipboardText(read), 0);
+    EXPECT_OK(app.GetClipboardText(read));
     EXPECT_EQ(W(read), L"caf\u00E9 \u20AC");
 }
 
@@ -82,32 +84,32 @@ TEST(Clipboard, NoTextGives2AndNoWindowGives24)
 {
     {
         TestApp app;
-        ASSERT_EQ(app.OpenPlainWindow(), 0);
+        ASSERT_OK(app.OpenPlainWindow());
         ASSERT_TRUE(EmptyTheClipboard(app.GetMainWindowHandle()));
         gCString read(L"kept");
-        EXPECT_EQ(app.GetClipboardText(read), kHandled);
+        EXPECT_RESULT(app.GetClipboardText(read), kHandled);
         EXPECT_EQ(W(read), L"kept");
-        ASSERT_EQ(app.SetClipboardText(gCString(L"left for the next app")), 0);
+        ASSERT_OK(app.SetClipboardText(gCString(L"left for the next app")));
     }
     CApp windowless;
-    EXPECT_EQ(windowless.SetClipboardText(gCString(L"x")), kCreateFailure);
+    EXPECT_RESULT(windowless.SetClipboardText(gCString(L"x")), kCreateFailure);
     gCString read(L"kept");
-    EXPECT_EQ(windowless.GetClipboardText(read), kCreateFailure);
+    EXPECT_RESULT(windowless.GetClipboardText(read), kCreateFailure);
     EXPECT_EQ(W(read), L"kept");
 }
 
 TEST(Clipboard, TextThatCannotBeStoredGives5)
 {
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
-    ASSERT_EQ(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")), 0);
+    ASSERT_OK(app.OpenPlainWindow());
+    ASSERT_OK(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")));
     gCString read;
     gCResult result;
     {
         FailingAllocator failing(0);
         result = app.GetClipboardText(read);
     }
-    EXPECT_EQ(result, kOutOfMemory);
+    EXPECT_RESULT(result, kOutOfMemory);
     EXPECT_TRUE(read.IsUnset());
 }
 
@@ -132,7 +134,7 @@ TEST(SystemCursor, CounterIsWalkedToExactlyMinusOneAndZero)
 TEST(SystemCursor, SavingTwiceKeepsTheFirstState)
 {
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
+    ASSERT_OK(app.OpenPlainWindow());
     app.ShowAppCursor();
     ASSERT_TRUE(app.IsOwnCursorShowing());
     app.SaveCursorState();
@@ -149,15 +151,15 @@ TEST(MainWindow, MinimiseAndRestore)
 {
     {
         CApp windowless;
-        EXPECT_EQ(windowless.Minimise(), 0);
-        EXPECT_EQ(windowless.Restore(), 0);
+        EXPECT_OK(windowless.Minimise());
+        EXPECT_OK(windowless.Restore());
     }
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
+    ASSERT_OK(app.OpenPlainWindow());
     HWND window = app.GetMainWindowHandle();
-    EXPECT_EQ(app.Minimise(), 0);
+    EXPECT_OK(app.Minimise());
     EXPECT_TRUE(IsIconic(window));
-    EXPECT_EQ(app.Restore(), 0);
+    EXPECT_OK(app.Restore());
     EXPECT_FALSE(IsIconic(window));
     EXPECT_TRUE(IsWindowVisible(window));
 }
@@ -188,7 +190,7 @@ void ClickInto(HWND window)
 TEST(Keys, ModifiersFollowTheKeyboard)
 {
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
+    ASSERT_OK(app.OpenPlainWindow());
     ClickInto(app.GetMainWindowHandle());
     ASSERT_EQ(GetForegroundWindow(), app.GetMainWindowHandle());
     struct Key {

@@ -3,6 +3,8 @@
 // closes every dialog of the test's thread before it ends.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include <commdlg.h>
@@ -146,8 +148,8 @@ gCString S(const std::wstring& text)
 // Types 3 and 9 with "All Files" at the end.
 void MakeBmpTxtAll(CFileTypeList& list)
 {
-    ASSERT_EQ(list.AddStandardType(3), 0);
-    ASSERT_EQ(list.AddStandardType(9), 0);
+    ASSERT_OK(list.AddStandardType(3));
+    ASSERT_OK(list.AddStandardType(9));
     list.SetAllFiles(1);
 }
 
@@ -165,7 +167,7 @@ TEST(OpenDialog, CancelGives2AndTheDialogIsCentredOnTheScreen)
     }
     ASSERT_TRUE(script.found);
     EXPECT_TRUE(script.closedByScript);
-    EXPECT_EQ(result, kHandled);
+    EXPECT_RESULT(result, kHandled);
     EXPECT_EQ(W(text), L"C:\\nowhere\\start.txt");
     EXPECT_EQ(script.initialName, L"start.txt");
     const int width = script.rect.right - script.rect.left;
@@ -186,7 +188,7 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
         SCOPED_TRACE(row.filter);
         CFileTypeList list;
         MakeBmpTxtAll(list);
-        EXPECT_EQ(list.SetSelectedType(9), kOk);
+        EXPECT_OK(list.SetSelectedType(9));
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + L"pick.txt";
@@ -201,10 +203,10 @@ TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
         EXPECT_TRUE(script.closedByScript);
         // Type 9 is the second filter.
         EXPECT_EQ(script.initialFilter, 1);
-        ASSERT_EQ(result, 0);
+        ASSERT_OK(result);
         EXPECT_EQ(W(path.GetPath()), scratch.Path() + L"pick.txt");
         char bytes[6] = {};
-        EXPECT_EQ(file.ReadBytes(bytes, 5), 0);
+        EXPECT_OK(file.ReadBytes(bytes, 5));
         EXPECT_STREQ(bytes, "hello");
         EXPECT_EQ(list.GetSelectedType(), row.type);
     }
@@ -224,7 +226,7 @@ TEST(OpenDialog, FolderTextOpensInThatFolderWithAnEmptyName)
     }
     ASSERT_TRUE(script.found);
     EXPECT_EQ(script.initialName, L"");
-    EXPECT_EQ(result, 0);
+    EXPECT_OK(result);
     EXPECT_EQ(W(text), scratch.Path() + L"inside.txt");
 }
 
@@ -240,7 +242,7 @@ TEST(OpenDialog, TextLongerThanTheNameBufferIsLeftOutNotCut)
         result = ShowOpenFileDialog(text, nullptr);
     }
     ASSERT_TRUE(script.found);
-    EXPECT_EQ(result, kHandled);
+    EXPECT_RESULT(result, kHandled);
     EXPECT_EQ(script.initialName, L"");
     EXPECT_EQ(W(text), tooLong);
 }
@@ -249,7 +251,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
 {
     TempFolder scratch;
     CFileTypeList pictures;
-    ASSERT_EQ(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")), 0);
+    ASSERT_OK(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")));
     CFileTypeList texts;
     MakeBmpTxtAll(texts);
     struct Row {
@@ -266,7 +268,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
-        EXPECT_EQ(row.list->SetSelectedType(row.position), kOk);
+        EXPECT_OK(row.list->SetSelectedType(row.position));
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + row.typed;
@@ -279,7 +281,7 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
         ASSERT_TRUE(script.found);
         EXPECT_TRUE(script.closedByScript);
         EXPECT_EQ(script.initialFilter, static_cast<int>(row.position));
-        EXPECT_EQ(result, 0);
+        EXPECT_OK(result);
         EXPECT_EQ(W(text), scratch.Path() + row.saved);
         EXPECT_EQ(row.list->GetSelectedType(), row.position);
     }
@@ -290,9 +292,9 @@ TEST(SaveDialog, PositionsThatNameNoFilterAreRefusedWithoutADialog)
     CFileTypeList list;
     MakeBmpTxtAll(list);
     for (uint32_t position : {3u, 0xFFFFFFFFu, 0x80000000u}) {
-        EXPECT_EQ(list.SetSelectedType(position), kOk);
+        EXPECT_OK(list.SetSelectedType(position));
         gCString text(L"C:\\kept.txt");
-        EXPECT_EQ(ShowSaveFileDialog(text, &list), kBadParameter) << position;
+        EXPECT_RESULT(ShowSaveFileDialog(text, &list), kBadParameter) << position;
         EXPECT_EQ(W(text), L"C:\\kept.txt");
     }
 }
@@ -309,7 +311,7 @@ TEST(SaveDialog, CancelOpensNothing)
         result = OpenFileForSave(file, path, nullptr, kAccessWrite);
     }
     ASSERT_TRUE(script.found);
-    EXPECT_EQ(result, kHandled);
+    EXPECT_RESULT(result, kHandled);
     EXPECT_FALSE(file.IsOpen());
     EXPECT_FALSE(path.IsValid());
 }
@@ -327,13 +329,13 @@ TEST(SaveDialog, AValidPathOpensWithoutADialog)
         DialogDriver driver(script);
         result = OpenFileForSave(file, path, nullptr, kAccessWrite);
         if (result == 0) {
-            EXPECT_EQ(file.WriteBytes("data", 4), 0);
+            EXPECT_OK(file.WriteBytes("data", 4));
         }
         // Closing a file not open is harmless.
         (void)file.Close();
     }
     EXPECT_FALSE(script.found);
-    EXPECT_EQ(result, 0);
+    EXPECT_OK(result);
     EXPECT_EQ(ReadWholeFile(scratch.File(L"out.bin")), Ansi("data"));
 }
 

@@ -2,6 +2,8 @@
 // dialogs' centring rule.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "FailingAllocator.h"
@@ -28,8 +30,8 @@ std::wstring Units(const wchar_t (&text)[N])
 // Types 3 and 9 with "All Files" at the end.
 void MakeBmpTxtAll(CFileTypeList& list)
 {
-    ASSERT_EQ(list.AddStandardType(3), 0);
-    ASSERT_EQ(list.AddStandardType(9), 0);
+    ASSERT_OK(list.AddStandardType(3));
+    ASSERT_OK(list.AddStandardType(9));
     list.SetAllFiles(1);
 }
 
@@ -46,8 +48,8 @@ TEST(FileTypeFilter, StandardTypesAndAllFiles)
 TEST(FileTypeFilter, CustomEntriesComeFirstAndCommaListsBecomePatternLists)
 {
     CFileTypeList list;
-    ASSERT_EQ(list.AddStandardType(21), 0);
-    ASSERT_EQ(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,,.jpg,")), 0);
+    ASSERT_OK(list.AddStandardType(21));
+    ASSERT_OK(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,,.jpg,")));
     EXPECT_EQ(FilterOf(list), Units(L"Pictures\0*.png;*.jpg\0All Image Files.\0*.bmp;*.jpg;*.png;*.psd\0\0"));
 
     CFileTypeList empty;
@@ -59,18 +61,18 @@ TEST(FileTypeFilter, CustomEntriesComeFirstAndCommaListsBecomePatternLists)
         FailingAllocator failing(0);
         result = BuildFileTypeFilter(list, filter);
     }
-    EXPECT_EQ(result, kOutOfMemory);
+    EXPECT_RESULT(result, kOutOfMemory);
 }
 
 TEST(FileTypeList, OnlyTypesWithExtensionsAreAccepted)
 {
     CFileTypeList list;
     for (uint32_t row : {0u, 2u, 7u, 8u, 22u, 23u, 24u, 25u, 26u, 0xFFFFFFFFu})
-        EXPECT_EQ(list.AddStandardType(row), kBadParameter) << row;
+        EXPECT_RESULT(list.AddStandardType(row), kBadParameter) << row;
     for (uint32_t row : {1u, 3u, 15u, 21u})
-        EXPECT_EQ(list.AddStandardType(row), 0) << row;
-    EXPECT_EQ(list.AddCustomType(7, gCString(L"None"), gCString(L"")), kBadParameter);
-    EXPECT_EQ(list.AddCustomType(7, gCString(L"Commas"), gCString(L",,")), kBadParameter);
+        EXPECT_OK(list.AddStandardType(row)) << row;
+    EXPECT_RESULT(list.AddCustomType(7, gCString(L"None"), gCString(L"")), kBadParameter);
+    EXPECT_RESULT(list.AddCustomType(7, gCString(L"Commas"), gCString(L",,")), kBadParameter);
     EXPECT_EQ(list.StandardCount(), 4);
     EXPECT_EQ(list.CustomCount(), 0);
 }
@@ -78,7 +80,7 @@ TEST(FileTypeList, OnlyTypesWithExtensionsAreAccepted)
 TEST(FileTypeList, PositionsTypesAndExtensions)
 {
     CFileTypeList list;
-    ASSERT_EQ(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")), 0);
+    ASSERT_OK(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")));
     MakeBmpTxtAll(list);
 
     struct Row {
@@ -111,9 +113,9 @@ TEST(SaveExtension, AppendsTheChosenFiltersFirstExtensionWhenTheNameLacksIt)
     CFileTypeList list;
     MakeBmpTxtAll(list);
     CFileTypeList pictures;
-    ASSERT_EQ(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".PNG,.jpg")), 0);
+    ASSERT_OK(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".PNG,.jpg")));
     CFileTypeList archives;
-    ASSERT_EQ(archives.AddCustomType(600, gCString(L"Archives"), gCString(L".tar.gz,.tgz")), 0);
+    ASSERT_OK(archives.AddCustomType(600, gCString(L"Archives"), gCString(L".tar.gz,.tgz")));
 
     struct Row {
         const CFileTypeList* list;

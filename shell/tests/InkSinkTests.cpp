@@ -2,6 +2,8 @@
 // IDispatch::Invoke with argument arrays, with stand-in cursors and strokes.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <atomic>
 #include <thread>
 #include <vector>

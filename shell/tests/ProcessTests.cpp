@@ -1,6 +1,8 @@
 // The process list, with a child program that the test starts and ends by its handle.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "TestApp.h"
@@ -64,7 +66,7 @@ TEST(ProcessList, AStartedChildIsFoundByItsExactName)
 {
     CApp app;
     gCStringArray before;
-    ASSERT_EQ(app.GetProcessNames(before), 0);
+    ASSERT_OK(app.GetProcessNames(before));
     EXPECT_EQ(CountExact(before, L"QvServiceChild.exe"), 0);
 
     {
@@ -72,7 +74,7 @@ TEST(ProcessList, AStartedChildIsFoundByItsExactName)
         ASSERT_TRUE(child.IsRunning());
         gCStringArray names;
         ASSERT_TRUE(names.Add(gCString(L"kept")) == 0);
-        ASSERT_EQ(app.GetProcessNames(names), 0);
+        ASSERT_OK(app.GetProcessNames(names));
         EXPECT_EQ(W(names[0]), L"kept");
         EXPECT_EQ(CountExact(names, L"QvServiceChild.exe"), 1);
         EXPECT_EQ(CountExact(names, L"shell_tests.exe"), 1);
@@ -81,7 +83,7 @@ TEST(ProcessList, AStartedChildIsFoundByItsExactName)
     }
 
     gCStringArray after;
-    ASSERT_EQ(app.GetProcessNames(after), 0);
+    ASSERT_OK(app.GetProcessNames(after));
     EXPECT_EQ(CountExact(after, L"QvServiceChild.exe"), 0);
 }
 

@@ -2,6 +2,8 @@
 // that is removed afterwards.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 
 #include "ShellHandles.h"
@@ -77,20 +79,20 @@ TEST_F(RegistryValues, TextAndWordsRoundTripUnderBothRoots)
     for (const Root& root : kRoots) {
         SCOPED_TRACE(root.name);
         // A 32-bit write makes the key; a text write then finds it.
-        ASSERT_EQ((m_app.*root.writeWord)(Key(), gCString(L"Count"), 0xDEADBEEFu), 0);
+        ASSERT_OK((m_app.*root.writeWord)(Key(), gCString(L"Count"), 0xDEADBEEFu));
         uint32_t word = 0;
-        EXPECT_EQ((m_app.*root.readWord)(Key(), gCString(L"Count"), word), 0);
+        EXPECT_OK((m_app.*root.readWord)(Key(), gCString(L"Count"), word));
         EXPECT_EQ(word, 0xDEADBEEFu);
 
         const gCString text(L"Quorvel \u4E2D\u6587 C:\\Path");
-        ASSERT_EQ((m_app.*root.writeText)(Key(), gCString(L"Name"), text), 0);
+        ASSERT_OK((m_app.*root.writeText)(Key(), gCString(L"Name"), text));
         gCString read;
-        EXPECT_EQ((m_app.*root.readText)(Key(), gCString(L"Name"), read), 0);
+        EXPECT_OK((m_app.*root.readText)(Key(), gCString(L"Name"), read));
         EXPECT_EQ(W(read), W(text));
 
         // The default value has an empty name.
-        ASSERT_EQ((m_app.*root.writeText)(Key(), gCString(L""), gCString(L"default")), 0);
-        EXPECT_EQ((m_app.*root.readText)(Key(), gCString(L""), read), 0);
+        ASSERT_OK((m_app.*root.writeText)(Key(), gCString(L""), gCString(L"default")));
+        EXPECT_OK((m_app.*root.readText)(Key(), gCString(L""), read));
         EXPECT_EQ(W(read), L"default");
     }
 }
@@ -99,9 +101,9 @@ TEST_F(RegistryValues, TextWriteNeedsTheKeyWhileWordWriteCreatesIt)
 {
     for (const Root& root : kRoots) {
         SCOPED_TRACE(root.name);
-        EXPECT_EQ((m_app.*root.writeText)(Key(L"Missing"), gCString(L"Name"), gCString(L"x")), kRegistryFailure);
+        EXPECT_RESULT((m_app.*root.writeText)(Key(L"Missing"), gCString(L"Name"), gCString(L"x")), kRegistryFailure);
         EXPECT_FALSE(KeyExists(root, L"Missing"));
-        EXPECT_EQ((m_app.*root.writeWord)(Key(L"Made\\Deeper"), gCString(L"Value"), 7u), 0);
+        EXPECT_OK((m_app.*root.writeWord)(Key(L"Made\\Deeper"), gCString(L"Value"), 7u));
         EXPECT_TRUE(KeyExists(root, L"Made\\Deeper"));
     }
 }
@@ -134,17 +136,17 @@ TEST_F(RegistryValues, MissingEmptyAndWronglyTypedValuesGive11AndLeaveTheOutValu
         for (const wchar_t* name : {L"EmptyText", L"Expandable", L"Word", L"Absent"}) {
             SCOPED_TRACE(testing::Message() << "text " << gCString(name).ToAnsi());
             gCString out(L"untouched");
-            EXPECT_EQ((m_app.*root.readText)(Key(), gCString(name), out), kRegistryFailure);
+            EXPECT_RESULT((m_app.*root.readText)(Key(), gCString(name), out), kRegistryFailure);
             EXPECT_EQ(W(out), L"untouched");
         }
         for (const wchar_t* name : {L"Quad", L"WordAsBinary", L"Text", L"EmptyText", L"Absent"}) {
             SCOPED_TRACE(testing::Message() << "word " << gCString(name).ToAnsi());
             uint32_t out = 0x12345678u;
-            EXPECT_EQ((m_app.*root.readWord)(Key(), gCString(name), out), kRegistryFailure);
+            EXPECT_RESULT((m_app.*root.readWord)(Key(), gCString(name), out), kRegistryFailure);
             EXPECT_EQ(out, 0x12345678u);
         }
         gCString out(L"untouched");
-        EXPECT_EQ((m_app.*root.readText)(Key(L"NoSuchKey"), gCString(L"Text"), out), kRegistryFailure);
+        EXPECT_RESULT((m_app.*root.readText)(Key(L"NoSuchKey"), gCString(L"Text"), out), kRegistryFailure);
         EXPECT_EQ(W(out), L"untouched");
     }
 }
@@ -161,10 +163,10 @@ TEST_F(RegistryValues, TextWithoutItsTerminatorReadsWhole)
     ASSERT_TRUE(Store(root, L"Inner", REG_SZ, inner, sizeof(inner)));
 
     gCString out;
-    EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Unterminated"), out), 0);
+    EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Unterminated"), out));
     EXPECT_EQ(W(out), L"abc");
-    EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Odd"), out), 0);
+    EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Odd"), out));
     EXPECT_EQ(W(out), L"abcd");
-    EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Inner"), out), 0);
+    EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Inner"), out));
     EXPECT_EQ(W(out), L"ab");
 }

@@ -1,6 +1,8 @@
 // CAppWin::Run end to end under Wine and Xvfb, with a real window and a fake content.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstdio>
 
 #include "BoxCapture.h"
@@ -91,7 +93,7 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
     enabler->heartbeatsAtEnable = &heartbeatsAtEnable;
     enabler->enabledAt = &enabledAt;
     enabler->ticksAtEnable = &ticksAtEnable;
-    ASSERT_EQ(app.AddDeferred(0, enabler), 0);
+    ASSERT_OK(app.AddDeferred(0, enabler));
 
     int32_t result = app.Run(GetModuleHandleW(nullptr), nullptr, "first second", SW_SHOWNORMAL);
 
@@ -191,10 +193,10 @@ TEST(AppRun, StartFailureIsReportedAndSkipsTheLoop)
 TEST(AppRun, SecondInstanceReturnsAtOnce)
 {
     TestApp first;
-    ASSERT_EQ(first.CreateInstanceMutex(gCString(L"QvShellTestMutex")), 0);
+    ASSERT_OK(first.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
     {
         TestApp second;
-        ASSERT_EQ(second.CreateInstanceMutex(gCString(L"QvShellTestMutex")), 0);
+        ASSERT_OK(second.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
         EXPECT_EQ(second.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
         EXPECT_TRUE(second.log.empty());
     }
@@ -204,11 +206,11 @@ TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
 {
     TestApp app;
     EXPECT_EQ(app.OnTick(0), 2);
-    EXPECT_EQ(app.TickNow(), 0);
+    EXPECT_OK(app.TickNow());
     EXPECT_EQ(app.appTicks, 0);
     app.EnableHeartbeatWork();
     app.onAppTick = [](TestApp&) -> gCResult { return kBusy; };
-    EXPECT_EQ(app.TickNow(), kBusy);
+    EXPECT_RESULT(app.TickNow(), kBusy);
     EXPECT_EQ(app.appTicks, 1);
     EXPECT_EQ(app.GetTickCounter(), 3u);
 }

@@ -76,7 +76,7 @@ Bytes SimpleWave(size_t frames)
 
 void Fill(gCMemFile& stream, const Bytes& bytes)
 {
-    ASSERT_EQ(stream.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
+    ASSERT_OK(stream.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())));
     ASSERT_OK(stream.Rewind());
 }
 

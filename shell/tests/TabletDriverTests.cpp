@@ -3,6 +3,8 @@
 // and activation messages go through the real main window's procedure.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstring>
 #include <string>
 
@@ -118,14 +120,14 @@ protected:
         m_previous = SetTabletMetricsQuery(TestMetrics);
         g_tabletPc = 0;
         ASSERT_TRUE(driver.Loaded()) << "the tests' driver is built into fakewintab\\";
-        ASSERT_EQ(app.OpenPlainWindow(), 0);
+        ASSERT_OK(app.OpenPlainWindow());
         window = app.GetMainWindowHandle();
     }
     void TearDown() override { SetTabletMetricsQuery(m_previous); }
 
     CTabletManager* OpenAppTablet()
     {
-        EXPECT_EQ(app.CreateTablet(), 0);
+        EXPECT_OK(app.CreateTablet());
         return app.GetTablet();
     }
     void SendPacket(UINT serial, CWintabPacket packet)
@@ -148,8 +150,8 @@ TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndUnloads)
 {
     {
         TestApp app;
-        ASSERT_EQ(app.OpenPlainWindow(), 0);
-        ASSERT_EQ(app.CreateTablet(), 0);
+        ASSERT_OK(app.OpenPlainWindow());
+        ASSERT_OK(app.CreateTablet());
         CTabletManager* tablet = app.GetTablet();
         ASSERT_NE(tablet, nullptr);
         EXPECT_FALSE(tablet->HasContext());
@@ -167,14 +169,14 @@ TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndUnloads)
 TEST(TabletWithoutDriver, AFailedLoadIsTriedAgainOnTheNextOpen)
 {
     TestApp app;
-    ASSERT_EQ(app.OpenPlainWindow(), 0);
+    ASSERT_OK(app.OpenPlainWindow());
     CTabletManager tablet;
-    ASSERT_EQ(tablet.Open(), 0);
+    ASSERT_OK(tablet.Open());
     EXPECT_FALSE(tablet.HasContext());
 
     FakeDriver driver; // now there is a "Wintab32.dll" to find
     ASSERT_TRUE(driver.Loaded());
-    ASSERT_EQ(tablet.Open(), 0);
+    ASSERT_OK(tablet.Open());
     EXPECT_TRUE(tablet.HasContext());
 }
 
@@ -183,7 +185,7 @@ TEST(TabletWithoutWindow, OpeningAsksTheDriverNothing)
     FakeDriver driver;
     ASSERT_TRUE(driver.Loaded());
     CTabletManager tablet;
-    EXPECT_EQ(tablet.Open(), 0);
+    EXPECT_OK(tablet.Open());
     EXPECT_FALSE(tablet.HasContext());
     EXPECT_EQ(driver->infoCount, 0);
 }
@@ -197,7 +199,7 @@ TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
         SCOPED_TRACE(c.yMax);
         driver->y.axMax = c.yMax;
         CTabletManager tablet;
-        ASSERT_EQ(tablet.Open(), 0);
+        ASSERT_OK(tablet.Open());
         ASSERT_TRUE(tablet.HasContext());
         const LOGCONTEXTA& opened = driver->opened;
         EXPECT_STREQ(opened.lcName, "Tallowmere");
@@ -273,7 +275,7 @@ TEST_F(TabletDriver, WithoutTiltAltitudeIsUprightAndAzimuthZero)
         driver->orientation[0].axResolution = c.azimuthResolution;
         driver->orientation[1].axResolution = c.altitudeResolution;
         CTabletManager tablet;
-        ASSERT_EQ(tablet.Open(), 0);
+        ASSERT_OK(tablet.Open());
         EXPECT_FALSE(CTabletManager::HasTilt());
         driver->packet = {0, 1, 0, 10, 10, 5, 1800, 450, 0};
         tablet.OnPacket(7, reinterpret_cast<LPARAM>(FAKE_WINTAB_CONTEXT));
@@ -364,8 +366,8 @@ TEST_F(TabletDriver, ReopeningAndDestructionCloseTheContextAndUnloadTheDriver)
 {
     {
         CTabletManager tablet;
-        ASSERT_EQ(tablet.Open(), 0);
-        ASSERT_EQ(tablet.Open(), 0);
+        ASSERT_OK(tablet.Open());
+        ASSERT_OK(tablet.Open());
         EXPECT_EQ(driver->opens, 2);
         EXPECT_EQ(driver->closes, 1);
     }
@@ -381,7 +383,7 @@ TEST_F(TabletDriver, NoContextWhenTheDriverRefusesOrMemoryRunsOut)
 {
     driver->refuseOpen = 1;
     CTabletManager refused;
-    EXPECT_EQ(refused.Open(), 0);
+    EXPECT_OK(refused.Open());
     EXPECT_FALSE(refused.HasContext());
 
     driver->refuseOpen = 0;
@@ -391,7 +393,7 @@ TEST_F(TabletDriver, NoContextWhenTheDriverRefusesOrMemoryRunsOut)
         FailingAllocator failing(0);
         result = starved.Open();
     }
-    EXPECT_EQ(result, kOutOfMemory);
+    EXPECT_RESULT(result, kOutOfMemory);
     EXPECT_FALSE(starved.HasContext());
     EXPECT_EQ(driver->opens, 1);
 }
@@ -403,7 +405,7 @@ TEST_F(TabletDriver, ATabletPcWithoutAnInkCollectorFallsBackToTheDriver)
     g_tabletPc = 1;
     {
         CTabletManager tablet;
-        ASSERT_EQ(tablet.Open(), 0);
+        ASSERT_OK(tablet.Open());
         EXPECT_EQ(tablet.GetInkInput(), nullptr);
         EXPECT_TRUE(tablet.HasContext());
         EXPECT_EQ(driver->opens, 1);

@@ -1,6 +1,8 @@
 // The window procedure with real messages sent to a real window under Xvfb.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <shlobj.h>
 
 #include <cstring>
@@ -18,7 +20,7 @@ protected:
     void SetUp() override
     {
         content = new FakeContent();
-        ASSERT_EQ(app.OpenTestWindow(content), 0);
+        ASSERT_OK(app.OpenTestWindow(content));
         window = GetMainWindow()->GetHandle();
     }
 

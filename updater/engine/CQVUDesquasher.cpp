@@ -1,10 +1,13 @@
 #include "CQVUDesquasher.h"
 
+#include <utility>
+
 #include "AppHost.h"
 #include "FileOps.h"
 #include "FileOperationHook.h"
 #include "LocalString.h"
 #include "MessageBoxHook.h"
+#include "PathSplit.h"
 #include "gCFile.h"
 
 namespace {
@@ -20,19 +23,29 @@ gCString CQVUDesquasher::Text(uint32_t n) const
     return LocalText(m_host, n);
 }
 
-void CQVUDesquasher::PostLine(const gCString& text, uint32_t colour)
+void CQVUDesquasher::PostLine(gCString text, uint32_t colour)
 {
-    PostLineBestEffort(m_host, text, colour);
+    m_textLost |= text.IsUnset() ? 1u : 0u;
+    (void)m_host.PostStatusLine(std::move(text), colour, 1); // the window's own failure
 }
 
-void CQVUDesquasher::LogLine(const gCString& text)
+void CQVUDesquasher::LogLine(gCString text)
 {
-    LogLineBestEffort(m_host, text);
+    m_textLost |= text.IsUnset() ? 1u : 0u;
+    (void)m_host.WriteLogLine(std::move(text)); // the log's own failure
+}
+
+// A step whose lines were lost to memory has failed with them: the run must not report
+// success with a line missing.
+gCResult CQVUDesquasher::Checked(gCResult stepResult) const
+{
+    return stepResult == kOk && m_textLost ? kOutOfMemory : stepResult;
 }
 
 gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
 {
     m_archive = &archive;
+    m_textLost = 0;
     if (m_stopFlag) {
         PostLine(Text(58), kLineRed);
         return kGenericFailure;
@@ -44,11 +57,11 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     }
     PostLine(Text(42), kLineBlack);
 
-    if (ReadArchiveFile(archive) != 0) {
+    if (Checked(ReadArchiveFile(archive)) != 0) {
         PostLine(Text(44), kLineRed);
         return kGenericFailure;
     }
-    if (ParseUpdateArchive() != 0) {
+    if (Checked(ParseUpdateArchive()) != 0) {
         PostLine(Text(45), kLineRed);
         return kGenericFailure;
     }
@@ -59,7 +72,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         PostLine(gCString::ConcatText("PI Err: ", Text(45)), kLineRed);
         return kGenericFailure;
     }
-    if (CheckWriteAccess() != 0) {
+    if (Checked(CheckWriteAccess()) != 0) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
         PostLine(Text(46), kLineRed);
@@ -73,19 +86,19 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     const Step steps[] = {
         {&CQVUDesquasher::WriteNewFiles, 47}, {&CQVUDesquasher::KeepOldFiles, 48}, {&CQVUDesquasher::MoveNewFiles, 49}};
     for (const Step& step : steps) {
-        if ((this->*step.run)() != 0) {
+        if (Checked((this->*step.run)()) != 0) {
             RollBack();
             PostLine(Text(step.failureText), kLineRed);
             return kGenericFailure;
         }
     }
-    // It never fails: it reports its own problems and goes on.
-    (void)DeleteOldFiles();
+    // From here on nothing asks for memory until the program is started.
+    (void)DeleteOldFiles(); // never fails: it reports its own problems
 
     m_installedFlag = 1;
-    PostLine(gCString(L" "), kLineBlack);
-    (void)m_host.SetCaptionText(Text(16), 1); // best effort, like a status line
-    PostLine(Text(22), kLineBlack);
+    PostLine(std::move(m_finishLines[kBlankLine]), kLineBlack);
+    (void)m_host.SetCaptionText(std::move(m_finishLines[kCaptionText]), 1); // display only
+    PostLine(std::move(m_finishLines[kInstalledLine]), kLineBlack);
     return RunExecuteEntries();
 }
 
@@ -94,12 +107,16 @@ gCResult CQVUDesquasher::CheckScriptTarget()
     const gCString& os = m_scriptValues[kOS];
     if (!os.IsEmpty() && !os.Equals(L"WIN32"))
         return kGenericFailure;
-    gCString type = m_scriptValues[kType];
+    // A copy lost to memory would read as no type, and an updater would install here.
+    gCString type;
+    QV_RETURN_IF_FAILED(type.SetString(m_scriptValues[kType]));
     type.MakeUpper();
     if (!type.Equals(L"UPDATER")) {
         // Stored upper-cased, while the product's build string keeps its own case.
         const gCString& build = m_scriptValues[kBuild];
         gCString product = m_host.GetProductBuildString();
+        if (product.IsUnset())
+            return kOutOfMemory;
         if (!build.IsEmpty() && !product.IsEmpty() && !build.EqualsNoCase(product.Text()))
             return kGenericFailure;
         return kOk;
@@ -124,7 +141,9 @@ gCResult CQVUDesquasher::SaveSourceRecord()
     if (length > 0)
         QV_RETURN_IF_FAILED(m_archive->ReadBytes(block.Data(), static_cast<uint32_t>(length)));
     IAppHost* app = GetAppHost();
-    gCString path = gCString::Concat(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName));
+    gCString path;
+    QV_RETURN_IF_FAILED(
+        JoinFolderAndName(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName), path));
     gCFile file(kAccessWrite);
     QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
     gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
@@ -144,10 +163,13 @@ gCResult CQVUDesquasher::RunExecuteEntries()
         return kOk;
     if (!m_targetFolder.Exists())
         return kStreamFailure;
-    gCFRef program(gCString::Concat(m_targetFolder.GetPath(), execute));
+    gCString path;
+    QV_RETURN_IF_FAILED(JoinFolderAndName(m_targetFolder.GetStoredText(), execute, path));
+    gCFRef program;
+    QV_RETURN_IF_FAILED(program.SetFilePath(path));
     if (!program.Exists())
         return kStreamFailure;
-    QV_RETURN_IF_FAILED(ShellOpen(program.GetPathString(), gCString(L"")));
+    QV_RETURN_IF_FAILED(ShellOpen(program.GetStoredText(), gCString(L"")));
     m_host.Quit();
     return kHandled;
 }

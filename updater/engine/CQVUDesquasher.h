@@ -57,17 +57,23 @@ public:
     const CMemBlockT<char>& GetUnpackedArchive() const { return m_unpacked; }
 
 private:
+    // Unset when memory runs out.
     gCString Text(uint32_t n) const;
-    void PostLine(const gCString& text, uint32_t colour);
-    void LogLine(const gCString& text);
+    // A line whose text was lost to memory fails the step that posted it.
+    void PostLine(gCString text, uint32_t colour);
+    void LogLine(gCString text);
+    gCResult Checked(gCResult stepResult) const;
     void ClearParse();
     gCResult ParseScript();
     gCResult ReadEntry(CSpanReader& reader);
     gCResult CheckDistinctTargets() const;
     gCResult WriteRecord(int32_t i, uint64_t position);
-    gCResult MakeFolderOf(const gCFRef& file);
+    gCResult MakeFoldersOf(int32_t i);
     gCResult RemoveStaleFiles(int32_t i);
     gCResult SaveSourceRecord();
+    // Everything that the steps after the last one that can fail, and the rollback, need of
+    // memory, asked for before the first change.
+    gCResult PrepareFinish();
     void TickEntry(int32_t i);
     // Puts every file back as it was before the run and removes what the run made.
     void RollBack();
@@ -91,8 +97,24 @@ private:
     gCString m_scriptValues[kScriptKeyCount];
 
     // For putting the installation back: what this run found and did to each entry's target
-    // (EntryFlag bits), and the folders it made (outermost first).
+    // (EntryFlag bits), and the folders it made, outermost first, each as the length of the
+    // prefix of an entry's ".tmp" path that names it.
     enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2, kMovedIn = 4 };
+    struct MadeFolder {
+        int32_t entry;
+        int32_t length;
+    };
     gCArray<uint8_t> m_entryFlags;
-    gCArray<gCString> m_madeFolders;
+    gCArray<MadeFolder> m_madeFolders;
+    // Room for any folder text of the run, reserved before the first change.
+    gCString m_folderText;
+    uint32_t m_textLost = 0;
+
+    // The lines of the last steps, made before the first change: once the old files go,
+    // nothing may fail for want of memory.
+    enum FinishLine { kDeletingLine, kBlankLine, kCaptionText, kInstalledLine, kFinishLineCount };
+    gCString m_finishLines[kFinishLineCount];
+    gCArray<gCString> m_deleteLogLines;
+    gCArray<gCString> m_deleteFailedLines;
+    gCArray<gCString> m_cannotDeleteLines;
 };

@@ -1,17 +1,23 @@
 // The installer's file steps: the write-access check, writing the new files, keeping the old
-// ones, moving the new ones in, deleting the old ones, and putting everything back.
+// ones, moving the new ones in, deleting the old ones, and putting everything back. The paths
+// are used through their stored texts, so no file operation and no existence test depends on
+// memory; the rollback asks for none.
+#include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
+
+#include <utility>
 
 #include "AppHost.h"
 #include "ArchiveFormat.h"
 #include "CQVUDesquasher.h"
-#include "FileDialogs.h"
 #include "CSpanReader.h"
 #include "CheckEffectiveRights.h"
+#include "FileDialogs.h"
 #include "FileOperationHook.h"
 #include "FileOps.h"
 #include "MessageBoxHook.h"
+#include "PathSplit.h"
 #include "gCFile.h"
 
 using namespace QVUArchive;
@@ -20,44 +26,67 @@ namespace {
 
 const int kWriteAccess = 2;
 
+// a followed by b; unset when either is unset (a text lost to memory) or memory runs out.
 gCString Joined(const gCString& a, const gCString& b)
 {
-    return gCString::Concat(a, b);
+    return a.IsUnset() || b.IsUnset() ? gCString() : JoinTexts(a, b);
 }
 
 gCString Joined(const gCString& a, const wchar_t* b)
 {
-    return gCString::Concat(a, gCString(b));
+    return Joined(a, gCString(b));
+}
+
+// The name and extension of a path's stored text; unset when memory runs out.
+gCString NameOf(const gCFRef& path)
+{
+    const gCString& text = path.GetStoredText();
+    int32_t start = text.Length();
+    while (start > 0 && !IsPathSeparator(text[start - 1]))
+        --start;
+    gCString name;
+    if (name.SetTextN(text.Text() + start, text.Length() - start) != 0)
+        name.Clear();
+    return name;
 }
 
 // Deletes a file; 16 when it is still there afterwards.
 gCResult DeleteAndCheck(const gCFRef& file, FileOperation operation)
 {
-    QV_RETURN_IF_FAILED(DeletePath(file));
-    NoteFileOperation(operation, file.GetPathString());
+    QV_RETURN_IF_FAILED(DeletePathFile(file.GetStoredText()));
+    NoteFileOperation(operation, file.GetStoredText());
     return file.Exists() ? kStreamFailure : kOk;
 }
 
 gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
-    QV_RETURN_IF_FAILED(MovePathFile(from.GetPathString(), to.GetPathString()));
-    NoteFileOperation(operation, to.GetPathString());
+    QV_RETURN_IF_FAILED(MovePathFile(from.GetStoredText(), to.GetStoredText()));
+    NoteFileOperation(operation, to.GetStoredText());
     return kOk;
 }
 
-bool IsFolder(const gCString& path)
+bool IsFolder(const gCFRef& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.Text());
+    const DWORD attributes = GetFileAttributesW(path.GetStoredText().Text());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Appends a text made for the array, failing rather than keeping a copy lost to memory.
+gCResult AddText(gCArray<gCString>& texts, gCString text)
+{
+    if (text.IsUnset())
+        return kOutOfMemory;
+    QV_RETURN_IF_FAILED(texts.AddDefault());
+    texts[texts.Count() - 1] = std::move(text);
+    return kOk;
 }
 
 } // namespace
 
 void CQVUDesquasher::TickEntry(int32_t i)
 {
-    // Progress and the window's tick are best effort, like a status line.
-    (void)m_host.SetProgress(static_cast<float>(i + 1) / static_cast<float>(m_targetPaths.Count()), 1);
-    (void)m_host.TickNow();
+    (void)m_host.SetProgress(static_cast<float>(i + 1) / static_cast<float>(m_targetPaths.Count()), 1); // display only
+    (void)m_host.TickNow(); // the window's own work; its failures are its own
 }
 
 // A left-over ".old" beside a missing target is the only copy of the original (an earlier run
@@ -68,12 +97,12 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
-    if (IsFolder(old.GetPathString()) || IsFolder(temp.GetPathString()))
+    if (IsFolder(old) || IsFolder(temp))
         return kStreamFailure;
     if (old.Exists()) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
-            LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetPathString()));
+            LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
         } else {
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
         }
@@ -88,15 +117,15 @@ gCResult CQVUDesquasher::CheckWriteAccess()
     PostLine(Text(27), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
-        LogLine(Joined(Text(28), target.GetFileName()));
+        LogLine(Joined(Text(28), NameOf(target)));
         QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
         if (!target.Exists())
             continue;
         m_entryFlags[i] = kTargetExisted;
 
-        const gCString path = target.GetPathString();
+        const gCString& path = target.GetStoredText();
         // A folder would be moved aside whole, with every file below it.
-        if (IsFolder(path)) {
+        if (IsFolder(target)) {
             PostLine(Joined(Text(40), path), kLineRed);
             return kGenericFailure;
         }
@@ -109,15 +138,45 @@ gCResult CQVUDesquasher::CheckWriteAccess()
                 return kGenericFailure;
             }
         }
-        if (CheckEffectiveRights(target, *this) != 0 && CheckEffectiveRights(target, *this) != 0) {
-            gCString line = Joined(Text(57), L" ");
-            // Short of memory the line is shorter.
-            (void)line.Append(path);
+        // A refusal is asked once more and then shown; a check that ran out of memory knows
+        // nothing to show and fails the step.
+        gCResult rights = CheckEffectiveRights(target, *this);
+        if (rights == kGenericFailure)
+            rights = CheckEffectiveRights(target, *this);
+        if (rights == kGenericFailure) {
+            const gCString line = Joined(Joined(Text(57), L" "), path);
             PostLine(line, kLineRed);
             IAppHost* app = GetAppHost();
-            ShowMessageBox(app ? app->GetMainWindowHandle() : nullptr, line.Text(), Text(72).Text(), MB_OK);
+            (void)ShowMessageBox(app ? app->GetMainWindowHandle() : nullptr, line.Text(), Text(72).Text(),
+                                 MB_OK); // its only button
             return kGenericFailure;
         }
+        QV_RETURN_IF_FAILED(rights);
+    }
+    return kOk;
+}
+
+gCResult CQVUDesquasher::PrepareFinish()
+{
+    int32_t longest = 0;
+    for (int32_t i = 0; i < m_tempPaths.Count(); ++i)
+        if (m_tempPaths[i].GetStoredText().Length() > longest)
+            longest = m_tempPaths[i].GetStoredText().Length();
+    QV_RETURN_IF_FAILED(m_folderText.Reserve(longest));
+
+    const gCString texts[kFinishLineCount] = {Text(35), gCString(L" "), Text(16), Text(22)};
+    for (int k = 0; k < kFinishLineCount; ++k) {
+        if (texts[k].IsUnset())
+            return kOutOfMemory;
+        QV_RETURN_IF_FAILED(m_finishLines[k].SetString(texts[k]));
+    }
+    m_deleteLogLines.Release();
+    m_deleteFailedLines.Release();
+    m_cannotDeleteLines.Release();
+    for (int32_t i = 0; i < m_oldPaths.Count(); ++i) {
+        QV_RETURN_IF_FAILED(AddText(m_deleteLogLines, Joined(Text(36), NameOf(m_oldPaths[i]))));
+        QV_RETURN_IF_FAILED(AddText(m_deleteFailedLines, Joined(Text(36), NameOf(m_oldPaths[i]))));
+        QV_RETURN_IF_FAILED(AddText(m_cannotDeleteLines, Text(43)));
     }
     return kOk;
 }
@@ -125,6 +184,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
 gCResult CQVUDesquasher::WriteNewFiles()
 {
     PostLine(Text(26), kLineBlack);
+    QV_RETURN_IF_FAILED(PrepareFinish());
     uint64_t position = static_cast<uint64_t>(m_headerSize) + kRecordsGap;
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
@@ -165,50 +225,42 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
     QV_RETURN_IF_FAILED(reader.Take(size, bytes));
     QV_RETURN_IF_FAILED(reader.ReadTags(kTableTag1, kTableTag2));
 
-    const gCFRef& temp = m_tempPaths[i];
-    LogLine(Joined(Text(29), temp.GetFileName()));
-    QV_RETURN_IF_FAILED(MakeFolderOf(temp));
+    gCFRef& temp = m_tempPaths[i];
+    LogLine(Joined(Text(29), NameOf(temp)));
+    QV_RETURN_IF_FAILED(MakeFoldersOf(i));
+    // The path was made by the parser: never the empty one, for which the open would ask the
+    // user for a file.
+    if (!temp.IsValid())
+        return kBadParameter;
     gCFile file(kAccessWrite);
-    gCFRef target(temp);
-    QV_RETURN_IF_FAILED(OpenFileForSave(file, target, nullptr, kAccessWrite));
-    NoteFileOperation(FileOperation::CreateNew, temp.GetPathString());
+    QV_RETURN_IF_FAILED(OpenFileForSave(file, temp, nullptr, kAccessWrite));
+    NoteFileOperation(FileOperation::CreateNew, temp.GetStoredText());
     if (size > 0)
         QV_RETURN_IF_FAILED(file.WriteBytes(bytes, static_cast<uint32_t>(size)));
     QV_RETURN_IF_FAILED(file.Close());
-    NoteFileOperation(FileOperation::FinishNew, temp.GetPathString());
+    NoteFileOperation(FileOperation::FinishNew, temp.GetStoredText());
     return kOk;
 }
 
-// Creates the file's folder with every missing parent, remembering what it made.
-gCResult CQVUDesquasher::MakeFolderOf(const gCFRef& file)
+// Creates the missing folders of the entry's new file below the installation folder,
+// outermost first, each remembered before it is made.
+gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
 {
-    gCFolderRef folder;
-    QV_RETURN_IF_FAILED(folder.SetToFolderOf(file));
-    if (folder.Exists())
-        return kOk;
-    gCArray<gCString> missing; // innermost first
-    gCFolderRef walk;
-    QV_RETURN_IF_FAILED(walk.SetPath(folder.GetPath()));
-    while (!walk.Exists() && missing.Count() < 256) {
-        QV_RETURN_IF_FAILED(missing.Add(walk.GetPath()));
-        gCFolderRef parent;
-        if (walk.GetParent(parent) != 0 || parent.GetPath().EqualsNoCase(walk.GetPath().Text()))
-            break;
-        QV_RETURN_IF_FAILED(walk.SetPath(parent.GetPath()));
-    }
-    gCResult made = folder.Create();
-    for (int32_t k = missing.Count() - 1; k >= 0; --k) {
-        gCFolderRef check;
-        gCResult noted = check.SetPath(missing[k]);
-        if (noted == kOk && check.Exists()) {
-            noted = m_madeFolders.Add(missing[k]);
-            NoteFileOperation(FileOperation::CreateFolder, missing[k]);
+    const gCString& file = m_tempPaths[i].GetStoredText();
+    for (int32_t end = m_targetFolder.GetStoredText().Length(); end < file.Length(); ++end) {
+        if (!IsPathSeparator(file[end]))
+            continue;
+        QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), end + 1));
+        if (FolderTextExists(m_folderText))
+            continue;
+        QV_RETURN_IF_FAILED(m_madeFolders.Add({i, end + 1}));
+        if (_wmkdir(m_folderText.Text()) != 0) {
+            m_madeFolders.RemoveAt(m_madeFolders.Count() - 1);
+            return kCreateFailure;
         }
-        // A made folder that cannot be noted would outlive a roll-back: the step fails instead.
-        if (made == kOk)
-            made = noted;
+        NoteFileOperation(FileOperation::CreateFolder, m_folderText);
     }
-    return made;
+    return kOk;
 }
 
 gCResult CQVUDesquasher::KeepOldFiles()
@@ -219,7 +271,7 @@ gCResult CQVUDesquasher::KeepOldFiles()
         const gCFRef& target = m_targetPaths[i];
         if (!target.Exists())
             continue;
-        LogLine(Joined(Text(34), target.GetFileName()));
+        LogLine(Joined(Text(34), NameOf(target)));
         if (m_oldPaths[i].Exists())
             QV_RETURN_IF_FAILED(DeleteAndCheck(m_oldPaths[i], FileOperation::RemoveStale));
         QV_RETURN_IF_FAILED(Move(target, m_oldPaths[i], FileOperation::KeepOld));
@@ -236,7 +288,7 @@ gCResult CQVUDesquasher::MoveNewFiles()
         TickEntry(i);
         const gCFRef& temp = m_tempPaths[i];
         // Every entry's new file was written: one that has gone since fails the move.
-        LogLine(Joined(Text(31), temp.GetFileName()));
+        LogLine(Joined(Text(31), NameOf(temp)));
         QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
         m_entryFlags[i] |= kMovedIn;
         if (temp.Exists())
@@ -245,22 +297,22 @@ gCResult CQVUDesquasher::MoveNewFiles()
     return kOk;
 }
 
+// Asks for no memory: its lines were made before the first change.
 gCResult CQVUDesquasher::DeleteOldFiles()
 {
-    PostLine(Text(35), kLineBlack);
+    PostLine(std::move(m_finishLines[kDeletingLine]), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
         const gCFRef& old = m_oldPaths[i];
         if (!old.Exists())
             continue;
-        gCString line = Joined(Text(36), old.GetFileName());
-        LogLine(line);
-        // Whether it went is looked at just below.
-        (void)DeletePath(old);
-        NoteFileOperation(FileOperation::DeleteOld, old.GetPathString());
-        if (old.Exists()) {
-            PostLine(line, kLineDimmed);
-            PostLine(Text(43), kLineRed);
+        if (i < m_deleteLogLines.Count())
+            LogLine(std::move(m_deleteLogLines[i]));
+        (void)DeletePathFile(old.GetStoredText()); // what counts is whether it is still there
+        NoteFileOperation(FileOperation::DeleteOld, old.GetStoredText());
+        if (old.Exists() && i < m_deleteFailedLines.Count()) {
+            PostLine(std::move(m_deleteFailedLines[i]), kLineDimmed);
+            PostLine(std::move(m_cannotDeleteLines[i]), kLineRed);
         }
     }
     return kOk;
@@ -272,9 +324,13 @@ void CQVUDesquasher::RollBack()
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
         RollBackEntry(i);
     for (int32_t k = m_madeFolders.Count() - 1; k >= 0; --k) {
-        if (RemoveDirectoryW(m_madeFolders[k].Text())) {
-            NoteFileOperation(FileOperation::RollBack, m_madeFolders[k]);
-            LogLine(Joined(gCString(L"Removed the new folder "), m_madeFolders[k]));
+        const MadeFolder& made = m_madeFolders[k];
+        // The room was reserved before the first folder was made.
+        if (m_folderText.SetTextN(m_tempPaths[made.entry].GetStoredText().Text(), made.length) != 0)
+            continue;
+        if (RemoveDirectoryW(m_folderText.Text())) {
+            NoteFileOperation(FileOperation::RollBack, m_folderText);
+            LogLine(Joined(gCString(L"Removed the new folder "), m_folderText));
         }
     }
     m_madeFolders.Release();
@@ -286,20 +342,20 @@ void CQVUDesquasher::RollBackEntry(int32_t i)
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
     if (temp.Exists() && DeleteAndCheck(temp, FileOperation::RollBack) == 0)
-        LogLine(Joined(gCString(L"Removed "), temp.GetPathString()));
+        LogLine(Joined(gCString(L"Removed "), temp.GetStoredText()));
     if (m_entryFlags[i] & kTargetExisted) {
         if (old.Exists()) {
             bool cleared = !target.Exists() || DeleteAndCheck(target, FileOperation::RollBack) == 0;
             if (!cleared || Move(old, target, FileOperation::RollBack) != 0) {
-                LogLine(Joined(gCString(L"Could not restore "), target.GetPathString()));
+                LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
                 return;
             }
-            LogLine(Joined(gCString(L"Restored "), target.GetPathString()));
+            LogLine(Joined(gCString(L"Restored "), target.GetStoredText()));
         }
         RestoreReadOnly(i);
     } else if ((m_entryFlags[i] & kMovedIn) && target.Exists() &&
                DeleteAndCheck(target, FileOperation::RollBack) == 0) {
-        LogLine(Joined(gCString(L"Removed "), target.GetPathString()));
+        LogLine(Joined(gCString(L"Removed "), target.GetStoredText()));
     }
 }
 
@@ -307,7 +363,6 @@ void CQVUDesquasher::RestoreReadOnly(int32_t i)
 {
     if (!(m_entryFlags[i] & kMadeWritable))
         return;
-    const gCString path = m_targetPaths[i].GetPathString();
-    if (_wchmod(path.Text(), _S_IREAD) == 0)
+    if (_wchmod(m_targetPaths[i].GetStoredText().Text(), _S_IREAD) == 0)
         m_entryFlags[i] &= ~kMadeWritable;
 }

@@ -1,5 +1,6 @@
 // Reading the container and parsing the unpacked archive's header, script and file table.
-#include <cstdio>
+#include <cwchar>
+#include <utility>
 
 #include "AppHost.h"
 #include "ArchiveFormat.h"
@@ -7,6 +8,7 @@
 #include "CQVUCompressor.h"
 #include "CQVUDesquasher.h"
 #include "CSpanReader.h"
+#include "PathSplit.h"
 
 using namespace QVUArchive;
 
@@ -23,20 +25,31 @@ gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
     return a == first && b == second ? kOk : kGenericFailure;
 }
 
-gCString Decimal(uint64_t value)
+gCResult AppendDecimal(gCString& text, uint64_t value)
 {
-    char text[24];
-    std::snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
-    gCString out;
-    // Short of memory the text stays unset.
-    (void)out.SetAnsi(text);
-    return out;
+    wchar_t digits[24];
+    std::swprintf(digits, 24, L"%llu", static_cast<unsigned long long>(value));
+    return text.AppendText(digits);
+}
+
+// Adds a path to one of the lists, failing rather than keeping a copy lost to memory.
+gCResult AddPath(gCArray<gCFRef>& paths, const gCString& base, const wchar_t* suffix)
+{
+    gCString text;
+    QV_RETURN_IF_FAILED(text.SetString(base));
+    QV_RETURN_IF_FAILED(text.AppendText(suffix));
+    QV_RETURN_IF_FAILED(paths.AddDefault());
+    gCResult stored = paths[paths.Count() - 1].SetFilePath(text);
+    if (stored != 0)
+        paths.RemoveAt(paths.Count() - 1);
+    return stored;
 }
 
 // A UTF-16 text that must end with a 0 unit inside the reader's window.
 gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
 {
-    gCString text(L"");
+    gCString text;
+    QV_RETURN_IF_FAILED(text.SetText(L""));
     for (;;) {
         uint16_t unit = 0;
         QV_RETURN_IF_FAILED(reader.ReadU16(unit));
@@ -92,7 +105,13 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
 {
     ClearParse();
     IAppHost* app = GetAppHost();
-    QV_RETURN_IF_FAILED(m_targetFolder.SetPath(app ? app->GetSecondFolder() : gCString(L"")));
+    // A folder text lost to memory would put the installation at the drive's root.
+    const gCString folder = app ? app->GetSecondFolder() : gCString(L"");
+    if (folder.IsUnset())
+        return kOutOfMemory;
+    if (folder.IsEmpty())
+        return kBadParameter;
+    QV_RETURN_IF_FAILED(m_targetFolder.SetPath(folder));
     PostLine(Text(25), kLineBlack);
 
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(m_unpacked.Data());
@@ -104,12 +123,10 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         QV_RETURN_IF_FAILED(first.ReadU32(version));
         if (version != kArchiveVersion) {
             gCString line = Text(73);
-            // Short of memory the line is shorter.
-            (void)line.AppendText(L"A: ");
-            (void)line.Append(Decimal(kArchiveVersion));
-            (void)line.AppendText(L", F: ");
-            (void)line.Append(Decimal(version));
-            PostLine(line, kLineRed);
+            if (line.AppendText(L"A: ") != 0 || AppendDecimal(line, kArchiveVersion) != 0 ||
+                line.AppendText(L", F: ") != 0 || AppendDecimal(line, version) != 0)
+                line.Clear();
+            PostLine(std::move(line), kLineRed);
             return kGenericFailure;
         }
         QV_RETURN_IF_FAILED(first.ReadU32(tableSize));
@@ -164,14 +181,13 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
 // Two entries on one file would keep, replace or restore each other's files.
 gCResult CQVUDesquasher::CheckDistinctTargets() const
 {
-    gCArray<gCString> targets;
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
-        gCString target = m_targetPaths[i].GetPathString();
-        if (target.IsUnset() || targets.Add(target) != 0)
-            return kOutOfMemory;
-        for (int32_t j = 0; j < i; ++j)
-            if (ArchiveNamesCollide(target.Text(), target.Length(), targets[j].Text(), targets[j].Length()))
+        const gCString& target = m_targetPaths[i].GetStoredText();
+        for (int32_t j = 0; j < i; ++j) {
+            const gCString& other = m_targetPaths[j].GetStoredText();
+            if (ArchiveNamesCollide(target.Text(), target.Length(), other.Text(), other.Length()))
                 return kGenericFailure;
+        }
     }
     return kOk;
 }
@@ -187,47 +203,49 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     QV_RETURN_IF_FAILED(ReadTerminatedName(reader, name));
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
 
-    name.Trim(gCString(kTrimSet));
+    gCString trim;
+    QV_RETURN_IF_FAILED(trim.SetText(kTrimSet));
+    name.Trim(trim);
     if (!IsSafeArchiveName(name.Text(), name.Length()))
         return kGenericFailure;
     name.ReplaceChar(L'/', L'\\');
-    gCString target = gCString::Concat(m_targetFolder.GetPath(), name);
-    if (target.IsUnset())
-        return kOutOfMemory;
+    gCString target;
+    QV_RETURN_IF_FAILED(JoinFolderAndName(m_targetFolder.GetStoredText(), name, target));
 
-    gCString log(L" -- ");
-    // Short of memory the log line is shorter.
-    (void)log.Append(target);
-    (void)log.AppendText(L", ");
-    (void)log.Append(Decimal(size));
-    (void)log.AppendText(L" bytes");
-    LogLine(log);
+    gCString log;
+    if (log.SetText(L" -- ") != 0 || log.Append(target) != 0 || log.AppendText(L", ") != 0 ||
+        AppendDecimal(log, size) != 0 || log.AppendText(L" bytes") != 0)
+        log.Clear();
+    LogLine(std::move(log));
 
-    gCFRef targetRef(target);
-    gCFRef tempRef(gCString::Concat(target, gCString(L".tmp")));
-    gCFRef oldRef(gCString::Concat(target, gCString(L".old")));
-    QV_RETURN_IF_FAILED(m_tempPaths.Add(tempRef));
-    QV_RETURN_IF_FAILED(m_oldPaths.Add(oldRef));
-    QV_RETURN_IF_FAILED(m_targetPaths.Add(targetRef));
+    QV_RETURN_IF_FAILED(AddPath(m_tempPaths, target, L".tmp"));
+    QV_RETURN_IF_FAILED(AddPath(m_oldPaths, target, L".old"));
+    QV_RETURN_IF_FAILED(AddPath(m_targetPaths, target, L""));
     QV_RETURN_IF_FAILED(m_sizes.Add(size));
     return m_entryFlags.Add(0);
 }
 
 gCResult CQVUDesquasher::ParseScript()
 {
-    const gCString trim(kTrimSet);
+    gCString trim;
+    QV_RETURN_IF_FAILED(trim.SetText(kTrimSet));
     const wchar_t* text = m_scriptText.Text();
     const int32_t length = m_scriptText.Length();
-    int32_t start = 0;
-    for (int32_t i = 0; i <= length; ++i) {
-        if (i < length && text[i] != L'\r')
-            continue;
-        gCString line = m_scriptText.Mid(start, i - start);
-        start = i + 1;
+    for (int32_t start = 0; start <= length;) {
+        int32_t end = start;
+        while (end < length && text[end] != L'\r')
+            ++end;
+        int32_t equals = start;
+        while (equals < end && text[equals] != L'=')
+            ++equals;
+        const int32_t valueStart = equals < end ? equals + 1 : end;
+        // Key and value are cut with their results checked: a line lost to memory must fail
+        // the parse, not leave its key's value silently empty.
         gCString key;
         gCString value;
-        if (line.Split(key, value, gCString(L"="), 0) == 1)
-            continue;
+        QV_RETURN_IF_FAILED(key.SetTextN(text + start, equals - start));
+        QV_RETURN_IF_FAILED(value.SetTextN(text + valueStart, end - valueStart));
+        start = end + 1;
         key.Trim(trim);
         value.Trim(trim);
         if (key.IsEmpty())

@@ -29,16 +29,18 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
     return 1;
 }
 
-// The descriptor with owner, group and DACL, as AccessCheck wants it.
-bool ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
+// The descriptor with owner, group and DACL, as AccessCheck wants it: 0, 1 when the system
+// cannot give it, 5 when its block cannot be allocated.
+gCResult ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
 {
     const SECURITY_INFORMATION what =
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     DWORD needed = 0;
     GetFileSecurityW(path, what, nullptr, 0, &needed);
-    if (needed == 0 || block.Resize(static_cast<int32_t>(needed)) != 0)
-        return false;
-    return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0;
+    if (needed == 0)
+        return kGenericFailure;
+    QV_RETURN_IF_FAILED(block.Resize(static_cast<int32_t>(needed)));
+    return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0 ? kOk : kGenericFailure;
 }
 
 } // namespace
@@ -61,8 +63,9 @@ CRightsApi SetRightsApi(const CRightsApi& api)
 int ProcessTokenMayWrite(const wchar_t* path)
 {
     CMemBlockT<char> descriptor;
-    if (!ReadFullDescriptor(path, descriptor))
-        return -1;
+    const gCResult read = ReadFullDescriptor(path, descriptor);
+    if (read != 0)
+        return read == kOutOfMemory ? kTokenOutOfMemory : -1;
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw))
         return -1;
@@ -133,10 +136,17 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     if (gApi.getEffectiveRightsFromAcl(dacl, &trustee, &mask) == ERROR_SUCCESS)
         return (mask & FILE_WRITE_DATA) ? 0 : 1;
     // Some systems cannot answer the query (and leave the mask as it was): ask the token.
-    return gApi.tokenMayWrite(path) == 1 ? 0 : 1;
+    const int token = gApi.tokenMayWrite(path);
+    if (token == kTokenOutOfMemory)
+        return kCreateFailure;
+    return token == 1 ? kOk : kGenericFailure;
 }
 
 gCResult CheckEffectiveRights(const gCFPath& path, CQVUDesquasher& installer)
 {
-    return CheckEffectiveRightsOfText(path.GetPathString(), installer.GetHost());
+    // A path that cannot be copied is not a path without rights.
+    const gCString text = path.GetPathString();
+    if (text.IsUnset())
+        return kCreateFailure;
+    return CheckEffectiveRightsOfText(text, installer.GetHost());
 }

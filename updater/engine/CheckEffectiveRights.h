@@ -21,9 +21,12 @@ struct CRightsApi {
     decltype(&IsValidSid) isValidSid;
     decltype(&GetEffectiveRightsFromAclW) getEffectiveRightsFromAcl;
     // Asked when the rights query fails: 1 when the process token may write the file's data,
-    // 0 when it may not, -1 when that cannot be found out.
+    // 0 when it may not, -1 when that cannot be found out, kTokenOutOfMemory when memory ran
+    // out on the way.
     int (*tokenMayWrite)(const wchar_t* path);
 };
+
+const int kTokenOutOfMemory = -2;
 
 const CRightsApi& GetSystemRightsApi();
 // Returns the layer that was in place.
@@ -31,7 +34,7 @@ CRightsApi SetRightsApi(const CRightsApi& api);
 
 // 0 when the user may write the path (also when the account cannot be looked up for any
 // reason but a small buffer); 1 when the write right is missing or a step failed (the step's
-// line was posted); 24 when a working block cannot be allocated.
+// line was posted); 24 when memory runs out on the way (nothing is known then).
 gCResult CheckEffectiveRights(const gCFPath& path, CQVUDesquasher& installer);
 gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host);
 

@@ -11,6 +11,8 @@ gCString& LocalString(gCString& out, uint32_t id, const IUpdaterHost& app)
 
 gCString LocalText(const IUpdaterHost& app, uint32_t n)
 {
-    gCString text;
-    return LocalString(text, kLocalTextBase + app.GetLanguageBlockOffset() + n, app);
+    // Returned as made, so a text lost to memory stays unset instead of becoming empty.
+    const gCStringTable* table = app.GetStringTable();
+    const uint32_t id = kLocalTextBase + app.GetLanguageBlockOffset() + n;
+    return table ? table->GetTextByID(id, 0) : gCString(gCStringTable::kErrorText);
 }

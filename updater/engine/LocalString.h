@@ -9,5 +9,5 @@ const uint32_t kLocalTextBase = 3000000000u;
 
 // The text of the id; the table's error text when the id (or the table) is missing.
 gCString& LocalString(gCString& out, uint32_t id, const IUpdaterHost& app);
-// Localised text n.
+// Localised text n; unset when memory runs out.
 gCString LocalText(const IUpdaterHost& app, uint32_t n);

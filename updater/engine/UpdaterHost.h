@@ -30,7 +30,7 @@ public:
     // 1 when the download source record lay beside the program at start-up: this copy is the
     // slave and installs archives of every type itself.
     virtual uint32_t GetSourceRecordFlag() const = 0;
-    // Empty when unknown.
+    // Empty when unknown; unset only when memory runs out.
     virtual gCString GetProductBuildString() const = 0;
     virtual uint32_t GetLanguageBlockOffset() const = 0;
     // The application's string table; null when it has none.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,10 +29,10 @@ void LoadBack(CStringTableWriter& writer, gCStringTable& table)
 {
     TempFolder folder;
     gCString path = folder.File(L"t.vsf");
-    ASSERT_EQ(writer.SaveAs(path), 0);
+    ASSERT_OK(writer.SaveAs(path));
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), 0);
-    ASSERT_EQ(table.Load(file), 0);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_OK(table.Load(file));
 }
 
 } // namespace
@@ -47,7 +49,7 @@ TEST(VsfSource, EntriesBecomeRecordsInOrder)
                                "75\t\ttab\tinside";
     CVsfSource parser;
     CStringTableWriter writer;
-    ASSERT_EQ(ParseSource(source, writer, parser), 0) << Text(parser.GetError());
+    ASSERT_OK(ParseSource(source, writer, parser)) << Text(parser.GetError());
     EXPECT_EQ(parser.GetRecordCount(), 4);
 
     gCStringTable table(1);
@@ -83,13 +85,13 @@ TEST(VsfSource, FaultsNameTheirLine)
         SCOPED_TRACE(c.source);
         CVsfSource parser;
         CStringTableWriter writer;
-        EXPECT_EQ(ParseSource(c.source, writer, parser), kTextResourceFailure);
+        EXPECT_RESULT(ParseSource(c.source, writer, parser), kTextResourceFailure);
         EXPECT_EQ(Text(parser.GetError()), c.error);
     }
     // Entries without names may repeat the empty name.
     CVsfSource parser;
     CStringTableWriter writer;
-    EXPECT_EQ(ParseSource("1\t\ta\n2\t\tb\n", writer, parser), 0);
+    EXPECT_OK(ParseSource("1\t\ta\n2\t\tb\n", writer, parser));
 }
 
 TEST(VsfBuildProgram, WritesTheTableAndFailsOnABadSource)
@@ -118,10 +120,10 @@ TEST(VsfBuildProgram, WritesTheTableAndFailsOnABadSource)
     ASSERT_EQ(run("7\tName\tseven\n"), 0u);
     gCStringTable loaded(1);
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(table, kAccessRead), 0);
-    ASSERT_EQ(loaded.Load(file), 0);
+    ASSERT_OK(file.OpenFullPath(table, kAccessRead));
+    ASSERT_OK(loaded.Load(file));
     EXPECT_EQ(Text(loaded.GetTextByName(gCString(L"Name"))), L"seven");
-    ASSERT_EQ(file.Close(), 0);
+    ASSERT_OK(file.Close());
 
     EXPECT_EQ(run("seven\tName\tseven\n"), 1u);
 }

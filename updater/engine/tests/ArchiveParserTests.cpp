@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstdio>
 
 #include "ArchiveFormat.h"
@@ -28,7 +30,7 @@ TEST(ArchiveParser, ValidArchiveFillsTheListsAndScriptValues)
                                 L"FILENAME=update\rVERSIONNUMBER = 2.1\rnoise\r=skipped\rOTHER=x";
     QVUPackOptions options;
     options.bigEndianScript = true;
-    ASSERT_EQ(0, f.Parse(PackArchive(kTwoFiles, script, options)));
+    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, script, options)));
     CQVUDesquasher& d = f.desquasher;
     EXPECT_EQ(std::wstring(script), d.GetScriptText().Text());
     EXPECT_STREQ(L"prog.exe=b", d.GetScriptValue(CQVUDesquasher::kExecute).Text());
@@ -60,8 +62,8 @@ TEST(ArchiveParser, LittleAndBigEndianScriptsReadTheSame)
     EngineFixture big;
     QVUPackOptions options;
     options.bigEndianScript = true;
-    ASSERT_EQ(0, little.Parse(PackArchive(kTwoFiles, script)));
-    ASSERT_EQ(0, big.Parse(PackArchive(kTwoFiles, script, options)));
+    ASSERT_OK(little.Parse(PackArchive(kTwoFiles, script)));
+    ASSERT_OK(big.Parse(PackArchive(kTwoFiles, script, options)));
     EXPECT_STREQ(little.desquasher.GetScriptText().Text(), big.desquasher.GetScriptText().Text());
     EXPECT_STREQ(L"B7", big.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
 }
@@ -69,7 +71,7 @@ TEST(ArchiveParser, LittleAndBigEndianScriptsReadTheSame)
 TEST(ArchiveParser, LineWithoutEqualsSignIsAKeyWithAnEmptyValue)
 {
     EngineFixture f;
-    ASSERT_EQ(0, f.Parse(PackArchive(kTwoFiles, L"EXECUTE=app.exe\rBUILD=b7\rOS=win32\rexecute \r BUILD")));
+    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, L"EXECUTE=app.exe\rBUILD=b7\rOS=win32\rexecute \r BUILD")));
     EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kExecute).Text());
     EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
     EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
@@ -78,7 +80,7 @@ TEST(ArchiveParser, LineWithoutEqualsSignIsAKeyWithAnEmptyValue)
 TEST(ArchiveParser, ScriptEndsAtItsFirstZero)
 {
     EngineFixture f;
-    ASSERT_EQ(0, f.Parse(PackArchive(kTwoFiles, std::wstring(L"OS=win32\0\rEXECUTE=app.exe", 25))));
+    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, std::wstring(L"OS=win32\0\rEXECUTE=app.exe", 25))));
     EXPECT_STREQ(L"OS=win32", f.desquasher.GetScriptText().Text());
     EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
     EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kExecute).Text());
@@ -185,7 +187,7 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
                              L" padded.txt\t", L"console.txt",        L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
     for (const wchar_t* name : fine) {
         EngineFixture f;
-        EXPECT_EQ(0, f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe")))
+        EXPECT_OK(f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe")))
             << testing::PrintToString(std::wstring(name));
     }
 }
@@ -203,11 +205,9 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
             << testing::PrintToString(std::wstring(names.first));
     }
     EngineFixture f;
-    ASSERT_EQ(0, f.Parse(PackArchive({{L"app.exe", Text8("1")},
-                                      {L"app.exe.older", Text8("2")},
-                                      {L"app", Text8("3")},
-                                      {L"sub/app.exe", Text8("4")}},
-                                     L"OS=WIN32")));
+    ASSERT_OK(f.Parse(PackArchive(
+        {{L"app.exe", Text8("1")}, {L"app.exe.older", Text8("2")}, {L"app", Text8("3")}, {L"sub/app.exe", Text8("4")}},
+        L"OS=WIN32")));
     // '/' and '\' name the same folder: the target is written with '\'.
     EXPECT_EQ(f.installFolder + L"sub\\app.exe", f.desquasher.GetTargetPath(3).GetPathString().Text());
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <random>
 #include <vector>
 
@@ -102,7 +104,7 @@ TEST(Decompress, BlockTooShortForTheSizeFailsWithoutReadingIt)
 {
     for (size_t n = 0; n < 4; ++n) {
         Bytes out = {1};
-        EXPECT_EQ(kInvalidFile, DecompressGuarded(Bytes(n, 0), out)) << n;
+        EXPECT_RESULT(DecompressGuarded(Bytes(n, 0), out), kInvalidFile) << n;
         EXPECT_TRUE(out.empty());
     }
 }
@@ -110,12 +112,12 @@ TEST(Decompress, BlockTooShortForTheSizeFailsWithoutReadingIt)
 TEST(Decompress, UnallocatableOutputFailsWithOutOfMemoryAndStaysEmpty)
 {
     CMemBlockT<char> in;
-    ASSERT_EQ(0, in.Resize(5));
+    ASSERT_OK(in.Resize(5));
     const char bytes[] = {char(0xFF), char(0xFF), char(0xFF), char(0xF0), 0x01};
     in.CopyFrom(bytes, 5);
     CMemBlockT<char> out;
-    EXPECT_EQ(kOutOfMemory, CQVUCompressor().Decompress(in, out));
-    EXPECT_EQ(0, out.Count());
+    EXPECT_RESULT(CQVUCompressor().Decompress(in, out), kOutOfMemory);
+    EXPECT_EQ(out.Count(), 0);
     EXPECT_EQ(nullptr, out.Data());
 }
 
@@ -141,7 +143,7 @@ TEST(DecodeTokens, MalformedStreamsStopInsideTheirBounds)
     };
     for (const auto& c : cases) {
         Bytes out;
-        EXPECT_EQ(kInvalidFile, DecodeGuarded(c.tokens, c.size, out)) << c.what;
+        EXPECT_RESULT(DecodeGuarded(c.tokens, c.size, out), kInvalidFile) << c.what;
         EXPECT_EQ(c.kept, out) << c.what;
     }
 }
@@ -183,10 +185,10 @@ TEST(DecodeTokens, RoundTripsThroughThePacker)
         Bytes block = CompressBlock(c.data.data(), c.data.size(), c.escape);
         Bytes tokens(block.begin() + 4, block.end());
         Bytes out;
-        EXPECT_EQ(0, DecodeGuarded(tokens, static_cast<uint32_t>(c.data.size()), out)) << c.what;
+        EXPECT_OK(DecodeGuarded(tokens, static_cast<uint32_t>(c.data.size()), out)) << c.what;
         EXPECT_EQ(c.data, out) << c.what;
         Bytes viaBlock;
-        EXPECT_EQ(0, DecompressGuarded(block, viaBlock)) << c.what;
+        EXPECT_OK(DecompressGuarded(block, viaBlock)) << c.what;
         EXPECT_EQ(c.data, viaBlock) << c.what;
     }
     Bytes repetitiveBlock = CompressBlock(repetitive.data(), repetitive.size());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include "BoxCapture.h"
@@ -62,7 +64,7 @@ protected:
 
 TEST_F(Installer, ReplacesFilesCreatesFoldersAndLeavesNothingBehind)
 {
-    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_OK(Install(Archive()));
     EXPECT_EQ(Updated(), Tree());
     EXPECT_EQ(1u, desquasher.GetInstalledFlag());
     EXPECT_FALSE(host.HasRedLine());
@@ -111,8 +113,8 @@ TEST_F(Installer, ExecuteStartsTheInstalledProgramAndQuits)
 
 TEST_F(Installer, WithoutExecuteReturnsZeroAndKeepsRunning)
 {
-    EXPECT_EQ(0, Install(Archive(L"EXECUTE=  ")));
-    EXPECT_EQ(0, host.quits);
+    EXPECT_OK(Install(Archive(L"EXECUTE=  ")));
+    EXPECT_EQ(host.quits, 0);
 }
 
 TEST_F(Installer, MissingExecuteProgramReturns16AfterInstallingWithoutARedLine)
@@ -120,7 +122,7 @@ TEST_F(Installer, MissingExecuteProgramReturns16AfterInstallingWithoutARedLine)
     EXPECT_EQ(16, Install(Archive(L"EXECUTE=missing.exe")));
     EXPECT_EQ(Updated(), Tree());
     EXPECT_FALSE(host.HasRedLine());
-    EXPECT_EQ(0, host.quits);
+    EXPECT_EQ(host.quits, 0);
 }
 
 TEST_F(Installer, TargetCheckMatrix)
@@ -175,9 +177,9 @@ TEST_F(Installer, FailedSelfUpdateIsAFailedTargetCheck)
 
 TEST_F(Installer, SecondRunAndStopFlag)
 {
-    ASSERT_EQ(0, Install(Archive()));
+    ASSERT_OK(Install(Archive()));
     host.events.clear();
-    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_OK(Install(Archive()));
     std::vector<std::wstring> again = {L" ", L"!T41"};
     EXPECT_EQ(again, host.StatusLines());
 
@@ -200,15 +202,15 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     {
         gCFile archive;
         WriteWholeFile(temp.File(L"u.qvu"), Archive());
-        ASSERT_EQ(0, archive.OpenFullPath(temp.File(L"u.qvu"), kAccessRead));
-        ASSERT_EQ(0, desquasher.ReadArchiveFile(archive));
-        ASSERT_EQ(0, desquasher.ParseUpdateArchive());
+        ASSERT_OK(archive.OpenFullPath(temp.File(L"u.qvu"), kAccessRead));
+        ASSERT_OK(desquasher.ReadArchiveFile(archive));
+        ASSERT_OK(desquasher.ParseUpdateArchive());
         r = desquasher.CheckWriteAccess();
     }
-    EXPECT_EQ(0, r);
+    EXPECT_OK(r);
     EXPECT_EQ(kOriginal, Tree());
 
-    EXPECT_EQ(0, Install(Archive()));
+    EXPECT_OK(Install(Archive()));
     EXPECT_EQ(Updated(), Tree());
 }
 
@@ -301,7 +303,7 @@ TEST_F(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
         GTEST_SKIP() << "no Unix link to a full device here";
     EXPECT_EQ(1, Install(Archive(L"TYPE=UPDATER")));
     EXPECT_EQ(L"!PI Err: T45", host.StatusLines().back());
-    EXPECT_EQ(0, host.selfUpdates);
+    EXPECT_EQ(host.selfUpdates, 0);
     EXPECT_EQ(kOriginal, Tree());
     // A link to a device is beyond the system's delete, and the temporary folder's.
     EXPECT_TRUE(RunUnixOnPath("Z:\\bin\\rm", record, false));
@@ -549,7 +551,7 @@ TEST(PackTool, PacksAFolderAndScriptIntoAnArchiveThatInstalls)
     WriteWholeFile(f.temp.File(L"script.txt"), Text8("OS=win32\nFILENAME=demo\n"));
     std::wstring archive = f.temp.Path() + L"out.qvu";
     EXPECT_EQ(0u, RunPackTool(sourceFolder, f.temp.Path() + L"script.txt", archive));
-    EXPECT_EQ(0, f.Install(ReadWholeFile(gCString(archive.c_str()))));
+    EXPECT_OK(f.Install(ReadWholeFile(gCString(archive.c_str()))));
     EXPECT_EQ(source, ReadTree(f.installFolder));
     EXPECT_STREQ(L"demo", f.desquasher.GetScriptValue(CQVUDesquasher::kFileName).Text());
 }
@@ -598,7 +600,7 @@ TEST(PackTool, ReadsScriptsWithEveryMarkAndRefusesLinesTheReaderWouldLose)
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(archive.c_str())) << c.what;
             continue;
         }
-        ASSERT_EQ(0, f.Parse(ReadWholeFile(gCString(archive.c_str())))) << c.what;
+        ASSERT_OK(f.Parse(ReadWholeFile(gCString(archive.c_str())))) << c.what;
         EXPECT_STREQ(L"Updater", f.desquasher.GetScriptValue(CQVUDesquasher::kType).Text()) << c.what;
         EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text()) << c.what;
         EXPECT_STREQ(L"B7", f.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text()) << c.what;

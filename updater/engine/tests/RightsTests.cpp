@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include "CheckEffectiveRights.h"
@@ -174,20 +176,20 @@ TEST_F(Rights, FailedStepsPostOneRedLineEach)
 TEST_F(Rights, AccountThatCannotBeLookedUpCountsAsWritable)
 {
     gScenario.lookupError = ERROR_NONE_MAPPED;
-    EXPECT_EQ(0, Check(file));
+    EXPECT_OK(Check(file));
     EXPECT_TRUE(host.events.empty());
 }
 
 TEST_F(Rights, SystemLayerOnRealFiles)
 {
     SetRightsApi(GetSystemRightsApi());
-    EXPECT_EQ(0, Check(file));
+    EXPECT_OK(Check(file));
     gCString readOnly = temp.File(L"locked.dat");
     WriteWholeFile(readOnly, Text8("x"));
     SetFileAttributesW(readOnly.Text(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(1, Check(readOnly));
     EXPECT_EQ(1, ProcessTokenMayWrite(file.Text()));
-    EXPECT_EQ(0, ProcessTokenMayWrite(readOnly.Text()));
+    EXPECT_EQ(ProcessTokenMayWrite(readOnly.Text()), 0);
     EXPECT_EQ(-1, ProcessTokenMayWrite(temp.File(L"missing.dat").Text()));
     EXPECT_TRUE(host.events.empty());
 }

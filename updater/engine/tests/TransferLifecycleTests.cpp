@@ -2,6 +2,8 @@
 // localised texts.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <winsock2.h>
 
 #include <string>
@@ -72,17 +74,17 @@ TEST(TransferLifecycle, TwoRequestsInARow)
     t.targets.supplySession = [&]() -> CQVUHTTPSession* {
         return new MarkedSession(t.texts.host, t.targets.lines, ++made);
     };
-    ASSERT_EQ(t.Request(file.Host()), 0);
+    ASSERT_OK(t.Request(file.Host()));
     EXPECT_TRUE(t.RunToEnd());
     ASSERT_NE(t.targets.keptBody, nullptr);
     gCMemFile* kept = t.targets.keptBody;
 
     // The finished session's headers stay readable until the next request.
     gCString type;
-    EXPECT_EQ(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"content-type"), type), 0);
+    EXPECT_OK(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"content-type"), type));
     EXPECT_EQ(W(type), L"application/octet-stream");
 
-    ASSERT_EQ(t.Request(page.Host()), 0);
+    ASSERT_OK(t.Request(page.Host()));
     EXPECT_EQ(t.manager->GetRetiredCount(), 1);
     EXPECT_EQ(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"Content-Type"), type), 1);
     t.manager->PumpSessions();
@@ -105,11 +107,11 @@ TEST(TransferLifecycle, RetiredSessionDispatchesNothing)
     ASSERT_TRUE(stalling.Start(L"--mode stall --size 5000 --stall-at 1000 --no-length")) << stalling.Error();
     ASSERT_TRUE(page.Start(L"--mode uptodate")) << page.Error();
     TransferFixture t;
-    ASSERT_EQ(t.Request(stalling.Host()), 0);
+    ASSERT_OK(t.Request(stalling.Host()));
     ASSERT_TRUE(t.Run(
         [&] { return t.targets.Count("black:Received response from server, download is ready to begin.") == 1; }));
     t.RunFor(200);
-    ASSERT_EQ(t.Request(page.Host()), 0);
+    ASSERT_OK(t.Request(page.Host()));
     EXPECT_TRUE(t.RunToEnd());
     EXPECT_EQ(t.targets.Count("app:000F"), 0);
     EXPECT_EQ(t.targets.Count("app:0007"), 0);
@@ -124,7 +126,7 @@ TEST(TransferLifecycle, ManagerEndedMidTransferDispatchesNothingAndEndsItsWinSoc
     ASSERT_TRUE(stalling.Start(L"--mode stall --size 5000 --stall-at 1000 --no-length")) << stalling.Error();
     TransferFixture t;
     const int before = OpenWinSockStartups();
-    ASSERT_EQ(t.Request(stalling.Host()), 0);
+    ASSERT_OK(t.Request(stalling.Host()));
     ASSERT_TRUE(t.Run(
         [&] { return t.targets.Count("black:Received response from server, download is ready to begin.") == 1; }));
     t.RunFor(200);
@@ -153,7 +155,7 @@ TEST(TransferLifecycle, TextsComeFromTheStringTableWhenTheApplicationSuppliesASe
         TransferFixture t(true);
         if (c.supply)
             t.targets.supplySession = [&]() -> CQVUHTTPSession* { return new CQVULocalHTTPSession(t.texts.host); };
-        ASSERT_EQ(t.Request(file.Host()), 0);
+        ASSERT_OK(t.Request(file.Host()));
         EXPECT_TRUE(t.RunToEnd());
         EXPECT_EQ(t.targets.Steps(), c.expected) << c.supply;
     }
@@ -170,10 +172,10 @@ TEST(TransferLifecycle, ReplyHeadersAreFoundWithoutRegardToCase)
     TransferFixture t;
     gCString value(L"unchanged");
     EXPECT_EQ(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"QVU-FailReason"), value), 1);
-    ASSERT_EQ(t.Request(HostAndPort(peer.Port())), 0);
+    ASSERT_OK(t.Request(HostAndPort(peer.Port())));
     EXPECT_TRUE(t.RunToEnd());
     EXPECT_TRUE(peer.Join());
-    EXPECT_EQ(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"QVU-FAILREASON"), value), 0);
+    EXPECT_OK(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"QVU-FAILREASON"), value));
     EXPECT_EQ(W(value), L"first");
     EXPECT_EQ(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"QVU-Missing"), value), 1);
     EXPECT_EQ(W(value), L"first");

@@ -3,6 +3,8 @@
 // whole transfer in order.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <string>
 #include <vector>
 
@@ -74,7 +76,7 @@ TEST_P(ServerReplies, GiveTheLinesAndMessagesInOrder)
     ASSERT_TRUE(server.Start(c.options)) << server.Error();
     TransferFixture t;
     t.manager->SetIdleTimeout(1000);
-    ASSERT_EQ(t.Request(server.Host()), 0);
+    ASSERT_OK(t.Request(server.Host()));
     RunUntilLines(t, c.expected.size());
     EXPECT_EQ(t.targets.Steps(), c.expected);
 }
@@ -129,7 +131,7 @@ TEST(Transfer, ConnectionFailuresPostTheirRedLineOnce)
     for (const Case& c : cases) {
         TransferFixture t;
         ASSERT_NE(t.app.GetMainWindowHandle(), nullptr);
-        ASSERT_EQ(t.Request(c.host), 0);
+        ASSERT_OK(t.Request(c.host));
         RunUntilLines(t, c.expected.size());
         EXPECT_EQ(t.targets.Steps(), c.expected) << W(c.host);
     }
@@ -140,7 +142,7 @@ TEST(Transfer, ResetDuringTheBodyIsABrokenDownload)
     UpdateServer server;
     ASSERT_TRUE(server.Start(L"--mode reset --size 100000 --cut-at 1000")) << server.Error();
     TransferFixture t;
-    ASSERT_EQ(t.Request(server.Host()), 0);
+    ASSERT_OK(t.Request(server.Host()));
     RunUntilLines(t, kUpToReply.size() + kBroken.size());
     Lines steps = t.targets.Steps();
     // Wine may give the reset as a clean close: then no failure notice comes first.
@@ -154,7 +156,7 @@ TEST(Transfer, RequestBytesAreTheUpdatersLayout)
     UpdateServer server;
     ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
     TransferFixture t;
-    ASSERT_EQ(t.Request(server.Host(), L"/cgi/update?protocol=4&build=A1"), 0);
+    ASSERT_OK(t.Request(server.Host(), L"/cgi/update?protocol=4&build=A1"));
     EXPECT_TRUE(t.RunToEnd());
     EXPECT_EQ(server.Requests(), "GET /cgi/update?protocol=4&build=A1 HTTP/1.0\r\n"
                                  "Host: 127.0.0.1\r\n"
@@ -185,7 +187,7 @@ TEST(Transfer, ProgressIsSentForEveryChangeButStoredInStepsOfFive)
         peer.Pause(300).Close();
         peer.Start();
         TransferFixture t;
-        ASSERT_EQ(t.Request(HostAndPort(peer.Port())), 0);
+        ASSERT_OK(t.Request(HostAndPort(peer.Port())));
         EXPECT_TRUE(t.RunToEnd()) << c.name;
         EXPECT_TRUE(peer.Join()) << c.name;
         EXPECT_EQ(t.targets.Progress(), c.progress) << c.name;
@@ -199,9 +201,9 @@ TEST(Transfer, UpdaterSendTurnsEveryLaterFileIntoTheUpdatersMessage)
     ASSERT_TRUE(marking.Start(L"--mode uptodate --updater-send")) << marking.Error();
     ASSERT_TRUE(plain.Start(L"--mode file --size 300")) << plain.Error();
     TransferFixture t;
-    ASSERT_EQ(t.Request(marking.Host()), 0);
+    ASSERT_OK(t.Request(marking.Host()));
     EXPECT_TRUE(t.RunToEnd());
-    ASSERT_EQ(t.Request(plain.Host()), 0);
+    ASSERT_OK(t.Request(plain.Host()));
     EXPECT_TRUE(t.RunToEnd());
     EXPECT_EQ(t.targets.Count("app:000D"), 1);
     EXPECT_EQ(t.targets.Count("app:0007"), 0);

@@ -2,6 +2,8 @@
 // presenting, and what it does with the events it does not handle.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CBackdrop.h"
 #include "TestApp.h"
 #include "WidgetServices.h"
@@ -19,7 +21,7 @@ protected:
     void SetUp() override
     {
         backdrop = new CBackdrop();
-        ASSERT_EQ(app.OpenTestWindow(backdrop), kOk);
+        ASSERT_OK(app.OpenTestWindow(backdrop));
         window = GetMainWindow()->GetHandle();
         PumpFor(50);
     }
@@ -65,8 +67,8 @@ TEST(Backdrop, SizeSetsThePositionAndTheBackBuffer)
     }
     // A size without pixels lets the old buffer go.
     CBackdrop backdrop;
-    ASSERT_EQ(backdrop.SetSize(8, 8, 0), kOk);
-    ASSERT_EQ(backdrop.SetSize(0, 8, 0), kOk);
+    ASSERT_OK(backdrop.SetSize(8, 8, 0));
+    ASSERT_OK(backdrop.SetSize(0, 8, 0));
     EXPECT_FALSE(backdrop.GetBackBuffer().IsValid());
 }
 
@@ -77,8 +79,8 @@ TEST(Backdrop, ModalStackIsLastInFirstOut)
     CWidget second;
     EXPECT_EQ(backdrop.GetModalTop(), nullptr);
     EXPECT_FALSE(backdrop.HasModal());
-    ASSERT_EQ(backdrop.PushModal(&first), kOk);
-    ASSERT_EQ(backdrop.PushModal(&second), kOk);
+    ASSERT_OK(backdrop.PushModal(&first));
+    ASSERT_OK(backdrop.PushModal(&second));
     EXPECT_EQ(backdrop.GetModalTop(), &second);
     EXPECT_TRUE(backdrop.HasModal());
     backdrop.PopModal();
@@ -93,18 +95,18 @@ TEST(Backdrop, LeavesEveryEventUnhandled)
     CBackdrop backdrop;
     const gCPoint p = {3, 4};
     int32_t handled = 0;
-    EXPECT_EQ(backdrop.DispatchKeyDown(handled, 'a'), kOk);
-    EXPECT_EQ(backdrop.DispatchKeyUp(handled, 'A'), kOk);
-    EXPECT_EQ(backdrop.DispatchTimer(handled, 1), kOk);
-    EXPECT_EQ(backdrop.DispatchMouseMove(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchLButtonDown(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchLButtonUp(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchMButtonDown(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchMButtonUp(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchRButtonDown(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchRButtonUp(handled, p), kOk);
-    EXPECT_EQ(backdrop.DispatchMouseWheel(handled, p, p), kOk);
-    EXPECT_EQ(backdrop.DispatchHeartbeat(), kOk);
+    EXPECT_OK(backdrop.DispatchKeyDown(handled, 'a'));
+    EXPECT_OK(backdrop.DispatchKeyUp(handled, 'A'));
+    EXPECT_OK(backdrop.DispatchTimer(handled, 1));
+    EXPECT_OK(backdrop.DispatchMouseMove(handled, p));
+    EXPECT_OK(backdrop.DispatchLButtonDown(handled, p));
+    EXPECT_OK(backdrop.DispatchLButtonUp(handled, p));
+    EXPECT_OK(backdrop.DispatchMButtonDown(handled, p));
+    EXPECT_OK(backdrop.DispatchMButtonUp(handled, p));
+    EXPECT_OK(backdrop.DispatchRButtonDown(handled, p));
+    EXPECT_OK(backdrop.DispatchRButtonUp(handled, p));
+    EXPECT_OK(backdrop.DispatchMouseWheel(handled, p, p));
+    EXPECT_OK(backdrop.DispatchHeartbeat());
     EXPECT_EQ(handled, 0);
 }
 
@@ -132,9 +134,9 @@ TEST(Backdrop, StopsBeingTheViewTargetWhenItGoes)
 TEST(Backdrop, WithoutAWindowNothingIsOnScreen)
 {
     CBackdrop backdrop;
-    ASSERT_EQ(backdrop.SetSize(10, 10, 0), kOk);
+    ASSERT_OK(backdrop.SetSize(10, 10, 0));
     EXPECT_EQ(backdrop.LocalToScreen({3, 4}), (gCPoint{3, 4}));
-    EXPECT_EQ(backdrop.Present(), kOk);
+    EXPECT_OK(backdrop.Present());
     backdrop.UpdateRollover();
     EXPECT_EQ(backdrop.GetRollover(), nullptr);
 }
@@ -164,12 +166,12 @@ TEST_F(BackdropInWindow, PresentPutsTheBackBufferOnTheWindowAtOnce)
     backdrop->GetBackBuffer().Fill(0xFF30C050);
     ValidateRect(window, nullptr);
     EXPECT_NE(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
-    EXPECT_EQ(backdrop->Present(), kOk);
+    EXPECT_OK(backdrop->Present());
     EXPECT_EQ(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
     EXPECT_EQ(PixelOnWindow(639, 239), RGB(0x30, 0xC0, 0x50));
     // A layered content is presented by its own road, not by this copy.
     backdrop->SetLayered(1);
     backdrop->GetBackBuffer().Fill(0xFF000000);
-    EXPECT_EQ(backdrop->Present(), kOk);
+    EXPECT_OK(backdrop->Present());
     EXPECT_EQ(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
 }

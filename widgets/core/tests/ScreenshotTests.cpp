@@ -1,6 +1,8 @@
 // What the screen shows: the window under Xvfb with a back buffer that the test filled.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstdio>
 
 #include "CBackdrop.h"
@@ -70,10 +72,10 @@ TEST(Screenshot, ShowsTheFilledBackBuffer)
 {
     TestApp app(GetWidgetServices());
     CBackdrop* content = new CBackdrop();
-    ASSERT_EQ(app.OpenTestWindow(content), 0);
+    ASSERT_OK(app.OpenTestWindow(content));
     HWND window = GetMainWindow()->GetHandle();
     FillPattern(content->GetBackBuffer());
-    EXPECT_EQ(content->Present(), 0);
+    EXPECT_OK(content->Present());
     PumpFor(100);
 
     RECT client;

@@ -2,6 +2,8 @@
 // without one.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CAppWindow.h"
 #include "CBackdrop.h"
 #include "CText.h"
@@ -58,8 +60,8 @@ TEST(AppServices, DestructionClearsPoolsBeforeTheFontEngineAndDeferredObjectsBef
     EndWitness deferred;
     {
         TestApp app(GetWidgetServices());
-        ASSERT_EQ(app.AddResource(5, new PooledWitness(pooled)), 0);
-        ASSERT_EQ(app.AddDeferred(1, new DeferredWitness(deferred)), 0);
+        ASSERT_OK(app.AddResource(5, new PooledWitness(pooled)));
+        ASSERT_OK(app.AddDeferred(1, new DeferredWitness(deferred)));
     }
     // Fonts go while the engine that made them still runs.
     EXPECT_EQ(pooled.fontEngine, 1);

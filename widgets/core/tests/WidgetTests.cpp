@@ -1,6 +1,8 @@
 // The widget base: its size comes from its position, and rectangles move by a point.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CWidget.h"
 #include "Expect.h"
 
@@ -30,8 +32,8 @@ TEST(Widget, SizeAndNameFollowWhatWasSet)
     EXPECT_EQ(widget.GetWidth(), 40);
     EXPECT_EQ(widget.GetHeight(), 5);
     gCString name(L"Progress");
-    ASSERT_EQ(widget.SetWidgetName(name), kOk);
-    ASSERT_EQ(name.SetText(L"changed"), kOk);
+    ASSERT_OK(widget.SetWidgetName(name));
+    ASSERT_OK(name.SetText(L"changed"));
     EXPECT_EQ(W(widget.GetWidgetName()), L"Progress");
-    EXPECT_EQ(widget.Present(), kOk);
+    EXPECT_OK(widget.Present());
 }
