@@ -2,6 +2,8 @@
 // and with every allocation from n on failing, for every n of the run.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -140,7 +142,7 @@ RunResult Install(int n, FailingAllocator::Mode mode)
 TEST(InstallerMemory, EveryFailedAllocationFailsTheRunAndLeavesTheInstallationAsItWas)
 {
     const RunResult whole = Install(1 << 30, FailingAllocator::kFromOn);
-    ASSERT_EQ(0, whole.result);
+    ASSERT_OK(whole.result);
     ASSERT_EQ(After(), whole.tree);
     const FileTree outside = whole.outside;
 
