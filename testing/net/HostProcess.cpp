@@ -33,15 +33,6 @@ std::wstring Widen(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 
-std::wstring ProgramFolder()
-{
-    wchar_t module[MAX_PATH];
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring folder(module);
-    folder.resize(folder.find_last_of(L'\\') + 1);
-    return folder;
-}
-
 bool LaunchHostProgram(const std::wstring& commandLine)
 {
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "Programs.h"
+
 // The host's file name of a Windows path; empty when not running under Wine.
 std::string UnixName(const std::wstring& dosName);
 std::wstring Widen(const std::string& text);
-// The folder of the running program, ending with '\'.
-std::wstring ProgramFolder();
 // Starts a command line without waiting for it; false when it could not be started.
 bool LaunchHostProgram(const std::wstring& commandLine);
 // Whether something accepts connections on the port of 127.0.0.1.

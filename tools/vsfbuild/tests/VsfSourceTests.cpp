@@ -7,8 +7,8 @@
 #include <string>
 
 #include "CVsfSource.h"
+#include "Programs.h"
 #include "TempFolder.h"
-#include "WinHandle.h"
 #include "gCFile.h"
 #include "gCStringTable.h"
 
@@ -103,19 +103,7 @@ TEST(VsfBuildProgram, WritesTheTableAndFailsOnABadSource)
         if (!WriteWholeFile(source, Bytes(text.begin(), text.end())))
             return 0xFFFC;
         std::wstring command = L"vsfbuild.exe \"" + std::wstring(source.Text()) + L"\" \"" + table.Text() + L"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-            return 0xFFFF;
-        CKernelHandle process(info.hProcess);
-        CKernelHandle thread(info.hThread);
-        DWORD code = 0xFFFE;
-        if (WaitForSingleObject(process.Get(), 30000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.Get(), &code);
-        else
-            TerminateProcess(process.Get(), 0xFFFD);
-        return code;
+        return RunProgram(command);
     };
     ASSERT_EQ(run("7\tName\tseven\n"), 0u);
     gCStringTable loaded(1);

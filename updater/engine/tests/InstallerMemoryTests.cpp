@@ -45,11 +45,11 @@ public:
     gCResult PostStatusLine(gCString, uint32_t colour, uint32_t) override
     {
         redLines += colour == kLineRed ? 1 : 0;
-        return 0;
+        return kOk;
     }
-    gCResult WriteLogLine(gCString) override { return 0; }
-    gCResult SetProgress(float, uint32_t) override { return 0; }
-    gCResult SetCaptionText(gCString, uint32_t) override { return 0; }
+    gCResult WriteLogLine(gCString) override { return kOk; }
+    gCResult SetProgress(float, uint32_t) override { return kOk; }
+    gCResult SetCaptionText(gCString, uint32_t) override { return kOk; }
     int redLines = 0;
 };
 

@@ -8,16 +8,14 @@
 #include "CheckEffectiveRights.h"
 #include "EngineFixture.h"
 #include "FileOperationHook.h"
+#include "Programs.h"
 #include "WinHandle.h"
 
 namespace {
 
 std::wstring HelperPath(const wchar_t* name)
 {
-    wchar_t self[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, n);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+    return ProgramFolder() + name;
 }
 
 const FileTree kOriginal = {
@@ -459,26 +457,6 @@ TEST_F(Installer, UnreadableAndMalformedArchivesPostTheirLines)
     EXPECT_TRUE(ReadTree(temp.Path()).count(L"outside.txt") == 0);
 }
 
-// Runs a program to its end; its exit code.
-DWORD RunCommand(std::wstring command)
-{
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return 0xFFFFFFFF;
-    CKernelHandle processHandle(process.hProcess);
-    CKernelHandle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-        return 0xFFFFFFFE;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return code;
-}
-
 // Runs the installer in a process of its own; returns its exit code.
 DWORD RunInstaller(const std::wstring& archive, const std::wstring& install, const std::wstring& program, int killAfter)
 {
@@ -486,7 +464,7 @@ DWORD RunInstaller(const std::wstring& archive, const std::wstring& install, con
     auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
     std::wstring command = L"\"" + HelperPath(L"qvu_install_runner.exe") + L"\" \"" + archive + L"\" \"" +
                            bare(install) + L"\" \"" + bare(program) + L"\" " + std::to_wstring(killAfter);
-    return RunCommand(command);
+    return RunProgram(command);
 }
 
 TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCompletes)
@@ -527,84 +505,6 @@ TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCom
         EXPECT_EQ(updated, ReadTree(f.installFolder)) << "k = " << k;
     }
     EXPECT_GE(kills, 15);
-}
-
-} // namespace
-
-namespace {
-
-// Runs the packing tool on the folder and script; its exit code.
-DWORD RunPackTool(const std::wstring& folder, const std::wstring& script, const std::wstring& archive)
-{
-    std::wstring command = L"\"" + HelperPath(L"..\\..\\tools\\qvupack\\qvupack.exe") + L"\" \"" +
-                           folder.substr(0, folder.size() - 1) + L"\" \"" + script + L"\" \"" + archive + L"\"";
-    return RunCommand(command);
-}
-
-TEST(PackTool, PacksAFolderAndScriptIntoAnArchiveThatInstalls)
-{
-    EngineFixture f;
-    FileTree source = {{L"a.txt", Text8("alpha")}, {L"sub\\", {}}, {L"sub\\b.bin", Bytes(4000, 9)}};
-    std::wstring sourceFolder = f.temp.Path() + L"source\\";
-    CreateDirectoryW(sourceFolder.c_str(), nullptr);
-    WriteTree(sourceFolder, source);
-    WriteWholeFile(f.temp.File(L"script.txt"), Text8("OS=win32\nFILENAME=demo\n"));
-    std::wstring archive = f.temp.Path() + L"out.qvu";
-    EXPECT_EQ(0u, RunPackTool(sourceFolder, f.temp.Path() + L"script.txt", archive));
-    EXPECT_OK(f.Install(ReadWholeFile(gCString(archive.c_str()))));
-    EXPECT_EQ(source, ReadTree(f.installFolder));
-    EXPECT_STREQ(L"demo", f.desquasher.GetScriptValue(CQVUDesquasher::kFileName).Text());
-}
-
-Bytes Utf16Script(const std::wstring& text, bool bigEndian)
-{
-    Bytes bytes;
-    for (wchar_t c : L"\uFEFF" + text) {
-        const uint8_t low = static_cast<uint8_t>(c);
-        const uint8_t high = static_cast<uint8_t>(c >> 8);
-        bytes.push_back(bigEndian ? high : low);
-        bytes.push_back(bigEndian ? low : high);
-    }
-    return bytes;
-}
-
-TEST(PackTool, ReadsScriptsWithEveryMarkAndRefusesLinesTheReaderWouldLose)
-{
-    const std::wstring script = L"TYPE=Updater\r\nOS = win32\r\n\r\nBUILD=b7\r\n";
-    const Bytes utf8 = Text8("TYPE=Updater\r\nOS = win32\r\n\r\nBUILD=b7\r\n");
-    Bytes utf8Marked = {0xEF, 0xBB, 0xBF};
-    utf8Marked.insert(utf8Marked.end(), utf8.begin(), utf8.end());
-    const struct {
-        const char* what;
-        Bytes script;
-        bool packed;
-    } cases[] = {
-        {"UTF-8 without a mark", utf8, true},
-        {"UTF-8 with its mark", utf8Marked, true},
-        {"UTF-16 little-endian", Utf16Script(script, false), true},
-        {"UTF-16 big-endian", Utf16Script(script, true), true},
-        {"a key the reader does not know", Text8("TYPE=UPDATER\nTPYE=UPDATER\n"), false},
-        {"a line without a key", Text8("OS=WIN32\n=UPDATER\n"), false},
-        {"an empty script", Text8(" \r\n"), false},
-        {"bytes that are not UTF-8", Bytes{'O', 'S', '=', 0xC3, 0x28}, false},
-    };
-    for (const auto& c : cases) {
-        EngineFixture f;
-        std::wstring sourceFolder = f.temp.Path() + L"source\\";
-        CreateDirectoryW(sourceFolder.c_str(), nullptr);
-        WriteTree(sourceFolder, {{L"a.txt", Text8("alpha")}});
-        WriteWholeFile(f.temp.File(L"script.txt"), c.script);
-        std::wstring archive = f.temp.Path() + L"out.qvu";
-        EXPECT_EQ(c.packed ? 0u : 1u, RunPackTool(sourceFolder, f.temp.Path() + L"script.txt", archive)) << c.what;
-        if (!c.packed) {
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(archive.c_str())) << c.what;
-            continue;
-        }
-        ASSERT_OK(f.Parse(ReadWholeFile(gCString(archive.c_str())))) << c.what;
-        EXPECT_STREQ(L"Updater", f.desquasher.GetScriptValue(CQVUDesquasher::kType).Text()) << c.what;
-        EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text()) << c.what;
-        EXPECT_STREQ(L"B7", f.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text()) << c.what;
-    }
 }
 
 } // namespace

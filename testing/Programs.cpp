@@ -1,0 +1,31 @@
+#include "Programs.h"
+
+#include "WinHandle.h"
+
+std::wstring ProgramFolder()
+{
+    wchar_t module[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring folder(module, length);
+    folder.resize(folder.find_last_of(L"\\/") + 1);
+    return folder;
+}
+
+DWORD RunProgram(std::wstring commandLine)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return kProgramNotStarted;
+    CKernelHandle process(info.hProcess);
+    CKernelHandle thread(info.hThread);
+    if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), 5000);
+        return kProgramEnded;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.Get(), &code);
+    return code;
+}

@@ -1,0 +1,15 @@
+// The test program's own folder, and other programs run to their end from a test.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The folder of the running program, ending with '\'.
+std::wstring ProgramFolder();
+
+const DWORD kProgramNotStarted = 0xFFFFFFFF;
+const DWORD kProgramEnded = 0xFFFFFFFE;
+
+// Runs a command line and waits a minute at most for its end: its exit code, or
+// kProgramNotStarted, or kProgramEnded when it had to be ended.
+DWORD RunProgram(std::wstring commandLine);
