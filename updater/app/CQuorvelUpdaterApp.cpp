@@ -35,6 +35,7 @@ const uint32_t kSlaveWaitMs = 10000;
 // In test mode a message box is a line of the results log, answered with OK: the program runs
 // unattended against the local test server.
 CResultsLog* gBoxLog = nullptr;
+MessageBoxFn gBoxBefore = nullptr;
 int LogMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
 {
     if (gBoxLog) {
@@ -64,7 +65,7 @@ CQuorvelUpdaterApp::~CQuorvelUpdaterApp()
 {
     m_manager.reset();
     if (gBoxLog == &m_log) {
-        SetMessageBoxFunction(nullptr);
+        SetMessageBoxFunction(gBoxBefore);
         gBoxLog = nullptr;
     }
 }
@@ -146,7 +147,7 @@ void CQuorvelUpdaterApp::ReadTestMode()
         return;
     m_testMode = 1;
     gBoxLog = &m_log;
-    SetMessageBoxFunction(LogMessageBox);
+    gBoxBefore = SetMessageBoxFunction(LogMessageBox);
     char bytes[256] = {};
     uint32_t got = 0;
     gCFile file;
@@ -318,8 +319,6 @@ void CQuorvelUpdaterApp::InstallPending()
     if (m_slave && result != 0) {
         (void)PostStatusLine(Text(kTextSlaveInstallFailed), kLineRed, 1); // as above
     }
-    if (m_slave && result == 0)
-        (void)DeletePathFile(ProgramFile(kSourceRecordName)); // a stale record only makes a later copy a slave
     Finish(result == 0 && m_desquasher.GetInstalledFlag() ? kTextCaptionDone : kTextCaptionFailed);
     if (m_closeWanted)
         QuitLater();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CQuorvelUpdaterBackdrop.h"
+#include "EndToEnd.h"
 #include "Expect.h"
 #include "TempFolder.h"
 #include "TestApp.h"
@@ -28,57 +29,6 @@ public:
 };
 
 class Sender : public gCCmdTarget {};
-
-// The window's client area as it stands on the screen.
-class ScreenShot {
-public:
-    explicit ScreenShot(HWND window)
-    {
-        RECT client;
-        GetClientRect(window, &client);
-        POINT origin = {0, 0};
-        ClientToScreen(window, &origin);
-        m_width = client.right;
-        m_height = client.bottom;
-        m_pixels.resize(static_cast<size_t>(m_width) * m_height);
-        CWindowDC screen(nullptr);
-        CMemoryDC memory(CreateCompatibleDC(screen.Get()));
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = m_width;
-        info.bmiHeader.biHeight = -m_height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        CBitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        CSelectGuard selected;
-        (void)selected.Select(memory.Get(), bitmap.Get()); // a failed copy shows as wrong pixels
-        BitBlt(memory.Get(), 0, 0, m_width, m_height, screen.Get(), origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        memcpy(m_pixels.data(), bits, m_pixels.size() * 4);
-    }
-
-    uint32_t At(int32_t x, int32_t y) const { return m_pixels[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF; }
-    // Pixels of the rectangle within the tolerance of the colour.
-    int Count(const gCRect& r, uint32_t colour, int tolerance = 40) const
-    {
-        int n = 0;
-        for (int32_t y = r.top; y < r.bottom; ++y)
-            for (int32_t x = r.left; x < r.right; ++x) {
-                const uint32_t p = At(x, y);
-                bool close = true;
-                for (int shift = 0; shift <= 16; shift += 8)
-                    close = close && std::abs(int((p >> shift) & 0xFF) - int((colour >> shift) & 0xFF)) <= tolerance;
-                n += close ? 1 : 0;
-            }
-        return n;
-    }
-
-private:
-    int32_t m_width = 0;
-    int32_t m_height = 0;
-    std::vector<uint32_t> m_pixels;
-};
 
 class UpdaterWindow : public ::testing::Test {
 protected:

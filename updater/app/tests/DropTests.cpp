@@ -1,0 +1,63 @@
+// The real application class in this process on a scratch installation, so a file can be
+// dropped on its window the way the shell drops one (the drop's memory belongs to the process
+// that receives it).
+#include <gtest/gtest.h>
+
+#include "CQuorvelUpdaterApp.h"
+#include "CWindowBase.h"
+#include "EndToEnd.h"
+#include "Wait.h"
+
+namespace {
+class ScratchUpdaterApp : public CQuorvelUpdaterApp {
+public:
+    explicit ScratchUpdaterApp(const std::wstring& folder)
+    {
+        (void)m_programFolder.SetText(folder.c_str()); // the test fails visibly without it
+        m_secondFolder = m_programFolder;
+    }
+};
+
+bool RunUntil(ScratchUpdaterApp& app, const std::function<bool()>& done)
+{
+    return WaitUntil(done, [&] {
+        DispatchQueued();
+        (void)app.TickNow(); // a failing tick shows as the awaited line never coming
+        return true;
+    });
+}
+} // namespace
+
+TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
+{
+    Installation install;
+    UpdateServer server;
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
+    const Bytes dropped = Ansi("brought by hand");
+    const std::wstring archive =
+        install.WriteArchive({{L"Extras\\Dropped.txt", QVUBytes(dropped.begin(), dropped.end())}}, L"OS=WIN32\r");
+    {
+        ScratchUpdaterApp app(install.Path(L""));
+        ASSERT_EQ(app.Init(), kOk);
+        ASSERT_EQ(app.OnStart(gCString(L"")), kOk);
+        ASSERT_TRUE(RunUntil(app, [&] {
+            return install.Log().find("Your product is up to date.") != std::string::npos;
+        })) << install.Log();
+        ASSERT_TRUE(DropFile(app.GetMainWindowHandle(), archive));
+        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("installed successfully") != std::string::npos; }))
+            << install.Log();
+        EXPECT_EQ(ReadWholeFile(install.File(L"Extras\\Dropped.txt")), dropped);
+        std::string missing;
+        EXPECT_TRUE(LinesInOrder(install.Log(),
+                                 {"Installing the update file dropped on the window: ", "Installing the update...",
+                                  "The update was installed successfully."},
+                                 missing))
+            << "missing " << missing << " in\n"
+            << install.Log();
+        // The main button now closes the program.
+        app.OnMainButton();
+        ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
+        DrainQuit();
+    }
+}
