@@ -10,6 +10,7 @@
 
 #include "CQVUTransferManager.h"
 #include "Expect.h"
+#include "FakeContent.h"
 #include "Loopback.h"
 #include "ScriptedPeer.h"
 #include "TransferFixture.h"
@@ -207,4 +208,37 @@ TEST(Transfer, UpdaterSendTurnsEveryLaterFileIntoTheUpdatersMessage)
     EXPECT_EQ(t.targets.Count("app:000D"), 1);
     EXPECT_EQ(t.targets.Count("app:0007"), 0);
     EXPECT_EQ(t.targets.Count("app:0008"), 1);
+}
+
+TEST(Transfer, MainContentIsPresentedAfterEveryProgressAndEveryHandledReply)
+{
+    class CountingContent : public FakeContent {
+    public:
+        explicit CountingContent(int& presents) : m_presents(presents) {}
+        gCResult Present() override
+        {
+            ++m_presents;
+            return kOk;
+        }
+
+    private:
+        int& m_presents;
+    };
+    struct Case {
+        const wchar_t* options;
+        int extraPresents;
+    } cases[] = {
+        {L"--mode file --size 200000", 1},
+        {L"--mode uptodate", 1},
+        {L"--mode status --status 500", 0},
+    };
+    for (const Case& c : cases) {
+        UpdateServer server;
+        ASSERT_TRUE(server.Start(c.options)) << server.Error();
+        int presents = 0;
+        TransferFixture t(false, new CountingContent(presents));
+        ASSERT_EQ(t.Request(server.Host()), 0);
+        EXPECT_TRUE(t.RunToEnd());
+        EXPECT_EQ(presents, static_cast<int>(t.targets.Progress().size()) + c.extraPresents) << W(c.options);
+    }
 }
