@@ -6,6 +6,7 @@
 #include "FileOps.h"
 #include "FileOperationHook.h"
 #include "LocalString.h"
+#include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
 #include "gCFile.h"
@@ -47,35 +48,35 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     m_archive = &archive;
     m_textLost = 0;
     if (m_stopFlag) {
-        PostLine(Text(58), kLineRed);
+        PostLine(Text(kTextStopped), kLineRed);
         return kGenericFailure;
     }
     if (m_installedFlag) {
         PostLine(gCString(L" "), kLineBlack);
-        PostLine(Text(41), kLineRed);
+        PostLine(Text(kTextAlreadyInstalled), kLineRed);
         return kOk;
     }
-    PostLine(Text(42), kLineBlack);
+    PostLine(Text(kTextInstallStarting), kLineBlack);
 
     if (Checked(ReadArchiveFile(archive)) != 0) {
-        PostLine(Text(44), kLineRed);
+        PostLine(Text(kTextArchiveUnreadable), kLineRed);
         return kGenericFailure;
     }
     if (Checked(ParseUpdateArchive()) != 0) {
-        PostLine(Text(45), kLineRed);
+        PostLine(Text(kTextArchiveMalformed), kLineRed);
         return kGenericFailure;
     }
     gCResult target = CheckScriptTarget();
     if (target == kHandled)
         return kHandled;
     if (target != 0) {
-        PostLine(gCString::ConcatText("PI Err: ", Text(45)), kLineRed);
+        PostLine(gCString::ConcatText("PI Err: ", Text(kTextArchiveMalformed)), kLineRed);
         return kGenericFailure;
     }
     if (Checked(CheckWriteAccess()) != 0) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
-        PostLine(Text(46), kLineRed);
+        PostLine(Text(kTextAccessFailed), kLineRed);
         return kGenericFailure;
     }
     // From here on the installation changes: a failure puts it back as it was.
@@ -83,8 +84,9 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         gCResult (CQVUDesquasher::*run)();
         uint32_t failureText;
     };
-    const Step steps[] = {
-        {&CQVUDesquasher::WriteNewFiles, 47}, {&CQVUDesquasher::KeepOldFiles, 48}, {&CQVUDesquasher::MoveNewFiles, 49}};
+    const Step steps[] = {{&CQVUDesquasher::WriteNewFiles, kTextWriteFailed},
+                          {&CQVUDesquasher::KeepOldFiles, kTextKeepFailed},
+                          {&CQVUDesquasher::MoveNewFiles, kTextMoveFailed}};
     for (const Step& step : steps) {
         if (Checked((this->*step.run)()) != 0) {
             RollBack();

@@ -16,6 +16,7 @@
 #include "FileDialogs.h"
 #include "FileOperationHook.h"
 #include "FileOps.h"
+#include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
 #include "gCFile.h"
@@ -114,10 +115,10 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
 
 gCResult CQVUDesquasher::CheckWriteAccess()
 {
-    PostLine(Text(27), kLineBlack);
+    PostLine(Text(kTextCheckingAccess), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
-        LogLine(Joined(Text(28), NameOf(target)));
+        LogLine(Joined(Text(kTextCheckingFile), NameOf(target)));
         QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
         if (!target.Exists())
             continue;
@@ -126,7 +127,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         const gCString& path = target.GetStoredText();
         // A folder would be moved aside whole, with every file below it.
         if (IsFolder(target)) {
-            PostLine(Joined(Text(40), path), kLineRed);
+            PostLine(Joined(Text(kTextNotWritable), path), kLineRed);
             return kGenericFailure;
         }
         if (_waccess(path.Text(), kWriteAccess) != 0) {
@@ -134,7 +135,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
             m_entryFlags[i] |= kMadeWritable;
             NoteFileOperation(FileOperation::MakeWritable, path);
             if (changed != 0 || _waccess(path.Text(), kWriteAccess) != 0) {
-                PostLine(Joined(Text(40), path), kLineRed);
+                PostLine(Joined(Text(kTextNotWritable), path), kLineRed);
                 return kGenericFailure;
             }
         }
@@ -144,10 +145,11 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         if (rights == kGenericFailure)
             rights = CheckEffectiveRights(target, *this);
         if (rights == kGenericFailure) {
-            const gCString line = Joined(Joined(Text(57), L" "), path);
+            const gCString line = Joined(Joined(Text(kTextNoRights), L" "), path);
             PostLine(line, kLineRed);
             IAppHost* app = GetAppHost();
-            (void)ShowMessageBox(app ? app->GetMainWindowHandle() : nullptr, line.Text(), Text(72).Text(),
+            (void)ShowMessageBox(app ? app->GetMainWindowHandle() : nullptr, line.Text(),
+                                 Text(kTextRightsBoxCaption).Text(),
                                  MB_OK); // its only button
             return kGenericFailure;
         }
@@ -164,7 +166,8 @@ gCResult CQVUDesquasher::PrepareFinish()
             longest = m_tempPaths[i].GetStoredText().Length();
     QV_RETURN_IF_FAILED(m_folderText.Reserve(longest));
 
-    const gCString texts[kFinishLineCount] = {Text(35), gCString(L" "), Text(16), Text(22)};
+    const gCString texts[kFinishLineCount] = {Text(kTextDeletingOldFiles), gCString(L" "), Text(kTextInstalledCaption),
+                                              Text(kTextInstallDone)};
     for (int k = 0; k < kFinishLineCount; ++k) {
         if (texts[k].IsUnset())
             return kOutOfMemory;
@@ -174,16 +177,16 @@ gCResult CQVUDesquasher::PrepareFinish()
     m_deleteFailedLines.Release();
     m_cannotDeleteLines.Release();
     for (int32_t i = 0; i < m_oldPaths.Count(); ++i) {
-        QV_RETURN_IF_FAILED(AddText(m_deleteLogLines, Joined(Text(36), NameOf(m_oldPaths[i]))));
-        QV_RETURN_IF_FAILED(AddText(m_deleteFailedLines, Joined(Text(36), NameOf(m_oldPaths[i]))));
-        QV_RETURN_IF_FAILED(AddText(m_cannotDeleteLines, Text(43)));
+        QV_RETURN_IF_FAILED(AddText(m_deleteLogLines, Joined(Text(kTextDeletingFile), NameOf(m_oldPaths[i]))));
+        QV_RETURN_IF_FAILED(AddText(m_deleteFailedLines, Joined(Text(kTextDeletingFile), NameOf(m_oldPaths[i]))));
+        QV_RETURN_IF_FAILED(AddText(m_cannotDeleteLines, Text(kTextOldFileStays)));
     }
     return kOk;
 }
 
 gCResult CQVUDesquasher::WriteNewFiles()
 {
-    PostLine(Text(26), kLineBlack);
+    PostLine(Text(kTextWritingNewFiles), kLineBlack);
     QV_RETURN_IF_FAILED(PrepareFinish());
     uint64_t position = static_cast<uint64_t>(m_headerSize) + kRecordsGap;
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
@@ -226,7 +229,7 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
     QV_RETURN_IF_FAILED(reader.ReadTags(kTableTag1, kTableTag2));
 
     gCFRef& temp = m_tempPaths[i];
-    LogLine(Joined(Text(29), NameOf(temp)));
+    LogLine(Joined(Text(kTextWritingFile), NameOf(temp)));
     QV_RETURN_IF_FAILED(MakeFoldersOf(i));
     // The path was made by the parser: never the empty one, for which the open would ask the
     // user for a file.
@@ -265,13 +268,13 @@ gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
 
 gCResult CQVUDesquasher::KeepOldFiles()
 {
-    PostLine(Text(33), kLineBlack);
+    PostLine(Text(kTextKeepingOldFiles), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
         const gCFRef& target = m_targetPaths[i];
         if (!target.Exists())
             continue;
-        LogLine(Joined(Text(34), NameOf(target)));
+        LogLine(Joined(Text(kTextKeepingFile), NameOf(target)));
         if (m_oldPaths[i].Exists())
             QV_RETURN_IF_FAILED(DeleteAndCheck(m_oldPaths[i], FileOperation::RemoveStale));
         QV_RETURN_IF_FAILED(Move(target, m_oldPaths[i], FileOperation::KeepOld));
@@ -283,12 +286,12 @@ gCResult CQVUDesquasher::KeepOldFiles()
 
 gCResult CQVUDesquasher::MoveNewFiles()
 {
-    PostLine(Text(30), kLineBlack);
+    PostLine(Text(kTextMovingNewFiles), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
         const gCFRef& temp = m_tempPaths[i];
         // Every entry's new file was written: one that has gone since fails the move.
-        LogLine(Joined(Text(31), NameOf(temp)));
+        LogLine(Joined(Text(kTextMovingFile), NameOf(temp)));
         QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
         m_entryFlags[i] |= kMovedIn;
         if (temp.Exists())

@@ -8,6 +8,7 @@
 #include "CQVUCompressor.h"
 #include "CQVUDesquasher.h"
 #include "CSpanReader.h"
+#include "LocalTextIds.h"
 #include "PathSplit.h"
 
 using namespace QVUArchive;
@@ -65,7 +66,7 @@ gCResult ReadTerminatedName(CSpanReader& reader, gCString& name)
 
 gCResult CQVUDesquasher::ReadArchiveFile(gCStream& archive)
 {
-    PostLine(Text(23), kLineBlack);
+    PostLine(Text(kTextReadingArchive), kLineBlack);
     QV_RETURN_IF_FAILED(archive.Rewind());
     const int64_t length = archive.GetLength();
     if (length < 0 || static_cast<uint64_t>(length) > kMaxContainerSize)
@@ -83,7 +84,7 @@ gCResult CQVUDesquasher::ReadArchiveFile(gCStream& archive)
         QV_RETURN_IF_FAILED(archive.ReadBytes(block.Data(), static_cast<uint32_t>(block.Count())));
     QV_RETURN_IF_FAILED(ReadTags(archive, kContainerMagic1, kContainerMagic2));
 
-    PostLine(Text(24), kLineBlack);
+    PostLine(Text(kTextUnpackingArchive), kLineBlack);
     return CQVUCompressor().Decompress(block, m_unpacked);
 }
 
@@ -112,7 +113,7 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
     if (folder.IsEmpty())
         return kBadParameter;
     QV_RETURN_IF_FAILED(m_targetFolder.SetPath(folder));
-    PostLine(Text(25), kLineBlack);
+    PostLine(Text(kTextReadingContents), kLineBlack);
 
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(m_unpacked.Data());
     const uint64_t total = static_cast<uint64_t>(m_unpacked.Count());
@@ -122,7 +123,7 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         QV_RETURN_IF_FAILED(first.ReadTags(kArchiveMagic1, kArchiveMagic2));
         QV_RETURN_IF_FAILED(first.ReadU32(version));
         if (version != kArchiveVersion) {
-            gCString line = Text(73);
+            gCString line = Text(kTextArchiveVersion);
             if (line.AppendText(L"A: ") != 0 || AppendDecimal(line, kArchiveVersion) != 0 ||
                 line.AppendText(L", F: ") != 0 || AppendDecimal(line, version) != 0)
                 line.Clear();

@@ -2,6 +2,7 @@
 
 #include "CQVUTransferManager.h"
 #include "LocalString.h"
+#include "LocalTextIds.h"
 #include "PresentMainContent.h"
 #include "UpdaterHost.h"
 #include "UpdaterMessages.h"
@@ -164,20 +165,20 @@ CQVULocalHTTPSession::CQVULocalHTTPSession(const IUpdaterHost& app) : m_app(app)
 
 gCString CQVULocalHTTPSession::TextResolveFailed()
 {
-    return LocalText(m_app, 52);
+    return LocalText(m_app, kTextResolveFailed);
 }
 
 gCString CQVULocalHTTPSession::TextConnectFailed()
 {
-    return LocalText(m_app, 53);
+    return LocalText(m_app, kTextConnectFailed);
 }
 
 gCString CQVULocalHTTPSession::TextResponseReceived()
 {
-    return LocalText(m_app, 54);
+    return LocalText(m_app, kTextResponseReceived);
 }
 
 gCString CQVULocalHTTPSession::TextServerFound()
 {
-    return LocalText(m_app, 55);
+    return LocalText(m_app, kTextServerFound);
 }

@@ -7,6 +7,7 @@
 #include "CAppBase.h"
 #include "CWindowBase.h"
 #include "LocalString.h"
+#include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PresentMainContent.h"
 #include "UpdaterHost.h"
@@ -333,50 +334,50 @@ CQVULocalTransferManager::CQVULocalTransferManager(const IUpdaterHost& app) : m_
 
 gCString CQVULocalTransferManager::TextReceivedOK()
 {
-    return LocalText(m_app, 60);
+    return LocalText(m_app, kTextReceivedOK);
 }
 
 gCString CQVULocalTransferManager::TextFailReasonMissing()
 {
-    return LocalText(m_app, 61);
+    return LocalText(m_app, kTextFailReasonMissing);
 }
 
 gCString CQVULocalTransferManager::TextStartErrorHeading()
 {
-    return LocalText(m_app, 62);
+    return LocalText(m_app, kTextStartErrorHeading);
 }
 
 gCString CQVULocalTransferManager::TextStartFailed()
 {
-    return LocalText(m_app, 63);
+    return LocalText(m_app, kTextStartFailed);
 }
 
 gCString CQVULocalTransferManager::TextDownloadErrorHeading()
 {
-    return LocalText(m_app, 64);
+    return LocalText(m_app, kTextDownloadErrorHeading);
 }
 
 gCString CQVULocalTransferManager::TextDownloadFailed()
 {
-    return LocalText(m_app, 65);
+    return LocalText(m_app, kTextDownloadFailed);
 }
 
 gCString CQVULocalTransferManager::TextLookingUp()
 {
-    return LocalText(m_app, 66);
+    return LocalText(m_app, kTextLookingUp);
 }
 
 gCString CQVULocalTransferManager::TextConnectionLost()
 {
-    return LocalText(m_app, 67);
+    return LocalText(m_app, kTextConnectionLost);
 }
 
 gCString CQVULocalTransferManager::TextOutsideProcess()
 {
-    return LocalText(m_app, 68);
+    return LocalText(m_app, kTextOutsideProcess);
 }
 
 gCString CQVULocalTransferManager::TextTransferError()
 {
-    return LocalText(m_app, 69);
+    return LocalText(m_app, kTextTransferError);
 }

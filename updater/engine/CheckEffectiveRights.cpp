@@ -5,12 +5,12 @@
 #include "CMemBlockT.h"
 #include "CQVUDesquasher.h"
 #include "LocalString.h"
+#include "LocalTextIds.h"
 #include "WinHandle.h"
 #include "gCFPath.h"
 
 namespace {
 
-const uint32_t kRightsFailureText = 59;
 const DWORD kUserNameUnits = 200;
 const DWORD kSidBytes = 1024;
 const DWORD kDomainUnits = 1024;
@@ -25,7 +25,7 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
     gCString tail;
     // Short of memory the line is shorter.
     (void)tail.SetAnsi(detail);
-    PostLineBestEffort(host, gCString::Concat(LocalText(host, kRightsFailureText), tail), kLineRed);
+    PostLineBestEffort(host, gCString::Concat(LocalText(host, kTextRightsCheckFailed), tail), kLineRed);
     return 1;
 }
 
