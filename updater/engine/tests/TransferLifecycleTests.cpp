@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BoxCapture.h"
 #include "CQVUTransferManager.h"
 #include "Expect.h"
 #include "Loopback.h"
@@ -182,4 +183,16 @@ TEST(TransferLifecycle, ReplyHeadersAreFoundWithoutRegardToCase)
     // An empty value still marks the updater's own update, once.
     EXPECT_EQ(t.targets.Count("app:000D"), 1);
     EXPECT_EQ(t.manager->GetUpdaterSend(), 1u);
+}
+
+TEST(TransferLifecycle, ReplyOutsideARequestIsReportedInABoxWithTheManagersTexts)
+{
+    BoxCapture boxes;
+    TransferFixture t(true);
+    EXPECT_EQ(t.manager->DispatchReply(), kOk);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"T68");
+    EXPECT_EQ(boxes.Boxes()[0].caption, L"T69");
+    EXPECT_EQ(boxes.Boxes()[0].style, static_cast<UINT>(MB_OK));
+    EXPECT_TRUE(t.targets.lines.empty());
 }
