@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "FailingAllocator.h"
+#include "ShellHandles.h"
 #include "TestApp.h"
 
 namespace {
@@ -30,29 +31,30 @@ void MoveCursorCounter(int steps)
 // Puts 8-bit text alone on the clipboard, as an older program would.
 bool PutAnsiOnly(HWND owner, const char* text)
 {
-    if (!OpenClipboard(owner))
+    CClipboardSession clipboard(owner);
+    if (!clipboard.IsOpen())
         return false;
     EmptyClipboard();
     const size_t size = std::strlen(text) + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    bool set = false;
-    if (block) {
-        std::memcpy(GlobalLock(block), text, size);
-        GlobalUnlock(block);
-        set = SetClipboardData(CF_TEXT, block) != nullptr;
-        if (!set)
-            GlobalFree(block);
+    CGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!block.IsValid())
+        return false;
+    {
+        CGlobalLock lock(block.Get());
+        std::memcpy(lock.Data(), text, size);
     }
-    CloseClipboard();
-    return set;
+    if (!SetClipboardData(CF_TEXT, block.Get()))
+        return false;
+    (void)block.Release(); // the clipboard owns the block now
+    return true;
 }
 
 bool EmptyTheClipboard(HWND owner)
 {
-    if (!OpenClipboard(owner))
+    CClipboardSession clipboard(owner);
+    if (!clipboard.IsOpen())
         return false;
     EmptyClipboard();
-    CloseClipboard();
     return true;
 }
 

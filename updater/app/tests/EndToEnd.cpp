@@ -9,6 +9,7 @@
 
 #include "CStringTableWriter.h"
 #include "HostProcess.h"
+#include "ShellHandles.h"
 #include "Wait.h"
 
 const wchar_t* const kInstalledVersion = L"2.0.0";
@@ -99,7 +100,7 @@ bool Installation::Start(const std::wstring& program, const std::wstring& argume
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, m_folder.Path().c_str(), &startup,
                         &info))
         return false;
-    CloseHandle(info.hThread);
+    CKernelHandle thread(info.hThread);
     m_process.Reset(info.hProcess);
     m_processId = info.dwProcessId;
     return true;
@@ -224,18 +225,19 @@ void EndProcessesNamed(const wchar_t* name)
 bool DropFile(HWND window, const std::wstring& path)
 {
     const size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    if (!block)
+    CGlobalMemory block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes));
+    if (!block.IsValid())
         return false;
-    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(block));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(reinterpret_cast<uint8_t*>(drop) + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
-    GlobalUnlock(block);
-    if (!PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0)) {
-        GlobalFree(block);
-        return false;
+    {
+        CGlobalLock lock(block.Get());
+        DROPFILES* drop = static_cast<DROPFILES*>(lock.Data());
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        memcpy(reinterpret_cast<uint8_t*>(drop) + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
     }
+    if (!PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block.Get()), 0))
+        return false;
+    (void)block.Release(); // the window frees the drop block
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "EndToEnd.h"
 #include "Loopback.h"
 #include "TempFolder.h"
+#include "ShellHandles.h"
 #include "Wait.h"
 #include "WinHandle.h"
 
@@ -36,13 +37,11 @@ class RegistryKey {
 public:
     explicit RegistryKey(const wchar_t* id)
     {
-        HKEY key = nullptr;
+        CRegKey key;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Tallowmere\\Quorvel2\\Settings", 0, nullptr, 0, KEY_WRITE,
-                            nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"ID", 0, REG_SZ, reinterpret_cast<const BYTE*>(id),
+                            nullptr, key.Put(), nullptr) == ERROR_SUCCESS)
+            RegSetValueExW(key.Get(), L"ID", 0, REG_SZ, reinterpret_cast<const BYTE*>(id),
                            static_cast<DWORD>((wcslen(id) + 1) * sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
     }
     ~RegistryKey() { RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tallowmere\\Quorvel2\\Settings"); }
 };
