@@ -139,6 +139,8 @@ RunResult Install(int n, FailingAllocator::Mode mode)
 
 TEST(InstallerMemory, EveryFailedAllocationFailsTheRunAndLeavesTheInstallationAsItWas)
 {
+    // The second whole run counts: the first one also makes what is made once per process.
+    (void)Install(1 << 30, FailingAllocator::kFromOn);
     const RunResult whole = Install(1 << 30, FailingAllocator::kFromOn);
     ASSERT_EQ(0, whole.result);
     ASSERT_EQ(After(), whole.tree);
@@ -152,6 +154,8 @@ TEST(InstallerMemory, EveryFailedAllocationFailsTheRunAndLeavesTheInstallationAs
             const int boxesBefore = gBoxes;
             const int dialogsBefore = watch.dialogs;
             const RunResult run = Install(n, mode);
+            if (run.calls <= n)
+                continue; // the run asked for fewer: nothing failed
             std::string fault;
             if (run.result == 0)
                 fault += " succeeded";
