@@ -451,7 +451,7 @@ TEST(PathMemory, ExistenceOfFileAndFolderReferencesNeedsNoMemory)
     gCFRef file(S(scratch / L"f.txt"));
     gCFRef missing(S(scratch / L"g.txt"));
     gCFolderRef folder;
-    ASSERT_EQ(folder.SetPath(S(scratch.Path())), 0);
+    ASSERT_OK(folder.SetPath(S(scratch.Path())));
     bool fileSeen, missingSeen, folderSeen;
     {
         FailingAllocator failing(0);
@@ -489,6 +489,6 @@ TEST(PathMemory, AFolderAndANameNeverJoinToTheBareName)
         FailingAllocator failing(0);
         joined = JoinFolderAndName(folder, name, out);
     }
-    EXPECT_EQ(joined, kOutOfMemory);
+    EXPECT_RESULT(joined, kOutOfMemory);
     EXPECT_EQ(W(out), L"before");
 }

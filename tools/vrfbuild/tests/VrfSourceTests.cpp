@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CResourceDirectory.h"
 #include "CVrfSource.h"
 #include "TempFolder.h"
@@ -10,14 +12,14 @@ TEST(VrfSource, SoundsAndVersionRoundTripThroughTheResourceDirectory)
     const char source[] = "# sounds\nversion 3\ntone 90000 First 100 440 880\r\n\ntone 90001 Second 50 220 # low\n";
     CResourceFileWriter writer;
     CVrfSource parser;
-    ASSERT_EQ(parser.Parse(source, static_cast<int32_t>(sizeof source - 1), writer), kOk);
+    ASSERT_OK(parser.Parse(source, static_cast<int32_t>(sizeof source - 1), writer));
     TempFolder folder;
-    ASSERT_EQ(writer.SaveAs(folder.File(L"t.vrf")), kOk);
+    ASSERT_OK(writer.SaveAs(folder.File(L"t.vrf")));
 
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(folder.File(L"t.vrf"), kAccessRead), kOk);
+    ASSERT_OK(file.OpenFullPath(folder.File(L"t.vrf"), kAccessRead));
     CResourceDirectory directory;
-    ASSERT_EQ(directory.Read(file), kOk);
+    ASSERT_OK(directory.Read(file));
     EXPECT_EQ(directory.GetVersion(), 3u);
     ASSERT_EQ(directory.GetCount(), 2);
 
@@ -49,7 +51,7 @@ TEST(VrfSource, FaultsNameTheirLine)
     for (const auto& c : cases) {
         CResourceFileWriter writer;
         CVrfSource parser;
-        EXPECT_EQ(parser.Parse(c.source, static_cast<int32_t>(strlen(c.source)), writer), kTextResourceFailure)
+        EXPECT_RESULT(parser.Parse(c.source, static_cast<int32_t>(strlen(c.source)), writer), kTextResourceFailure)
             << c.source;
         EXPECT_STREQ(parser.GetError().Text(), c.error) << c.source;
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CStringTableWriter.h"
 #include "Expect.h"
 #include "LocalString.h"
@@ -18,9 +20,9 @@ gCString WriteTable(const TempFolder& folder, const wchar_t* file, std::initiali
 {
     CStringTableWriter writer;
     for (const Record& r : records)
-        EXPECT_EQ(writer.AddRecord(r.id, gCString(r.name), gCString(r.text)), kOk);
+        EXPECT_OK(writer.AddRecord(r.id, gCString(r.name), gCString(r.text)));
     gCString path = folder.File(file);
-    EXPECT_EQ(writer.SaveAs(path), kOk);
+    EXPECT_OK(writer.SaveAs(path));
     return path;
 }
 } // namespace
@@ -36,7 +38,7 @@ TEST(ProductFacts, ReadByTheirKeyNamesFirstVariantTrimmed)
                                 {5, L"ZRN_InternalBuildString", L"QV2-1234"},
                                 {6, L"Unrelated", L"x"}});
     CProductFacts facts;
-    ASSERT_EQ(facts.Read(path), kOk);
+    ASSERT_OK(facts.Read(path));
     EXPECT_EQ(W(facts.language), L"Deutsch");
     EXPECT_EQ(W(facts.version), L"2.0.1");
     EXPECT_EQ(W(facts.freeFlag), L"0");
@@ -62,7 +64,7 @@ TEST(ProductFacts, MissingFactsAreReported)
         EXPECT_EQ(facts.Read(WriteTable(folder, c.file, c.records)), c.result) << c.file;
     }
     CProductFacts facts;
-    EXPECT_EQ(facts.Read(folder.File(L"absent.vsf")), kFileNotFound);
+    EXPECT_RESULT(facts.Read(folder.File(L"absent.vsf")), kFileNotFound);
 }
 
 TEST(ProductFacts, LanguageBlockByNameOrCodeElseEnglish)
@@ -76,8 +78,8 @@ TEST(ProductFacts, LanguageBlockByNameOrCodeElseEnglish)
                                 {kLocalTextBase + 2000, L"", L"Fran\u00e7ais"}});
     gCStringTable table;
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(path, kAccessRead), kOk);
-    ASSERT_EQ(table.Load(file), kOk);
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_OK(table.Load(file));
     const struct {
         const wchar_t* language;
         uint32_t offset;

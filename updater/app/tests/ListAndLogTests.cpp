@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CResultsLog.h"
 #include "CStatusList.h"
 #include "Expect.h"
@@ -20,7 +22,7 @@ TEST(StatusList, NewRowsShowTheNewestAndScrollingStaysInRange)
     int32_t added = 0;
     for (const auto& s : steps) {
         if (s.step == 99)
-            ASSERT_EQ(list.Add(gCString::AppendNumber(gCString(L"row "), added++), 0xFF000000), kOk);
+            ASSERT_OK(list.Add(gCString::AppendNumber(gCString(L"row "), added++), 0xFF000000));
         else
             list.Scroll(s.step);
         EXPECT_EQ(list.GetFirstVisible(), s.first) << "after " << s.step << " with " << added << " rows";
@@ -36,16 +38,16 @@ TEST(ResultsLog, CreatedAnewWithUtf8LinesReadableWhileOpen)
     const gCString path = folder.File(L"UpdateResults.log");
     ASSERT_TRUE(WriteWholeFile(path, Ansi("left from the last run\r\n")));
     CResultsLog log;
-    ASSERT_EQ(log.Open(path), kOk);
+    ASSERT_OK(log.Open(path));
     EXPECT_EQ(ReadWholeFile(path), Bytes());
-    ASSERT_EQ(log.WriteLine(gCString(L"Looking up server...")), kOk);
-    ASSERT_EQ(log.WriteLine(gCString(L"")), kOk);
-    ASSERT_EQ(log.WriteLine(gCString(L"Gr\u00fc\u00dfe")), kOk);
+    ASSERT_OK(log.WriteLine(gCString(L"Looking up server...")));
+    ASSERT_OK(log.WriteLine(gCString(L"")));
+    ASSERT_OK(log.WriteLine(gCString(L"Gr\u00fc\u00dfe")));
     EXPECT_EQ(ReadWholeFile(path), Ansi("Looking up server...\r\n\r\nGr\xC3\xBC\xC3\x9F"
                                         "e\r\n"));
     log.Close();
 
     CResultsLog closed;
-    EXPECT_EQ(closed.WriteLine(gCString(L"nowhere")), kOk);
-    EXPECT_EQ(closed.Open(folder.File(L"missing\\folder\\UpdateResults.log")), kFileOpenFailure);
+    EXPECT_OK(closed.WriteLine(gCString(L"nowhere")));
+    EXPECT_RESULT(closed.Open(folder.File(L"missing\\folder\\UpdateResults.log")), kFileOpenFailure);
 }

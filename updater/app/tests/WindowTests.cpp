@@ -2,6 +2,8 @@
 // keys and wheel, the main button, and what reaches the screen, read back from it.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -32,11 +34,11 @@ class UpdaterWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(log.Open(folder.File(L"UpdateResults.log")), kOk);
+        ASSERT_OK(log.Open(folder.File(L"UpdateResults.log")));
         backdrop = new CQuorvelUpdaterBackdrop(&owner, &log);
         SetViewMessageTarget(backdrop);
-        ASSERT_EQ(backdrop->OpenFonts(), kOk) << "no Arial or Arial-metric face in the fonts folder";
-        ASSERT_EQ(app.OpenTestWindow(backdrop), kOk);
+        ASSERT_OK(backdrop->OpenFonts()) << "no Arial or Arial-metric face in the fonts folder";
+        ASSERT_OK(app.OpenTestWindow(backdrop));
         window = app.GetMainWindowHandle();
         PumpFor(100);
     }
@@ -105,7 +107,7 @@ TEST_F(UpdaterWindow, ViewMessagesBecomeRowsLogLinesProgressAndCaption)
 TEST_F(UpdaterWindow, KeysAndWheelScrollTheListAndTheButtonAsksItsOwner)
 {
     for (int i = 0; i < 30; ++i)
-        ASSERT_EQ(backdrop->PostStatusLine(gCString::AppendNumber(gCString(L"line "), i), 0xFF000000, 1), kOk);
+        ASSERT_OK(backdrop->PostStatusLine(gCString::AppendNumber(gCString(L"line "), i), 0xFF000000, 1));
     const CStatusList& list = backdrop->GetStatusList();
     const int32_t last = list.Count() - list.GetVisibleRows();
     ASSERT_GT(last, 0);
@@ -145,7 +147,7 @@ TEST_F(UpdaterWindow, KeysAndWheelScrollTheListAndTheButtonAsksItsOwner)
                   {L"Close", outside, inside, 1},
                   {L"Cancel", inside, inside, 2}};
     for (const auto& c : clicks) {
-        ASSERT_EQ(backdrop->SetButtonText(gCString(c.caption)), kOk);
+        ASSERT_OK(backdrop->SetButtonText(gCString(c.caption)));
         PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, c.down);
         PostMessageW(window, WM_LBUTTONUP, 0, c.up);
         PumpFor(100);
@@ -153,8 +155,8 @@ TEST_F(UpdaterWindow, KeysAndWheelScrollTheListAndTheButtonAsksItsOwner)
     }
 
     // The status panel asks for the check once, at the first heartbeat after opening.
-    EXPECT_EQ(backdrop->DispatchHeartbeat(), kOk);
-    EXPECT_EQ(backdrop->DispatchHeartbeat(), kOk);
+    EXPECT_OK(backdrop->DispatchHeartbeat());
+    EXPECT_OK(backdrop->DispatchHeartbeat());
     EXPECT_EQ(owner.checks, 1);
 }
 
@@ -162,11 +164,11 @@ TEST_F(UpdaterWindow, RowsInTheirColoursAndTheBarAreWhereTheWindowDrewThem)
 {
     const uint32_t colours[] = {0xFF000000, 0xFFFF0000, 0xFF008000, 0xFF000000, 0xFFFF0000};
     for (uint32_t colour : colours)
-        ASSERT_EQ(backdrop->PostStatusLine(gCString(L"Mllll Wllll Hllll update line"), colour, 1), kOk);
-    ASSERT_EQ(backdrop->SetProgress(0.5f, 1), kOk);
-    ASSERT_EQ(backdrop->SetButtonText(gCString(L"Close")), kOk);
+        ASSERT_OK(backdrop->PostStatusLine(gCString(L"Mllll Wllll Hllll update line"), colour, 1));
+    ASSERT_OK(backdrop->SetProgress(0.5f, 1));
+    ASSERT_OK(backdrop->SetButtonText(gCString(L"Close")));
     PumpFor(200);
-    ASSERT_EQ(backdrop->Present(), kOk);
+    ASSERT_OK(backdrop->Present());
     GdiFlush();
 
     ScreenShot shot(window);

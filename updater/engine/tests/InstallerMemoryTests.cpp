@@ -2,6 +2,8 @@
 // and with every allocation from n on failing, for every n of the run.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -142,7 +144,7 @@ TEST(InstallerMemory, EveryFailedAllocationFailsTheRunAndLeavesTheInstallationAs
     // The second whole run counts: the first one also makes what is made once per process.
     (void)Install(1 << 30, FailingAllocator::kFromOn);
     const RunResult whole = Install(1 << 30, FailingAllocator::kFromOn);
-    ASSERT_EQ(0, whole.result);
+    ASSERT_OK(whole.result);
     ASSERT_EQ(After(), whole.tree);
     const FileTree outside = whole.outside;
 
