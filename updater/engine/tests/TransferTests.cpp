@@ -242,3 +242,31 @@ TEST(Transfer, MainContentIsPresentedAfterEveryProgressAndEveryHandledReply)
         EXPECT_EQ(presents, static_cast<int>(t.targets.Progress().size()) + c.extraPresents) << W(c.options);
     }
 }
+
+TEST(Transfer, BodyThatBreaksTheProtocolIsReportedOnceAndNeverDelivered)
+{
+    const struct {
+        const char* name;
+        const char* headers;
+        std::string body;
+    } cases[] = {
+        {"size without digits", "Transfer-Encoding: chunked\r\n", "5\r\nabcde\r\nzz\r\n"},
+        {"data without its line end", "Transfer-Encoding: chunked\r\n", "5\r\nabcdeXY3\r\nabc\r\n"},
+        {"size beyond the cap", "Transfer-Encoding: chunked\r\n", "7FFFFFFF\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScriptedPeer peer;
+        peer.ReadRequest()
+            .Send(std::string("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n") + c.headers + "\r\n")
+            .Pause(300)
+            .Send(c.body)
+            .Pause(300)
+            .Close();
+        peer.Start();
+        TransferFixture t;
+        ASSERT_EQ(t.Request(HostAndPort(peer.Port())), 0);
+        RunUntilLines(t, kUpToReply.size() + 1 + kBroken.size());
+        EXPECT_TRUE(peer.Join()) << c.name;
+        EXPECT_EQ(t.targets.Steps(), Join({kUpToReply, {kFailed}, kBroken})) << c.name;
+    }
+}
