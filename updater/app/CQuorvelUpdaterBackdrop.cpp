@@ -40,6 +40,11 @@ uint32_t Mix(uint32_t from, uint32_t to, float amount)
     return out;
 }
 
+int32_t Percent(float fraction)
+{
+    return static_cast<int32_t>(fraction * 100.0f + 0.5f);
+}
+
 gCRect Inset(const gCRect& rect, int32_t by)
 {
     return {rect.left + by, rect.top + by, rect.right - by, rect.bottom - by};
@@ -125,9 +130,18 @@ gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
         fraction = 0.0f;
     if (fraction > 1.0f)
         fraction = 1.0f;
+    // The bar moves by whole percents: a step within the same percent draws nothing new, and
+    // the installer sets the progress once per file.
+    const bool same = m_progressShown && Percent(fraction) == Percent(m_progress);
     m_progress = fraction;
     m_progressShown = 1;
-    (void)Changed(flag); // progress that cannot be shown at once shows at the next paint
+    if (same || !GetBackBuffer().IsValid())
+        return kOk;
+    // Only the bar changes: the rest of the back buffer stays as it was drawn.
+    GdiFlush();
+    DrawProgress();
+    if (flag)
+        (void)Present(); // progress that cannot be shown at once shows at the next paint
     return kOk;
 }
 
@@ -316,10 +330,9 @@ void CQuorvelUpdaterBackdrop::DrawProgress()
     FillRect(trough, kListBackground);
     FrameRect(trough, kFrame);
     const gCRect inner = Inset(trough, 2);
-    const int32_t filled = static_cast<int32_t>(static_cast<float>(inner.Width()) * m_progress + 0.5f);
+    const int32_t filled = inner.Width() * Percent(m_progress) / 100;
     FillRect({inner.left, inner.top, inner.left + filled, inner.bottom}, kBar);
-    const int32_t percent = static_cast<int32_t>(m_progress * 100.0f + 0.5f);
-    const gCString text = gCString::Concat(gCString::AppendNumber(gCString(L""), percent), gCString(L"%"));
+    const gCString text = gCString::Concat(gCString::AppendNumber(gCString(L""), Percent(m_progress)), gCString(L"%"));
     const int32_t x = trough.left + (trough.Width() - m_body.MeasureText(text)) / 2;
     const int32_t y = trough.top + (trough.Height() - m_body.GetLineHeight()) / 2;
     m_body.DrawText(GetBackBuffer(), x, y, text, kText, trough);
