@@ -3,6 +3,7 @@
 #include "ResultAssert.h"
 
 #include <memory>
+#include <tuple>
 
 #include "BoxCapture.h"
 #include "FailingAllocator.h"
@@ -61,12 +62,10 @@ std::wstring Text(const gCString& s)
 
 } // namespace
 
-TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
+TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
 {
     gCMemFile stream;
     ASSERT_OK(stream.WriteU32(258));
-    EXPECT_EQ(MemBytes(stream), (Bytes{0x02, 0x01, 0x00, 0x00}));
-
     ASSERT_OK(stream.WriteU8(0xAB));
     ASSERT_OK(stream.WriteU16(0x1234));
     ASSERT_OK(stream.WriteU64(0x0102030405060708ull));
@@ -77,7 +76,20 @@ TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
     ASSERT_OK(stream.WriteFloat(1.5f));
     ASSERT_OK(stream.WriteDouble(-0.25));
     ASSERT_OK(stream.WriteInt(77));
-    EXPECT_EQ(stream.GetSize(), 4 + 1 + 2 + 8 + 1 + 2 + 4 + 8 + 4 + 8 + 4);
+    const Bytes golden = {
+        0x02, 0x01, 0x00, 0x00,                         // 258
+        0xAB,                                           // 0xAB
+        0x34, 0x12,                                     // 0x1234
+        0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01, // 0x0102030405060708
+        0xFE,                                           // -2
+        0xD4, 0xFE,                                     // -300
+        0x90, 0xEE, 0xFE, 0xFF,                         // -70000
+        0x00, 0x0E, 0xFA, 0xD5, 0xFE, 0xFF, 0xFF, 0xFF, // -5000000000
+        0x00, 0x00, 0xC0, 0x3F,                         // 1.5f
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD0, 0xBF, // -0.25
+        0x4D, 0x00, 0x00, 0x00,                         // 77
+    };
+    EXPECT_EQ(MemBytes(stream), golden);
 
     ASSERT_OK(stream.Rewind());
     uint32_t u32 = 0;
@@ -101,17 +113,9 @@ TEST(MemFile, TypedValuesAreStoredLittleEndianAndReadBack)
     EXPECT_OK(stream.ReadFloat(f));
     EXPECT_OK(stream.ReadDouble(d));
     EXPECT_OK(stream.ReadInt(i));
-    EXPECT_EQ(u32, 258u);
-    EXPECT_EQ(u8, 0xAB);
-    EXPECT_EQ(u16, 0x1234);
-    EXPECT_EQ(u64, 0x0102030405060708ull);
-    EXPECT_EQ(s8, -2);
-    EXPECT_EQ(s16, -300);
-    EXPECT_EQ(s32, -70000);
-    EXPECT_EQ(s64, -5000000000ll);
-    EXPECT_EQ(f, 1.5f);
-    EXPECT_EQ(d, -0.25);
-    EXPECT_EQ(i, 77);
+    EXPECT_EQ(std::make_tuple(u32, u8, u16, u64, s8, s16, s32, s64, f, d, i),
+              std::make_tuple(258u, uint8_t{0xAB}, uint16_t{0x1234}, 0x0102030405060708ull, int8_t{-2}, int16_t{-300},
+                              -70000, -5000000000ll, 1.5f, -0.25, 77));
     EXPECT_TRUE(stream.IsAtEnd());
     EXPECT_RESULT(stream.ReadU8(u8), kStreamFailure) << "a read at the end";
 }

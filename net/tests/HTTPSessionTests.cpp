@@ -243,24 +243,21 @@ TEST(HTTPSession, HostileReplies)
     }
 }
 
-TEST(HTTPSession, PythonServerDeliversOneMegabyteByteForByte)
+// A real server: a megabyte byte for byte, a reply with headers only, and a refusal.
+TEST(HTTPSession, PythonServer)
 {
     LocalHttpServer server;
     ASSERT_TRUE(server.Start()) << server.Error();
-    SessionProbe probe;
-    ASSERT_OK(Open(probe, server.Port(), L"/bytes/1048576"));
-    EXPECT_TRUE(probe.PollToEnd());
-    EXPECT_EQ(Join(probe.events), "headers finished:1:1048576");
-    EXPECT_TRUE(probe.Body() == PatternBytes(1 << 20));
-    EXPECT_EQ(probe.perMille.back(), 1000u);
-    EXPECT_STREQ(probe.session.GetContentType().Text(), L"application/octet-stream");
-    EXPECT_EQ(probe.states.back(), kSocketClosed);
-}
-
-TEST(HTTPSession, PythonServerHeadersAndRefusal)
-{
-    LocalHttpServer server;
-    ASSERT_TRUE(server.Start()) << server.Error();
+    {
+        SessionProbe probe;
+        ASSERT_OK(Open(probe, server.Port(), L"/bytes/1048576"));
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_EQ(Join(probe.events), "headers finished:1:1048576");
+        EXPECT_TRUE(probe.Body() == PatternBytes(1 << 20));
+        EXPECT_EQ(probe.perMille.back(), 1000u);
+        EXPECT_STREQ(probe.session.GetContentType().Text(), L"application/octet-stream");
+        EXPECT_EQ(probe.states.back(), kSocketClosed);
+    }
     {
         SessionProbe probe;
         ASSERT_OK(Open(probe, server.Port(), L"/headers"));

@@ -9,9 +9,7 @@ bool LocalHttpServer::Start()
 {
     EnsureWinSockForTests();
     const std::string script = UnixName(ProgramFolder() + L"http_server.py");
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    m_readyFile = std::wstring(temp) + L"qv_http_" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    m_readyFile = m_scratch.File(L"ready.txt").Text();
     DeleteFileW(m_readyFile.c_str());
     const std::string ready = UnixName(m_readyFile);
     if (script.empty() || ready.empty()) {

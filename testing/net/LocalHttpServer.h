@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "TempFolder.h"
+
 class LocalHttpServer {
 public:
     LocalHttpServer() = default;
@@ -20,6 +22,8 @@ public:
 private:
     unsigned long m_pid = 0;
     uint16_t m_port = 0;
+    // The file where the server reports its process and port.
+    TempFolder m_scratch;
     std::wstring m_readyFile;
     std::string m_error;
 };

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "HostProcess.h"
@@ -13,15 +12,6 @@ namespace {
 
 // Longer than any test or benchmark run; the server ends itself after it.
 const wchar_t kLifetime[] = L"900";
-
-std::wstring TempName(const wchar_t* kind)
-{
-    static std::atomic<int> serial{0};
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"qv_update_" + kind + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(++serial) + L".txt";
-}
 
 } // namespace
 
@@ -34,8 +24,8 @@ bool UpdateServer::Start(const std::wstring& options)
 {
     EnsureWinSockForTests();
     const std::string script = UnixName(ProgramFolder() + L"update_server.py");
-    m_readyFile = TempName(L"ready");
-    m_logFile = TempName(L"log");
+    m_readyFile = m_scratch.File(L"ready.txt").Text();
+    m_logFile = m_scratch.File(L"requests.log").Text();
     DeleteFileW(m_readyFile.c_str());
     DeleteFileW(m_logFile.c_str());
     const std::string ready = UnixName(m_readyFile);

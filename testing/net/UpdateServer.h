@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "TempFolder.h"
 #include "gCString.h"
 
 class UpdateServer {
@@ -30,6 +31,8 @@ public:
 private:
     unsigned long m_pid = 0;
     uint16_t m_port = 0;
+    // The files where the server reports its process and port and logs the requests.
+    TempFolder m_scratch;
     std::wstring m_readyFile;
     std::wstring m_logFile;
     std::string m_error;

@@ -1,5 +1,5 @@
 // The backdrop on its own and in a real window: its back buffer, modal stack, rollover and
-// presenting, and what it does with the events it does not handle.
+// presenting.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -88,26 +88,6 @@ TEST(Backdrop, ModalStackIsLastInFirstOut)
     backdrop.PopModal();
     EXPECT_EQ(backdrop.GetModalTop(), nullptr);
     EXPECT_FALSE(backdrop.HasModal());
-}
-
-TEST(Backdrop, LeavesEveryEventUnhandled)
-{
-    CBackdrop backdrop;
-    const gCPoint p = {3, 4};
-    int32_t handled = 0;
-    EXPECT_OK(backdrop.DispatchKeyDown(handled, 'a'));
-    EXPECT_OK(backdrop.DispatchKeyUp(handled, 'A'));
-    EXPECT_OK(backdrop.DispatchTimer(handled, 1));
-    EXPECT_OK(backdrop.DispatchMouseMove(handled, p));
-    EXPECT_OK(backdrop.DispatchLButtonDown(handled, p));
-    EXPECT_OK(backdrop.DispatchLButtonUp(handled, p));
-    EXPECT_OK(backdrop.DispatchMButtonDown(handled, p));
-    EXPECT_OK(backdrop.DispatchMButtonUp(handled, p));
-    EXPECT_OK(backdrop.DispatchRButtonDown(handled, p));
-    EXPECT_OK(backdrop.DispatchRButtonUp(handled, p));
-    EXPECT_OK(backdrop.DispatchMouseWheel(handled, p, p));
-    EXPECT_OK(backdrop.DispatchHeartbeat());
-    EXPECT_EQ(handled, 0);
 }
 
 TEST(Backdrop, BroadcastReachesItsOwnNotificationHandler)
