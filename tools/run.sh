@@ -78,36 +78,64 @@ echo "   pid $server_pid, port $port"
 printf '127.0.0.1:%s\n' "$port" >"$install/testmode"
 
 before=$(product_version "$install/Resources/system.vsf")
+# Keeps the last picture of the updater's window while the process runs.
+watch_window() { # <pid> <out.xwd>
+    while kill -0 "$1" 2>/dev/null; do
+        if xwd -silent -name "Quorvel Updater" -out "$2.part" 2>/dev/null; then mv "$2.part" "$2"; fi
+        sleep 0.05
+    done
+}
+
 echo "== Running the updater under Wine"
-(cd "$install" && wine QVUpdater.exe) &
+(cd "$install" && wine QVUpdater.exe 2>>"$demo/wine.log") &
 updater=$!
-# The window's last picture before it closes.
-while kill -0 "$updater" 2>/dev/null; do
-    if xwd -silent -name "Quorvel Updater" -out "$demo/window.part" 2>/dev/null; then
-        mv "$demo/window.part" "$demo/window.xwd"
-    fi
-    sleep 0.2
-done
+watch_window "$updater" "$demo/window.xwd"
 wait "$updater" || true
 # The new product shows its version and ends by itself.
 for _ in $(seq 100); do grep -q "started" "$install/QuorvelRuns.log" 2>/dev/null && break; sleep 0.1; done
 for _ in $(seq 150); do pgrep -f "installation.QUORVEL.EXE" >/dev/null || break; sleep 0.1; done
-
 kill "$server_pid" 2>/dev/null || true
 wait "$server_pid" 2>/dev/null || true
 server_pid=""
 after=$(product_version "$install/Resources/system.vsf")
 
-echo "== UpdateResults.log"
+echo "== UpdateResults.log of the update"
 sed 's/\r$//' "$install/UpdateResults.log" | sed 's/^/   /'
 echo "== The request the server received"
 head -c 400 "$demo/requests.log" | sed 's/\r$//' | sed 's/^/   /'
 echo
 echo "== Product version before: $before, after: $after"
-if [ -f "$demo/window.xwd" ]; then
-    python3 "$root/tools/xwd2png.py" "$demo/window.xwd" "$demo/updater-window.png"
-    echo "== Screenshot of the updater's window: $demo/updater-window.png"
-fi
+
+echo "== Checking again: the server now answers that the product is up to date"
+python3 "$root/tools/updateserver/update_server.py" --port-file "$demo/server2.txt" --mode uptodate \
+    --log "$demo/requests2.log" --lifetime 300 &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$demo/server2.txt" ] && break; sleep 0.1; done
+read -r _ port <"$demo/server2.txt"
+printf '127.0.0.1:%s\n' "$port" >"$install/testmode"
+(cd "$install" && wine QVUpdater.exe 2>>"$demo/wine.log") &
+updater=$!
+for _ in $(seq 200); do grep -q "up to date" "$install/UpdateResults.log" 2>/dev/null && break; sleep 0.1; done
+sleep 0.5
+xwd -silent -name "Quorvel Updater" -out "$demo/window-check.xwd" 2>/dev/null || true
+# Closed as a user closes it.
+wine taskkill /im QVUpdater.exe >/dev/null 2>&1 || true
+wait "$updater" || true
+kill "$server_pid" 2>/dev/null || true
+wait "$server_pid" 2>/dev/null || true
+server_pid=""
+sed 's/\r$//' "$install/UpdateResults.log" | sed 's/^/   /'
+echo "   request: $(head -1 "$demo/requests2.log" | tr -d '\r')"
+
+legible=no
+# The pictures must show the status rows as text: several lines of dark glyphs.
+for shot in window window-check; do
+    [ -f "$demo/$shot.xwd" ] || continue
+    if lines=$(python3 "$root/tools/xwd2png.py" "$demo/$shot.xwd" "$demo/updater-$shot.png" --text-lines 6); then
+        legible=yes
+    fi
+    echo "== Screenshot of the updater's window: $demo/updater-$shot.png ($lines)"
+done
 
 problems=()
 [ "$after" = 2.1.0 ] || problems+=("the product's version is $after")
@@ -115,7 +143,7 @@ cmp -s "$update/QUORVEL.EXE" "$install/QUORVEL.EXE" || problems+=("QUORVEL.EXE i
 cmp -s "$update/Extras/WhatsNew.txt" "$install/Extras/WhatsNew.txt" || problems+=("Extras/WhatsNew.txt is missing")
 if find "$install" -name '*.tmp' -o -name '*.old' | grep -q .; then problems+=(".tmp or .old files are left"); fi
 grep -q "started 2.1.0" "$install/QuorvelRuns.log" 2>/dev/null || problems+=("the new product was not started")
-[ -f "$demo/updater-window.png" ] || problems+=("no screenshot of the window")
+[ "$legible" = yes ] || problems+=("no screenshot of the window shows lines of text")
 if [ "${#problems[@]}" -eq 0 ]; then
     echo "DEMO PASSED: Quorvel 2 was updated from $before to $after and started."
     exit 0

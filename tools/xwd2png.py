@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""xwd2png.py <in.xwd> <out.png>: converts a TrueColor X window dump (as xwd writes it) to a
-PNG, with the Python standard library only."""
+"""xwd2png.py <in.xwd> <out.png> [--text-lines N]: converts a TrueColor X window dump (as xwd
+writes it) to a PNG, with the Python standard library only. With --text-lines it also counts the
+lines of dark text in the picture (bands of rows with dark pixels, each as high as a line of
+small text) and fails when there are fewer than N."""
 import struct
 import sys
 import zlib
@@ -50,9 +52,33 @@ def write_png(path, width, height, rows):
         f.write(chunk(b"IEND", b""))
 
 
+def text_lines(width, rows):
+    """Bands of consecutive rows that each hold a few dark pixels, 5 to 24 rows high."""
+    bands, run = 0, 0
+    for row in rows + [bytes(width * 3)]:
+        dark = sum(1 for x in range(width) if max(row[x * 3: x * 3 + 3]) < 80)
+        if 2 <= dark < width // 2:
+            run += 1
+            continue
+        if 5 <= run <= 24:
+            bands += 1
+        run = 0
+    return bands
+
+
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
-        raise SystemExit("usage: xwd2png.py <in.xwd> <out.png>")
-    with open(sys.argv[1], "rb") as f:
+    args = sys.argv[1:]
+    wanted = None
+    if len(args) == 4 and args[2] == "--text-lines":
+        wanted = int(args[3])
+        args = args[:2]
+    if len(args) != 2:
+        raise SystemExit("usage: xwd2png.py <in.xwd> <out.png> [--text-lines N]")
+    with open(args[0], "rb") as f:
         w, h, rows = read_xwd(f.read())
-    write_png(sys.argv[2], w, h, rows)
+    write_png(args[1], w, h, rows)
+    if wanted is not None:
+        found = text_lines(w, rows)
+        print(f"{found} lines of text")
+        if found < wanted:
+            raise SystemExit(f"xwd2png: {found} lines of text, fewer than {wanted}")

@@ -114,7 +114,7 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     DetectSlave(commandLine);
     if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
         (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
-    SetButton(kTextButtonCancel, 0.45f);
+    SetButton(kTextButtonCancel, CQuorvelUpdaterBackdrop::kDimmedButton);
     return kOk;
 }
 
@@ -309,6 +309,7 @@ void CQuorvelUpdaterApp::InstallPending()
     }
     m_phase = kInstalling;
     m_installing = 1;
+    (void)SetCaptionText(Text(kTextCaptionInstalling), 1); // drawn at the next paint otherwise
     gCResult result = Install(*archive);
     m_installing = 0;
     if (result == kHandled) {

@@ -1,7 +1,5 @@
 #include "CQuorvelUpdaterBackdrop.h"
 
-#include <mmsystem.h>
-
 #include "CWindowBase.h"
 #include "CQVUTransferManager.h"
 #include "UpdateRequest.h"
@@ -20,8 +18,6 @@ const int32_t kBodyPixels = 13;
 const int32_t kHeadingPixels = 16;
 const int32_t kFallbackRowHeight = 16;
 const int32_t kRowIndent = 6;
-const float kDimmedButton = 0.45f;
-const uint32_t kFadeMs = 600;
 const int32_t kWheelNotch = 120;
 const int32_t kRowsPerNotch = 3;
 
@@ -160,22 +156,21 @@ gCResult CQuorvelUpdaterBackdrop::SetButtonText(gCString text)
 
 void CQuorvelUpdaterBackdrop::SetButtonOpacity(float opacity)
 {
-    m_fading = 0;
+    m_fade.running = 0;
     m_buttonOpacity = opacity;
     (void)Changed(1); // drawn again at the next paint when it cannot be presented now
 }
 
 void CQuorvelUpdaterBackdrop::FadeButton()
 {
-    m_fadeFrom = kDimmedButton;
     m_buttonOpacity = kDimmedButton;
-    m_fadeStart = timeGetTime();
-    m_fading = 1;
+    m_fade.timer.Stamp();
+    m_fade.running = 1;
 }
 
 void CQuorvelUpdaterBackdrop::RestartAnimations()
 {
-    m_fading = 0;
+    m_fade.running = 0;
     m_buttonOpacity = 1.0f;
 }
 
@@ -185,14 +180,10 @@ gCResult CQuorvelUpdaterBackdrop::OnHeartbeat()
         m_checkAsked = 1;
         m_owner->OnCheckWanted();
     }
-    if (m_fading) {
-        const uint32_t elapsed = timeGetTime() - m_fadeStart;
-        if (elapsed >= kFadeMs) {
-            m_fading = 0;
+    if (m_fade.running) {
+        m_buttonOpacity = m_fade.GetValue();
+        if (!m_fade.running)
             m_buttonOpacity = 1.0f;
-        } else {
-            m_buttonOpacity = m_fadeFrom + (1.0f - m_fadeFrom) * static_cast<float>(elapsed) / kFadeMs;
-        }
         (void)Changed(1); // a frame of the fade that cannot be shown is simply skipped
     }
     return kOk;

@@ -10,6 +10,7 @@
 #include "CFontFace.h"
 #include "CResultsLog.h"
 #include "CStatusList.h"
+#include "CTimeTrack.h"
 #include "ProductFacts.h"
 #include "gCGeometry.h"
 
@@ -30,6 +31,9 @@ class CQuorvelUpdaterBackdrop : public CBackdrop {
 public:
     static const int32_t kWidth = 640;
     static const int32_t kHeight = 240;
+    // The button's opacity while it waits, and the fade's length in milliseconds.
+    static constexpr float kDimmedButton = 0.45f;
+    static constexpr float kFadeMs = 600.0f;
 
     CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CResultsLog* log);
     ~CQuorvelUpdaterBackdrop() override;
@@ -98,9 +102,8 @@ private:
     float m_progress = 0.0f;
     int32_t m_progressShown = 0;
     float m_buttonOpacity = 1.0f;
-    float m_fadeFrom = 1.0f;
-    uint32_t m_fadeStart = 0;
-    int32_t m_fading = 0;
+    // The button's fade from dimmed to full opacity.
+    CTimeTrack m_fade{kDimmedButton, 1.0f, kFadeMs, 0.0f, kTrackOnce, 0};
     int32_t m_checkAsked = 0;
     int32_t m_buttonPressed = 0;
 };

@@ -26,4 +26,5 @@ enum : uint32_t {
     kTextCaptionFailed = 112,
     kTextCaptionSlave = 113,
     kTextSelfUpdateStarted = 114,
+    kTextCaptionInstalling = 115,
 };

@@ -65,7 +65,7 @@ Bytes ProgramBytes(const wchar_t* name)
     return ReadWholeFile(gCString((ProgramFolder() + name).c_str()));
 }
 
-Installation::Installation(bool withFacts)
+Installation::Installation(bool withFacts, const wchar_t* language)
 {
     const std::wstring built = ProgramFolder();
     CreateDirectoryW(Path(L"Resources").c_str(), nullptr);
@@ -75,7 +75,7 @@ Installation::Installation(bool withFacts)
     CopyBeside(built + L"QUORVEL.exe", Path(L"QUORVEL.EXE"));
     if (withFacts) {
         CStringTableWriter facts;
-        (void)facts.AddRecord(1, gCString(L"Local_Current"), gCString(L"English"));
+        (void)facts.AddRecord(1, gCString(L"Local_Current"), gCString(language));
         (void)facts.AddRecord(2, gCString(L"QV2_Version"), gCString(kInstalledVersion));
         (void)facts.AddRecord(3, gCString(L"QV2_FreeVersionFlag"), gCString(L"0"));
         (void)facts.AddRecord(4, gCString(L"ZRN_InternalBuildString"), gCString(kInstalledBuild));

@@ -21,7 +21,7 @@ class Installation {
 public:
     // Lays out the updater, its Resources, the product (facts included unless told not to)
     // and a "testmode" file naming the server.
-    explicit Installation(bool withFacts = true);
+    explicit Installation(bool withFacts = true, const wchar_t* language = L"English");
 
     std::wstring Path(const std::wstring& relative) const { return m_folder.Path() + relative; }
     gCString File(const std::wstring& relative) const { return gCString(Path(relative).c_str()); }

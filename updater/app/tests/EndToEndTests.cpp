@@ -256,3 +256,26 @@ TEST_F(UpdaterRun, MissingProductFactsStopWithTheBoxAndNoRequest)
         << bare.Log();
     EXPECT_EQ(server.Requests(), "");
 }
+
+TEST_F(UpdaterRun, ProductLanguageChoosesTheTextBlock)
+{
+    const struct {
+        const wchar_t* language;
+        const char* lookingUp;
+        const char* refused;
+    } cases[] = {
+        {L"Deutsch", "Server wird gesucht...",
+         "Der Downloadserver wurde gefunden, aber die Verbindung kam nicht zustande."},
+        {L"de", "Server wird gesucht...", "Der Downloadserver wurde gefunden, aber die Verbindung kam nicht zustande."},
+        {L"Italiano", "Looking up server...", "Found the location of the download server, but couldn't connect to it."},
+    };
+    for (const auto& c : cases) {
+        Installation product(true, c.language);
+        product.PointAt(HostAndPort(ClosedPort()));
+        ASSERT_TRUE(product.Start());
+        EXPECT_TRUE(product.WaitForLog(c.refused, kRunMs)) << product.Log();
+        EXPECT_NE(product.Log().find(c.lookingUp), std::string::npos) << product.Log();
+        ASSERT_TRUE(product.CloseWindow());
+        EXPECT_TRUE(product.WaitForExit(kRunMs));
+    }
+}

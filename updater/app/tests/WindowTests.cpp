@@ -100,6 +100,20 @@ TEST_F(UpdaterWindow, ViewMessagesBecomeRowsLogLinesProgressAndCaption)
     backdrop->SetButtonOpacity(0.45f);
     EXPECT_EQ(Send(kMsgAnswerType2, 0, 0), 0u);
     EXPECT_LT(backdrop->GetButtonOpacity(), 1.0f);
+    // The fade runs on the heartbeat and ends at full opacity, never beyond.
+    float last = backdrop->GetButtonOpacity();
+    bool rising = true;
+    EXPECT_TRUE(WaitUntil([&] { return backdrop->GetButtonOpacity() == 1.0f; },
+                          [&] {
+                              (void)backdrop->DispatchHeartbeat(); // a heartbeat has no failure to report here
+                              rising = rising && backdrop->GetButtonOpacity() >= last;
+                              last = backdrop->GetButtonOpacity();
+                              Sleep(5);
+                              return true;
+                          },
+                          3000));
+    EXPECT_TRUE(rising);
+    backdrop->FadeButton();
     EXPECT_EQ(Send(kMsgAnswerReported, 0, 2), 0u);
     EXPECT_FLOAT_EQ(backdrop->GetButtonOpacity(), 1.0f);
 }
