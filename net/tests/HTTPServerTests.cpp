@@ -324,7 +324,8 @@ TEST(HTTPServer, RequestsThatGetNoReply)
         {"GET HTTP/1.0\r\n\r\n", 0, 0, 0},
         {"GET /a.txt HTTP/1.0\n\n", 0, 0, 0},
         {"GET /missing.txt HTTP/1.0\r\n\r\n", 1, 0, 0},
-        {"GET /" + std::string(70000, 'a'), 0, 0, 0},
+        // A header block that has not ended at 65,536 bytes never will.
+        {"GET /" + std::string(65536 - 5, 'a'), 0, 0, 0},
         {"GET /a.txt HTTP/1.0\r\n\r\n", 0, kBusy, 0},
         {"GET /a.txt HTTP/1.0\r\n\r\n", 0, 0, 1},
     };
@@ -341,6 +342,21 @@ TEST(HTTPServer, RequestsThatGetNoReply)
         EXPECT_EQ(server.paths.size(), c.ownerAsked);
         EXPECT_EQ(server.listening.GetAcceptedCount(), 0);
     }
+}
+
+// A header block of exactly 65,536 bytes is still a request.
+TEST(HTTPServer, RequestHeaderBlockAtTheCapIsAnswered)
+{
+    TestServer server;
+    ASSERT_OK(server.started);
+    server.Put(L"a.txt", "alpha");
+    const std::string head = "GET /a.txt HTTP/1.0\r\nX-Fill: ";
+    const std::string request = head + std::string(65536 - head.size() - 4, 'x') + "\r\n\r\n";
+    bool ok = false;
+    const std::string reply = Exchange(server, {request}, ok);
+    EXPECT_TRUE(ok);
+    ASSERT_GE(reply.size(), 5u);
+    EXPECT_EQ(reply.substr(reply.size() - 5), "alpha");
 }
 
 // The request arrives in several reads; it is answered once, when its header block is whole.
