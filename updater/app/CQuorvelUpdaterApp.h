@@ -50,6 +50,8 @@ public:
     // IUpdaterWindowOwner.
     void OnCheckWanted() override;
     void OnMainButton() override;
+    // Status lines then go to the log only.
+    void OnWindowClosed() override { m_backdrop = nullptr; }
     gCString Text(uint32_t n) const override;
 
     // Writes the received update data to "updatersource.qvu" beside the program.

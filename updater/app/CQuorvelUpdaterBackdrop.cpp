@@ -56,7 +56,11 @@ CQuorvelUpdaterBackdrop::CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CRe
     m_framed = 1;
 }
 
-CQuorvelUpdaterBackdrop::~CQuorvelUpdaterBackdrop() = default;
+CQuorvelUpdaterBackdrop::~CQuorvelUpdaterBackdrop()
+{
+    if (m_owner)
+        m_owner->OnWindowClosed();
+}
 
 gCResult CQuorvelUpdaterBackdrop::OpenFonts()
 {

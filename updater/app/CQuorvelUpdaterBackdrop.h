@@ -23,6 +23,8 @@ public:
     // The status panel asks for the update check once the window is open.
     virtual void OnCheckWanted() = 0;
     virtual void OnMainButton() = 0;
+    // The window's content is going away with its window.
+    virtual void OnWindowClosed() = 0;
     // Localised text n of the chosen language block.
     virtual gCString Text(uint32_t n) const = 0;
 };

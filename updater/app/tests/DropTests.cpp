@@ -59,5 +59,9 @@ TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
         app.OnMainButton();
         ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
         DrainQuit();
+        // Lines that come after the window has gone (a transfer still ending) reach the log.
+        EXPECT_EQ(app.GetBackdrop(), nullptr);
+        EXPECT_EQ(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1), kOk);
+        EXPECT_NE(install.Log().find("after the window\r\n"), std::string::npos);
     }
 }

@@ -23,9 +23,11 @@ class RecordingOwner : public IUpdaterWindowOwner {
 public:
     void OnCheckWanted() override { ++checks; }
     void OnMainButton() override { ++buttons; }
+    void OnWindowClosed() override { ++closed; }
     gCString Text(uint32_t n) const override { return gCString::AppendNumber(gCString(L"text "), int32_t(n)); }
     int checks = 0;
     int buttons = 0;
+    int closed = 0;
 };
 
 class Sender : public gCCmdTarget {};
