@@ -154,9 +154,15 @@ gCResult gCMemFile::Extend(int64_t n)
         m_size += n;
         return kOk;
     }
-    // At least the next 2048 bytes beyond what is needed, and at least half as much again:
-    // a body received in small pieces must not be copied over and over.
-    int64_t wanted = m_size + n + 2048;
+    QV_RETURN_IF_FAILED(GrowBeyond(m_size + n));
+    m_size += n;
+    return kOk;
+}
+
+gCResult gCMemFile::GrowBeyond(int64_t needed)
+{
+    const int64_t capacity = GetCapacity();
+    int64_t wanted = needed + 2048;
     int64_t geometric = capacity + capacity / 2;
     if (geometric > kMaxCapacity)
         geometric = kMaxCapacity;
@@ -165,7 +171,42 @@ gCResult gCMemFile::Extend(int64_t n)
         return kOutOfMemory;
     QV_RETURN_IF_FAILED(m_block->Resize(static_cast<int32_t>(grown)));
     m_block->Data()[grown - 1] = 0;
-    m_size += n;
+    return kOk;
+}
+
+gCResult gCMemFile::Reserve(int64_t capacity)
+{
+    if (!HasData())
+        return kInvalidFile;
+    if (capacity <= GetCapacity())
+        return kOk;
+    if (capacity > kMaxCapacity)
+        return kOutOfMemory;
+    return m_block->Resize(static_cast<int32_t>(capacity));
+}
+
+gCResult gCMemFile::RoomAhead(uint32_t n, uint8_t*& at)
+{
+    at = nullptr;
+    if (!HasData())
+        return kInvalidFile;
+    ClampSize();
+    if (m_position + n > GetCapacity())
+        QV_RETURN_IF_FAILED(GrowBeyond(m_position + n));
+    at = m_block->Data() + m_position;
+    return kOk;
+}
+
+gCResult gCMemFile::Advance(uint32_t n)
+{
+    if (!HasData())
+        return kInvalidFile;
+    ClampSize();
+    if (m_position + n > GetCapacity())
+        return kBadParameter;
+    m_position += n;
+    if (m_position > m_size)
+        m_size = m_position;
     return kOk;
 }
 

@@ -28,6 +28,15 @@ public:
     // Grows the size by n bytes (the new bytes are not cleared); the position stays.
     virtual gCResult Extend(int64_t n);
 
+    // Grows the block to hold at least capacity bytes; the size and the position stay.
+    gCResult Reserve(int64_t capacity);
+    // Makes room for n bytes at the position, growing the block as a write would, so that a
+    // reader can put them there in place; at is where they go. The size stays.
+    gCResult RoomAhead(uint32_t n, uint8_t*& at);
+    // Takes n bytes put in place at the position (see RoomAhead): the position moves past
+    // them and the size grows to cover them.
+    gCResult Advance(uint32_t n);
+
     // Back to an empty 2048-byte block.
     void ResetBuffer();
     // Takes the other stream's block, size and position without copying; the other is left
@@ -39,6 +48,9 @@ public:
 
 private:
     void ClampSize();
+    // Grows the block beyond needed bytes: at least 2048 bytes more, and at least half as
+    // much again, so that a stream written in small pieces is not copied over and over.
+    gCResult GrowBeyond(int64_t needed);
     int64_t Remaining() const { return m_size - m_position; }
     // Where a read that ran past the data leaves the position.
     gCResult FailedRead();

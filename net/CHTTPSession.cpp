@@ -134,36 +134,100 @@ gCResult CHTTPSession::OnConnectResult(uintptr_t, uintptr_t, void* context)
 gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
 {
     CHTTPSession* session = SessionOf(context);
-    // One piece per tick would cap a download at the heartbeat's rate; a few pieces per
-    // tick keep the tick short and the transfer at the network's speed.
-    for (uint32_t i = 0; i < kReadsPerPoll; ++i) {
+    // One piece per tick would cap a download at the heartbeat's rate: read what waits, for
+    // as long as the tick may take.
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const LONGLONG budget = frequency.QuadPart * kPollBudgetMs / 1000;
+    for (;;) {
         QV_RETURN_IF_FAILED(session->ReadOnePiece());
         if (!session->m_dataPending || !session->HasSocket())
+            break;
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        if (now.QuadPart - start.QuadPart >= budget)
             break;
     }
     return kOk;
 }
 
+gCResult CHTTPSession::PrepareReadBlock()
+{
+    if (m_readBlock.Count() != static_cast<int32_t>(kReadPiece + kPieceEnd))
+        QV_RETURN_IF_FAILED(m_readBlock.Resize(kReadPiece + kPieceEnd));
+    return kOk;
+}
+
+bool CHTTPSession::PieceGoesIntoBody(uint32_t& most) const
+{
+    most = kBodyReadMost;
+    if (!m_isClient || !m_inBody || m_chunked || m_output || m_replyOver || m_receiveBuffer.Size() != 0)
+        return false;
+    if (m_total == 0)
+        return true;
+    // Bytes beyond the announced length take the long way, so the body's block, sized to
+    // that length, never has to grow.
+    if (m_received >= m_total)
+        return false;
+    if (m_total - m_received < most)
+        most = static_cast<uint32_t>(m_total - m_received);
+    return true;
+}
+
+gCResult CHTTPSession::ShowPieces(const char* bytes, uint32_t count)
+{
+    QV_RETURN_IF_FAILED(PrepareReadBlock());
+    char* piece = m_readBlock.Data();
+    uint32_t done = 0;
+    do {
+        const uint32_t n = count - done < kReadPiece ? count - done : kReadPiece;
+        if (bytes != piece)
+            std::memcpy(piece, bytes + done, n);
+        piece[n] = 0;
+        piece[n + 1] = 0;
+        // Its answer is ignored: it only watches the bytes.
+        (void)DataProc(this, m_readBlock, n);
+        done += n;
+    } while (done < count);
+    return kOk;
+}
+
 gCResult CHTTPSession::ReadOnePiece()
 {
-    if (m_readBlock.Count() != static_cast<int32_t>(kReadPiece + 2))
-        QV_RETURN_IF_FAILED(m_readBlock.Resize(kReadPiece + 2));
-    std::memset(m_readBlock.Data(), 0, kReadPiece + 2);
-    uint32_t count = kReadPiece;
-    gCResult r = Receive(count, m_readBlock);
+    // A plain body kept in memory is read where it belongs, in reads as large as what waits;
+    // anything else goes through the read block and the receive buffer.
+    uint32_t count = 0;
+    const bool intoBody = PieceGoesIntoBody(count);
+    char* bytes = nullptr;
+    if (intoBody) {
+        uint8_t* at = nullptr;
+        QV_RETURN_IF_FAILED(m_body.RoomAhead(count, at));
+        bytes = reinterpret_cast<char*>(at);
+    } else {
+        count = kReadPiece;
+        QV_RETURN_IF_FAILED(PrepareReadBlock());
+        bytes = m_readBlock.Data();
+    }
+    const uint32_t asked = count;
+    gCResult r = Receive(count, bytes);
     // Only "would block" means that nothing is there yet. A reset, an abort or a connection
     // shut for reading shares its result class but ends the transfer.
     if (r == kWouldBlock && GetLastError() == WSAEWOULDBLOCK)
         return kOk;
     if (r != kOk)
         return FailReply(r);
-    if (count > kReadPiece)
+    if (count > asked)
         count = 0;
     if (DataProc)
-        // Its answer is ignored: it only watches the bytes.
-        (void)DataProc(this, m_readBlock, count);
+        QV_RETURN_IF_FAILED(ShowPieces(bytes, count));
     if (m_replyOver)
         return kOk;
+    if (intoBody) {
+        m_placed = count;
+        return ReceiveBody();
+    }
     QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
     if (!m_isClient)
         return ParseRequest();

@@ -48,10 +48,15 @@ const uint64_t kMaxReplyBody = 100000000u;
 const uint32_t kMaxHeaderBlock = 64 * 1024;
 // A chunk-size line cut by a TCP boundary is waited for up to this length.
 const uint32_t kMaxChunkSizeLine = 1024;
-// Reads take at most this much at a time.
+// The data callback sees the received bytes in pieces of at most this size, each followed by
+// two zero bytes.
 const uint32_t kReadPiece = 64000;
-// Pieces read in one poll at most, while more bytes wait.
-const uint32_t kReadsPerPoll = 16;
+const uint32_t kPieceEnd = 2;
+// A body kept in memory is read in place, up to this much at a time: every read costs a
+// round trip through the system, whatever its size.
+const uint32_t kBodyReadMost = 16 * kReadPiece;
+// A poll reads while more bytes wait, for at most this long.
+const uint32_t kPollBudgetMs = 6;
 // The server sends its content in pieces of at most this size, one per completed send.
 const uint32_t kServePiece = 64000;
 // A requested range without a last position runs to the end of the content.
@@ -152,6 +157,11 @@ protected:
     bool IsBodyComplete() const;
     bool BodyEndsAtClose() const;
     gCResult ReadOnePiece();
+    // Whether the next piece can be read straight into the body, and how much of it.
+    bool PieceGoesIntoBody(uint32_t& most) const;
+    gCResult PrepareReadBlock();
+    // Hands the bytes to the data callback in pieces of the read block, two zero bytes after each.
+    gCResult ShowPieces(const char* bytes, uint32_t count);
     gCResult ReceivePlainBody();
     gCResult ReceiveChunkedBody();
     gCResult ReportProgress();
@@ -202,6 +212,8 @@ protected:
     // Where the search for the end of the header block goes on.
     uint32_t m_headerScanFrom = 0;
     CMemBlockT<char> m_readBlock;
+    // Bytes that the last read put straight into the body, not yet taken.
+    uint32_t m_placed = 0;
 
     // Server side: whether the request asked for a byte range, where the served bytes end,
     // and the connections a listening session accepted.

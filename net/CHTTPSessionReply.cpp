@@ -374,6 +374,10 @@ gCResult CHTTPSession::StartBody(uint32_t headerLength)
 {
     m_inBody = 1;
     m_receiveBuffer.Consume(headerLength);
+    if (!m_chunked && !m_output && m_total > 0)
+        // One block for the whole announced body (the cap bounds it): it is read in place and
+        // never copied to grow.
+        QV_RETURN_IF_FAILED(m_body.Reserve(static_cast<int64_t>(m_total)));
     m_headerScanFrom = 0;
     return ReceiveBody();
 }
@@ -396,13 +400,20 @@ bool CHTTPSession::BodyEndsAtClose() const
 
 gCResult CHTTPSession::ReceivePlainBody()
 {
-    const uint32_t n = m_receiveBuffer.Size();
+    // The bytes are either already in the body (read in place) or in the receive buffer.
+    const uint32_t placed = m_placed;
+    m_placed = 0;
+    const uint32_t n = placed != 0 ? placed : m_receiveBuffer.Size();
     if (n == 0)
         return kOk;
     if (m_received + n > kMaxReplyBody)
         return FailReply(kNetworkFatal);
-    QV_RETURN_IF_FAILED(WriteBody(m_receiveBuffer.Data(), n));
-    m_receiveBuffer.Clear();
+    if (placed != 0) {
+        QV_RETURN_IF_FAILED(m_body.Advance(placed));
+    } else {
+        QV_RETURN_IF_FAILED(WriteBody(m_receiveBuffer.Data(), n));
+        m_receiveBuffer.Clear();
+    }
     m_received += n;
     QV_RETURN_IF_FAILED(ReportProgress());
     if (!BodyEndsAtClose() && m_received >= m_total)

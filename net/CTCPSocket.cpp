@@ -194,9 +194,15 @@ gCResult CTCPSocket::Send(uint32_t& length, CMemBlockT<char>& block)
 
 gCResult CTCPSocket::Receive(uint32_t& length, CMemBlockT<char>& block)
 {
+    if (static_cast<uint32_t>(block.Count()) < length)
+        length = static_cast<uint32_t>(block.Count());
+    return Receive(length, block.Data());
+}
+
+gCResult CTCPSocket::Receive(uint32_t& length, char* bytes)
+{
     m_dataPending = 0;
-    uint32_t room = length < static_cast<uint32_t>(block.Count()) ? length : static_cast<uint32_t>(block.Count());
-    int got = recv(m_socket.Get(), block.Data(), static_cast<int>(room), 0);
+    int got = recv(m_socket.Get(), bytes, static_cast<int>(length), 0);
     if (got == SOCKET_ERROR) {
         length = 0;
         m_lastError = WSAGetLastError();

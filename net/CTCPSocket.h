@@ -72,6 +72,8 @@ public:
     gCResult Send(uint32_t& length, CMemBlockT<char>& block);
     // Reads at most length bytes (at most the block's size) to the block's start.
     gCResult Receive(uint32_t& length, CMemBlockT<char>& block);
+    // Reads at most length bytes to bytes, which has room for them.
+    gCResult Receive(uint32_t& length, char* bytes);
     gCResult Close();
     gCResult Accept();
     gCResult GetPeerName();

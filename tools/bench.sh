@@ -10,7 +10,9 @@ bash "$root/tools/build.sh" >/dev/null
 source "$root/tools/wine-env.sh"
 
 work=$(mktemp -d "$build/bench.XXXXXX")
+server_pid=""
 finish() {
+    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
     qv_wine_stop
     rm -rf "$work"
 }
@@ -22,16 +24,20 @@ now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 # The last "<n> MB/s" that a compressor's benchmark mode prints is its decompression speed.
 decompression_mbps() { "$@" 2>&1 | tr '\r' '\n' | grep -o '[0-9.]* MB/s' | tail -1 | cut -d' ' -f1; }
+# A "name=value" line of a benchmark's output.
+figure() { sed -n "s/^$2=//p" "$1" | tr -d '\r'; }
 
 # --- engine: decoder and installer -----------------------------------------------------------
 (cd "$build/updater/engine" && wine engine_bench.exe "$(winepath -w "$work")" </dev/null) >"$work/engine.txt"
-figure() { sed -n "s/^$1=//p" "$work/engine.txt" | tr -d '\r'; }
-decoder=$(figure decoder_mbps)
-decompress=$(figure decompress_mbps)
-memcpy_mbps=$(figure memcpy_mbps)
-fresh=$(figure install_fresh_s)
-replacing=$(figure install_replace_s)
-copyloop=$(figure copyfile_loop_s)
+e() { figure "$work/engine.txt" "$1"; }
+decoder=$(e decoder_mbps)
+decompress=$(e decompress_mbps)
+memcpy_mbps=$(e memcpy_mbps)
+fresh=$(e install_fresh_s)
+replacing=$(e install_replace_s)
+copyloop=$(e copyfile_loop_s)
+moveloop=$(e movefile_loop_s)
+deleteloop=$(e deletefile_loop_s)
 lz4_mbps=$(decompression_mbps lz4 -b1 -i3 "$work/data.bin")
 zstd_mbps=$(decompression_mbps zstd -b3 -i3 "$work/data.bin")
 
@@ -45,11 +51,27 @@ for round in 1 2 3; do
     cpa=$(calc "%.3f" "($end - $start) < $cpa ? ($end - $start) : $cpa")
 done
 
+# --- download --------------------------------------------------------------------------------
+(cd "$build/net/bench" && wine net_bench.exe </dev/null) >"$work/net.txt"
+n() { figure "$work/net.txt" "$1"; }
+download=$(n download_s)
+download_mb=$(n download_mb)
+python3 "$build/net/bench/http_server.py" "$work/server.txt" >/dev/null 2>&1 &
+for i in $(seq 100); do [ -s "$work/server.txt" ] && break; sleep 0.05; done
+read -r server_pid port <"$work/server.txt"
+curl_s=1000
+for round in 1 2 3; do
+    t=$(curl -s -o /dev/null -w '%{time_total}' "http://127.0.0.1:$port/bytes/$(calc "%.0f" "$download_mb * 1000000")")
+    curl_s=$(calc "%.3f" "$t < $curl_s ? $t : $curl_s")
+done
+kill "$server_pid"
+server_pid=""
+
 # --- table -----------------------------------------------------------------------------------
-line() { printf '%-30s %12s   %-28s %12s %8s   %s\n' "$@"; }
+line() { printf '%-30s %12s   %-30s %12s %8s   %s\n' "$@"; }
 verdict() { awk "BEGIN { print ($1) ? \"met\" : \"NOT met\" }"; }
 echo
-echo "$(figure unpacked_mb) MB unpacked in $(figure files) files, $(figure packed_mb) MB packed"
+echo "$(e unpacked_mb) MB unpacked in $(e files) files, $(e packed_mb) MB packed; download of $download_mb MB"
 line "measured" "figure" "reference" "figure" "ratio" "target"
 line "decoder, in memory" "$decoder MB/s" "lz4 -b1, in memory" "$lz4_mbps MB/s" \
     "$(calc "%.2f" "$decoder / $lz4_mbps")" ">= 0.50 of lz4: $(verdict "$decoder / $lz4_mbps >= 0.5")"
@@ -57,8 +79,23 @@ line "" "" "zstd -b3, in memory" "$zstd_mbps MB/s" "$(calc "%.2f" "$decoder / $z
 line "" "" "memcpy, in process" "$memcpy_mbps MB/s" "$(calc "%.2f" "$decoder / $memcpy_mbps")" ""
 line "decompress with allocation" "$decompress MB/s" "lz4 -b1, in memory" "$lz4_mbps MB/s" \
     "$(calc "%.2f" "$decompress / $lz4_mbps")" ""
+line "download, in process" "$download s" "curl to /dev/null" "$curl_s s" "$(calc "%.2fx" "$download / $curl_s")" \
+    "<= 2x curl's time: $(verdict "$download / $curl_s <= 2")"
+line "" "" "bare reads, fresh block, Wine" "$(n bare_recv_fresh_s) s" \
+    "$(calc "%.2fx" "$download / $(n bare_recv_fresh_s)")" "(the body must land in fresh memory)"
+line "" "" "bare reads, warm block, Wine" "$(n bare_recv_warm_s) s" \
+    "$(calc "%.2fx" "$download / $(n bare_recv_warm_s)")" ""
+line "  longest poll" "$(n longest_poll_ms) ms" "" "" "" "about 10 ms"
+line "  memory committed for it" "$(n body_memory_ratio)x" "" "" "" \
+    "<= 1.1x the body: $(verdict "$(n body_memory_ratio) <= 1.1")"
 line "install, fresh" "$fresh s" "CopyFileW loop, Wine" "$copyloop s" "$(calc "%.2fx" "$fresh / $copyloop")" \
     "<= 1.5x the loop: $(verdict "$fresh / $copyloop <= 1.5")"
 line "install, replacing" "$replacing s" "CopyFileW loop, Wine" "$copyloop s" \
     "$(calc "%.2fx" "$replacing / $copyloop")" "<= 2.5x the loop: $(verdict "$replacing / $copyloop <= 2.5")"
 line "" "" "cp -a, native" "$cpa s" "$(calc "%.2fx" "$replacing / $cpa")" ""
+line "" "" "MoveFileW loop, Wine" "$moveloop s" "" "(each file is moved in once, and kept aside once when replacing)"
+line "" "" "DeleteFileW loop, Wine" "$deleteloop s" "" "(each kept file is deleted when replacing)"
+echo
+echo "where the installer's time goes (seconds per step):"
+echo "  fresh:     $(e install_fresh_steps)"
+echo "  replacing: $(e install_replace_steps)"

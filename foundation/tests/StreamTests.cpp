@@ -2,6 +2,7 @@
 
 #include "ResultAssert.h"
 
+#include <cstring>
 #include <memory>
 #include <tuple>
 
@@ -179,6 +180,71 @@ TEST(MemFile, FailedGrowthLeavesTheStreamAsItWas)
     EXPECT_EQ(stream.GetSize(), 4);
     EXPECT_EQ(stream.Tell(), 4);
     EXPECT_EQ(stream.GetCapacity(), 2048);
+}
+
+// A reader that puts bytes straight into the stream: room first, then the bytes are taken.
+TEST(MemFile, BytesPutInPlaceAtThePosition)
+{
+    const struct {
+        const char* what;
+        int64_t reserve;
+        int64_t startAt; // position before the room is asked for (the stream holds 100 bytes)
+        uint32_t room;
+        uint32_t taken;
+        gCResult advanced;
+        int64_t size;
+        int64_t position;
+        int64_t capacity;
+    } cases[] = {
+        {"appended into a reserved block", 100000, 100, 64000, 64000, kOk, 64100, 64100, 100000},
+        {"fewer taken than asked room for", 100000, 100, 64000, 10, kOk, 110, 110, 100000},
+        {"room exactly to the reserved end", 64100, 100, 64000, 64000, kOk, 64100, 64100, 64100},
+        {"room past the block grows it like a write", 0, 100, 64000, 64000, kOk, 64100, 64100, 66148},
+        {"in the middle the size only grows past its end", 0, 40, 100, 100, kOk, 140, 140, 2048},
+        {"more taken than the block holds", 0, 100, 10, 5000, kBadParameter, 100, 100, 2048},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        gCMemFile stream;
+        Bytes first(100, 7);
+        ASSERT_OK(stream.WriteBytes(first.data(), 100));
+        ASSERT_OK(stream.Reserve(c.reserve));
+        EXPECT_EQ(stream.GetSize(), 100);
+        ASSERT_OK(stream.SetPosition(c.startAt));
+        uint8_t* at = nullptr;
+        ASSERT_OK(stream.RoomAhead(c.room, at));
+        ASSERT_NE(at, nullptr);
+        std::memset(at, 0x33, c.room);
+        EXPECT_RESULT(stream.Advance(c.taken), c.advanced);
+        EXPECT_EQ(stream.GetSize(), c.size);
+        EXPECT_EQ(stream.Tell(), c.position);
+        EXPECT_EQ(stream.GetCapacity(), c.capacity);
+        EXPECT_EQ(stream.GetData()[0], 7);
+        if (c.advanced == kOk) {
+            EXPECT_EQ(stream.GetData()[c.position - 1], 0x33);
+        }
+    }
+}
+
+TEST(MemFile, FailedReservationLeavesTheStreamAsItWas)
+{
+    gCMemFile stream;
+    ASSERT_OK(stream.WriteU32(7));
+    gCResult reserved;
+    gCResult room;
+    uint8_t sentinel = 0;
+    uint8_t* at = &sentinel;
+    {
+        FailingAllocator failing(0);
+        reserved = stream.Reserve(1000000);
+        room = stream.RoomAhead(5000, at);
+    }
+    EXPECT_RESULT(reserved, kOutOfMemory);
+    EXPECT_RESULT(room, kOutOfMemory);
+    EXPECT_EQ(at, nullptr);
+    EXPECT_EQ(stream.GetSize(), 4);
+    EXPECT_EQ(stream.GetCapacity(), 2048);
+    EXPECT_RESULT(stream.Reserve(int64_t(1) << 32), kOutOfMemory);
 }
 
 TEST(MemFile, PositionRules)

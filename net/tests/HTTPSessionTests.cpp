@@ -243,6 +243,75 @@ TEST(HTTPSession, HostileReplies)
     }
 }
 
+namespace {
+
+// What the data callback saw: every piece's bytes, the largest piece, and whether each one
+// came with its two zero bytes after it.
+struct Watched {
+    std::string bytes;
+    uint32_t largest = 0;
+    bool zerosAfterEach = true;
+};
+Watched* gWatched = nullptr;
+
+gCResult Watch(CHTTPSession*, CMemBlockT<char>& block, uint32_t count)
+{
+    gWatched->bytes.append(block.Data(), count);
+    gWatched->largest = std::max(gWatched->largest, count);
+    if (static_cast<uint32_t>(block.Count()) < count + 2 || block.Data()[count] != 0 || block.Data()[count + 1] != 0)
+        gWatched->zerosAfterEach = false;
+    return kOk;
+}
+
+} // namespace
+
+// A plain body kept in memory is read straight into one block of the announced size, in
+// reads as large as what waits; the data callback still sees pieces of at most 64,000 bytes.
+TEST(HTTPSession, BodyInMemoryArrivesWholeAndIsWatchedInPieces)
+{
+    const struct {
+        const char* what;
+        bool announced;
+        size_t length; // announced
+        size_t sent;
+        uint32_t readToClose;
+    } cases[] = {
+        {"one byte", true, 1, 1, 0},
+        {"one piece", true, 64000, 64000, 0},
+        {"one piece and a byte", true, 64001, 64001, 0},
+        {"beyond one large read", true, 1094000, 1094000, 0},
+        {"more than announced, to the close", true, 100000, 150000, 1},
+        {"no length, to the close", false, 0, 200001, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string head = c.announced
+                                     ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(c.length) + "\r\n\r\n"
+                                     : std::string("HTTP/1.0 200 OK\r\n\r\n");
+        const std::string body = PatternBytes(c.sent);
+        ScriptedPeer peer;
+        peer.ReadRequest().Send(head + body).Close();
+        peer.Start();
+        SessionProbe probe;
+        probe.session.readToClose = c.readToClose;
+        Watched watched;
+        gWatched = &watched;
+        probe.session.DataProc = Watch;
+        ASSERT_OK(Open(probe, peer.Port()));
+        EXPECT_TRUE(probe.PollToEnd());
+        EXPECT_TRUE(peer.Join());
+        gWatched = nullptr;
+        EXPECT_TRUE(probe.Body() == body) << probe.Body().size();
+        EXPECT_TRUE(watched.bytes == head + body) << watched.bytes.size();
+        EXPECT_LE(watched.largest, kReadPiece);
+        EXPECT_TRUE(watched.zerosAfterEach);
+        EXPECT_EQ(probe.states.back(), kSocketClosed);
+        if (c.announced && c.sent == c.length) {
+            EXPECT_EQ(probe.session.GetBody().GetCapacity(), std::max<int64_t>(c.length, 2048));
+        }
+    }
+}
+
 // A real server: a megabyte byte for byte, a reply with headers only, and a refusal.
 TEST(HTTPSession, PythonServer)
 {
