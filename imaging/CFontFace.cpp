@@ -73,23 +73,28 @@ uint32_t BlendOver(uint32_t destination, uint32_t colour, uint32_t coverage)
 }
 } // namespace
 
+FT_UInt CFontFace::NextGlyph(wchar_t c, FT_UInt& previous, FT_Pos& pen) const
+{
+    const FT_UInt glyph = FT_Get_Char_Index(m_face, c);
+    if (FT_HAS_KERNING(m_face) && previous && glyph) {
+        FT_Vector delta;
+        if (FT_Get_Kerning(m_face, previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
+            pen += delta.x;
+    }
+    previous = glyph;
+    return glyph;
+}
+
 int32_t CFontFace::MeasureText(const gCString& text) const
 {
     if (!m_face)
         return 0;
     FT_Pos pen = 0;
     FT_UInt previous = 0;
-    const bool kerning = FT_HAS_KERNING(m_face);
     for (int32_t i = 0; i < text.Length(); ++i) {
-        const FT_UInt glyph = FT_Get_Char_Index(m_face, text[i]);
-        if (kerning && previous && glyph) {
-            FT_Vector delta;
-            if (FT_Get_Kerning(m_face, previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
-                pen += delta.x;
-        }
+        const FT_UInt glyph = NextGlyph(text[i], previous, pen);
         if (FT_Load_Glyph(m_face, glyph, FT_LOAD_DEFAULT) == 0)
             pen += m_face->glyph->advance.x;
-        previous = glyph;
     }
     return static_cast<int32_t>((pen + 63) >> 6);
 }
@@ -106,17 +111,10 @@ int32_t CFontFace::DrawText(CImageBase& image, int32_t x, int32_t top, const gCS
     const int32_t baseline = top + m_ascent;
     FT_Pos pen = static_cast<FT_Pos>(x) << 6;
     FT_UInt previous = 0;
-    const bool kerning = FT_HAS_KERNING(m_face);
     uint32_t* bits = image.GetBits();
     const int32_t stride = image.GetWidth();
     for (int32_t i = 0; i < text.Length(); ++i) {
-        const FT_UInt glyph = FT_Get_Char_Index(m_face, text[i]);
-        if (kerning && previous && glyph) {
-            FT_Vector delta;
-            if (FT_Get_Kerning(m_face, previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
-                pen += delta.x;
-        }
-        previous = glyph;
+        const FT_UInt glyph = NextGlyph(text[i], previous, pen);
         if (FT_Load_Glyph(m_face, glyph, FT_LOAD_RENDER) != 0)
             continue;
         const FT_GlyphSlot slot = m_face->glyph;

@@ -33,6 +33,9 @@ public:
                      const gCRect& clip) const;
 
 private:
+    // The glyph of the character; the pen moves by the kerning after the previous glyph.
+    FT_UInt NextGlyph(wchar_t c, FT_UInt& previous, FT_Pos& pen) const;
+
     // The font file's bytes, which the face reads from for its whole life.
     CMemBlockT<char> m_data;
     FT_Face m_face = nullptr;

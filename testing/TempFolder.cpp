@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "WinHandle.h"
@@ -100,4 +101,31 @@ Bytes U32(uint32_t value)
 {
     return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
             static_cast<uint8_t>(value >> 24)};
+}
+
+namespace {
+void CollectFiles(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& out)
+{
+    WIN32_FIND_DATAW found;
+    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
+    if (!find.IsValid())
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectFiles(root, relative + name + L"\\", out);
+        else
+            out.push_back(relative + name);
+    } while (FindNextFileW(find.Get(), &found));
+}
+} // namespace
+
+std::vector<std::wstring> FilesBelow(const std::wstring& folder)
+{
+    std::vector<std::wstring> files;
+    CollectFiles(folder, L"", files);
+    std::sort(files.begin(), files.end());
+    return files;
 }

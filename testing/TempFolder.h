@@ -26,6 +26,8 @@ private:
 
 bool WriteWholeFile(const gCString& path, const Bytes& bytes);
 Bytes ReadWholeFile(const gCString& path);
+// The files below a folder (ending with '\\'), each named relative to it, sorted.
+std::vector<std::wstring> FilesBelow(const std::wstring& folder);
 
 // UTF-16LE units of a text, as the toolkit's files hold them.
 Bytes Utf16(const std::wstring& text);

@@ -32,25 +32,6 @@ double Now()
     return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-void AddTree(const std::wstring& root, const std::wstring& relative, std::vector<QVUPackEntry>& entries)
-{
-    WIN32_FIND_DATAW found;
-    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
-    if (!find.IsValid())
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            AddTree(root, relative + name + L"\\", entries);
-        } else {
-            const Bytes bytes = ReadWholeFile(gCString((root + relative + name).c_str()));
-            entries.push_back({L"Data\\" + relative + name, QVUBytes(bytes.begin(), bytes.end())});
-        }
-    } while (FindNextFileW(find.Get(), &found));
-}
-
 // Text-like files: compressible, but not trivially.
 std::vector<QVUPackEntry> MadeEntries()
 {
@@ -82,7 +63,10 @@ int wmain(int argc, wchar_t** argv)
         std::wstring tree = argv[1];
         if (!tree.empty() && tree.back() != L'\\')
             tree += L'\\';
-        AddTree(tree, L"", entries);
+        for (const std::wstring& name : FilesBelow(tree)) {
+            const Bytes bytes = ReadWholeFile(gCString((tree + name).c_str()));
+            entries.push_back({L"Data\\" + name, QVUBytes(bytes.begin(), bytes.end())});
+        }
     } else {
         entries = MadeEntries();
     }

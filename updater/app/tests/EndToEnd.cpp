@@ -21,23 +21,6 @@ void CopyBeside(const std::wstring& from, const std::wstring& to)
     CopyFileW(from.c_str(), to.c_str(), FALSE);
 }
 
-void Walk(const std::wstring& root, const std::wstring& relative, std::vector<std::pair<std::wstring, Bytes>>& out)
-{
-    WIN32_FIND_DATAW found;
-    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
-    if (!find.IsValid())
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Walk(root, relative + name + L"\\", out);
-        else if (name != L"UpdateResults.log")
-            out.push_back({relative + name, ReadWholeFile(gCString((root + relative + name).c_str()))});
-    } while (FindNextFileW(find.Get(), &found));
-}
-
 template <typename Visit>
 void ForEachProcess(Visit visit)
 {
@@ -174,8 +157,9 @@ bool Installation::WaitForLog(const std::string& text, int ms) const
 std::vector<std::pair<std::wstring, Bytes>> Installation::Snapshot() const
 {
     std::vector<std::pair<std::wstring, Bytes>> files;
-    Walk(m_folder.Path(), L"", files);
-    std::sort(files.begin(), files.end());
+    for (const std::wstring& name : FilesBelow(m_folder.Path()))
+        if (name != L"UpdateResults.log")
+            files.push_back({name, ReadWholeFile(gCString((m_folder.Path() + name).c_str()))});
     return files;
 }
 
