@@ -1,6 +1,6 @@
-// The real application class in this process on a scratch installation, so a file can be
-// dropped on its window the way the shell drops one (the drop's memory belongs to the process
-// that receives it).
+// The real application class in this process on a scratch installation: a file dropped on its
+// window the way the shell drops one (the drop's memory belongs to the process that receives
+// it), and the main button pressed while a check runs.
 #include <gtest/gtest.h>
 
 #include "CQuorvelUpdaterApp.h"
@@ -63,5 +63,33 @@ TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
         EXPECT_EQ(app.GetBackdrop(), nullptr);
         EXPECT_EQ(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1), kOk);
         EXPECT_NE(install.Log().find("after the window\r\n"), std::string::npos);
+    }
+}
+
+TEST(UpdaterButton, CancelDuringTheCheckRefusesWhatArrives)
+{
+    Installation install;
+    UpdateServer server;
+    const Bytes data = Ansi("should not arrive");
+    const std::wstring archive =
+        install.WriteArchive({{L"Extras\\Late.txt", QVUBytes(data.begin(), data.end())}}, L"OS=WIN32\r");
+    ASSERT_TRUE(server.Start(L"--mode file --file " + UpdateServer::HostPath(archive))) << server.Error();
+    install.PointAt(server.Host());
+    {
+        ScratchUpdaterApp app(install.Path(L""));
+        ASSERT_EQ(app.Init(), kOk);
+        ASSERT_EQ(app.OnStart(gCString(L"")), kOk);
+        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("Looking up server...") != std::string::npos; }))
+            << install.Log();
+        app.OnMainButton();
+        ASSERT_TRUE(RunUntil(app, [&] {
+            return install.Log().find("The installation was cancelled.") != std::string::npos;
+        })) << install.Log();
+        EXPECT_NE(install.Log().find("Cancelled."), std::string::npos);
+        EXPECT_EQ(GetFileAttributesW(install.Path(L"Extras\\Late.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+        // After the cancel the button closes the program.
+        app.OnMainButton();
+        ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
+        DrainQuit();
     }
 }
