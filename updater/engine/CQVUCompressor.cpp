@@ -11,6 +11,9 @@ namespace {
 // it stops.
 const uint32_t kChunk = 16;
 
+// Usual copies taken in a row between two looks at the ends of input and output.
+const int kUsualRun = 4;
+
 inline void MoveChunk(uint8_t* to, const uint8_t* from)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
@@ -124,7 +127,7 @@ private:
     // bound.
     bool Bulk()
     {
-        const uint32_t margin = 2 * kChunk;
+        const uint32_t margin = (kUsualRun + 1) * 2 * kChunk;
         if (m_count < margin || m_size < margin)
             return true;
         const uint8_t escapeByte = m_escape;
@@ -133,8 +136,39 @@ private:
         const uint8_t* const lastRead = m_in + (m_count - margin);
         uint8_t* op = m_out + m_w;
         uint8_t* const lastWrite = m_out + (m_size - margin);
+        // The usual copy: a length of one byte up to two chunks, a distance of one or two
+        // bytes at least a chunk back. It reads at most four token bytes and writes two chunks.
+        auto usualCopy = [&]() -> bool {
+            if (*ip != escapeByte)
+                return false;
+            const uint32_t length = ip[1];
+            if (length - 1 >= 2 * kChunk)
+                return false;
+            uint32_t distance = ip[2];
+            uint32_t numbers = 2;
+            if (distance >= 0x80) {
+                distance = ((distance & 0x7Fu) << 7) | ip[3];
+                numbers = ip[3] < 0x80 ? 3 : 0;
+            }
+            if (numbers == 0 || distance < kChunk || distance > static_cast<uint32_t>(op - m_out))
+                return false;
+            const uint8_t* from = op - distance;
+            MoveChunk(op, from);
+            if (length > kChunk)
+                MoveChunk(op + kChunk, from + kChunk);
+            op += length;
+            ip += 1 + numbers;
+            return true;
+        };
         bool good = true;
         while (ip <= lastRead && op <= lastWrite) {
+            // A few usual copies in a row need no look at the ends between them: the margin
+            // holds them all, and the token after them.
+            int usual = 0;
+            while (usual < kUsualRun && usualCopy())
+                ++usual;
+            if (usual == kUsualRun)
+                continue;
             if (*ip != escapeByte) {
                 // Literals up to the next escape byte, a chunk at a time.
                 do {

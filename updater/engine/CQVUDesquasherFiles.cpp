@@ -66,10 +66,24 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
     return kOk;
 }
 
-bool IsFolder(const gCFRef& path)
+// What is at a path: nothing, a file or a folder, from one look. A name that is not there
+// costs a search of its folder on some systems, so each path is looked at once where one
+// look answers both questions.
+enum class PathKind { None, File, Folder };
+
+PathKind KindOf(const gCString& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.GetStoredText().Text());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (!IsWholePathText(path))
+        return PathKind::None;
+    const DWORD attributes = GetFileAttributesW(path.Text());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PathKind::None;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+PathKind KindOf(const gCFRef& path)
+{
+    return KindOf(path.GetStoredText());
 }
 
 // Appends a text made for the array, failing rather than keeping a copy lost to memory.
@@ -98,9 +112,11 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
-    if (IsFolder(old) || IsFolder(temp))
+    const PathKind oldKind = KindOf(old);
+    const PathKind tempKind = KindOf(temp);
+    if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
-    if (old.Exists()) {
+    if (oldKind == PathKind::File) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
             LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
@@ -108,7 +124,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
         }
     }
-    if (temp.Exists())
+    if (tempKind == PathKind::File)
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
     return kOk;
 }
@@ -120,13 +136,14 @@ gCResult CQVUDesquasher::CheckWriteAccess()
         const gCFRef& target = m_targetPaths[i];
         LogLine(Joined(Text(kTextCheckingFile), NameOf(target)));
         QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
-        if (!target.Exists())
+        const PathKind targetKind = KindOf(target);
+        if (targetKind == PathKind::None)
             continue;
         m_entryFlags[i] = kTargetExisted;
 
         const gCString& path = target.GetStoredText();
         // A folder would be moved aside whole, with every file below it.
-        if (IsFolder(target)) {
+        if (targetKind == PathKind::Folder) {
             PostLine(Joined(Text(kTextNotWritable), path), kLineRed);
             return kGenericFailure;
         }
@@ -254,7 +271,8 @@ gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
         if (!IsPathSeparator(file[end]))
             continue;
         QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), end + 1));
-        if (FolderTextExists(m_folderText))
+        // Looked at without entering it: entering a folder and coming back cost two opens.
+        if (KindOf(m_folderText) == PathKind::Folder)
             continue;
         QV_RETURN_IF_FAILED(m_madeFolders.Add({i, end + 1}));
         if (_wmkdir(m_folderText.Text()) != 0) {

@@ -14,6 +14,7 @@ namespace {
 const DWORD kUserNameUnits = 200;
 const DWORD kSidBytes = 1024;
 const DWORD kDomainUnits = 1024;
+const int32_t kUsualDescriptorBytes = 1024;
 
 CRightsApi gApi = GetSystemRightsApi();
 
@@ -35,12 +36,32 @@ gCResult ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
 {
     const SECURITY_INFORMATION what =
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    // Descriptors of files are small: one call mostly does, a second only for a large one.
+    QV_RETURN_IF_FAILED(block.Resize(kUsualDescriptorBytes));
     DWORD needed = 0;
-    GetFileSecurityW(path, what, nullptr, 0, &needed);
-    if (needed == 0)
+    if (GetFileSecurityW(path, what, block.Data(), kUsualDescriptorBytes, &needed) != 0)
+        return kOk;
+    if (needed <= kUsualDescriptorBytes)
         return kGenericFailure;
     QV_RETURN_IF_FAILED(block.Resize(static_cast<int32_t>(needed)));
     return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0 ? kOk : kGenericFailure;
+}
+
+// The process's token as AccessCheck wants it (an impersonation copy), made once: it is
+// the same for every file of an installation. Null when it cannot be made.
+HANDLE ImpersonationToken()
+{
+    static CKernelHandle token;
+    if (token.IsValid())
+        return token.Get();
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw))
+        return nullptr;
+    CKernelHandle process(raw);
+    if (!DuplicateToken(process.Get(), SecurityImpersonation, &raw))
+        return nullptr;
+    token = CKernelHandle(raw);
+    return token.Get();
 }
 
 } // namespace
@@ -66,13 +87,9 @@ int ProcessTokenMayWrite(const wchar_t* path)
     const gCResult read = ReadFullDescriptor(path, descriptor);
     if (read != 0)
         return read == kOutOfMemory ? kTokenOutOfMemory : -1;
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw))
+    const HANDLE token = ImpersonationToken();
+    if (!token)
         return -1;
-    CKernelHandle process(raw);
-    if (!DuplicateToken(process.Get(), SecurityImpersonation, &raw))
-        return -1;
-    CKernelHandle token(raw);
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
     DWORD wanted = FILE_WRITE_DATA;
     MapGenericMask(&wanted, &mapping);
@@ -80,8 +97,7 @@ int ProcessTokenMayWrite(const wchar_t* path)
     DWORD privilegesSize = sizeof(privileges);
     DWORD granted = 0;
     BOOL allowed = FALSE;
-    if (!AccessCheck(descriptor.Data(), token.Get(), wanted, &mapping, &privileges, &privilegesSize, &granted,
-                     &allowed))
+    if (!AccessCheck(descriptor.Data(), token, wanted, &mapping, &privileges, &privilegesSize, &granted, &allowed))
         return -1;
     return allowed && (granted & FILE_WRITE_DATA) ? 1 : 0;
 }
