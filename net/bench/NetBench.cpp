@@ -20,6 +20,7 @@
 #include "BenchLoop.h"
 #include "CHTTPSession.h"
 #include "LocalHttpServer.h"
+#include "NetHandles.h"
 #include "WinSock.h"
 
 namespace {
@@ -72,8 +73,9 @@ Download RunSession(uint16_t port, uint64_t size)
 // the last byte, or a negative time when the body did not arrive whole.
 double BareReceive(uint16_t port, uint64_t size, char* block)
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET)
+    CUniqueSocket socketOwner(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    const SOCKET s = socketOwner.Get();
+    if (!socketOwner.IsValid())
         return -1;
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -91,7 +93,6 @@ double BareReceive(uint16_t port, uint64_t size, char* block)
         got = recv(s, block + total, static_cast<int>(std::min<uint64_t>(room, 1 << 20)), 0);
     }
     const double seconds = watch.Seconds();
-    closesocket(s);
     return total > size ? seconds : -1;
 }
 
