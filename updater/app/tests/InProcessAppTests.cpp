@@ -3,6 +3,8 @@
 // it), and the main button pressed while a check runs.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "CQuorvelUpdaterApp.h"
 #include "CWindowBase.h"
 #include "EndToEnd.h"
@@ -39,8 +41,8 @@ TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
         install.WriteArchive({{L"Extras\\Dropped.txt", QVUBytes(dropped.begin(), dropped.end())}}, L"OS=WIN32\r");
     {
         ScratchUpdaterApp app(install.Path(L""));
-        ASSERT_EQ(app.Init(), kOk);
-        ASSERT_EQ(app.OnStart(gCString(L"")), kOk);
+        ASSERT_OK(app.Init());
+        ASSERT_OK(app.OnStart(gCString(L"")));
         ASSERT_TRUE(RunUntil(app, [&] {
             return install.Log().find("Your product is up to date.") != std::string::npos;
         })) << install.Log();
@@ -61,7 +63,7 @@ TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
         DrainQuit();
         // Lines that come after the window has gone (a transfer still ending) reach the log.
         EXPECT_EQ(app.GetBackdrop(), nullptr);
-        EXPECT_EQ(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1), kOk);
+        EXPECT_OK(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1));
         EXPECT_NE(install.Log().find("after the window\r\n"), std::string::npos);
     }
 }
@@ -77,8 +79,8 @@ TEST(UpdaterButton, CancelDuringTheCheckRefusesWhatArrives)
     install.PointAt(server.Host());
     {
         ScratchUpdaterApp app(install.Path(L""));
-        ASSERT_EQ(app.Init(), kOk);
-        ASSERT_EQ(app.OnStart(gCString(L"")), kOk);
+        ASSERT_OK(app.Init());
+        ASSERT_OK(app.OnStart(gCString(L"")));
         ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("Looking up server...") != std::string::npos; }))
             << install.Log();
         app.OnMainButton();

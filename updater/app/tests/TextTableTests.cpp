@@ -2,6 +2,8 @@
 // exists in every language block, so no user ever reads the table's error text.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
 #include "LocalString.h"
 #include "ProductFacts.h"
 #include "Programs.h"
@@ -11,8 +13,8 @@ TEST(UpdaterTexts, EveryLanguageBlockHoldsEveryTextInUse)
 {
     gCStringTable table;
     gCFile file;
-    ASSERT_EQ(file.OpenFullPath(gCString((ProgramFolder() + L"Resources\\QVUpdater.vsf").c_str()), kAccessRead), kOk);
-    ASSERT_EQ(table.Load(file), kOk);
+    ASSERT_OK(file.OpenFullPath(gCString((ProgramFolder() + L"Resources\\QVUpdater.vsf").c_str()), kAccessRead));
+    ASSERT_OK(table.Load(file));
 
     std::vector<uint32_t> used = {0, 1, 16, 39, 51, 57, 58, 59, 72, 73, 74};
     for (uint32_t n = 22; n <= 36; ++n)

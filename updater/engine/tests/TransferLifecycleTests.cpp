@@ -189,7 +189,7 @@ TEST(TransferLifecycle, ReplyOutsideARequestIsReportedInABoxWithTheManagersTexts
 {
     BoxCapture boxes;
     TransferFixture t(true);
-    EXPECT_EQ(t.manager->DispatchReply(), kOk);
+    EXPECT_OK(t.manager->DispatchReply());
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, L"T68");
     EXPECT_EQ(boxes.Boxes()[0].caption, L"T69");

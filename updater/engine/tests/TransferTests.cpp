@@ -237,7 +237,7 @@ TEST(Transfer, MainContentIsPresentedAfterEveryProgressAndEveryHandledReply)
         ASSERT_TRUE(server.Start(c.options)) << server.Error();
         int presents = 0;
         TransferFixture t(false, new CountingContent(presents));
-        ASSERT_EQ(t.Request(server.Host()), 0);
+        ASSERT_OK(t.Request(server.Host()));
         EXPECT_TRUE(t.RunToEnd());
         EXPECT_EQ(presents, static_cast<int>(t.targets.Progress().size()) + c.extraPresents) << W(c.options);
     }
@@ -264,7 +264,7 @@ TEST(Transfer, BodyThatBreaksTheProtocolIsReportedOnceAndNeverDelivered)
             .Close();
         peer.Start();
         TransferFixture t;
-        ASSERT_EQ(t.Request(HostAndPort(peer.Port())), 0);
+        ASSERT_OK(t.Request(HostAndPort(peer.Port())));
         RunUntilLines(t, kUpToReply.size() + 1 + kBroken.size());
         EXPECT_TRUE(peer.Join()) << c.name;
         EXPECT_EQ(t.targets.Steps(), Join({kUpToReply, {kFailed}, kBroken})) << c.name;
