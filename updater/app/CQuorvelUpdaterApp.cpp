@@ -25,6 +25,8 @@ const wchar_t* const kLogName = L"UpdateResults.log";
 const wchar_t* const kTestModeName = L"testmode";
 const wchar_t* const kSourceRecordName = L"updatersource.qvu";
 const wchar_t* const kSlaveName = L"QVUSlave.exe";
+// The program's own name, which the slave copy waits to see gone.
+const wchar_t* const kProgramName = L"QVUpdater.exe";
 const wchar_t* const kProductFactsPath = L"Resources\\system.vsf";
 const wchar_t* const kTestModeWarning = L"WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!";
 const int32_t kIconId = 103;
@@ -299,7 +301,7 @@ bool CQuorvelUpdaterApp::IsOtherCopyRunning()
     if (GetProcessNames(names) != 0)
         return false;
     for (int32_t i = 0; i < names.Count(); ++i)
-        if (names[i].EqualsNoCase(L"QVUpdater.exe"))
+        if (names[i].EqualsNoCase(kProgramName))
             return true;
     return false;
 }
