@@ -25,14 +25,14 @@ qv_wine_start
 value() { sed -n "s/^$2=//p" "$work/$1.txt"; }
 packed_bytes=$(awk "BEGIN { printf \"%d\", $(value updater packed_mb) * 1000000 }")
 (cd "$build/net/bench" && wine net_bench.exe "$packed_bytes" </dev/null) | tr -d '\r' >"$work/net.txt"
-net_line=$(grep ' MB/s' "$work/net.txt" | head -1)
+net_mbps=$(awk "BEGIN { printf \"%.1f\", $(value net download_mb) / $(value net download_s) }")
 
 echo
 echo "$(value updater files) files, $(value updater unpacked_mb) MB unpacked, $(value updater packed_mb) MB packed"
 printf '%-44s %s\n' "QVUpdater.exe: start-up to the request" "$(value updater startup_s) s"
 printf '%-44s %s\n' "QVUpdater.exe: request to file received" \
     "$(value updater received_s) s, $(value updater received_mbps) MB/s"
-printf '%-44s %s\n' "net_bench: download of as many bytes" "$net_line"
+printf '%-44s %s\n' "net_bench: download of as many bytes" "$(value net download_s) s, $net_mbps MB/s"
 printf '%-44s %s\n' "QVUpdater.exe: installation (unpack + files)" \
     "$(value updater install_s) s, $(value updater install_mbps) MB/s of unpacked data"
 printf '%-44s %s\n' "engine_bench: decoder" "$(value engine decoder_mbps) MB/s"

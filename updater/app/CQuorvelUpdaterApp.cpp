@@ -31,6 +31,8 @@ const int32_t kIconId = 103;
 const uint32_t kWindowFlags = 6;
 // The slave waits this long at most for the copy that started it to end.
 const uint32_t kSlaveWaitMs = 10000;
+// The least time between two ticks that the installer asks for.
+const uint32_t kTickNowSpacingMs = 10;
 
 // In test mode a message box is a line of the results log, answered with OK: the program runs
 // unattended against the local test server.
@@ -243,6 +245,15 @@ void CQuorvelUpdaterApp::OnMainButton()
         QuitLater();
         break;
     }
+}
+
+gCResult CQuorvelUpdaterApp::TickNow()
+{
+    const uint32_t now = timeGetTime();
+    if (now - m_lastTick < kTickNowSpacingMs)
+        return kOk;
+    m_lastTick = now;
+    return CApp::TickNow();
 }
 
 gCResult CQuorvelUpdaterApp::OnAppTick()

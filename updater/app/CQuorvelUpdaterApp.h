@@ -44,7 +44,9 @@ public:
     gCString GetProductBuildString() const override { return m_facts.buildString; }
     uint32_t GetLanguageBlockOffset() const override { return m_languageOffset; }
     const gCStringTable* GetStringTable() const override { return &m_stringTable; }
-    gCResult TickNow() override { return CApp::TickNow(); }
+    // The installer asks for one per file: the window keeps drawing and the transfer keeps
+    // polling at the heartbeat's pace, not at the pace of small files.
+    gCResult TickNow() override;
     void Quit() override { QuitLater(); }
 
     // IUpdaterWindowOwner.
@@ -100,6 +102,7 @@ private:
     int32_t m_installing = 0;
     int32_t m_closeWanted = 0;
     uint32_t m_slaveWaitStart = 0;
+    uint32_t m_lastTick = 0;
     std::unique_ptr<CSound> m_sounds[2];
 
     // The archive waiting for installation: the received update data (owned by the transfer
