@@ -38,6 +38,7 @@ replacing=$(e install_replace_s)
 copyloop=$(e copyfile_loop_s)
 moveloop=$(e movefile_loop_s)
 deleteloop=$(e deletefile_loop_s)
+rightsloop=$(e rights_calls_loop_s)
 lz4_mbps=$(decompression_mbps lz4 -b1 -i3 "$work/data.bin")
 zstd_mbps=$(decompression_mbps zstd -b3 -i3 "$work/data.bin")
 
@@ -60,8 +61,14 @@ python3 "$build/net/bench/http_server.py" "$work/server.txt" >/dev/null 2>&1 &
 for i in $(seq 100); do [ -s "$work/server.txt" ] && break; sleep 0.05; done
 read -r server_pid port <"$work/server.txt"
 curl_s=1000
+bytes=$(calc "%.0f" "$download_mb * 1000000")
 for round in 1 2 3; do
-    t=$(curl -s -o /dev/null -w '%{time_total}' "http://127.0.0.1:$port/bytes/$(calc "%.0f" "$download_mb * 1000000")")
+    out=$(curl -s -o /dev/null -w '%{time_total} %{size_download}' "http://127.0.0.1:$port/bytes/$bytes")
+    read -r t got <<<"$out"
+    if [ "$got" != "$bytes" ]; then
+        echo "curl received $got of $bytes bytes" >&2
+        exit 1
+    fi
     curl_s=$(calc "%.3f" "$t < $curl_s ? $t : $curl_s")
 done
 kill "$server_pid"
@@ -95,6 +102,13 @@ line "install, replacing" "$replacing s" "CopyFileW loop, Wine" "$copyloop s" \
 line "" "" "cp -a, native" "$cpa s" "$(calc "%.2fx" "$replacing / $cpa")" ""
 line "" "" "MoveFileW loop, Wine" "$moveloop s" "" "(each file is moved in once, and kept aside once when replacing)"
 line "" "" "DeleteFileW loop, Wine" "$deleteloop s" "" "(each kept file is deleted when replacing)"
+line "" "" "rights-check calls loop, Wine" "$rightsloop s" "" "(each file to be replaced is checked)"
+# The bare file operations that an installation cannot do without: its floor under Wine.
+fresh_floor=$(calc "%.3f" "$copyloop + $moveloop")
+replace_floor=$(calc "%.3f" "$copyloop + 2 * $moveloop + $deleteloop + $rightsloop")
+line "install, fresh" "$fresh s" "copy + move loops" "$fresh_floor s" "$(calc "%.2fx" "$fresh / $fresh_floor")" ""
+line "install, replacing" "$replacing s" "copy, 2 move, delete, rights" "$replace_floor s" \
+    "$(calc "%.2fx" "$replacing / $replace_floor")" ""
 echo
 echo "where the installer's time goes (seconds per step):"
 echo "  fresh:     $(e install_fresh_steps)"

@@ -1,6 +1,7 @@
 // Packs about 100 MB in 1,000 files over 20 folders (text, noise and machine code), then times
 // the decoder, a fresh and a replacing installation (with the time of each step), and bare
-// loops of CopyFileW, MoveFileW and DeleteFileW over the installed tree. Prints one
+// loops of CopyFileW, MoveFileW, DeleteFileW and the write-rights check's system calls over
+// the installed tree. Prints one
 // "name=value" line per figure; asserts nothing.
 //
 //   engine_bench.exe [folder]
@@ -9,10 +10,13 @@
 // install\, so that outside tools can be measured on the same bytes (tools/bench.sh).
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "CQVUCompressor.h"
 #include "CQVUDesquasher.h"
@@ -190,6 +194,63 @@ bool DeleteTree(const std::wstring& root)
     return true;
 }
 
+// The system calls of the write-rights check of every file, bare: the descriptor's DACL (a
+// size query, then the read), the user's account, the effective-rights query, and where that
+// query cannot answer (Wine), the access check of the process token on the whole descriptor.
+bool CheckRightsOfTree(const std::wstring& root)
+{
+    HANDLE process = nullptr;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process))
+        return false;
+    const bool duplicated = DuplicateToken(process, SecurityImpersonation, &token) != 0;
+    CloseHandle(process);
+    if (!duplicated)
+        return false;
+    std::vector<char> descriptor(4096);
+    std::vector<char> sid(1024);
+    std::vector<wchar_t> domain(1024);
+    bool good = true;
+    for (int i = 0; i < kFileCount && good; ++i) {
+        const std::wstring path = root + RelativeName(i);
+        DWORD needed = 0;
+        GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL dacl = nullptr;
+        wchar_t user[200];
+        DWORD userUnits = 200;
+        DWORD sidBytes = 1024;
+        DWORD domainUnits = 1024;
+        SID_NAME_USE use;
+        good = needed > 0 && needed <= descriptor.size() &&
+               GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed) &&
+               GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted) &&
+               GetUserNameW(user, &userUnits) &&
+               LookupAccountNameW(nullptr, user, sid.data(), &sidBytes, domain.data(), &domainUnits, &use);
+        if (!good)
+            break;
+        TRUSTEEW trustee;
+        BuildTrusteeWithSidW(&trustee, sid.data());
+        ACCESS_MASK mask = 0;
+        if (GetEffectiveRightsFromAclW(dacl, &trustee, &mask) == ERROR_SUCCESS)
+            continue;
+        const SECURITY_INFORMATION whole =
+            OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+        PRIVILEGE_SET privileges;
+        DWORD privilegesSize = sizeof privileges;
+        DWORD granted = 0;
+        BOOL allowed = FALSE;
+        good =
+            GetFileSecurityW(path.c_str(), whole, descriptor.data(), static_cast<DWORD>(descriptor.size()), &needed) &&
+            AccessCheck(descriptor.data(), token, FILE_WRITE_DATA, &mapping, &privileges, &privilegesSize, &granted,
+                        &allowed);
+    }
+    CloseHandle(token);
+    return good;
+}
+
 void RemoveTree(const std::wstring& root)
 {
     for (int i = 0; i < kFileCount; ++i)
@@ -294,7 +355,13 @@ int Run(const std::wstring& root)
         std::printf("the move or delete loop failed\n");
         return 1;
     }
-    std::printf("copyfile_loop_s=%.3f\nmovefile_loop_s=%.3f\ndeletefile_loop_s=%.3f\n", copyLoop, moveLoop, deleteLoop);
+    const double rightsLoop = BestOf(kRounds, [&] { return CheckRightsOfTree(installed); });
+    if (rightsLoop < 0) {
+        std::printf("the rights calls failed\n");
+        return 1;
+    }
+    std::printf("copyfile_loop_s=%.3f\nmovefile_loop_s=%.3f\ndeletefile_loop_s=%.3f\nrights_calls_loop_s=%.3f\n",
+                copyLoop, moveLoop, deleteLoop, rightsLoop);
     for (int round = 0; round < kRounds; ++round) {
         RemoveTree(root + L"copy" + std::to_wstring(round) + L"\\");
         if (round > 0)
