@@ -10,16 +10,6 @@
 
 namespace {
 
-// The outcome: whether "headers" came before a failure depends on where TCP cut the reply.
-std::string Events(const SessionProbe& probe)
-{
-    std::string all;
-    for (const std::string& e : probe.events)
-        if (e != "headers")
-            all += (all.empty() ? "" : " ") + e;
-    return all;
-}
-
 // A header block of exactly size bytes (its blank line included) that ends with the line given.
 std::string HeaderBlockOf(size_t size, const std::string& lastLine)
 {
@@ -62,7 +52,7 @@ std::string EventsOfReply(const std::string& reply, int64_t held = -1)
         probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L"C:"), gCString(fileName), 0));
     EXPECT_TRUE(probe.PollToEnd());
     peer.Join();
-    return Events(probe);
+    return probe.EventLine(false);
 }
 
 const std::string kChunked = "Transfer-Encoding: chunked\r\n";
@@ -114,7 +104,7 @@ TEST(HTTPLimits, HeaderBlockAtTheCapWithoutItsEndFailsWhileTheConnectionIsOpen)
     SessionProbe probe;
     ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));
     EXPECT_TRUE(probe.PollUntil([&] { return !probe.events.empty(); }, 1000));
-    EXPECT_EQ(Events(probe), "request-failed");
+    EXPECT_EQ(probe.EventLine(false), "request-failed");
     peer.Join();
 }
 
@@ -129,7 +119,7 @@ TEST(HTTPLimits, ProgressIsReportedOncePerPerMilleChange)
     ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));
     EXPECT_TRUE(probe.PollToEnd());
     EXPECT_TRUE(peer.Join());
-    EXPECT_EQ(Events(probe), "finished:1:100000");
+    EXPECT_EQ(probe.EventLine(false), "finished:1:100000");
     ASSERT_GE(probe.perMille.size(), 2u);
     EXPECT_EQ(probe.perMille.front(), 1u);
     EXPECT_EQ(probe.perMille.back(), 1000u);

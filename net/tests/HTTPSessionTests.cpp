@@ -21,14 +21,6 @@ gCResult Open(SessionProbe& probe, uint16_t port, const wchar_t* path = L"/")
     return probe.session.OpenURL(1, HostAndPort(port), gCString(path), gCString(L""), gCString(L""), 0);
 }
 
-std::string Join(const std::vector<std::string>& events)
-{
-    std::string all;
-    for (const std::string& e : events)
-        all += (all.empty() ? "" : " ") + e;
-    return all;
-}
-
 const std::string kChunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 } // namespace
@@ -90,7 +82,7 @@ TEST(HTTPSession, RepliesAndTheirEnds)
         ASSERT_OK(Open(probe, peer.Port()));
         EXPECT_TRUE(probe.PollToEnd());
         EXPECT_TRUE(peer.Join());
-        EXPECT_EQ(Join(probe.events), c.events);
+        EXPECT_EQ(probe.EventLine(), c.events);
         EXPECT_TRUE(probe.Body() == c.body) << probe.Body().size();
         ASSERT_FALSE(probe.states.empty());
         EXPECT_EQ(probe.states.back(), c.finalState);
@@ -109,7 +101,7 @@ TEST(HTTPSession, ChunkSizeLineCutByTheConnectionWaitsForTheRest)
     ASSERT_OK(Open(probe, peer.Port()));
     EXPECT_TRUE(probe.PollToEnd());
     EXPECT_TRUE(peer.Join());
-    EXPECT_EQ(Join(probe.events), "headers finished:1:26");
+    EXPECT_EQ(probe.EventLine(), "headers finished:1:26");
     EXPECT_EQ(probe.Body(), "abcdefghijklmnopqrstuvwxyz");
     EXPECT_EQ(probe.states.back(), kSocketClosed);
 }
@@ -119,7 +111,7 @@ TEST(HTTPSession, RefusedPortFailsTheRequestOnce)
     SessionProbe probe;
     ASSERT_OK(Open(probe, ClosedPort()));
     EXPECT_TRUE(probe.PollToEnd());
-    EXPECT_EQ(Join(probe.events), "request-failed");
+    EXPECT_EQ(probe.EventLine(), "request-failed");
     EXPECT_EQ(probe.states, (std::vector<uint32_t>{kSocketConnecting, kSocketConnectFailed, kSocketConnectFailed}));
     EXPECT_EQ(probe.session.IsStopped(), 1u);
 }
@@ -321,7 +313,7 @@ TEST(HTTPSession, PythonServer)
         SessionProbe probe;
         ASSERT_OK(Open(probe, server.Port(), L"/bytes/1048576"));
         EXPECT_TRUE(probe.PollToEnd());
-        EXPECT_EQ(Join(probe.events), "headers finished:1:1048576");
+        EXPECT_EQ(probe.EventLine(), "headers finished:1:1048576");
         EXPECT_TRUE(probe.Body() == PatternBytes(1 << 20));
         EXPECT_EQ(probe.perMille.back(), 1000u);
         EXPECT_STREQ(probe.session.GetContentType().Text(), L"application/octet-stream");
@@ -338,7 +330,7 @@ TEST(HTTPSession, PythonServer)
         SessionProbe probe;
         ASSERT_OK(Open(probe, server.Port(), L"/missing"));
         EXPECT_TRUE(probe.PollToEnd());
-        EXPECT_EQ(Join(probe.events), "request-failed");
+        EXPECT_EQ(probe.EventLine(), "request-failed");
         EXPECT_EQ(std::count(probe.states.begin(), probe.states.end(), kSocketClosedWithError), 1);
         EXPECT_EQ(probe.states.back(), kSocketConnectFailed);
         EXPECT_EQ(probe.Body(), "");
@@ -359,7 +351,7 @@ TEST(HTTPSession, BodyGoesToTheNamedFileInTheFolder)
         ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/f"), gCString(folder.c_str()),
                                         gCString(L"a:b.bin"), 0));
         EXPECT_TRUE(probe.PollToEnd());
-        EXPECT_EQ(Join(probe.events), "headers finished:1:200000");
+        EXPECT_EQ(probe.EventLine(), "headers finished:1:200000");
         EXPECT_EQ(probe.session.GetBody().GetLength(), 0);
     }
     peer.Join();

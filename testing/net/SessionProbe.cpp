@@ -88,6 +88,15 @@ int SessionProbe::Count(const std::string& prefix) const
     return n;
 }
 
+std::string SessionProbe::EventLine(bool withHeaders) const
+{
+    std::string line;
+    for (const std::string& e : events)
+        if (withHeaders || e != "headers")
+            line += (line.empty() ? "" : " ") + e;
+    return line;
+}
+
 std::string SessionProbe::Body()
 {
     gCMemFile& body = session.GetBody();

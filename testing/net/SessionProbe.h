@@ -28,6 +28,9 @@ public:
         return PollUntil([this] { return !session.HasSocket(); }, ms);
     }
     int Count(const std::string& prefix) const;
+    // The events in order, separated by spaces; without "headers" when a failure may come before
+    // or after them, depending on where TCP cut the reply.
+    std::string EventLine(bool withHeaders = true) const;
     std::string Body();
     // The request bytes as queued.
     std::string QueuedRequest() const;
