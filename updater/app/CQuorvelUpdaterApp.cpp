@@ -360,9 +360,19 @@ gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
 
 gCResult CQuorvelUpdaterApp::SaveUpdateSource(gCStream& data)
 {
+    const gCString record = ProgramFile(kSourceRecordName);
+    const gCResult written = WriteSourceRecord(data, record);
+    // A cut record would be taken for a download source at the next start.
+    if (written != kOk)
+        (void)DeletePathFile(record); // the write's failure is the one to report
+    return written;
+}
+
+gCResult CQuorvelUpdaterApp::WriteSourceRecord(gCStream& data, const gCString& record)
+{
     QV_RETURN_IF_FAILED(data.Rewind());
     gCFile file(kAccessWrite);
-    QV_RETURN_IF_FAILED(file.OpenFullPath(ProgramFile(kSourceRecordName), kAccessWrite));
+    QV_RETURN_IF_FAILED(file.OpenFullPath(record, kAccessWrite));
     char block[65536];
     for (;;) {
         uint32_t got = 0;
@@ -390,6 +400,8 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
     if (result == 0)
         result = ShellOpen(slave, gCString(L"slave"));
     if (result != 0) {
+        // With no slave to install it, the record would make the next start install as the slave.
+        (void)DeletePathFile(ProgramFile(kSourceRecordName)); // the start's failure is the one to report
         ReportError(kCreateFailure, "Quorvel Updater couldn't update itself.");
         return result;
     }

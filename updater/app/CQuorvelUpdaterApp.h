@@ -56,7 +56,8 @@ public:
     void OnWindowClosed() override { m_backdrop = nullptr; }
     gCString Text(uint32_t n) const override;
 
-    // Writes the received update data to "updatersource.qvu" beside the program.
+    // Writes the received update data to "updatersource.qvu" beside the program; a failed
+    // write leaves no record.
     gCResult SaveUpdateSource(gCStream& data);
 
     CQuorvelUpdaterBackdrop* GetBackdrop() const { return m_backdrop; }
@@ -70,6 +71,7 @@ private:
     enum Phase { kStarting, kChecking, kInstalling, kDone, kOffering, kStopped };
 
     gCResult OpenWindow();
+    static gCResult WriteSourceRecord(gCStream& data, const gCString& record);
     void ReadTestMode();
     void ReadProductFacts();
     gCResult OfferLocation();

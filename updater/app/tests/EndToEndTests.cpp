@@ -201,6 +201,22 @@ TEST_F(UpdaterRun, SelfUpdateGoesThroughTheSlaveCopy)
         << install.Log();
 }
 
+TEST_F(UpdaterRun, SelfUpdateThatCannotStartTheSlaveLeavesNoSourceRecord)
+{
+    // A folder in the slave copy's place: the old copy cannot be removed, so no slave starts.
+    ASSERT_TRUE(CreateDirectoryW(install.Path(L"QVUSlave.exe").c_str(), nullptr));
+    const std::wstring archive = install.WriteArchive({Entry(L"QVUpdater.exe", Ansi("new updater"))},
+                                                      L"TYPE=UPDATER\rOS=WIN32\rEXECUTE=QVUpdater.exe\r");
+    StartServer(L"--mode file --updater-send --file " + UpdateServer::HostPath(archive));
+    ASSERT_TRUE(install.Start());
+    ASSERT_TRUE(install.WaitForLog("Quorvel Updater couldn't update itself.", kRunMs)) << install.Log();
+    ExpectClosesAsAUserWould();
+    // The next start must not take this copy for the slave.
+    EXPECT_EQ(GetFileAttributesW(install.Path(L"updatersource.qvu").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadWholeFile(install.File(L"QVUpdater.exe")), ProgramBytes(L"QVUpdater.exe"));
+    EXPECT_EQ(install.Log().find(kInstalled), std::string::npos);
+}
+
 TEST_F(UpdaterRun, HostileArchiveIsRefusedWithNothingWrittenOutside)
 {
     const std::wstring archive = install.WriteArchive(
