@@ -24,6 +24,7 @@
 #include "QVUPacker.h"
 #include "RecordingHost.h"
 #include "TempFolder.h"
+#include "WinHandle.h"
 #include "gCFile.h"
 
 namespace {
@@ -199,14 +200,12 @@ bool DeleteTree(const std::wstring& root)
 // query cannot answer (Wine), the access check of the process token on the whole descriptor.
 bool CheckRightsOfTree(const std::wstring& root)
 {
-    HANDLE process = nullptr;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process))
+    CKernelHandle process;
+    CKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.Put()) ||
+        !DuplicateToken(process.Get(), SecurityImpersonation, token.Put()))
         return false;
-    const bool duplicated = DuplicateToken(process, SecurityImpersonation, &token) != 0;
-    CloseHandle(process);
-    if (!duplicated)
-        return false;
+    process.Reset();
     std::vector<char> descriptor(4096);
     std::vector<char> sid(1024);
     std::vector<wchar_t> domain(1024);
@@ -244,10 +243,9 @@ bool CheckRightsOfTree(const std::wstring& root)
         BOOL allowed = FALSE;
         good =
             GetFileSecurityW(path.c_str(), whole, descriptor.data(), static_cast<DWORD>(descriptor.size()), &needed) &&
-            AccessCheck(descriptor.data(), token, FILE_WRITE_DATA, &mapping, &privileges, &privilegesSize, &granted,
-                        &allowed);
+            AccessCheck(descriptor.data(), token.Get(), FILE_WRITE_DATA, &mapping, &privileges, &privilegesSize,
+                        &granted, &allowed);
     }
-    CloseHandle(token);
     return good;
 }
 
