@@ -232,6 +232,9 @@ void CQuorvelUpdaterApp::OnMainButton()
 {
     switch (m_phase) {
     case kChecking:
+        if (m_manager)
+            m_manager->CancelTransfer();
+        [[fallthrough]];
     case kInstalling:
         (void)OnMessage(0xFF0F0012, 0, 0, 0, 1); // the view does nothing with it
         (void)PostStatusLine(Text(kTextCancelled), kLineRed, 1);

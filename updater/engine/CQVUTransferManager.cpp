@@ -140,14 +140,19 @@ void CQVUTransferManager::RetireSession()
     m_session = nullptr;
 }
 
-gCResult CQVUTransferManager::StartTransfer(gCString host, gCString target)
+void CQVUTransferManager::ResetTransferFlags()
 {
-    RetireSession();
     m_outcomeReported = 0;
     m_replyComplete = 0;
     m_sessionConnected = 0;
     m_lastReceived = 0;
     m_lastActivity = GetTickCount();
+}
+
+gCResult CQVUTransferManager::StartTransfer(gCString host, gCString target)
+{
+    RetireSession();
+    ResetTransferFlags();
     // The application answers with a localised session, or with nothing.
     (void)SendToAppFlag0(kMsgSupplySession, MessageWord(this), MessageWord(&m_session), 0);
     if (!m_session) {
@@ -160,6 +165,18 @@ gCResult CQVUTransferManager::StartTransfer(gCString host, gCString target)
     m_session->FinishedProc.proc = OnDownloadFinished;
     m_session->FinishedProc.context = this;
     return m_session->OpenURL(1, host, target, gCString(L""), gCString(L""), 0);
+}
+
+void CQVUTransferManager::CancelTransfer()
+{
+    // A finished transfer keeps its session for the reply's headers.
+    if (!IsActive(m_session))
+        return;
+    RetireSession();
+    ResetTransferFlags();
+    // The broken-off reply's mark must not make the next request's file the updater's own.
+    m_updaterSend = 0;
+    m_state = kNoTransfer;
 }
 
 void CQVUTransferManager::PumpSessions()

@@ -44,6 +44,9 @@ public:
     // host: the server's name, optionally ":port"; target: the request line's path.
     static gCResult RequestURL(CQVUTransferManager* manager, gCString host, gCString target);
     gCResult StartTransfer(gCString host, gCString target);
+    // Breaks off the running transfer without a word: its session is retired as a new request
+    // retires it, and the manager is left as if no transfer had run. Nothing when none runs.
+    void CancelTransfer();
     void PumpSessions();
     static gCResult OnSessionStateChange(CHTTPSession* session);
     gCResult PostTransferEnded();
@@ -70,6 +73,7 @@ public:
 private:
     gCResult PostLine(gCString text, uint32_t colour, uint32_t id);
     void RetireSession();
+    void ResetTransferFlags();
     void CheckIdle();
     // Ends the active transfer once, as a connection lost at this point ends.
     gCResult EndLostTransfer();

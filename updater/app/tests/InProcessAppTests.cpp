@@ -5,6 +5,7 @@
 
 #include "ResultAssert.h"
 
+#include "CQVUTransferManager.h"
 #include "CQuorvelUpdaterApp.h"
 #include "CWindowBase.h"
 #include "EndToEnd.h"
@@ -68,26 +69,47 @@ TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
     }
 }
 
-TEST(UpdaterButton, CancelDuringTheCheckRefusesWhatArrives)
+TEST(UpdaterButton, CancelDuringTheCheckBreaksOffTheTransfer)
 {
-    Installation install;
-    UpdateServer server;
-    const Bytes data = Ansi("should not arrive");
-    const std::wstring archive =
-        install.WriteArchive({{L"Extras\\Late.txt", QVUBytes(data.begin(), data.end())}}, L"OS=WIN32\r");
-    ASSERT_TRUE(server.Start(L"--mode file --file " + UpdateServer::HostPath(archive))) << server.Error();
-    install.PointAt(server.Host());
-    {
+    struct Case {
+        const wchar_t* mode;
+        const char* reached; // the step after which the button is pressed
+    } cases[] = {
+        // The whole file would come at once.
+        {L"--mode file", "Looking up server..."},
+        // Mid-body: the rest never comes, and the transfer would end as lost.
+        {L"--mode stall --stall-at 20", "Received response from server, download is ready to begin."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Installation install;
+        UpdateServer server;
+        const Bytes data = Ansi("should not arrive");
+        const std::wstring archive =
+            install.WriteArchive({{L"Extras\\Late.txt", QVUBytes(data.begin(), data.end())}}, L"OS=WIN32\r");
+        ASSERT_TRUE(server.Start(std::wstring(c.mode) + L" --file " + UpdateServer::HostPath(archive)))
+            << server.Error();
+        install.PointAt(server.Host());
         ScratchUpdaterApp app(install.Path(L""));
         ASSERT_OK(app.Init());
         ASSERT_OK(app.OnStart(gCString(L"")));
-        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("Looking up server...") != std::string::npos; }))
-            << install.Log();
+        CQVUTransferManager* manager = app.GetTransferManager();
+        ASSERT_NE(manager, nullptr);
+        manager->SetIdleTimeout(300); // well within the pause below
+        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find(c.reached) != std::string::npos; })) << install.Log();
         app.OnMainButton();
-        ASSERT_TRUE(RunUntil(app, [&] {
-            return install.Log().find("The installation was cancelled.") != std::string::npos;
-        })) << install.Log();
-        EXPECT_NE(install.Log().find("Cancelled."), std::string::npos);
+        EXPECT_EQ(manager->GetSession(), nullptr);
+        EXPECT_EQ(manager->GetState(), CQVUTransferManager::kNoTransfer);
+        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("Cancelled.") != std::string::npos; }))
+            << install.Log();
+        const DWORD pressed = GetTickCount();
+        (void)RunUntil(app, [&] { return GetTickCount() - pressed >= 800; }); // a pause
+        // Nothing came after the cancel: no file, no report of a lost connection.
+        const std::string log = install.Log();
+        const std::string last = "Cancelled.\r\n";
+        EXPECT_TRUE(log.size() >= last.size() && log.compare(log.size() - last.size(), last.size(), last) == 0) << log;
+        EXPECT_EQ(manager->GetSession(), nullptr);
+        EXPECT_EQ(manager->GetRetiredCount(), 0);
         EXPECT_EQ(GetFileAttributesW(install.Path(L"Extras\\Late.txt").c_str()), INVALID_FILE_ATTRIBUTES);
         // After the cancel the button closes the program.
         app.OnMainButton();

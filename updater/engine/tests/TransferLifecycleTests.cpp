@@ -121,6 +121,79 @@ TEST(TransferLifecycle, RetiredSessionDispatchesNothing)
     EXPECT_EQ(t.targets.keptBody, nullptr);
 }
 
+TEST(TransferLifecycle, CancelBreaksOffTheTransferQuietlyAndTheNextRequestCompletes)
+{
+    struct Case {
+        const wchar_t* options;
+        std::string reached; // the session's step after which the cancel comes
+    } cases[] = {
+        // The server answers nothing after the request ("server location found").
+        {L"--mode hang", "black:T55"},
+        // Mid-body: the headers and part of the body are in ("received response").
+        {L"--mode stall --size 5000 --stall-at 1000", "black:T54"},
+    };
+    UpdateServer file;
+    ASSERT_TRUE(file.Start(L"--mode file --size 3000")) << file.Error();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        UpdateServer broken;
+        ASSERT_TRUE(broken.Start(c.options)) << broken.Error();
+        TransferFixture t;
+        // Left running, the silent server would end the transfer as lost well within the pause below.
+        t.manager->SetIdleTimeout(300);
+        int made = 0;
+        t.targets.supplySession = [&]() -> CQVUHTTPSession* {
+            return new MarkedSession(t.texts.host, t.targets.lines, ++made);
+        };
+        ASSERT_OK(t.Request(broken.Host()));
+        ASSERT_TRUE(t.Run([&] { return t.targets.Count(c.reached) == 1; }));
+        t.RunFor(100);
+        std::vector<std::string> expected = t.targets.lines;
+
+        t.manager->CancelTransfer();
+        EXPECT_EQ(t.manager->GetSession(), nullptr);
+        EXPECT_EQ(t.manager->GetState(), CQVUTransferManager::kNoTransfer);
+        EXPECT_EQ(t.manager->GetRetiredCount(), 1);
+        EXPECT_EQ(t.targets.lines, expected);
+        t.RunFor(800);
+        EXPECT_EQ(t.manager->GetRetiredCount(), 0);
+        expected.push_back("deleted:1");
+        EXPECT_EQ(t.targets.lines, expected);
+
+        // Once more is nothing.
+        t.manager->CancelTransfer();
+        EXPECT_EQ(t.targets.lines, expected);
+
+        ASSERT_OK(t.Request(file.Host()));
+        EXPECT_TRUE(t.RunToEnd());
+        ASSERT_NE(t.targets.keptBody, nullptr);
+        EXPECT_TRUE(BodyText(*t.targets.keptBody) == PatternBytes(3000));
+        EXPECT_EQ(t.targets.Count("app:0007"), 1);
+        EXPECT_EQ(t.targets.Count("app:0001:2:0"), 0);
+        EXPECT_EQ(t.manager->GetState(), CQVUTransferManager::kTransferRunning);
+    }
+}
+
+TEST(TransferLifecycle, CancelAfterTheReplyLeavesItsHeadersReadable)
+{
+    UpdateServer file;
+    ASSERT_TRUE(file.Start(L"--mode file --size 300")) << file.Error();
+    TransferFixture t;
+    t.manager->CancelTransfer(); // before any request: nothing to break off
+    EXPECT_TRUE(t.targets.lines.empty());
+    ASSERT_OK(t.Request(file.Host()));
+    EXPECT_TRUE(t.RunToEnd());
+    const std::vector<std::string> seen = t.targets.lines;
+    CQVUHTTPSession* finished = t.manager->GetSession();
+    t.manager->CancelTransfer();
+    t.manager->PumpSessions();
+    EXPECT_EQ(t.targets.lines, seen);
+    EXPECT_EQ(t.manager->GetSession(), finished);
+    gCString type;
+    EXPECT_OK(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"Content-Type"), type));
+    EXPECT_EQ(W(type), L"application/octet-stream");
+}
+
 TEST(TransferLifecycle, ManagerEndedMidTransferDispatchesNothingAndEndsItsWinSock)
 {
     UpdateServer stalling;
