@@ -344,6 +344,15 @@ int Run(const std::wstring& root)
         std::printf("the copy loop failed\n");
         return 1;
     }
+    // Each copy is checked once, as the installer checks a tree: the first look at a file's
+    // descriptor costs more than later ones.
+    int rightsRound = 0;
+    const double rightsLoop =
+        BestOf(kRounds, [&] { return CheckRightsOfTree(root + L"copy" + std::to_wstring(rightsRound++) + L"\\"); });
+    if (rightsLoop < 0) {
+        std::printf("the rights calls failed\n");
+        return 1;
+    }
     int moveRound = 0;
     double moveLoop = BestOf(kRounds, [&] { return MoveTree(root + L"copy" + std::to_wstring(moveRound++) + L"\\"); });
     int deleteRound = 0;
@@ -351,11 +360,6 @@ int Run(const std::wstring& root)
         BestOf(kRounds, [&] { return DeleteTree(root + L"copy" + std::to_wstring(deleteRound++) + L"\\"); });
     if (moveLoop < 0 || deleteLoop < 0) {
         std::printf("the move or delete loop failed\n");
-        return 1;
-    }
-    const double rightsLoop = BestOf(kRounds, [&] { return CheckRightsOfTree(installed); });
-    if (rightsLoop < 0) {
-        std::printf("the rights calls failed\n");
         return 1;
     }
     std::printf("copyfile_loop_s=%.3f\nmovefile_loop_s=%.3f\ndeletefile_loop_s=%.3f\nrights_calls_loop_s=%.3f\n",
