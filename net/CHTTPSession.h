@@ -56,7 +56,7 @@ const uint32_t kPieceEnd = 2;
 // round trip through the system, whatever its size.
 const uint32_t kBodyReadMost = 16 * kReadPiece;
 // A poll reads while more bytes wait, for at most this long.
-const uint32_t kPollBudgetMs = 6;
+const uint32_t kPollBudgetMs = 5;
 // The server sends its content in pieces of at most this size, one per completed send.
 const uint32_t kServePiece = 64000;
 // A requested range without a last position runs to the end of the content.
