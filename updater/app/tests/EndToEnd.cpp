@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "CStringTableWriter.h"
-#include "HostProcess.h"
+#include "Programs.h"
 #include "ShellHandles.h"
 #include "Wait.h"
 
@@ -48,6 +48,33 @@ Bytes ProgramBytes(const wchar_t* name)
     return ReadWholeFile(gCString((ProgramFolder() + name).c_str()));
 }
 
+Bytes FactsTable(const wchar_t* language, const wchar_t* version)
+{
+    CStringTableWriter facts;
+    (void)facts.AddRecord(1, gCString(L"Local_Current"), gCString(language)); // a lost record fails the run
+    (void)facts.AddRecord(2, gCString(L"QV2_Version"), gCString(version));
+    (void)facts.AddRecord(3, gCString(L"QV2_FreeVersionFlag"), gCString(L"0"));
+    (void)facts.AddRecord(4, gCString(L"ZRN_InternalBuildString"), gCString(kInstalledBuild));
+    (void)facts.AddRecord(5, gCString(L"ZRN_Application"), gCString(L"Quorvel 2"));
+    return Bytes(facts.GetData(), facts.GetData() + facts.GetSize());
+}
+
+QVUPackEntry Entry(const wchar_t* name, const Bytes& data)
+{
+    return {name, QVUBytes(data.begin(), data.end())};
+}
+
+bool Eventually(const std::function<bool()>& done, int ms)
+{
+    return WaitUntil(
+        done,
+        [] {
+            Sleep(20);
+            return true;
+        },
+        ms);
+}
+
 Installation::Installation(bool withFacts, const wchar_t* language)
 {
     const std::wstring built = ProgramFolder();
@@ -56,15 +83,8 @@ Installation::Installation(bool withFacts, const wchar_t* language)
     CopyBeside(built + L"Resources\\QVUpdater.vsf", Path(L"Resources\\QVUpdater.vsf"));
     CopyBeside(built + L"Resources\\QVUpdater.vrf", Path(L"Resources\\QVUpdater.vrf"));
     CopyBeside(built + L"QUORVEL.exe", Path(L"QUORVEL.EXE"));
-    if (withFacts) {
-        CStringTableWriter facts;
-        (void)facts.AddRecord(1, gCString(L"Local_Current"), gCString(language));
-        (void)facts.AddRecord(2, gCString(L"QV2_Version"), gCString(kInstalledVersion));
-        (void)facts.AddRecord(3, gCString(L"QV2_FreeVersionFlag"), gCString(L"0"));
-        (void)facts.AddRecord(4, gCString(L"ZRN_InternalBuildString"), gCString(kInstalledBuild));
-        (void)facts.AddRecord(5, gCString(L"ZRN_Application"), gCString(L"Quorvel 2"));
-        (void)facts.SaveAs(File(L"Resources\\system.vsf"));
-    }
+    if (withFacts)
+        (void)WriteWholeFile(File(L"Resources\\system.vsf"), FactsTable(language, kInstalledVersion));
 }
 
 void Installation::PointAt(const gCString& server)
@@ -129,11 +149,7 @@ HWND Installation::FindWindowOfUpdater() const
 bool Installation::CloseWindow()
 {
     HWND window = nullptr;
-    if (!WaitUntil([&] { return (window = FindWindowOfUpdater()) != nullptr; },
-                   [] {
-                       Sleep(20);
-                       return true;
-                   }))
+    if (!Eventually([&] { return (window = FindWindowOfUpdater()) != nullptr; }))
         return false;
     return PostMessageW(window, WM_CLOSE, 0, 0) != 0;
 }
@@ -146,12 +162,12 @@ std::string Installation::Log() const
 
 bool Installation::WaitForLog(const std::string& text, int ms) const
 {
-    return WaitUntil([&] { return Log().find(text) != std::string::npos; },
-                     [] {
-                         Sleep(20);
-                         return true;
-                     },
-                     ms);
+    return Eventually([&] { return Log().find(text) != std::string::npos; }, ms);
+}
+
+bool Installation::Exists(const std::wstring& relative) const
+{
+    return GetFileAttributesW(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::pair<std::wstring, Bytes>> Installation::Snapshot() const
@@ -171,18 +187,26 @@ std::wstring Installation::WriteArchive(const std::vector<QVUPackEntry>& entries
     return path;
 }
 
-bool LinesInOrder(const std::string& log, const std::vector<std::string>& texts, std::string& missing)
+bool Installation::Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries, const std::wstring& script,
+                         const std::wstring& options)
+{
+    const std::wstring archive = WriteArchive(entries, script);
+    if (!server.Start(options + L" --file " + UpdateServer::HostPath(archive)))
+        return false;
+    PointAt(server.Host());
+    return true;
+}
+
+::testing::AssertionResult LinesInOrder(const std::string& log, const std::vector<std::string>& texts)
 {
     size_t at = 0;
     for (const std::string& text : texts) {
         const size_t found = log.find(text, at);
-        if (found == std::string::npos) {
-            missing = text;
-            return false;
-        }
+        if (found == std::string::npos)
+            return ::testing::AssertionFailure() << "missing " << text << " in\n" << log;
         at = found + text.size();
     }
-    return true;
+    return ::testing::AssertionSuccess();
 }
 
 bool IsProcessRunning(const wchar_t* name)

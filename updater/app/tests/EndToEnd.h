@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <functional>
+
 #include "QVUPacker.h"
 #include "gCGeometry.h"
 #include "TempFolder.h"
@@ -25,6 +29,8 @@ public:
 
     std::wstring Path(const std::wstring& relative) const { return m_folder.Path() + relative; }
     gCString File(const std::wstring& relative) const { return gCString(Path(relative).c_str()); }
+    Bytes Read(const std::wstring& relative) const { return ReadWholeFile(File(relative)); }
+    bool Exists(const std::wstring& relative) const;
     void PointAt(const gCString& server);
 
     // Starts QVUpdater.exe (or the named copy) with the command line's arguments.
@@ -41,8 +47,11 @@ public:
     // Every file below the folder, relative name and bytes, sorted by name; the log left out.
     std::vector<std::pair<std::wstring, Bytes>> Snapshot() const;
 
-    // An update archive written beside the installation (not in it), as the server's option.
+    // An update archive written beside the installation (not in it).
     std::wstring WriteArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script);
+    // Writes the archive and starts the server with it and the options; points the installation at it.
+    bool Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries, const std::wstring& script,
+               const std::wstring& options = L"--mode file");
     std::wstring ScratchPath(const std::wstring& name) const { return m_scratch.Path() + name; }
 
 private:
@@ -54,8 +63,13 @@ private:
 
 // The bytes of a program built beside the tests (the demo product's two builds, the marker).
 Bytes ProgramBytes(const wchar_t* name);
-// The log's lines in order contain each of the texts, in that order.
-bool LinesInOrder(const std::string& log, const std::vector<std::string>& texts, std::string& missing);
+// The product's facts table.
+Bytes FactsTable(const wchar_t* language, const wchar_t* version);
+QVUPackEntry Entry(const wchar_t* name, const Bytes& data);
+// Polls every 20 ms until done() holds; false on timeout.
+bool Eventually(const std::function<bool()>& done, int ms = 15000);
+// The log contains each of the texts, in that order.
+::testing::AssertionResult LinesInOrder(const std::string& log, const std::vector<std::string>& texts);
 // Ends every process of that image name that the tests started.
 void EndProcessesNamed(const wchar_t* name);
 bool IsProcessRunning(const wchar_t* name);

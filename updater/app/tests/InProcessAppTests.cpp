@@ -29,6 +29,21 @@ bool RunUntil(ScratchUpdaterApp& app, const std::function<bool()>& done)
         return true;
     });
 }
+
+::testing::AssertionResult RunUntilLogged(ScratchUpdaterApp& app, const Installation& install, const char* text)
+{
+    if (RunUntil(app, [&] { return install.Log().find(text) != std::string::npos; }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no " << text << " in\n" << install.Log();
+}
+
+// The main button closes the program once the run is over.
+void ExpectButtonCloses(ScratchUpdaterApp& app)
+{
+    app.OnMainButton();
+    ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
+    DrainQuit();
+}
 } // namespace
 
 TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
@@ -38,30 +53,19 @@ TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
     ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
     install.PointAt(server.Host());
     const Bytes dropped = Ansi("brought by hand");
-    const std::wstring archive =
-        install.WriteArchive({{L"Extras\\Dropped.txt", QVUBytes(dropped.begin(), dropped.end())}}, L"OS=WIN32\r");
+    const std::wstring archive = install.WriteArchive({Entry(L"Extras\\Dropped.txt", dropped)}, L"OS=WIN32\r");
     {
         ScratchUpdaterApp app(install.Path(L""));
         ASSERT_OK(app.Init());
         ASSERT_OK(app.OnStart(gCString(L"")));
-        ASSERT_TRUE(RunUntil(app, [&] {
-            return install.Log().find("Your product is up to date.") != std::string::npos;
-        })) << install.Log();
+        ASSERT_TRUE(RunUntilLogged(app, install, "Your product is up to date."));
         ASSERT_TRUE(DropFile(app.GetMainWindowHandle(), archive));
-        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("installed successfully") != std::string::npos; }))
-            << install.Log();
-        EXPECT_EQ(ReadWholeFile(install.File(L"Extras\\Dropped.txt")), dropped);
-        std::string missing;
+        ASSERT_TRUE(RunUntilLogged(app, install, "installed successfully"));
+        EXPECT_EQ(install.Read(L"Extras\\Dropped.txt"), dropped);
         EXPECT_TRUE(LinesInOrder(install.Log(),
                                  {"Installing the update file dropped on the window: ", "Installing the update...",
-                                  "The update was installed successfully."},
-                                 missing))
-            << "missing " << missing << " in\n"
-            << install.Log();
-        // The main button now closes the program.
-        app.OnMainButton();
-        ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
-        DrainQuit();
+                                  "The update was installed successfully."}));
+        ExpectButtonCloses(app);
         // Lines that come after the window has gone (a transfer still ending) reach the log.
         EXPECT_EQ(app.GetBackdrop(), nullptr);
         EXPECT_OK(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1));
@@ -84,24 +88,20 @@ TEST(UpdaterButton, CancelDuringTheCheckBreaksOffTheTransfer)
         SCOPED_TRACE(c.mode);
         Installation install;
         UpdateServer server;
-        const Bytes data = Ansi("should not arrive");
-        const std::wstring archive =
-            install.WriteArchive({{L"Extras\\Late.txt", QVUBytes(data.begin(), data.end())}}, L"OS=WIN32\r");
-        ASSERT_TRUE(server.Start(std::wstring(c.mode) + L" --file " + UpdateServer::HostPath(archive)))
+        ASSERT_TRUE(
+            install.Serve(server, {Entry(L"Extras\\Late.txt", Ansi("should not arrive"))}, L"OS=WIN32\r", c.mode))
             << server.Error();
-        install.PointAt(server.Host());
         ScratchUpdaterApp app(install.Path(L""));
         ASSERT_OK(app.Init());
         ASSERT_OK(app.OnStart(gCString(L"")));
         CQVUTransferManager* manager = app.GetTransferManager();
         ASSERT_NE(manager, nullptr);
         manager->SetIdleTimeout(300); // well within the pause below
-        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find(c.reached) != std::string::npos; })) << install.Log();
+        ASSERT_TRUE(RunUntilLogged(app, install, c.reached));
         app.OnMainButton();
         EXPECT_EQ(manager->GetSession(), nullptr);
         EXPECT_EQ(manager->GetState(), CQVUTransferManager::kNoTransfer);
-        ASSERT_TRUE(RunUntil(app, [&] { return install.Log().find("Cancelled.") != std::string::npos; }))
-            << install.Log();
+        ASSERT_TRUE(RunUntilLogged(app, install, "Cancelled."));
         const DWORD pressed = GetTickCount();
         (void)RunUntil(app, [&] { return GetTickCount() - pressed >= 800; }); // a pause
         // Nothing came after the cancel: no file, no report of a lost connection.
@@ -110,10 +110,7 @@ TEST(UpdaterButton, CancelDuringTheCheckBreaksOffTheTransfer)
         EXPECT_TRUE(log.size() >= last.size() && log.compare(log.size() - last.size(), last.size(), last) == 0) << log;
         EXPECT_EQ(manager->GetSession(), nullptr);
         EXPECT_EQ(manager->GetRetiredCount(), 0);
-        EXPECT_EQ(GetFileAttributesW(install.Path(L"Extras\\Late.txt").c_str()), INVALID_FILE_ATTRIBUTES);
-        // After the cancel the button closes the program.
-        app.OnMainButton();
-        ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
-        DrainQuit();
+        EXPECT_FALSE(install.Exists(L"Extras\\Late.txt"));
+        ExpectButtonCloses(app);
     }
 }
