@@ -5,18 +5,22 @@
 #include <cstdio>
 #include <vector>
 
-#include "Loopback.h"
 #include "NetHandles.h"
 
 namespace {
+
 typedef char*(CDECL* UnixNameFn)(const wchar_t* dosName);
 
-// Wine gives Windows programs the host's file names through this export; empty elsewhere.
+} // namespace
+
+// Wine gives Windows programs the host's file names through this export.
 std::string UnixName(const std::wstring& dosName)
 {
     static UnixNameFn convert = reinterpret_cast<UnixNameFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* name = convert ? convert(dosName.c_str()) : nullptr;
+    if (!convert)
+        return std::string();
+    char* name = convert(dosName.c_str());
     if (!name)
         return std::string();
     std::string result(name);
@@ -24,7 +28,11 @@ std::string UnixName(const std::wstring& dosName)
     return result;
 }
 
-// Starts a command line without waiting for it; false when it could not be started.
+std::wstring Widen(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
 bool LaunchHostProgram(const std::wstring& commandLine)
 {
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -54,53 +62,27 @@ bool ReadReadyFile(const std::wstring& path, unsigned long& pid, uint16_t& port)
 {
     for (int i = 0; i < 200; ++i) {
         CStdFile f(_wfopen(path.c_str(), L"r"));
-        unsigned long readPid = 0;
-        unsigned readPort = 0;
-        if (f.IsValid() && std::fscanf(f.Get(), "%lu %u", &readPid, &readPort) == 2) {
-            pid = readPid;
-            port = static_cast<uint16_t>(readPort);
-            return true;
+        if (f.IsValid()) {
+            unsigned long readPid = 0;
+            unsigned readPort = 0;
+            int read = std::fscanf(f.Get(), "%lu %u", &readPid, &readPort);
+            f.Reset();
+            if (read == 2) {
+                pid = readPid;
+                port = static_cast<uint16_t>(readPort);
+                return true;
+            }
         }
-        f.Reset();
         Sleep(50);
     }
     return false;
 }
-} // namespace
 
-std::wstring HostServer::HostPath(const std::wstring& dosName)
+void StopHostProcess(unsigned long pid, uint16_t port)
 {
-    const std::string name = UnixName(dosName);
-    return L"\"" + std::wstring(name.begin(), name.end()) + L"\"";
-}
-
-bool HostServer::Launch(const wchar_t* script, const std::wstring& readyOption, const std::wstring& arguments)
-{
-    EnsureWinSockForTests();
-    const std::wstring ready = ScratchFile(L"ready.txt");
-    DeleteFileW(ready.c_str());
-    if (UnixName(ProgramFolder() + script).empty()) {
-        m_error = "no host file names (not running under Wine?)";
-        return false;
-    }
-    if (!LaunchHostProgram(L"/usr/bin/python3 " + HostPath(ProgramFolder() + script) + L" " + readyOption +
-                           HostPath(ready) + L" " + arguments)) {
-        m_error = "python3 could not be started";
-        return false;
-    }
-    if (ReadReadyFile(ready, m_pid, m_port))
-        return true;
-    m_error = "the server did not report ready";
-    return false;
-}
-
-void HostServer::Stop()
-{
-    if (m_pid == 0)
+    if (pid == 0)
         return;
-    LaunchHostProgram(L"/bin/kill " + std::to_wstring(m_pid));
-    for (int i = 0; i < 100 && PortAnswers(m_port); ++i)
+    LaunchHostProgram(L"/bin/kill " + std::to_wstring(pid));
+    for (int i = 0; i < 100 && PortAnswers(port); ++i)
         Sleep(50);
-    m_pid = 0;
-    m_port = 0;
 }
