@@ -247,6 +247,8 @@ TEST(SaveDialog, FinalNameFollowsTheExtensionRule)
     const Row rows[] = {
         // The rule's cases are tested on their own; here the dialog's chosen entry reaches it.
         {&texts, 1, 0, L"name", L"name.txt"},
+        // A dialog would not add its default extension to this name.
+        {&texts, 1, 0, L"name.bmp", L"name.bmp.txt"},
         {&texts, 0, 2, L"chosen", L"chosen.txt"},
         {&pictures, 0, 0, L"pic", L"pic.png"},
     };
