@@ -2,6 +2,7 @@
 
 #include "ResultAssert.h"
 
+#include <memory>
 #include <vector>
 
 #include "BoxCapture.h"
@@ -83,19 +84,20 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
     const uint32_t values[2] = {9, 10};
     ASSERT_OK(CResourceFileWriter::WriteTextListBody(list, 1, 2, texts, values, 2));
     ASSERT_OK(writer.AddResource('txlt', 6, gCString(L""), list, 0x1000));
+    // Tags are stored backwards; a name ends with CR LF.
     const Bytes expected = Concat({Ansi("srev"),
                                    U32(4),
-                                   U32(2), //
+                                   U32(2),
                                    Ansi("txet"),
                                    U32(4 + 8 + 6),
                                    U32(5),
-                                   Utf16(L"Hi\r\n"), //
+                                   Utf16(L"Hi\r\n"),
                                    Utf16(L"ab"),
-                                   {0, 0}, //
+                                   {0, 0},
                                    Ansi("tlxt"),
                                    U32(0x1000),
                                    U32(6),
-                                   Utf16(L"\r\n"), //
+                                   Utf16(L"\r\n"),
                                    U32(1),
                                    U32(2),
                                    Utf16(L"x\r\n"),
@@ -139,25 +141,10 @@ TEST(ResourceDirectory, EntriesAtTheirTagsWithNamesWithoutLineEnds)
     EXPECT_RESULT(directory.Read(memory), kBadParameter);
 }
 
-TEST(ResourceDirectory, OnlyAVersionChunk)
-{
-    ResourceFile res;
-    res.Version(3);
-    res.Open();
-    CResourceDirectory directory;
-    ASSERT_OK(directory.Read(res.file));
-    EXPECT_EQ(directory.GetCount(), 0);
-    EXPECT_EQ(directory.GetVersion(), 3u);
-    CText text;
-    EXPECT_RESULT(text.LoadByID(1, &res.file, &directory), kResourceNotFound);
-    EXPECT_RESULT(text.LoadByName(gCString(L"x"), &res.file, &directory), kResourceNotFound);
-}
-
 TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
 {
     ResourceFile versioned;
-    versioned.Version(2);
-    versioned.Text(1, L"A", L"a");
+    versioned.Version(3);
     versioned.Open();
     ResourceFile plain;
     plain.List(5, L"L", {L"x"}, nullptr);
@@ -165,12 +152,15 @@ TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
 
     CResourceDirectory directory;
     ASSERT_OK(directory.Read(versioned.file));
-    ASSERT_EQ(directory.GetVersion(), 2u);
+    EXPECT_EQ(directory.GetCount(), 0);
+    ASSERT_EQ(directory.GetVersion(), 3u);
+    CText text;
+    EXPECT_RESULT(text.LoadByID(1, &versioned.file, &directory), kResourceNotFound);
+    EXPECT_RESULT(text.LoadByName(gCString(L"x"), &versioned.file, &directory), kResourceNotFound);
     ASSERT_OK(directory.Read(plain.file));
     EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
     CTextList list;
     ASSERT_OK(list.LoadByID(5, &plain.file, &directory));
-    EXPECT_EQ(list.GetCount(), 1);
     EXPECT_EQ(Text(list.GetEntryString(0)), L"x");
 }
 
@@ -237,6 +227,12 @@ TEST(Locate, SkipsAChunkWithTheSameIdUnderAnotherTag)
     CTextList list;
     ASSERT_OK(list.LoadByName(gCString(L"Same"), &res.file, nullptr));
     EXPECT_EQ(Text(list.GetEntryString(0)), L"from the list");
+
+    std::unique_ptr<CTextList> created(CreateTextList(gCString(L"Same"), &res.file, nullptr));
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(Text(created->GetEntryString(0)), L"from the list");
+    EXPECT_EQ(Text(created->GetName()), L"Same");
+    EXPECT_EQ(CreateTextList(gCString(L"Unknown"), &res.file, nullptr), nullptr);
 }
 
 TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
@@ -380,19 +376,6 @@ TEST(TextList, FormatVersionsOneTwoAndThree)
     }
 }
 
-TEST(TextList, CreateTextListLeavesNothingOnFailure)
-{
-    ResourceFile res;
-    res.List(1, L"Known", {L"k"}, nullptr);
-    res.Open();
-    CTextList* found = CreateTextList(gCString(L"Known"), &res.file, nullptr);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(Text(found->GetEntryString(0)), L"k");
-    EXPECT_EQ(Text(found->GetName()), L"Known");
-    delete found;
-    EXPECT_EQ(CreateTextList(gCString(L"Unknown"), &res.file, nullptr), nullptr);
-}
-
 TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
 {
     struct Case {
@@ -402,6 +385,7 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
         const wchar_t* box; // null: no report
         gCResult result;
         int32_t entries;
+        int64_t count = -1; // -1: the true count
     };
     const wchar_t* kText = L"An error occurred reading data from a binary resource file.\nError reading CText string.";
     const wchar_t* kExclusivity =
@@ -415,12 +399,13 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
         {"list without its count", true, 4 + 4 * 2 + 2 * 2, kCount, kStreamFailure, 0},
         {"list without a body", true, 8 + 4 * 2 + 2 * 2, kExclusivity, kStreamFailure, 0},
         {"list cut in its last entry", true, 4, nullptr, kStreamFailure, 1},
+        {"a count beyond the entries stops at the first failed read", true, 0, nullptr, kStreamFailure, 2, 0xFFFFFFFF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResourceFile res;
         if (c.list)
-            res.List(1, L"N", {L"a", L"b"}, nullptr);
+            res.List(1, L"N", {L"a", L"b"}, nullptr, c.count);
         else
             res.Text(1, L"N", L"abc");
         res.Open(c.dropTail);
@@ -438,18 +423,6 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
         EXPECT_EQ(list.GetCount(), c.entries);
         EXPECT_EQ(Text(text.GetText()), L"");
     }
-}
-
-TEST(TextList, ACountBeyondTheEntriesStopsAtTheFirstFailedRead)
-{
-    ResourceFile res;
-    res.List(1, L"Big", {L"a", L"b"}, nullptr, 0xFFFFFFFF);
-    res.Open();
-    BoxCapture boxes;
-    CTextList list;
-    EXPECT_RESULT(list.LoadByID(1, &res.file, nullptr), kStreamFailure);
-    EXPECT_EQ(list.GetCount(), 2);
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 namespace {
