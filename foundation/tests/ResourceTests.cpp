@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BoxCapture.h"
+#include "Expect.h"
 #include "CResourceDirectory.h"
 #include "CResourceFileWriter.h"
 #include "CResourcePool.h"
@@ -16,11 +17,6 @@
 #include "gCFile.h"
 
 namespace {
-
-std::wstring Text(const gCString& s)
-{
-    return s.Text();
-}
 
 // A resource file built chunk by chunk, remembering where each chunk's tag lies.
 class ResourceFile {
@@ -121,7 +117,7 @@ TEST(ResourceDirectory, EntriesAtTheirTagsWithNamesWithoutLineEnds)
     EXPECT_EQ(directory.GetVersion(), 2u);
     ASSERT_EQ(directory.GetCount(), 3) << "every chunk but 'vers', whatever its tag";
     EXPECT_EQ(directory.GetEntry(0).offset, panel);
-    EXPECT_EQ(Text(directory.GetEntry(0).name), L"Panel");
+    EXPECT_EQ(W(directory.GetEntry(0).name), L"Panel");
     EXPECT_EQ(directory.GetEntry(1).offset, list);
     EXPECT_EQ(directory.GetEntry(2).offset, odd);
     EXPECT_EQ(directory.GetEntry(2).id, 12u);
@@ -161,7 +157,7 @@ TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
     EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
     CTextList list;
     ASSERT_OK(list.LoadByID(5, &plain.file, &directory));
-    EXPECT_EQ(Text(list.GetEntryString(0)), L"x");
+    EXPECT_EQ(W(list.GetEntryString(0)), L"x");
 }
 
 TEST(ResourceDirectory, ADamagedTailFailsButKeepsTheEntriesBefore)
@@ -186,16 +182,16 @@ TEST(Locate, FindsByIdAndByNameAndStandsAtTheBody)
     CText byId;
     ASSERT_OK(gCResourceObject::LoadResourceDataByID(&byId, 'text', 2, &res.file));
     EXPECT_EQ(byId.GetID(), 2u);
-    EXPECT_EQ(Text(byId.GetName()), L"Panel");
+    EXPECT_EQ(W(byId.GetName()), L"Panel");
     gCString body;
     ASSERT_OK(res.file.ReadString(body));
-    EXPECT_EQ(Text(body), L"world");
+    EXPECT_EQ(W(body), L"world");
 
     CText byName;
     ASSERT_OK(res.file.Rewind());
     ASSERT_OK(gCResourceObject::LoadResourceDataByName(&byName, 'text', gCString(L"Title"), &res.file));
     EXPECT_EQ(byName.GetID(), 1u);
-    EXPECT_EQ(Text(byName.GetName()), L"Title");
+    EXPECT_EQ(W(byName.GetName()), L"Title");
 }
 
 TEST(Locate, WrapsToFindAResourceBeforeThePosition)
@@ -210,7 +206,7 @@ TEST(Locate, WrapsToFindAResourceBeforeThePosition)
         ASSERT_OK(res.file.SetPosition(start));
         CText text;
         ASSERT_OK(text.LoadByID(1, &res.file, nullptr));
-        EXPECT_EQ(Text(text.GetText()), L"a");
+        EXPECT_EQ(W(text.GetText()), L"a");
     }
 }
 
@@ -222,16 +218,16 @@ TEST(Locate, SkipsAChunkWithTheSameIdUnderAnotherTag)
     res.Open();
     CText text;
     ASSERT_OK(text.LoadByID(7, &res.file, nullptr));
-    EXPECT_EQ(Text(text.GetText()), L"from the text");
+    EXPECT_EQ(W(text.GetText()), L"from the text");
     ASSERT_OK(res.file.Rewind());
     CTextList list;
     ASSERT_OK(list.LoadByName(gCString(L"Same"), &res.file, nullptr));
-    EXPECT_EQ(Text(list.GetEntryString(0)), L"from the list");
+    EXPECT_EQ(W(list.GetEntryString(0)), L"from the list");
 
     std::unique_ptr<CTextList> created(CreateTextList(gCString(L"Same"), &res.file, nullptr));
     ASSERT_NE(created, nullptr);
-    EXPECT_EQ(Text(created->GetEntryString(0)), L"from the list");
-    EXPECT_EQ(Text(created->GetName()), L"Same");
+    EXPECT_EQ(W(created->GetEntryString(0)), L"from the list");
+    EXPECT_EQ(W(created->GetName()), L"Same");
     EXPECT_EQ(CreateTextList(gCString(L"Unknown"), &res.file, nullptr), nullptr);
 }
 
@@ -293,17 +289,17 @@ TEST(LoadingProtocol, ADirectoryHitStartsTheScanAtTheWantedChunk)
     ASSERT_OK(res.file.SetPosition(second));
     CText scanned;
     ASSERT_OK(scanned.LoadByID(5, &res.file, nullptr));
-    EXPECT_EQ(Text(scanned.GetText()), L"second") << "without a directory the scan starts where the stream is";
+    EXPECT_EQ(W(scanned.GetText()), L"second") << "without a directory the scan starts where the stream is";
 
     ASSERT_OK(res.file.SetPosition(second));
     CText seeked;
     ASSERT_OK(seeked.LoadByID(5, &res.file, &directory));
-    EXPECT_EQ(Text(seeked.GetText()), L"first");
+    EXPECT_EQ(W(seeked.GetText()), L"first");
 
     ASSERT_OK(res.file.SetPosition(second));
     CText byName;
     ASSERT_OK(byName.LoadByName(gCString(L"Twice"), &res.file, &directory));
-    EXPECT_EQ(Text(byName.GetText()), L"first");
+    EXPECT_EQ(W(byName.GetText()), L"first");
     EXPECT_EQ(directory.FindByID(5), static_cast<int32_t>(first));
 }
 
@@ -323,7 +319,7 @@ TEST(LoadingProtocol, TheApplicationsFileAndDirectory)
     host.resourceDirectory = &directory;
     CText text;
     ASSERT_OK(text.LoadByName(gCString(L"Greeting"), nullptr, nullptr));
-    EXPECT_EQ(Text(text.GetText()), L"hi");
+    EXPECT_EQ(W(text.GetText()), L"hi");
 
     // The application's file always comes with its directory, so the list reads values.
     CResourceDirectory other;
@@ -339,7 +335,7 @@ TEST(LoadingProtocol, TheApplicationsFileAndDirectory)
     CTextList firstFormat;
     ASSERT_OK(firstFormat.LoadByID(2, nullptr, nullptr));
     ASSERT_EQ(firstFormat.GetCount(), 1);
-    EXPECT_EQ(Text(firstFormat.GetEntryString(0)), L"four");
+    EXPECT_EQ(W(firstFormat.GetEntryString(0)), L"four");
     EXPECT_EQ(firstFormat.GetEntryValue(0), 0u);
 }
 
@@ -363,11 +359,11 @@ TEST(TextList, FormatVersionsOneTwoAndThree)
             continue;
         }
         ASSERT_EQ(list.GetCount(), 3);
-        EXPECT_EQ(Text(list.GetEntryString(2)), L"three");
+        EXPECT_EQ(W(list.GetEntryString(2)), L"three");
         EXPECT_EQ(list.GetCurrentIndex(), 2);
         EXPECT_EQ(list.GetEntryValue(1), version == 2 ? 20u : 0u);
-        EXPECT_EQ(Text(list.GetEntryString(-1)), L"");
-        EXPECT_EQ(Text(list.GetEntryString(3)), L"");
+        EXPECT_EQ(W(list.GetEntryString(-1)), L"");
+        EXPECT_EQ(W(list.GetEntryString(3)), L"");
         EXPECT_EQ(list.GetCurrentIndex(), 2);
 
         CTextList empty;
@@ -421,7 +417,7 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
             EXPECT_TRUE(boxes.Boxes().empty());
         }
         EXPECT_EQ(list.GetCount(), c.entries);
-        EXPECT_EQ(Text(text.GetText()), L"");
+        EXPECT_EQ(W(text.GetText()), L"");
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BoxCapture.h"
+#include "Expect.h"
 #include "FailingAllocator.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
@@ -57,11 +58,6 @@ public:
 };
 
 const int32_t kBothKinds[] = {kStreamKindFile, kStreamKindMemory};
-
-std::wstring Text(const gCString& s)
-{
-    return s.Text();
-}
 
 } // namespace
 
@@ -538,7 +534,7 @@ TEST(TextReaders, SharedReadersOnBothKinds)
             for (const auto& read : c.reads) {
                 gCString text;
                 ASSERT_OK(((*s).*read.first)(text));
-                EXPECT_EQ(Text(text), read.second);
+                EXPECT_EQ(W(text), read.second);
                 if (&read == &c.reads[0]) {
                     EXPECT_EQ(s->Tell(), c.firstEnds);
                 }
@@ -547,7 +543,7 @@ TEST(TextReaders, SharedReadersOnBothKinds)
             EXPECT_EQ(s->GetSwapFlag(), c.swap);
             gCString kept(L"kept");
             EXPECT_RESULT(((*s).*c.failing)(kept), kStreamFailure);
-            EXPECT_EQ(Text(kept), L"kept");
+            EXPECT_EQ(W(kept), L"kept");
         }
     }
 }
@@ -561,11 +557,11 @@ TEST(TextReaders, TextsWithoutTerminatorFailAndLeaveTheOutput)
     Fill(memory, Ansi("xyz"));
     gCString text(L"kept");
     EXPECT_RESULT(memory.ReadText8(text), kStreamFailure);
-    EXPECT_EQ(Text(text), L"kept");
+    EXPECT_EQ(W(text), L"kept");
     EXPECT_EQ(memory.Tell(), 2);
     ASSERT_OK(memory.Rewind());
     EXPECT_RESULT(memory.ReadString(text), kStreamFailure);
-    EXPECT_EQ(Text(text), L"kept");
+    EXPECT_EQ(W(text), L"kept");
 }
 
 TEST(TextReaders, FileReadStringEndsAtLineEndsAndDropsMarks)
@@ -591,7 +587,7 @@ TEST(TextReaders, FileReadStringEndsAtLineEndsAndDropsMarks)
         StreamOver s(kStreamKindFile, c.bytes);
         gCString text;
         ASSERT_OK(s->ReadString(text));
-        EXPECT_EQ(Text(text), c.first);
+        EXPECT_EQ(W(text), c.first);
         EXPECT_EQ(s->Tell(), c.position);
         EXPECT_EQ(s->GetSwapFlag(), c.swapAfter);
     }
@@ -605,9 +601,9 @@ TEST(TextReaders, FileReadStringTakesLongTextsWhole)
     StreamOver s(kStreamKindFile, Concat({Utf16(longText), {0, 0}, Utf16(L"next"), {0, 0}}));
     gCString text;
     ASSERT_OK(s->ReadString(text));
-    EXPECT_EQ(Text(text), longText);
+    EXPECT_EQ(W(text), longText);
     ASSERT_OK(s->ReadString(text));
-    EXPECT_EQ(Text(text), L"next");
+    EXPECT_EQ(W(text), L"next");
 }
 
 TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
@@ -628,7 +624,7 @@ TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
         StreamOver s(kStreamKindFile, Ansi(c.bytes));
         gCString text;
         ASSERT_OK(s->ReadText8(text));
-        EXPECT_EQ(Text(text), c.first);
+        EXPECT_EQ(W(text), c.first);
         EXPECT_EQ(s->Tell(), c.position);
     }
     // A line end split across two pieces of 1024 bytes is still one pair.

