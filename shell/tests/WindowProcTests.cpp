@@ -154,7 +154,7 @@ TEST_F(WindowProc, WindowCommandsOnUnhandledKeys)
     EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION, 0);
 }
 
-TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
+TEST_F(WindowProc, PointerAndWheelMessagesGiveSignedPoints)
 {
     const std::vector<std::pair<UINT, FakeContent::MouseEvent>> messages = {
         {WM_MOUSEMOVE, FakeContent::kMove}, {WM_LBUTTONDOWN, FakeContent::kLDown},
@@ -172,10 +172,8 @@ TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
         EXPECT_EQ(content->mice[i].point, (gCPoint{10, 20}));
     }
     EXPECT_EQ(content->mice.back().point, (gCPoint{-5, 7}));
-}
 
-TEST_F(WindowProc, WheelDeltaAndScreenPointAreSigned)
-{
+    // The wheel's delta and screen point are signed too.
     Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(100, 200));
     Send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
          MAKELPARAM(static_cast<WORD>(-300), static_cast<WORD>(-20)));
@@ -300,6 +298,12 @@ TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
     EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     Send(WM_CHAR, 'y', 0);
     EXPECT_EQ(content->keys, std::vector<int32_t>{'y'});
+
+    // A window that never opened goes at once.
+    CAppWindow* unopened = new CAppWindow();
+    EXPECT_EQ(app.GetWindowList().Count(), 2);
+    unopened->Close();
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
 }
 
 namespace {
@@ -327,14 +331,6 @@ TEST(WindowOpen, WindowWithoutContentGetsTheServicesContentOrFails)
         }
         EXPECT_EQ(app.GetWindowList().Count(), 0);
     }
-}
-
-TEST_F(WindowProc, WindowThatNeverOpenedGoesAtOnce)
-{
-    CAppWindow* unopened = new CAppWindow();
-    EXPECT_EQ(app.GetWindowList().Count(), 2);
-    unopened->Close();
-    EXPECT_EQ(app.GetWindowList().Count(), 1);
 }
 
 TEST(WindowOpen, BackBufferFailureFailsTheOpeningCleanly)
