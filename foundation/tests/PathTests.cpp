@@ -338,8 +338,22 @@ TEST(FileRef, KeepsItsTextAsGivenAndOnlyRefsAskTheFileSystem)
     EXPECT_EQ(bare.GetKind(), kPathKindFile);
     EXPECT_FALSE(bare.Exists());
     EXPECT_RESULT(bare.Create(), kNotImplemented);
-    EXPECT_TRUE(gCFRef(here).Exists());
-    EXPECT_FALSE(gCFRef(S(scratch / L"missing.txt")).Exists());
+
+    // Asking a file or folder reference whether it exists needs no memory.
+    gCFRef file(here);
+    gCFRef missing(S(scratch / L"missing.txt"));
+    gCFolderRef folder;
+    ASSERT_OK(folder.SetPath(S(scratch.Path())));
+    bool fileSeen, missingSeen, folderSeen;
+    {
+        FailingAllocator failing(0);
+        fileSeen = file.Exists();
+        missingSeen = missing.Exists();
+        folderSeen = folder.Exists();
+    }
+    EXPECT_TRUE(fileSeen);
+    EXPECT_FALSE(missingSeen);
+    EXPECT_TRUE(folderSeen);
 }
 
 TEST(FilePath, IsInsideIgnoresCaseAndNeverHoldsItself)
@@ -436,26 +450,6 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
     EXPECT_EQ(W(folder.GetPath()), L"C:\\A\\");
     EXPECT_EQ(W(full), L"");
     EXPECT_EQ(W(joined), L"");
-}
-
-TEST(PathMemory, ExistenceOfFileAndFolderReferencesNeedsNoMemory)
-{
-    TempFolder scratch;
-    ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
-    gCFRef file(S(scratch / L"f.txt"));
-    gCFRef missing(S(scratch / L"g.txt"));
-    gCFolderRef folder;
-    ASSERT_OK(folder.SetPath(S(scratch.Path())));
-    bool fileSeen, missingSeen, folderSeen;
-    {
-        FailingAllocator failing(0);
-        fileSeen = file.Exists();
-        missingSeen = missing.Exists();
-        folderSeen = folder.Exists();
-    }
-    EXPECT_TRUE(fileSeen);
-    EXPECT_FALSE(missingSeen);
-    EXPECT_TRUE(folderSeen);
 }
 
 TEST(PathMemory, AFolderAndANameNeverJoinToTheBareName)

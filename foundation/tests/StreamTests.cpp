@@ -57,6 +57,15 @@ public:
     std::unique_ptr<gCStream> stream;
 };
 
+// The next value of a stream, read with one of its typed readers.
+template <typename T>
+T Next(gCStream& stream, gCResult (gCStream::*reader)(T&))
+{
+    T value{};
+    EXPECT_OK((stream.*reader)(value));
+    return value;
+}
+
 const int32_t kBothKinds[] = {kStreamKindFile, kStreamKindMemory};
 
 } // namespace
@@ -91,31 +100,16 @@ TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
     EXPECT_EQ(MemBytes(stream), golden);
 
     ASSERT_OK(stream.Rewind());
-    uint32_t u32 = 0;
-    uint8_t u8 = 0;
-    uint16_t u16 = 0;
-    uint64_t u64 = 0;
-    int8_t s8 = 0;
-    int16_t s16 = 0;
-    int32_t s32 = 0, i = 0;
-    int64_t s64 = 0;
-    float f = 0;
-    double d = 0;
-    EXPECT_OK(stream.ReadU32(u32));
-    EXPECT_OK(stream.ReadU8(u8));
-    EXPECT_OK(stream.ReadU16(u16));
-    EXPECT_OK(stream.ReadU64(u64));
-    EXPECT_OK(stream.ReadS8(s8));
-    EXPECT_OK(stream.ReadS16(s16));
-    EXPECT_OK(stream.ReadS32(s32));
-    EXPECT_OK(stream.ReadS64(s64));
-    EXPECT_OK(stream.ReadFloat(f));
-    EXPECT_OK(stream.ReadDouble(d));
-    EXPECT_OK(stream.ReadInt(i));
-    EXPECT_EQ(std::make_tuple(u32, u8, u16, u64, s8, s16, s32, s64, f, d, i),
-              std::make_tuple(258u, uint8_t{0xAB}, uint16_t{0x1234}, 0x0102030405060708ull, int8_t{-2}, int16_t{-300},
-                              -70000, -5000000000ll, 1.5f, -0.25, 77));
+    // Braces read the values in order.
+    using S = gCStream;
+    const std::tuple read{Next(stream, &S::ReadU32),    Next(stream, &S::ReadU8),  Next(stream, &S::ReadU16),
+                          Next(stream, &S::ReadU64),    Next(stream, &S::ReadS8),  Next(stream, &S::ReadS16),
+                          Next(stream, &S::ReadS32),    Next(stream, &S::ReadS64), Next(stream, &S::ReadFloat),
+                          Next(stream, &S::ReadDouble), Next(stream, &S::ReadInt)};
+    EXPECT_EQ(read, std::make_tuple(258u, uint8_t{0xAB}, uint16_t{0x1234}, 0x0102030405060708ull, int8_t{-2},
+                                    int16_t{-300}, -70000, -5000000000ll, 1.5f, -0.25, 77));
     EXPECT_TRUE(stream.IsAtEnd());
+    uint8_t u8 = 0;
     EXPECT_RESULT(stream.ReadU8(u8), kStreamFailure) << "a read at the end";
 }
 
