@@ -17,16 +17,17 @@ void Fill(gCArray<int>& a, int n)
 } // namespace
 
 // Brings an array to exactly `held` elements at capacity `held`, then adds one more under the
-// automatic rule; the capacity it grows to.
-int32_t CapacityAfterOneMore(int held)
+// grow step `step`; the capacity it grows to.
+int32_t CapacityAfterOneMore(int held, int32_t step = -1)
 {
     gCArray<int> a;
     EXPECT_OK(a.Add(0));
     a.SetGrowStep(held - 1);
     Fill(a, held - 1);
     EXPECT_EQ(a.Capacity(), held);
-    a.SetGrowStep(-1);
-    EXPECT_OK(a.Add(0));
+    a.SetGrowStep(step);
+    EXPECT_OK(a.Add(held));
+    EXPECT_EQ(a[held], held);
     return a.Capacity();
 }
 
@@ -52,17 +53,8 @@ TEST(ArrayGrowth, AFixedStepBelowZeroStillMakesRoomForTheNewCount)
         int32_t step;
         int32_t capacity;
     } cases[] = {{-5, 11}, {-2, 11}, {-20, 11}, {0, 11}, {3, 13}};
-    for (const auto& c : cases) {
-        gCArray<int> a;
-        ASSERT_OK(a.Add(0));
-        a.SetGrowStep(9);
-        Fill(a, 9);
-        ASSERT_EQ(a.Capacity(), 10);
-        a.SetGrowStep(c.step);
-        ASSERT_OK(a.Add(10));
-        EXPECT_EQ(a.Capacity(), c.capacity) << c.step;
-        EXPECT_EQ(a[10], 10) << c.step;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(CapacityAfterOneMore(10, c.step), c.capacity) << c.step;
 }
 
 TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArray)

@@ -112,24 +112,22 @@ TEST(ShellOpen, EveryShellFailureIsAFailure)
     struct Case {
         INT_PTR shell;
         gCResult expected;
-    } cases[] = {
-        {0, kGenericFailure},
-        {2, kFileNotFound},
-        {3, kFileNotFound},
-        {5, kBadParameter},
-        {8, kOutOfMemory},
-        {11, kDamagedObject},
-        {26, kBadParameter},
-        {27, kBadParameter},
-        {28, kGenericFailure},
-        {29, kGenericFailure},
-        {30, kGenericFailure},
-        {31, kBadParameter},
-        {32, kGenericFailure},
-        {1, kGenericFailure},
-        {33, 0},
-        {42, 0},
-    };
+    } cases[] = {{0, kGenericFailure},
+                 {2, kFileNotFound},
+                 {3, kFileNotFound},
+                 {5, kBadParameter},
+                 {8, kOutOfMemory},
+                 {11, kDamagedObject},
+                 {26, kBadParameter},
+                 {27, kBadParameter},
+                 {28, kGenericFailure},
+                 {29, kGenericFailure},
+                 {30, kGenericFailure},
+                 {31, kBadParameter},
+                 {32, kGenericFailure},
+                 {1, kGenericFailure},
+                 {33, 0},
+                 {42, 0}};
     for (const Case& c : cases)
         EXPECT_EQ(ShellResultCode(c.shell), c.expected) << "shell result " << c.shell;
 }

@@ -146,6 +146,8 @@ TEST(Fuzz, MemoryReadersStayInsideTheData)
 {
     std::mt19937 random(5);
     const char kOutside = 'Z';
+    gCResult (gCStream::*const kTextReaders[])(gCString&) = {&gCStream::ReadString, &gCStream::ReadText8,
+                                                             &gCStream::ReadLine};
     for (int k = 0; k < 400; ++k) {
         gCMemFile stream;
         Bytes outside(2048, kOutside);
@@ -166,21 +168,8 @@ TEST(Fuzz, MemoryReadersStayInsideTheData)
             int64_t before = stream.Tell();
             gCString text;
             uint32_t value = 0;
-            gCResult r = 0;
-            switch (random() % 4) {
-            case 0:
-                r = stream.ReadString(text);
-                break;
-            case 1:
-                r = stream.ReadText8(text);
-                break;
-            case 2:
-                r = stream.ReadLine(text);
-                break;
-            default:
-                r = stream.ReadU32(value);
-                break;
-            }
+            const uint32_t pick = random() % 4;
+            const gCResult r = pick == 3 ? stream.ReadU32(value) : (stream.*kTextReaders[pick])(text);
             ASSERT_TRUE(r == 0 || r == kStreamFailure) << r;
             ASSERT_GE(stream.Tell(), 0);
             ASSERT_LE(stream.Tell(), static_cast<int64_t>(data.size()));

@@ -2,9 +2,11 @@
 
 #include "ResultAssert.h"
 
+#include <memory>
 #include <vector>
 
 #include "BoxCapture.h"
+#include "Expect.h"
 #include "CResourceDirectory.h"
 #include "CResourceFileWriter.h"
 #include "CResourcePool.h"
@@ -15,11 +17,6 @@
 #include "gCFile.h"
 
 namespace {
-
-std::wstring Text(const gCString& s)
-{
-    return s.Text();
-}
 
 // A resource file built chunk by chunk, remembering where each chunk's tag lies.
 class ResourceFile {
@@ -83,19 +80,20 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
     const uint32_t values[2] = {9, 10};
     ASSERT_OK(CResourceFileWriter::WriteTextListBody(list, 1, 2, texts, values, 2));
     ASSERT_OK(writer.AddResource('txlt', 6, gCString(L""), list, 0x1000));
+    // Tags are stored backwards; a name ends with CR LF.
     const Bytes expected = Concat({Ansi("srev"),
                                    U32(4),
-                                   U32(2), //
+                                   U32(2),
                                    Ansi("txet"),
                                    U32(4 + 8 + 6),
                                    U32(5),
-                                   Utf16(L"Hi\r\n"), //
+                                   Utf16(L"Hi\r\n"),
                                    Utf16(L"ab"),
-                                   {0, 0}, //
+                                   {0, 0},
                                    Ansi("tlxt"),
                                    U32(0x1000),
                                    U32(6),
-                                   Utf16(L"\r\n"), //
+                                   Utf16(L"\r\n"),
                                    U32(1),
                                    U32(2),
                                    Utf16(L"x\r\n"),
@@ -119,7 +117,7 @@ TEST(ResourceDirectory, EntriesAtTheirTagsWithNamesWithoutLineEnds)
     EXPECT_EQ(directory.GetVersion(), 2u);
     ASSERT_EQ(directory.GetCount(), 3) << "every chunk but 'vers', whatever its tag";
     EXPECT_EQ(directory.GetEntry(0).offset, panel);
-    EXPECT_EQ(Text(directory.GetEntry(0).name), L"Panel");
+    EXPECT_EQ(W(directory.GetEntry(0).name), L"Panel");
     EXPECT_EQ(directory.GetEntry(1).offset, list);
     EXPECT_EQ(directory.GetEntry(2).offset, odd);
     EXPECT_EQ(directory.GetEntry(2).id, 12u);
@@ -139,25 +137,10 @@ TEST(ResourceDirectory, EntriesAtTheirTagsWithNamesWithoutLineEnds)
     EXPECT_RESULT(directory.Read(memory), kBadParameter);
 }
 
-TEST(ResourceDirectory, OnlyAVersionChunk)
-{
-    ResourceFile res;
-    res.Version(3);
-    res.Open();
-    CResourceDirectory directory;
-    ASSERT_OK(directory.Read(res.file));
-    EXPECT_EQ(directory.GetCount(), 0);
-    EXPECT_EQ(directory.GetVersion(), 3u);
-    CText text;
-    EXPECT_RESULT(text.LoadByID(1, &res.file, &directory), kResourceNotFound);
-    EXPECT_RESULT(text.LoadByName(gCString(L"x"), &res.file, &directory), kResourceNotFound);
-}
-
 TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
 {
     ResourceFile versioned;
-    versioned.Version(2);
-    versioned.Text(1, L"A", L"a");
+    versioned.Version(3);
     versioned.Open();
     ResourceFile plain;
     plain.List(5, L"L", {L"x"}, nullptr);
@@ -165,13 +148,16 @@ TEST(ResourceDirectory, AFileWithoutVersionIsVersionOneAfterAnother)
 
     CResourceDirectory directory;
     ASSERT_OK(directory.Read(versioned.file));
-    ASSERT_EQ(directory.GetVersion(), 2u);
+    EXPECT_EQ(directory.GetCount(), 0);
+    ASSERT_EQ(directory.GetVersion(), 3u);
+    CText text;
+    EXPECT_RESULT(text.LoadByID(1, &versioned.file, &directory), kResourceNotFound);
+    EXPECT_RESULT(text.LoadByName(gCString(L"x"), &versioned.file, &directory), kResourceNotFound);
     ASSERT_OK(directory.Read(plain.file));
     EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
     CTextList list;
     ASSERT_OK(list.LoadByID(5, &plain.file, &directory));
-    EXPECT_EQ(list.GetCount(), 1);
-    EXPECT_EQ(Text(list.GetEntryString(0)), L"x");
+    EXPECT_EQ(W(list.GetEntryString(0)), L"x");
 }
 
 TEST(ResourceDirectory, ADamagedTailFailsButKeepsTheEntriesBefore)
@@ -196,16 +182,16 @@ TEST(Locate, FindsByIdAndByNameAndStandsAtTheBody)
     CText byId;
     ASSERT_OK(gCResourceObject::LoadResourceDataByID(&byId, 'text', 2, &res.file));
     EXPECT_EQ(byId.GetID(), 2u);
-    EXPECT_EQ(Text(byId.GetName()), L"Panel");
+    EXPECT_EQ(W(byId.GetName()), L"Panel");
     gCString body;
     ASSERT_OK(res.file.ReadString(body));
-    EXPECT_EQ(Text(body), L"world");
+    EXPECT_EQ(W(body), L"world");
 
     CText byName;
     ASSERT_OK(res.file.Rewind());
     ASSERT_OK(gCResourceObject::LoadResourceDataByName(&byName, 'text', gCString(L"Title"), &res.file));
     EXPECT_EQ(byName.GetID(), 1u);
-    EXPECT_EQ(Text(byName.GetName()), L"Title");
+    EXPECT_EQ(W(byName.GetName()), L"Title");
 }
 
 TEST(Locate, WrapsToFindAResourceBeforeThePosition)
@@ -220,7 +206,7 @@ TEST(Locate, WrapsToFindAResourceBeforeThePosition)
         ASSERT_OK(res.file.SetPosition(start));
         CText text;
         ASSERT_OK(text.LoadByID(1, &res.file, nullptr));
-        EXPECT_EQ(Text(text.GetText()), L"a");
+        EXPECT_EQ(W(text.GetText()), L"a");
     }
 }
 
@@ -232,11 +218,17 @@ TEST(Locate, SkipsAChunkWithTheSameIdUnderAnotherTag)
     res.Open();
     CText text;
     ASSERT_OK(text.LoadByID(7, &res.file, nullptr));
-    EXPECT_EQ(Text(text.GetText()), L"from the text");
+    EXPECT_EQ(W(text.GetText()), L"from the text");
     ASSERT_OK(res.file.Rewind());
     CTextList list;
     ASSERT_OK(list.LoadByName(gCString(L"Same"), &res.file, nullptr));
-    EXPECT_EQ(Text(list.GetEntryString(0)), L"from the list");
+    EXPECT_EQ(W(list.GetEntryString(0)), L"from the list");
+
+    std::unique_ptr<CTextList> created(CreateTextList(gCString(L"Same"), &res.file, nullptr));
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(W(created->GetEntryString(0)), L"from the list");
+    EXPECT_EQ(W(created->GetName()), L"Same");
+    EXPECT_EQ(CreateTextList(gCString(L"Unknown"), &res.file, nullptr), nullptr);
 }
 
 TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
@@ -297,17 +289,17 @@ TEST(LoadingProtocol, ADirectoryHitStartsTheScanAtTheWantedChunk)
     ASSERT_OK(res.file.SetPosition(second));
     CText scanned;
     ASSERT_OK(scanned.LoadByID(5, &res.file, nullptr));
-    EXPECT_EQ(Text(scanned.GetText()), L"second") << "without a directory the scan starts where the stream is";
+    EXPECT_EQ(W(scanned.GetText()), L"second") << "without a directory the scan starts where the stream is";
 
     ASSERT_OK(res.file.SetPosition(second));
     CText seeked;
     ASSERT_OK(seeked.LoadByID(5, &res.file, &directory));
-    EXPECT_EQ(Text(seeked.GetText()), L"first");
+    EXPECT_EQ(W(seeked.GetText()), L"first");
 
     ASSERT_OK(res.file.SetPosition(second));
     CText byName;
     ASSERT_OK(byName.LoadByName(gCString(L"Twice"), &res.file, &directory));
-    EXPECT_EQ(Text(byName.GetText()), L"first");
+    EXPECT_EQ(W(byName.GetText()), L"first");
     EXPECT_EQ(directory.FindByID(5), static_cast<int32_t>(first));
 }
 
@@ -327,7 +319,7 @@ TEST(LoadingProtocol, TheApplicationsFileAndDirectory)
     host.resourceDirectory = &directory;
     CText text;
     ASSERT_OK(text.LoadByName(gCString(L"Greeting"), nullptr, nullptr));
-    EXPECT_EQ(Text(text.GetText()), L"hi");
+    EXPECT_EQ(W(text.GetText()), L"hi");
 
     // The application's file always comes with its directory, so the list reads values.
     CResourceDirectory other;
@@ -343,7 +335,7 @@ TEST(LoadingProtocol, TheApplicationsFileAndDirectory)
     CTextList firstFormat;
     ASSERT_OK(firstFormat.LoadByID(2, nullptr, nullptr));
     ASSERT_EQ(firstFormat.GetCount(), 1);
-    EXPECT_EQ(Text(firstFormat.GetEntryString(0)), L"four");
+    EXPECT_EQ(W(firstFormat.GetEntryString(0)), L"four");
     EXPECT_EQ(firstFormat.GetEntryValue(0), 0u);
 }
 
@@ -367,30 +359,17 @@ TEST(TextList, FormatVersionsOneTwoAndThree)
             continue;
         }
         ASSERT_EQ(list.GetCount(), 3);
-        EXPECT_EQ(Text(list.GetEntryString(2)), L"three");
+        EXPECT_EQ(W(list.GetEntryString(2)), L"three");
         EXPECT_EQ(list.GetCurrentIndex(), 2);
         EXPECT_EQ(list.GetEntryValue(1), version == 2 ? 20u : 0u);
-        EXPECT_EQ(Text(list.GetEntryString(-1)), L"");
-        EXPECT_EQ(Text(list.GetEntryString(3)), L"");
+        EXPECT_EQ(W(list.GetEntryString(-1)), L"");
+        EXPECT_EQ(W(list.GetEntryString(3)), L"");
         EXPECT_EQ(list.GetCurrentIndex(), 2);
 
         CTextList empty;
         ASSERT_OK(empty.LoadByName(gCString(L"Empty"), &res.file, &directory));
         EXPECT_EQ(empty.GetCount(), 0);
     }
-}
-
-TEST(TextList, CreateTextListLeavesNothingOnFailure)
-{
-    ResourceFile res;
-    res.List(1, L"Known", {L"k"}, nullptr);
-    res.Open();
-    CTextList* found = CreateTextList(gCString(L"Known"), &res.file, nullptr);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(Text(found->GetEntryString(0)), L"k");
-    EXPECT_EQ(Text(found->GetName()), L"Known");
-    delete found;
-    EXPECT_EQ(CreateTextList(gCString(L"Unknown"), &res.file, nullptr), nullptr);
 }
 
 TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
@@ -402,6 +381,7 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
         const wchar_t* box; // null: no report
         gCResult result;
         int32_t entries;
+        int64_t count = -1; // -1: the true count
     };
     const wchar_t* kText = L"An error occurred reading data from a binary resource file.\nError reading CText string.";
     const wchar_t* kExclusivity =
@@ -415,12 +395,13 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
         {"list without its count", true, 4 + 4 * 2 + 2 * 2, kCount, kStreamFailure, 0},
         {"list without a body", true, 8 + 4 * 2 + 2 * 2, kExclusivity, kStreamFailure, 0},
         {"list cut in its last entry", true, 4, nullptr, kStreamFailure, 1},
+        {"a count beyond the entries stops at the first failed read", true, 0, nullptr, kStreamFailure, 2, 0xFFFFFFFF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ResourceFile res;
         if (c.list)
-            res.List(1, L"N", {L"a", L"b"}, nullptr);
+            res.List(1, L"N", {L"a", L"b"}, nullptr, c.count);
         else
             res.Text(1, L"N", L"abc");
         res.Open(c.dropTail);
@@ -436,20 +417,8 @@ TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
             EXPECT_TRUE(boxes.Boxes().empty());
         }
         EXPECT_EQ(list.GetCount(), c.entries);
-        EXPECT_EQ(Text(text.GetText()), L"");
+        EXPECT_EQ(W(text.GetText()), L"");
     }
-}
-
-TEST(TextList, ACountBeyondTheEntriesStopsAtTheFirstFailedRead)
-{
-    ResourceFile res;
-    res.List(1, L"Big", {L"a", L"b"}, nullptr, 0xFFFFFFFF);
-    res.Open();
-    BoxCapture boxes;
-    CTextList list;
-    EXPECT_RESULT(list.LoadByID(1, &res.file, nullptr), kStreamFailure);
-    EXPECT_EQ(list.GetCount(), 2);
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 namespace {

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "BoxCapture.h"
+#include "Expect.h"
 #include "FailingAllocator.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
@@ -54,12 +57,16 @@ public:
     std::unique_ptr<gCStream> stream;
 };
 
-const int32_t kBothKinds[] = {kStreamKindFile, kStreamKindMemory};
-
-std::wstring Text(const gCString& s)
+// The next value of a stream, read with one of its typed readers.
+template <typename T>
+T Next(gCStream& stream, gCResult (gCStream::*reader)(T&))
 {
-    return s.Text();
+    T value{};
+    EXPECT_OK((stream.*reader)(value));
+    return value;
 }
+
+const int32_t kBothKinds[] = {kStreamKindFile, kStreamKindMemory};
 
 } // namespace
 
@@ -93,31 +100,16 @@ TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
     EXPECT_EQ(MemBytes(stream), golden);
 
     ASSERT_OK(stream.Rewind());
-    uint32_t u32 = 0;
-    uint8_t u8 = 0;
-    uint16_t u16 = 0;
-    uint64_t u64 = 0;
-    int8_t s8 = 0;
-    int16_t s16 = 0;
-    int32_t s32 = 0, i = 0;
-    int64_t s64 = 0;
-    float f = 0;
-    double d = 0;
-    EXPECT_OK(stream.ReadU32(u32));
-    EXPECT_OK(stream.ReadU8(u8));
-    EXPECT_OK(stream.ReadU16(u16));
-    EXPECT_OK(stream.ReadU64(u64));
-    EXPECT_OK(stream.ReadS8(s8));
-    EXPECT_OK(stream.ReadS16(s16));
-    EXPECT_OK(stream.ReadS32(s32));
-    EXPECT_OK(stream.ReadS64(s64));
-    EXPECT_OK(stream.ReadFloat(f));
-    EXPECT_OK(stream.ReadDouble(d));
-    EXPECT_OK(stream.ReadInt(i));
-    EXPECT_EQ(std::make_tuple(u32, u8, u16, u64, s8, s16, s32, s64, f, d, i),
-              std::make_tuple(258u, uint8_t{0xAB}, uint16_t{0x1234}, 0x0102030405060708ull, int8_t{-2}, int16_t{-300},
-                              -70000, -5000000000ll, 1.5f, -0.25, 77));
+    // Braces read the values in order.
+    using S = gCStream;
+    const std::tuple read{Next(stream, &S::ReadU32),    Next(stream, &S::ReadU8),  Next(stream, &S::ReadU16),
+                          Next(stream, &S::ReadU64),    Next(stream, &S::ReadS8),  Next(stream, &S::ReadS16),
+                          Next(stream, &S::ReadS32),    Next(stream, &S::ReadS64), Next(stream, &S::ReadFloat),
+                          Next(stream, &S::ReadDouble), Next(stream, &S::ReadInt)};
+    EXPECT_EQ(read, std::make_tuple(258u, uint8_t{0xAB}, uint16_t{0x1234}, 0x0102030405060708ull, int8_t{-2},
+                                    int16_t{-300}, -70000, -5000000000ll, 1.5f, -0.25, 77));
     EXPECT_TRUE(stream.IsAtEnd());
+    uint8_t u8 = 0;
     EXPECT_RESULT(stream.ReadU8(u8), kStreamFailure) << "a read at the end";
 }
 
@@ -472,30 +464,86 @@ TEST(File, LengthCountsBufferedWritesAndReadsFollowWrites)
     EXPECT_EQ(Bytes(all.begin(), all.begin() + 6), (Bytes{1, 2, 0xAA, 0xBB, 5, 6}));
 }
 
-TEST(TextReaders, ReadStringUpToItsZeroUnit)
+// The readers every stream shares, over either kind: each read in turn, where the first read
+// ends, whether the data is used up, and a last read that fails and leaves its output alone.
+TEST(TextReaders, SharedReadersOnBothKinds)
 {
+    using Reader = gCResult (gCStream::*)(gCString&);
+    const Reader string = &gCStream::ReadString, line = &gCStream::ReadLine;
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        int32_t narrow;
+        std::vector<std::pair<Reader, std::wstring>> reads;
+        int64_t firstEnds;
+        bool atEnd;
+        Reader failing;
+        int32_t swap;
+    };
+    // U+00FF stored big-endian is the raw unit 0xFF00: it must be swapped like any other.
+    const Bytes bigEndian = {0xFE, 0xFF, 0x00, 'h', 0x00, 0xFF, 0x00, '\r', 0x00, '\n', 0x00, 'i'};
+    const Case cases[] = {
+        {"texts up to their zero unit",
+         Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}),
+         0,
+         {{string, L"ab"}, {string, L"cd"}},
+         6,
+         true,
+         string,
+         0},
+        {"a text without its zero unit", Utf16(L"abc"), 0, {}, 0, false, string, 0},
+        // After the CR; the LF waits for the next line.
+        {"lines",
+         Utf16(L"first\r\nsecond\r\nlast"),
+         0,
+         {{line, L"first"}, {line, L"second"}, {line, L"last"}},
+         12,
+         true,
+         line,
+         0},
+        {"big-endian lines", bigEndian, 0, {{line, L"h\u00FF"}, {line, L"i"}}, 8, true, line, 1},
+        {"little-endian lines",
+         Concat({{0xFF, 0xFE}, Utf16(L"h\u00FF\r\ni")}),
+         0,
+         {{line, L"h\u00FF"}, {line, L"i"}},
+         8,
+         true,
+         line,
+         0},
+        {"an odd byte at the end", Concat({Utf16(L"ab"), {'c'}}), 0, {{line, L"ab"}}, 5, true, line, 0},
+        {"8-bit text",
+         Ansi(std::string("caf\xE9\0next\0", 10)),
+         1,
+         {{string, L"caf\u00E9"}, {line, L"next"}},
+         5,
+         true,
+         line,
+         0},
+    };
     for (int32_t kind : kBothKinds) {
-        SCOPED_TRACE(kind);
-        StreamOver s(kind, Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}));
-        gCString text;
-        ASSERT_OK(s->ReadString(text));
-        EXPECT_EQ(Text(text), L"ab");
-        EXPECT_EQ(s->Tell(), 6);
-        ASSERT_OK(s->ReadString(text));
-        EXPECT_EQ(Text(text), L"cd");
-        EXPECT_RESULT(s->ReadString(text), kStreamFailure);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.what << " " << kind);
+            StreamOver s(kind, c.bytes);
+            EXPECT_EQ(s->SetNarrowText(c.narrow), c.narrow);
+            for (const auto& read : c.reads) {
+                gCString text;
+                ASSERT_OK(((*s).*read.first)(text));
+                EXPECT_EQ(W(text), read.second);
+                if (&read == &c.reads[0]) {
+                    EXPECT_EQ(s->Tell(), c.firstEnds);
+                }
+            }
+            EXPECT_EQ(s->IsAtEnd() != 0, c.atEnd);
+            EXPECT_EQ(s->GetSwapFlag(), c.swap);
+            gCString kept(L"kept");
+            EXPECT_RESULT(((*s).*c.failing)(kept), kStreamFailure);
+            EXPECT_EQ(W(kept), L"kept");
+        }
     }
 }
 
 TEST(TextReaders, TextsWithoutTerminatorFailAndLeaveTheOutput)
 {
-    for (int32_t kind : kBothKinds) {
-        SCOPED_TRACE(kind);
-        StreamOver s(kind, Utf16(L"abc"));
-        gCString text(L"kept");
-        EXPECT_RESULT(s->ReadString(text), kStreamFailure);
-        EXPECT_EQ(Text(text), L"kept");
-    }
     // The memory readers look only inside the data, although the block beyond holds zeros.
     gCMemFile memory;
     Fill(memory, Bytes{'x', 'y', 'z', 0, 0, 0});
@@ -503,11 +551,11 @@ TEST(TextReaders, TextsWithoutTerminatorFailAndLeaveTheOutput)
     Fill(memory, Ansi("xyz"));
     gCString text(L"kept");
     EXPECT_RESULT(memory.ReadText8(text), kStreamFailure);
-    EXPECT_EQ(Text(text), L"kept");
+    EXPECT_EQ(W(text), L"kept");
     EXPECT_EQ(memory.Tell(), 2);
     ASSERT_OK(memory.Rewind());
     EXPECT_RESULT(memory.ReadString(text), kStreamFailure);
-    EXPECT_EQ(Text(text), L"kept");
+    EXPECT_EQ(W(text), L"kept");
 }
 
 TEST(TextReaders, FileReadStringEndsAtLineEndsAndDropsMarks)
@@ -533,7 +581,7 @@ TEST(TextReaders, FileReadStringEndsAtLineEndsAndDropsMarks)
         StreamOver s(kStreamKindFile, c.bytes);
         gCString text;
         ASSERT_OK(s->ReadString(text));
-        EXPECT_EQ(Text(text), c.first);
+        EXPECT_EQ(W(text), c.first);
         EXPECT_EQ(s->Tell(), c.position);
         EXPECT_EQ(s->GetSwapFlag(), c.swapAfter);
     }
@@ -547,9 +595,9 @@ TEST(TextReaders, FileReadStringTakesLongTextsWhole)
     StreamOver s(kStreamKindFile, Concat({Utf16(longText), {0, 0}, Utf16(L"next"), {0, 0}}));
     gCString text;
     ASSERT_OK(s->ReadString(text));
-    EXPECT_EQ(Text(text), longText);
+    EXPECT_EQ(W(text), longText);
     ASSERT_OK(s->ReadString(text));
-    EXPECT_EQ(Text(text), L"next");
+    EXPECT_EQ(W(text), L"next");
 }
 
 TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
@@ -570,7 +618,7 @@ TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
         StreamOver s(kStreamKindFile, Ansi(c.bytes));
         gCString text;
         ASSERT_OK(s->ReadText8(text));
-        EXPECT_EQ(Text(text), c.first);
+        EXPECT_EQ(W(text), c.first);
         EXPECT_EQ(s->Tell(), c.position);
     }
     // A line end split across two pieces of 1024 bytes is still one pair.
@@ -579,73 +627,6 @@ TEST(TextReaders, FileReadText8KeepsTheFirstCharacterOfALineEnd)
     ASSERT_OK(s->ReadText8(text));
     EXPECT_EQ(text.Length(), 1024);
     EXPECT_EQ(s->Tell(), 1025);
-}
-
-TEST(TextReaders, ReadLineSplitsLinesOnBothKinds)
-{
-    for (int32_t kind : kBothKinds) {
-        SCOPED_TRACE(kind);
-        StreamOver s(kind, Utf16(L"first\r\nsecond\r\nlast"));
-        gCString line;
-        ASSERT_OK(s->ReadLine(line));
-        EXPECT_EQ(Text(line), L"first");
-        EXPECT_EQ(s->Tell(), 12) << "after the CR; the LF waits for the next line";
-        ASSERT_OK(s->ReadLine(line));
-        EXPECT_EQ(Text(line), L"second");
-        ASSERT_OK(s->ReadLine(line));
-        EXPECT_EQ(Text(line), L"last");
-        EXPECT_TRUE(s->IsAtEnd());
-        EXPECT_RESULT(s->ReadLine(line), kStreamFailure);
-    }
-}
-
-TEST(TextReaders, ReadLineFollowsByteOrderMarks)
-{
-    // U+00FF stored big-endian is the raw unit 0xFF00: it must be swapped like any other.
-    const Bytes bigEndian = {0xFE, 0xFF, 0x00, 'h', 0x00, 0xFF, 0x00, '\r', 0x00, '\n', 0x00, 'i'};
-    const Bytes littleEndian = Concat({{0xFF, 0xFE}, Utf16(L"h\u00FF\r\ni")});
-    for (int32_t kind : kBothKinds) {
-        for (const Bytes* bytes : {&bigEndian, &littleEndian}) {
-            SCOPED_TRACE(kind);
-            StreamOver s(kind, *bytes);
-            gCString line;
-            ASSERT_OK(s->ReadLine(line));
-            EXPECT_EQ(Text(line), L"h\u00FF");
-            EXPECT_EQ(s->GetSwapFlag(), bytes == &bigEndian ? 1 : 0);
-            ASSERT_OK(s->ReadLine(line));
-            EXPECT_EQ(Text(line), L"i");
-        }
-    }
-}
-
-TEST(TextReaders, AnOddByteAtTheEndStillEndsTheLine)
-{
-    for (int32_t kind : kBothKinds) {
-        SCOPED_TRACE(kind);
-        StreamOver s(kind, Concat({Utf16(L"ab"), {'c'}}));
-        gCString line;
-        ASSERT_OK(s->ReadLine(line));
-        EXPECT_EQ(Text(line), L"ab");
-        EXPECT_TRUE(s->IsAtEnd());
-    }
-}
-
-TEST(TextReaders, TheNarrowFlagReadsAndWrites8BitText)
-{
-    for (int32_t kind : kBothKinds) {
-        SCOPED_TRACE(kind);
-        StreamOver s(kind, Ansi(std::string("caf\xE9\0next\0", 10)));
-        EXPECT_EQ(s->SetNarrowText(1), 1);
-        gCString text;
-        ASSERT_OK(s->ReadString(text));
-        EXPECT_EQ(Text(text), L"caf\u00E9");
-        ASSERT_OK(s->ReadLine(text));
-        EXPECT_EQ(Text(text), L"next");
-    }
-    gCMemFile memory;
-    memory.SetNarrowText(1);
-    ASSERT_OK(memory.WriteString(gCString(L"caf\u00E9"), 1));
-    EXPECT_EQ(MemBytes(memory), Ansi("caf\xE9\r\n"));
 }
 
 TEST(Writers, TextAndMarksHaveExactBytes)
@@ -663,6 +644,11 @@ TEST(Writers, TextAndMarksHaveExactBytes)
     std::wstring text(5000, L'k');
     ASSERT_OK(longLine.WriteText8(gCString(text.c_str()), 1));
     EXPECT_EQ(longLine.GetSize(), 5002);
+
+    gCMemFile narrow;
+    narrow.SetNarrowText(1);
+    ASSERT_OK(narrow.WriteString(gCString(L"caf\u00E9"), 1));
+    EXPECT_EQ(MemBytes(narrow), Ansi("caf\xE9\r\n"));
 
     TempFolder folder;
     gCString path = folder.File(L"w.txt");

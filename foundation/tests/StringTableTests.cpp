@@ -3,6 +3,7 @@
 #include "ResultAssert.h"
 
 #include "CStringTableWriter.h"
+#include "Expect.h"
 #include "FailingAllocator.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
@@ -13,11 +14,6 @@
 namespace {
 
 const std::wstring kError = L"%%String Table Error";
-
-std::wstring Text(const gCString& s)
-{
-    return s.Text();
-}
 
 // A program folder of its own, with files written there by the string-table writer.
 struct TableFiles {
@@ -64,22 +60,12 @@ TEST(StringTable, LoadsRecordsWithLargeIds)
     ASSERT_OK(table.LoadFile(gCString(L"t.vsf")));
     ASSERT_EQ(table.GetCount(), 3);
     EXPECT_EQ(table.GetIDAt(0), 3000000000u);
-    EXPECT_EQ(Text(table.GetTextByID(3000000000u, 0)), L"one");
-    EXPECT_EQ(Text(table.GetTextByID(3000000001u, 0)), kError) << "an empty text has no variant";
-    EXPECT_EQ(Text(table.GetTextByID(1, 0)), L"three");
-    EXPECT_EQ(Text(table.GetTextByID(2, 0)), kError);
+    EXPECT_EQ(W(table.GetTextByID(3000000000u, 0)), L"one");
+    EXPECT_EQ(W(table.GetTextByID(3000000001u, 0)), kError) << "an empty text has no variant";
+    EXPECT_EQ(W(table.GetTextByID(1, 0)), L"three");
+    EXPECT_EQ(W(table.GetTextByID(2, 0)), kError);
     EXPECT_EQ(table.GetNameCount(), 0) << "names are not kept";
-    EXPECT_EQ(Text(table.GetTextByName(gCString(L"First"))), kError);
-}
-
-TEST(StringTable, AnEmptyFileGivesAnEmptyTable)
-{
-    TableFiles files;
-    CStringTableWriter writer;
-    files.Save(writer, L"empty.vsf");
-    gCStringTable table;
-    EXPECT_OK(table.LoadFile(gCString(L"empty.vsf")));
-    EXPECT_EQ(table.GetCount(), 0);
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"First"))), kError);
 }
 
 TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
@@ -98,7 +84,7 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     EXPECT_EQ(byId.GetIDAt(0), 8u);
     EXPECT_EQ(byId.GetIDAt(1), 7u) << "where the later record was appended";
     EXPECT_EQ(byId.GetIDAt(2), 9u);
-    EXPECT_EQ(Text(byId.GetTextByID(7, 0)), L"second");
+    EXPECT_EQ(W(byId.GetTextByID(7, 0)), L"second");
 
     gCStringTable byName(1);
     ASSERT_OK(LoadPath(byName, path));
@@ -106,9 +92,9 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     EXPECT_EQ(byName.GetNameCount(), 2);
     EXPECT_EQ(byName.GetIDAt(0), 7u);
     EXPECT_EQ(byName.GetIDAt(1), 9u);
-    EXPECT_EQ(Text(byName.GetTextByName(gCString(L"B"))), L"renamed");
-    EXPECT_EQ(Text(byName.GetTextByName(gCString(L"C"))), L"second");
-    EXPECT_EQ(Text(byName.GetTextByID(8, 0)), kError);
+    EXPECT_EQ(W(byName.GetTextByName(gCString(L"B"))), L"renamed");
+    EXPECT_EQ(W(byName.GetTextByName(gCString(L"C"))), L"second");
+    EXPECT_EQ(W(byName.GetTextByID(8, 0)), kError);
 
     // Records without key names do not replace each other.
     CStringTableWriter unnamed;
@@ -117,7 +103,7 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     gCStringTable both(1);
     ASSERT_OK(LoadPath(both, files.Save(unnamed, L"unnamed.vsf")));
     EXPECT_EQ(both.GetCount(), 2);
-    EXPECT_EQ(Text(both.GetTextByName(gCString(L""))), kError);
+    EXPECT_EQ(W(both.GetTextByName(gCString(L""))), kError);
 
     // Without replacing, the first record of an id stays.
     gCStringTable keepFirst;
@@ -125,7 +111,7 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     ASSERT_OK(file.OpenFullPath(path, kAccessRead));
     ASSERT_OK(keepFirst.Parse(file, 0));
     EXPECT_EQ(keepFirst.GetCount(), 3);
-    EXPECT_EQ(Text(keepFirst.GetTextByID(7, 0)), L"first");
+    EXPECT_EQ(W(keepFirst.GetTextByID(7, 0)), L"first");
 }
 
 TEST(StringTable, VariantsAndNames)
@@ -150,16 +136,16 @@ TEST(StringTable, VariantsAndNames)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.id << "/" << c.variant);
-        EXPECT_EQ(Text(table.GetTextByID(c.id, c.variant)), c.expected);
+        EXPECT_EQ(W(table.GetTextByID(c.id, c.variant)), c.expected);
     }
-    EXPECT_EQ(Text(table.GetVariantByName(gCString(L"Local_Current"), 1)), L"Deutsch");
-    EXPECT_EQ(Text(table.GetVariantByName(gCString(L"local_current"), 0)), kError) << "case counts";
-    EXPECT_EQ(Text(table.GetTextByName(gCString(L"Pair"))), L"a||b");
-    EXPECT_EQ(Text(table.GetTextByName(gCString(L"Missing"))), kError);
+    EXPECT_EQ(W(table.GetVariantByName(gCString(L"Local_Current"), 1)), L"Deutsch");
+    EXPECT_EQ(W(table.GetVariantByName(gCString(L"local_current"), 0)), kError) << "case counts";
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"Pair"))), L"a||b");
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"Missing"))), kError);
 
     gCStringTable noNames;
     ASSERT_OK(LoadPath(noNames, path));
-    EXPECT_EQ(Text(noNames.GetVariantByName(gCString(L"Pair"), 0)), kError);
+    EXPECT_EQ(W(noNames.GetVariantByName(gCString(L"Pair"), 0)), kError);
 }
 
 TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)
@@ -177,37 +163,36 @@ TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)
         EXPECT_RESULT(LoadPath(table, path), kStreamFailure);
         ASSERT_EQ(table.GetCount(), 1);
         EXPECT_EQ(table.GetNameCount(), 1);
-        EXPECT_EQ(Text(table.GetTextByID(1, 0)), L"first");
+        EXPECT_EQ(W(table.GetTextByID(1, 0)), L"first");
     }
 }
 
 TEST(StringTable, AFileThatCannotBeOpenedKeepsTheOldTable)
 {
     TableFiles files;
-    CStringTableWriter first, second;
+    CStringTableWriter first, second, none;
     ASSERT_OK(first.AddRecord(1, gCString(L"A"), gCString(L"a")));
     ASSERT_OK(first.AddRecord(2, gCString(L"B"), gCString(L"b")));
     ASSERT_OK(second.AddRecord(3, gCString(L"C"), gCString(L"c")));
     files.Save(first, L"first.vsf");
     files.Save(second, L"second.vsf");
+    files.Save(none, L"empty.vsf");
 
     gCStringTable table(1);
     ASSERT_OK(table.LoadFile(gCString(L"first.vsf")));
     EXPECT_RESULT(table.LoadFile(gCString(L"missing.vsf")), kFileOpenFailure);
     EXPECT_RESULT(table.LoadFile(gCString(L"")), kBadParameter);
     EXPECT_EQ(table.GetCount(), 2);
-    EXPECT_EQ(Text(table.GetTextByName(gCString(L"B"))), L"b");
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"B"))), L"b");
 
     ASSERT_OK(table.LoadFile(gCString(L"second.vsf")));
     ASSERT_EQ(table.GetCount(), 1);
     EXPECT_EQ(table.GetNameCount(), 1);
-    EXPECT_EQ(Text(table.GetTextByName(gCString(L"C"))), L"c");
-    EXPECT_EQ(Text(table.GetTextByName(gCString(L"A"))), kError);
-}
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"C"))), L"c");
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"A"))), kError);
 
-TEST(StringTable, OnlyAnOpenFileIsParsed)
-{
-    gCStringTable table;
+    EXPECT_OK(table.LoadFile(gCString(L"empty.vsf")));
+    EXPECT_EQ(table.GetCount(), 0);
     gCMemFile memory;
     gCFile closed;
     EXPECT_RESULT(table.Load(memory), kBadParameter);
@@ -234,6 +219,6 @@ TEST(StringTable, RunningOutOfMemoryKeepsTheArraysInStep)
         EXPECT_TRUE(r == 0 || r == kOutOfMemory) << r;
         EXPECT_EQ(table.GetNameCount(), table.GetCount());
         for (int32_t i = 0; i < table.GetCount(); ++i)
-            EXPECT_EQ(Text(table.GetTextByID(table.GetIDAt(i), 0)), L"text");
+            EXPECT_EQ(W(table.GetTextByID(table.GetIDAt(i), 0)), L"text");
     }
 }

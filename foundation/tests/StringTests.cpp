@@ -4,16 +4,10 @@
 
 #include <string>
 
+#include "Expect.h"
 #include "FailingAllocator.h"
 #include "gCString.h"
 #include "gCStringArray.h"
-
-namespace {
-std::wstring W(const gCString& s)
-{
-    return s.Text();
-}
-} // namespace
 
 TEST(StringCapacity, GrowsToNextMultipleOf16StrictlyAboveNeed)
 {

@@ -199,22 +199,6 @@ TEST(HTTPServer, AnswersTheClientWithExactHeadersThenTheContentInPieces)
     }
 }
 
-// The empty path is served from the owner's in-memory page, with the headers the owner adds.
-TEST(HTTPServer, ServesTheOwnersPageWithItsExtraHeaders)
-{
-    TestServer server;
-    ASSERT_OK(server.started);
-    server.extraHeaders = {{L"X-Served-By:", L"test"}, {L"X-Empty:", L""}};
-    bool ok = false;
-    const std::string reply = Exchange(server, {"GET / HTTP/1.0\r\nUser-Agent: probe 1\r\n\r\n"}, ok);
-    EXPECT_TRUE(ok);
-    const std::string expected = "HTTP 200 OK\r\nServer: Vantor HTTP\r\nContent-type: text/html\r\n"
-                                 "Content-length: 17\r\nX-Served-By: test\r\nX-Empty:\r\n\r\n<html>home</html>";
-    EXPECT_EQ(reply, expected);
-    EXPECT_EQ(server.paths, std::vector<std::wstring>{L""});
-    EXPECT_EQ(server.userAgents, std::vector<std::wstring>{L"probe 1"});
-}
-
 // The last position is inclusive and clamped to the content; exactly the announced bytes follow.
 TEST(HTTPServer, RangesAreClampedAndSendExactlyTheAnnouncedBytes)
 {
@@ -278,19 +262,6 @@ TEST(HTTPServer, PercentEscapesDecodeOnce)
         EXPECT_OK(UnescapeURLText(text));
         EXPECT_STREQ(text.Text(), c.decoded) << "from " << testing::PrintToString(std::wstring(c.text));
     }
-
-    // Through a real request: the owner is asked for the path decoded once, and a folder path
-    // written with an escaped '/' is served.
-    TestServer server;
-    ASSERT_OK(server.started);
-    CreateDirectoryW(server.folder.File(L"docs").Text(), nullptr);
-    server.Put(L"docs\\a.txt", "alpha");
-    bool ok = false;
-    EXPECT_EQ(Exchange(server, {"GET /%252e%252e/x.bin HTTP/1.0\r\n\r\n"}, ok), "");
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(Exchange(server, {"GET /docs%2Fa.txt HTTP/1.0\r\n\r\n"}, ok), Headers("text/html", 5) + "alpha");
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(server.paths, (std::vector<std::wstring>{L"%2e%2e/x.bin", L"docs/a.txt"}));
 }
 
 TEST(HTTPServer, TextContentIsKnownByTheNameAlone)
@@ -309,68 +280,76 @@ TEST(HTTPServer, TextContentIsKnownByTheNameAlone)
         EXPECT_EQ(IsTextFileName(gCString(c.path)), c.text) << testing::PrintToString(std::wstring(c.path));
 }
 
-// Each of these ends with the connection closed and not one byte sent back.
-TEST(HTTPServer, RequestsThatGetNoReply)
+// Raw requests, whole or in pieces: each is answered once its header block is whole, or the
+// connection is closed with not one byte sent back. The owner is asked for the path decoded once.
+TEST(HTTPServer, RequestsAndTheirReplies)
 {
+    const std::string capHead = "GET /a.txt HTTP/1.0\r\nX-Fill: ";
+    const std::string get = "GET /a.txt HTTP/1.0\r\n\r\n";
+    const std::string ownerPage = "HTTP 200 OK\r\nServer: Vantor HTTP\r\nContent-type: text/html\r\n"
+                                  "Content-length: 17\r\nX-Served-By: test\r\nX-Empty:\r\n\r\n<html>home</html>";
+    const std::vector<std::pair<std::wstring, std::wstring>> extra = {{L"X-Served-By:", L"test"}, {L"X-Empty:", L""}};
+    typedef std::vector<std::wstring> Names;
     struct Case {
-        std::string request;
-        size_t ownerAsked;
+        std::vector<std::string> pieces;
+        std::string reply;
+        Names paths;
+        Names agents;           // compared when given
         gCResult newConnection; // what the owner answers to the new connection
         uint32_t handled;       // whether the owner takes the request itself
+        bool extraHeaders;
     };
     const Case cases[] = {
-        {"POST /a.txt HTTP/1.0\r\n\r\n", 0, 0, 0},
-        {"get /a.txt HTTP/1.0\r\n\r\n", 0, 0, 0},
-        {"GET HTTP/1.0\r\n\r\n", 0, 0, 0},
-        {"GET /a.txt HTTP/1.0\n\n", 0, 0, 0},
-        {"GET /missing.txt HTTP/1.0\r\n\r\n", 1, 0, 0},
+        {{"GET / HTTP/1.0\r\nUser-Agent: probe 1\r\n\r\n"}, ownerPage, {L""}, {L"probe 1"}, 0, 0, true},
+        {{"GE", "T /notes.txt HT", "TP/1.0\r\nUser-Agent: sp", "lit\r\n\r", "\n"},
+         Headers("text/html", 10) + "some notes",
+         {L"notes.txt"},
+         {L"split"},
+         0,
+         0,
+         false},
+        {{capHead + std::string(65536 - capHead.size() - 4, 'x') + "\r\n\r\n"},
+         Headers("text/html", 5) + "alpha",
+         {L"a.txt"},
+         {},
+         0,
+         0,
+         false},
+        {{"GET /docs%2Fa.txt HTTP/1.0\r\n\r\n"}, Headers("text/html", 5) + "alpha", {L"docs/a.txt"}, {}, 0, 0, false},
+        {{"GET /%252e%252e/x.bin HTTP/1.0\r\n\r\n"}, "", {L"%2e%2e/x.bin"}, {}, 0, 0, false},
+        {{"GET /missing.txt HTTP/1.0\r\n\r\n"}, "", {L"missing.txt"}, {}, 0, 0, false},
+        {{"POST /a.txt HTTP/1.0\r\n\r\n"}, "", {}, {}, 0, 0, false},
+        {{"get /a.txt HTTP/1.0\r\n\r\n"}, "", {}, {}, 0, 0, false},
+        {{"GET HTTP/1.0\r\n\r\n"}, "", {}, {}, 0, 0, false},
+        {{"GET /a.txt HTTP/1.0\n\n"}, "", {}, {}, 0, 0, false},
         // A header block that has not ended at 65,536 bytes never will.
-        {"GET /" + std::string(65536 - 5, 'a'), 0, 0, 0},
-        {"GET /a.txt HTTP/1.0\r\n\r\n", 0, kBusy, 0},
-        {"GET /a.txt HTTP/1.0\r\n\r\n", 0, 0, 1},
+        {{"GET /" + std::string(65536 - 5, 'a')}, "", {}, {}, 0, 0, false},
+        {{get}, "", {}, {}, kBusy, 0, false},
+        {{get}, "", {}, {}, 0, 1, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.request.substr(0, 40));
+        const std::string request = c.pieces[0] + (c.pieces.size() > 1 ? c.pieces[1] : "");
+        SCOPED_TRACE(request.substr(0, 40));
         TestServer server;
         ASSERT_OK(server.started);
         server.Put(L"a.txt", "alpha");
+        server.Put(L"notes.txt", "some notes");
+        CreateDirectoryW(server.folder.File(L"docs").Text(), nullptr);
+        server.Put(L"docs\\a.txt", "alpha");
         server.newConnectionResult = c.newConnection;
         server.handleRequests = c.handled;
+        if (c.extraHeaders)
+            server.extraHeaders = extra;
         bool ok = false;
-        EXPECT_EQ(Exchange(server, {c.request}, ok), "");
+        EXPECT_EQ(Exchange(server, c.pieces, ok, 40), c.reply);
         EXPECT_TRUE(ok);
-        EXPECT_EQ(server.paths.size(), c.ownerAsked);
+        EXPECT_EQ(server.paths, c.paths);
+        if (!c.agents.empty()) {
+            EXPECT_EQ(server.userAgents, c.agents);
+        }
+        if (c.pieces.size() > 1) {
+            EXPECT_GE(server.reads, 3);
+        }
         EXPECT_EQ(server.listening.GetAcceptedCount(), 0);
     }
-}
-
-// A header block of exactly 65,536 bytes is still a request.
-TEST(HTTPServer, RequestHeaderBlockAtTheCapIsAnswered)
-{
-    TestServer server;
-    ASSERT_OK(server.started);
-    server.Put(L"a.txt", "alpha");
-    const std::string head = "GET /a.txt HTTP/1.0\r\nX-Fill: ";
-    const std::string request = head + std::string(65536 - head.size() - 4, 'x') + "\r\n\r\n";
-    bool ok = false;
-    const std::string reply = Exchange(server, {request}, ok);
-    EXPECT_TRUE(ok);
-    ASSERT_GE(reply.size(), 5u);
-    EXPECT_EQ(reply.substr(reply.size() - 5), "alpha");
-}
-
-// The request arrives in several reads; it is answered once, when its header block is whole.
-TEST(HTTPServer, RequestSplitAcrossReadsIsAnsweredOnce)
-{
-    TestServer server;
-    ASSERT_OK(server.started);
-    server.Put(L"notes.txt", "some notes");
-    bool ok = false;
-    const std::string reply =
-        Exchange(server, {"GE", "T /notes.txt HT", "TP/1.0\r\nUser-Agent: sp", "lit\r\n\r", "\n"}, ok, 40);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(reply, Headers("text/html", 10) + "some notes");
-    EXPECT_GE(server.reads, 3);
-    EXPECT_EQ(server.paths, std::vector<std::wstring>{L"notes.txt"});
-    EXPECT_EQ(server.userAgents, std::vector<std::wstring>{L"split"});
 }

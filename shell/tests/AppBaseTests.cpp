@@ -12,6 +12,7 @@
 #include "CResourceFileWriter.h"
 #include "CStringTableWriter.h"
 #include "CText.h"
+#include "Programs.h"
 #include "ReportError.h"
 #include "TempFolder.h"
 #include "TestApp.h"
@@ -145,10 +146,7 @@ TEST(AppObject, RegistersAsTheHostWhileItLives)
 TEST(AppObject, ProgramFolderIsTheModulesFolder)
 {
     CApp app;
-    wchar_t module[260];
-    GetModuleFileNameW(nullptr, module, 260);
-    std::wstring expected(module);
-    expected.erase(expected.find_last_of(L'\\') + 1);
+    const std::wstring expected = ProgramFolder();
     EXPECT_EQ(std::wstring(app.GetProgramFolder().Text()), expected);
     EXPECT_EQ(std::wstring(app.GetSecondFolder().Text()), expected);
     EXPECT_TRUE(app.GetResourceFolderName().Equals(L"Resources"));

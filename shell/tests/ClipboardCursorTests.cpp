@@ -60,7 +60,7 @@ bool EmptyTheClipboard(HWND owner)
 
 } // namespace
 
-TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
+TEST(Clipboard, TextRoundTripsEightBitTextIsReadThroughTheAnsiCodePageAndMemoryFailureGives5)
 {
     TestApp app;
     ASSERT_OK(app.OpenPlainWindow());
@@ -70,16 +70,21 @@ TEST(Clipboard, TextRoundTripsIncludingCharactersOutsideLatin1)
         EXPECT_OK(app.GetClipboardText(read));
         EXPECT_EQ(W(read), text);
     }
-}
 
-TEST(Clipboard, EightBitTextIsReadThroughTheAnsiCodePage)
-{
-    TestApp app;
-    ASSERT_OK(app.OpenPlainWindow());
     ASSERT_TRUE(PutAnsiOnly(app.GetMainWindowHandle(), "caf\xE9 \x80"));
     gCString read;
     EXPECT_OK(app.GetClipboardText(read));
     EXPECT_EQ(W(read), L"caf\u00E9 \u20AC");
+
+    ASSERT_OK(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")));
+    gCString starved;
+    gCResult result;
+    {
+        FailingAllocator failing(0);
+        result = app.GetClipboardText(starved);
+    }
+    EXPECT_RESULT(result, kOutOfMemory);
+    EXPECT_TRUE(starved.IsUnset());
 }
 
 TEST(Clipboard, NoTextGives2AndNoWindowGives24)
@@ -98,21 +103,6 @@ TEST(Clipboard, NoTextGives2AndNoWindowGives24)
     gCString read(L"kept");
     EXPECT_RESULT(windowless.GetClipboardText(read), kCreateFailure);
     EXPECT_EQ(W(read), L"kept");
-}
-
-TEST(Clipboard, TextThatCannotBeStoredGives5)
-{
-    TestApp app;
-    ASSERT_OK(app.OpenPlainWindow());
-    ASSERT_OK(app.SetClipboardText(gCString(L"a text that needs a buffer of its own")));
-    gCString read;
-    gCResult result;
-    {
-        FailingAllocator failing(0);
-        result = app.GetClipboardText(read);
-    }
-    EXPECT_RESULT(result, kOutOfMemory);
-    EXPECT_TRUE(read.IsUnset());
 }
 
 TEST(SystemCursor, CounterIsWalkedToExactlyMinusOneAndZero)

@@ -37,20 +37,18 @@ void MakeBmpTxtAll(CFileTypeList& list)
 
 } // namespace
 
-TEST(FileTypeFilter, StandardTypesAndAllFiles)
+TEST(FileTypeFilter, StandardTypesCustomEntriesAndAllFiles)
 {
     CFileTypeList list;
     MakeBmpTxtAll(list);
     EXPECT_EQ(FilterOf(list), Units(L"BMP Image (*.bmp)\0*.bmp\0Text File (*.txt)\0*.txt\0"
                                     L"All Files (*.*)\0*.*\0\0"));
-}
 
-TEST(FileTypeFilter, CustomEntriesComeFirstAndCommaListsBecomePatternLists)
-{
-    CFileTypeList list;
-    ASSERT_OK(list.AddStandardType(21));
-    ASSERT_OK(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,,.jpg,")));
-    EXPECT_EQ(FilterOf(list), Units(L"Pictures\0*.png;*.jpg\0All Image Files.\0*.bmp;*.jpg;*.png;*.psd\0\0"));
+    // Custom entries come first, and comma lists become pattern lists.
+    CFileTypeList custom;
+    ASSERT_OK(custom.AddStandardType(21));
+    ASSERT_OK(custom.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,,.jpg,")));
+    EXPECT_EQ(FilterOf(custom), Units(L"Pictures\0*.png;*.jpg\0All Image Files.\0*.bmp;*.jpg;*.png;*.psd\0\0"));
 
     CFileTypeList empty;
     EXPECT_EQ(FilterOf(empty), Units(L"\0"));
@@ -59,7 +57,7 @@ TEST(FileTypeFilter, CustomEntriesComeFirstAndCommaListsBecomePatternLists)
     gCResult result;
     {
         FailingAllocator failing(0);
-        result = BuildFileTypeFilter(list, filter);
+        result = BuildFileTypeFilter(custom, filter);
     }
     EXPECT_RESULT(result, kOutOfMemory);
 }

@@ -5,19 +5,12 @@
 
 #include <string>
 
+#include "Programs.h"
 #include "TestApp.h"
 #include "WinHandle.h"
 #include "gCStringArray.h"
 
 namespace {
-
-std::wstring ProgramFolder()
-{
-    wchar_t name[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(nullptr, name, MAX_PATH);
-    std::wstring path(name, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
 
 // A started child, ended and waited for when the object goes.
 class Child {

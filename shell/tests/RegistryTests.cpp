@@ -94,13 +94,8 @@ TEST_F(RegistryValues, TextAndWordsRoundTripUnderBothRoots)
         ASSERT_OK((m_app.*root.writeText)(Key(), gCString(L""), gCString(L"default")));
         EXPECT_OK((m_app.*root.readText)(Key(), gCString(L""), read));
         EXPECT_EQ(W(read), L"default");
-    }
-}
 
-TEST_F(RegistryValues, TextWriteNeedsTheKeyWhileWordWriteCreatesIt)
-{
-    for (const Root& root : kRoots) {
-        SCOPED_TRACE(root.name);
+        // A text write needs the key; a 32-bit write makes the whole path.
         EXPECT_RESULT((m_app.*root.writeText)(Key(L"Missing"), gCString(L"Name"), gCString(L"x")), kRegistryFailure);
         EXPECT_FALSE(KeyExists(root, L"Missing"));
         EXPECT_OK((m_app.*root.writeWord)(Key(L"Made\\Deeper"), gCString(L"Value"), 7u));
@@ -153,20 +148,18 @@ TEST_F(RegistryValues, MissingEmptyAndWronglyTypedValuesGive11AndLeaveTheOutValu
 
 TEST_F(RegistryValues, TextWithoutItsTerminatorReadsWhole)
 {
-    const Root& root = kRoots[1];
     // No terminator; an odd size; a terminator inside the stored bytes.
-    const char unterminated[] = {'a', 0, 'b', 0, 'c', 0};
-    const char odd[] = {'a', 0, 'b', 0, 'c', 0, 'd'};
-    const char inner[] = {'a', 0, 'b', 0, 0, 0, 'c', 0};
-    ASSERT_TRUE(Store(root, L"Unterminated", REG_SZ, unterminated, sizeof(unterminated)));
-    ASSERT_TRUE(Store(root, L"Odd", REG_SZ, odd, sizeof(odd)));
-    ASSERT_TRUE(Store(root, L"Inner", REG_SZ, inner, sizeof(inner)));
-
-    gCString out;
-    EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Unterminated"), out));
-    EXPECT_EQ(W(out), L"abc");
-    EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Odd"), out));
-    EXPECT_EQ(W(out), L"abcd");
-    EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Inner"), out));
-    EXPECT_EQ(W(out), L"ab");
+    struct Case {
+        std::string bytes;
+        const wchar_t* read;
+    };
+    const Case cases[] = {{std::string("a\0b\0c\0", 6), L"abc"},
+                          {std::string("a\0b\0c\0d", 7), L"abcd"},
+                          {std::string("a\0b\0\0\0c\0", 8), L"ab"}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Store(kRoots[1], L"Raw", REG_SZ, c.bytes.data(), static_cast<DWORD>(c.bytes.size())));
+        gCString out;
+        EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Raw"), out));
+        EXPECT_EQ(W(out), c.read);
+    }
 }

@@ -4,6 +4,7 @@
 #include "ResultAssert.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "BoxCapture.h"
 #include "TestApp.h"
@@ -68,31 +69,24 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
 
     // Enable the work from the upkeep after 20 ticks without it.
     struct Enabler : CDeferredObject {
-        TestApp* app;
-        FakeContent** content;
-        int32_t* upkeepAtEnable;
-        int32_t* heartbeatsAtEnable;
-        DWORD* enabledAt;
-        uint32_t* ticksAtEnable;
+        std::function<bool()> step;
         void Update() override
         {
-            if (*content && (*content)->upkeepTicks >= 20 && !app->IsHeartbeatWorkEnabled()) {
-                *upkeepAtEnable = (*content)->upkeepTicks;
-                *heartbeatsAtEnable = (*content)->heartbeats;
-                *enabledAt = GetTickCount();
-                *ticksAtEnable = app->GetTickCounter();
-                app->EnableHeartbeatWork();
+            if (step())
                 SetDead();
-            }
         }
     };
     Enabler* enabler = new Enabler();
-    enabler->app = &app;
-    enabler->content = &content;
-    enabler->upkeepAtEnable = &upkeepAtEnable;
-    enabler->heartbeatsAtEnable = &heartbeatsAtEnable;
-    enabler->enabledAt = &enabledAt;
-    enabler->ticksAtEnable = &ticksAtEnable;
+    enabler->step = [&] {
+        if (!content || content->upkeepTicks < 20 || app.IsHeartbeatWorkEnabled())
+            return false;
+        upkeepAtEnable = content->upkeepTicks;
+        heartbeatsAtEnable = content->heartbeats;
+        enabledAt = GetTickCount();
+        ticksAtEnable = app.GetTickCounter();
+        app.EnableHeartbeatWork();
+        return true;
+    };
     ASSERT_OK(app.AddDeferred(0, enabler));
 
     int32_t result = app.Run(GetModuleHandleW(nullptr), nullptr, "first second", SW_SHOWNORMAL);
@@ -130,64 +124,54 @@ TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
     EXPECT_EQ(app.IsRunning(), 0);
 }
 
-TEST(AppRun, TickErrorIsReportedOnceAndEndsTheLoop)
+TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
 {
-    BoxCapture boxes;
-    RunFacts facts;
-    FakeContent* content = nullptr;
-    TestApp app;
-    ScriptStart(app, facts, content);
-    auto start = app.onStart;
-    app.onStart = [start](TestApp& a) -> gCResult {
-        QV_RETURN_IF_FAILED(start(a));
-        a.EnableHeartbeatWork();
-        return 0;
+    struct Case {
+        const char* what;
+        gCResult start;
+        bool window;
+        int32_t failingTick; // fails with kOutOfRange; 0: the first tick quits
+        int32_t exitResult, returned, ticks;
+        const wchar_t* box;
+    } cases[] = {
+        {"a tick error ends the loop", kOk, true, 5, 0, 0, 5, L"A parameter was out of sensible range."},
+        // Without a main window Quit posts WM_QUIT.
+        {"the exit result", kOk, false, 0, 9, 9, 1, L"A file could not be located."},
+        {"a failed start skips the loop", kCreateFailure, false, 0, 0, 0, 0,
+         L"An error occurred on attempting to create an object."},
     };
-    app.onAppTick = [](TestApp& a) -> gCResult { return a.appTicks == 5 ? kOutOfRange : kOk; };
-    app.exitResult = 0;
-
-    int32_t result = app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL);
-
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(app.appTicks, 5);
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, L"A parameter was out of sensible range.");
-    EXPECT_EQ(GetMainWindow(), nullptr);
-    EXPECT_FALSE(IsWindow(facts.window));
-    EXPECT_FALSE(app.IsHeartbeatAlive());
-}
-
-TEST(AppRun, ReturnsTheExitResultAndReportsIt)
-{
-    BoxCapture boxes;
-    TestApp app;
-    app.onStart = [](TestApp& a) -> gCResult {
-        a.EnableHeartbeatWork();
-        return 0;
-    };
-    // Without a main window Quit posts WM_QUIT.
-    app.onAppTick = [](TestApp& a) -> gCResult {
-        a.Quit();
-        return 0;
-    };
-    app.exitResult = 9;
-    EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 9);
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, L"A file could not be located.");
-    EXPECT_EQ(app.appTicks, 1);
-}
-
-TEST(AppRun, StartFailureIsReportedAndSkipsTheLoop)
-{
-    BoxCapture boxes;
-    TestApp app;
-    app.onStart = [](TestApp&) -> gCResult { return kCreateFailure; };
-    EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
-    const std::vector<std::string> order = {"Init", "OnStart", "OnExit"};
-    EXPECT_EQ(app.log, order);
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, L"An error occurred on attempting to create an object.");
-    EXPECT_FALSE(app.IsHeartbeatAlive());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BoxCapture boxes;
+        TestApp app;
+        HWND window = nullptr;
+        app.onStart = [&](TestApp& a) -> gCResult {
+            QV_RETURN_IF_FAILED(c.start);
+            if (c.window) {
+                QV_RETURN_IF_FAILED(a.OpenTestWindow(new FakeContent()));
+                window = GetMainWindow()->GetHandle();
+            }
+            a.EnableHeartbeatWork();
+            return kOk;
+        };
+        app.onAppTick = [&](TestApp& a) -> gCResult {
+            if (c.failingTick)
+                return a.appTicks == c.failingTick ? kOutOfRange : kOk;
+            a.Quit();
+            return kOk;
+        };
+        app.exitResult = c.exitResult;
+        EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), c.returned);
+        EXPECT_EQ(app.appTicks, c.ticks);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, c.box);
+        if (c.start != kOk) {
+            EXPECT_EQ(app.log, (std::vector<std::string>{"Init", "OnStart", "OnExit"}));
+        }
+        EXPECT_EQ(GetMainWindow(), nullptr);
+        EXPECT_FALSE(window && IsWindow(window));
+        EXPECT_FALSE(app.IsHeartbeatAlive());
+    }
 }
 
 TEST(AppRun, SecondInstanceReturnsAtOnce)

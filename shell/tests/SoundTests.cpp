@@ -186,26 +186,37 @@ TEST(WaveReader, FormatsChunksAndDamage)
     }
 }
 
-TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
+// The application's own resource file and its directory, as the program loads its two sounds.
+TEST(SoundResource, LoadsFromTheApplicationsResourceFilePlaysAndStopsWithinTheBound)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
     TempFolder folder;
+    ASSERT_TRUE(CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr));
+    const Bytes stereo = Riff(Concat({Format(2, 44100, 4, 16), Chunk("data", Samples(400))}));
     // Ten seconds: still playing when its status is asked.
-    const gCString path = WriteSoundResource(folder, 90000, SimpleWave(220500));
+    const gCString path = folder.File(L"Resources\\system.vrf");
+    WriteSoundResources(path, {{90000, SimpleWave(220500)}, {90001, stereo}});
     TestApp app;
+    app.SetProgramFolder(folder.Path());
+    ASSERT_OK(app.Init());
     ASSERT_OK(app.OpenPlainWindow());
     ASSERT_NE(app.GetSoundManager().GetDevice(), nullptr);
-    gCFile file;
-    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_EQ(app.GetResourceDirectory()->GetCount(), 2);
 
-    std::unique_ptr<CSound> sound(CreateSound(90000, &file, nullptr));
+    std::unique_ptr<CSound> second(CreateSound(90001, nullptr, nullptr));
+    std::unique_ptr<CSound> sound(CreateSound(90000, nullptr, nullptr));
     ASSERT_NE(sound, nullptr);
+    ASSERT_NE(second, nullptr);
     EXPECT_EQ(sound->GetID(), 90000u);
     EXPECT_EQ(std::wstring(sound->GetName().Text()), L"Click");
     EXPECT_EQ(sound->GetDataSize(), 220500u);
     ASSERT_NE(sound->GetBuffer(), nullptr);
+    EXPECT_EQ(second->GetDataSize(), 400u);
+    EXPECT_EQ(second->GetFrameSize(), 4u);
+    EXPECT_EQ(std::wstring(second->GetName().Text()), L"Chime");
 
     EXPECT_EQ(sound->Play(0), 0);
+    EXPECT_EQ(second->Play(0), 0);
     DWORD status = 0;
     ASSERT_EQ(sound->GetBuffer()->GetStatus(&status), DS_OK);
     EXPECT_EQ(status, static_cast<DWORD>(DSBSTATUS_PLAYING));
@@ -220,36 +231,12 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBound)
     // The stop waits for the buffer, never longer than its two seconds.
     EXPECT_LT(took, 2500000);
 
+    gCFile file;
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
     CSound byName;
     EXPECT_OK(byName.LoadByName(gCString(L"Click"), &file, nullptr));
     EXPECT_EQ(byName.GetID(), 90000u);
     EXPECT_NE(byName.GetBuffer(), nullptr);
-}
-
-// The application's own resource file and its directory, as the program loads its two sounds.
-TEST(SoundResource, TwoSoundsFromTheApplicationsResourceFile)
-{
-    REQUIRE_SOUND_ENVIRONMENT("null");
-    TempFolder folder;
-    ASSERT_TRUE(CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr));
-    const Bytes stereo = Riff(Concat({Format(2, 44100, 4, 16), Chunk("data", Samples(400))}));
-    WriteSoundResources(folder.File(L"Resources\\system.vrf"), {{90000, SimpleWave(300)}, {90001, stereo}});
-    TestApp app;
-    app.SetProgramFolder(folder.Path());
-    ASSERT_OK(app.Init());
-    ASSERT_EQ(app.GetResourceDirectory()->GetCount(), 2);
-
-    std::unique_ptr<CSound> second(CreateSound(90001, nullptr, nullptr));
-    std::unique_ptr<CSound> first(CreateSound(90000, nullptr, nullptr));
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(first->GetDataSize(), 300u);
-    EXPECT_EQ(second->GetDataSize(), 400u);
-    EXPECT_EQ(second->GetFrameSize(), 4u);
-    EXPECT_EQ(std::wstring(second->GetName().Text()), L"Chime");
-    EXPECT_EQ(first->Play(0), 0);
-    EXPECT_EQ(second->Play(0), 0);
-    EXPECT_EQ(app.GetSoundManager().GetPlayerCount(), 0);
 }
 
 TEST(SoundResource, FailuresYieldNoSound)

@@ -56,39 +56,34 @@ struct KeyCase {
 
 TEST_F(WindowProc, KeyTableAndModifierRules)
 {
-    const std::vector<KeyCase> cases = {
-        {"left", VK_LEFT, 0, 0, 0, 0, {-256}},
-        {"right", VK_RIGHT, 0, 0, 0, 0, {-255}},
-        {"up", VK_UP, 0, 0, 0, 0, {-254}},
-        {"down", VK_DOWN, 0, 0, 0, 0, {-253}},
-        {"home", VK_HOME, 0, 0, 0, 0, {-252}},
-        {"end", VK_END, 0, 0, 0, 0, {-251}},
-        {"page up", VK_PRIOR, 0, 0, 0, 0, {-250}},
-        {"page down", VK_NEXT, 0, 0, 0, 0, {-249}},
-        {"F1", VK_F1, 0, 0, 0, 0, {-248}},
-        {"F12", VK_F12, 0, 0, 0, 0, {-237}},
-        {"delete", VK_DELETE, 0, 0, 0, 0, {127}},
-        {"alt F4 over a modal", VK_F4, 0, 1, 0, 1, {27}},
-        {"alt F4 without a modal", VK_F4, 0, 1, 0, 0, {-245}},
-        {"F4 over a modal without alt", VK_F4, 0, 0, 0, 1, {-245}},
-        {"table wins over control", VK_F5, 1, 0, 0, 0, {-244}},
-        {"control keypad plus", VK_ADD, 1, 0, 0, 0, {'+'}},
-        {"control shift equals", VK_OEM_PLUS, 1, 0, 1, 0, {'+'}},
-        {"control equals", VK_OEM_PLUS, 1, 0, 0, 0, {'='}},
-        {"control minus", VK_OEM_MINUS, 1, 0, 0, 0, {'-'}},
-        {"control grave", VK_OEM_3, 1, 0, 0, 0, {'`'}},
-        {"control digit", '5', 1, 0, 0, 0, {'5'}},
-        {"control tab", VK_TAB, 1, 0, 0, 0, {9}},
-        {"control letter", 'A', 1, 0, 0, 0, {}},
-        {"control itself", VK_CONTROL, 1, 0, 0, 0, {}},
-        {"control alt letter", 'A', 1, 1, 0, 0, {}},
-        {"alt letter", 'A', 0, 1, 0, 0, {'A'}},
-        {"alt keypad digit", VK_NUMPAD5, 0, 1, 0, 0, {}},
-        {"alt keypad plus", VK_ADD, 0, 1, 0, 0, {}},
-        {"alt keypad minus", VK_SUBTRACT, 0, 1, 0, 0, {VK_SUBTRACT}},
-        {"alt itself", VK_MENU, 0, 1, 0, 0, {}},
-        {"plain letter", 'A', 0, 0, 0, 0, {}},
-    };
+    std::vector<KeyCase> cases;
+    // The table of named keys: the arrows, home, end, the page keys and F1 to F12 in that order.
+    const UINT named[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_PRIOR, VK_NEXT};
+    for (int i = 0; i < 20; ++i)
+        cases.push_back({"named key", i < 8 ? named[i] : VK_F1 + i - 8, 0, 0, 0, 0, {-256 + i}});
+    cases.insert(cases.end(), {
+                                  {"delete", VK_DELETE, 0, 0, 0, 0, {127}},
+                                  {"alt F4 over a modal", VK_F4, 0, 1, 0, 1, {27}},
+                                  {"alt F4 without a modal", VK_F4, 0, 1, 0, 0, {-245}},
+                                  {"F4 over a modal without alt", VK_F4, 0, 0, 0, 1, {-245}},
+                                  {"table wins over control", VK_F5, 1, 0, 0, 0, {-244}},
+                                  {"control keypad plus", VK_ADD, 1, 0, 0, 0, {'+'}},
+                                  {"control shift equals", VK_OEM_PLUS, 1, 0, 1, 0, {'+'}},
+                                  {"control equals", VK_OEM_PLUS, 1, 0, 0, 0, {'='}},
+                                  {"control minus", VK_OEM_MINUS, 1, 0, 0, 0, {'-'}},
+                                  {"control grave", VK_OEM_3, 1, 0, 0, 0, {'`'}},
+                                  {"control digit", '5', 1, 0, 0, 0, {'5'}},
+                                  {"control tab", VK_TAB, 1, 0, 0, 0, {9}},
+                                  {"control letter", 'A', 1, 0, 0, 0, {}},
+                                  {"control itself", VK_CONTROL, 1, 0, 0, 0, {}},
+                                  {"control alt letter", 'A', 1, 1, 0, 0, {}},
+                                  {"alt letter", 'A', 0, 1, 0, 0, {'A'}},
+                                  {"alt keypad digit", VK_NUMPAD5, 0, 1, 0, 0, {}},
+                                  {"alt keypad plus", VK_ADD, 0, 1, 0, 0, {}},
+                                  {"alt keypad minus", VK_SUBTRACT, 0, 1, 0, 0, {VK_SUBTRACT}},
+                                  {"alt itself", VK_MENU, 0, 1, 0, 0, {}},
+                                  {"plain letter", 'A', 0, 0, 0, 0, {}},
+                              });
     content->handleKeys = 1;
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,7 +154,7 @@ TEST_F(WindowProc, WindowCommandsOnUnhandledKeys)
     EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION, 0);
 }
 
-TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
+TEST_F(WindowProc, PointerAndWheelMessagesGiveSignedPoints)
 {
     const std::vector<std::pair<UINT, FakeContent::MouseEvent>> messages = {
         {WM_MOUSEMOVE, FakeContent::kMove}, {WM_LBUTTONDOWN, FakeContent::kLDown},
@@ -177,10 +172,8 @@ TEST_F(WindowProc, PointerMessagesGiveSignedClientPoints)
         EXPECT_EQ(content->mice[i].point, (gCPoint{10, 20}));
     }
     EXPECT_EQ(content->mice.back().point, (gCPoint{-5, 7}));
-}
 
-TEST_F(WindowProc, WheelDeltaAndScreenPointAreSigned)
-{
+    // The wheel's delta and screen point are signed too.
     Send(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(100, 200));
     Send(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)),
          MAKELPARAM(static_cast<WORD>(-300), static_cast<WORD>(-20)));
@@ -273,18 +266,14 @@ static LRESULT SendDrop(HWND window, const std::vector<std::wstring>& names)
     return SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
 }
 
-TEST_F(WindowProc, DroppedFilesReachTheApplicationInOrder)
+// Names past the old 255-character limit arrive whole.
+TEST_F(WindowProc, DroppedFilesReachTheApplicationInOrderAndWhole)
 {
-    EXPECT_EQ(SendDrop(window, {L"C:\\first.qvu", L"C:\\d\u00e9j\u00e0\\second.txt"}), 0);
-    EXPECT_EQ(app.dropped, (std::vector<std::wstring>{L"C:\\first.qvu", L"C:\\d\u00e9j\u00e0\\second.txt"}));
-}
-
-TEST_F(WindowProc, DroppedNamesPastTheOldLimitArriveWhole)
-{
-    const std::wstring longName = L"C:\\" + std::wstring(300, L'n') + L".qvu";
-    const std::wstring atLimit = L"C:\\" + std::wstring(255, L'a');
-    EXPECT_EQ(SendDrop(window, {longName, atLimit, L"C:\\x"}), 0);
-    EXPECT_EQ(app.dropped, (std::vector<std::wstring>{longName, atLimit, L"C:\\x"}));
+    const std::vector<std::wstring> names = {L"C:\\first.qvu", L"C:\\d\u00e9j\u00e0\\second.txt",
+                                             L"C:\\" + std::wstring(300, L'n') + L".qvu",
+                                             L"C:\\" + std::wstring(255, L'a'), L"C:\\x"};
+    EXPECT_EQ(SendDrop(window, names), 0);
+    EXPECT_EQ(app.dropped, names);
 }
 
 TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
@@ -309,6 +298,12 @@ TEST_F(WindowProc, MessagesAreRoutedByWindowHandle)
     EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     Send(WM_CHAR, 'y', 0);
     EXPECT_EQ(content->keys, std::vector<int32_t>{'y'});
+
+    // A window that never opened goes at once.
+    CAppWindow* unopened = new CAppWindow();
+    EXPECT_EQ(app.GetWindowList().Count(), 2);
+    unopened->Close();
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
 }
 
 namespace {
@@ -336,14 +331,6 @@ TEST(WindowOpen, WindowWithoutContentGetsTheServicesContentOrFails)
         }
         EXPECT_EQ(app.GetWindowList().Count(), 0);
     }
-}
-
-TEST_F(WindowProc, WindowThatNeverOpenedGoesAtOnce)
-{
-    CAppWindow* unopened = new CAppWindow();
-    EXPECT_EQ(app.GetWindowList().Count(), 2);
-    unopened->Close();
-    EXPECT_EQ(app.GetWindowList().Count(), 1);
 }
 
 TEST(WindowOpen, BackBufferFailureFailsTheOpeningCleanly)
