@@ -49,6 +49,18 @@ void MakeTreeWritable(const std::wstring& root)
 }
 } // namespace
 
+FileTree Installed(const FileTree& tree, const FileTree& update)
+{
+    FileTree result = tree;
+    for (const auto& item : update) {
+        result[item.first] = item.second;
+        for (size_t slash = item.first.find(L'\\'); slash != std::wstring::npos;
+             slash = item.first.find(L'\\', slash + 1))
+            result.emplace(item.first.substr(0, slash + 1), Bytes());
+    }
+    return result;
+}
+
 FileTree ReadTree(const std::wstring& folder)
 {
     FileTree tree;

@@ -22,6 +22,9 @@ bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t bloc
 FileTree ReadTree(const std::wstring& folder);
 void WriteTree(const std::wstring& folder, const FileTree& tree);
 void MakeFolders(const std::wstring& folder, const std::wstring& relativeFile);
+// The tree after installing the update over it: the update's files, and the folders they need
+// that the tree lacked (as ReadTree lists folders, with a trailing '\\').
+FileTree Installed(const FileTree& tree, const FileTree& update);
 
 class EngineFixture {
 public:

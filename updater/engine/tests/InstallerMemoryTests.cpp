@@ -31,12 +31,7 @@ const FileTree kNew = {
 
 FileTree After()
 {
-    FileTree tree = kBefore;
-    for (const auto& item : kNew)
-        tree[item.first] = item.second;
-    tree[L"plugins\\"] = {};
-    tree[L"plugins\\brushes\\"] = {};
-    return tree;
+    return Installed(kBefore, kNew);
 }
 
 // Counts what the run shows without asking for memory itself (the recording host would).

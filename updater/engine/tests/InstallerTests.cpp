@@ -32,12 +32,7 @@ const FileTree kUpdate = {
 
 FileTree Updated()
 {
-    FileTree tree = kOriginal;
-    for (const auto& item : kUpdate)
-        tree[item.first] = item.second;
-    tree[L"plugins\\"] = {};
-    tree[L"plugins\\brushes\\"] = {};
-    return tree;
+    return Installed(kOriginal, kUpdate);
 }
 
 Bytes Archive(const std::wstring& script = L"OS=WIN32\rTYPE=full")
