@@ -11,21 +11,11 @@
 #include "CApp.h"
 #include "CResourceFileWriter.h"
 #include "CStringTableWriter.h"
-#include "CText.h"
 #include "Programs.h"
 #include "TempFolder.h"
 #include "TestApp.h"
 
 namespace {
-class NamedResource : public CText {
-public:
-    NamedResource(uint32_t id, const wchar_t* name)
-    {
-        m_id = id;
-        EXPECT_OK(m_name.SetText(name));
-    }
-};
-
 class Tracked : public CDeferredObject {
 public:
     Tracked(std::vector<std::string>& log, const char* name, bool dies) : m_log(log), m_name(name), m_dies(dies) {}
@@ -47,10 +37,12 @@ private:
 TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
 {
     TempFolder folder;
-    TestApp empty;
-    empty.SetProgramFolder(folder.Path());
-    EXPECT_OK(empty.Init());
-    EXPECT_EQ(empty.GetResourceStream(), nullptr);
+    {
+        TestApp empty;
+        empty.SetProgramFolder(folder.Path());
+        EXPECT_OK(empty.Init());
+        EXPECT_EQ(empty.GetResourceStream(), nullptr);
+    }
 
     CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
     CResourceFileWriter file;
@@ -95,33 +87,6 @@ TEST(AppObject, RegistersAsTheHostWhileItLivesInTheModulesFolder)
     EXPECT_EQ(GetApp(), nullptr);
     EXPECT_EQ(GetAppHost(), nullptr);
     EXPECT_EQ(RunApplication(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW), -1);
-}
-
-TEST(AppObject, PoolSearchLeavesFontsToNamedSearches)
-{
-    CApp app;
-    ASSERT_OK(app.AddResource(5, new NamedResource(1, L"Font")));
-    ASSERT_OK(app.AddResource(3, new NamedResource(2, L"Shared")));
-    ASSERT_OK(app.AddResource(1, new NamedResource(3, L"Shared")));
-    EXPECT_RESULT(app.AddResource(6, nullptr), kBadParameter);
-
-    EXPECT_EQ(app.FindPooledResource(-1, gCString(L"Font")), nullptr);
-    EXPECT_EQ(app.FindPooledResourceByID(5, 1)->GetID(), 1u);
-    // The lowest pool wins.
-    EXPECT_EQ(app.FindPooledResource(-1, gCString(L"Shared"))->GetID(), 3u);
-    EXPECT_EQ(app.FindPooledResource(2, gCString(L"Shared")), nullptr);
-}
-
-TEST(AppObject, WindowListRemovesEveryEntryOfAWindow)
-{
-    CApp app;
-    CWindowBase* a = reinterpret_cast<CWindowBase*>(0x1000);
-    CWindowBase* b = reinterpret_cast<CWindowBase*>(0x2000);
-    for (CWindowBase* w : {a, b, a, b, a})
-        ASSERT_OK(app.UpdateWindowList(w, 1));
-    EXPECT_OK(app.UpdateWindowList(a, 0));
-    ASSERT_EQ(app.GetWindowList().Count(), 2);
-    EXPECT_EQ(app.GetWindowList()[1], b);
 }
 
 TEST(AppObject, PurgeUpdatesAllThenDeletesTheDeadAndTheEndDeletesTheRest)

@@ -11,13 +11,10 @@
 #include <dlgs.h>
 
 #include <string>
-#include <thread>
 
 #include "FileDialogs.h"
 #include "TempFolder.h"
-#include "TestApp.h"
-#include "Wait.h"
-#include "WinHandle.h"
+#include "Expect.h"
 #include "gCFRef.h"
 
 namespace {
@@ -25,13 +22,14 @@ struct DialogScript {
     int filter = 0;    // 1-based filter to choose; 0 leaves it
     std::wstring name; // typed into the name field when not empty
     bool cancel = false;
-    DWORD patience = 15000; // how long the helper waits for the dialog
-    // What the helper saw.
+    // What the script saw.
     bool found = false;
     RECT rect = {};
     int initialFilter = -1;
     std::wstring initialName;
 };
+
+DialogScript* gScript = nullptr;
 
 BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM out)
 {
@@ -43,76 +41,51 @@ BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM out)
     return FALSE;
 }
 
-// The first visible dialog of the thread, or null.
-HWND FindDialog(DWORD threadId)
+// Runs on a thread timer inside the dialog's own message loop: plays the script on the first
+// dialog it finds and cancels any dialog after it (a refused name's message box, a dialog that
+// ignored the script).
+void CALLBACK PlayScript(HWND, UINT, UINT_PTR, DWORD)
 {
-    HWND found = nullptr;
-    EnumThreadWindows(threadId, TakeVisibleDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void Drive(DWORD threadId, DialogScript* script)
-{
-    const auto every20Ms = [] {
-        Sleep(20);
-        return true;
-    };
-    if (!WaitUntil([&] { return FindDialog(threadId) != nullptr; }, every20Ms, static_cast<int>(script->patience)))
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+    DialogScript& script = *gScript;
+    if (dialog && script.found) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    }
+    if (!dialog || script.found)
         return;
-    Sleep(300); // the dialog finishes its start-up, the hook's placement included
-    HWND dialog = FindDialog(threadId);
-    script->found = true;
-    GetWindowRect(dialog, &script->rect);
+    script.found = true;
+    GetWindowRect(dialog, &script.rect);
     HWND filters = GetDlgItem(dialog, cmb1);
-    script->initialFilter = static_cast<int>(SendMessageW(filters, CB_GETCURSEL, 0, 0));
+    script.initialFilter = static_cast<int>(SendMessageW(filters, CB_GETCURSEL, 0, 0));
     HWND nameField = GetDlgItem(dialog, cmb13) ? GetDlgItem(dialog, cmb13) : GetDlgItem(dialog, edt1);
     wchar_t name[1024] = {};
     GetWindowTextW(nameField, name, 1024);
-    script->initialName = name;
-    if (script->filter > 0) {
-        SendMessageW(filters, CB_SETCURSEL, static_cast<WPARAM>(script->filter - 1), 0);
+    script.initialName = name;
+    if (script.filter > 0) {
+        SendMessageW(filters, CB_SETCURSEL, static_cast<WPARAM>(script.filter - 1), 0);
         // As a user's pick sends them; dialogs differ in which one they act on.
         for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK})
             SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, notification), reinterpret_cast<LPARAM>(filters));
     }
-    if (!script->name.empty())
-        SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(script->name.c_str()));
-    const int button = script->cancel ? IDCANCEL : IDOK;
+    if (!script.name.empty())
+        SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(script.name.c_str()));
+    const int button = script.cancel ? IDCANCEL : IDOK;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
-// Runs the script on a helper thread for the life of the object; at its end every dialog
-// left open (a refused name's message box, a dialog that ignored the script) is closed.
-class DialogDriver {
-public:
-    explicit DialogDriver(DialogScript& script) : m_threadId(GetCurrentThreadId()), m_thread(Drive, m_threadId, &script)
-    {
-    }
-    ~DialogDriver()
-    {
-        m_thread.join();
-        HWND left = nullptr;
-        for (int i = 0; i < 50 && (left = FindDialog(m_threadId)) != nullptr; ++i) {
-            PostMessageW(left, WM_COMMAND, IDCANCEL, 0);
-            PostMessageW(left, WM_CLOSE, 0, 0);
-            PumpFor(20);
-        }
-    }
-    DialogDriver(const DialogDriver&) = delete;
-    DialogDriver& operator=(const DialogDriver&) = delete;
-
-private:
-    DWORD m_threadId;
-    std::thread m_thread;
-};
-
-// Runs the dialog call while the script drives it.
+// Runs the dialog call while the script plays every 300 ms, which leaves a new dialog the
+// time to finish its start-up, the hook's placement included.
 template <typename Show>
 gCResult Driven(DialogScript& script, Show show)
 {
-    DialogDriver driver(script);
-    return show();
+    gScript = &script;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 300, PlayScript);
+    const gCResult result = show();
+    KillTimer(nullptr, timer);
+    return result;
 }
 
 // Types 3 and 9 with "All Files" at the end.
@@ -139,71 +112,34 @@ TEST(OpenDialog, CancelGives2KeepsTheTextAndTheDialogIsCentredOnTheScreen)
         ASSERT_TRUE(script.found);
         EXPECT_EQ(W(text), row.text);
         EXPECT_EQ(script.initialName, row.initialName);
-        const int width = script.rect.right - script.rect.left;
-        EXPECT_EQ(script.rect.left, CentreOnAxis(0, 1280, width, 1280));
-        EXPECT_EQ(script.rect.top, CentreOnAxis(0, 1024, script.rect.bottom - script.rect.top, 1024));
-    }
-}
-
-TEST(OpenDialog, ChosenFileOpensAndTheChosenFilterGivesTheSelectedType)
-{
-    TempFolder scratch;
-    ASSERT_TRUE(WriteWholeFile(scratch.File(L"pick.txt"), Ansi("hello")));
-    struct Row {
-        int filter;
-        uint32_t type;
-    };
-    for (const Row& row : {Row{1, 3}, Row{3, 1}, Row{0, 9}}) {
-        SCOPED_TRACE(row.filter);
-        CFileTypeList list;
-        MakeBmpTxtAll(list);
-        EXPECT_OK(list.SetSelectedType(9));
-        DialogScript script;
-        script.filter = row.filter;
-        script.name = scratch.Path() + L"pick.txt";
-        gCFile file;
-        gCFRef path;
-        ASSERT_OK(Driven(script, [&] { return OpenFileForLoad(file, path, &list, kAccessRead); }));
-        // Type 9 is the second filter.
-        EXPECT_EQ(script.initialFilter, 1);
-        char bytes[6] = {};
-        EXPECT_OK(file.ReadBytes(bytes, 5));
-        EXPECT_STREQ(bytes, "hello");
-        EXPECT_EQ(list.GetSelectedType(), row.type);
+        EXPECT_EQ(script.rect.left, (1280 - (script.rect.right - script.rect.left)) / 2);
+        EXPECT_EQ(script.rect.top, (1024 - (script.rect.bottom - script.rect.top)) / 2);
     }
 }
 
 TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
 {
     TempFolder scratch;
-    CFileTypeList pictures;
-    ASSERT_OK(pictures.AddCustomType(500, gCString(L"Pictures"), gCString(L".png,.jpg")));
     CFileTypeList texts;
     MakeBmpTxtAll(texts);
     struct Row {
-        CFileTypeList* list;
         uint32_t position;
         int filter;
         const wchar_t* typed;
         const wchar_t* saved;
     };
-    const Row rows[] = {
-        // A dialog would not add its default extension to this name.
-        {&texts, 1, 0, L"name.bmp", L"name.bmp.txt"},
-        {&texts, 0, 2, L"chosen", L"chosen.txt"},
-        {&pictures, 0, 0, L"pic", L"pic.png"},
-    };
-    for (const Row& row : rows) {
+    // A dialog would not add its default extension to the first name.
+    for (const Row& row : {Row{1, 0, L"name.bmp", L"name.bmp.txt"}, Row{0, 2, L"chosen", L"chosen.txt"}}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
-        EXPECT_OK(row.list->SetSelectedType(row.position));
+        EXPECT_OK(texts.SetSelectedType(row.position));
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + row.typed;
         gCString text;
-        EXPECT_OK(Driven(script, [&] { return ShowSaveFileDialog(text, row.list); }));
+        EXPECT_OK(Driven(script, [&] { return ShowSaveFileDialog(text, &texts); }));
         EXPECT_EQ(script.initialFilter, static_cast<int>(row.position));
         EXPECT_EQ(W(text), scratch.Path() + row.saved);
-        EXPECT_EQ(row.list->GetSelectedType(), row.position);
+        EXPECT_EQ(texts.GetSelectedType(), row.position);
     }
 }
 
@@ -225,7 +161,6 @@ TEST(SaveDialog, CancelOpensNothingAndAValidPathOpensWithoutADialog)
     for (bool named : {false, true}) {
         DialogScript script;
         script.cancel = true;
-        script.patience = named ? 1000 : 15000;
         gCFile file;
         gCFRef path(gCString(named ? (scratch.Path() + L"out.bin").c_str() : L""));
         EXPECT_RESULT(Driven(script, [&] { return OpenFileForSave(file, path, nullptr, kAccessWrite); }),
@@ -234,26 +169,4 @@ TEST(SaveDialog, CancelOpensNothingAndAValidPathOpensWithoutADialog)
         EXPECT_EQ(file.IsOpen(), named);
         EXPECT_EQ(path.IsValid(), named);
     }
-}
-
-TEST(DialogCentring, HookPlacesTheDialogOnItsOwnerOnceItIsReady)
-{
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    CUniqueWindow owner(
-        CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 1000, 0, 2000, 300, nullptr, nullptr, instance, nullptr));
-    CUniqueWindow owned(
-        CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP, 5, 5, 2000, 200, owner.Get(), nullptr, instance, nullptr));
-    ASSERT_TRUE(owner.Get() && owned.Get());
-    HWND hook = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, owned.Get(), nullptr, instance, nullptr);
-    RECT rect;
-    NMHDR header = {};
-    for (UINT code : {static_cast<UINT>(CDN_SELCHANGE), static_cast<UINT>(CDN_INITDONE)}) {
-        header.code = code;
-        EXPECT_EQ(CenterDialogHook(hook, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header)) != 0,
-                  code == static_cast<UINT>(CDN_INITDONE));
-        GetWindowRect(owned.Get(), &rect);
-        // Past the right edge of the 1280-pixel screen, so kept on it by its right edge.
-        EXPECT_EQ(rect.left, code == static_cast<UINT>(CDN_INITDONE) ? 1280 - 2000 : 5);
-    }
-    EXPECT_EQ(rect.top, 50);
 }

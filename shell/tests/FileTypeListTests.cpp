@@ -1,5 +1,4 @@
-// File-type lists, the filter text built from them, the save dialog's extension rule and the
-// dialogs' centring rule.
+// File-type lists, the filter text built from them and the save dialog's extension rule.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -135,20 +134,4 @@ TEST(SaveExtension, AppendsTheChosenFiltersFirstExtensionWhenTheNameLacksIt)
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.chosen)) + " filter " + std::to_string(row.filter));
         EXPECT_EQ(W(ApplySaveExtension(gCString(row.chosen), *row.list, row.filter)), row.result);
     }
-}
-
-TEST(DialogCentring, CentresOnTheFrameThenKeepsTheLeftEdgeOrElseTheRightEdgeOnScreen)
-{
-    struct Row {
-        int32_t frameStart, frameSize, dialogSize, screenSize, expected;
-    };
-    const Row rows[] = {
-        {1000, 2000, 2000, 1600, -400}, // the right-edge correction is not clamped again
-        {0, 1600, 2000, 1600, 0},       // centred on the screen, clamped at the left
-        {1200, 200, 400, 1280, 880},
-        {0, 1280, 401, 1280, 439}, // truncating division
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(CentreOnAxis(row.frameStart, row.frameSize, row.dialogSize, row.screenSize), row.expected)
-            << row.frameStart << " " << row.frameSize << " " << row.dialogSize << " " << row.screenSize;
 }
