@@ -33,7 +33,7 @@ void RemoveTree(const std::wstring& folder)
                 continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(folder + name + L"\\");
-            else
+            else if (SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL)) // read-only files too
                 DeleteFileW((folder + name).c_str());
         } while (FindNextFileW(search.Get(), &found));
         search.Reset(); // the folder goes next: nothing may hold it open
