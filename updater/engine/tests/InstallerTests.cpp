@@ -12,7 +12,6 @@
 #include "CheckEffectiveRights.h"
 #include "EngineFixture.h"
 #include "FileOperationHook.h"
-#include "Programs.h"
 #include "WinHandle.h"
 
 namespace {
@@ -62,6 +61,7 @@ TEST_F(Installer, ReplacesFilesCreatesFoldersAndThenRefusesToRunAgain)
     ASSERT_EQ(16u, host.progress.size());
     EXPECT_FLOAT_EQ(0.25f, host.progress[0]);
     EXPECT_FLOAT_EQ(1.0f, host.progress[15]);
+    EXPECT_GE(host.ticks, 4 + 16);
 
     host.events.clear();
     EXPECT_OK(Install(Archive()));
@@ -70,22 +70,6 @@ TEST_F(Installer, ReplacesFilesCreatesFoldersAndThenRefusesToRunAgain)
     host.events.clear();
     EXPECT_EQ(1, Install(Archive()));
     EXPECT_EQ((Lines{L"!T58"}), host.StatusLines());
-}
-
-TEST_F(Installer, ExecuteStartsTheInstalledProgramAndQuits)
-{
-    Bytes marker = ReadWholeFile(gCString((ProgramFolder() + L"qvu_execute_marker.exe").c_str()));
-    ASSERT_FALSE(marker.empty());
-    EXPECT_EQ(2, Install(PackArchive({{L"bin\\marker.exe", marker}}, L"EXECUTE = bin\\marker.exe\r")));
-    EXPECT_EQ(1, host.quits);
-    Bytes seen;
-    for (int i = 0; i < 200 && seen.empty(); ++i, Sleep(50))
-        seen = ReadWholeFile(gCString((installFolder + L"bin\\executed.txt").c_str()));
-    std::wstring commandLine(reinterpret_cast<const wchar_t*>(seen.data()), seen.size() / 2);
-    EXPECT_NE(std::wstring::npos, commandLine.find(L"marker.exe")) << testing::PrintToString(commandLine);
-    // The program has ended once its file can be deleted.
-    for (int i = 0; i < 100 && !DeleteFileW((installFolder + L"bin\\marker.exe").c_str()); ++i)
-        Sleep(50);
 }
 
 // What the script asks of the target decides whether the update is installed here, handed to
@@ -247,21 +231,6 @@ TEST(InstallerRollback, DamagedRecordFailsTheWriteAndPutsTheFilesBack)
         EXPECT_EQ(kOriginal, f.Tree()) << c.what;
         EXPECT_TRUE(f.ReadOnly(L"app.exe")) << c.what;
     }
-}
-
-TEST_F(Installer, TargetHeldOpenRollsBackTheFilesAlreadyKept)
-{
-    // data\table.dat comes after app.exe: app.exe has been kept aside when the move fails.
-    CKernelHandle held(CreateFileW((installFolder + L"data\\table.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held.Get() != INVALID_HANDLE_VALUE);
-    EXPECT_EQ(1, Install(Archive()));
-    held.Reset();
-    EXPECT_EQ(Lines{L"!T48"}, Tail(host.StatusLines(), 1));
-    EXPECT_EQ(kOriginal, Tree());
-    EXPECT_TRUE(ReadOnly(L"readme.txt"));
-    const Lines logs = host.LogLines();
-    EXPECT_NE(logs.end(), std::find(logs.begin(), logs.end(), L"Restored " + installFolder + L"app.exe"));
 }
 
 // Rights refused on every question (the query answers, without the write bit).
