@@ -1,5 +1,5 @@
-// The rights check: its answers from the system's rights query and the token, the red line of
-// each step that fails, and the system layer on real files.
+// The rights check: its answers from the system's rights query, the token when the query
+// cannot answer, the red line of a step that fails, and the system layer on real files.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -13,53 +13,18 @@ namespace {
 
 // What the replaced system calls answer in one case (the fields in this order in the table).
 struct Scenario {
-    bool secondQueryFails = false;
-    bool noDacl = false;
-    DWORD lookupError = 0; // nonzero: the lookup fails with it
-    bool invalidSid = false;
-    DWORD rightsResult = ERROR_SUCCESS;
-    ACCESS_MASK rights = 0;
-    int token = -1;
+    DWORD lookupError; // nonzero: the account lookup fails with it
+    DWORD rightsResult;
+    ACCESS_MASK rights;
+    int token;
 };
 Scenario gScenario;
-
-BOOL WINAPI FakeFileSecurity(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR sd, DWORD length,
-                             LPDWORD needed)
-{
-    if (sd && gScenario.secondQueryFails) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    return GetFileSecurityW(path, what, sd, length, needed);
-}
-
-BOOL WINAPI FakeDacl(PSECURITY_DESCRIPTOR sd, LPBOOL present, PACL* dacl, LPBOOL defaulted)
-{
-    BOOL ok = GetSecurityDescriptorDacl(sd, present, dacl, defaulted);
-    if (gScenario.noDacl) {
-        *present = FALSE;
-        SetLastError(1336);
-    }
-    return ok;
-}
 
 BOOL WINAPI FakeLookup(LPCWSTR system, LPCWSTR name, PSID sid, LPDWORD sidSize, LPWSTR domain, LPDWORD domainSize,
                        PSID_NAME_USE use)
 {
-    if (gScenario.lookupError) {
-        SetLastError(gScenario.lookupError);
-        return FALSE;
-    }
-    return LookupAccountNameW(system, name, sid, sidSize, domain, domainSize, use);
-}
-
-BOOL WINAPI FakeValidSid(PSID sid)
-{
-    if (gScenario.invalidSid) {
-        SetLastError(1337);
-        return FALSE;
-    }
-    return IsValidSid(sid);
+    SetLastError(gScenario.lookupError);
+    return !gScenario.lookupError && LookupAccountNameW(system, name, sid, sidSize, domain, domainSize, use);
 }
 
 DWORD WINAPI FakeRights(PACL, PTRUSTEEW, PACCESS_MASK mask)
@@ -74,40 +39,39 @@ int FakeToken(const wchar_t*)
     return gScenario.token;
 }
 
-TEST(Rights, AnswersAndFailedStepsWithOneRedLineEach)
+TEST(Rights, AnswersAndFailedStepsWithTheirRedLine)
 {
     EngineFixture f;
-    const gCString file = f.temp.File(L"target.dat");
-    WriteWholeFile(file, Text8("x"));
+    WriteWholeFile(f.temp.File(L"target.dat"), Text8("x"));
+    const DWORD kAnswered = ERROR_SUCCESS;
     const DWORD kNoQuery = ERROR_INVALID_FUNCTION;
     const struct {
         const char* what;
+        const wchar_t* name;
         Scenario scenario;
         gCResult result;
-        std::wstring line;
+        std::vector<std::wstring> lines;
     } cases[] = {
-        {"write bit granted", {false, false, 0, false, ERROR_SUCCESS, FILE_WRITE_DATA | FILE_READ_DATA, 0}, 0, L""},
-        {"read only", {false, false, 0, false, ERROR_SUCCESS, FILE_READ_DATA, 1}, 1, L""},
-        {"query fails, token may write", {false, false, 0, false, kNoQuery, 0, 1}, 0, L""},
-        {"query fails, token may not", {false, false, 0, false, kNoQuery, 0, 0}, 1, L""},
-        {"query fails, token undecided", {false, false, 0, false, kNoQuery, 0, -1}, 1, L""},
-        {"account that cannot be looked up counts as writable", {false, false, ERROR_NONE_MAPPED}, 0, L""},
-        {"missing path", {}, 1, L"T590, 2"},
-        {"second query fails", {true}, 1, L"T591, 5"},
-        {"no DACL", {false, true}, 1, L"T593, 1336"},
-        {"lookup buffer too small", {false, false, ERROR_INSUFFICIENT_BUFFER}, 1, L"T595, 122"},
-        {"invalid SID", {false, false, 0, true}, 1, L"T595, 1337"},
+        {"write bit granted", L"target.dat", {0, kAnswered, FILE_WRITE_DATA | FILE_READ_DATA, 0}, 0, {}},
+        {"read only", L"target.dat", {0, kAnswered, FILE_READ_DATA, 1}, 1, {}},
+        {"query fails, token may write", L"target.dat", {0, kNoQuery, 0, 1}, 0, {}},
+        {"query fails, token may not", L"target.dat", {0, kNoQuery, 0, 0}, 1, {}},
+        {"query fails, token undecided", L"target.dat", {0, kNoQuery, 0, -1}, 1, {}},
+        {"account that cannot be looked up counts as writable",
+         L"target.dat",
+         {ERROR_NONE_MAPPED, kAnswered, 0, 0},
+         0,
+         {}},
+        {"lookup buffer too small", L"target.dat", {ERROR_INSUFFICIENT_BUFFER, kAnswered, 0, 0}, 1, {L"!T595, 122"}},
+        {"missing path", L"missing.dat", {0, kAnswered, FILE_WRITE_DATA, 1}, 1, {L"!T590, 2"}},
     };
-    const CRightsApi previous =
-        SetRightsApi({FakeFileSecurity, FakeDacl, GetUserNameW, FakeLookup, FakeValidSid, FakeRights, FakeToken});
+    const CRightsApi previous = SetRightsApi(
+        {GetFileSecurityW, GetSecurityDescriptorDacl, GetUserNameW, FakeLookup, IsValidSid, FakeRights, FakeToken});
     for (const auto& c : cases) {
         gScenario = c.scenario;
         f.host.events.clear();
-        const bool missing = c.line == L"T590, 2";
-        EXPECT_EQ(c.result, CheckEffectiveRightsOfText(missing ? f.temp.File(L"missing.dat") : file, f.host)) << c.what;
-        EXPECT_EQ(c.line.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{L"!" + c.line},
-                  f.host.StatusLines())
-            << c.what;
+        EXPECT_EQ(c.result, CheckEffectiveRightsOfText(f.temp.File(c.name), f.host)) << c.what;
+        EXPECT_EQ(c.lines, f.host.StatusLines()) << c.what;
     }
     SetRightsApi(previous);
 }
