@@ -6,6 +6,8 @@
 #include "LocalString.h"
 #include "WinHandle.h"
 
+namespace {
+// Loads the updater's localised texts "T0".."T99" at the host's block offset.
 bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t blockOffset)
 {
     CStringTableWriter writer;
@@ -21,7 +23,6 @@ bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t bloc
     return file.OpenFullPath(vsfPath, kAccessRead) == 0 && table.Load(file) == 0;
 }
 
-namespace {
 void CollectTree(const std::wstring& root, const std::wstring& relative, FileTree& tree)
 {
     WIN32_FIND_DATAW found;

@@ -17,9 +17,6 @@
 // '\\' and no bytes.
 typedef std::map<std::wstring, Bytes> FileTree;
 
-// Loads the updater's localised texts "T0".."T99" at the host's block offset.
-bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t blockOffset);
-
 FileTree ReadTree(const std::wstring& folder);
 void WriteTree(const std::wstring& folder, const FileTree& tree);
 // The tree after installing the update over it, with the folders the update's files need.

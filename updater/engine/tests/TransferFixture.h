@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "CQVUTransferManager.h"
-#include "EngineFixture.h"
 #include "TestApp.h"
+#include "UpdaterHost.h"
 #include "UpdaterMessages.h"
 #include "Wait.h"
 #include "WinSock.h"
@@ -45,8 +45,6 @@ public:
     int Count(const std::string& line) const { return static_cast<int>(std::count(lines.begin(), lines.end(), line)); }
 
     std::vector<std::string> lines;
-    // The application answers kMsgSupplySession with a localised session when set.
-    std::function<CQVUHTTPSession*()> supplySession;
     // The body kept from kMsgFileArrived or kMsgUpdaterFileArrived.
     gCMemFile* keptBody = nullptr;
 
@@ -75,8 +73,6 @@ private:
                 seen = "progress:" + std::to_string((static_cast<uint64_t>(c) << 32) | b);
             else if (id == kMsgTransferFailed || id == kMsgAnswerReported)
                 seen += ":" + std::to_string(static_cast<int32_t>(b)) + ":" + std::to_string(static_cast<int32_t>(c));
-            else if (id == kMsgSupplySession && m_owner.supplySession)
-                *reinterpret_cast<CQVUHTTPSession**>(static_cast<uintptr_t>(b)) = m_owner.supplySession();
             else if (id == kMsgFileArrived || id == kMsgUpdaterFileArrived)
                 m_owner.keptBody = reinterpret_cast<gCMemFile*>(static_cast<uintptr_t>(b));
             m_owner.lines.push_back(seen);
@@ -93,17 +89,12 @@ private:
 
 class TransferFixture {
 public:
-    // A localised manager with the texts "T<n>" when asked for; the main window gets the
-    // content given, or a plain one.
-    explicit TransferFixture(bool localised = false, IWindowContent* content = nullptr)
+    // The main window gets the content given, or a plain one.
+    explicit TransferFixture(IWindowContent* content = nullptr) : manager(new CQVUTransferManager())
     {
-        host.blockOffset = 500;
-        LoadLocalTexts(table, temp.File(L"texts.vsf"), host.blockOffset);
-        host.table = &table;
         // The resolver answers through the main window.
         (void)(content ? app.OpenMainWindow(content, 0, 320, 200, "Test Window", 1) : app.OpenPlainWindow());
         (void)StartupWinSock(); // the manager's end cleans up, as the application's start-up pairs them
-        manager.reset(localised ? new CQVULocalTransferManager(host) : new CQVUTransferManager());
     }
 
     // Pumps until done() holds; false on timeout.
@@ -137,9 +128,6 @@ public:
         return CQVUTransferManager::RequestURL(manager.get(), server, gCString(target));
     }
 
-    TempFolder temp;
-    RecordingHost host;
-    gCStringTable table;
     TestApp app;
     RecordingTargets targets;
     std::unique_ptr<CQVUTransferManager> manager;
