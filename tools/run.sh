@@ -55,7 +55,7 @@ PY
 make_facts() { # <out.vsf> <version>
     local source="$demo/facts-$2.txt"
     printf '1\tLocal_Current\tEnglish\n2\tQV2_Version\t%s\n3\tQV2_FreeVersionFlag\t0\n4\tZRN_InternalBuildString\tQV2-DEMO\n5\tZRN_Application\tQuorvel 2\n' "$2" >"$source"
-    wine "$build/tools/vsfbuild/vsfbuild.exe" "$(winpath "$source")" "$(winpath "$1")" >/dev/null
+    wine "$build/foundation/datafiles/vsfbuild.exe" "$(winpath "$source")" "$(winpath "$1")" >/dev/null
 }
 
 echo "== Laying out the demo installation in $install"
@@ -63,11 +63,11 @@ rm -rf "$demo"
 mkdir -p "$install/Resources" "$update/Resources" "$update/Extras"
 cp "$build/updater/app/QVUpdater.exe" "$install/"
 cp "$build/updater/app/Resources/QVUpdater.vsf" "$build/updater/app/Resources/QVUpdater.vrf" "$install/Resources/"
-cp "$build/tools/demo/QUORVEL.exe" "$install/QUORVEL.EXE"
+cp "$build/testing/demo/QUORVEL.exe" "$install/QUORVEL.EXE"
 make_facts "$install/Resources/system.vsf" 2.0.0
 
 echo "== Packing the update (a new program, a new string table, a new file in a new folder)"
-cp "$build/tools/demo/QUORVEL_NEXT.exe" "$update/QUORVEL.EXE"
+cp "$build/testing/demo/QUORVEL_NEXT.exe" "$update/QUORVEL.EXE"
 make_facts "$update/Resources/system.vsf" 2.1.0
 printf 'Quorvel 2.1.0: what is new.\r\n' >"$update/Extras/WhatsNew.txt"
 printf 'FILENAME=Quorvel 2.1.0\r\nTYPE=PRODUCT\r\nOS=WIN32\r\nBUILD=QV2-DEMO\r\nVERSIONNUMBER=2.1.0\r\nEXECUTE=QUORVEL.EXE\r\n' >"$demo/install-script.txt"
@@ -76,7 +76,7 @@ wine "$build/tools/qvupack/qvupack.exe" "$(winpath "$update")" "$(winpath "$demo
 echo "   $(stat -c %s "$demo/update.qvu") bytes"
 
 echo "== Starting the local update server"
-python3 "$root/tools/updateserver/update_server.py" --port-file "$demo/server.txt" --mode file \
+python3 "$root/testing/updateserver/update_server.py" --port-file "$demo/server.txt" --mode file \
     --file "$demo/update.qvu" --log "$demo/requests.log" --lifetime 300 &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$demo/server.txt" ] && break; sleep 0.1; done
@@ -114,7 +114,7 @@ echo
 echo "== Product version before: $before, after: $after"
 
 echo "== Checking again: the server now answers that the product is up to date"
-python3 "$root/tools/updateserver/update_server.py" --port-file "$demo/server2.txt" --mode uptodate \
+python3 "$root/testing/updateserver/update_server.py" --port-file "$demo/server2.txt" --mode uptodate \
     --log "$demo/requests2.log" --lifetime 300 &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$demo/server2.txt" ] && break; sleep 0.1; done

@@ -1,22 +1,18 @@
 // What the path and file tests share beyond the temporary folder: conversions, whole-file
-// helpers by name, an unshared open file, the working folder and the test program's folder.
+// helpers by name, an unshared open file and the working folder.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
+#include "Expect.h"
+#include "ResultAssert.h"
 #include "TempFolder.h"
 #include "WinHandle.h"
-#include "gCString.h"
 
 inline gCString S(const std::wstring& text)
 {
     return gCString(text.c_str());
-}
-
-inline std::wstring W(const gCString& text)
-{
-    return std::wstring(text.Text(), static_cast<size_t>(text.Length()));
 }
 
 inline std::wstring operator/(const TempFolder& folder, const std::wstring& name)
@@ -34,14 +30,13 @@ inline bool WriteText(const TempFolder& folder, const std::wstring& name, const 
     return WriteWholeFile(folder.File(name.c_str()), Ansi(bytes));
 }
 
-// False when the file is missing.
-inline bool ReadText(const TempFolder& folder, const std::wstring& name, std::string& bytes)
+// "missing" when there is no such file.
+inline std::string ReadText(const TempFolder& folder, const std::wstring& name)
 {
     if (!PathExists(folder / name))
-        return false;
+        return "missing";
     Bytes read = ReadWholeFile(folder.File(name.c_str()));
-    bytes.assign(read.begin(), read.end());
-    return true;
+    return std::string(read.begin(), read.end());
 }
 
 // Opened for reading and writing, shared with nobody.
@@ -53,16 +48,15 @@ inline HANDLE OpenUnshared(const std::wstring& path)
 
 inline std::wstring CurrentFolder()
 {
-    DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    std::wstring text(needed, L'\0');
-    text.resize(GetCurrentDirectoryW(needed, &text[0]));
-    return text;
+    wchar_t text[MAX_PATH];
+    return std::wstring(text, GetCurrentDirectoryW(MAX_PATH, text));
 }
 
-// The folder of the running test program, ending with '\'.
-inline std::wstring ProgramFolder()
+// The text with a 0 and more after it, which the system would read as the text alone.
+inline gCString WithEmbeddedZero(const std::wstring& text)
 {
-    wchar_t module[MAX_PATH];
-    std::wstring text(module, GetModuleFileNameW(nullptr, module, MAX_PATH));
-    return text.substr(0, text.find_last_of(L"\\/") + 1);
+    const std::wstring withZero = text + L'\0' + L"ghost\\";
+    gCString out;
+    EXPECT_OK(out.SetTextN(withZero.data(), static_cast<int32_t>(withZero.size())));
+    return out;
 }

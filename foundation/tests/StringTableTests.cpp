@@ -2,6 +2,8 @@
 
 #include "ResultAssert.h"
 
+#include <vector>
+
 #include "CStringTableWriter.h"
 #include "Expect.h"
 #include "FailingAllocator.h"
@@ -15,152 +17,103 @@ namespace {
 
 const std::wstring kError = L"%%String Table Error";
 
-// A program folder of its own, with files written there by the string-table writer.
-struct TableFiles {
-    TableFiles() { host.programFolder = gCString(folder.Path().c_str()); }
+struct Record {
+    uint32_t id;
+    const wchar_t *name, *text;
+};
 
-    gCString Save(CStringTableWriter& writer, const wchar_t* name, int64_t dropTail = 0)
+// Written by the string-table writer into a program folder of its own.
+struct TableFile {
+    TableFile(std::vector<Record> records, int64_t dropTail = 0)
     {
-        gCString path = folder.File(name);
+        host.programFolder = gCString(folder.Path().c_str());
+        CStringTableWriter writer;
+        for (const Record& r : records)
+            EXPECT_OK(writer.AddRecord(r.id, gCString(r.name), gCString(r.text)));
         EXPECT_OK(writer.SaveAs(path, dropTail));
-        return path;
+    }
+
+    gCResult Load(gCStringTable& table, int32_t replace = 1)
+    {
+        gCFile file;
+        gCResult r = file.OpenFullPath(path, kAccessRead);
+        return r != 0 ? r : table.Parse(file, replace);
     }
 
     TempFolder folder;
     FakeHost host;
+    gCString path = folder.File(L"table.vsf");
 };
-
-gCResult LoadPath(gCStringTable& table, const gCString& path)
-{
-    gCFile file;
-    gCResult r = file.OpenFullPath(path, kAccessRead);
-    return r != 0 ? r : table.Load(file);
-}
 
 } // namespace
 
-TEST(StringTableWriter, WritesRecordsByteForByte)
+TEST(StringTable, WriterPutsIdFlagsNameAndTextInARecord)
 {
     CStringTableWriter writer;
     ASSERT_OK(writer.AddRecord(3000000007u, gCString(L"K"), gCString(L"x|y"), 5));
-    const Bytes expected = Concat({U32(3000000007u), U32(5), Utf16(L"K\r\n"), Utf16(L"x|y\r\n")});
-    EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()), expected);
-}
-
-TEST(StringTable, LoadsRecordsWithLargeIds)
-{
-    TableFiles files;
-    CStringTableWriter writer;
-    ASSERT_OK(writer.AddRecord(3000000000u, gCString(L"First"), gCString(L"one")));
-    ASSERT_OK(writer.AddRecord(3000000001u, gCString(L""), gCString(L"")));
-    ASSERT_OK(writer.AddRecord(1, gCString(L"Third"), gCString(L"three")));
-    files.Save(writer, L"t.vsf");
-
-    gCStringTable table;
-    ASSERT_OK(table.LoadFile(gCString(L"t.vsf")));
-    ASSERT_EQ(table.GetCount(), 3);
-    EXPECT_EQ(table.GetIDAt(0), 3000000000u);
-    EXPECT_EQ(W(table.GetTextByID(3000000000u, 0)), L"one");
-    EXPECT_EQ(W(table.GetTextByID(3000000001u, 0)), kError) << "an empty text has no variant";
-    EXPECT_EQ(W(table.GetTextByID(1, 0)), L"three");
-    EXPECT_EQ(W(table.GetTextByID(2, 0)), kError);
-    EXPECT_EQ(table.GetNameCount(), 0) << "names are not kept";
-    EXPECT_EQ(W(table.GetTextByName(gCString(L"First"))), kError);
+    EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()),
+              Concat({U32(3000000007u), U32(5), Utf16(L"K\r\n"), Utf16(L"x|y\r\n")}));
 }
 
 TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
 {
-    TableFiles files;
-    CStringTableWriter writer;
-    ASSERT_OK(writer.AddRecord(7, gCString(L"A"), gCString(L"first")));
-    ASSERT_OK(writer.AddRecord(8, gCString(L"B"), gCString(L"b")));
-    ASSERT_OK(writer.AddRecord(7, gCString(L"C"), gCString(L"second")));
-    ASSERT_OK(writer.AddRecord(9, gCString(L"B"), gCString(L"renamed")));
-    gCString path = files.Save(writer, L"r.vsf");
-
-    gCStringTable byId;
-    ASSERT_OK(LoadPath(byId, path));
-    ASSERT_EQ(byId.GetCount(), 3);
-    EXPECT_EQ(byId.GetIDAt(0), 8u);
-    EXPECT_EQ(byId.GetIDAt(1), 7u) << "where the later record was appended";
-    EXPECT_EQ(byId.GetIDAt(2), 9u);
-    EXPECT_EQ(W(byId.GetTextByID(7, 0)), L"second");
-
-    gCStringTable byName(1);
-    ASSERT_OK(LoadPath(byName, path));
-    ASSERT_EQ(byName.GetCount(), 2);
-    EXPECT_EQ(byName.GetNameCount(), 2);
-    EXPECT_EQ(byName.GetIDAt(0), 7u);
-    EXPECT_EQ(byName.GetIDAt(1), 9u);
-    EXPECT_EQ(W(byName.GetTextByName(gCString(L"B"))), L"renamed");
-    EXPECT_EQ(W(byName.GetTextByName(gCString(L"C"))), L"second");
-    EXPECT_EQ(W(byName.GetTextByID(8, 0)), kError);
-
-    // Records without key names do not replace each other.
-    CStringTableWriter unnamed;
-    ASSERT_OK(unnamed.AddRecord(1, gCString(L""), gCString(L"one")));
-    ASSERT_OK(unnamed.AddRecord(2, gCString(L""), gCString(L"two")));
-    gCStringTable both(1);
-    ASSERT_OK(LoadPath(both, files.Save(unnamed, L"unnamed.vsf")));
-    EXPECT_EQ(both.GetCount(), 2);
-    EXPECT_EQ(W(both.GetTextByName(gCString(L""))), kError);
-
-    // Without replacing, the first record of an id stays.
-    gCStringTable keepFirst;
-    gCFile file;
-    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
-    ASSERT_OK(keepFirst.Parse(file, 0));
-    EXPECT_EQ(keepFirst.GetCount(), 3);
-    EXPECT_EQ(W(keepFirst.GetTextByID(7, 0)), L"first");
+    TableFile file({{7, L"A", L"first"},
+                    {8, L"B", L"b"},
+                    {7, L"C", L"second"},
+                    {9, L"B", L"renamed"},
+                    {3000000000u, L"", L"large"},
+                    {3000000001u, L"", L""}});
+    // Kept names replace too; records without names never replace each other.
+    const struct {
+        int32_t keepNames, replace;
+        std::vector<uint32_t> ids;
+        std::wstring seven;
+    } cases[] = {
+        {0, 1, {8, 7, 9, 3000000000u, 3000000001u}, L"second"},
+        {1, 1, {7, 9, 3000000000u, 3000000001u}, L"second"},
+        {0, 0, {7, 8, 9, 3000000000u, 3000000001u}, L"first"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.keepNames << c.replace);
+        gCStringTable table(c.keepNames);
+        ASSERT_OK(file.Load(table, c.replace));
+        std::vector<uint32_t> ids;
+        for (int32_t i = 0; i < table.GetCount(); ++i)
+            ids.push_back(table.GetIDAt(i));
+        EXPECT_EQ(ids, c.ids);
+        EXPECT_EQ(W(table.GetTextByID(7, 0)), c.seven);
+        EXPECT_EQ(W(table.GetTextByID(3000000000u, 0)), L"large");
+        EXPECT_EQ(W(table.GetTextByID(3000000001u, 0)), kError) << "an empty text has no variant";
+        EXPECT_EQ(W(table.GetVariantByName(gCString(L"B"), 0)), c.keepNames ? L"renamed" : kError);
+    }
 }
 
-TEST(StringTable, VariantsAndNames)
+TEST(StringTable, VariantsByIdAndByName)
 {
-    TableFiles files;
-    CStringTableWriter writer;
-    ASSERT_OK(writer.AddRecord(1, gCString(L"Local_Current"), gCString(L"English|Deutsch|Fran\u00E7ais")));
-    ASSERT_OK(writer.AddRecord(2, gCString(L"Pair"), gCString(L"a||b")));
-    ASSERT_OK(writer.AddRecord(3, gCString(L"Open"), gCString(L"a|")));
-    gCString path = files.Save(writer, L"v.vsf");
+    TableFile file({{1, L"Local_Current", L"English|Deutsch"}, {2, L"Pair", L"a||b"}, {3, L"Open", L"a|"}});
     gCStringTable table(1);
-    ASSERT_OK(LoadPath(table, path));
-
-    struct Case {
+    ASSERT_OK(file.Load(table));
+    const struct {
         uint32_t id;
         int32_t variant;
         std::wstring expected;
-    };
-    const Case cases[] = {
-        {1, 0, L"English"}, {1, 1, L"Deutsch"}, {1, 2, L"Fran\u00E7ais"}, {1, 3, kError}, {1, -1, kError}, {2, 0, L"a"},
-        {2, 1, L""},        {2, 2, L"b"},       {2, 3, kError},           {3, 0, L"a"},   {3, 1, kError},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.id << "/" << c.variant);
-        EXPECT_EQ(W(table.GetTextByID(c.id, c.variant)), c.expected);
-    }
+    } cases[] = {{1, 1, L"Deutsch"}, {1, 2, kError}, {1, -1, kError}, {2, 1, L""},
+                 {2, 2, L"b"},       {3, 0, L"a"},   {3, 1, kError}};
+    for (const auto& c : cases)
+        EXPECT_EQ(W(table.GetTextByID(c.id, c.variant)), c.expected) << c.id << "/" << c.variant;
     EXPECT_EQ(W(table.GetVariantByName(gCString(L"Local_Current"), 1)), L"Deutsch");
     EXPECT_EQ(W(table.GetVariantByName(gCString(L"local_current"), 0)), kError) << "case counts";
-    EXPECT_EQ(W(table.GetTextByName(gCString(L"Pair"))), L"a||b");
-    EXPECT_EQ(W(table.GetTextByName(gCString(L"Missing"))), kError);
-
-    gCStringTable noNames;
-    ASSERT_OK(LoadPath(noNames, path));
-    EXPECT_EQ(W(noNames.GetVariantByName(gCString(L"Pair"), 0)), kError);
 }
 
 TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)
 {
-    TableFiles files;
-    CStringTableWriter writer;
-    ASSERT_OK(writer.AddRecord(1, gCString(L"One"), gCString(L"first")));
-    ASSERT_OK(writer.AddRecord(2, gCString(L"Two"), gCString(L"second")));
     const int64_t lastRecord = 8 + 10 + 16;
     // From the last line feed on: a lone carriage return still ends a whole text.
     for (int64_t drop = 3; drop < lastRecord; ++drop) {
         SCOPED_TRACE(drop);
-        gCString path = files.Save(writer, L"cut.vsf", drop);
+        TableFile file({{1, L"One", L"first"}, {2, L"Two", L"second"}}, drop);
         gCStringTable table(1);
-        EXPECT_RESULT(LoadPath(table, path), kStreamFailure);
+        EXPECT_RESULT(file.Load(table), kStreamFailure);
         ASSERT_EQ(table.GetCount(), 1);
         EXPECT_EQ(table.GetNameCount(), 1);
         EXPECT_EQ(W(table.GetTextByID(1, 0)), L"first");
@@ -169,30 +122,12 @@ TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)
 
 TEST(StringTable, AFileThatCannotBeOpenedKeepsTheOldTable)
 {
-    TableFiles files;
-    CStringTableWriter first, second, none;
-    ASSERT_OK(first.AddRecord(1, gCString(L"A"), gCString(L"a")));
-    ASSERT_OK(first.AddRecord(2, gCString(L"B"), gCString(L"b")));
-    ASSERT_OK(second.AddRecord(3, gCString(L"C"), gCString(L"c")));
-    files.Save(first, L"first.vsf");
-    files.Save(second, L"second.vsf");
-    files.Save(none, L"empty.vsf");
-
+    TableFile file({{1, L"A", L"a"}});
     gCStringTable table(1);
-    ASSERT_OK(table.LoadFile(gCString(L"first.vsf")));
+    ASSERT_OK(table.LoadFile(gCString(L"table.vsf")));
     EXPECT_RESULT(table.LoadFile(gCString(L"missing.vsf")), kFileOpenFailure);
     EXPECT_RESULT(table.LoadFile(gCString(L"")), kBadParameter);
-    EXPECT_EQ(table.GetCount(), 2);
-    EXPECT_EQ(W(table.GetTextByName(gCString(L"B"))), L"b");
-
-    ASSERT_OK(table.LoadFile(gCString(L"second.vsf")));
-    ASSERT_EQ(table.GetCount(), 1);
-    EXPECT_EQ(table.GetNameCount(), 1);
-    EXPECT_EQ(W(table.GetTextByName(gCString(L"C"))), L"c");
-    EXPECT_EQ(W(table.GetTextByName(gCString(L"A"))), kError);
-
-    EXPECT_OK(table.LoadFile(gCString(L"empty.vsf")));
-    EXPECT_EQ(table.GetCount(), 0);
+    EXPECT_EQ(W(table.GetVariantByName(gCString(L"A"), 0)), L"a");
     gCMemFile memory;
     gCFile closed;
     EXPECT_RESULT(table.Load(memory), kBadParameter);
@@ -201,20 +136,20 @@ TEST(StringTable, AFileThatCannotBeOpenedKeepsTheOldTable)
 
 TEST(StringTable, RunningOutOfMemoryKeepsTheArraysInStep)
 {
-    TableFiles files;
-    CStringTableWriter writer;
+    std::vector<Record> records;
+    const wchar_t* names[] = {L"N0", L"N1", L"N2", L"N3", L"N4", L"N5", L"N6"};
     for (uint32_t id = 1; id <= 12; ++id)
-        ASSERT_OK(writer.AddRecord(id % 5, gCString::AppendNumber(gCString(L"N"), id % 7), gCString(L"text")));
-    gCString path = files.Save(writer, L"many.vsf");
+        records.push_back({id % 5, names[id % 7], L"text"});
+    TableFile file(records);
     for (int failFrom = 0; failFrom < 80; ++failFrom) {
         SCOPED_TRACE(failFrom);
         gCStringTable table(1);
-        gCFile file;
-        ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+        gCFile stream;
+        ASSERT_OK(stream.OpenFullPath(file.path, kAccessRead));
         gCResult r;
         {
             FailingAllocator failing(failFrom);
-            r = table.Load(file);
+            r = table.Load(stream);
         }
         EXPECT_TRUE(r == 0 || r == kOutOfMemory) << r;
         EXPECT_EQ(table.GetNameCount(), table.GetCount());

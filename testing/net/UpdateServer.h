@@ -1,4 +1,4 @@
-// The project's local update server (tools/updateserver/update_server.py, copied beside the
+// The project's local update server (testing/updateserver/update_server.py, copied beside the
 // test program) on 127.0.0.1, started as a process with the options of one test and stopped
 // by its process id. It records the raw bytes of every request it receives.
 #pragma once

@@ -4,27 +4,19 @@ gCResult FakeContent::SetSize(int32_t width, int32_t height, int32_t)
 {
     if (failSize != kOk)
         return failSize;
-    if (width < 0 || height < 0)
-        return kBadParameter;
     m_selected.Restore();
     m_dc.Reset();
     m_bitmap.Reset();
     m_pixels = nullptr;
     if (width > 0 && height > 0) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        // Top-down rows of 32 bits.
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         void* bits = nullptr;
         m_bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         m_dc.Reset(CreateCompatibleDC(nullptr));
-        if (!m_bitmap.IsValid() || !m_dc.IsValid() || !m_selected.Select(m_dc.Get(), m_bitmap.Get())) {
-            m_dc.Reset();
-            m_bitmap.Reset();
+        // A half-made buffer is let go by the next resize or the content's end.
+        if (!m_bitmap.IsValid() || !m_dc.IsValid() || !m_selected.Select(m_dc.Get(), m_bitmap.Get()))
             return kOutOfMemory;
-        }
         m_pixels = static_cast<uint32_t*>(bits);
     }
     m_width = width;
@@ -43,12 +35,6 @@ gCResult FakeContent::DispatchKeyDown(int32_t& handled, int32_t code)
 {
     keys.push_back(code);
     handled = handleKeys;
-    return kOk;
-}
-
-gCResult FakeContent::DispatchKeyUp(int32_t&, uint32_t virtualKey)
-{
-    keyUps.push_back(virtualKey);
     return kOk;
 }
 

@@ -11,10 +11,6 @@
 class FakeContent : public IWindowContent {
 public:
     enum MouseEvent { kMove, kLDown, kLUp, kMDown, kMUp, kRDown, kRUp };
-    struct Mouse {
-        MouseEvent event;
-        gCPoint point;
-    };
 
     int32_t GetWidth() const override { return m_width; }
     int32_t GetHeight() const override { return m_height; }
@@ -24,7 +20,7 @@ public:
     gCString GetContentName() const override { return gCString(L"Test Window"); }
     gCPoint LocalToScreen(const gCPoint& local) const override { return local; }
     bool IsFramed() const override { return framed; }
-    bool IsFullMonitor() const override { return fullMonitor; }
+    bool IsFullMonitor() const override { return false; }
     bool IsLayered() const override { return layered; }
     bool HasModal() const override { return modal; }
     HDC GetBackBufferDC() override { return m_dc.Get(); }
@@ -34,7 +30,7 @@ public:
     gCCmdTarget* AsCmdTarget() override { return nullptr; }
 
     gCResult DispatchKeyDown(int32_t& handled, int32_t code) override;
-    gCResult DispatchKeyUp(int32_t& handled, uint32_t virtualKey) override;
+    gCResult DispatchKeyUp(int32_t&, uint32_t) override { return kOk; }
     gCResult DispatchTimer(int32_t&, uint32_t) override { return kOk; }
     gCResult DispatchMouseMove(int32_t&, const gCPoint& p) override { return Record(kMove, p); }
     gCResult DispatchLButtonDown(int32_t&, const gCPoint& p) override { return Record(kLDown, p); }
@@ -56,21 +52,17 @@ public:
     gCResult OnWindowOpen() override { return kOk; }
     void OnWindowDetach() override {}
 
-    // The back buffer: its size (0 by 0 without one) and a fill of every pixel (0xAARRGGBB).
-    int32_t BufferWidth() const { return m_dc.IsValid() ? m_width : 0; }
-    int32_t BufferHeight() const { return m_dc.IsValid() ? m_height : 0; }
+    // Fills every pixel of the back buffer (0xAARRGGBB).
     void Fill(uint32_t pixel);
 
     bool framed = false;
-    bool fullMonitor = false;
     bool layered = false;
     bool modal = false;
     int32_t handleKeys = 0;
     gCResult failSize = kOk;
 
     std::vector<int32_t> keys;
-    std::vector<uint32_t> keyUps;
-    std::vector<Mouse> mice;
+    std::vector<std::pair<MouseEvent, gCPoint>> mice;
     std::vector<std::pair<gCPoint, gCPoint>> wheels;
     int32_t heartbeats = 0;
     int32_t upkeepTicks = 0;

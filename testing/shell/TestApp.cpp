@@ -1,7 +1,6 @@
 #include "TestApp.h"
 
 #include <gtest/gtest.h>
-#include <new>
 
 TestApp::TestApp(const CAppServices* services) : CApp(services)
 {
@@ -22,22 +21,13 @@ gCResult TestApp::OpenTestWindow(IWindowContent* content)
 
 gCResult TestApp::OpenPlainWindow()
 {
-    FakeContent* content = new (std::nothrow) FakeContent();
-    if (!content)
-        return kOutOfMemory;
-    return OpenMainWindow(content, 0, 320, 200, "Test Window", 1);
+    return OpenMainWindow(new FakeContent(), 0, 320, 200, "Test Window", 1);
 }
 
 void TestApp::SetProgramFolder(const std::wstring& folder)
 {
     EXPECT_EQ(m_programFolder.SetText(folder.c_str()), kOk);
     m_secondFolder = m_programFolder;
-}
-
-gCResult TestApp::Init()
-{
-    log.push_back("Init");
-    return CApp::Init();
 }
 
 gCResult TestApp::OnStart(gCString commandLine)
@@ -47,24 +37,10 @@ gCResult TestApp::OnStart(gCString commandLine)
     return onStart ? onStart(*this) : kOk;
 }
 
-gCResult TestApp::CreateTablet()
-{
-    log.push_back("CreateTablet");
-    return CApp::CreateTablet();
-}
-
 gCResult TestApp::OnAppTick()
 {
     ++appTicks;
-    if (firstAppTick == 0)
-        firstAppTick = GetTickCounter();
     return onAppTick ? onAppTick(*this) : kOk;
-}
-
-gCResult TestApp::OnExit()
-{
-    log.push_back("OnExit");
-    return exitResult;
 }
 
 uint32_t TestApp::OnNotify(uint32_t id, uint32_t a, uint32_t b)

@@ -24,14 +24,25 @@ public:
     // The program folder (and second folder) the application reports.
     void SetProgramFolder(const std::wstring& folder);
     bool PumpUntil(const std::function<bool()>& done, int ms = kWaitMs) { return ::PumpUntil(done, ms); }
-    void Drain() { DrainQuit(); }
 
-    gCResult Init() override;
+    gCResult Init() override
+    {
+        log.push_back("Init");
+        return CApp::Init();
+    }
     gCResult OnStart(gCString commandLine) override;
-    gCResult CreateTablet() override;
+    gCResult CreateTablet() override
+    {
+        log.push_back("CreateTablet");
+        return CApp::CreateTablet();
+    }
     gCResult OnAppTick() override;
     void OnLoopEnd() override { log.push_back("OnLoopEnd"); }
-    gCResult OnExit() override;
+    gCResult OnExit() override
+    {
+        log.push_back("OnExit");
+        return exitResult;
+    }
     uint32_t QueryClose() override { return queryClose; }
     uint32_t OnNotify(uint32_t id, uint32_t a, uint32_t b) override;
     gCResult OnFilesDropped(gCStringArray& names) override;
@@ -46,7 +57,6 @@ public:
     std::function<uint32_t(uint32_t id, uint32_t a, uint32_t b)> onNotify;
     std::vector<uint32_t> notified;
     int32_t appTicks = 0;
-    uint32_t firstAppTick = 0;
     gCResult exitResult = kOk;
     uint32_t queryClose = 2;
     std::vector<std::wstring> dropped;

@@ -290,8 +290,10 @@ gCResult CQuorvelUpdaterApp::OnExit()
 bool CQuorvelUpdaterApp::IsProductRunning()
 {
     gCStringArray names;
+    // A list that cannot be read proves nothing: replacing the files of a running product would
+    // break it, so the install goes on only on a list that says it is closed.
     if (GetProcessNames(names) != 0)
-        return false;
+        return true;
     for (int32_t i = 0; i < names.Count(); ++i)
         if (names[i].EqualsNoCase(kProductProcessName))
             return true;

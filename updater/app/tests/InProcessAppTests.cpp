@@ -19,6 +19,11 @@ public:
         (void)m_programFolder.SetText(folder.c_str()); // the test fails visibly without it
         m_secondFolder = m_programFolder;
     }
+    gCResult GetProcessNames(gCStringArray& names) override
+    {
+        return m_processListFails ? gCResult(1) : CQuorvelUpdaterApp::GetProcessNames(names);
+    }
+    bool m_processListFails = false;
 };
 
 bool RunUntil(ScratchUpdaterApp& app, const std::function<bool()>& done)
@@ -113,4 +118,19 @@ TEST(UpdaterButton, CancelDuringTheCheckBreaksOffTheTransfer)
         EXPECT_FALSE(install.Exists(L"Extras\\Late.txt"));
         ExpectButtonCloses(app);
     }
+}
+
+// Without a readable process list the product may be running: nothing is replaced.
+TEST(UpdaterDrop, AnUnreadableProcessListHoldsTheInstallBack)
+{
+    Installation install;
+    const std::wstring archive = install.WriteArchive({Entry(L"Extras\\Held.txt", Ansi("held back"))}, L"OS=WIN32\r");
+    ScratchUpdaterApp app(install.Path(L""));
+    app.m_processListFails = true;
+    ASSERT_OK(app.Init());
+    ASSERT_OK(app.OnStart(gCString(L"")));
+    ASSERT_TRUE(DropFile(app.GetMainWindowHandle(), archive));
+    ASSERT_TRUE(RunUntilLogged(app, install, "Please close Quorvel 2 first"));
+    EXPECT_FALSE(install.Exists(L"Extras\\Held.txt"));
+    ExpectButtonCloses(app);
 }

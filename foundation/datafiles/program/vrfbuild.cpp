@@ -4,8 +4,7 @@
 #include <cwchar>
 
 #include "CVrfSource.h"
-#include "gCFile.h"
-#include "gCMemFile.h"
+#include "SourceFile.h"
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -14,21 +13,10 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     gCString sourcePath(argv[1]), outPath(argv[2]);
-    gCFile source;
     gCMemFile bytes;
-    if (source.OpenFullPath(sourcePath, kAccessRead) != 0) {
-        std::fwprintf(stderr, L"vrfbuild: cannot open %ls\n", sourcePath.Text());
+    if (ReadSourceFile(sourcePath, bytes) != 0) {
+        std::fwprintf(stderr, L"vrfbuild: cannot read %ls\n", sourcePath.Text());
         return 1;
-    }
-    char piece[4096];
-    for (;;) {
-        uint32_t got = 0;
-        if (source.ReadUpTo(piece, sizeof piece, got) != 0 || (got && bytes.WriteBytes(piece, got) != 0)) {
-            std::fwprintf(stderr, L"vrfbuild: cannot read %ls\n", sourcePath.Text());
-            return 1;
-        }
-        if (got == 0)
-            break;
     }
     CVrfSource parser;
     CResourceFileWriter writer;

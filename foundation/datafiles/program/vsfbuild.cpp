@@ -4,8 +4,7 @@
 #include <cwchar>
 
 #include "CVsfSource.h"
-#include "gCFile.h"
-#include "gCMemFile.h"
+#include "SourceFile.h"
 
 namespace {
 
@@ -24,20 +23,9 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     gCString sourcePath(argv[1]), tablePath(argv[2]);
-    gCFile source;
-    if (source.OpenFullPath(sourcePath, kAccessRead) != 0)
-        return Fail(L"cannot open ", sourcePath);
     gCMemFile bytes;
-    char piece[4096];
-    for (;;) {
-        uint32_t got = 0;
-        if (source.ReadUpTo(piece, sizeof piece, got) != 0)
-            return Fail(L"cannot read ", sourcePath);
-        if (got == 0)
-            break;
-        if (bytes.WriteBytes(piece, got) != 0)
-            return Fail(L"out of memory reading ", sourcePath);
-    }
+    if (ReadSourceFile(sourcePath, bytes) != 0)
+        return Fail(L"cannot read ", sourcePath);
     CVsfSource parser;
     CStringTableWriter writer;
     if (parser.Parse(reinterpret_cast<const char*>(bytes.GetData()), static_cast<int32_t>(bytes.GetSize()), writer) !=
