@@ -11,7 +11,7 @@ int CaptureBox(HWND, const wchar_t* text, const wchar_t* caption, UINT style)
     gBoxes.push_back({text ? text : L"", caption ? caption : L"", style});
     if (gActive && gActive->onShow)
         gActive->onShow();
-    return gActive ? gActive->answer : IDOK;
+    return IDOK;
 }
 
 int UnexpectedBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
@@ -38,11 +38,6 @@ BoxCapture::~BoxCapture()
 const std::vector<CapturedBox>& BoxCapture::Boxes() const
 {
     return gBoxes;
-}
-
-void BoxCapture::Clear()
-{
-    gBoxes.clear();
 }
 
 void InstallUnexpectedBoxTrap()

@@ -19,10 +19,8 @@ public:
     BoxCapture& operator=(const BoxCapture&) = delete;
 
     const std::vector<CapturedBox>& Boxes() const;
-    void Clear();
     // Called while a box is "open"; lets tests raise a nested report.
     void (*onShow)() = nullptr;
-    int answer = IDOK;
 
 private:
     MessageBoxFn m_previous;

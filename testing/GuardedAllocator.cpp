@@ -10,8 +10,8 @@ namespace {
 const size_t kPage = 4096;
 const int kSlots = 64;
 
+// A block's pages start at the page of its data.
 struct Slot {
-    uint8_t* base;
     uint8_t* data;
     size_t size;
 };
@@ -19,10 +19,11 @@ Slot gSlots[kSlots];
 gMemFreeFn gPreviousFree = nullptr;
 gMemReallocFn gPreviousRealloc = nullptr;
 
+// The slot of a block handed out here; with nullptr, a free slot.
 Slot* Find(void* p)
 {
     for (Slot& s : gSlots)
-        if (s.data && s.data == p)
+        if (s.data == p)
             return &s;
     return nullptr;
 }
@@ -31,12 +32,7 @@ void* Alloc(size_t n)
 {
     if (n == 0)
         n = 1;
-    Slot* slot = nullptr;
-    for (Slot& s : gSlots)
-        if (!s.data) {
-            slot = &s;
-            break;
-        }
+    Slot* slot = Find(nullptr);
     if (!slot)
         return nullptr;
     size_t pages = (n + kPage - 1) / kPage + 1;
@@ -46,7 +42,7 @@ void* Alloc(size_t n)
         return nullptr;
     DWORD old;
     VirtualProtect(base + (pages - 1) * kPage, kPage, PAGE_NOACCESS, &old);
-    *slot = {base, base + (pages - 1) * kPage - n, n};
+    *slot = {base + (pages - 1) * kPage - n, n};
     return slot->data;
 }
 
@@ -57,8 +53,8 @@ void Free(void* p)
         gPreviousFree(p);
         return;
     }
-    VirtualFree(s->base, 0, MEM_RELEASE);
-    *s = {nullptr, nullptr, 0};
+    VirtualFree(reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(s->data) & ~(kPage - 1)), 0, MEM_RELEASE);
+    *s = {nullptr, 0};
 }
 
 void* Realloc(void* p, size_t n)

@@ -9,14 +9,14 @@
 
 class GuardedBuffer {
 public:
-    explicit GuardedBuffer(size_t size) : m_size(size)
+    explicit GuardedBuffer(size_t size)
     {
         const size_t page = 4096;
         size_t dataPages = (size + page - 1) / page;
         if (dataPages == 0)
             dataPages = 1;
-        m_total = (dataPages + 2) * page;
-        m_base = static_cast<uint8_t*>(VirtualAlloc(nullptr, m_total, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        m_base = static_cast<uint8_t*>(
+            VirtualAlloc(nullptr, (dataPages + 2) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old;
         VirtualProtect(m_base, page, PAGE_NOACCESS, &old);
         VirtualProtect(m_base + page + dataPages * page, page, PAGE_NOACCESS, &old);
@@ -36,11 +36,8 @@ public:
     uint8_t* AtEnd() { return m_tail; }
     // The bytes start right after the guard page: underruns fault.
     uint8_t* AtStart() { return m_head; }
-    size_t Size() const { return m_size; }
 
 private:
-    size_t m_size;
-    size_t m_total = 0;
     uint8_t* m_base = nullptr;
     uint8_t* m_tail = nullptr;
     uint8_t* m_head = nullptr;

@@ -1,49 +1,26 @@
 #include "ResultAssert.h"
 
+#include <sstream>
+
 namespace {
-const char* const kNames[] = {
-    "kOk",
-    "kGenericFailure",
-    "kHandled",
-    "kCompleted",
-    "kUserCancelled",
-    "kOutOfMemory",
-    "kBadParameter",
-    "kBusy",
-    "kInvalidObject",
-    "kFileNotFound",
-    "kNotImplemented",
-    "kRegistryFailure",
-    "kOutOfRange",
-    "kBufferOverrun",
-    "kFileOpenFailure",
-    "kFileCloseFailure",
-    "kStreamFailure",
-    "kInvalidFile",
-    "kTargetExists",
-    "kPathFailure",
-    "kTextResourceFailure",
-    "kResourceWriteFailure",
-    "kResourceNotFound",
-    "kResourceReadFailure",
-    "kCreateFailure",
-    "kDamagedObject",
-    "kBadTaste",
-    "kWouldBlock",
-    "kNetworkFatal",
-    "kDuplicateKey",
-    "kBadComparison",
-    "kKeyNotFound",
-};
-static_assert(sizeof kNames / sizeof kNames[0] == kKeyNotFound + 1, "every named code has its name");
+// The names of the codes, in the order of their values.
+const char kNames[] = "kOk kGenericFailure kHandled kCompleted kUserCancelled kOutOfMemory kBadParameter kBusy "
+                      "kInvalidObject kFileNotFound kNotImplemented kRegistryFailure kOutOfRange kBufferOverrun "
+                      "kFileOpenFailure kFileCloseFailure kStreamFailure kInvalidFile kTargetExists kPathFailure "
+                      "kTextResourceFailure kResourceWriteFailure kResourceNotFound kResourceReadFailure "
+                      "kCreateFailure kDamagedObject kBadTaste kWouldBlock kNetworkFatal kDuplicateKey "
+                      "kBadComparison kKeyNotFound";
 } // namespace
 
 std::string ResultName(int32_t code)
 {
+    std::istringstream names(kNames);
+    std::string name;
+    int32_t index = -1;
+    while (index < code && names >> name)
+        ++index;
     const std::string number = std::to_string(code);
-    if (code < 0 || code > kKeyNotFound)
-        return number;
-    return std::string(kNames[code]) + " (" + number + ")";
+    return index == code && code >= 0 ? name + " (" + number + ")" : number;
 }
 
 testing::AssertionResult ResultIsOk(const char* expression, gCResult code)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "WinHandle.h"
 
@@ -22,29 +23,34 @@ TempFolder::TempFolder()
 }
 
 namespace {
-void RemoveTree(const std::wstring& folder)
+// Calls visit for every file and folder below root, named relative to it; a folder after what
+// it holds, once nothing holds it open.
+void Walk(const std::wstring& root, const std::wstring& relative,
+          const std::function<void(const std::wstring&, bool)>& visit)
 {
     WIN32_FIND_DATAW found;
-    CFindHandle search(FindFirstFileW((folder + L"*").c_str(), &found));
-    if (search.IsValid()) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(search.Get(), &found));
-        search.Reset(); // the folder goes next: nothing may hold it open
-    }
-    RemoveDirectoryW(folder.c_str());
+    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
+    if (!find.IsValid())
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name == L"." || name == L"..")
+            continue;
+        if (folder)
+            Walk(root, relative + name + L"\\", visit);
+        visit(relative + name, folder);
+    } while (FindNextFileW(find.Get(), &found));
 }
 } // namespace
 
 TempFolder::~TempFolder()
 {
-    RemoveTree(m_path);
+    Walk(m_path, L"", [this](const std::wstring& name, bool folder) {
+        const std::wstring path = m_path + name;
+        folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+    });
+    RemoveDirectoryW(m_path.c_str());
 }
 
 gCString TempFolder::File(const wchar_t* name) const
@@ -76,12 +82,9 @@ Bytes ReadWholeFile(const gCString& path)
 
 Bytes Utf16(const std::wstring& text)
 {
-    Bytes bytes;
-    for (wchar_t c : text) {
-        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return bytes;
+    // The host is little-endian, as the files are.
+    const uint8_t* units = reinterpret_cast<const uint8_t*>(text.data());
+    return Bytes(units, units + 2 * text.size());
 }
 
 Bytes Ansi(const std::string& text)
@@ -103,29 +106,13 @@ Bytes U32(uint32_t value)
             static_cast<uint8_t>(value >> 24)};
 }
 
-namespace {
-void CollectFiles(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& out)
-{
-    WIN32_FIND_DATAW found;
-    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
-    if (!find.IsValid())
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CollectFiles(root, relative + name + L"\\", out);
-        else
-            out.push_back(relative + name);
-    } while (FindNextFileW(find.Get(), &found));
-}
-} // namespace
-
 std::vector<std::wstring> FilesBelow(const std::wstring& folder)
 {
     std::vector<std::wstring> files;
-    CollectFiles(folder, L"", files);
+    Walk(folder, L"", [&files](const std::wstring& name, bool isFolder) {
+        if (!isFolder)
+            files.push_back(name);
+    });
     std::sort(files.begin(), files.end());
     return files;
 }

@@ -1,91 +1,83 @@
-// A scratch installation of Quorvel 2 in a temporary folder with the real QVUpdater.exe, its
-// Resources and the demo product, run as a process of its own against the local update
-// server, the way a user runs it.
+// A scratch installation of Quorvel 2 in a temporary folder with the real
+// QVUpdater.exe, its Resources and the demo product, run as a process of its
+// own against the local update server, the way a user runs it.
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-
+#include "CImageBase.h"
 #include "QVUPacker.h"
-#include "gCGeometry.h"
 #include "TempFolder.h"
 #include "UpdateServer.h"
 #include "WinHandle.h"
+#include "gCGeometry.h"
 
-// The installed product's facts.
-extern const wchar_t* const kInstalledVersion;
-extern const wchar_t* const kInstalledBuild;
+// The lines of a check in English up to the server's reply, and of an installation up to its files.
+const std::string kUntilReply =
+    "WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!\r\nChecking for updates to Quorvel 2 "
+    "2.0.0\r\nLooking up server...\r\nServer location found, now attempting to contact "
+    "server.\r\nReceived response from server, download is ready to begin.\r\n";
+const std::string kUnpacking = "Installing the update...\r\nReading the update file...\r\nUnpacking the update...\r\n"
+                               "Checking what the update holds...\r\n";
 
 class Installation {
 public:
-    // Lays out the updater, its Resources, the product (facts included unless told not to)
-    // and a "testmode" file naming the server.
-    explicit Installation(bool withFacts = true, const wchar_t* language = L"English");
+    // The updater, its Resources, the product, its facts in that language (none
+    // when null) and a leftover log from an earlier run.
+    explicit Installation(const wchar_t* language = L"English");
+    // Ends whatever its runs started, the programs they started included.
+    ~Installation();
 
     std::wstring Path(const std::wstring& relative) const { return m_folder.Path() + relative; }
-    gCString File(const std::wstring& relative) const { return gCString(Path(relative).c_str()); }
-    Bytes Read(const std::wstring& relative) const { return ReadWholeFile(File(relative)); }
-    bool Exists(const std::wstring& relative) const;
+    Bytes Read(const std::wstring& relative) const { return ReadWholeFile(gCString(Path(relative).c_str())); }
+    // The results log, the folders' paths taken out of it.
+    std::string Log() const;
+    bool WaitForLog(const std::string& text, int ms) const;
+    // Every file below the folder with its bytes, the log left out.
+    std::vector<std::pair<std::wstring, Bytes>> Snapshot() const;
     void PointAt(const gCString& server);
 
-    // Starts QVUpdater.exe (or the named copy) with the command line's arguments.
     bool Start(const std::wstring& program = L"QVUpdater.exe", const std::wstring& arguments = L"");
-    // Waits for the updater to end by itself; false on timeout.
-    bool WaitForExit(int ms, DWORD* exitCode = nullptr);
-    // Closes the updater's window as a user would.
-    bool CloseWindow();
-    HWND FindWindowOfUpdater() const;
+    // The exit code of the program started last, or kProgramNotStarted when it
+    // did not end in time.
+    DWORD WaitForExit(int ms);
 
-    std::string Log() const;
-    // Waits until the results log holds the text.
-    bool WaitForLog(const std::string& text, int ms) const;
-    // Every file below the folder, relative name and bytes, sorted by name; the log left out.
-    std::vector<std::pair<std::wstring, Bytes>> Snapshot() const;
-
-    // An update archive written beside the installation (not in it).
+    // An update archive written beside the installation (not in it); its path.
     std::wstring WriteArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script);
-    // Writes the archive and starts the server with it and the options; points the installation at it.
-    bool Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries, const std::wstring& script,
-               const std::wstring& options = L"--mode file");
-    std::wstring ScratchPath(const std::wstring& name) const { return m_scratch.Path() + name; }
+    // Serves such an archive with the server's options and points the
+    // installation at it; the archive's path, empty when the server did not
+    // start.
+    std::wstring Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries, const std::wstring& script,
+                       const std::wstring& options = L"--mode file");
 
 private:
     TempFolder m_scratch;
     TempFolder m_folder;
+    CKernelHandle m_job;
     CKernelHandle m_process;
-    DWORD m_processId = 0;
 };
 
-// The bytes of a program built beside the tests (the demo product's two builds, the marker).
+// The bytes of a program built beside the tests (the demo product's two builds,
+// the marker).
 Bytes ProgramBytes(const wchar_t* name);
 // The product's facts table.
 Bytes FactsTable(const wchar_t* language, const wchar_t* version);
 QVUPackEntry Entry(const wchar_t* name, const Bytes& data);
 // Polls every 20 ms until done() holds; false on timeout.
 bool Eventually(const std::function<bool()>& done, int ms = 15000);
-// The log contains each of the texts, in that order.
-::testing::AssertionResult LinesInOrder(const std::string& log, const std::vector<std::string>& texts);
-// Ends every process of that image name that the tests started.
-void EndProcessesNamed(const wchar_t* name);
-bool IsProcessRunning(const wchar_t* name);
+
 // The window's client area as it stands on the screen, read back from it.
 class ScreenShot {
 public:
     explicit ScreenShot(HWND window);
     // 0xRRGGBB.
-    uint32_t At(int32_t x, int32_t y) const { return m_pixels[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF; }
+    uint32_t At(int32_t x, int32_t y) const { return m_image.GetPixel(x, y) & 0xFFFFFF; }
     // Pixels of the rectangle within the tolerance of the colour (0xRRGGBB).
     int Count(const gCRect& r, uint32_t colour, int tolerance = 40) const;
 
 private:
-    int32_t m_width = 0;
-    int32_t m_height = 0;
-    std::vector<uint32_t> m_pixels;
+    CImageBase m_image;
 };
-// Drops the file on the window the way the shell does: WM_DROPFILES with a DROPFILES block.
-bool DropFile(HWND window, const std::wstring& path);

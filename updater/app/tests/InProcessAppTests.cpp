@@ -1,6 +1,7 @@
-// The real application class in this process on a scratch installation: a file dropped on its
-// window the way the shell drops one (the drop's memory belongs to the process that receives
-// it), and the main button pressed while a check runs.
+// The real application class and its window in this process on a scratch installation: the
+// main button pressed while the update file arrives; then the engine's view messages, files
+// dropped on the window, scrolling by keys and wheel, and the window closed by its button. The
+// window is read back from the screen under Xvfb.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -9,9 +10,14 @@
 #include "CQuorvelUpdaterApp.h"
 #include "CWindowBase.h"
 #include "EndToEnd.h"
+#include "UpdaterMessages.h"
 #include "Wait.h"
+#include "gCStringArray.h"
 
 namespace {
+const gCRect kButton = CQuorvelUpdaterBackdrop::ButtonRect();
+const gCPoint kInside = {(kButton.left + kButton.right) / 2, (kButton.top + kButton.bottom) / 2}, kOutside = {5, 5};
+
 class ScratchUpdaterApp : public CQuorvelUpdaterApp {
 public:
     explicit ScratchUpdaterApp(const std::wstring& folder)
@@ -23,114 +29,149 @@ public:
     {
         return m_processListFails ? gCResult(1) : CQuorvelUpdaterApp::GetProcessNames(names);
     }
+    // Starts as the program does, its window shown as a user sees it.
+    gCResult Start()
+    {
+        QV_RETURN_IF_FAILED(Init());
+        QV_RETURN_IF_FAILED(OnStart(gCString(L"")));
+        ShowWindow(GetMainWindowHandle(), SW_SHOWNORMAL);
+        return kOk;
+    }
+    bool RunUntil(const std::function<bool()>& done, int ms = 15000)
+    {
+        return WaitUntil(
+            done,
+            [&] {
+                DispatchQueued();
+                (void)TickNow(); // a failing tick shows as the awaited line never coming
+                return true;
+            },
+            ms);
+    }
+    bool RunUntilLogged(const Installation& install, const char* text)
+    {
+        return RunUntil([&] { return install.Log().find(text) != std::string::npos; });
+    }
+    // A press and a release of the left button, as the window's user makes them.
+    void Click(const gCPoint& down, const gCPoint& up)
+    {
+        PostMessageW(GetMainWindowHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(down.x, down.y));
+        PostMessageW(GetMainWindowHandle(), WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+        (void)RunUntil([] { return false; }, 200);
+    }
+    bool CloseByButton()
+    {
+        Click(kInside, kInside);
+        const bool closed = RunUntil([] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); });
+        DrainQuit();
+        return closed;
+    }
     bool m_processListFails = false;
 };
-
-bool RunUntil(ScratchUpdaterApp& app, const std::function<bool()>& done)
-{
-    return WaitUntil(done, [&] {
-        DispatchQueued();
-        (void)app.TickNow(); // a failing tick shows as the awaited line never coming
-        return true;
-    });
-}
-
-::testing::AssertionResult RunUntilLogged(ScratchUpdaterApp& app, const Installation& install, const char* text)
-{
-    if (RunUntil(app, [&] { return install.Log().find(text) != std::string::npos; }))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no " << text << " in\n" << install.Log();
-}
-
-// The main button closes the program once the run is over.
-void ExpectButtonCloses(ScratchUpdaterApp& app)
-{
-    app.OnMainButton();
-    ASSERT_TRUE(RunUntil(app, [] { return GetMainWindow() == nullptr || !GetMainWindow()->IsOpen(); }));
-    DrainQuit();
-}
 } // namespace
 
-TEST(UpdaterDrop, FileDroppedOnTheWindowInstalls)
+TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
 {
     Installation install;
     UpdateServer server;
-    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
-    install.PointAt(server.Host());
-    const Bytes dropped = Ansi("brought by hand");
-    const std::wstring archive = install.WriteArchive({Entry(L"Extras\\Dropped.txt", dropped)}, L"OS=WIN32\r");
+    // Mid-body the server stalls: without the cancel the transfer would end as lost.
+    ASSERT_FALSE(
+        install.Serve(server, {Entry(L"Late.txt", Ansi("late"))}, L"OS=WIN32\r", L"--mode stall --stall-at 20").empty())
+        << server.Error();
     {
         ScratchUpdaterApp app(install.Path(L""));
-        ASSERT_OK(app.Init());
-        ASSERT_OK(app.OnStart(gCString(L"")));
-        ASSERT_TRUE(RunUntilLogged(app, install, "Your product is up to date."));
-        ASSERT_TRUE(DropFile(app.GetMainWindowHandle(), archive));
-        ASSERT_TRUE(RunUntilLogged(app, install, "installed successfully"));
-        EXPECT_EQ(install.Read(L"Extras\\Dropped.txt"), dropped);
-        EXPECT_TRUE(LinesInOrder(install.Log(),
-                                 {"Installing the update file dropped on the window: ", "Installing the update...",
-                                  "The update was installed successfully."}));
-        ExpectButtonCloses(app);
-        // Lines that come after the window has gone (a transfer still ending) reach the log.
-        EXPECT_EQ(app.GetBackdrop(), nullptr);
-        EXPECT_OK(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1));
-        EXPECT_NE(install.Log().find("after the window\r\n"), std::string::npos);
+        ASSERT_OK(app.Start());
+        app.GetTransferManager()->SetIdleTimeout(300); // well within the pause below
+        ASSERT_TRUE(app.RunUntilLogged(install, "download is ready"));
+        app.Click(kInside, kInside);
+        (void)app.RunUntil([] { return false; }, 800); // nothing may come after the cancel
+        EXPECT_EQ(install.Log(), kUntilReply + "Cancelled.\r\n");
+        ASSERT_TRUE(app.CloseByButton());
     }
-}
 
-TEST(UpdaterButton, CancelDuringTheCheckBreaksOffTheTransfer)
-{
-    struct Case {
-        const wchar_t* mode;
-        const char* reached; // the step after which the button is pressed
-    } cases[] = {
-        // The whole file would come at once.
-        {L"--mode file", "Looking up server..."},
-        // Mid-body: the rest never comes, and the transfer would end as lost.
-        {L"--mode stall --stall-at 20", "Received response from server, download is ready to begin."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode);
-        Installation install;
-        UpdateServer server;
-        ASSERT_TRUE(
-            install.Serve(server, {Entry(L"Extras\\Late.txt", Ansi("should not arrive"))}, L"OS=WIN32\r", c.mode))
-            << server.Error();
-        ScratchUpdaterApp app(install.Path(L""));
-        ASSERT_OK(app.Init());
-        ASSERT_OK(app.OnStart(gCString(L"")));
-        CQVUTransferManager* manager = app.GetTransferManager();
-        ASSERT_NE(manager, nullptr);
-        manager->SetIdleTimeout(300); // well within the pause below
-        ASSERT_TRUE(RunUntilLogged(app, install, c.reached));
-        app.OnMainButton();
-        EXPECT_EQ(manager->GetSession(), nullptr);
-        EXPECT_EQ(manager->GetState(), CQVUTransferManager::kNoTransfer);
-        ASSERT_TRUE(RunUntilLogged(app, install, "Cancelled."));
-        const DWORD pressed = GetTickCount();
-        (void)RunUntil(app, [&] { return GetTickCount() - pressed >= 800; }); // a pause
-        // Nothing came after the cancel: no file, no report of a lost connection.
-        const std::string log = install.Log();
-        const std::string last = "Cancelled.\r\n";
-        EXPECT_TRUE(log.size() >= last.size() && log.compare(log.size() - last.size(), last.size(), last) == 0) << log;
-        EXPECT_EQ(manager->GetSession(), nullptr);
-        EXPECT_EQ(manager->GetRetiredCount(), 0);
-        EXPECT_FALSE(install.Exists(L"Extras\\Late.txt"));
-        ExpectButtonCloses(app);
-    }
-}
-
-// Without a readable process list the product may be running: nothing is replaced.
-TEST(UpdaterDrop, AnUnreadableProcessListHoldsTheInstallBack)
-{
-    Installation install;
-    const std::wstring archive = install.WriteArchive({Entry(L"Extras\\Held.txt", Ansi("held back"))}, L"OS=WIN32\r");
+    server.Stop();
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
     ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    // Percent as a signed 64-bit value in b (low) and c (high), held within the bar.
+    const struct {
+        uint32_t low, high;
+        float fraction;
+    } progress[] = {{42, 0, 0.42f}, {0xFFFFFFFF, 0xFFFFFFFF, 0.0f}, {250, 0, 1.0f}, {50, 0, 0.5f}};
+    CQuorvelUpdaterBackdrop& window = *app.GetBackdrop();
+    for (const auto& p : progress) {
+        EXPECT_EQ(app.SendToView(kMsgProgress, 0, p.low, p.high), 0u);
+        EXPECT_FLOAT_EQ(window.GetProgress(), p.fraction) << p.low;
+    }
+    (void)app.RunUntil([] { return false; }, 200);
+    const ScreenShot shot(app.GetMainWindowHandle());
+    // The rows in their colours: the test-mode warning red, the check black, the answer green.
+    const uint32_t colours[] = {0xFF0000, 0x000000, 0x000000, 0x000000, 0x000000, 0x008000};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_GT(shot.Count(window.RowRect(i), colours[i]), 20) << "row " << i;
+    // Half the bar is filled, and the percentage is written over it.
+    const gCRect bar = CQuorvelUpdaterBackdrop::ProgressRect();
+    const int32_t middle = bar.left + 2 + (bar.Width() - 4) / 2;
+    EXPECT_EQ(shot.At(middle - 3, bar.top + 3), 0x3C78D8u);
+    EXPECT_EQ(shot.At(middle + 3, bar.top + 3), 0xFFFFFFu);
+    EXPECT_GT(shot.Count({middle - 30, bar.top, middle + 30, bar.bottom}, 0x000000, 60), 10);
+    // An answer of type 2 fades the button in on the heartbeat, up to full opacity.
+    EXPECT_EQ(app.SendToView(kMsgAnswerType2, 0, 0, 0), 0u);
+    EXPECT_LT(window.GetButtonOpacity(), 1.0f);
+    EXPECT_TRUE(app.RunUntil([&] { return window.GetButtonOpacity() == 1.0f; }, 3000));
+
+    const std::wstring dropped = install.WriteArchive({Entry(L"Extras\\Dropped.txt", Ansi("by hand"))}, L"OS=WIN32\r");
+    gCStringArray names;
+    ASSERT_OK(names.Add(gCString(dropped.c_str())));
+    // Without a readable process list the product may be running: nothing is replaced.
     app.m_processListFails = true;
-    ASSERT_OK(app.Init());
-    ASSERT_OK(app.OnStart(gCString(L"")));
-    ASSERT_TRUE(DropFile(app.GetMainWindowHandle(), archive));
-    ASSERT_TRUE(RunUntilLogged(app, install, "Please close Quorvel 2 first"));
-    EXPECT_FALSE(install.Exists(L"Extras\\Held.txt"));
-    ExpectButtonCloses(app);
+    ASSERT_OK(app.OnFilesDropped(names));
+    ASSERT_TRUE(app.RunUntilLogged(install, "Please close Quorvel 2 first"));
+    app.m_processListFails = false;
+    ASSERT_OK(app.OnFilesDropped(names));
+    ASSERT_TRUE(app.RunUntilLogged(install, "installed successfully"));
+    EXPECT_EQ(install.Read(L"Extras\\Dropped.txt"), Ansi("by hand"));
+
+    const CStatusList& list = window.GetStatusList();
+    const int32_t last = list.Count() - list.GetVisibleRows();
+    EXPECT_EQ(list.GetFirstVisible(), last);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        int32_t first;
+    } steps[] = {
+        {WM_KEYDOWN, VK_UP, last - 1},
+        {WM_KEYDOWN, VK_NEXT, last},
+        {WM_KEYDOWN, VK_HOME, 0},
+        {WM_KEYDOWN, VK_UP, 0},
+        {WM_KEYDOWN, VK_DOWN, 1},
+        {WM_KEYDOWN, VK_END, last},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), last - 3},
+        {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), last},
+        {WM_KEYDOWN, VK_PRIOR, last - list.GetVisibleRows()},
+    };
+    for (const auto& s : steps) {
+        PostMessageW(app.GetMainWindowHandle(), s.message, s.wParam, 0);
+        EXPECT_TRUE(app.RunUntil([&] { return list.GetFirstVisible() == s.first; }, 3000))
+            << "message " << s.message << " key " << s.wParam << ": first " << list.GetFirstVisible();
+    }
+
+    // A press is a click only where it ends: the window stays until the click on the button.
+    app.Click(kInside, kOutside);
+    app.Click(kOutside, kInside);
+    ASSERT_TRUE(GetMainWindow() && GetMainWindow()->IsOpen());
+    ASSERT_TRUE(app.CloseByButton());
+    // Lines that still come reach the log.
+    EXPECT_OK(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1));
+    const std::string drop = "Installing the update file dropped on the window: update.qvu\r\n";
+    EXPECT_EQ(install.Log(), kUntilReply + "Your product is up to date.\r\n" + drop +
+                                 "Please close Quorvel 2 first: the update cannot be installed while it runs.\r\n" +
+                                 drop + kUnpacking +
+                                 " -- Extras\\Dropped.txt, 7 bytes\r\nChecking that the files may be changed...\r\n"
+                                 "Checking: Dropped.txt\r\nWriting the new files...\r\nWriting: Dropped.txt.tmp\r\n"
+                                 "Keeping the old files aside...\r\nMoving the new files into place...\r\nMoving in: "
+                                 "Dropped.txt.tmp\r\nRemoving the old files...\r\n \r\nThe update was installed "
+                                 "successfully.\r\nafter the window\r\n");
 }

@@ -1,0 +1,50 @@
+// The update request outside test mode, the product's facts it cannot do
+// without, and the test server named by the test-mode marker. The runs of the
+// program show the rest of the request.
+#include <gtest/gtest.h>
+
+#include "ResultAssert.h"
+
+#include "CStringTableWriter.h"
+#include "Expect.h"
+#include "ProductFacts.h"
+#include "TempFolder.h"
+#include "UpdateRequest.h"
+
+TEST(UpdateRequest, ReleasedPrefixEncodedValuesAndTheFactsItNeeds)
+{
+    CProductFacts facts;
+    (void)facts.language.SetText(L"Fran\u00e7ais"); // a shorter value shows in the compare
+    (void)facts.buildString.SetText(L"B-1.0_beta~\U0001F600");
+    EXPECT_EQ(W(BuildUpdateTarget(facts, gCString(L"A&B?C=D#E+F%"), false)),
+              L"/QVU/"
+              L"getupdate_v3.php?key=A%26B%3FC%3DD%23E%2BF%25&lang=Fran%C3%A7ais&"
+              L"version=&buildtype=&protocol=4&"
+              L"buildstring=B-1.0_beta~%F0%9F%98%80&platform=WIN32");
+
+    // Without the version or the build there is nothing to ask for.
+    const wchar_t* const kept[] = {L"QV2_Version", L"ZRN_InternalBuildString"};
+    for (const wchar_t* left : kept) {
+        TempFolder folder;
+        CStringTableWriter writer;
+        ASSERT_OK(writer.AddRecord(1, gCString(left), gCString(L"2.0")));
+        ASSERT_OK(writer.AddRecord(2, gCString(L"Local_Current"), gCString(L"English")));
+        ASSERT_OK(writer.SaveAs(folder.File(L"system.vsf")));
+        EXPECT_RESULT(facts.Read(folder.File(L"system.vsf")), kKeyNotFound) << left;
+    }
+}
+
+TEST(UpdateRequest, TestServerComesFromTheMarkersFirstLine)
+{
+    const struct {
+        const char* marker;
+        const wchar_t* host;
+    } markers[] = {
+        {"\r\n", L"localhost"},
+        {"127.0.0.1:8123\r\nsecond line", L"127.0.0.1:8123"},
+        {"  testhost:80 \n", L"testhost:80"},
+        {"\xEF\xBB\xBFlocalhost:9000", L"localhost:9000"},
+    };
+    for (const auto& m : markers)
+        EXPECT_EQ(W(TestServerFromMarker(m.marker, static_cast<int32_t>(strlen(m.marker)))), m.host) << m.marker;
+}
