@@ -48,7 +48,10 @@ TempFolder::~TempFolder()
 {
     Walk(m_path, L"", [this](const std::wstring& name, bool folder) {
         const std::wstring path = m_path + name;
-        folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+        if (folder)
+            RemoveDirectoryW(path.c_str());
+        else if (SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) // read-only files too
+            DeleteFileW(path.c_str());
     });
     RemoveDirectoryW(m_path.c_str());
 }

@@ -1,3 +1,5 @@
+// The rights check: its answers from the system's rights query and the token, the red line of
+// each step that fails, and the system layer on real files.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -9,10 +11,9 @@
 
 namespace {
 
-// What the replaced system calls answer in one test (the fields in this order in the tables).
+// What the replaced system calls answer in one case (the fields in this order in the table).
 struct Scenario {
     bool secondQueryFails = false;
-    DWORD secondQueryNeeded = 0;
     bool noDacl = false;
     DWORD lookupError = 0; // nonzero: the lookup fails with it
     bool invalidSid = false;
@@ -26,7 +27,6 @@ BOOL WINAPI FakeFileSecurity(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_
                              LPDWORD needed)
 {
     if (sd && gScenario.secondQueryFails) {
-        *needed = gScenario.secondQueryNeeded;
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -74,93 +74,58 @@ int FakeToken(const wchar_t*)
     return gScenario.token;
 }
 
-class Rights : public testing::Test, public EngineFixture {
-protected:
-    void SetUp() override
-    {
-        m_previous =
-            SetRightsApi({FakeFileSecurity, FakeDacl, GetUserNameW, FakeLookup, FakeValidSid, FakeRights, FakeToken});
-        gScenario = Scenario();
-        file = temp.File(L"target.dat");
-        WriteWholeFile(file, Text8("x"));
-    }
-    void TearDown() override { SetRightsApi(m_previous); }
-
-    gCResult Check(const gCString& path) { return CheckEffectiveRightsOfText(path, host); }
-
-    gCString file;
-
-private:
-    CRightsApi m_previous;
-};
-
-TEST_F(Rights, AnswersFromTheQueryAndFallsBackToTheTokenOnlyWhenTheQueryFails)
+TEST(Rights, AnswersAndFailedStepsWithOneRedLineEach)
 {
-    const struct {
-        const char* what;
-        DWORD rightsResult;
-        ACCESS_MASK rights;
-        int token;
-        gCResult result;
-    } cases[] = {
-        {"write bit granted", ERROR_SUCCESS, FILE_WRITE_DATA | FILE_READ_DATA, 0, 0},
-        {"read only", ERROR_SUCCESS, FILE_READ_DATA, 1, 1},
-        {"query fails, token may write", ERROR_INVALID_FUNCTION, 0, 1, 0},
-        {"query fails, token may not", ERROR_INVALID_FUNCTION, 0, 0, 1},
-        {"query fails, token undecided", ERROR_INVALID_FUNCTION, 0, -1, 1},
-    };
-    for (const auto& c : cases) {
-        gScenario.rightsResult = c.rightsResult;
-        gScenario.rights = c.rights;
-        gScenario.token = c.token;
-        EXPECT_EQ(c.result, Check(file)) << c.what;
-    }
-    EXPECT_TRUE(host.events.empty());
-}
-
-TEST_F(Rights, FailedStepsPostOneRedLineEach)
-{
+    EngineFixture f;
+    const gCString file = f.temp.File(L"target.dat");
+    WriteWholeFile(file, Text8("x"));
+    const DWORD kNoQuery = ERROR_INVALID_FUNCTION;
     const struct {
         const char* what;
         Scenario scenario;
-        bool missingPath;
+        gCResult result;
         std::wstring line;
     } cases[] = {
-        {"missing path", Scenario(), true, L"T590, 2"},
-        {"second query fails with a length", Scenario{true, 64}, false, L"T591, 5"},
-        {"second query fails without one", Scenario{true}, false, L"T591, 5"},
-        {"no DACL", Scenario{false, 0, true}, false, L"T593, 1336"},
-        {"lookup buffer too small", Scenario{false, 0, false, ERROR_INSUFFICIENT_BUFFER}, false, L"T595, 122"},
-        {"invalid SID", Scenario{false, 0, false, 0, true}, false, L"T595, 1337"},
+        {"write bit granted", {false, false, 0, false, ERROR_SUCCESS, FILE_WRITE_DATA | FILE_READ_DATA, 0}, 0, L""},
+        {"read only", {false, false, 0, false, ERROR_SUCCESS, FILE_READ_DATA, 1}, 1, L""},
+        {"query fails, token may write", {false, false, 0, false, kNoQuery, 0, 1}, 0, L""},
+        {"query fails, token may not", {false, false, 0, false, kNoQuery, 0, 0}, 1, L""},
+        {"query fails, token undecided", {false, false, 0, false, kNoQuery, 0, -1}, 1, L""},
+        {"account that cannot be looked up counts as writable", {false, false, ERROR_NONE_MAPPED}, 0, L""},
+        {"missing path", {}, 1, L"T590, 2"},
+        {"second query fails", {true}, 1, L"T591, 5"},
+        {"no DACL", {false, true}, 1, L"T593, 1336"},
+        {"lookup buffer too small", {false, false, ERROR_INSUFFICIENT_BUFFER}, 1, L"T595, 122"},
+        {"invalid SID", {false, false, 0, true}, 1, L"T595, 1337"},
     };
+    const CRightsApi previous =
+        SetRightsApi({FakeFileSecurity, FakeDacl, GetUserNameW, FakeLookup, FakeValidSid, FakeRights, FakeToken});
     for (const auto& c : cases) {
         gScenario = c.scenario;
-        host.events.clear();
-        EXPECT_RESULT(Check(c.missingPath ? temp.File(L"missing.dat") : file), kGenericFailure) << c.what;
-        std::vector<std::wstring> lines = {L"!" + c.line};
-        EXPECT_EQ(lines, host.StatusLines()) << c.what;
+        f.host.events.clear();
+        const bool missing = c.line == L"T590, 2";
+        EXPECT_EQ(c.result, CheckEffectiveRightsOfText(missing ? f.temp.File(L"missing.dat") : file, f.host)) << c.what;
+        EXPECT_EQ(c.line.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{L"!" + c.line},
+                  f.host.StatusLines())
+            << c.what;
     }
+    SetRightsApi(previous);
 }
 
-TEST_F(Rights, AccountThatCannotBeLookedUpCountsAsWritable)
+TEST(Rights, SystemLayerOnRealFiles)
 {
-    gScenario.lookupError = ERROR_NONE_MAPPED;
-    EXPECT_OK(Check(file));
-    EXPECT_TRUE(host.events.empty());
-}
-
-TEST_F(Rights, SystemLayerOnRealFiles)
-{
-    SetRightsApi(GetSystemRightsApi());
-    EXPECT_OK(Check(file));
-    gCString readOnly = temp.File(L"locked.dat");
+    EngineFixture f;
+    const gCString file = f.temp.File(L"target.dat");
+    const gCString readOnly = f.temp.File(L"locked.dat");
+    WriteWholeFile(file, Text8("x"));
     WriteWholeFile(readOnly, Text8("x"));
     SetFileAttributesW(readOnly.Text(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(1, Check(readOnly));
+    EXPECT_OK(CheckEffectiveRightsOfText(file, f.host));
+    EXPECT_EQ(1, CheckEffectiveRightsOfText(readOnly, f.host));
     EXPECT_EQ(1, ProcessTokenMayWrite(file.Text()));
-    EXPECT_EQ(ProcessTokenMayWrite(readOnly.Text()), 0);
-    EXPECT_EQ(-1, ProcessTokenMayWrite(temp.File(L"missing.dat").Text()));
-    EXPECT_TRUE(host.events.empty());
+    EXPECT_EQ(0, ProcessTokenMayWrite(readOnly.Text()));
+    EXPECT_EQ(-1, ProcessTokenMayWrite(f.temp.File(L"missing.dat").Text()));
+    EXPECT_TRUE(f.host.events.empty());
 }
 
 } // namespace
