@@ -172,7 +172,7 @@ TEST(HTTPSession, RepliesAndTheirEnds)
 TEST(HTTPSession, HeaderBlockAtTheCapWithoutItsEndFailsWhileTheConnectionIsOpen)
 {
     ScriptedPeer peer;
-    peer.ReadRequest().Send(HeaderBlockOf(65538, "").substr(0, 65536)).ReadUntilClosed(1000, 0);
+    peer.ReadRequest().Send(HeaderBlockOf(65538, "").substr(0, 65536)).ReadUntilClosed(1000);
     peer.Start();
     SessionProbe probe;
     ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));

@@ -107,7 +107,7 @@ TEST(Resolver, LiteralAddressTextsAndHostPorts)
 TEST(Resolver, LocalhostConnectsThroughTheWindowAndThePump)
 {
     ScriptedPeer peer;
-    peer.ReadUntilClosed(4096, 0);
+    peer.ReadUntilClosed(4096);
     peer.Start();
     HiddenMainWindow window;
     SocketProbe probe;
