@@ -1,8 +1,7 @@
-// Sound: the WAV reader on memory streams, sound resources from a real resource
-// file played through DirectSound, the streaming player on waveOut and its
-// removal by the heartbeat. The device tests run where ALSA's null device is
-// configured (QV_SOUND_DEVICE=null); the NoSoundDevice tests run again where
-// there is none (QV_SOUND_DEVICE=none).
+// Sound: the WAV reader on memory streams, sound resources from a real resource file played through
+// DirectSound, the streaming player on waveOut and its removal by the heartbeat. The device tests
+// run where ALSA's null device is configured (QV_SOUND_DEVICE=null); the NoSoundDevice tests run
+// again where there is none (QV_SOUND_DEVICE=none).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -72,8 +71,7 @@ void Fill(gCMemFile& stream, const Bytes& bytes)
     ASSERT_OK(stream.Rewind());
 }
 
-// A resource file at the path holding each body as a sound resource, named
-// "Click" and so on.
+// A resource file at the path holding each body as a sound resource, named "Click" and so on.
 void WriteSoundResources(const gCString& path, std::initializer_list<std::pair<uint32_t, Bytes>> bodies)
 {
     CResourceFileWriter file;
@@ -88,16 +86,14 @@ void WriteSoundResources(const gCString& path, std::initializer_list<std::pair<u
     EXPECT_OK(file.SaveAs(path));
 }
 
-// A body as the resource holds it: the WAV's length, then the WAV, 8-bit mono
-// at 22,050 Hz.
+// A body as the resource holds it: the WAV's length, then the WAV, 8-bit mono at 22,050 Hz.
 Bytes WaveResource(size_t frames)
 {
     const Bytes wave = Riff(Concat({Format(1, 22050, 1, 8), Chunk("data", Samples(frames))}));
     return Concat({U32(static_cast<uint32_t>(wave.size())), wave});
 }
 
-// A sound streamed from a memory stream that it owns; 8-bit mono unless told
-// otherwise.
+// A sound streamed from a memory stream that it owns; 8-bit mono unless told otherwise.
 class StreamedSound {
 public:
     StreamedSound(uint32_t frames, int32_t bits = 8, uint32_t stereo = 0)
@@ -113,9 +109,8 @@ public:
     gCResult setFormatResult;
 };
 
-// Counts reads. A holding stream stops the first read made on another thread
-// than its maker's until released: a refill stopped in the middle, on a thread
-// standing in for the audio thread.
+// Counts reads. A holding stream stops the first read made on another thread than its maker's until
+// released: a refill stopped in the middle, on a thread standing in for the audio thread.
 class ProbeStream : public gCMemFile {
 public:
     explicit ProbeStream(bool hold) : m_held(hold ? 0 : 1) {}
@@ -188,9 +183,8 @@ TEST(WaveReader, FormatsChunksAndDamage)
     }
 }
 
-// The application's own resource file and its directory, as the program loads
-// its two sounds; the damaged ones are last in the file, so that the short
-// one's WAV length runs into the end.
+// The application's own resource file and its directory, as the program loads its two sounds; the
+// damaged ones are last in the file, so that the short one's WAV length runs into the end.
 TEST(SoundResource, LoadsPlaysAndStopsWithinTheBoundAndOnlyAnUnreadableLengthIsShown)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
@@ -251,8 +245,7 @@ TEST(StreamFill, PassesLoopsAndRates)
         int32_t loopsAfter;
         float playedAfter;
     } cases[] = {
-        // A pass covers frames - 2 frames: the last two frames of the data are
-        // never played.
+        // A pass covers frames - 2 frames: the last two frames of the data are never played.
         {"two passes back to back", 1002, 8, 2, 1.0f, 0.0f, 1, 2000, 0, 1.0f},
         {"endless passes fill the half", 1002, 8, -1, 1.0f, 0.0f, 1, 16384, -1, 0.384f},
         {"a long sound fills the half", 40002, 8, 1, 1.0f, 0.0f, 1, 16384, 1, 0.4096f},
@@ -307,8 +300,8 @@ TEST(SoundPlayer, StartsFinishesAndIsRemovedByTheHeartbeat)
     EXPECT_EQ(streamed.sound.Play(0), id + 1);
 }
 
-// Closing while the audio thread refills: the close waits for a refill in
-// flight and no refill follows it, so the sound and its stream can go at once.
+// Closing while the audio thread refills: the close waits for a refill in flight and no refill
+// follows it, so the sound and its stream can go at once.
 TEST(SoundPlayer, TwoHundredStartsAndStopsWhileRefilling)
 {
     REQUIRE_SOUND_ENVIRONMENT("null");
@@ -340,8 +333,8 @@ TEST(SoundPlayer, TwoHundredStartsAndStopsWhileRefilling)
     }
 }
 
-// Without a device everything fails quietly and nothing else calls back, so the
-// refill in flight is the test's own.
+// Without a device everything fails quietly and nothing else calls back, so the refill in flight is
+// the test's own.
 TEST(NoSoundDevice, PlayerCloseWaitsForARefillInFlight)
 {
     REQUIRE_SOUND_ENVIRONMENT("none");

@@ -1,6 +1,5 @@
-// Time steps, time tracks and the shaping curves against a clock that the tests
-// set: every value is computed from a stamp and a reading chosen by the test,
-// the counter's wrap-around included.
+// Time steps, time tracks and the shaping curves against a clock that the tests set: every value is
+// computed from a stamp and a reading chosen by the test, the counter's wrap-around included.
 #include <gtest/gtest.h>
 
 #include "CTimeStep.h"
@@ -48,8 +47,7 @@ TEST(TimeStep, ValueAfterWholeIntervals)
         {"gain", 0, 10, 1, kShapeGain, 200, 10.0f / 3.0f, 1},
         {"gain, second half", 0, 10, 1, kShapeGain, 800, 20.0f / 3.0f, 1},
         {"modes above 4 are linear", 0, 10, 1, 9, 300, 3, 1},
-        // The overshoot clock runs at 0.8: nine steps at 1249 ms, the target at
-        // 1250 ms.
+        // The overshoot clock runs at 0.8: nine steps at 1249 ms, the target at 1250 ms.
         {"overshoot before its target", 0, 10, 1, kShapeOvershoot, 1249, 9.708333f, 1},
         {"overshoot at its target", 0, 10, 1, kShapeOvershoot, 1250, 10, 0},
     };
@@ -64,8 +62,7 @@ TEST(TimeStep, ValueAfterWholeIntervals)
     }
 }
 
-// A new target starts from the stepped value, not from the shaped one, with no
-// jump.
+// A new target starts from the stepped value, not from the shaped one, with no jump.
 TEST(TimeStep, SetTargetReversesFromWhereItStands)
 {
     FakeClock clock;
