@@ -8,14 +8,13 @@
 namespace {
 
 const size_t kPage = 4096;
-const int kSlots = 64;
 
 // A block's pages start at the page of its data.
 struct Slot {
     uint8_t* data;
     size_t size;
 };
-Slot gSlots[kSlots];
+Slot gSlots[64];
 gMemFreeFn gPreviousFree = nullptr;
 gMemReallocFn gPreviousRealloc = nullptr;
 
