@@ -62,11 +62,10 @@ gCString TempFolder::File(const wchar_t* name) const
 
 bool WriteWholeFile(const gCString& path, const Bytes& bytes)
 {
-    CStdFile file(_wfopen(path.Text(), L"wb"));
-    if (!file.IsValid())
-        return false;
-    size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), file.Get());
-    return file.Close() && written == bytes.size();
+    std::ofstream file(path.Text(), std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    return !file.fail();
 }
 
 Bytes ReadWholeFile(const gCString& path)
