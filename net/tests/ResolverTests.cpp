@@ -69,7 +69,7 @@ gCResult RecordCompletion(gCString, uint32_t address, uint32_t userValue, CTCPSo
 
 } // namespace
 
-TEST(Resolver, LiteralAddressTextsAndHostPorts)
+TEST(Resolver, LiteralAddressTexts)
 {
     struct Case {
         const wchar_t* text;
@@ -89,18 +89,6 @@ TEST(Resolver, LiteralAddressTextsAndHostPorts)
         if (c.literal) {
             EXPECT_EQ(ParseDottedAddress(gCString(c.text)), c.address);
         }
-    }
-    const struct {
-        const wchar_t* text;
-        const wchar_t* host;
-        uint16_t port;
-    } splits[] = {{L"example:8080", L"example", 8080}, {L"example:", L"example", 0}, {L":80", L"", 80}};
-    for (const auto& c : splits) {
-        gCString host;
-        uint16_t port = 1;
-        SplitHostPort(gCString(c.text), host, port);
-        EXPECT_STREQ(host.Text(), c.host);
-        EXPECT_EQ(port, c.port);
     }
 }
 
