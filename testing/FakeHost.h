@@ -17,11 +17,7 @@ public:
     void HideSystemCursor() override { systemCursor = false; }
     bool IsOwnCursorShowing() const override { return ownCursor; }
     void ShowAppCursor() override { ownCursor = true; }
-    void HideAllCursors() override
-    {
-        systemCursor = false;
-        ownCursor = false;
-    }
+    void HideAllCursors() override { systemCursor = ownCursor = false; }
     HWND GetMainWindowHandle() const override { return mainWindow; }
     const gCString& GetProgramFolder() const override { return programFolder; }
     const gCString& GetSecondFolder() const override { return secondFolder; }

@@ -1,74 +1,58 @@
 #include "GuardedAllocator.h"
 
-#include <windows.h>
-
-#include <cstdint>
 #include <cstring>
+#include <optional>
+
+#include "GuardedBuffer.h"
 
 namespace {
 
-const size_t kPage = 4096;
-const int kSlots = 64;
-
-// A block's pages start at the page of its data.
-struct Slot {
-    uint8_t* data;
-    size_t size;
+struct Block {
+    std::optional<GuardedBuffer> buffer; // held in place: a new would come back through these hooks
+    size_t size = 0;
 };
-Slot gSlots[kSlots];
+Block gBlocks[64];
 gMemFreeFn gPreviousFree = nullptr;
 gMemReallocFn gPreviousRealloc = nullptr;
 
-// The slot of a block handed out here; with nullptr, a free slot.
-Slot* Find(void* p)
+// The block handed out at p; with nullptr, a free one.
+Block* Find(void* p)
 {
-    for (Slot& s : gSlots)
-        if (s.data == p)
-            return &s;
+    for (Block& b : gBlocks)
+        if ((b.buffer ? b.buffer->AtEnd() : nullptr) == p)
+            return &b;
     return nullptr;
 }
 
 void* Alloc(size_t n)
 {
-    if (n == 0)
-        n = 1;
-    Slot* slot = Find(nullptr);
-    if (!slot)
+    Block* b = Find(nullptr);
+    if (!b)
         return nullptr;
-    size_t pages = (n + kPage - 1) / kPage + 1;
-    uint8_t* base =
-        static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (!base)
-        return nullptr;
-    DWORD old;
-    VirtualProtect(base + (pages - 1) * kPage, kPage, PAGE_NOACCESS, &old);
-    *slot = {base + (pages - 1) * kPage - n, n};
-    return slot->data;
+    b->buffer.emplace(n);
+    b->size = n;
+    return b->buffer->AtEnd();
 }
 
 void Free(void* p)
 {
-    Slot* s = Find(p);
-    if (!s) {
+    Block* b = p ? Find(p) : nullptr;
+    if (b)
+        b->buffer.reset();
+    else
         gPreviousFree(p);
-        return;
-    }
-    VirtualFree(reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(s->data) & ~(kPage - 1)), 0, MEM_RELEASE);
-    *s = {nullptr, 0};
 }
 
 void* Realloc(void* p, size_t n)
 {
-    if (!p)
-        return Alloc(n);
-    Slot* s = Find(p);
-    if (!s)
+    Block* b = p ? Find(p) : nullptr;
+    if (p && !b)
         return gPreviousRealloc(p, n);
     void* q = Alloc(n);
-    if (!q)
-        return nullptr;
-    std::memcpy(q, p, s->size < n ? s->size : n);
-    Free(p);
+    if (q && b) {
+        std::memcpy(q, p, b->size < n ? b->size : n);
+        Free(p);
+    }
     return q;
 }
 

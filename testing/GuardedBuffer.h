@@ -11,17 +11,15 @@ class GuardedBuffer {
 public:
     explicit GuardedBuffer(size_t size)
     {
-        const size_t page = 4096;
-        size_t dataPages = (size + page - 1) / page;
+        size_t dataPages = (size + kPage - 1) / kPage;
         if (dataPages == 0)
             dataPages = 1;
         m_base = static_cast<uint8_t*>(
-            VirtualAlloc(nullptr, (dataPages + 2) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+            VirtualAlloc(nullptr, (dataPages + 2) * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old;
-        VirtualProtect(m_base, page, PAGE_NOACCESS, &old);
-        VirtualProtect(m_base + page + dataPages * page, page, PAGE_NOACCESS, &old);
-        m_tail = m_base + page + dataPages * page - size;
-        m_head = m_base + page;
+        VirtualProtect(m_base, kPage, PAGE_NOACCESS, &old);
+        VirtualProtect(m_base + kPage + dataPages * kPage, kPage, PAGE_NOACCESS, &old);
+        m_tail = m_base + kPage + dataPages * kPage - size;
     }
     GuardedBuffer(const std::vector<uint8_t>& bytes) : GuardedBuffer(bytes.size())
     {
@@ -35,10 +33,10 @@ public:
     // The bytes end right before the guard page: overruns fault.
     uint8_t* AtEnd() { return m_tail; }
     // The bytes start right after the guard page: underruns fault.
-    uint8_t* AtStart() { return m_head; }
+    uint8_t* AtStart() { return m_base + kPage; }
 
 private:
+    static constexpr size_t kPage = 4096;
     uint8_t* m_base = nullptr;
     uint8_t* m_tail = nullptr;
-    uint8_t* m_head = nullptr;
 };

@@ -5,10 +5,8 @@
 std::wstring ProgramFolder()
 {
     wchar_t module[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring folder(module, length);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return folder;
+    const std::wstring path(module, GetModuleFileNameW(nullptr, module, MAX_PATH));
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 DWORD RunProgram(std::wstring commandLine)

@@ -25,9 +25,7 @@ std::string ResultName(int32_t code)
 
 testing::AssertionResult ResultIsOk(const char* expression, gCResult code)
 {
-    if (code == kOk)
-        return testing::AssertionSuccess();
-    return testing::AssertionFailure() << expression << " gave " << ResultName(code) << ", not kOk";
+    return ResultIs(expression, "kOk", code, kOk);
 }
 
 testing::AssertionResult ResultIs(const char* expression, const char*, gCResult code, int32_t expected)

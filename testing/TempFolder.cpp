@@ -4,22 +4,21 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "WinHandle.h"
 
 TempFolder::TempFolder()
 {
-    wchar_t base[MAX_PATH];
+    wchar_t base[MAX_PATH], name[64];
     GetTempPathW(MAX_PATH, base);
     static unsigned counter = 0;
-    for (;;) {
-        wchar_t name[64];
+    do {
         swprintf(name, 64, L"qvtest_%lu_%u\\", GetCurrentProcessId(), counter++);
         m_path = std::wstring(base) + name;
-        if (CreateDirectoryW(m_path.c_str(), nullptr))
-            break;
-    }
+    } while (!CreateDirectoryW(m_path.c_str(), nullptr));
 }
 
 namespace {
@@ -48,7 +47,10 @@ TempFolder::~TempFolder()
 {
     Walk(m_path, L"", [this](const std::wstring& name, bool folder) {
         const std::wstring path = m_path + name;
-        folder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+        if (folder)
+            RemoveDirectoryW(path.c_str());
+        else if (SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) // read-only files too
+            DeleteFileW(path.c_str());
     });
     RemoveDirectoryW(m_path.c_str());
 }
@@ -60,24 +62,16 @@ gCString TempFolder::File(const wchar_t* name) const
 
 bool WriteWholeFile(const gCString& path, const Bytes& bytes)
 {
-    CStdFile file(_wfopen(path.Text(), L"wb"));
-    if (!file.IsValid())
-        return false;
-    size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), file.Get());
-    return file.Close() && written == bytes.size();
+    std::ofstream file(path.Text(), std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    return !file.fail();
 }
 
 Bytes ReadWholeFile(const gCString& path)
 {
-    Bytes bytes;
-    CStdFile file(_wfopen(path.Text(), L"rb"));
-    if (!file.IsValid())
-        return bytes;
-    uint8_t piece[4096];
-    size_t got;
-    while ((got = std::fread(piece, 1, sizeof piece, file.Get())) > 0)
-        bytes.insert(bytes.end(), piece, piece + got);
-    return bytes;
+    std::ifstream file(path.Text(), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), {});
 }
 
 Bytes Utf16(const std::wstring& text)
@@ -102,8 +96,8 @@ Bytes Concat(std::initializer_list<Bytes> parts)
 
 Bytes U32(uint32_t value)
 {
-    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
-            static_cast<uint8_t>(value >> 24)};
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&value);
+    return Bytes(bytes, bytes + 4);
 }
 
 std::vector<std::wstring> FilesBelow(const std::wstring& folder)

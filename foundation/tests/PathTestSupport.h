@@ -1,5 +1,5 @@
 // What the path and file tests share beyond the temporary folder: conversions, whole-file
-// helpers by name, an unshared open file and the working folder.
+// helpers by name, an unshared open file and a text cut short by a 0.
 #pragma once
 #include <windows.h>
 
@@ -44,12 +44,6 @@ inline HANDLE OpenUnshared(const std::wstring& path)
 {
     return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
-}
-
-inline std::wstring CurrentFolder()
-{
-    wchar_t text[MAX_PATH];
-    return std::wstring(text, GetCurrentDirectoryW(MAX_PATH, text));
 }
 
 // The text with a 0 and more after it, which the system would read as the text alone.

@@ -2,15 +2,11 @@
 
 #include "ResultAssert.h"
 
-#include <memory>
-#include <vector>
-
 #include "BoxCapture.h"
 #include "CResourceDirectory.h"
 #include "CResourceFileWriter.h"
 #include "CResourcePool.h"
 #include "CText.h"
-#include "CTextList.h"
 #include "Expect.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
@@ -18,36 +14,19 @@
 
 namespace {
 
-// A resource file built chunk by chunk, remembering where each chunk's tag lies.
+// A resource file of text chunks, remembering where each chunk's tag lies.
 class ResourceFile {
 public:
-    void Version(uint32_t version) { ASSERT_OK(writer.AddVersion(version)); }
-
-    uint32_t Text(uint32_t id, const wchar_t* name, const wchar_t* text, int64_t size = -1)
+    uint32_t Text(uint32_t id, const wchar_t* name, const wchar_t* text, uint32_t tag = 'text', int64_t size = -1)
     {
         gCMemFile body;
         EXPECT_OK(CResourceFileWriter::WriteTextBody(body, gCString(text)));
-        return Add('text', id, name, body, size);
-    }
-
-    uint32_t List(uint32_t id, const wchar_t* name, std::vector<gCString> texts, const uint32_t* values = nullptr,
-                  uint32_t count = 0)
-    {
-        gCMemFile body;
-        const int32_t entries = static_cast<int32_t>(texts.size());
-        EXPECT_OK(CResourceFileWriter::WriteTextListBody(body, 0, count ? count : static_cast<uint32_t>(entries),
-                                                         texts.data(), values, entries));
-        return Add('txlt', id, name, body, -1);
-    }
-
-    uint32_t Add(uint32_t tag, uint32_t id, const wchar_t* name, gCMemFile& body, int64_t size)
-    {
         const uint32_t offset = static_cast<uint32_t>(writer.GetSize());
         EXPECT_OK(writer.AddResource(tag, id, gCString(name), body, size));
         return offset;
     }
 
-    // Saves (less dropTail bytes) and opens the file for reading, with its directory read.
+    // Saves (less dropTail bytes) and opens the file for reading.
     void Open(int64_t dropTail = 0)
     {
         ASSERT_OK(writer.SaveAs(folder.File(L"res.vrf"), dropTail));
@@ -73,36 +52,23 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
     ASSERT_OK(CResourceFileWriter::WriteTextListBody(list, 1, 2, texts, values, 2));
     ASSERT_OK(writer.AddResource('txlt', 6, gCString(L""), list, 0x1000));
     // Tags are stored backwards; a name ends with CR LF.
-    const Bytes expected = Concat({Ansi("srev"),
-                                   U32(4),
-                                   U32(2),
-                                   Ansi("txet"),
-                                   U32(4 + 8 + 6),
-                                   U32(5),
-                                   Utf16(L"Hi\r\nab"),
-                                   {0, 0},
-                                   Ansi("tlxt"),
-                                   U32(0x1000),
-                                   U32(6),
-                                   Utf16(L"\r\n"),
-                                   U32(1),
-                                   U32(2),
-                                   Utf16(L"x\r\n"),
-                                   U32(9),
-                                   Utf16(L"\r\n"),
-                                   U32(10)});
-    EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()), expected);
+    const Bytes version = Concat({Ansi("srev"), U32(4), U32(2)});
+    const Bytes text = Concat({Ansi("txet"), U32(4 + 8 + 6), U32(5), Utf16(L"Hi\r\nab"), {0, 0}});
+    const Bytes listHead = Concat({Ansi("tlxt"), U32(0x1000), U32(6), Utf16(L"\r\n"), U32(1), U32(2)});
+    const Bytes listEntries = Concat({Utf16(L"x\r\n"), U32(9), Utf16(L"\r\n"), U32(10)});
+    EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()),
+              Concat({version, text, listHead, listEntries}));
 }
 
 TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheVersionOfThisFileOnly)
 {
     ResourceFile res;
-    res.Version(3);
+    ASSERT_OK(res.writer.AddVersion(3));
     const uint32_t panel = res.Text(10, L"Panel", L"p");
-    const uint32_t list = res.List(11, L"List", {gCString(L"a")});
+    const uint32_t odd = res.Text(11, L"Odd", L"o", 'zzzz');
     res.Open();
     ResourceFile plain;
-    const uint32_t odd = plain.Text(12, L"Odd", L"o");
+    const uint32_t one = plain.Text(12, L"One", L"1");
     plain.Text(13, L"Cut", L"c");
     plain.Open(4 + 6); // the body and the name's end
 
@@ -110,8 +76,7 @@ TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheVersionOfThisFileOnly)
     ASSERT_OK(directory.Read(res.file));
     EXPECT_EQ(directory.GetVersion(), 3u);
     ASSERT_EQ(directory.GetCount(), 2);
-    EXPECT_EQ(W(directory.GetEntry(0).name), L"Panel");
-    EXPECT_EQ(directory.FindByID(11), static_cast<int32_t>(list));
+    EXPECT_EQ(directory.FindByID(11), static_cast<int32_t>(odd));
     EXPECT_EQ(directory.FindByName(gCString(L"Panel")), static_cast<int32_t>(panel));
     EXPECT_EQ(directory.FindByName(gCString(L"panel")), -1);
 
@@ -119,8 +84,7 @@ TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheVersionOfThisFileOnly)
     EXPECT_RESULT(directory.Read(plain.file), kStreamFailure);
     EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
     ASSERT_EQ(directory.GetCount(), 1);
-    EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(odd));
-    EXPECT_EQ(directory.FindByID(10), -1);
+    EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(one));
     gCMemFile memory;
     EXPECT_RESULT(directory.Read(memory), kBadParameter);
 }
@@ -128,18 +92,16 @@ TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheVersionOfThisFileOnly)
 TEST(Locate, WrapsToFindAResourceBeforeThePositionAndSkipsOtherTags)
 {
     ResourceFile res;
-    res.List(1, L"Same", {gCString(L"from the list")});
-    res.Text(1, L"Same", L"from the text");
+    res.Text(1, L"Same", L"of another tag", 'wdgt');
+    res.Text(1, L"Same", L"wanted");
     const uint32_t last = res.Text(3, L"C", L"c");
     res.Open();
     for (int64_t start : {static_cast<int64_t>(last), res.file.GetLength()}) {
         ASSERT_OK(res.file.SetPosition(start));
-        CText text;
-        ASSERT_OK(text.LoadByID(1, &res.file, nullptr));
-        EXPECT_EQ(W(text.GetText()), L"from the text") << start;
-        CTextList list;
-        ASSERT_OK(list.LoadByName(gCString(L"Same"), &res.file, nullptr));
-        EXPECT_EQ(W(list.GetEntryString(0)), L"from the list") << start;
+        CText byId, byName;
+        ASSERT_OK(byId.LoadByID(1, &res.file, nullptr));
+        ASSERT_OK(byName.LoadByName(gCString(L"Same"), &res.file, nullptr));
+        EXPECT_EQ(W(byId.GetText()) + W(byName.GetText()), L"wantedwanted") << start;
     }
     CText text;
     gCFile closed;
@@ -165,9 +127,9 @@ TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ResourceFile res;
-        res.Version(1);
+        ASSERT_OK(res.writer.AddVersion(1));
         res.Text(1, L"A", L"a");
-        const uint32_t last = res.Text(2, L"B", L"b", c.lastSize);
+        const uint32_t last = res.Text(2, L"B", L"b", 'text', c.lastSize);
         if (c.raggedTail) {
             ASSERT_OK(res.writer.AddChunk(0, 0, nullptr, 0));
         }
@@ -181,108 +143,51 @@ TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
     }
 }
 
-TEST(LoadingProtocol, ADirectoryStartsTheScanAtTheWantedChunkAndTheApplicationsFileComesWithOne)
+// A directory starts the scan at the wanted chunk; without one it starts where the stream is.
+// The application's file always comes with the application's directory.
+TEST(LoadingProtocol, ADirectoryStartsTheScanAtTheWantedChunk)
 {
     ResourceFile res;
-    res.Version(2);
     res.Text(5, L"Twice", L"first");
     const uint32_t second = res.Text(5, L"Twice", L"second");
-    const uint32_t values[] = {4};
-    res.List(2, L"Values", {gCString(L"four")}, values);
     res.Open();
     CResourceDirectory directory;
     ASSERT_OK(directory.Read(res.file));
-    const struct {
-        CResourceDirectory* directory;
-        bool byName;
-        const wchar_t* text;
-    } cases[] = {{nullptr, false, L"second"}, {&directory, false, L"first"}, {&directory, true, L"first"}};
-    for (const auto& c : cases) {
-        ASSERT_OK(res.file.SetPosition(second));
-        CText text;
-        ASSERT_OK(c.byName ? text.LoadByName(gCString(L"Twice"), &res.file, c.directory)
-                           : text.LoadByID(5, &res.file, c.directory));
-        EXPECT_EQ(W(text.GetText()), c.text);
-    }
-
-    // With the application's file the list reads its values whatever directory is given; an
-    // empty application directory means none: the first format, without values.
     FakeHost host;
-    host.resourceStream = &res.file;
     host.resourceDirectory = &directory;
-    CResourceDirectory other, empty;
-    CTextList list;
-    ASSERT_OK(list.LoadByID(2, &res.file, &other));
-    EXPECT_EQ(list.GetEntryValue(0), 4u);
-    host.resourceDirectory = &empty;
-    CTextList firstFormat;
-    ASSERT_OK(firstFormat.LoadByID(2, nullptr, nullptr));
-    EXPECT_EQ(W(firstFormat.GetEntryString(0)), L"four");
-    EXPECT_EQ(firstFormat.GetEntryValue(0), 0u);
-}
-
-TEST(TextList, FormatVersionsOneTwoAndThree)
-{
-    for (uint32_t version : {1u, 2u, 3u}) {
-        SCOPED_TRACE(version);
-        ResourceFile res;
-        res.Version(version);
-        const uint32_t values[] = {10, 20, 30};
-        res.List(1, L"L", {gCString(L"one"), gCString(L"two"), gCString(L"three")}, version == 2 ? values : nullptr);
-        res.Open();
-        CResourceDirectory directory;
-        ASSERT_OK(directory.Read(res.file));
-        CTextList list;
-        ASSERT_OK(list.LoadByID(1, &res.file, &directory));
-        ASSERT_EQ(list.GetCount(), version == 3 ? 0 : 3) << "a format not known reads as empty";
-        if (version == 3)
-            continue;
-        EXPECT_EQ(W(list.GetEntryString(2)), L"three");
-        EXPECT_EQ(list.GetEntryValue(1), version == 2 ? 20u : 0u);
-        EXPECT_EQ(W(list.GetEntryString(3)) + W(list.GetEntryString(-1)), L"");
-    }
-}
-
-TEST(TextResources, DamagedBodiesAreReportedWithTheirStep)
-{
-    const wchar_t* kText = L"An error occurred reading data from a binary resource file.\nError reading CText string.";
-    const wchar_t* kExclusivity =
-        L"An error occurred reading data from a binary resource file.\nError reading exclusivity";
-    const wchar_t* kCount =
-        L"An error occurred reading data from a binary resource file.\nError reading number of entries";
     const struct {
-        const char* what;
-        bool list;
-        int64_t dropTail;
-        const wchar_t* box; // null: no report
-        int32_t entries;
-        uint32_t count = 0; // 0: the true count
+        bool application, byName;
+        gCStream* stream;
+        CResourceDirectory* directory;
+        const wchar_t* text;
     } cases[] = {
-        {"text without its 0 unit", false, 2, kText, 0},
-        {"text without a body", false, 8, kText, 0},
-        {"list without its count", true, 4 + 4 * 2 + 2 * 2, kCount, 0},
-        {"list without a body", true, 8 + 4 * 2 + 2 * 2, kExclusivity, 0},
-        {"list cut in its last entry", true, 4, nullptr, 1},
-        {"a count beyond the entries stops at the first failed read", true, 0, nullptr, 2, 0xFFFFFFFF},
+        {false, false, &res.file, nullptr, L"second"},  {false, false, &res.file, &directory, L"first"},
+        {false, true, &res.file, &directory, L"first"}, {true, true, nullptr, nullptr, L"first"},
+        {true, false, &res.file, nullptr, L"first"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        host.resourceStream = c.application ? &res.file : nullptr;
+        ASSERT_OK(res.file.SetPosition(second));
+        CText text;
+        ASSERT_OK(c.byName ? text.LoadByName(gCString(L"Twice"), c.stream, c.directory)
+                           : text.LoadByID(5, c.stream, c.directory));
+        EXPECT_EQ(W(text.GetText()), c.text) << (&c - cases);
+    }
+}
+
+TEST(TextResources, DamagedBodiesAreReportedAndLeaveNoText)
+{
+    for (int64_t dropTail : {2, 5, 8}) {
+        SCOPED_TRACE(dropTail);
         ResourceFile res;
-        if (c.list)
-            res.List(1, L"N", {gCString(L"a"), gCString(L"b")}, nullptr, c.count);
-        else
-            res.Text(1, L"N", L"abc");
-        res.Open(c.dropTail);
+        res.Text(1, L"N", L"abc");
+        res.Open(dropTail);
         BoxCapture boxes;
         CText text;
-        CTextList list;
-        gCResourceObject* object = c.list ? static_cast<gCResourceObject*>(&list) : &text;
-        EXPECT_RESULT(object->LoadByID(1, &res.file, nullptr), kStreamFailure);
-        ASSERT_EQ(boxes.Boxes().size(), c.box ? 1u : 0u);
-        if (c.box) {
-            EXPECT_EQ(boxes.Boxes()[0].text, c.box);
-        }
-        EXPECT_EQ(list.GetCount(), c.entries);
+        EXPECT_RESULT(text.LoadByID(1, &res.file, nullptr), kStreamFailure);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text,
+                  L"An error occurred reading data from a binary resource file.\nError reading CText string.");
         EXPECT_EQ(W(text.GetText()), L"");
     }
 }
@@ -307,9 +212,7 @@ TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHolds)
         ASSERT_OK(panel->LoadByID(1, &res.file, nullptr));
         ASSERT_OK(pool.Add(unnamed));
         ASSERT_OK(pool.Add(panel));
-        EXPECT_EQ(panel->IsPooled(), 1);
         EXPECT_EQ(pool.FindByName(gCString(L"Panel")), panel);
-        EXPECT_EQ(pool.FindByName(gCString(L"panel")), nullptr);
         EXPECT_EQ(pool.FindByName(gCString()), nullptr) << "an unset name matches nothing";
         EXPECT_EQ(pool.FindByName(gCString(L"")), nullptr) << "nor does an unset object name";
         EXPECT_EQ(pool.FindByID(1), panel);

@@ -69,7 +69,7 @@ gCResult RecordCompletion(gCString, uint32_t address, uint32_t userValue, CTCPSo
 
 } // namespace
 
-TEST(Resolver, LiteralAddressTextsAndHostPorts)
+TEST(Resolver, LiteralAddressTexts)
 {
     struct Case {
         const wchar_t* text;
@@ -90,24 +90,12 @@ TEST(Resolver, LiteralAddressTextsAndHostPorts)
             EXPECT_EQ(ParseDottedAddress(gCString(c.text)), c.address);
         }
     }
-    const struct {
-        const wchar_t* text;
-        const wchar_t* host;
-        uint16_t port;
-    } splits[] = {{L"example:8080", L"example", 8080}, {L"example:", L"example", 0}, {L":80", L"", 80}};
-    for (const auto& c : splits) {
-        gCString host;
-        uint16_t port = 1;
-        SplitHostPort(gCString(c.text), host, port);
-        EXPECT_STREQ(host.Text(), c.host);
-        EXPECT_EQ(port, c.port);
-    }
 }
 
 TEST(Resolver, LocalhostConnectsThroughTheWindowAndThePump)
 {
     ScriptedPeer peer;
-    peer.ReadUntilClosed(4096, 0);
+    peer.ReadUntilClosed(4096);
     peer.Start();
     HiddenMainWindow window;
     SocketProbe probe;

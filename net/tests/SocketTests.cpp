@@ -11,7 +11,7 @@ TEST(TCPSocket, TwentyMegabytesToASlowReaderArriveWholeAndTheOwnerMayRefuseTheCl
 {
     const size_t size = 20u << 20;
     ScriptedPeer peer;
-    peer.ReadUntilClosed(65536, 0);
+    peer.ReadUntilClosed(65536);
     peer.Start();
     SocketProbe probe;
     const std::string body = PatternBytes(size);

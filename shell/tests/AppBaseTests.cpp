@@ -1,5 +1,5 @@
-// The application object without a window: start-up from the resource files, pools, the
-// window list, deferred deletions, the notification path and the entry point.
+// The application object without a window: start-up from the resource files and deferred
+// deletions.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -11,7 +11,6 @@
 #include "CApp.h"
 #include "CResourceFileWriter.h"
 #include "CStringTableWriter.h"
-#include "Programs.h"
 #include "TempFolder.h"
 #include "TestApp.h"
 
@@ -32,6 +31,12 @@ private:
     const char* m_name;
     bool m_dies;
 };
+
+gCResult SaveResources(const TempFolder& folder, CResourceFileWriter& file)
+{
+    CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
+    return file.SaveAs(folder.File(L"Resources\\system.vrf"));
+}
 } // namespace
 
 TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
@@ -44,10 +49,9 @@ TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
         EXPECT_EQ(empty.GetResourceStream(), nullptr);
     }
 
-    CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
     CResourceFileWriter file;
     ASSERT_OK(file.AddVersion(2));
-    ASSERT_OK(file.SaveAs(folder.File(L"Resources\\system.vrf")));
+    ASSERT_OK(SaveResources(folder, file));
     CStringTableWriter table;
     ASSERT_OK(table.AddRecord(7, gCString(L""), gCString(L"Seven")));
     ASSERT_OK(table.SaveAs(folder.File(L"Resources\\system.vsf")));
@@ -64,10 +68,9 @@ TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
 TEST(AppInit, DamagedResourceFileFailsTheRunWithOneBoxAndStopsTheHeartbeat)
 {
     TempFolder folder;
-    CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
     CResourceFileWriter file;
     ASSERT_OK(file.AddChunk('text', 4000, "abc", 3));
-    ASSERT_OK(file.SaveAs(folder.File(L"Resources\\system.vrf")));
+    ASSERT_OK(SaveResources(folder, file));
 
     BoxCapture boxes;
     TestApp app;
@@ -75,18 +78,6 @@ TEST(AppInit, DamagedResourceFileFailsTheRunWithOneBoxAndStopsTheHeartbeat)
     EXPECT_NE(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW), 0);
     EXPECT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_FALSE(app.IsHeartbeatAlive());
-}
-
-TEST(AppObject, RegistersAsTheHostWhileItLivesInTheModulesFolder)
-{
-    {
-        CApp app;
-        EXPECT_EQ(GetAppHost(), &app);
-        EXPECT_EQ(W(app.GetProgramFolder()), ProgramFolder());
-    }
-    EXPECT_EQ(GetApp(), nullptr);
-    EXPECT_EQ(GetAppHost(), nullptr);
-    EXPECT_EQ(RunApplication(GetModuleHandleW(nullptr), nullptr, "", SW_SHOW), -1);
 }
 
 TEST(AppObject, PurgeUpdatesAllThenDeletesTheDeadAndTheEndDeletesTheRest)
@@ -104,21 +95,4 @@ TEST(AppObject, PurgeUpdatesAllThenDeletesTheDeadAndTheEndDeletesTheRest)
         log.clear();
     }
     EXPECT_EQ(log, std::vector<std::string>{"delete b"});
-}
-
-TEST(AppObject, NotificationsReachTheApplicationThenTheHub)
-{
-    class Listener : public gCCmdTarget {
-    public:
-        uint32_t OnNotify(uint32_t id, uint32_t, uint32_t b) override { return id == 2 ? b : 0; }
-    } listener;
-    EXPECT_EQ(CApp().SendAppMessage(1, 2, 3), 0u);
-    TestApp app;
-    app.onNotify = [](uint32_t id, uint32_t a, uint32_t) -> uint32_t { return id == 1 ? a : 0; };
-    ASSERT_OK(app.AddHubListener(&listener));
-    EXPECT_EQ(app.SendAppMessage(1, 11, 12), 11u);
-    EXPECT_EQ(app.SendAppMessage(2, 21, 22), 22u);
-    EXPECT_EQ(app.notified, (std::vector<uint32_t>{1, 2}));
-    app.RemoveHubListener(&listener);
-    EXPECT_EQ(app.SendAppMessage(2, 21, 22), 0u);
 }

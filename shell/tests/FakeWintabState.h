@@ -1,41 +1,26 @@
-// What the test tablet driver (helpers/FakeWintab.cpp) answers and what it was asked: one
-// record inside the driver library, reached through its exported FakeWintabState().
+// What the test tablet driver (helpers/FakeWintab.cpp) answers and what it was asked: one record
+// inside the driver library, reached through its exported FakeWintabState().
 #pragma once
 #include "WintabApi.h"
 
+// The answer to one information query; all cursors answer alike, as cursor 0.
+struct CFakeWintabAnswer {
+    UINT category, index, size; // size 0: no answer
+    BYTE value[192];
+};
+
 struct CFakeWintabState {
-    // Answers.
-    UINT present;         // the probe's answer; 0: no tablet
-    LOGCONTEXTA defaults; // the default system context
-    AXIS x, y;            // device 0
-    AXIS pressure[2];     // normal pressure of devices 0 and 1
-    AXIS orientation[3];  // azimuth, altitude, twist of device 0
-    UINT hasOrientation;
-    UINT hasPressureButton;
-    BYTE pressureButton;
-    BYTE buttonMap[32];
-    UINT buttonMapLength; // bytes the button map query returns
-    UINT marks[2];        // release mark, press mark
-    BOOL refuseOpen;      // nonzero: opening fails
-    UINT packetSerial;    // the one serial that has a packet
+    // Answers: the newest for a query counts.
+    CFakeWintabAnswer answers[32];
+    int answerCount;
+    BOOL refuseOpen;   // nonzero: opening fails
+    UINT packetSerial; // the one serial that has a packet
     CWintabPacket packet;
 
-    // Requests.
-    HWND openWindow;
+    // Requests: the context opened and its window, and every call in order ("open 1;queue 100;").
     LOGCONTEXTA opened;
-    BOOL openEnable;
-    int opens;
-    int closes;
-    HCTX closed;
-    int enables;
-    BOOL lastEnable;
-    int overlaps;
-    BOOL lastOverlap;
-    int queueSizes;
-    int lastQueueSize;
-    int packetReads;
-    int infoCount;
-    UINT info[256][2]; // category and index of every information query, in order
+    HWND openWindow;
+    char calls[4096];
 };
 
 // The context handle the driver hands out.

@@ -1,6 +1,6 @@
-// The real open and save dialogs under Xvfb, driven from a helper thread: it waits for the
-// dialog, picks a filter, types a name and presses OK or Cancel. Whatever happens, every dialog
-// of the test's thread is closed before the test goes on.
+// File-type lists, the filter text built from them and the save dialog's extension rule; then
+// the real open and save dialogs under Xvfb, driven by a script that picks a filter, types a
+// name and presses OK or Cancel. Whatever happens, every dialog the call opened is closed.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "FailingAllocator.h"
 #include "FileDialogs.h"
 #include "TempFolder.h"
 #include "Expect.h"
@@ -88,14 +89,102 @@ gCResult Driven(DialogScript& script, Show show)
     return result;
 }
 
-// Types 3 and 9 with "All Files" at the end.
-void MakeBmpTxtAll(CFileTypeList& list)
+// Filters 1 to 5: two custom entries, types 3 and 9, "All Files".
+void MakeTypes(CFileTypeList& list)
 {
     ASSERT_OK(list.AddStandardType(3));
     ASSERT_OK(list.AddStandardType(9));
+    ASSERT_OK(list.AddCustomType(500, gCString(L"Pictures"), gCString(L".PNG,,.jpg,")));
+    ASSERT_OK(list.AddCustomType(600, gCString(L"Archives"), gCString(L".tar.gz,.tgz")));
     list.SetAllFiles(1);
 }
 } // namespace
+
+// Custom entries come first, and comma lists become pattern lists.
+TEST(FileTypeFilter, CustomEntriesStandardTypesAndAllFiles)
+{
+    CFileTypeList list;
+    MakeTypes(list);
+    CMemBlockT<wchar_t> filter;
+    ASSERT_OK(BuildFileTypeFilter(list, filter));
+    const wchar_t expected[] = L"Pictures\0*.PNG;*.jpg\0Archives\0*.tar.gz;*.tgz\0BMP Image (*.bmp)\0*.bmp\0"
+                               L"Text File (*.txt)\0*.txt\0All Files (*.*)\0*.*\0\0";
+    EXPECT_EQ(std::wstring(filter.Data(), static_cast<size_t>(filter.Count())),
+              std::wstring(expected, sizeof expected / sizeof expected[0] - 1));
+    CMemBlockT<wchar_t> starved;
+    gCResult result;
+    {
+        FailingAllocator failing(0);
+        result = BuildFileTypeFilter(list, starved);
+    }
+    EXPECT_RESULT(result, kOutOfMemory);
+}
+
+TEST(FileTypeList, OnlyTypesWithExtensionsAreAccepted)
+{
+    CFileTypeList list;
+    for (uint32_t row : {0u, 2u, 7u, 22u, 23u, 0xFFFFFFFFu})
+        EXPECT_RESULT(list.AddStandardType(row), kBadParameter) << row;
+    for (uint32_t row : {1u, 21u})
+        EXPECT_OK(list.AddStandardType(row)) << row;
+    for (const wchar_t* extensions : {L"", L",,"})
+        EXPECT_RESULT(list.AddCustomType(7, gCString(L"None"), gCString(extensions)), kBadParameter);
+    EXPECT_EQ(list.FilterCount(), 2);
+}
+
+TEST(FileTypeList, PositionsTypesAndExtensions)
+{
+    CFileTypeList list;
+    MakeTypes(list);
+    struct Row {
+        int32_t position;
+        uint32_t type;
+        const wchar_t* extension;
+    };
+    const Row rows[] = {{-1, 1, L""}, {0, 500, L".PNG,,.jpg,"}, {2, 3, L".bmp"}, {4, 1, L""}, {5, 1, L""}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.position);
+        EXPECT_EQ(list.GetTypeAt(row.position), row.type);
+        gCString extension(L"before");
+        EXPECT_EQ(W(list.GetExtensionAt(extension, row.position)), row.extension);
+    }
+    const std::pair<int32_t, int32_t> indices[] = {{-1, 4}, {500, 0}, {9, 3}, {1, 4}, {15, -1}};
+    for (const auto& index : indices)
+        EXPECT_EQ(list.IndexOfType(index.first), index.second) << index.first;
+
+    // Type 1 keeps the position after the entries without "All Files" at the end.
+    list.SetAllFiles(0);
+    EXPECT_EQ(list.IndexOfType(1), 4);
+}
+
+TEST(SaveExtension, AppendsTheChosenFiltersFirstExtensionWhenTheNameLacksIt)
+{
+    CFileTypeList list;
+    MakeTypes(list);
+    struct Row {
+        const wchar_t* chosen;
+        int32_t filter;
+        const wchar_t* result;
+    };
+    const Row rows[] = {
+        {L"C:\\a\\NAME.TXT", 4, L"C:\\a\\NAME.TXT"},
+        {L"C:\\a\\name.bmp", 4, L"C:\\a\\name.bmp.txt"},
+        {L"C:\\a.b\\name", 4, L"C:\\a.b\\name.txt"},
+        {L"C:\\a\\name.", 4, L"C:\\a\\name."},
+        // "All Files" and indices that name no entry fall back to the first entry.
+        {L"C:\\a\\name", 5, L"C:\\a\\name.png"},
+        {L"C:\\a\\name.xyz", 5, L"C:\\a\\name.xyz"},
+        // A comma list gives its first extension, and any of its extensions counts as typed.
+        {L"C:\\a\\pic.JPG", 1, L"C:\\a\\pic.JPG"},
+        // An extension with a dot of its own is present when the name ends with it.
+        {L"C:\\a\\data.TAR.GZ", 2, L"C:\\a\\data.TAR.GZ"},
+        {L"C:\\a\\data.gz", 2, L"C:\\a\\data.gz.tar.gz"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.chosen)) + " filter " + std::to_string(row.filter));
+        EXPECT_EQ(W(ApplySaveExtension(gCString(row.chosen), list, row.filter)), row.result);
+    }
+}
 
 // A text longer than the name buffer is left out, not cut.
 TEST(OpenDialog, CancelGives2KeepsTheTextAndTheDialogIsCentredOnTheScreen)
@@ -121,7 +210,7 @@ TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
 {
     TempFolder scratch;
     CFileTypeList texts;
-    MakeBmpTxtAll(texts);
+    MakeTypes(texts);
     struct Row {
         uint32_t position;
         int filter;
@@ -129,7 +218,7 @@ TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
         const wchar_t* saved;
     };
     // A dialog would not add its default extension to the first name.
-    for (const Row& row : {Row{1, 0, L"name.bmp", L"name.bmp.txt"}, Row{0, 2, L"chosen", L"chosen.txt"}}) {
+    for (const Row& row : {Row{3, 0, L"name.bmp", L"name.bmp.txt"}, Row{2, 4, L"chosen", L"chosen.txt"}}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
         EXPECT_OK(texts.SetSelectedType(row.position));
         DialogScript script;
@@ -146,8 +235,8 @@ TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
 TEST(SaveDialog, PositionsThatNameNoFilterAreRefusedWithoutADialog)
 {
     CFileTypeList list;
-    MakeBmpTxtAll(list);
-    for (uint32_t position : {3u, 0xFFFFFFFFu, 0x80000000u}) {
+    MakeTypes(list);
+    for (uint32_t position : {5u, 0xFFFFFFFFu, 0x80000000u}) {
         EXPECT_OK(list.SetSelectedType(position));
         gCString text(L"C:\\kept.txt");
         EXPECT_RESULT(ShowSaveFileDialog(text, &list), kBadParameter) << position;
@@ -155,18 +244,14 @@ TEST(SaveDialog, PositionsThatNameNoFilterAreRefusedWithoutADialog)
     }
 }
 
-TEST(SaveDialog, CancelOpensNothingAndAValidPathOpensWithoutADialog)
+TEST(SaveDialog, AValidPathOpensWithoutADialog)
 {
     TempFolder scratch;
-    for (bool named : {false, true}) {
-        DialogScript script;
-        script.cancel = true;
-        gCFile file;
-        gCFRef path(gCString(named ? (scratch.Path() + L"out.bin").c_str() : L""));
-        EXPECT_RESULT(Driven(script, [&] { return OpenFileForSave(file, path, nullptr, kAccessWrite); }),
-                      named ? kOk : kHandled);
-        EXPECT_EQ(script.found, !named);
-        EXPECT_EQ(file.IsOpen(), named);
-        EXPECT_EQ(path.IsValid(), named);
-    }
+    DialogScript script;
+    script.cancel = true;
+    gCFile file;
+    gCFRef path(gCString((scratch.Path() + L"out.bin").c_str()));
+    EXPECT_OK(Driven(script, [&] { return OpenFileForSave(file, path, nullptr, kAccessWrite); }));
+    EXPECT_FALSE(script.found);
+    EXPECT_TRUE(file.IsOpen());
 }

@@ -36,11 +36,6 @@ const wchar_t kParent[] = L"Software\\QvServiceTests";
 
 class RegistryValues : public testing::Test {
 protected:
-    RegistryValues()
-    {
-        m_key = std::wstring(kParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount());
-    }
     ~RegistryValues() override
     {
         for (const Root& root : kRoots) {
@@ -49,10 +44,7 @@ protected:
         }
     }
 
-    gCString Key(const wchar_t* below = nullptr) const
-    {
-        return gCString((below ? m_key + L"\\" + below : m_key).c_str());
-    }
+    gCString Key(const wchar_t* below = L"") const { return gCString((m_key + below).c_str()); }
     // Stores raw bytes under the user's root as a value of any type, creating the key.
     bool Store(const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
@@ -64,7 +56,9 @@ protected:
     }
 
     CApp m_app;
-    std::wstring m_key;
+    // A key of this run's own: the prefix outlives runs, and process ids come again.
+    const std::wstring m_key =
+        std::wstring(kParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount());
 };
 
 } // namespace
@@ -75,9 +69,9 @@ TEST_F(RegistryValues, TextAndWordsRoundTripUnderBothRoots)
         SCOPED_TRACE(root.name);
         // A text write needs the key; a 32-bit write makes the whole path.
         EXPECT_RESULT((m_app.*root.writeText)(Key(), gCString(L"Name"), gCString(L"x")), kRegistryFailure);
-        ASSERT_OK((m_app.*root.writeWord)(Key(L"Made\\Deeper"), gCString(L"Count"), 0xDEADBEEFu));
+        ASSERT_OK((m_app.*root.writeWord)(Key(L"\\Made\\Deeper"), gCString(L"Count"), 0xDEADBEEFu));
         uint32_t word = 0;
-        EXPECT_OK((m_app.*root.readWord)(Key(L"Made\\Deeper"), gCString(L"Count"), word));
+        EXPECT_OK((m_app.*root.readWord)(Key(L"\\Made\\Deeper"), gCString(L"Count"), word));
         EXPECT_EQ(word, 0xDEADBEEFu);
 
         const gCString text(L"Quorvel \u4E2D\u6587 C:\\Path");
@@ -88,54 +82,36 @@ TEST_F(RegistryValues, TextAndWordsRoundTripUnderBothRoots)
     }
 }
 
-TEST_F(RegistryValues, MissingEmptyAndWronglyTypedValuesGive11AndLeaveTheOutValueAlone)
+// Another program may have stored anything: a text without its terminator or of an odd size
+// reads whole, a value of another type or size fails and leaves the out value alone.
+TEST_F(RegistryValues, StoredBytesAreReadOnlyAsTheirOwnType)
 {
-    const DWORD word = 5;
-    const unsigned long long quad = 5;
-    const wchar_t expandable[] = L"%TEMP%";
-    const wchar_t text[] = L"12";
-    struct Stored {
-        const wchar_t* name;
+    struct Row {
         DWORD type;
-        const void* data;
-        DWORD size;
-    };
-    const Stored stored[] = {
-        {L"EmptyText", REG_SZ, L"", 0},
-        {L"Expandable", REG_EXPAND_SZ, expandable, sizeof(expandable)},
-        {L"Quad", REG_QWORD, &quad, sizeof(quad)},
-        {L"WordAsBinary", REG_BINARY, &word, sizeof(word)},
-        {L"Text", REG_SZ, text, sizeof(text)},
-    };
-    // Both roots share the reading code.
-    for (const Stored& value : stored)
-        ASSERT_TRUE(Store(value.name, value.type, value.data, value.size));
-    for (const wchar_t* name : {L"EmptyText", L"Expandable", L"Quad", L"Absent"}) {
-        gCString out(L"untouched");
-        EXPECT_RESULT(m_app.ReadUserString(Key(), gCString(name), out), kRegistryFailure) << W(gCString(name));
-        EXPECT_EQ(W(out), L"untouched");
-    }
-    for (const wchar_t* name : {L"Quad", L"WordAsBinary", L"Text", L"Absent"}) {
-        uint32_t out = 0x12345678u;
-        EXPECT_RESULT(m_app.ReadUserDWord(Key(), gCString(name), out), kRegistryFailure) << W(gCString(name));
-        EXPECT_EQ(out, 0x12345678u);
-    }
-}
-
-TEST_F(RegistryValues, TextWithoutItsTerminatorReadsWhole)
-{
-    // No terminator; an odd size; a terminator inside the stored bytes.
-    struct Case {
         std::string bytes;
-        const wchar_t* read;
+        const wchar_t* text; // null: the text read fails
+        bool word;           // the 32-bit read gives 5
     };
-    const Case cases[] = {{std::string("a\0b\0c\0", 6), L"abc"},
-                          {std::string("a\0b\0c\0d", 7), L"abcd"},
-                          {std::string("a\0b\0\0\0c\0", 8), L"ab"}};
-    for (const Case& c : cases) {
-        ASSERT_TRUE(Store(L"Raw", REG_SZ, c.bytes.data(), static_cast<DWORD>(c.bytes.size())));
-        gCString out;
-        EXPECT_OK(m_app.ReadUserString(Key(), gCString(L"Raw"), out));
-        EXPECT_EQ(W(out), c.read);
+    const Row rows[] = {
+        {REG_SZ, std::string("a\0b\0c\0", 6), L"abc", false},
+        {REG_SZ, std::string("a\0b\0c\0d", 7), L"abcd", false},
+        {REG_SZ, std::string("a\0b\0\0\0c\0", 8), L"ab", false},
+        {REG_SZ, std::string(), nullptr, false},
+        {REG_EXPAND_SZ, std::string("%\0T\0%\0\0\0", 8), nullptr, false},
+        {REG_DWORD, std::string("\5\0\0\0", 4), nullptr, true},
+        {REG_BINARY, std::string("\5\0\0\0", 4), nullptr, false},
+        {REG_QWORD, std::string("\5\0\0\0\0\0\0\0", 8), nullptr, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.type << " of " << row.bytes.size() << " bytes");
+        ASSERT_TRUE(Store(L"Value", row.type, row.bytes.data(), static_cast<DWORD>(row.bytes.size())));
+        gCString text(L"untouched");
+        EXPECT_EQ(m_app.ReadUserString(Key(), gCString(L"Value"), text), row.text ? kOk : kRegistryFailure);
+        EXPECT_EQ(W(text), row.text ? row.text : L"untouched");
+        uint32_t word = 7;
+        EXPECT_EQ(m_app.ReadUserDWord(Key(), gCString(L"Value"), word), row.word ? kOk : kRegistryFailure);
+        EXPECT_EQ(word, row.word ? 5u : 7u);
     }
+    gCString text(L"untouched");
+    EXPECT_RESULT(m_app.ReadUserString(Key(), gCString(L"Absent"), text), kRegistryFailure);
 }

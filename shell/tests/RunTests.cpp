@@ -93,16 +93,6 @@ TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
     }
 }
 
-TEST(AppRun, SecondInstanceReturnsAtOnce)
-{
-    TestApp first;
-    ASSERT_OK(first.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
-    TestApp second;
-    ASSERT_OK(second.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
-    EXPECT_EQ(second.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
-    EXPECT_TRUE(second.log.empty());
-}
-
 TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
 {
     TestApp app;

@@ -60,18 +60,12 @@ bool PortAnswers(uint16_t port)
 
 bool ReadReadyFile(const std::wstring& path, unsigned long& pid, uint16_t& port)
 {
+    unsigned readPort = 0;
     for (int i = 0; i < 200; ++i) {
         CStdFile f(_wfopen(path.c_str(), L"r"));
-        if (f.IsValid()) {
-            unsigned long readPid = 0;
-            unsigned readPort = 0;
-            int read = std::fscanf(f.Get(), "%lu %u", &readPid, &readPort);
-            f.Reset();
-            if (read == 2) {
-                pid = readPid;
-                port = static_cast<uint16_t>(readPort);
-                return true;
-            }
+        if (f.IsValid() && std::fscanf(f.Get(), "%lu %u", &pid, &readPort) == 2) {
+            port = static_cast<uint16_t>(readPort);
+            return true;
         }
         Sleep(50);
     }

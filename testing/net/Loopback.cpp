@@ -24,6 +24,9 @@ gCString HostAndPort(uint16_t port)
     return gCString((L"127.0.0.1:" + std::to_wstring(port)).c_str());
 }
 
+namespace {
+
+// A socket bound to a free port on 127.0.0.1.
 SOCKET BindLoopback(uint16_t& port)
 {
     EnsureWinSockForTests();
@@ -41,6 +44,8 @@ SOCKET BindLoopback(uint16_t& port)
     port = ntohs(local.sin_port);
     return s;
 }
+
+} // namespace
 
 SOCKET ListenOnLoopback(uint16_t& port)
 {

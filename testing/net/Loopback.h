@@ -12,8 +12,6 @@ void EnsureWinSockForTests();
 uint32_t LoopbackAddress();
 // "127.0.0.1:<port>", as a URL's host part.
 gCString HostAndPort(uint16_t port);
-// A socket bound to a free port on 127.0.0.1.
-SOCKET BindLoopback(uint16_t& port);
 // A listening socket bound to a free port on 127.0.0.1, to hand to a socket or session.
 SOCKET ListenOnLoopback(uint16_t& port);
 // A port on 127.0.0.1 where nothing listens.

@@ -2,18 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Wait.h"
 
 namespace {
 
-enum { kRead, kSend, kPause, kClose, kReset, kReadUntilClosed };
-
-bool WaitReadable(SOCKET s, int ms)
+bool WaitReadable(SOCKET s)
 {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(s, &set);
-    timeval limit{ms / 1000, (ms % 1000) * 1000};
+    timeval limit{kWaitMs / 1000, 0};
     return select(0, &set, nullptr, nullptr, &limit) == 1;
 }
 
@@ -36,11 +36,7 @@ std::string PatternBytes(size_t n, size_t start)
 
 ScriptedPeer::ScriptedPeer()
 {
-    m_listener.Reset(BindLoopback(m_port));
-    if (m_port != 0 && listen(m_listener.Get(), 4) != 0) {
-        ADD_FAILURE() << "the scripted peer cannot listen: " << WSAGetLastError();
-        m_port = 0;
-    }
+    m_listener.Reset(ListenOnLoopback(m_port));
 }
 
 ScriptedPeer::~ScriptedPeer()
@@ -49,52 +45,76 @@ ScriptedPeer::~ScriptedPeer()
     Join();
 }
 
-ScriptedPeer& ScriptedPeer::ReadRequest()
+ScriptedPeer& ScriptedPeer::Then(Step step)
 {
-    m_steps.push_back({kRead, {}, 0, 0, 1});
+    m_steps.push_back(std::move(step));
     return *this;
 }
 
-ScriptedPeer& ScriptedPeer::Send(const std::string& bytes)
+bool ScriptedPeer::ReadInto(SOCKET s, size_t piece, std::string& into, const std::function<bool(int)>& done)
 {
-    m_steps.push_back({kSend, bytes, bytes.size(), 0, 1});
-    return *this;
+    std::vector<char> buffer(piece);
+    for (;;) {
+        if (!WaitReadable(s))
+            return false;
+        const int got = recv(s, buffer.data(), static_cast<int>(piece), 0);
+        if (got < 0)
+            return false;
+        std::lock_guard<std::mutex> hold(m_lock);
+        into.append(buffer.data(), static_cast<size_t>(got));
+        if (done(got))
+            return true;
+    }
+}
+
+ScriptedPeer& ScriptedPeer::ReadRequest()
+{
+    return Then([this](CUniqueSocket& s) {
+        return ReadInto(s.Get(), 65536, m_request,
+                        [this](int got) { return got == 0 || m_request.find("\r\n\r\n") != std::string::npos; }) &&
+               m_request.find("\r\n\r\n") != std::string::npos;
+    });
+}
+
+ScriptedPeer& ScriptedPeer::ReadUntilClosed(size_t piece)
+{
+    return Then([this, piece](CUniqueSocket& s) {
+        return ReadInto(s.Get(), piece, m_received, [](int got) { return got == 0; });
+    });
 }
 
 ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece, int pauseMs)
 {
-    m_steps.push_back({kSend, bytes, piece, pauseMs, 1});
-    return *this;
-}
-
-ScriptedPeer& ScriptedPeer::SendRepeated(const std::string& bytes, int times)
-{
-    m_steps.push_back({kSend, bytes, bytes.size(), 0, times});
-    return *this;
+    return Then([bytes, piece, pauseMs](CUniqueSocket& s) {
+        for (size_t at = 0; at < bytes.size(); at += piece) {
+            const int n = static_cast<int>(std::min(piece, bytes.size() - at));
+            for (int sent = 0; sent < n;) {
+                const int r = send(s.Get(), bytes.data() + at + sent, n - sent, 0);
+                if (r <= 0)
+                    return false;
+                sent += r;
+            }
+            Sleep(static_cast<DWORD>(pauseMs));
+        }
+        return true;
+    });
 }
 
 ScriptedPeer& ScriptedPeer::Pause(int ms)
 {
-    m_steps.push_back({kPause, {}, 0, ms, 1});
-    return *this;
+    return Then([ms](CUniqueSocket&) {
+        Sleep(static_cast<DWORD>(ms));
+        return true;
+    });
 }
 
 ScriptedPeer& ScriptedPeer::Close()
 {
-    m_steps.push_back({kClose, {}, 0, 0, 1});
-    return *this;
-}
-
-ScriptedPeer& ScriptedPeer::Reset()
-{
-    m_steps.push_back({kReset, {}, 0, 0, 1});
-    return *this;
-}
-
-ScriptedPeer& ScriptedPeer::ReadUntilClosed(size_t piece, int pauseMs)
-{
-    m_steps.push_back({kReadUntilClosed, {}, piece, pauseMs, 1});
-    return *this;
+    return Then([](CUniqueSocket& s) {
+        shutdown(s.Get(), SD_SEND);
+        s.Reset();
+        return true;
+    });
 }
 
 void ScriptedPeer::Start()
@@ -123,95 +143,13 @@ std::string ScriptedPeer::Received()
 
 void ScriptedPeer::Run()
 {
-    if (!WaitReadable(m_listener.Get(), kWaitMs))
+    if (!WaitReadable(m_listener.Get()))
         return;
     CUniqueSocket s(accept(m_listener.Get(), nullptr, nullptr));
-    if (!s.IsValid())
-        return;
-    bool ok = true;
-    for (const Step& step : m_steps) {
-        if (!ok || m_stop)
-            break;
-        ok = PlayStep(s, step);
-    }
+    bool ok = s.IsValid();
+    for (size_t i = 0; ok && !m_stop && i < m_steps.size(); ++i)
+        ok = m_steps[i](s);
     if (s.IsValid())
         shutdown(s.Get(), SD_SEND);
     m_ok = ok;
-}
-
-bool ScriptedPeer::SendAll(SOCKET s, const char* data, size_t n)
-{
-    while (n > 0) {
-        int sent = send(s, data, static_cast<int>(n), 0);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        n -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
-bool ScriptedPeer::PlayStep(CUniqueSocket& socket, const Step& step)
-{
-    const SOCKET s = socket.Get();
-    char buffer[65536];
-    switch (step.kind) {
-    case kRead:
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> hold(m_lock);
-                if (m_request.find("\r\n\r\n") != std::string::npos)
-                    return true;
-            }
-            if (!WaitReadable(s, kWaitMs))
-                return false;
-            int got = recv(s, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                return false;
-            std::lock_guard<std::mutex> hold(m_lock);
-            m_request.append(buffer, static_cast<size_t>(got));
-        }
-    case kSend:
-        for (int round = 0; round < step.repeat; ++round) {
-            for (size_t at = 0; at < step.bytes.size(); at += step.piece) {
-                size_t n = step.bytes.size() - at < step.piece ? step.bytes.size() - at : step.piece;
-                if (!SendAll(s, step.bytes.data() + at, n))
-                    return false;
-                if (step.ms > 0)
-                    Sleep(static_cast<DWORD>(step.ms));
-            }
-        }
-        return true;
-    case kPause:
-        Sleep(static_cast<DWORD>(step.ms));
-        return true;
-    case kClose:
-        shutdown(s, SD_SEND);
-        socket.Reset();
-        return true;
-    case kReset: {
-        linger hard{1, 0};
-        setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
-        socket.Reset();
-        return true;
-    }
-    case kReadUntilClosed:
-        for (;;) {
-            if (!WaitReadable(s, kWaitMs))
-                return false;
-            size_t want = step.piece < sizeof buffer ? step.piece : sizeof buffer;
-            int got = recv(s, buffer, static_cast<int>(want), 0);
-            if (got < 0)
-                return false;
-            if (got == 0)
-                return true;
-            {
-                std::lock_guard<std::mutex> hold(m_lock);
-                m_received.append(buffer, static_cast<size_t>(got));
-            }
-            if (step.ms > 0)
-                Sleep(static_cast<DWORD>(step.ms));
-        }
-    }
-    return false;
 }

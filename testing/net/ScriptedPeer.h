@@ -1,12 +1,13 @@
 // A scripted peer for the socket and HTTP tests: a thread of the test program with its own
 // listening socket on 127.0.0.1 that accepts one connection and plays its script (read the
-// request, answer in pieces, pause, close, reset, read slowly). Every blocking call has a
-// timeout, so a test that goes wrong fails instead of hanging.
+// request, answer in pieces, pause, close, read slowly). Every blocking call has a timeout, so
+// a test that goes wrong fails instead of hanging.
 #pragma once
 #include <winsock2.h>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,14 +27,12 @@ public:
 
     // Script steps, played in order once Start is called.
     ScriptedPeer& ReadRequest();
-    ScriptedPeer& Send(const std::string& bytes);
+    ScriptedPeer& Send(const std::string& bytes) { return SendInPieces(bytes, bytes.size(), 0); }
     ScriptedPeer& SendInPieces(const std::string& bytes, size_t piece, int pauseMs);
-    ScriptedPeer& SendRepeated(const std::string& bytes, int times);
     ScriptedPeer& Pause(int ms);
     ScriptedPeer& Close();
-    ScriptedPeer& Reset();
-    // Reads until the client closes, in reads of at most piece bytes with a pause between.
-    ScriptedPeer& ReadUntilClosed(size_t piece, int pauseMs);
+    // Reads until the client closes, in reads of at most piece bytes.
+    ScriptedPeer& ReadUntilClosed(size_t piece);
 
     void Start();
     // Waits for the script to end; false when it timed out or failed.
@@ -42,16 +41,11 @@ public:
     std::string Received();
 
 private:
-    struct Step {
-        int kind;
-        std::string bytes;
-        size_t piece;
-        int ms;
-        int repeat;
-    };
+    typedef std::function<bool(CUniqueSocket&)> Step;
+    ScriptedPeer& Then(Step step);
+    // Reads what arrives into `into` until done() holds for it; false on timeout or error.
+    bool ReadInto(SOCKET s, size_t piece, std::string& into, const std::function<bool(int)>& done);
     void Run();
-    bool PlayStep(CUniqueSocket& socket, const Step& step);
-    bool SendAll(SOCKET s, const char* data, size_t n);
 
     CUniqueSocket m_listener;
     uint16_t m_port = 0;

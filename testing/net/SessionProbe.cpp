@@ -33,7 +33,7 @@ SessionProbe::SessionProbe()
         this};
     session.RequestFailedProc = {[](CHTTPSession*, void* c) -> gCResult {
                                      Probe(c)->events.push_back("request-failed");
-                                     return Probe(c)->requestFailedResult;
+                                     return 0;
                                  },
                                  this};
     session.TransferErrorProc = {[](CHTTPSession*, void* c) -> gCResult {
@@ -79,15 +79,6 @@ bool SessionProbe::PollUntil(const std::function<bool()>& done, int ms)
         ms);
 }
 
-int SessionProbe::Count(const std::string& prefix) const
-{
-    int n = 0;
-    for (const std::string& e : events)
-        if (e.compare(0, prefix.size(), prefix) == 0)
-            ++n;
-    return n;
-}
-
 std::string SessionProbe::EventLine(bool withHeaders) const
 {
     std::string line;
@@ -101,10 +92,4 @@ std::string SessionProbe::Body()
 {
     gCMemFile& body = session.GetBody();
     return std::string(reinterpret_cast<const char*>(body.GetData()), static_cast<size_t>(body.GetLength()));
-}
-
-std::string SessionProbe::QueuedRequest() const
-{
-    const CMemBlockT<char>& block = session.GetSendBlock();
-    return std::string(block.Data() ? block.Data() : "", static_cast<size_t>(block.Count()));
 }

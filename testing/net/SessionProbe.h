@@ -16,7 +16,6 @@ public:
     std::vector<std::string> events;
     std::vector<uint32_t> states;
     std::vector<uint32_t> perMille;
-    gCResult requestFailedResult = 0;
     // Header pairs that AddRequestHeadersProc appends.
     std::vector<std::pair<std::wstring, std::wstring>> extraHeaders;
 
@@ -27,11 +26,8 @@ public:
     {
         return PollUntil([this] { return !session.HasSocket(); }, ms);
     }
-    int Count(const std::string& prefix) const;
     // The events in order, separated by spaces; without "headers" when a failure may come before
     // or after them, depending on where TCP cut the reply.
     std::string EventLine(bool withHeaders = true) const;
     std::string Body();
-    // The request bytes as queued.
-    std::string QueuedRequest() const;
 };

@@ -22,20 +22,17 @@ public:
     std::string received;
     CMemBlockT<char> outgoing;
     int closeRefusals = 0;
-    size_t readPiece = 64000;
     bool sawBackPressure = false;
 
-    // Sends what is queued while the socket is writable; true while nothing failed.
-    bool SendQueued();
     // Polls (and sends) until done() or the time runs out.
     bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs);
     int Count(const std::string& event) const;
 
 private:
+    // Sends what is queued while the socket is writable; true while nothing failed.
+    bool SendQueued();
     static gCResult OnConnect(uintptr_t a, uintptr_t connected, void* context);
     static gCResult OnRead(uintptr_t a, uintptr_t b, void* context);
-    static gCResult OnWrite(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnClose(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnResolved(uintptr_t a, uintptr_t b, void* context);
-    static gCResult OnResolveFailed(uintptr_t a, uintptr_t b, void* context);
 };

@@ -49,11 +49,8 @@ bool UpdateServer::Start(const std::wstring& options)
 
 void UpdateServer::Stop()
 {
+    // Its files go with the scratch folder; a new start deletes them first.
     StopHostProcess(m_pid, m_port);
-    if (!m_readyFile.empty())
-        DeleteFileW(m_readyFile.c_str());
-    if (!m_logFile.empty())
-        DeleteFileW(m_logFile.c_str());
     m_pid = 0;
     m_port = 0;
 }

@@ -43,12 +43,6 @@ gCResult TestApp::OnAppTick()
     return onAppTick ? onAppTick(*this) : kOk;
 }
 
-uint32_t TestApp::OnNotify(uint32_t id, uint32_t a, uint32_t b)
-{
-    notified.push_back(id);
-    return onNotify ? onNotify(id, a, b) : CApp::OnNotify(id, a, b);
-}
-
 gCResult TestApp::OnFilesDropped(gCStringArray& names)
 {
     for (int32_t i = 0; i < names.Count(); ++i)

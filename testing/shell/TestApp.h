@@ -44,18 +44,14 @@ public:
         return exitResult;
     }
     uint32_t QueryClose() override { return queryClose; }
-    uint32_t OnNotify(uint32_t id, uint32_t a, uint32_t b) override;
     gCResult OnFilesDropped(gCStringArray& names) override;
     int32_t IsControlDown() override { return control < 0 ? CApp::IsControlDown() : control; }
     int32_t IsAltDown() override { return alt < 0 ? CApp::IsAltDown() : alt; }
-    int32_t IsShiftDown() override { return shift < 0 ? CApp::IsShiftDown() : shift; }
 
     std::vector<std::string> log;
     std::wstring commandLineSeen;
     std::function<gCResult(TestApp&)> onStart;
     std::function<gCResult(TestApp&)> onAppTick;
-    std::function<uint32_t(uint32_t id, uint32_t a, uint32_t b)> onNotify;
-    std::vector<uint32_t> notified;
     int32_t appTicks = 0;
     gCResult exitResult = kOk;
     uint32_t queryClose = 2;
@@ -63,5 +59,4 @@ public:
     // The modifiers the window sees; -1: the keyboard's.
     int32_t control = -1;
     int32_t alt = -1;
-    int32_t shift = -1;
 };

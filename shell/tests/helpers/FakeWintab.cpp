@@ -1,5 +1,7 @@
-// A tablet driver for the tests: the nine entries the tablet manager binds, answering from and
-// recording into one state record that the test process fills in.
+// A tablet driver for the tests: the entries the tablet manager calls, answering from and recording
+// into one state record that the test process fills in.
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "FakeWintabState.h"
@@ -7,42 +9,14 @@
 namespace {
 CFakeWintabState g_state = {};
 
-UINT Copy(LPVOID output, const void* value, UINT size)
+// Appends one call to the record; a full record keeps its first calls.
+__attribute__((format(printf, 1, 2))) void Record(const char* format, ...)
 {
-    if (output)
-        std::memcpy(output, value, size);
-    return size;
-}
-
-UINT DeviceInfo(UINT device, UINT index, LPVOID output)
-{
-    switch (index) {
-    case DVC_X:
-        return device == 0 ? Copy(output, &g_state.x, sizeof(AXIS)) : 0;
-    case DVC_Y:
-        return device == 0 ? Copy(output, &g_state.y, sizeof(AXIS)) : 0;
-    case DVC_NPRESSURE:
-        return device < 2 ? Copy(output, &g_state.pressure[device], sizeof(AXIS)) : 0;
-    case DVC_ORIENTATION:
-        return device == 0 && g_state.hasOrientation ? Copy(output, g_state.orientation, sizeof(g_state.orientation))
-                                                     : 0;
-    default:
-        return 0;
-    }
-}
-
-UINT CursorInfo(UINT index, LPVOID output)
-{
-    switch (index) {
-    case CSR_NPBUTTON:
-        return g_state.hasPressureButton ? Copy(output, &g_state.pressureButton, 1) : 0;
-    case CSR_BUTTONMAP:
-        return Copy(output, g_state.buttonMap, g_state.buttonMapLength);
-    case CSR_NPBTNMARKS:
-        return Copy(output, g_state.marks, sizeof(g_state.marks));
-    default:
-        return 0;
-    }
+    const size_t used = std::strlen(g_state.calls);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(g_state.calls + used, sizeof(g_state.calls) - used, format, arguments);
+    va_end(arguments);
 }
 } // namespace
 
@@ -54,46 +28,37 @@ __declspec(dllexport) CFakeWintabState* __cdecl FakeWintabState()
 
 UINT WINAPI FakeInfo(UINT category, UINT index, LPVOID output)
 {
-    if (g_state.infoCount < 256) {
-        g_state.info[g_state.infoCount][0] = category;
-        g_state.info[g_state.infoCount][1] = index;
-        ++g_state.infoCount;
+    Record("info %u %u;", category, index);
+    if (category > WTI_CURSORS && category < WTI_CURSORS + 100)
+        category = WTI_CURSORS;
+    for (int i = g_state.answerCount - 1; i >= 0; --i) {
+        const CFakeWintabAnswer& answer = g_state.answers[i];
+        if (answer.category != category || answer.index != index)
+            continue;
+        if (output)
+            std::memcpy(output, answer.value, answer.size);
+        return answer.size;
     }
-    if (category == 0)
-        return g_state.present;
-    if (category == WTI_DEFSYSCTX)
-        return Copy(output, &g_state.defaults, sizeof(LOGCONTEXTA));
-    if (category >= WTI_DEVICES && category < WTI_DEVICES + 100)
-        return DeviceInfo(category - WTI_DEVICES, index, output);
-    if (category >= WTI_CURSORS && category < WTI_CURSORS + 100)
-        return CursorInfo(index, output);
     return 0;
 }
 
 HCTX WINAPI FakeOpen(HWND window, LOGCONTEXTA* context, BOOL enable)
 {
-    ++g_state.opens;
+    Record("open %d;", enable);
     g_state.openWindow = window;
     g_state.opened = *context;
-    g_state.openEnable = enable;
     return g_state.refuseOpen ? nullptr : FAKE_WINTAB_CONTEXT;
 }
 
 BOOL WINAPI FakeClose(HCTX context)
 {
-    ++g_state.closes;
-    g_state.closed = context;
+    Record(context == FAKE_WINTAB_CONTEXT ? "close;" : "close another;");
     return TRUE;
-}
-
-int WINAPI FakePacketsGet(HCTX, int, LPVOID)
-{
-    return 0;
 }
 
 BOOL WINAPI FakePacket(HCTX context, UINT serial, LPVOID packet)
 {
-    ++g_state.packetReads;
+    Record("packet %u;", serial);
     if (context != FAKE_WINTAB_CONTEXT || serial != g_state.packetSerial)
         return FALSE;
     std::memcpy(packet, &g_state.packet, sizeof(CWintabPacket));
@@ -102,15 +67,13 @@ BOOL WINAPI FakePacket(HCTX context, UINT serial, LPVOID packet)
 
 BOOL WINAPI FakeEnable(HCTX, BOOL enable)
 {
-    ++g_state.enables;
-    g_state.lastEnable = enable;
+    Record("enable %d;", enable);
     return TRUE;
 }
 
 BOOL WINAPI FakeOverlap(HCTX, BOOL toTop)
 {
-    ++g_state.overlaps;
-    g_state.lastOverlap = toTop;
+    Record("overlap %d;", toTop);
     return TRUE;
 }
 
@@ -122,8 +85,7 @@ BOOL WINAPI FakeGet(HCTX, LOGCONTEXTA* out)
 
 BOOL WINAPI FakeQueueSizeSet(HCTX, int size)
 {
-    ++g_state.queueSizes;
-    g_state.lastQueueSize = size;
+    Record("queue %d;", size);
     return TRUE;
 }
 }

@@ -1,99 +1,75 @@
+// The archive reader: the container, the unpacked stream's header, table and script, every
+// limit at the limit and one past (written as numbers, so a test never moves with the
+// constant it checks), and hostile names.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
 
 #include <cstdio>
 
-#include "ArchiveFormat.h"
-#include "ArchiveNames.h"
 #include "EngineFixture.h"
+#include "WinHandle.h"
 
 namespace {
 
 const std::vector<QVUPackEntry> kTwoFiles = {{L"readme.txt", Text8("hello")}, {L"sub\\data.bin", Bytes(300, 7)}};
+const std::wstring kScript = L"OS=WIN32";
+// Where the table's entry count lies in a stream of kTwoFiles with kScript.
+const size_t kTable = 32 + 2 * (kScript.size() + 1);
 
 Bytes Container(const Bytes& stream)
 {
     return WrapContainer(CompressBlock(stream.data(), stream.size()));
 }
 
-// Offsets in an unpacked stream built from kTwoFiles with the given script.
-size_t TableOffset(const std::wstring& script)
+Bytes Poked(size_t offset, uint32_t value)
 {
-    return 32 + 2 * (script.size() + 1);
+    Bytes stream = BuildArchiveStream(kTwoFiles, kScript);
+    PokeU32(stream, offset, value);
+    return stream;
 }
 
 TEST(ArchiveParser, ValidArchiveFillsTheListsAndScriptValues)
 {
     EngineFixture f;
+    // A line without '=' clears its key; the text ends at its first zero.
     const std::wstring script = L"EXECUTE=first.exe\r os = win32 \rexecute=prog.exe=b\r\rbuild=qv2b\rTYPE=Full\r"
-                                L"FILENAME=update\rVERSIONNUMBER = 2.1\rnoise\r=skipped\rOTHER=x";
+                                L"FILENAME=update\rVERSIONNUMBER = 2.1\rnoise\r=skipped\rOTHER=x\r filename ";
     QVUPackOptions options;
     options.bigEndianScript = true;
-    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, script, options)));
+    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, script + std::wstring(L"\0\rBUILD=late", 12), options)));
     CQVUDesquasher& d = f.desquasher;
-    EXPECT_EQ(std::wstring(script), d.GetScriptText().Text());
-    EXPECT_STREQ(L"prog.exe=b", d.GetScriptValue(CQVUDesquasher::kExecute).Text());
-    EXPECT_STREQ(L"WIN32", d.GetScriptValue(CQVUDesquasher::kOS).Text());
-    EXPECT_STREQ(L"QV2B", d.GetScriptValue(CQVUDesquasher::kBuild).Text());
-    EXPECT_STREQ(L"Full", d.GetScriptValue(CQVUDesquasher::kType).Text());
-    EXPECT_STREQ(L"update", d.GetScriptValue(CQVUDesquasher::kFileName).Text());
-    EXPECT_STREQ(L"2.1", d.GetScriptValue(CQVUDesquasher::kVersionNumber).Text());
+    EXPECT_EQ(script, d.GetScriptText().Text());
+    const std::pair<CQVUDesquasher::ScriptKey, const wchar_t*> values[] = {
+        {CQVUDesquasher::kExecute, L"prog.exe=b"}, {CQVUDesquasher::kOS, L"WIN32"},
+        {CQVUDesquasher::kBuild, L"QV2B"},         {CQVUDesquasher::kType, L"Full"},
+        {CQVUDesquasher::kFileName, L""},          {CQVUDesquasher::kVersionNumber, L"2.1"}};
+    for (const auto& value : values)
+        EXPECT_STREQ(value.second, d.GetScriptValue(value.first).Text());
 
     ASSERT_EQ(2, d.GetEntryCount());
     EXPECT_EQ(f.installFolder + L"readme.txt", d.GetTargetPath(0).GetPathString().Text());
     EXPECT_EQ(f.installFolder + L"sub\\data.bin.tmp", d.GetTemporaryPath(1).GetPathString().Text());
     EXPECT_EQ(f.installFolder + L"sub\\data.bin.old", d.GetOldPath(1).GetPathString().Text());
-    EXPECT_EQ(5u, d.GetFileSize(0));
     EXPECT_EQ(300u, d.GetFileSize(1));
-    EXPECT_EQ(32 + 2 * (script.size() + 1) + (4 + 24 + 22 + 24 + 26), d.GetHeaderSize());
-
-    std::vector<std::wstring> expectedLines = {L"T23", L"T24", L"T25"};
-    EXPECT_EQ(expectedLines, f.host.StatusLines());
-    std::vector<std::wstring> logs = {L" -- " + f.installFolder + L"readme.txt, 5 bytes",
-                                      L" -- " + f.installFolder + L"sub\\data.bin, 300 bytes"};
-    EXPECT_EQ(logs, f.host.LogLines());
+    EXPECT_EQ(32 + 2 * (script.size() + 13) + (4 + 24 + 22 + 24 + 26), d.GetHeaderSize());
+    EXPECT_EQ((std::vector<std::wstring>{L"T23", L"T24", L"T25"}), f.host.StatusLines());
+    EXPECT_EQ((std::vector<std::wstring>{L" -- " + f.installFolder + L"readme.txt, 5 bytes",
+                                         L" -- " + f.installFolder + L"sub\\data.bin, 300 bytes"}),
+              f.host.LogLines());
 }
 
-TEST(ArchiveParser, LittleAndBigEndianScriptsReadTheSame)
+TEST(ArchiveParser, DamagedContainersAndStreamsAreRefused)
 {
-    const std::wstring script = L"OS=win32\rBUILD=b7";
-    EngineFixture little;
-    EngineFixture big;
-    QVUPackOptions options;
-    options.bigEndianScript = true;
-    ASSERT_OK(little.Parse(PackArchive(kTwoFiles, script)));
-    ASSERT_OK(big.Parse(PackArchive(kTwoFiles, script, options)));
-    EXPECT_STREQ(little.desquasher.GetScriptText().Text(), big.desquasher.GetScriptText().Text());
-    EXPECT_STREQ(L"B7", big.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
-}
-
-TEST(ArchiveParser, LineWithoutEqualsSignIsAKeyWithAnEmptyValue)
-{
-    EngineFixture f;
-    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, L"EXECUTE=app.exe\rBUILD=b7\rOS=win32\rexecute \r BUILD")));
-    EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kExecute).Text());
-    EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kBuild).Text());
-    EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
-}
-
-TEST(ArchiveParser, ScriptEndsAtItsFirstZero)
-{
-    EngineFixture f;
-    ASSERT_OK(f.Parse(PackArchive(kTwoFiles, std::wstring(L"OS=win32\0\rEXECUTE=app.exe", 25))));
-    EXPECT_STREQ(L"OS=win32", f.desquasher.GetScriptText().Text());
-    EXPECT_STREQ(L"WIN32", f.desquasher.GetScriptValue(CQVUDesquasher::kOS).Text());
-    EXPECT_STREQ(L"", f.desquasher.GetScriptValue(CQVUDesquasher::kExecute).Text());
-}
-
-TEST(ArchiveParser, ContainerLayerRejections)
-{
-    const Bytes good = PackArchive(kTwoFiles, L"OS=WIN32");
+    const Bytes good = PackArchive(kTwoFiles, kScript);
     auto patched = [&](size_t offset, uint8_t value) {
         Bytes b = good;
         b[offset] = value;
         return b;
     };
+    const Bytes stream = BuildArchiveStream(kTwoFiles, kScript);
+    QVUPackOptions version3;
+    version3.version = 3;
     const struct {
         const char* what;
         Bytes archive;
@@ -103,86 +79,102 @@ TEST(ArchiveParser, ContainerLayerRejections)
         {"second magic", patched(7, 'X'), 1},
         {"format 2", patched(8, 2), 1},
         {"trailing magic", patched(good.size() - 1, 'X'), 1},
-        {"trailing magic cut", Bytes(good.begin(), good.end() - 4), 1},
         {"empty file", {}, 16},
-        {"magic only", Bytes(good.begin(), good.begin() + 8), 16},
         {"magic and format, under 20 bytes", Bytes(good.begin(), good.begin() + 19), 5},
         {"empty compressed block", WrapContainer({}), 17},
         {"block stops inside a token", WrapContainer({0, 0, 0, 9, 0xE5, 'a', 0xE5, 0x85}), 17},
+        {"stream magic", Container(Poked(0, 0x55325650)), 1},
+        {"stream second magic", Container(Poked(4, 0)), 1},
+        {"version 3", PackArchive(kTwoFiles, kScript, version3), 1},
+        {"script of 0 units", Container(Poked(16, 0)), 1},
+        {"script of its mark alone", PackArchive(kTwoFiles, L""), 1},
+        {"script whose first unit is 0", PackArchive(kTwoFiles, std::wstring(L"\0OS=WIN32", 9)), 1},
+        {"table tags", Container(Poked(kTable - 8, 0xE1547A8E)), 1},
+        {"entry count 0", Container(Poked(kTable, 0)), 16},
+        {"entry size above 2^32", Container(Poked(kTable + 8, 1)), 12},
+        {"entry tags before the name", Container(Poked(kTable + 12, 0)), 1},
+        {"entry tags after the name", Container(Poked(kTable + 16 + 22 + 4, 0)), 1},
+        {"name without its terminator at the window's end", Container(Poked(12, 4 + 24 + 10)), 16},
+        {"stream shorter than its header", Container(Bytes(stream.begin(), stream.begin() + kTable + 30)), 16},
+        {"stream shorter than the first window", Container(Bytes(stream.begin(), stream.begin() + 10)), 16},
     };
     for (const auto& c : cases) {
         EngineFixture f;
         EXPECT_EQ(c.result, f.Parse(c.archive)) << c.what;
     }
+    EngineFixture f;
+    ASSERT_EQ(1, f.Parse(PackArchive(kTwoFiles, L"x", version3)));
+    EXPECT_EQ(L"!T73A: 4, F: 3", f.host.StatusLines().back());
 }
 
-TEST(ArchiveParser, UnpackedStreamRejections)
+// A script of `units` units after its mark.
+Bytes WithScriptOf(size_t units)
 {
-    const std::wstring script = L"OS=WIN32";
-    const Bytes good = BuildArchiveStream(kTwoFiles, script);
-    const size_t table = TableOffset(script);
-    auto u32 = [&](size_t offset, uint32_t value) {
-        Bytes b = good;
-        PokeU32(b, offset, value);
-        return b;
-    };
-    QVUPackOptions version3;
-    version3.version = 3;
+    std::wstring script = kScript + L"\r";
+    script.resize(units, L'x');
+    return BuildArchiveStream(kTwoFiles, script);
+}
+
+TEST(ArchiveLimits, UnpackedStreamAtTheLimitAndOnePast)
+{
     const struct {
         const char* what;
         Bytes stream;
         gCResult result;
+        size_t entriesLogged;
     } cases[] = {
-        {"magic", u32(0, 0x55325650), 1},
-        {"second magic", u32(4, 0), 1},
-        {"version 3", BuildArchiveStream(kTwoFiles, script, version3), 1},
-        {"F of 0", u32(16, 0), 1},
-        {"script of its mark alone", BuildArchiveStream(kTwoFiles, L""), 1},
-        {"script whose first unit after the mark is 0", BuildArchiveStream(kTwoFiles, std::wstring(L"\0OS=WIN32", 9)),
-         1},
-        {"table tags", u32(table - 8, 0xE1547A8E), 1},
-        {"entry count 0", u32(table, 0), 16},
-        {"entry size above 2^32", u32(table + 8, 1), 12},
-        {"entry tags before the name", u32(table + 12, 0), 1},
-        {"entry tags after the name", u32(table + 16 + 22 + 4, 0), 1},
-        {"name without its terminator at the window's end", u32(12, 4 + 24 + 10), 16},
-        {"stream shorter than its header", Bytes(good.begin(), good.begin() + table + 30), 16},
-        {"stream shorter than the first window", Bytes(good.begin(), good.begin() + 10), 16},
-        {"empty stream", {}, 16},
+        {"table size of 65,536", Poked(12, 65536), kOk, 2},
+        {"table size of 65,537", Poked(12, 65537), kOutOfRange, 0},
+        {"script of 65,536 units with its mark", WithScriptOf(65535), kOk, 2},
+        {"script of 65,537 units with its mark", WithScriptOf(65536), kOutOfRange, 0},
+        // The largest count passes: entries are read until the data runs out.
+        {"0xFFFFF entries", Poked(kTable, 0xFFFFF), kStreamFailure, 2},
+        {"0x100000 entries", Poked(kTable, 0x100000), kStreamFailure, 0},
+        {"a file of 100,000,000 bytes", Poked(kTable + 4, 100000000), kOk, 2},
+        {"a file of 100,000,001 bytes", Poked(kTable + 4, 100000001), kOutOfRange, 0},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         EngineFixture f;
-        EXPECT_EQ(c.result, f.Parse(Container(c.stream))) << c.what;
+        EXPECT_RESULT(f.Parse(Container(c.stream)), c.result);
+        EXPECT_EQ(f.host.LogLines().size(), c.entriesLogged);
     }
 }
 
-TEST(ArchiveParser, VersionMismatchPostsTheVersionLine)
+// Only the file's length is looked at before the limit: a file of zeros at the limit fails on
+// its magic, one byte more is refused unread.
+TEST(ArchiveLimits, ContainerAtTheLimitAndOnePast)
 {
-    EngineFixture f;
-    QVUPackOptions options;
-    options.version = 3;
-    EXPECT_EQ(1, f.Parse(PackArchive(kTwoFiles, L"x", options)));
-    std::vector<std::wstring> lines = {L"T23", L"T24", L"T25", L"!T73A: 4, F: 3"};
-    EXPECT_EQ(lines, f.host.StatusLines());
+    for (const auto& c : {std::make_pair(100000000ll, kGenericFailure), std::make_pair(100000001ll, kOutOfRange)}) {
+        SCOPED_TRACE(c.first);
+        EngineFixture f;
+        const gCString path = f.temp.File(L"large.qvu");
+        CStdFile file(_wfopen(path.Text(), L"wb"));
+        ASSERT_TRUE(file.IsValid());
+        _fseeki64(file.Get(), c.first - 1, SEEK_SET);
+        fputc(0, file.Get());
+        ASSERT_TRUE(file.Close());
+        gCFile stream;
+        ASSERT_OK(stream.OpenFullPath(path, kAccessRead));
+        EXPECT_RESULT(f.desquasher.ReadArchiveFile(stream), c.second);
+    }
 }
 
 TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
 {
     const wchar_t* hostile[] = {
-        L"..\\..\\x",     L"..",       L"C:\\x",  L"\\x",     L"/x",      L"a:b",  L"a\\..\\b", L"a/../b", L".\\a",
-        L"a\\.",          L"   ",      L"a\\\\b", L"a\\",     L"dir.\\x", L"x.. ", L"a\\ \\b",  L"CON",    L"nul.txt",
-        L"sub\\Com1.dat", L"aux .txt", L"lpt0",   L"conout$", L"a*b",     L"a?b",  L"a|b",      L"a\"b",   L"a<b>"};
+        L"..\\..\\x", L"..",     L"C:\\x",   L"\\x",     L"/x",   L"a:b",     L"a\\..\\b", L"a/../b",  L".\\a",
+        L"a\\.",      L"a\\\\b", L"a\\",     L"dir.\\x", L"x.. ", L"a\\ \\b", L"CON",      L"nul.txt", L"sub\\Com1.dat",
+        L"aux .txt",  L"lpt0",   L"conout$", L"a*b",     L"a?b",  L"a|b",     L"a\"b",     L"a<b>",    L"a\x0001"};
     for (const wchar_t* name : hostile) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, L"OS=WIN32")))
-            << testing::PrintToString(std::wstring(name));
+        EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, kScript))) << testing::PrintToString(std::wstring(name));
         EngineFixture g;
-        std::wstring script = std::wstring(L"EXECUTE=") + name;
-        gCResult r = g.Parse(PackArchive({{L"ok.txt", Text8("x")}}, script));
-        if (std::wstring(name) != L"   ") {
-            EXPECT_EQ(1, r) << testing::PrintToString(script);
-        }
+        EXPECT_EQ(1, g.Parse(PackArchive({{L"ok.txt", Text8("x")}}, std::wstring(L"EXECUTE=") + name)))
+            << testing::PrintToString(std::wstring(name));
     }
+    EngineFixture blank;
+    EXPECT_EQ(1, blank.Parse(PackArchive({{L"   ", Text8("x")}}, kScript)));
     const wchar_t* fine[] = {L"a.txt",         L"sub\\dir\\file.bin", L"sub/file",  L"..a",        L"a..b",
                              L" padded.txt\t", L"console.txt",        L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
     for (const wchar_t* name : fine) {
@@ -201,23 +193,15 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
     for (const auto& names : colliding) {
         EngineFixture f;
         EXPECT_EQ(1, f.Parse(PackArchive(
-                         {{names.first, Text8("1")}, {L"other", Text8("2")}, {names.second, Text8("3")}}, L"OS=WIN32")))
+                         {{names.first, Text8("1")}, {L"other", Text8("2")}, {names.second, Text8("3")}}, kScript)))
             << testing::PrintToString(std::wstring(names.first));
     }
     EngineFixture f;
     ASSERT_OK(f.Parse(PackArchive(
         {{L"app.exe", Text8("1")}, {L"app.exe.older", Text8("2")}, {L"app", Text8("3")}, {L"sub/app.exe", Text8("4")}},
-        L"OS=WIN32")));
+        kScript)));
     // '/' and '\' name the same folder: the target is written with '\'.
     EXPECT_EQ(f.installFolder + L"sub\\app.exe", f.desquasher.GetTargetPath(3).GetPathString().Text());
-}
-
-TEST(ArchiveNames, SafeRelativeNames)
-{
-    EXPECT_TRUE(IsSafeArchiveName(L"a\\b.c", 5));
-    EXPECT_FALSE(IsSafeArchiveName(L"", 0));
-    EXPECT_FALSE(IsSafeArchiveName(nullptr, 3));
-    EXPECT_FALSE(IsSafeArchiveName(L"a\x0001", 2));
 }
 
 } // namespace

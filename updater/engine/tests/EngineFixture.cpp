@@ -6,6 +6,8 @@
 #include "LocalString.h"
 #include "WinHandle.h"
 
+namespace {
+// Loads the updater's localised texts "T0".."T99" at the host's block offset.
 bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t blockOffset)
 {
     CStringTableWriter writer;
@@ -21,7 +23,6 @@ bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t bloc
     return file.OpenFullPath(vsfPath, kAccessRead) == 0 && table.Load(file) == 0;
 }
 
-namespace {
 void CollectTree(const std::wstring& root, const std::wstring& relative, FileTree& tree)
 {
     WIN32_FIND_DATAW found;
@@ -40,14 +41,25 @@ void CollectTree(const std::wstring& root, const std::wstring& relative, FileTre
         }
     } while (FindNextFileW(search.Get(), &found));
 }
-
-void MakeTreeWritable(const std::wstring& root)
-{
-    FileTree tree = ReadTree(root);
-    for (const auto& item : tree)
-        SetFileAttributesW((root + item.first).c_str(), FILE_ATTRIBUTE_NORMAL);
-}
 } // namespace
+
+FileTree ReadTree(const std::wstring& folder)
+{
+    FileTree tree;
+    CollectTree(folder, L"", tree);
+    return tree;
+}
+
+void WriteTree(const std::wstring& folder, const FileTree& tree)
+{
+    for (const auto& item : tree) {
+        for (size_t slash = item.first.find(L'\\'); slash != std::wstring::npos;
+             slash = item.first.find(L'\\', slash + 1))
+            CreateDirectoryW((folder + item.first.substr(0, slash)).c_str(), nullptr);
+        if (item.first.back() != L'\\')
+            WriteWholeFile(gCString((folder + item.first).c_str()), item.second);
+    }
+}
 
 FileTree Installed(const FileTree& tree, const FileTree& update)
 {
@@ -59,29 +71,6 @@ FileTree Installed(const FileTree& tree, const FileTree& update)
             result.emplace(item.first.substr(0, slash + 1), Bytes());
     }
     return result;
-}
-
-FileTree ReadTree(const std::wstring& folder)
-{
-    FileTree tree;
-    CollectTree(folder, L"", tree);
-    return tree;
-}
-
-void MakeFolders(const std::wstring& folder, const std::wstring& relativeFile)
-{
-    for (size_t i = 0; i < relativeFile.size(); ++i)
-        if (relativeFile[i] == L'\\')
-            CreateDirectoryW((folder + relativeFile.substr(0, i)).c_str(), nullptr);
-}
-
-void WriteTree(const std::wstring& folder, const FileTree& tree)
-{
-    for (const auto& item : tree) {
-        MakeFolders(folder, item.first);
-        if (item.first.back() != L'\\')
-            WriteWholeFile(gCString((folder + item.first).c_str()), item.second);
-    }
 }
 
 std::vector<QVUPackEntry> Entries(const FileTree& tree)
@@ -98,10 +87,9 @@ Bytes Text8(const char* text)
     return Bytes(text, text + strlen(text));
 }
 
-EngineFixture::EngineFixture() : desquasher(host)
+EngineFixture::EngineFixture()
+    : installFolder(temp.Path() + L"install\\"), programFolder(temp.Path() + L"program\\"), desquasher(host)
 {
-    installFolder = temp.Path() + L"install\\";
-    programFolder = temp.Path() + L"program\\";
     CreateDirectoryW(installFolder.c_str(), nullptr);
     CreateDirectoryW(programFolder.c_str(), nullptr);
     app.programFolder = gCString(programFolder.c_str());
@@ -110,33 +98,31 @@ EngineFixture::EngineFixture() : desquasher(host)
     host.table = &table;
 }
 
-EngineFixture::~EngineFixture()
+void EngineFixture::Lay(const FileTree& tree, const wchar_t* readOnly)
 {
-    MakeTreeWritable(temp.Path());
+    WriteTree(installFolder, tree);
+    SetFileAttributesW((installFolder + readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
+}
+
+bool EngineFixture::ReadOnly(const wchar_t* name) const
+{
+    const DWORD attributes = GetFileAttributesW((installFolder + name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 gCResult EngineFixture::Install(const Bytes& archive)
 {
-    return Install(archive, desquasher);
-}
-
-gCResult EngineFixture::Install(const Bytes& archive, CQVUDesquasher& d)
-{
-    gCString path = temp.File(L"update.qvu");
-    WriteWholeFile(path, archive);
+    WriteWholeFile(temp.File(L"update.qvu"), archive);
     gCFile file;
-    if (file.OpenFullPath(path, kAccessRead) != 0)
-        return -1;
-    return d.DesquashAndInstall(file);
+    QV_RETURN_IF_FAILED(file.OpenFullPath(temp.File(L"update.qvu"), kAccessRead));
+    return desquasher.DesquashAndInstall(file);
 }
 
 gCResult EngineFixture::Parse(const Bytes& archive)
 {
-    gCString path = temp.File(L"update.qvu");
-    WriteWholeFile(path, archive);
+    WriteWholeFile(temp.File(L"update.qvu"), archive);
     gCFile file;
-    if (file.OpenFullPath(path, kAccessRead) != 0)
-        return -1;
+    QV_RETURN_IF_FAILED(file.OpenFullPath(temp.File(L"update.qvu"), kAccessRead));
     QV_RETURN_IF_FAILED(desquasher.ReadArchiveFile(file));
     return desquasher.ParseUpdateArchive();
 }

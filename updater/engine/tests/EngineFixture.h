@@ -13,38 +13,35 @@
 #include "gCFile.h"
 #include "gCStringTable.h"
 
+// Every file below a folder by relative name with its bytes, and every folder with a trailing
+// '\\' and no bytes.
 typedef std::map<std::wstring, Bytes> FileTree;
 
-// Loads the updater's localised texts "T0".."T99" at the host's block offset.
-bool LoadLocalTexts(gCStringTable& table, const gCString& vsfPath, uint32_t blockOffset);
-
-// Every file below the folder, by relative name, with its bytes.
 FileTree ReadTree(const std::wstring& folder);
 void WriteTree(const std::wstring& folder, const FileTree& tree);
-void MakeFolders(const std::wstring& folder, const std::wstring& relativeFile);
-// The tree after installing the update over it: the update's files, and the folders they need
-// that the tree lacked (as ReadTree lists folders, with a trailing '\\').
+// The tree after installing the update over it, with the folders the update's files need.
 FileTree Installed(const FileTree& tree, const FileTree& update);
+std::vector<QVUPackEntry> Entries(const FileTree& tree);
+Bytes Text8(const char* text);
 
 class EngineFixture {
 public:
     EngineFixture();
-    ~EngineFixture();
 
+    // Writes the installation's files, the one named read-only.
+    void Lay(const FileTree& tree, const wchar_t* readOnly);
+    FileTree Tree() const { return ReadTree(installFolder); }
+    bool ReadOnly(const wchar_t* name) const;
     // Writes the archive to a file and runs the driver on it.
     gCResult Install(const Bytes& archive);
-    gCResult Install(const Bytes& archive, CQVUDesquasher& desquasher);
-    // The container's stream read and parsed: the result of the first step that fails.
+    // The container read and its stream parsed: the result of the first step that fails.
     gCResult Parse(const Bytes& archive);
 
+    TempFolder temp;
     std::wstring installFolder;
     std::wstring programFolder;
-    TempFolder temp;
     FakeHost app;
     RecordingHost host;
     gCStringTable table;
     CQVUDesquasher desquasher;
 };
-
-std::vector<QVUPackEntry> Entries(const FileTree& tree);
-Bytes Text8(const char* text);

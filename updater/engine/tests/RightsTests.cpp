@@ -1,3 +1,5 @@
+// The rights check: its answers from the system's rights query, the token when the query
+// cannot answer, the red line of a step that fails, and the system layer on real files.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -9,57 +11,20 @@
 
 namespace {
 
-// What the replaced system calls answer in one test (the fields in this order in the tables).
+// What the replaced system calls answer in one case (the fields in this order in the table).
 struct Scenario {
-    bool secondQueryFails = false;
-    DWORD secondQueryNeeded = 0;
-    bool noDacl = false;
-    DWORD lookupError = 0; // nonzero: the lookup fails with it
-    bool invalidSid = false;
-    DWORD rightsResult = ERROR_SUCCESS;
-    ACCESS_MASK rights = 0;
-    int token = -1;
+    DWORD lookupError; // nonzero: the account lookup fails with it
+    DWORD rightsResult;
+    ACCESS_MASK rights;
+    int token;
 };
 Scenario gScenario;
-
-BOOL WINAPI FakeFileSecurity(LPCWSTR path, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR sd, DWORD length,
-                             LPDWORD needed)
-{
-    if (sd && gScenario.secondQueryFails) {
-        *needed = gScenario.secondQueryNeeded;
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    return GetFileSecurityW(path, what, sd, length, needed);
-}
-
-BOOL WINAPI FakeDacl(PSECURITY_DESCRIPTOR sd, LPBOOL present, PACL* dacl, LPBOOL defaulted)
-{
-    BOOL ok = GetSecurityDescriptorDacl(sd, present, dacl, defaulted);
-    if (gScenario.noDacl) {
-        *present = FALSE;
-        SetLastError(1336);
-    }
-    return ok;
-}
 
 BOOL WINAPI FakeLookup(LPCWSTR system, LPCWSTR name, PSID sid, LPDWORD sidSize, LPWSTR domain, LPDWORD domainSize,
                        PSID_NAME_USE use)
 {
-    if (gScenario.lookupError) {
-        SetLastError(gScenario.lookupError);
-        return FALSE;
-    }
-    return LookupAccountNameW(system, name, sid, sidSize, domain, domainSize, use);
-}
-
-BOOL WINAPI FakeValidSid(PSID sid)
-{
-    if (gScenario.invalidSid) {
-        SetLastError(1337);
-        return FALSE;
-    }
-    return IsValidSid(sid);
+    SetLastError(gScenario.lookupError);
+    return !gScenario.lookupError && LookupAccountNameW(system, name, sid, sidSize, domain, domainSize, use);
 }
 
 DWORD WINAPI FakeRights(PACL, PTRUSTEEW, PACCESS_MASK mask)
@@ -74,93 +39,57 @@ int FakeToken(const wchar_t*)
     return gScenario.token;
 }
 
-class Rights : public testing::Test, public EngineFixture {
-protected:
-    void SetUp() override
-    {
-        m_previous =
-            SetRightsApi({FakeFileSecurity, FakeDacl, GetUserNameW, FakeLookup, FakeValidSid, FakeRights, FakeToken});
-        gScenario = Scenario();
-        file = temp.File(L"target.dat");
-        WriteWholeFile(file, Text8("x"));
-    }
-    void TearDown() override { SetRightsApi(m_previous); }
-
-    gCResult Check(const gCString& path) { return CheckEffectiveRightsOfText(path, host); }
-
-    gCString file;
-
-private:
-    CRightsApi m_previous;
-};
-
-TEST_F(Rights, AnswersFromTheQueryAndFallsBackToTheTokenOnlyWhenTheQueryFails)
+TEST(Rights, AnswersAndFailedStepsWithTheirRedLine)
 {
+    EngineFixture f;
+    WriteWholeFile(f.temp.File(L"target.dat"), Text8("x"));
+    const DWORD kAnswered = ERROR_SUCCESS;
+    const DWORD kNoQuery = ERROR_INVALID_FUNCTION;
     const struct {
         const char* what;
-        DWORD rightsResult;
-        ACCESS_MASK rights;
-        int token;
-        gCResult result;
-    } cases[] = {
-        {"write bit granted", ERROR_SUCCESS, FILE_WRITE_DATA | FILE_READ_DATA, 0, 0},
-        {"read only", ERROR_SUCCESS, FILE_READ_DATA, 1, 1},
-        {"query fails, token may write", ERROR_INVALID_FUNCTION, 0, 1, 0},
-        {"query fails, token may not", ERROR_INVALID_FUNCTION, 0, 0, 1},
-        {"query fails, token undecided", ERROR_INVALID_FUNCTION, 0, -1, 1},
-    };
-    for (const auto& c : cases) {
-        gScenario.rightsResult = c.rightsResult;
-        gScenario.rights = c.rights;
-        gScenario.token = c.token;
-        EXPECT_EQ(c.result, Check(file)) << c.what;
-    }
-    EXPECT_TRUE(host.events.empty());
-}
-
-TEST_F(Rights, FailedStepsPostOneRedLineEach)
-{
-    const struct {
-        const char* what;
+        const wchar_t* name;
         Scenario scenario;
-        bool missingPath;
-        std::wstring line;
+        gCResult result;
+        std::vector<std::wstring> lines;
     } cases[] = {
-        {"missing path", Scenario(), true, L"T590, 2"},
-        {"second query fails with a length", Scenario{true, 64}, false, L"T591, 5"},
-        {"second query fails without one", Scenario{true}, false, L"T591, 5"},
-        {"no DACL", Scenario{false, 0, true}, false, L"T593, 1336"},
-        {"lookup buffer too small", Scenario{false, 0, false, ERROR_INSUFFICIENT_BUFFER}, false, L"T595, 122"},
-        {"invalid SID", Scenario{false, 0, false, 0, true}, false, L"T595, 1337"},
+        {"write bit granted", L"target.dat", {0, kAnswered, FILE_WRITE_DATA | FILE_READ_DATA, 0}, 0, {}},
+        {"read only", L"target.dat", {0, kAnswered, FILE_READ_DATA, 1}, 1, {}},
+        {"query fails, token may write", L"target.dat", {0, kNoQuery, 0, 1}, 0, {}},
+        {"query fails, token may not", L"target.dat", {0, kNoQuery, 0, 0}, 1, {}},
+        {"query fails, token undecided", L"target.dat", {0, kNoQuery, 0, -1}, 1, {}},
+        {"account that cannot be looked up counts as writable",
+         L"target.dat",
+         {ERROR_NONE_MAPPED, kAnswered, 0, 0},
+         0,
+         {}},
+        {"lookup buffer too small", L"target.dat", {ERROR_INSUFFICIENT_BUFFER, kAnswered, 0, 0}, 1, {L"!T595, 122"}},
+        {"missing path", L"missing.dat", {0, kAnswered, FILE_WRITE_DATA, 1}, 1, {L"!T590, 2"}},
     };
+    const CRightsApi previous = SetRightsApi(
+        {GetFileSecurityW, GetSecurityDescriptorDacl, GetUserNameW, FakeLookup, IsValidSid, FakeRights, FakeToken});
     for (const auto& c : cases) {
         gScenario = c.scenario;
-        host.events.clear();
-        EXPECT_RESULT(Check(c.missingPath ? temp.File(L"missing.dat") : file), kGenericFailure) << c.what;
-        std::vector<std::wstring> lines = {L"!" + c.line};
-        EXPECT_EQ(lines, host.StatusLines()) << c.what;
+        f.host.events.clear();
+        EXPECT_EQ(c.result, CheckEffectiveRightsOfText(f.temp.File(c.name), f.host)) << c.what;
+        EXPECT_EQ(c.lines, f.host.StatusLines()) << c.what;
     }
+    SetRightsApi(previous);
 }
 
-TEST_F(Rights, AccountThatCannotBeLookedUpCountsAsWritable)
+TEST(Rights, SystemLayerOnRealFiles)
 {
-    gScenario.lookupError = ERROR_NONE_MAPPED;
-    EXPECT_OK(Check(file));
-    EXPECT_TRUE(host.events.empty());
-}
-
-TEST_F(Rights, SystemLayerOnRealFiles)
-{
-    SetRightsApi(GetSystemRightsApi());
-    EXPECT_OK(Check(file));
-    gCString readOnly = temp.File(L"locked.dat");
+    EngineFixture f;
+    const gCString file = f.temp.File(L"target.dat");
+    const gCString readOnly = f.temp.File(L"locked.dat");
+    WriteWholeFile(file, Text8("x"));
     WriteWholeFile(readOnly, Text8("x"));
     SetFileAttributesW(readOnly.Text(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(1, Check(readOnly));
+    EXPECT_OK(CheckEffectiveRightsOfText(file, f.host));
+    EXPECT_EQ(1, CheckEffectiveRightsOfText(readOnly, f.host));
     EXPECT_EQ(1, ProcessTokenMayWrite(file.Text()));
-    EXPECT_EQ(ProcessTokenMayWrite(readOnly.Text()), 0);
-    EXPECT_EQ(-1, ProcessTokenMayWrite(temp.File(L"missing.dat").Text()));
-    EXPECT_TRUE(host.events.empty());
+    EXPECT_EQ(0, ProcessTokenMayWrite(readOnly.Text()));
+    EXPECT_EQ(-1, ProcessTokenMayWrite(f.temp.File(L"missing.dat").Text()));
+    EXPECT_TRUE(f.host.events.empty());
 }
 
 } // namespace

@@ -1,14 +1,13 @@
-// The transfer manager and the update session against real peers on 127.0.0.1: the project's
-// update server and the scripted peer. Each case checks the status lines and messages of a
-// whole transfer in order.
+// The transfer manager and the update session against real peers on 127.0.0.1:
+// the project's update server and the scripted peer. Each case checks the
+// status lines and messages of a whole transfer in order; then the life of
+// sessions and of the delivered file across requests and the manager's end.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
 
-#include <string>
-#include <vector>
+#include <winsock2.h>
 
-#include "CQVUTransferManager.h"
 #include "Expect.h"
 #include "FakeContent.h"
 #include "Loopback.h"
@@ -21,15 +20,17 @@ namespace {
 typedef std::vector<std::string> Lines;
 
 const std::string kLookingUp = "black:Looking up server...";
-const std::string kSupply = "app:000E";
 const std::string kFound = "black:Server location found, now attempting to contact server.";
-const std::string kResponse = "black:Received response from server, download is ready to begin.";
-const std::string kConnectFailed = "red:Found the location of the download server, but couldn't connect to it. "
+const std::string kConnectFailed = "red:Found the location of the download server, but couldn't connect to "
+                                   "it. "
                                    "Please check your Internet connection, or try again later!";
-const std::string kResolveFailed =
-    "red:Unable to locate the download server - please check your Internet connection, or try again later!";
 const std::string kFailed = "app:0001:2:0";
-const std::string kPageOrBroken = "app:0010";
+const Lines kNoReply = {kLookingUp, "app:000E", kFound, kFailed, kConnectFailed};
+const Lines kUpToReply = {kLookingUp, "app:000E", kFound,
+                          "black:Received response from server, download is ready to begin."};
+const Lines kBroken = {"app:0010", "red:-- An error occurred during the download: --",
+                       "lightred:\"Connection failed during download.\"", "end-red:Download Failed!", "app:000B"};
+const Lines kFile = {"app:000F", "black:Update file received OK.", "app:0007"};
 
 Lines Join(std::initializer_list<Lines> parts)
 {
@@ -39,26 +40,15 @@ Lines Join(std::initializer_list<Lines> parts)
     return all;
 }
 
-const Lines kUpToReply = {kLookingUp, kSupply, kFound, kResponse};
-const Lines kBroken = {kPageOrBroken, "red:-- An error occurred during the download: --",
-                       "lightred:\"Connection failed during download.\"", "end-red:Download Failed!", "app:000B"};
-
 Lines StartError(const std::string& reason, const std::string& typeWords)
 {
-    return {kPageOrBroken, "red:-- An error occurred when trying to start the download: --", "red:" + reason,
+    return {"app:0010", "red:-- An error occurred when trying to start the download: --", "red:" + reason,
             "end-red:Download couldn't be started!", "app:000A:" + typeWords};
 }
 
 Lines Green(const std::string& reason)
 {
-    return {kPageOrBroken, "view:0013", "green:" + reason, "app:000A:2:0"};
-}
-
-// Runs until the lines stop growing for a moment after the expected count was reached.
-void RunUntilLines(TransferFixture& t, size_t count)
-{
-    (void)t.Run([&] { return t.targets.Steps().size() >= count; }); // compared next
-    t.RunFor(300);
+    return {"app:0010", "view:0013", "green:" + reason, "app:000A:2:0"};
 }
 
 struct ServerCase {
@@ -71,84 +61,54 @@ class ServerReplies : public ::testing::TestWithParam<ServerCase> {};
 
 TEST_P(ServerReplies, GiveTheLinesAndMessagesInOrder)
 {
-    const ServerCase& c = GetParam();
     UpdateServer server;
-    ASSERT_TRUE(server.Start(c.options)) << server.Error();
+    ASSERT_TRUE(server.Start(GetParam().options)) << server.Error();
     TransferFixture t;
     t.manager->SetIdleTimeout(1000);
     ASSERT_OK(t.Request(server.Host()));
-    RunUntilLines(t, c.expected.size());
-    EXPECT_EQ(t.targets.Steps(), c.expected);
+    t.RunUntilSteps(GetParam().expected.size());
+    EXPECT_EQ(t.targets.Steps(), GetParam().expected);
 }
 
 const ServerCase kServerCases[] = {
-    {"FileWithLength", L"--mode file --size 5000",
-     Join({kUpToReply, {"app:000F", "black:Update file received OK.", "app:0007"}})},
-    {"FileWithoutLength", L"--mode file --size 5000 --no-length",
-     Join({kUpToReply, {"app:000F", "black:Update file received OK.", "app:0007"}})},
+    {"File", L"--mode file --size 5000", Join({kUpToReply, kFile})},
     {"FileAfterUpdaterSend", L"--mode file --size 5000 --updater-send",
      Join({kUpToReply, {"app:000D", "app:000F", "black:Update file received OK.", "app:0008"}})},
     {"AnswerOfType2", L"--mode uptodate", Join({kUpToReply, Green("Your product is up to date.")})},
     {"AnswerOfType1", L"--mode type1 --fail-reason Manual --location http://127.0.0.1/get",
      Join({kUpToReply, StartError("Manual", "1:0")})},
-    {"AnswerWithoutType", L"--mode page --fail-reason Refused", Join({kUpToReply, StartError("Refused", "-1:-1")})},
-    {"TypeWithBlanksAndLineEnd", L"--mode page --fail-type \" 2\\r\\n\" --fail-reason Fine",
-     Join({kUpToReply, Green("Fine")})},
-    {"TypeInHexadecimal", L"--mode page --fail-type 0x2 --fail-reason Fine", Join({kUpToReply, Green("Fine")})},
-    {"EmptyReason", L"--mode page --fail-type 3 --fail-reason \"\"", Join({kUpToReply, StartError("", "3:0")})},
     {"NoAnswerHeaders", L"--mode page --no-fail-headers",
      Join({kUpToReply, StartError("Unknown fail reason, header not found", "-1:-1")})},
     // Content types are compared without regard to case.
     {"PageInCapitals", L"--mode page --content-type Text/HTML --fail-type 2 --fail-reason Fine",
      Join({kUpToReply, Green("Fine")})},
-    {"NotFound", L"--mode status --status 404", {kLookingUp, kSupply, kFound, kFailed, kConnectFailed}},
+    {"NotFound", L"--mode status --status 404", kNoReply},
     {"BodyCutShort", L"--mode cut --size 5000 --cut-at 1000", Join({kUpToReply, kBroken})},
     // The session ends in its failed state: one notice, then the report.
     {"ChunkedBodyBroken", L"--mode badchunk", Join({kUpToReply, {kFailed}, kBroken})},
-    // A close before any reply shows the connect-failed line, as a refused connection does.
-    {"ClosedBeforeReply", L"--mode close", {kLookingUp, kSupply, kFound, kFailed, kConnectFailed}},
-    // A server that never answers, or stops in the middle of the body, is given up.
-    {"NeverAnswers", L"--mode hang", {kLookingUp, kSupply, kFound, kFailed, kConnectFailed}},
+    // A close before any reply shows the connect-failed line once, as a refused
+    // connection does.
+    {"ClosedBeforeReply", L"--mode close", kNoReply},
+    // A server that never answers, or stops in the middle of the body, is given
+    // up.
+    {"NeverAnswers", L"--mode hang", kNoReply},
     {"StopsInTheBody", L"--mode stall --size 5000 --stall-at 1000", Join({kUpToReply, {kFailed}, kBroken})},
 };
-
-} // namespace
 
 INSTANTIATE_TEST_SUITE_P(Transfer, ServerReplies, ::testing::ValuesIn(kServerCases),
                          [](const ::testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
 
-TEST(Transfer, ConnectionFailuresPostTheirRedLineOnce)
+TEST(Transfer, UnknownServerPostsTheLookupLineOnce)
 {
-    const std::wstring unknown = std::wstring(64, L'a') + L".invalid";
-    struct Case {
-        gCString host;
-        Lines expected;
-    } cases[] = {
-        // The label is too long for the host's resolver, so no query leaves the machine.
-        {gCString(unknown.c_str()), {kLookingUp, kSupply, kFailed, kResolveFailed}},
-        {HostAndPort(ClosedPort()), {kLookingUp, kSupply, kFound, kFailed, kConnectFailed}},
-    };
-    for (const Case& c : cases) {
-        TransferFixture t;
-        ASSERT_NE(t.app.GetMainWindowHandle(), nullptr);
-        ASSERT_OK(t.Request(c.host));
-        RunUntilLines(t, c.expected.size());
-        EXPECT_EQ(t.targets.Steps(), c.expected) << W(c.host);
-    }
-}
-
-TEST(Transfer, ResetDuringTheBodyIsABrokenDownload)
-{
-    UpdateServer server;
-    ASSERT_TRUE(server.Start(L"--mode reset --size 100000 --cut-at 1000")) << server.Error();
     TransferFixture t;
-    ASSERT_OK(t.Request(server.Host()));
-    RunUntilLines(t, kUpToReply.size() + kBroken.size());
-    Lines steps = t.targets.Steps();
-    // Wine may give the reset as a clean close: then no failure notice comes first.
-    if (steps.size() > kUpToReply.size() && steps[kUpToReply.size()] == kFailed)
-        steps.erase(steps.begin() + static_cast<std::ptrdiff_t>(kUpToReply.size()));
-    EXPECT_EQ(steps, Join({kUpToReply, kBroken}));
+    // The label is too long for the host's resolver, so no query leaves the
+    // machine.
+    ASSERT_OK(t.Request(gCString((std::wstring(64, L'a') + L".invalid").c_str())));
+    const Lines expected = {kLookingUp, "app:000E", kFailed,
+                            "red:Unable to locate the download server - please check your Internet "
+                            "connection, or try again later!"};
+    t.RunUntilSteps(expected.size());
+    EXPECT_EQ(t.targets.Steps(), expected);
 }
 
 TEST(Transfer, RequestBytesAreTheUpdatersLayout)
@@ -166,107 +126,139 @@ TEST(Transfer, RequestBytesAreTheUpdatersLayout)
                                  "\r\n");
 }
 
-TEST(Transfer, ProgressIsSentForEveryChangeButStoredInStepsOfFive)
+// Runs one reply of the scripted peer: the headers, then each piece of the body
+// after a pause.
+void RunPeer(TransferFixture& t, const std::string& headers, const std::vector<std::string>& pieces)
 {
-    struct Case {
-        const char* name;
-        const char* headers;
-        std::vector<std::string> pieces;
-        std::vector<int64_t> progress;
-    } cases[] = {
-        {"small steps", "Content-Length: 100\r\n", {"a", "b", "c", "dd"}, {1, 2, 3, 5}},
-        {"100 twice", "Content-Length: 1000\r\n", {std::string(1000, 'x'), "y"}, {100, 100}},
-        {"no length", "", {"0123456789", "x"}, {}},
-    };
-    for (const Case& c : cases) {
-        ScriptedPeer peer;
-        peer.ReadRequest().Send(std::string("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n") +
-                                c.headers + "\r\n");
-        for (const std::string& piece : c.pieces)
-            peer.Pause(300).Send(piece);
-        peer.Pause(300).Close();
-        peer.Start();
-        TransferFixture t;
-        ASSERT_OK(t.Request(HostAndPort(peer.Port())));
-        EXPECT_TRUE(t.RunToEnd()) << c.name;
-        EXPECT_TRUE(peer.Join()) << c.name;
-        EXPECT_EQ(t.targets.Progress(), c.progress) << c.name;
-    }
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n" + headers + "\r\n");
+    for (const std::string& piece : pieces)
+        peer.Pause(300).Send(piece);
+    peer.Pause(300).Close();
+    peer.Start();
+    ASSERT_OK(t.Request(HostAndPort(peer.Port())));
+    EXPECT_TRUE(t.RunToEnd());
+    EXPECT_TRUE(peer.Join());
 }
 
-TEST(Transfer, UpdaterSendTurnsEveryLaterFileIntoTheUpdatersMessage)
-{
-    UpdateServer marking;
-    UpdateServer plain;
-    ASSERT_TRUE(marking.Start(L"--mode uptodate --updater-send")) << marking.Error();
-    ASSERT_TRUE(plain.Start(L"--mode file --size 300")) << plain.Error();
-    TransferFixture t;
-    ASSERT_OK(t.Request(marking.Host()));
-    EXPECT_TRUE(t.RunToEnd());
-    ASSERT_OK(t.Request(plain.Host()));
-    EXPECT_TRUE(t.RunToEnd());
-    EXPECT_EQ(t.targets.Count("app:000D"), 1);
-    EXPECT_EQ(t.targets.Count("app:0007"), 0);
-    EXPECT_EQ(t.targets.Count("app:0008"), 1);
-}
-
-TEST(Transfer, MainContentIsPresentedAfterEveryProgressAndEveryHandledReply)
+TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPresentedAfterEach)
 {
     class CountingContent : public FakeContent {
     public:
         explicit CountingContent(int& presents) : m_presents(presents) {}
-        gCResult Present() override
-        {
-            ++m_presents;
-            return kOk;
-        }
+        gCResult Present() override { return ++m_presents, kOk; }
 
     private:
         int& m_presents;
     };
-    struct Case {
-        const wchar_t* options;
-        int extraPresents;
+    const struct {
+        const char* headers;
+        std::vector<std::string> pieces;
+        Lines progress;
     } cases[] = {
-        {L"--mode file --size 200000", 1},
-        {L"--mode uptodate", 1},
-        {L"--mode status --status 500", 0},
+        {"Content-Length: 100\r\n", {"a", "b", "c", "dd"}, {"progress:1", "progress:2", "progress:3", "progress:5"}},
+        {"Content-Length: 1000\r\n", {std::string(1000, 'x'), "y"}, {"progress:100", "progress:100"}},
+        {"", {"0123456789", "x"}, {}},
     };
-    for (const Case& c : cases) {
-        UpdateServer server;
-        ASSERT_TRUE(server.Start(c.options)) << server.Error();
+    for (const auto& c : cases) {
         int presents = 0;
-        TransferFixture t(false, new CountingContent(presents));
-        ASSERT_OK(t.Request(server.Host()));
-        EXPECT_TRUE(t.RunToEnd());
-        EXPECT_EQ(presents, static_cast<int>(t.targets.Progress().size()) + c.extraPresents) << W(c.options);
+        TransferFixture t(new CountingContent(presents));
+        RunPeer(t, c.headers, c.pieces);
+        Lines progress;
+        std::copy_if(t.targets.lines.begin(), t.targets.lines.end(), std::back_inserter(progress),
+                     [](const std::string& line) { return line.compare(0, 9, "progress:") == 0; });
+        EXPECT_EQ(progress, c.progress) << c.headers;
+        // And once for the handled reply.
+        EXPECT_EQ(presents, static_cast<int>(progress.size()) + 1) << c.headers;
     }
 }
 
 TEST(Transfer, BodyThatBreaksTheProtocolIsReportedOnceAndNeverDelivered)
 {
-    const struct {
-        const char* name;
-        const char* headers;
-        std::string body;
-    } cases[] = {
-        {"size without digits", "Transfer-Encoding: chunked\r\n", "5\r\nabcde\r\nzz\r\n"},
-        {"data without its line end", "Transfer-Encoding: chunked\r\n", "5\r\nabcdeXY3\r\nabc\r\n"},
-        {"size beyond the cap", "Transfer-Encoding: chunked\r\n", "7FFFFFFF\r\n"},
-    };
-    for (const auto& c : cases) {
-        ScriptedPeer peer;
-        peer.ReadRequest()
-            .Send(std::string("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n") + c.headers + "\r\n")
-            .Pause(300)
-            .Send(c.body)
-            .Pause(300)
-            .Close();
-        peer.Start();
+    const char* bodies[] = {"5\r\nabcde\r\nzz\r\n", "5\r\nabcdeXY3\r\nabc\r\n", "7FFFFFFF\r\n"};
+    for (const char* body : bodies) {
         TransferFixture t;
-        ASSERT_OK(t.Request(HostAndPort(peer.Port())));
-        RunUntilLines(t, kUpToReply.size() + 1 + kBroken.size());
-        EXPECT_TRUE(peer.Join()) << c.name;
-        EXPECT_EQ(t.targets.Steps(), Join({kUpToReply, {kFailed}, kBroken})) << c.name;
+        RunPeer(t, "Transfer-Encoding: chunked\r\n", {body});
+        EXPECT_EQ(t.targets.Steps(), Join({kUpToReply, {kFailed}, kBroken})) << body;
+        EXPECT_EQ(t.targets.keptBody, nullptr);
     }
 }
+
+TEST(TransferLifecycle, TheDeliveredFileOutlivesItsSessionAndTheNextRequest)
+{
+    UpdateServer file;
+    UpdateServer page;
+    ASSERT_TRUE(file.Start(L"--mode file --size 70000")) << file.Error();
+    ASSERT_TRUE(page.Start(L"--mode uptodate")) << page.Error();
+    TransferFixture t;
+    ASSERT_OK(t.Request(file.Host()));
+    EXPECT_TRUE(t.RunToEnd());
+    ASSERT_NE(t.targets.keptBody, nullptr);
+    gCMemFile* kept = t.targets.keptBody;
+
+    // A cancel after the reply changes nothing: the finished session's headers
+    // stay readable until the next request.
+    const std::vector<std::string> seen = t.targets.lines;
+    t.manager->CancelTransfer();
+    t.manager->PumpSessions();
+    EXPECT_EQ(t.targets.lines, seen);
+    gCString type;
+    EXPECT_OK(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"content-type"), type));
+    EXPECT_EQ(W(type), L"application/octet-stream");
+
+    // The next request retires the session, which is deleted at the next pump.
+    ASSERT_OK(t.Request(page.Host()));
+    EXPECT_EQ(t.manager->GetRetiredCount(), 1);
+    EXPECT_EQ(CQVUTransferManager::GetReplyHeader(t.manager.get(), gCString(L"Content-Type"), type), 1);
+    t.manager->PumpSessions();
+    EXPECT_EQ(t.manager->GetRetiredCount(), 0);
+    EXPECT_TRUE(t.RunToEnd());
+    EXPECT_TRUE(BodyText(*kept) == PatternBytes(70000));
+}
+
+TEST(TransferLifecycle, RetiredSessionDispatchesNothing)
+{
+    UpdateServer stalling;
+    UpdateServer page;
+    // Without a length the cut body would count as complete at the close.
+    ASSERT_TRUE(stalling.Start(L"--mode stall --size 5000 --stall-at 1000 --no-length")) << stalling.Error();
+    ASSERT_TRUE(page.Start(L"--mode uptodate")) << page.Error();
+    TransferFixture t;
+    ASSERT_OK(t.Request(stalling.Host()));
+    ASSERT_TRUE(t.Run([&] { return t.targets.Count(kUpToReply.back()) == 1; }));
+    t.RunFor(200);
+    ASSERT_OK(t.Request(page.Host()));
+    EXPECT_TRUE(t.RunToEnd());
+    for (const char* line : {"app:000F", "app:0007", "app:0001:2:0"})
+        EXPECT_EQ(t.targets.Count(line), 0) << line;
+    EXPECT_EQ(t.targets.Count("green:Your product is up to date."), 1);
+    EXPECT_EQ(t.targets.keptBody, nullptr);
+}
+
+TEST(TransferLifecycle, ManagerEndedMidTransferDispatchesNothingAndEndsItsWinSock)
+{
+    // How many WinSock start-ups are open: each is ended and then started again.
+    auto openStartups = [] {
+        int n = 0;
+        while (WSACleanup() == 0)
+            ++n;
+        WSADATA data;
+        for (int i = 0; i < n; ++i)
+            (void)WSAStartup(MAKEWORD(2, 2), &data); // puts back what was there
+        return n;
+    };
+    UpdateServer stalling;
+    ASSERT_TRUE(stalling.Start(L"--mode stall --size 5000 --stall-at 1000 --no-length")) << stalling.Error();
+    TransferFixture t;
+    const int before = openStartups();
+    ASSERT_OK(t.Request(stalling.Host()));
+    ASSERT_TRUE(t.Run([&] { return t.targets.Count(kUpToReply.back()) == 1; }));
+    t.RunFor(200);
+    const size_t seen = t.targets.lines.size();
+    t.manager.reset();
+    EXPECT_EQ(t.targets.lines.size(), seen);
+    EXPECT_EQ(openStartups(), before - 1);
+    (void)StartupWinSock(); // the fixture's count again, for the tests that follow
+}
+
+} // namespace

@@ -7,30 +7,6 @@
 #include "TestApp.h"
 #include "WidgetServices.h"
 
-namespace {
-// A backdrop in the test application's 640 by 240 window.
-class BackdropInWindow : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        backdrop = new CBackdrop();
-        ASSERT_OK(app.OpenTestWindow(backdrop));
-        window = GetMainWindow()->GetHandle();
-        PumpFor(50);
-    }
-
-    COLORREF PixelOnWindow(int x, int y)
-    {
-        CWindowDC dc(window);
-        return GetPixel(dc.Get(), x, y);
-    }
-
-    TestApp app{GetWidgetServices()};
-    CBackdrop* backdrop = nullptr;
-    HWND window = nullptr;
-};
-} // namespace
-
 TEST(Backdrop, SizeSetsThePositionAndTheBackBuffer)
 {
     struct Case {
@@ -78,8 +54,13 @@ TEST(Backdrop, StopsBeingTheViewTargetWhenItGoes)
     SetViewMessageTarget(nullptr);
 }
 
-TEST_F(BackdropInWindow, LocalPointsAndRolloverFollowTheClientArea)
+TEST(BackdropInWindow, RolloverFollowsTheClientAreaAndPresentDrawsAtOnceTopRowFirst)
 {
+    TestApp app(GetWidgetServices());
+    CBackdrop* backdrop = new CBackdrop();
+    ASSERT_OK(app.OpenTestWindow(backdrop));
+    HWND window = GetMainWindow()->GetHandle();
+    PumpFor(50);
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
     EXPECT_EQ(backdrop->LocalToScreen({5, -7}), (gCPoint{origin.x + 5, origin.y - 7}));
@@ -95,23 +76,24 @@ TEST_F(BackdropInWindow, LocalPointsAndRolloverFollowTheClientArea)
     }
     backdrop->ClearRollover();
     EXPECT_EQ(backdrop->GetRollover(), nullptr);
-}
 
-TEST_F(BackdropInWindow, PresentPutsTheBackBufferOnTheWindowAtOnceTopRowFirst)
-{
-    // The first paint is done and nothing is left to paint: only Present can draw now.
+    // The first paint is done and nothing is left to paint: only Present can draw now. A
+    // layered content is presented by its own road, not by this copy.
+    const auto pixel = [window](int x, int y) {
+        CWindowDC dc(window);
+        return GetPixel(dc.Get(), x, y);
+    };
     CImageBase& buffer = backdrop->GetBackBuffer();
     buffer.Fill(0xFF30C050);
     for (int32_t x = 600; x < 640; ++x)
         buffer.SetPixel(x, 239, 0xFF2040D0);
     ValidateRect(window, nullptr);
-    EXPECT_NE(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
+    EXPECT_NE(pixel(5, 5), RGB(0x30, 0xC0, 0x50));
     EXPECT_OK(backdrop->Present());
-    EXPECT_EQ(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
-    EXPECT_EQ(PixelOnWindow(639, 239), RGB(0x20, 0x40, 0xD0));
-    // A layered content is presented by its own road, not by this copy.
+    EXPECT_EQ(pixel(5, 5), RGB(0x30, 0xC0, 0x50));
+    EXPECT_EQ(pixel(639, 239), RGB(0x20, 0x40, 0xD0));
     backdrop->SetLayered(1);
-    backdrop->GetBackBuffer().Fill(0xFF000000);
+    buffer.Fill(0xFF000000);
     EXPECT_OK(backdrop->Present());
-    EXPECT_EQ(PixelOnWindow(5, 5), RGB(0x30, 0xC0, 0x50));
+    EXPECT_EQ(pixel(5, 5), RGB(0x30, 0xC0, 0x50));
 }

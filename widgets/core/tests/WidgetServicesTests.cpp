@@ -1,11 +1,8 @@
-// The widget layer's services: the font engine's life, the plain content of a window opened
-// without one.
+// The widget layer's services: the font engine lives as long as the application.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
 
-#include "CAppWindow.h"
-#include "CBackdrop.h"
 #include "CText.h"
 #include "FontEngine.h"
 #include "TestApp.h"
@@ -49,16 +46,4 @@ TEST(AppServices, FontEngineLivesAsLongAsTheApplicationAndOutlivesThePoolsButNot
     EXPECT_EQ(pooled.application, 1);
     EXPECT_EQ(deferred.fontEngine, 0);
     EXPECT_EQ(deferred.application, 1);
-}
-
-TEST(WidgetServices, WindowWithoutContentGetsAPlainBackdrop)
-{
-    TestApp app(GetWidgetServices());
-    CAppWindow* plain = new CAppWindow();
-    ASSERT_EQ(plain->Create(320, 200, gCString(L""), -1), 1);
-    CBackdrop* backdrop = dynamic_cast<CBackdrop*>(plain->GetContent());
-    ASSERT_NE(backdrop, nullptr);
-    EXPECT_EQ(backdrop->GetBackBuffer().GetWidth(), 320);
-    plain->Close();
-    EXPECT_EQ(app.GetWindowList().Count(), 0);
 }

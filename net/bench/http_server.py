@@ -1,11 +1,10 @@
-"""A local HTTP server for the network tests and the benchmark.
+"""A local HTTP server for the network benchmark and its curl reference.
 
 Listens on 127.0.0.1 on a free port and writes "<pid> <port>" to the file named by its
-first argument once it is ready, and ends by itself after LIFETIME seconds: a test program
-that crashes or is killed by its time limit cannot stop it, and it is started through Wine
-detached from that program. Serves:
+first argument once it is ready, and ends by itself after LIFETIME seconds: a benchmark
+that crashes cannot stop it, and it is started through Wine detached from that program.
+Serves:
   /bytes/<n>    n bytes of the shared test pattern, with Content-Length
-  /headers      a short text reply with extra headers
   anything else 404
 """
 import os
@@ -14,7 +13,7 @@ import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PERIOD = 65521
-# Longer than any test or benchmark run (ctest stops a test after 600 s).
+# Longer than any benchmark run.
 LIFETIME = 900
 
 
@@ -50,15 +49,6 @@ class Handler(BaseHTTPRequestHandler):
                 piece = BLOCK[: min(PERIOD, n - sent)]
                 self.wfile.write(piece)
                 sent += len(piece)
-            return
-        if self.path == "/headers":
-            body = b"headers only"
-            self.send_response(200)
-            self.send_header("content-type", "text/plain")
-            self.send_header("QVU-FailType", "2")
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
-            self.wfile.write(body)
             return
         self.send_error(404)
 
