@@ -1,10 +1,7 @@
 #include "EndToEnd.h"
 
-#include <cstdlib>
-
 #include "CStringTableWriter.h"
 #include "Programs.h"
-#include "ShellHandles.h"
 #include "Wait.h"
 
 Bytes ProgramBytes(const wchar_t* name)
@@ -44,7 +41,8 @@ Installation::Installation(const wchar_t* language) : m_job(CreateJobObjectW(nul
     CopyFileW((ProgramFolder() + L"QUORVEL.exe").c_str(), Path(L"QUORVEL.EXE").c_str(), FALSE);
     if (language)
         (void)WriteWholeFile(gCString(Path(L"Resources\\system.vsf").c_str()), FactsTable(language, L" 2.0.0 "));
-    (void)WriteWholeFile(gCString(Path(L"UpdateResults.log").c_str()), Ansi("left from the last run\r\n"));
+    // Longer than any run's own log, so that a log not made anew shows.
+    (void)WriteWholeFile(gCString(Path(L"UpdateResults.log").c_str()), Ansi(std::string(8000, '-')));
 }
 
 Installation::~Installation()
@@ -126,30 +124,4 @@ std::wstring Installation::Serve(UpdateServer& server, const std::vector<QVUPack
         return L"";
     PointAt(server.Host());
     return archive;
-}
-
-ScreenShot::ScreenShot(HWND window)
-{
-    RECT client;
-    GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    CWindowDC screen(nullptr);
-    if (m_image.Create(client.right, client.bottom) == kOk && m_image.GetMemDC())
-        BitBlt(m_image.GetMemDC(), 0, 0, client.right, client.bottom, screen.Get(), origin.x, origin.y, SRCCOPY);
-    m_image.ReleaseMemDC();
-    GdiFlush();
-}
-
-int ScreenShot::Count(const gCRect& r, uint32_t colour, int tolerance) const
-{
-    int n = 0;
-    for (int32_t y = r.top; y < r.bottom; ++y)
-        for (int32_t x = r.left; x < r.right; ++x) {
-            bool close = true;
-            for (int shift = 0; shift <= 16; shift += 8)
-                close = close && std::abs(int((At(x, y) >> shift) & 0xFF) - int((colour >> shift) & 0xFF)) <= tolerance;
-            n += close ? 1 : 0;
-        }
-    return n;
 }

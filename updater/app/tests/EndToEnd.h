@@ -1,6 +1,6 @@
-// A scratch installation of Quorvel 2 in a temporary folder with the real
-// QVUpdater.exe, its Resources and the demo product, run as a process of its
-// own against the local update server, the way a user runs it.
+// A scratch installation of Quorvel 2 in a temporary folder with the real QVUpdater.exe, its
+// Resources and the demo product, run as a process of its own against the local update server,
+// the way a user runs it.
 #pragma once
 #include <windows.h>
 
@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "CImageBase.h"
 #include "QVUPacker.h"
 #include "TempFolder.h"
 #include "UpdateServer.h"
 #include "WinHandle.h"
-#include "gCGeometry.h"
 
 // The lines of a check in English up to the server's reply, and of an installation up to its files.
 const std::string kUntilReply =
@@ -25,8 +23,8 @@ const std::string kUnpacking = "Installing the update...\r\nReading the update f
 
 class Installation {
 public:
-    // The updater, its Resources, the product, its facts in that language (none
-    // when null) and a leftover log from an earlier run.
+    // The updater, its Resources, the product, its facts in that language (none when null) and a
+    // leftover log from an earlier run.
     explicit Installation(const wchar_t* language = L"English");
     // Ends whatever its runs started, the programs they started included.
     ~Installation();
@@ -41,15 +39,13 @@ public:
     void PointAt(const gCString& server);
 
     bool Start(const std::wstring& program = L"QVUpdater.exe", const std::wstring& arguments = L"");
-    // The exit code of the program started last, or kProgramNotStarted when it
-    // did not end in time.
+    // The exit code of the program started last, or kProgramNotStarted when it did not end in time.
     DWORD WaitForExit(int ms);
 
     // An update archive written beside the installation (not in it); its path.
     std::wstring WriteArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script);
-    // Serves such an archive with the server's options and points the
-    // installation at it; the archive's path, empty when the server did not
-    // start.
+    // Serves such an archive with the server's options and points the installation at it; the
+    // archive's path, empty when the server did not start.
     std::wstring Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries, const std::wstring& script,
                        const std::wstring& options = L"--mode file");
 
@@ -60,24 +56,10 @@ private:
     CKernelHandle m_process;
 };
 
-// The bytes of a program built beside the tests (the demo product's two builds,
-// the marker).
+// The bytes of a program built beside the tests (the demo product's two builds, the marker).
 Bytes ProgramBytes(const wchar_t* name);
 // The product's facts table.
 Bytes FactsTable(const wchar_t* language, const wchar_t* version);
 QVUPackEntry Entry(const wchar_t* name, const Bytes& data);
 // Polls every 20 ms until done() holds; false on timeout.
 bool Eventually(const std::function<bool()>& done, int ms = 15000);
-
-// The window's client area as it stands on the screen, read back from it.
-class ScreenShot {
-public:
-    explicit ScreenShot(HWND window);
-    // 0xRRGGBB.
-    uint32_t At(int32_t x, int32_t y) const { return m_image.GetPixel(x, y) & 0xFFFFFF; }
-    // Pixels of the rectangle within the tolerance of the colour (0xRRGGBB).
-    int Count(const gCRect& r, uint32_t colour, int tolerance = 40) const;
-
-private:
-    CImageBase m_image;
-};

@@ -1,6 +1,5 @@
-// The update request outside test mode, the product's facts it cannot do
-// without, and the test server named by the test-mode marker. The runs of the
-// program show the rest of the request.
+// The update request outside test mode, the product's facts it cannot do without, and the test
+// server named by the test-mode marker. The runs of the program show the rest of the request.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"

@@ -1,6 +1,5 @@
-// The string table that the build makes: the product's language chooses its
-// block by name or code, and every text of one block exists in the other, so no
-// user reads the table's error text.
+// The string table that the build makes: the product's language chooses its block by name or
+// code, and every text of one block exists in the other, so no user reads the table's error text.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
