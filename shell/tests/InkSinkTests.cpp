@@ -217,36 +217,32 @@ TEST_F(InkSink, PressureFollowsTheTabletMaximumAndPressedButtonsAnInvertedCursor
     }
 }
 
-TEST_F(InkSink, ABusySinkTakesNoPackets)
-{
-    ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
-    sink.SetBusy(1);
-    ASSERT_EQ(InAir(sink, 99, 99, 1000), S_OK);
-    EXPECT_EQ(sink.GetX(), 10.0f);
-    EXPECT_FLOAT_EQ(sink.GetPressure(), 512.0f * 1.02f / 1024.0f);
-}
-
-// Packet data that is not what the collector promises is ignored: the sample stays.
-TEST_F(InkSink, HostilePacketDataIsIgnored)
+// Packet data that is not what the collector promises is ignored, and a busy sink takes none:
+// the sample stays.
+TEST_F(InkSink, HostilePacketDataAndPacketsForABusySinkAreIgnored)
 {
     SAFEARRAYBOUND square[2] = {{3, 0}, {3, 0}};
     struct Case {
         const char* name;
         CVariant packets;
         LONG count;
+        uint32_t busy;
         bool taken;
     } cases[] = {
-        {"nothing", Typed(VT_EMPTY, nullptr), 1, false},
-        {"two values", Longs({1, 2}), 1, false},
-        {"no packets", Longs({30, 40, 50}), 0, false},
-        {"null array", Array(VT_I4, nullptr), 1, false},
-        {"strings called longs", Array(VT_I4, SafeArrayCreateVector(VT_BSTR, 0, 3)), 1, false},
-        {"two dimensions", Array(VT_I4, SafeArrayCreate(VT_I4, 2, square)), 1, false},
-        {"lower bound 5", Longs({30, 40, 50}, 5), 1, true},
+        {"nothing", Typed(VT_EMPTY, nullptr), 1, 0, false},
+        {"two values", Longs({1, 2}), 1, 0, false},
+        {"no packets", Longs({30, 40, 50}), 0, 0, false},
+        {"null array", Array(VT_I4, nullptr), 1, 0, false},
+        {"strings called longs", Array(VT_I4, SafeArrayCreateVector(VT_BSTR, 0, 3)), 1, 0, false},
+        {"two dimensions", Array(VT_I4, SafeArrayCreate(VT_I4, 2, square)), 1, 0, false},
+        {"a busy sink", Longs({30, 40, 50}), 1, 1, false},
+        {"lower bound 5", Longs({30, 40, 50}, 5), 1, 0, true},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
+        sink.SetBusy(0);
         ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
+        sink.SetBusy(c.busy);
         EXPECT_EQ(Fire(sink, DISPID_ICENewInAirPackets, {Typed(VT_DISPATCH, &cursor), Long(c.count), c.packets.Ref()}),
                   S_OK);
         EXPECT_EQ(sink.GetX(), c.taken ? 30.0f : 10.0f);

@@ -58,7 +58,6 @@ public:
             return;
         std::memset(m_state, 0, sizeof(*m_state));
         LOGCONTEXTA defaults = {};
-        std::strcpy(defaults.lcName, "System");
         defaults.lcDevice = 1;
         defaults.lcPktMode = 0x80;
         defaults.lcBtnDnMask = 0x3;
