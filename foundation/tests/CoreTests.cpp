@@ -6,7 +6,17 @@
 #include "CMessageHub.h"
 #include "FakeHost.h"
 #include "ReportError.h"
+#include "SinCos.h"
 #include "WinHandle.h"
+
+// One turn takes 7999 steps; the last pair is one step into the next turn.
+TEST(SinCos, TheTableTurnsOnceOver7999StepsAndOneStepMore)
+{
+    BuildSinCosTable();
+    EXPECT_EQ(gSinCosTable[0].cosine, 1.0f);
+    EXPECT_NEAR(gSinCosTable[7999].sine, 0.0f, 1e-6f);
+    EXPECT_NEAR(gSinCosTable[8000].sine, 7.855e-4f, 1e-6f);
+}
 
 TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATime)
 {

@@ -3,6 +3,7 @@
 #include "ResultAssert.h"
 
 #include <string>
+#include <tuple>
 
 #include "FailingAllocator.h"
 #include "FakeHost.h"
@@ -20,6 +21,26 @@ gCFolderRef Folder(const gCString& text)
     gCFolderRef folder;
     EXPECT_OK(folder.SetPath(text));
     return folder;
+}
+
+// The part of C:\A\b.txt inside the other path, or "outside".
+std::wstring Relative(const wchar_t* other)
+{
+    const gCFRef file(gCString(L"C:\\A\\b.txt")), folder((gCString(other)));
+    return file.IsInside(folder) ? W(file.GetRelativePart(folder)) : L"outside";
+}
+
+// A call's result and the text of the path it changed, with a file path's type code.
+std::wstring After(gCResult r, const gCBasePath& path)
+{
+    return std::to_wstring(r) + L" " + W(path.GetPath());
+}
+
+std::wstring After(gCResult r, const gCFPath& path)
+{
+    const uint32_t c = path.GetTypeCode();
+    return After(r, static_cast<const gCBasePath&>(path)) + L" " +
+           std::wstring{wchar_t(c >> 24), wchar_t(c >> 16 & 255), wchar_t(c >> 8 & 255), wchar_t(c & 255)};
 }
 
 bool IsFolder(const std::wstring& path)
@@ -50,8 +71,10 @@ TEST(SplitPath, SplitsByTheWindowsRules)
     EXPECT_EQ(W(kept), L"keep");
 }
 
-TEST(PathLimits, PartsBelow260JoinWholeAndLongerTextsAreNeverCut)
+TEST(PathLimits, MakePathAddsOnlyMissingSeparatorsBelow260PartCharactersAndLongerTextsAreNeverCut)
 {
+    EXPECT_EQ(W(MakePath(gCString(L"Dxyz"), gCString(L"\\A\\"), gCString(L"b"), gCString(L".txt"))), L"D:\\A\\b.txt");
+    EXPECT_EQ(W(MakePath(gCString(L""), gCString(L"A/"), gCString(L"b"), gCString(L""))), L"A/b");
     // 1 + 201 + 54 + 3 = 259 characters of parts; the added ':', '\' and '.' make 262.
     const std::wstring folder = L"\\" + std::wstring(200, L'f'), name(54, L'n');
     EXPECT_EQ(W(MakePath(gCString(L"C"), S(folder), S(name), gCString(L"ext"))),
@@ -75,21 +98,69 @@ TEST(RelativePath, ResolvesAgainstTheHostFoldersOfTheMomentWithColonsAsSeparator
     host.programFolder = gCString(L"E:\\Moved\\");
     EXPECT_EQ(W(resources.GetPath()), L"E:\\Moved\\Resources\\system.vsf");
     EXPECT_EQ(W(gCFRelative(gCString(L"")).GetPath()), L"");
+
+    // A copy takes the full text and the codes; short of memory at any step it keeps no old text.
+    gCFRelative source(gCString(L"A:b.txt"), 1), target(gCString(L"t.txt"));
+    source.SetTypeCode('TEXT');
+    EXPECT_EQ(W(gCBasePath::CopyText(gCBasePath::AssignFrom(target, source))), L"D:\\Other\\A\\b.txt");
+    for (int failFrom = 0; failFrom < 4; ++failFrom) {
+        gCFRelative starved(gCString(L"t.txt"));
+        {
+            FailingAllocator failing(failFrom);
+            gCBasePath::AssignFrom(starved, source);
+        }
+        EXPECT_NE(W(gCBasePath::CopyText(starved)), L"t.txt") << failFrom;
+    }
+    EXPECT_EQ(target.GetTypeCode(), static_cast<uint32_t>('TEXT'));
 }
 
-TEST(Existence, FilesAndFoldersCountAsFilesEvenWithoutMemory)
+// Rows run in order: the parents, and the file types of one path.
+TEST(PathQueries, FolderRelationsAndFileTypes)
+{
+    gCFolderRef parent, folder;
+    gCFRef path(gCString(L"C:\\A\\readme"));
+    const uint32_t kLookUp = kUnknownFileType;
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {Relative(L"c:\\a\\"), L"b.txt"},
+        {Relative(L"C:\\A\\b.txt"), L"outside"},
+        {Relative(L""), L"outside"},
+        {After(Folder(S(L"C:\\A\\B\\")).GetParent(parent), parent), L"0 C:\\A\\"},
+        {After(Folder(S(L"A\\")).GetParent(parent), parent), L"2 C:\\A\\"},
+        {After(Folder(S(L"C:\\")).GetParent(parent), parent), L"0 C:\\"},
+        {After(folder.SetToFolderOf(gCFRef(S(L"C:\\A\\b.txt"))), folder), L"0 C:\\A\\"},
+        {After(folder.SetToFolderOf(gCFRef(S(L"b.txt"))), folder), L"0 \\"},
+        {After(path.SetExtension(S(L".txt"), 0, kLookUp), path), L"0 C:\\A\\readme TEXT"},
+        {After(path.SetFileType(3, 1, S(L""), 0), path), L"0 C:\\A\\readme.bmp BMP "},
+        {After(path.SetExtension(S(L"doc"), 0, 'TEXT'), path), L"0 C:\\A\\readme.doc TEXT"},
+        {After(path.SetFileType(5, 0, S(L"gif"), 'GIFf'), path), L"0 C:\\A\\readme.gif GIFf"},
+        {After(path.SetFileType(23, 0, S(L""), 0), path), L"0 C:\\A\\readme ????"},
+        {After(path.SetFileType(9, 0, S(L""), 0), path), L"0 C:\\A\\readme TEXT"},
+        {After(path.SetFileType(24, 1, S(L""), 0), path), L"6 C:\\A\\readme TEXT"},
+        {After(path.SetExtension(S(L""), 1, 'PNGf'), path), L"6 C:\\A\\readme TEXT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.first, c.second) << "row " << (&c - cases);
+}
+
+TEST(Existence, FilesAndFoldersCountAsFilesEvenWithoutMemoryAndOnlyFoldersAsFolders)
 {
     TempFolder scratch;
     ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
-    const std::pair<std::wstring, bool> cases[] = {
-        {scratch / L"f.txt", true},
-        {scratch / L"sub\\", true},
-        {scratch / L"nothing\\deeper\\", false},
-        {L"", false},
+    const std::tuple<std::wstring, bool, bool> cases[] = {
+        {scratch / L"f.txt", true, false},
+        {scratch / L"sub\\", true, true},
+        {scratch / L"nothing\\deeper\\", false, false},
+        {L"", false, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FileExists(gCFRef(S(c.first))), c.second) << testing::PrintToString(c.first);
+    wchar_t before[MAX_PATH] = {}, after[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    for (const auto& [text, file, folder] : cases) {
+        EXPECT_EQ(FileExists(gCFRef(S(text))), file) << testing::PrintToString(text);
+        EXPECT_EQ(FolderExists(gCFRef(S(text))), folder) << testing::PrintToString(text);
+    }
+    GetCurrentDirectoryW(MAX_PATH, after);
+    EXPECT_STREQ(after, before) << "asking for a folder puts the working folder back";
     EXPECT_FALSE(FileExists(gCFRef(WithEmbeddedZero(scratch / L"f.txt"))));
 
     // Asking a file or folder reference whether it exists needs no memory.

@@ -2,14 +2,18 @@
 
 #include "ResultAssert.h"
 
+#include <memory>
+
 #include "BoxCapture.h"
 #include "CResourceDirectory.h"
 #include "CResourceFileWriter.h"
 #include "CResourcePool.h"
 #include "CText.h"
+#include "CTextList.h"
 #include "Expect.h"
 #include "FakeHost.h"
 #include "TempFolder.h"
+#include "gCOwnedPtr.h"
 #include "gCFile.h"
 
 namespace {
@@ -192,6 +196,29 @@ TEST(TextResources, DamagedBodiesAreReportedAndLeaveNoText)
     }
 }
 
+// Values are read in format version 2 only; version 3 lists have no entries to read.
+TEST(TextList, EntriesOfEachFormatVersionAndNoListForAMissingName)
+{
+    const gCString texts[] = {gCString(L"one"), gCString(L"two")};
+    const uint32_t values[] = {10, 20};
+    for (uint32_t version : {1u, 2u, 3u}) {
+        ResourceFile res;
+        ASSERT_OK(res.writer.AddVersion(version));
+        gCMemFile body;
+        ASSERT_OK(CResourceFileWriter::WriteTextListBody(body, 0, 2, texts, version == 2 ? values : nullptr, 2));
+        ASSERT_OK(res.writer.AddResource('txlt', 1, gCString(L"L"), body));
+        res.Open();
+        CResourceDirectory directory;
+        ASSERT_OK(directory.Read(res.file));
+        std::unique_ptr<CTextList> list(CreateTextList(gCString(L"L"), &res.file, &directory));
+        ASSERT_NE(list, nullptr) << version;
+        EXPECT_EQ(W(list->GetEntryString(1)) + W(list->GetEntryString(2)), version == 3 ? L"" : L"two") << version;
+        EXPECT_EQ(list->GetCurrentIndex(), version == 3 ? 0 : 1) << "an index past the end leaves the current one";
+        EXPECT_EQ(list->GetEntryValue(1), version == 2 ? 20u : 0u) << version;
+        EXPECT_EQ(CreateTextList(gCString(L"Missing"), &res.file, &directory), nullptr);
+    }
+}
+
 namespace {
 int gDeleted = 0;
 struct CountedText : CText {
@@ -199,7 +226,7 @@ struct CountedText : CText {
 };
 } // namespace
 
-TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHolds)
+TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHoldsAsAnOwningPointerDoes)
 {
     ResourceFile res;
     res.Text(1, L"Panel", L"p");
@@ -222,4 +249,12 @@ TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHolds)
         ASSERT_OK(pool.Add(new CountedText));
     }
     EXPECT_EQ(gDeleted, 3) << "the destructor clears";
+    // An owning pointer deletes its object; a borrowing one never.
+    CountedText borrowed;
+    gCBaseObject *owned = new CountedText, *lent = &borrowed;
+    {
+        gCOwnedPtr owner(&owned, 1), borrower(&lent, 0);
+    }
+    EXPECT_EQ(gDeleted, 4);
+    EXPECT_EQ(owned, nullptr);
 }

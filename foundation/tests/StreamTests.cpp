@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "BoxCapture.h"
@@ -34,36 +36,56 @@ struct StreamOver {
     std::unique_ptr<gCStream> stream;
 };
 
+using TextReader = gCResult (gCStream::*)(gCString&);
+
 // Reads texts one after another until one fails; the failed read leaves its output alone.
-std::vector<std::wstring> ReadAll(gCStream& stream)
+std::vector<std::wstring> ReadAll(gCStream& stream, TextReader read = &gCStream::ReadString)
 {
     std::vector<std::wstring> texts;
     gCString text(L"kept");
-    while (stream.ReadString(text) == kOk)
+    while ((stream.*read)(text) == kOk)
         texts.push_back(W(text));
     EXPECT_EQ(W(text), texts.empty() ? L"kept" : texts.back());
     return texts;
 }
 
+// The next value of a stream, read with one of its typed readers.
+template <typename T>
+T Next(gCStream& stream, gCResult (gCStream::*reader)(T&))
+{
+    T value{};
+    EXPECT_OK((stream.*reader)(value));
+    return value;
+}
+
 } // namespace
 
-TEST(MemFile, TypedValuesHaveTheirLittleEndianBytes)
+TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
 {
     gCMemFile stream;
-    ASSERT_OK(stream.WriteU32(258));
-    ASSERT_OK(stream.WriteU8(0xAB));
-    ASSERT_OK(stream.WriteU16(0x1234));
-    ASSERT_OK(stream.WriteS32(-70000));
+    for (gCResult r :
+         {stream.WriteU32(258), stream.WriteU8(0xAB), stream.WriteU16(0x1234), stream.WriteU64(0x0102030405060708ull),
+          stream.WriteS8(-2), stream.WriteS16(-300), stream.WriteS32(-70000), stream.WriteS64(-5000000000ll),
+          stream.WriteFloat(1.5f), stream.WriteDouble(-0.25)})
+        ASSERT_OK(r);
     EXPECT_EQ(Bytes(stream.GetData(), stream.GetData() + stream.GetSize()),
-              (Bytes{0x02, 0x01, 0x00, 0x00, 0xAB, 0x34, 0x12, 0x90, 0xEE, 0xFE, 0xFF}));
+              (Bytes{0x02, 0x01, 0x00, 0x00, 0xAB, 0x34, 0x12, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02,
+                     0x01, 0xFE, 0xD4, 0xFE, 0x90, 0xEE, 0xFE, 0xFF, 0x00, 0x0E, 0xFA, 0xD5, 0xFE, 0xFF,
+                     0xFF, 0xFF, 0x00, 0x00, 0xC0, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD0, 0xBF}));
     ASSERT_OK(stream.Rewind());
-    uint64_t first = 0;
-    ASSERT_OK(stream.ReadU64(first));
-    EXPECT_EQ(first, 0x901234AB00000102ull);
-    uint32_t value = 0xDEADBEEF;
-    EXPECT_RESULT(stream.ReadU32(value), kStreamFailure);
-    EXPECT_EQ(value, 0xDEADBEEFu) << "a short read leaves the value alone";
-    EXPECT_EQ(stream.Tell(), 10) << "size - 1";
+    // Braces read the values in order.
+    const std::tuple read{Next(stream, &gCStream::ReadU32),   Next(stream, &gCStream::ReadU8),
+                          Next(stream, &gCStream::ReadU16),   Next(stream, &gCStream::ReadU64),
+                          Next(stream, &gCStream::ReadS8),    Next(stream, &gCStream::ReadS16),
+                          Next(stream, &gCStream::ReadS32),   Next(stream, &gCStream::ReadS64),
+                          Next(stream, &gCStream::ReadFloat), Next(stream, &gCStream::ReadDouble)};
+    EXPECT_EQ(read, std::make_tuple(258u, uint8_t{0xAB}, uint16_t{0x1234}, 0x0102030405060708ull, int8_t{-2},
+                                    int16_t{-300}, -70000, -5000000000ll, 1.5f, -0.25));
+    uint32_t u32 = 0xDEADBEEF;
+    ASSERT_OK(stream.SetPosition(stream.GetSize() - 3));
+    EXPECT_RESULT(stream.ReadU32(u32), kStreamFailure);
+    EXPECT_EQ(u32, 0xDEADBEEFu) << "a short read leaves the value alone";
+    EXPECT_EQ(stream.Tell(), stream.GetSize() - 1);
 }
 
 TEST(MemFile, GrowsBy2048BeyondTheNeedOrByHalfAndKeepsItsBytesWhenMemoryRunsOut)
@@ -141,7 +163,7 @@ TEST(MemFile, PositionsReachTheSizeButNotBeyond)
     EXPECT_EQ(stream.Tell(), 1);
 }
 
-TEST(File, OpenModesOnMissingAndExistingFiles)
+TEST(File, OpenModesOnMissingAndExistingFilesAndACountedReadToTheEnd)
 {
     TempFolder folder;
     const gCString missing = folder.File(L"missing.bin"), existing = folder.File(L"existing.bin");
@@ -149,24 +171,36 @@ TEST(File, OpenModesOnMissingAndExistingFiles)
         int32_t mode;
         gCResult onMissing, written;
         Bytes afterWritingAB; // what the existing file holds after writing 'A' 'B'
+        bool orCreate = false;
     } cases[] = {
         {kAccessReadWrite, kFileOpenFailure, kOk, {'A', 'B', 3}},
         {kAccessRead, kFileOpenFailure, kStreamFailure, {1, 2, 3}},
         {kAccessWrite, kOk, kOk, {'A', 'B'}},
         {kAccessAppend, kOk, kOk, {1, 2, 3, 'A', 'B'}},
+        {kAccessReadWrite, kOk, kOk, {'A', 'B', 3}, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode);
+        SCOPED_TRACE(testing::Message() << c.mode << c.orCreate);
         DeleteFileW(missing.Text());
         gCFile file;
-        EXPECT_EQ(file.OpenFullPath(missing, c.mode), c.onMissing);
+        const auto open = [&](const gCString& path) {
+            return c.orCreate ? file.OpenOrCreateFullPath(path, c.mode) : file.OpenFullPath(path, c.mode);
+        };
+        EXPECT_EQ(open(missing), c.onMissing);
         ASSERT_TRUE(WriteWholeFile(existing, {1, 2, 3}));
-        ASSERT_OK(file.OpenFullPath(existing, c.mode)) << "opening again closes the file that was open";
+        ASSERT_OK(open(existing)) << "opening again closes the file that was open";
         EXPECT_EQ(file.WriteBytes("AB", 2), c.written);
         EXPECT_EQ(file.GetLength(), static_cast<int64_t>(c.afterWritingAB.size())) << "buffered bytes count";
         EXPECT_OK(file.Close());
         EXPECT_EQ(ReadWholeFile(existing), c.afterWritingAB);
     }
+    // A counted read that meets the end takes what is there.
+    gCFile file;
+    ASSERT_OK(file.OpenFullPath(existing, kAccessRead));
+    char buffer[8] = {};
+    uint32_t count = 0;
+    EXPECT_OK(file.ReadCounted(buffer, 8, count));
+    EXPECT_EQ(std::string(buffer, count), "AB\x03");
 }
 
 TEST(File, BadOpensAndAClosedFile)
@@ -191,18 +225,28 @@ TEST(File, BadOpensAndAClosedFile)
     EXPECT_RESULT(file.ReadRaw(&byte, 1), kBadParameter);
 }
 
-TEST(TextReaders, TextsEndAtTheirZeroUnitOnBothKindsAndNeverBeyondTheData)
+// Lines end at their CR, whose LF is dropped before the next line; a mark before a line sets
+// the byte order. 8-bit texts end at their zero byte.
+TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
 {
-    const std::pair<Bytes, std::vector<std::wstring>> cases[] = {
-        {Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}), {L"ab", L"cd"}},
-        {Utf16(L"abc"), {}},
-        {Concat({Utf16(L"ab"), {0, 0}, {'c'}}), {L"ab"}},
+    const TextReader string = &gCStream::ReadString, line = &gCStream::ReadLine, text8 = &gCStream::ReadText8;
+    const struct {
+        Bytes bytes;
+        TextReader read;
+        std::vector<std::wstring> texts;
+    } cases[] = {
+        {Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}), string, {L"ab", L"cd"}},
+        {Utf16(L"abc"), string, {}},
+        {Concat({Utf16(L"ab"), {0, 0}, {'c'}}), string, {L"ab"}},
+        {Utf16(L"first\r\nsecond\r\nlast"), line, {L"first", L"second", L"last"}},
+        {{0xFE, 0xFF, 0x00, 'h', 0x00, 0xFF, 0x00, '\r', 0x00, '\n', 0x00, 'i'}, line, {L"h\u00FF", L"i"}},
+        {Ansi(std::string("caf\xE9\0next\0", 10)), text8, {L"caf\u00E9", L"next"}},
     };
     for (int32_t kind : {kStreamKindFile, kStreamKindMemory}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << "row " << (&c - cases) << ", kind " << kind);
-            StreamOver s(kind, c.first);
-            EXPECT_EQ(ReadAll(*s.stream), c.second);
+            StreamOver s(kind, c.bytes);
+            EXPECT_EQ(ReadAll(*s.stream, c.read), c.texts);
         }
     }
     // The block beyond a memory stream's data still holds the zeros of an earlier text.
@@ -215,7 +259,7 @@ TEST(TextReaders, TextsEndAtTheirZeroUnitOnBothKindsAndNeverBeyondTheData)
 }
 
 // A file's text reader also ends at line ends, drops byte-order marks and runs on across the
-// pieces the file is read in.
+// pieces the file is read in; an 8-bit one keeps the first character of the line end.
 TEST(TextReaders, FileTextsEndAtLineEndsAndDropMarks)
 {
     std::wstring longText(3000, L'x');
@@ -224,7 +268,7 @@ TEST(TextReaders, FileTextsEndAtLineEndsAndDropMarks)
         Bytes bytes;
         std::wstring first;
         int64_t position;
-        int32_t swapAfter;
+        int32_t swapAfter, narrow = 0;
     } cases[] = {
         {Utf16(L"ab\r\ncd"), L"ab\n", 8, 0},
         {Utf16(L"ab\n\rcd"), L"ab\n", 8, 0},
@@ -232,10 +276,12 @@ TEST(TextReaders, FileTextsEndAtLineEndsAndDropMarks)
         {{0xFE, 0xFF, 0, 'a', 0x00, 0xFF, 0x01, 0x00, 0, 0}, L"a\u00FF\u0100", 10, 1},
         {Concat({Utf16(L"a"), {0xFF, 0xFE}, Utf16(L"b\r\n")}), L"ab\n", 10, 0},
         {Concat({Utf16(longText), {0, 0}, Utf16(L"next")}), longText, 6002, 0},
+        {Ansi("ab\r\ncd"), L"ab\r", 4, 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
         StreamOver s(kStreamKindFile, c.bytes);
+        s.stream->SetNarrowText(c.narrow);
         gCString text;
         ASSERT_OK(s.stream->ReadString(text));
         EXPECT_EQ(W(text), c.first);
@@ -244,15 +290,18 @@ TEST(TextReaders, FileTextsEndAtLineEndsAndDropMarks)
     }
 }
 
-TEST(Writers, TextsHaveExactBytesAndLongOnesAreNotCut)
+TEST(Writers, TextsAndMarksHaveExactBytesAndLongOnesAreNotCut)
 {
     gCMemFile memory;
     ASSERT_OK(memory.WriteString(gCString(L"ab"), 1));
     ASSERT_OK(memory.WriteString(gCString(L""), 0));
+    ASSERT_OK(memory.WriteBOM());
     ASSERT_OK(memory.WriteText8(gCString(L"x\u00E9"), 0));
     ASSERT_OK(memory.WriteText8(gCString(L"y"), 1));
+    memory.SetNarrowText(1);
+    ASSERT_OK(memory.WriteString(gCString(L"z"), 1));
     EXPECT_EQ(Bytes(memory.GetData(), memory.GetData() + memory.GetSize()),
-              (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0, 'x', 0xE9, 'y', '\r', '\n'}));
+              (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0, 0xFF, 0xFE, 'x', 0xE9, 'y', '\r', '\n', 'z', '\r', '\n'}));
     // Longer than the shared 4096-byte conversion buffer.
     gCMemFile longLine;
     ASSERT_OK(longLine.WriteText8(gCString(std::wstring(5000, L'k').c_str()), 1));

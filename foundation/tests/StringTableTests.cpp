@@ -88,7 +88,7 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
     }
 }
 
-TEST(StringTable, VariantsByIdAndByName)
+TEST(StringTable, VariantsByIdAndByNameAndWholeTextsByName)
 {
     TableFile file({{1, L"Local_Current", L"English|Deutsch"}, {2, L"Pair", L"a||b"}, {3, L"Open", L"a|"}});
     gCStringTable table(1);
@@ -103,6 +103,8 @@ TEST(StringTable, VariantsByIdAndByName)
         EXPECT_EQ(W(table.GetTextByID(c.id, c.variant)), c.expected) << c.id << "/" << c.variant;
     EXPECT_EQ(W(table.GetVariantByName(gCString(L"Local_Current"), 1)), L"Deutsch");
     EXPECT_EQ(W(table.GetVariantByName(gCString(L"local_current"), 0)), kError) << "case counts";
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"Pair"))), L"a||b") << "the whole text";
+    EXPECT_EQ(W(table.GetTextByName(gCString(L"Missing"))), kError);
 }
 
 TEST(StringTable, ACutLastRecordKeepsTheEarlierEntries)

@@ -8,6 +8,7 @@
 #include "Expect.h"
 #include "FailingAllocator.h"
 #include "gCString.h"
+#include "gCStringArray.h"
 
 TEST(String, CapacityIsTheNextMultipleOf16StrictlyAboveTheNeedAndNeverShrinks)
 {
@@ -28,9 +29,10 @@ TEST(String, SlicesClampTheirBoundsAndNeverGiveUnset)
 {
     const gCString abc(L"abc"), unset;
     const std::pair<gCString, std::wstring> cases[] = {
-        {abc.Left(-1), L"abc"}, {abc.Left(2), L"ab"},     {abc.Right(0), L""},       {abc.Right(9), L"abc"},
-        {abc.Mid(3, 3), L""},   {abc.Mid(1, 100), L"bc"}, {abc.Range(-5, 1), L"ab"}, {abc.Range(1, 99), L"bc"},
-        {abc.Range(2, 1), L""}, {unset.Left(2), L""},     {unset.Range(0, 1), L""},
+        {abc.Left(-1), L"abc"},   {abc.Left(2), L"ab"},     {abc.Right(0), L""},       {abc.Right(9), L"abc"},
+        {abc.Mid(3, 3), L""},     {abc.Mid(1, 100), L"bc"}, {abc.Range(-5, 1), L"ab"}, {abc.Range(1, 99), L"bc"},
+        {abc.Range(2, 1), L""},   {unset.Left(2), L""},     {unset.Range(0, 1), L""},  {abc.DropFirst(), L"bc"},
+        {unset.DropFirst(), L""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(W(c.first), c.second);
@@ -38,8 +40,18 @@ TEST(String, SlicesClampTheirBoundsAndNeverGiveUnset)
     }
 }
 
-TEST(String, StripTrimSearchAndJoin)
+TEST(String, EditsStripTrimSearchAndJoin)
 {
+    gCString s, unset, joined(L"xabb");
+    EXPECT_OK(s.InsertChar(L'x', 5));
+    EXPECT_OK(s.InsertChar(L'a', -3));
+    EXPECT_OK(s.InsertString(gCString(L"12"), 1));
+    EXPECT_OK(unset.InsertString(gCString(L"hi"), 4));
+    // The replacement is not searched again, and an empty search replaces nothing.
+    EXPECT_EQ(joined.ReplaceAll(gCString(L"ab"), gCString(L"a")), 1);
+    EXPECT_EQ(joined.ReplaceAll(gCString(L""), gCString(L"y")), 0);
+    EXPECT_EQ(W(s) + L"|" + W(unset) + L"|" + W(joined), L"a12x|hi|xab");
+
     gCString zeros(L"007"), blanks(L"   "), padded(L"  a b  "), dots(L"a.b");
     zeros.StripLeading(L'0');
     EXPECT_EQ(W(zeros), L"7");
@@ -55,7 +67,7 @@ TEST(String, StripTrimSearchAndJoin)
               L"n-42\u00E9");
 }
 
-TEST(String, SplitAtTheFirstDelimiter)
+TEST(String, SplitAtTheFirstDelimiterOrAtEveryOne)
 {
     const struct {
         const wchar_t *text, *delimiters;
@@ -71,6 +83,12 @@ TEST(String, SplitAtTheFirstDelimiter)
         EXPECT_EQ(gCString(c.text).Split(head, tail, gCString(c.delimiters), c.drop), c.result) << W(gCString(c.text));
         EXPECT_EQ(W(head) + L"|" + W(tail), std::wstring(c.head) + L"|" + c.tail);
     }
+    // Empty pieces count; the array is appended to.
+    gCStringArray pieces;
+    EXPECT_EQ(gCString(L"").SplitToArray(pieces, L','), 0);
+    EXPECT_EQ(gCString(L"a,,b").SplitToArray(pieces, L','), 3);
+    ASSERT_EQ(gCString(L"c,").SplitToArray(pieces, L','), 5);
+    EXPECT_EQ(W(pieces[1]) + L"|" + W(pieces[3]) + L"|" + W(pieces[4]), L"|c|");
 }
 
 TEST(String, NumbersAreParsedAndClassified)
@@ -85,6 +103,10 @@ TEST(String, NumbersAreParsedAndClassified)
     const std::pair<const wchar_t*, int32_t> integers[] = {{L"-", 1}, {L"12", 1}, {L"1-2", 0}, {L"", 0}};
     for (const auto& c : integers)
         EXPECT_EQ(gCString(c.first).IsInteger(), c.second) << testing::PrintToString(std::wstring(c.first));
+    // A dot needs digits after it.
+    const std::pair<const wchar_t*, int32_t> decimals[] = {{L".5", 1}, {L"1.", 0}, {L"1.2.3", 0}, {L"-3.25", 1}};
+    for (const auto& c : decimals)
+        EXPECT_EQ(gCString(c.first).IsDecimal(), c.second) << testing::PrintToString(std::wstring(c.first));
 }
 
 TEST(String, AnsiBothWaysInOneSharedBufferCutAt4095Bytes)

@@ -103,6 +103,50 @@ public:
     QV_UNUSED_METHOD(get_Tablet, IInkTablet**)
 };
 
+// A stroke knows only how many packets it has; the sink asks nothing else.
+class FakeStroke : public CFakeDispatch<IInkStrokeDisp> {
+public:
+    LONG packetCount = 0;
+
+    HRESULT STDMETHODCALLTYPE get_PacketCount(LONG* count) override
+    {
+        *count = packetCount;
+        return S_OK;
+    }
+    QV_UNUSED_METHOD(get_ID, LONG*)
+    QV_UNUSED_METHOD(get_BezierPoints, VARIANT*)
+    QV_UNUSED_METHOD(get_DrawingAttributes, IInkDrawingAttributes**)
+    QV_UNUSED_METHOD(putref_DrawingAttributes, IInkDrawingAttributes*)
+    QV_UNUSED_METHOD(get_Ink, IInkDisp**)
+    QV_UNUSED_METHOD(get_ExtendedProperties, IInkExtendedProperties**)
+    QV_UNUSED_METHOD(get_PolylineCusps, VARIANT*)
+    QV_UNUSED_METHOD(get_BezierCusps, VARIANT*)
+    QV_UNUSED_METHOD(get_SelfIntersections, VARIANT*)
+    QV_UNUSED_METHOD(get_PacketSize, LONG*)
+    QV_UNUSED_METHOD(get_PacketDescription, VARIANT*)
+    QV_UNUSED_METHOD(get_Deleted, VARIANT_BOOL*)
+    QV_UNUSED_METHOD(GetBoundingBox, InkBoundingBoxMode, IInkRectangle**)
+    QV_UNUSED_METHOD(FindIntersections, IInkStrokes*, VARIANT*)
+    QV_UNUSED_METHOD(GetRectangleIntersections, IInkRectangle*, VARIANT*)
+    QV_UNUSED_METHOD(Clip, IInkRectangle*)
+    QV_UNUSED_METHOD(HitTestCircle, LONG, LONG, float, VARIANT_BOOL*)
+    QV_UNUSED_METHOD(NearestPoint, LONG, LONG, float*, float*)
+    QV_UNUSED_METHOD(Split, float, IInkStrokeDisp**)
+    QV_UNUSED_METHOD(GetPacketDescriptionPropertyMetrics, BSTR, LONG*, LONG*, TabletPropertyMetricUnit*, float*)
+    QV_UNUSED_METHOD(GetPoints, LONG, LONG, VARIANT*)
+    QV_UNUSED_METHOD(SetPoints, VARIANT, LONG, LONG, LONG*)
+    QV_UNUSED_METHOD(GetPacketData, LONG, LONG, VARIANT*)
+    QV_UNUSED_METHOD(GetPacketValuesByProperty, BSTR, LONG, LONG, VARIANT*)
+    QV_UNUSED_METHOD(SetPacketValuesByProperty, BSTR, VARIANT, LONG, LONG, LONG*)
+    QV_UNUSED_METHOD(GetFlattenedBezierPoints, LONG, VARIANT*)
+    QV_UNUSED_METHOD(Transform, IInkTransform*, VARIANT_BOOL)
+    QV_UNUSED_METHOD(ScaleToRectangle, IInkRectangle*)
+    QV_UNUSED_METHOD(Move, float, float)
+    QV_UNUSED_METHOD(Rotate, float, float, float)
+    QV_UNUSED_METHOD(Shear, float, float)
+    QV_UNUSED_METHOD(ScaleTransform, float, float)
+};
+
 // A VARIANT of the type holding the pointer: a reference, an object or a string.
 VARIANT Typed(VARTYPE type, void* pointer)
 {
@@ -217,36 +261,54 @@ TEST_F(InkSink, PressureFollowsTheTabletMaximumAndPressedButtonsAnInvertedCursor
     }
 }
 
-TEST_F(InkSink, ABusySinkTakesNoPackets)
+// The end of a stroke (a stroke of no packets) wakes the window and forgets that pressure was seen;
+// every stroke is cancelled so that the collector keeps no ink, with VARIANT_TRUE, not 1.
+TEST_F(InkSink, AStrokeEndWakesTheWindowAndEveryStrokeIsCancelled)
 {
-    ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
-    sink.SetBusy(1);
-    ASSERT_EQ(InAir(sink, 99, 99, 1000), S_OK);
-    EXPECT_EQ(sink.GetX(), 10.0f);
-    EXPECT_FLOAT_EQ(sink.GetPressure(), 512.0f * 1.02f / 1024.0f);
+    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+    sink.SetWindow(owner.Get());
+    FakeStroke stroke;
+    const VARIANT pen = Typed(VT_DISPATCH, &cursor);
+    for (LONG packetCount : {3, 0}) {
+        stroke.packetCount = packetCount;
+        CVariant packets(Longs({5, 6, 512}));
+        ASSERT_EQ(Fire(sink, DISPID_ICENewPackets, {pen, Typed(VT_DISPATCH, &stroke), Long(1), packets.Ref()}), S_OK);
+        EXPECT_EQ(sink.IsPressureSeen(), packetCount ? 1u : 0u);
+        MSG message;
+        EXPECT_EQ(PeekMessageW(&message, owner.Get(), WM_APP + 100, WM_APP + 100, PM_REMOVE) != 0, packetCount == 0);
+    }
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    EXPECT_EQ(Fire(sink, DISPID_ICEStroke, {pen, Typed(VT_DISPATCH, &stroke), Typed(VT_BOOL | VT_BYREF, &cancel)}),
+              S_OK);
+    EXPECT_EQ(cancel, VARIANT_TRUE);
 }
 
-// Packet data that is not what the collector promises is ignored: the sample stays.
-TEST_F(InkSink, HostilePacketDataIsIgnored)
+// Packet data that is not what the collector promises is ignored, and a busy sink takes none:
+// the sample stays.
+TEST_F(InkSink, HostilePacketDataAndPacketsForABusySinkAreIgnored)
 {
     SAFEARRAYBOUND square[2] = {{3, 0}, {3, 0}};
     struct Case {
         const char* name;
         CVariant packets;
         LONG count;
+        uint32_t busy;
         bool taken;
     } cases[] = {
-        {"nothing", Typed(VT_EMPTY, nullptr), 1, false},
-        {"two values", Longs({1, 2}), 1, false},
-        {"no packets", Longs({30, 40, 50}), 0, false},
-        {"null array", Array(VT_I4, nullptr), 1, false},
-        {"strings called longs", Array(VT_I4, SafeArrayCreateVector(VT_BSTR, 0, 3)), 1, false},
-        {"two dimensions", Array(VT_I4, SafeArrayCreate(VT_I4, 2, square)), 1, false},
-        {"lower bound 5", Longs({30, 40, 50}, 5), 1, true},
+        {"nothing", Typed(VT_EMPTY, nullptr), 1, 0, false},
+        {"two values", Longs({1, 2}), 1, 0, false},
+        {"no packets", Longs({30, 40, 50}), 0, 0, false},
+        {"null array", Array(VT_I4, nullptr), 1, 0, false},
+        {"strings called longs", Array(VT_I4, SafeArrayCreateVector(VT_BSTR, 0, 3)), 1, 0, false},
+        {"two dimensions", Array(VT_I4, SafeArrayCreate(VT_I4, 2, square)), 1, 0, false},
+        {"a busy sink", Longs({30, 40, 50}), 1, 1, false},
+        {"lower bound 5", Longs({30, 40, 50}, 5), 1, 0, true},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
+        sink.SetBusy(0);
         ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
+        sink.SetBusy(c.busy);
         EXPECT_EQ(Fire(sink, DISPID_ICENewInAirPackets, {Typed(VT_DISPATCH, &cursor), Long(c.count), c.packets.Ref()}),
                   S_OK);
         EXPECT_EQ(sink.GetX(), c.taken ? 30.0f : 10.0f);

@@ -220,6 +220,10 @@ TEST(SoundResource, LoadsPlaysAndStopsWithinTheBoundAndOnlyAnUnreadableLengthIsS
 
     gCFile file;
     ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    // A sound is found by its name as well as by its number.
+    CSound byName;
+    EXPECT_OK(byName.LoadByName(gCString(L"Click"), &file, nullptr));
+    EXPECT_EQ(byName.GetDataSize(), 400u);
     // Without a directory a load scans from where the last one left the file.
     BoxCapture boxes;
     EXPECT_EQ(CreateSound(99, &file, nullptr), nullptr);
@@ -246,14 +250,17 @@ TEST(StreamFill, PassesLoopsAndRates)
         float playedAfter;
     } cases[] = {
         // A pass covers frames - 2 frames: the last two frames of the data are never played.
-        {"two passes back to back", 1002, 8, 2, 1.0f, 0.0f, 1, 2000, 0, 1.0f},
+        {"two passes back to back", 1002, 8, 2, SemitoneRatio(0), 0.0f, 1, 2000, 0, 1.0f},
         {"endless passes fill the half", 1002, 8, -1, 1.0f, 0.0f, 1, 16384, -1, 0.384f},
         {"a long sound fills the half", 40002, 8, 1, 1.0f, 0.0f, 1, 16384, 1, 0.4096f},
         {"each half goes on where the last ended", 40002, 8, 1, 1.0f, 0.0f, 4, 40000, 0, 1.0f},
         {"16-bit stereo", 1002, 16, 1, 1.0f, 0.0f, 1, 4000, 0, 1.0f},
         {"no passes left", 1002, 8, 0, 1.0f, 0.0f, 1, 0, 0, 0.0f},
         {"played to the end", 1002, 8, 1, 1.0f, 1.0f, 1, 0, 1, 1.0f},
+        // Another pitch plays nothing but moves on by 2^(n/12) of the frames.
         {"another pitch plays nothing", 40002, 8, 1, SemitoneRatio(2), 0.0f, 1, 0, 1, 0.4596f},
+        {"an octave down", 40002, 8, 1, SemitoneRatio(-12), 0.0f, 1, 0, 1, 0.2048f},
+        {"a fifth up", 40002, 8, 1, SemitoneRatio(7), 0.0f, 1, 0, 1, 0.6137f},
         {"too short to play", 2, 8, 1, 1.0f, 0.0f, 1, 0, 1, 0.0f},
     };
     for (const Case& c : cases) {
@@ -275,6 +282,9 @@ TEST(StreamFill, PassesLoopsAndRates)
         for (size_t i = 0; i < played.size(); ++i)
             ASSERT_EQ(played[i], streamed.data[i % passBytes]) << c.what << " byte " << i;
     }
+    // Without an application nothing plays.
+    StreamedSound orphan(100);
+    EXPECT_EQ(orphan.sound.Play(0), -1);
 }
 
 TEST(SoundPlayer, StartsFinishesAndIsRemovedByTheHeartbeat)

@@ -22,10 +22,13 @@ bool DriverLoaded()
     return GetModuleHandleW(L"Wintab32.dll") != nullptr;
 }
 
-// A virtual screen of 1600 by 1200 pixels whose origin is (-400, -100).
+// A virtual screen of 1600 by 1200 pixels whose origin is (-400, -100); a Tablet PC on demand.
+int g_tabletPc = 0;
 int WINAPI TestMetrics(int index)
 {
     switch (index) {
+    case SM_TABLETPC:
+        return g_tabletPc;
     case SM_XVIRTUALSCREEN:
         return -400;
     case SM_YVIRTUALSCREEN:
@@ -41,6 +44,8 @@ int WINAPI TestMetrics(int index)
 
 // Azimuth, altitude and twist: a whole turn of each is 3600.
 const std::array<AXIS, 3> kTilt = {AXIS{0, 3600, 0, 3600 << 16}, AXIS{-900, 900, 0, 3600 << 16}, AXIS{}};
+// An altitude without resolution: no tilt.
+const std::array<AXIS, 3> kNoTilt = {kTilt[0], AXIS{-900, 900, 0, 0}, AXIS{}};
 // Physical button 2 is logical button 4.
 const std::array<BYTE, 32> kButtonMap = {0, 1, 4};
 
@@ -58,7 +63,6 @@ public:
             return;
         std::memset(m_state, 0, sizeof(*m_state));
         LOGCONTEXTA defaults = {};
-        std::strcpy(defaults.lcName, "System");
         defaults.lcDevice = 1;
         defaults.lcPktMode = 0x80;
         defaults.lcBtnDnMask = 0x3;
@@ -155,14 +159,40 @@ TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndLoadsTheDriverOnTh
     EXPECT_FALSE(DriverLoaded());
 }
 
+TEST(TabletWithoutWindow, OpeningAsksTheDriverNothing)
+{
+    FakeDriver driver;
+    ASSERT_TRUE(driver.Loaded());
+    CTabletManager tablet;
+    EXPECT_OK(tablet.Open());
+    EXPECT_EQ(driver.Calls(), "");
+}
+
+// A Tablet PC whose ink collector is not registered (0x80040154) falls back to the driver. Without
+// tilt a packet is upright and towards 0.
 TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
 {
-    for (LONG yMax : {8000, -8000}) {
-        SCOPED_TRACE(yMax);
-        driver.Answer(WTI_DEVICES, DVC_Y, AXIS{0, yMax, 0, 0});
+    struct Case {
+        const char* what;
+        LONG yMax;
+        int tabletPc;
+        const std::array<AXIS, 3>& orientation;
+        float altitude, azimuth;
+    } cases[] = {
+        {"tilt", 8000, 0, kTilt, 0.5f, 0.5f},
+        {"y upwards", -8000, 0, kTilt, 0.5f, 0.5f},
+        {"a Tablet PC without ink collector", 8000, 1, kTilt, 0.5f, 0.5f},
+        {"no tilt", 8000, 0, kNoTilt, 1.0f, 0.0f}, // last, so that later tests see no Tablet PC
+    };
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // as the program runs
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_tabletPc = c.tabletPc;
+        driver.Answer(WTI_DEVICES, DVC_ORIENTATION, c.orientation);
+        driver.Answer(WTI_DEVICES, DVC_Y, AXIS{0, c.yMax, 0, 0});
         driver.ForgetCalls();
         CTabletManager tablet;
-        ASSERT_OK(tablet.Open());
+        EXPECT_OK(tablet.Open());
         EXPECT_EQ(driver.Calls(),
                   "info 0 0;info 4 0;info 100 12;info 100 13;info 100 15;info 100 17;open 1;queue 100;");
         const LOGCONTEXTA& opened = driver->opened;
@@ -177,7 +207,13 @@ TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
         EXPECT_EQ(opened.lcDevice, 1u); // the rest of the defaults is kept
         EXPECT_EQ(driver->openWindow, window);
         EXPECT_FLOAT_EQ(tablet.GetYScale(), 1200.0f / 8000.0f);
+        driver->packet = {0, 1, 0, 5000, 4000, 600, 1800, 450, 0};
+        tablet.OnPacket(7, reinterpret_cast<LPARAM>(FAKE_WINTAB_CONTEXT));
+        EXPECT_FLOAT_EQ(tablet.GetAltitude(), c.altitude);
+        EXPECT_FLOAT_EQ(tablet.GetAzimuth(), c.azimuth);
     }
+    if (SUCCEEDED(com))
+        CoUninitialize();
 }
 
 TEST_F(TabletDriver, PacketsGivePositionPressureEraserAndTilt)

@@ -33,6 +33,7 @@ TEST(TimeStep, ValueAfterWholeIntervals)
         uint32_t mode, elapsed;
         float expected;
         uint32_t running;
+        float parameter = 0.75f;
     } cases[] = {
         {"three whole steps", 0, 10, 1, kShapeLinear, 350, 3, 1},
         {"one step short of the target", 0, 10, 1, kShapeLinear, 999, 9, 1},
@@ -46,17 +47,26 @@ TEST(TimeStep, ValueAfterWholeIntervals)
         {"bias", 0, 10, 1, kShapeBias, 500, 7.5f, 1},
         {"gain", 0, 10, 1, kShapeGain, 200, 10.0f / 3.0f, 1},
         {"gain, second half", 0, 10, 1, kShapeGain, 800, 20.0f / 3.0f, 1},
+        // Other parameters: bias t / (1 + (1/a - 2)(1 - t)); gain in two halves about 0.5.
+        {"bias of a quarter", 0, 10, 1, kShapeBias, 500, 2.5f, 1, 0.25f},
+        {"gain of a quarter", 0, 10, 1, kShapeGain, 200, 2.0f / 2.2f, 1, 0.25f},
+        {"gain of a quarter, second half", 0, 10, 1, kShapeGain, 800, 20.0f / 2.2f, 1, 0.25f},
         {"modes above 4 are linear", 0, 10, 1, 9, 300, 3, 1},
         // The overshoot clock runs at 0.8: nine steps at 1249 ms, the target at 1250 ms.
         {"overshoot before its target", 0, 10, 1, kShapeOvershoot, 1249, 9.708333f, 1},
         {"overshoot at its target", 0, 10, 1, kShapeOvershoot, 1250, 10, 0},
+        // The peak 1 + 0.1a at 0.8, the dip 1 - 0.05a at 0.92.
+        {"overshoot peak", 0, 10, 1, kShapeOvershoot, 1000, 10.5f, 1, 0.5f},
+        {"overshoot dip", 0, 25, 1, kShapeOvershoot, 2875, 24.375f, 1, 0.5f},
     };
+    // Every run starts 256 ms before the millisecond counter wraps around.
     FakeClock clock;
     for (const Case& c : cases) {
-        clock.now = 40000;
+        clock.now = 0xFFFFFF00u;
         CTimeStep step(c.start, c.target, 100, c.size, 1);
         step.shapingMode = c.mode;
-        clock.now = 40000 + c.elapsed;
+        step.shapingParameter = c.parameter;
+        clock.now = 0xFFFFFF00u + c.elapsed;
         EXPECT_NEAR(step.GetValue(), c.expected, 1e-4f) << c.what;
         EXPECT_EQ(step.running, c.running) << c.what;
     }
@@ -109,18 +119,5 @@ TEST(TimeTrack, ValueByRepeatModeStepsAndShape)
         clock.now = 10 + c.elapsed;
         EXPECT_NEAR(track.GetValue(), c.expected, 1e-3f) << c.what;
         EXPECT_EQ(track.running, c.running) << c.what;
-    }
-}
-
-TEST(Timer, ElapsedTimeAcrossTheCounterWrap)
-{
-    FakeClock clock;
-    const uint32_t stamps[][2] = {{0xFFFFFF00u, 0x10u}, {0xFFFFFFFFu, 0u}};
-    const float elapsed[] = {272.0f, 1.0f};
-    for (int i = 0; i < 2; ++i) {
-        CTimer timer;
-        timer.startMilliseconds = stamps[i][0];
-        clock.now = stamps[i][1];
-        EXPECT_EQ(timer.ElapsedMilliseconds(), elapsed[i]) << i;
     }
 }

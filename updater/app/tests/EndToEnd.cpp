@@ -94,11 +94,6 @@ std::string Installation::Log() const
     return log;
 }
 
-bool Installation::WaitForLog(const std::string& text, int ms) const
-{
-    return Eventually([&] { return Log().find(text) != std::string::npos; }, ms);
-}
-
 std::vector<std::pair<std::wstring, Bytes>> Installation::Snapshot() const
 {
     std::vector<std::pair<std::wstring, Bytes>> files;

@@ -33,7 +33,6 @@ public:
     Bytes Read(const std::wstring& relative) const { return ReadWholeFile(gCString(Path(relative).c_str())); }
     // The results log, the folders' paths taken out of it.
     std::string Log() const;
-    bool WaitForLog(const std::string& text, int ms) const;
     // Every file below the folder with its bytes, the log left out.
     std::vector<std::pair<std::wstring, Bytes>> Snapshot() const;
     void PointAt(const gCString& server);

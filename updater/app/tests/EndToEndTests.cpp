@@ -39,7 +39,7 @@ protected:
     static void RunToLineAndClose(Installation& run, const char* line)
     {
         ASSERT_TRUE(run.Start());
-        ASSERT_TRUE(run.WaitForLog(line, kRunMs)) << run.Log();
+        ASSERT_TRUE(Eventually([&] { return run.Log().find(line) != std::string::npos; }, kRunMs)) << run.Log();
         HWND window = nullptr;
         ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }));
         PostMessageW(window, WM_CLOSE, 0, 0);

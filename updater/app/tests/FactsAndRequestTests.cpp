@@ -16,9 +16,7 @@ TEST(UpdateRequest, ReleasedPrefixEncodedValuesAndTheFactsItNeeds)
     (void)facts.language.SetText(L"Fran\u00e7ais"); // a shorter value shows in the compare
     (void)facts.buildString.SetText(L"B-1.0_beta~\U0001F600");
     EXPECT_EQ(W(BuildUpdateTarget(facts, gCString(L"A&B?C=D#E+F%"), false)),
-              L"/QVU/"
-              L"getupdate_v3.php?key=A%26B%3FC%3DD%23E%2BF%25&lang=Fran%C3%A7ais&"
-              L"version=&buildtype=&protocol=4&"
+              L"/QVU/getupdate_v3.php?key=A%26B%3FC%3DD%23E%2BF%25&lang=Fran%C3%A7ais&version=&buildtype=&protocol=4&"
               L"buildstring=B-1.0_beta~%F0%9F%98%80&platform=WIN32");
 
     // Without the version or the build there is nothing to ask for.

@@ -12,6 +12,7 @@
 #include "CheckEffectiveRights.h"
 #include "EngineFixture.h"
 #include "FileOperationHook.h"
+#include "Programs.h"
 #include "WinHandle.h"
 
 namespace {
@@ -278,6 +279,51 @@ TEST_F(Installer, RefusedArchivesPostTheirLinesAndChangeNothing)
         EXPECT_EQ(kOriginal, Tree());
     }
     EXPECT_EQ(0u, ReadTree(temp.Path()).count(L"outside.txt"));
+}
+
+// Killed right after any change to the files, an installation keeps every original, as itself
+// or as its .old, and a second run completes the update.
+TEST(CrashSafety, KilledAfterAnyFileOperationTheOriginalsSurviveAndASecondRunCompletes)
+{
+    int kills = 0;
+    for (int k = 1; k < 200; ++k) {
+        EngineFixture f;
+        f.Lay(kOriginal, L"readme.txt");
+        const std::wstring archive = f.temp.Path() + L"update.qvu";
+        ASSERT_TRUE(WriteWholeFile(gCString(archive.c_str()), Archive()));
+        // A '\\' before a closing quote would escape it: folders go without their last separator.
+        auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
+        auto run = [&](int killAfter) {
+            return RunProgram(L"\"" + ProgramFolder() + L"qvu_install_runner.exe\" \"" + archive + L"\" \"" +
+                              bare(f.installFolder) + L"\" \"" + bare(f.programFolder) + L"\" " +
+                              std::to_wstring(killAfter));
+        };
+        const DWORD code = run(k);
+        if (code == 0) {
+            EXPECT_EQ(kUpdated, f.Tree());
+            break;
+        }
+        ASSERT_GE(code, 100u) << "k = " << k;
+        ++kills;
+        // Only once the old files are being deleted may a file already be the new one alone.
+        const bool deleting = code - 100 == static_cast<DWORD>(FileOperation::DeleteOld);
+        const FileTree tree = f.Tree();
+        for (const auto& [name, bytes] : kOriginal) {
+            if (name.back() == L'\\')
+                continue;
+            const auto target = tree.find(name);
+            const auto old = tree.find(name + L".old");
+            const bool replaced = target != tree.end() && target->second == kUpdated.at(name);
+            const bool kept =
+                (target != tree.end() && target->second == bytes) || (old != tree.end() && old->second == bytes);
+            EXPECT_TRUE(kept || (deleting && replaced)) << testing::PrintToString(name) << " k = " << k;
+            EXPECT_TRUE(target == tree.end() || target->second == bytes || replaced)
+                << testing::PrintToString(name) << " k = " << k;
+        }
+        EXPECT_EQ(0u, run(0)) << "k = " << k;
+        EXPECT_EQ(kUpdated, f.Tree()) << "k = " << k;
+    }
+    EXPECT_GE(kills, 15);
 }
 
 } // namespace
