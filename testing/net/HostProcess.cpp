@@ -42,9 +42,13 @@ bool LaunchHostProgram(const std::wstring& commandLine)
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &info))
         return false;
-    // The program runs on its own; the test finds it through its ready file.
-    CKernelHandle process(info.hProcess);
-    CKernelHandle thread(info.hThread);
+    // The program runs on its own; the test finds it through its ready file. For a host program
+    // Wine gives no process handle, and the thread field then holds a thread id, not a handle:
+    // closing it would close whichever handle of this process has that value.
+    if (info.hProcess) {
+        CKernelHandle process(info.hProcess);
+        CKernelHandle thread(info.hThread);
+    }
     return true;
 }
 

@@ -12,18 +12,15 @@ const int kRunMs = 30000;
 const wchar_t kSelfUpdate[] = L"TYPE=UPDATER\rOS=WIN32\rEXECUTE=QVUpdater.exe\r";
 const std::string kTestMode = "WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!\r\n";
 
-// The registry key the request carries, set for one test. Through a root key of its own: a host
-// program that an earlier test started and stopped can leave the shared one closed.
+// The registry key the request carries, set for one test.
 class RegistryKey {
 public:
     explicit RegistryKey(const std::wstring& id)
     {
-        (void)RegOpenCurrentUser(KEY_ALL_ACCESS, m_user.Put()); // the request then shows the key missing
-        RegSetKeyValueW(m_user.Get(), kSettings, L"ID", REG_SZ, id.c_str(), (id.size() + 1) * sizeof(wchar_t));
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettings, L"ID", REG_SZ, id.c_str(), (id.size() + 1) * sizeof(wchar_t));
     }
-    ~RegistryKey() { RegDeleteKeyW(m_user.Get(), kSettings); }
+    ~RegistryKey() { RegDeleteKeyW(HKEY_CURRENT_USER, kSettings); }
     const wchar_t* const kSettings = L"Software\\Tallowmere\\Quorvel2\\Settings";
-    CRegKey m_user;
 };
 
 class UpdaterRun : public ::testing::Test {
