@@ -13,7 +13,7 @@
 #include "Loopback.h"
 #include "ScriptedPeer.h"
 #include "TransferFixture.h"
-#include "UpdateServer.h"
+#include "HostServer.h"
 
 namespace {
 
