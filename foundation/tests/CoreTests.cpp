@@ -18,11 +18,32 @@ TEST(SinCos, TheTableTurnsOnceOver7999StepsAndOneStepMore)
     EXPECT_NEAR(gSinCosTable[8000].sine, 7.855e-4f, 1e-6f);
 }
 
-TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATime)
+namespace {
+FakeHost* gSeen = nullptr;
+bool gGuardedDuringBox = false;
+} // namespace
+
+// While a box shows, work stops, the system's cursor shows and the timers below 32 are killed;
+// a report raised meanwhile is dropped. Without an application the box still shows.
+TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATimeWithWorkStopped)
 {
     BoxCapture boxes;
-    boxes.onShow = [] { ReportError(9, "nested"); };
-    ReportError(5, "Widget xpsp.");
+    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(owner.IsValid());
+    ASSERT_NE(SetTimer(owner.Get(), 3, 100000, nullptr), 0u);
+    ASSERT_NE(SetTimer(owner.Get(), 40, 100000, nullptr), 0u);
+    {
+        FakeHost host;
+        gSeen = &host;
+        host.mainWindow = owner.Get();
+        boxes.onShow = [] {
+            gGuardedDuringBox = !gSeen->heartbeatWork && gSeen->systemCursor;
+            ReportError(9, "nested");
+        };
+        ReportError(5, "Widget xpsp.");
+        EXPECT_TRUE(gGuardedDuringBox) << "work stopped and the system's cursor shown";
+        EXPECT_TRUE(host.heartbeatWork && !host.systemCursor && host.ownCursor) << "all as before";
+    }
     boxes.onShow = nullptr;
     ReportError(4, "");
     for (gCResult code : {0, 32, -1})
@@ -32,37 +53,9 @@ TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATime)
         texts.push_back(box.text);
     EXPECT_EQ(texts, (std::vector<std::wstring>{L"Not enough memory to perform action.\nWidget xpsp.",
                                                 L"User has cancelled operation.\n", L"Success!", L"Generic Failure.",
-                                                L"Generic Failure."}))
-        << "a report raised while one shows is dropped";
+                                                L"Generic Failure."}));
     EXPECT_EQ(boxes.Boxes()[0].caption, L"Error.");
     EXPECT_EQ(boxes.Boxes()[0].style, static_cast<UINT>(MB_OK));
-}
-
-namespace {
-FakeHost* gSeen = nullptr;
-bool gGuardedDuringBox = false;
-} // namespace
-
-TEST(ReportError, StopsWorkShowsTheCursorAndKillsTheTimersWhileItShows)
-{
-    BoxCapture boxes;
-    boxes.onShow = [] { gGuardedDuringBox = !gSeen->heartbeatWork && gSeen->systemCursor; };
-    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(owner.IsValid());
-    ASSERT_NE(SetTimer(owner.Get(), 3, 100000, nullptr), 0u);
-    ASSERT_NE(SetTimer(owner.Get(), 40, 100000, nullptr), 0u);
-    {
-        FakeHost host;
-        gSeen = &host;
-        host.mainWindow = owner.Get();
-        ReportError(1, nullptr);
-        EXPECT_TRUE(gGuardedDuringBox) << "work stopped and the system's cursor shown";
-        EXPECT_TRUE(host.heartbeatWork && !host.systemCursor && host.ownCursor) << "all as before";
-    }
-    gSeen = nullptr;
-    boxes.onShow = nullptr;
-    ReportError(1, nullptr);
-    EXPECT_EQ(boxes.Boxes().size(), 2u) << "without an application the box still shows";
     EXPECT_FALSE(KillTimer(owner.Get(), 3)) << "timer 3 was already killed";
     EXPECT_TRUE(KillTimer(owner.Get(), 40)) << "timers from 32 up are left alone";
 }

@@ -205,21 +205,14 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
 
     // Nor does a folder and a name whose text was lost join to the bare name.
     const gCString empty(L""), lost;
-    const struct {
-        const gCString &folder, &name;
-        gCResult result;
-        const wchar_t* joined;
-    } cases[] = {
-        {folderPart, base, kOk, L"C:\\A\\b"},
-        {lost, base, kOutOfMemory, L"before"},
-        {folderPart, lost, kOutOfMemory, L"before"},
-        {empty, base, kBadParameter, L"before"},
-    };
-    for (const auto& c : cases) {
-        gCString joinedText(L"before");
-        EXPECT_EQ(JoinFolderAndName(c.folder, c.name, joinedText), c.result) << W(c.folder) << " " << W(c.name);
-        EXPECT_EQ(W(joinedText), c.joined);
+    const std::tuple<const gCString*, const gCString*, gCResult> cases[] = {
+        {&lost, &base, kOutOfMemory}, {&folderPart, &lost, kOutOfMemory}, {&empty, &base, kBadParameter}};
+    for (const auto& [folderText, nameText, result] : cases) {
+        EXPECT_EQ(JoinFolderAndName(*folderText, *nameText, out), result) << W(*folderText) << " " << W(*nameText);
+        EXPECT_EQ(W(out), L"before");
     }
+    EXPECT_OK(JoinFolderAndName(folderPart, base, out));
+    EXPECT_EQ(W(out), L"C:\\A\\b");
 }
 
 TEST(FolderCreate, MakesEveryMissingLevelAsNamedAndNothingForABadText)
