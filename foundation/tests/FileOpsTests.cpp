@@ -17,7 +17,9 @@ TEST(FileOps, CopyMoveAndDeleteMapTheSystemsReasons)
     TempFolder scratch;
     for (const wchar_t* name : {L"src.txt", L"old.txt", L"held.txt"})
         ASSERT_TRUE(WriteText(scratch, name, std::string(name, name + 3)));
-    CFileHandle held(OpenUnshared(scratch / L"held.txt"));
+    // Shared with nobody.
+    CFileHandle held(CreateFileW((scratch / L"held.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held.IsValid());
     enum Op { kCopy, kCopyNew, kMove, kDelete };
     const struct {

@@ -60,7 +60,7 @@ T Next(gCStream& stream, gCResult (gCStream::*reader)(T&))
 
 } // namespace
 
-TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
+TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBackAndPositionsReachTheSizeButNotBeyond)
 {
     gCMemFile stream;
     for (gCResult r :
@@ -86,6 +86,14 @@ TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
     EXPECT_RESULT(stream.ReadU32(u32), kStreamFailure);
     EXPECT_EQ(u32, 0xDEADBEEFu) << "a short read leaves the value alone";
     EXPECT_EQ(stream.Tell(), stream.GetSize() - 1);
+    EXPECT_OK(stream.SetPosition(stream.GetSize())) << "the size itself is allowed";
+    EXPECT_RESULT(stream.SetPosition(stream.GetSize() + 1), kStreamFailure);
+    EXPECT_RESULT(stream.SetPosition(-1), kBadParameter);
+    EXPECT_EQ(stream.Tell(), stream.GetSize() - 1);
+    gCMemFile empty;
+    EXPECT_RESULT(empty.SetPosition(5), kStreamFailure);
+    EXPECT_RESULT(empty.ReadU32(u32), kStreamFailure);
+    EXPECT_EQ(empty.Tell(), 0) << "an empty stream never positions before its block";
 }
 
 TEST(MemFile, GrowsBy2048BeyondTheNeedOrByHalfAndKeepsItsBytesWhenMemoryRunsOut)
@@ -149,21 +157,7 @@ TEST(MemFile, BytesPutInPlaceAtThePosition)
     }
 }
 
-TEST(MemFile, PositionsReachTheSizeButNotBeyond)
-{
-    gCMemFile stream;
-    uint8_t byte = 0;
-    EXPECT_RESULT(stream.SetPosition(5), kStreamFailure);
-    EXPECT_RESULT(stream.ReadU8(byte), kStreamFailure);
-    EXPECT_EQ(stream.Tell(), 0) << "an empty stream never positions before its block";
-    ASSERT_OK(stream.WriteU16(0x0201));
-    EXPECT_OK(stream.SetPosition(2)) << "the size itself is allowed";
-    EXPECT_RESULT(stream.SetPosition(3), kStreamFailure);
-    EXPECT_RESULT(stream.SetPosition(-1), kBadParameter);
-    EXPECT_EQ(stream.Tell(), 1);
-}
-
-TEST(File, OpenModesOnMissingAndExistingFilesAndACountedReadToTheEnd)
+TEST(File, OpenModesOnMissingAndExistingFilesACountedReadToTheEndAndBadOpens)
 {
     TempFolder folder;
     const gCString missing = folder.File(L"missing.bin"), existing = folder.File(L"existing.bin");
@@ -201,13 +195,8 @@ TEST(File, OpenModesOnMissingAndExistingFilesAndACountedReadToTheEnd)
     uint32_t count = 0;
     EXPECT_OK(file.ReadCounted(buffer, 8, count));
     EXPECT_EQ(std::string(buffer, count), "AB\x03");
-}
-
-TEST(File, BadOpensAndAClosedFile)
-{
-    TempFolder folder;
+    EXPECT_OK(file.Close());
     BoxCapture boxes;
-    gCFile file;
     EXPECT_RESULT(file.OpenFullPath(gCString(L""), kAccessRead), kBadParameter);
     EXPECT_RESULT(file.OpenFullPath(folder.File(L"a.bin"), 4), kBadParameter);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
