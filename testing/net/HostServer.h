@@ -1,0 +1,33 @@
+// A Python server of the host (a script copied beside the test program) on 127.0.0.1, started
+// through Wine and stopped by its process id. It writes "<pid> <port>" to the file named by its
+// last argument once it listens, and ends by itself after its lifetime.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "TempFolder.h"
+
+class HostServer {
+public:
+    HostServer() = default;
+    ~HostServer() { Stop(); }
+    HostServer(const HostServer&) = delete;
+    HostServer& operator=(const HostServer&) = delete;
+
+    // False when it did not come up within a few seconds; Error() says why.
+    bool Start(const wchar_t* script, const std::wstring& options);
+    void Stop();
+    uint16_t Port() const { return m_port; }
+    const std::string& Error() const { return m_error; }
+    // A file of the test as an argument the server can open (quoted; "" when not under Wine).
+    static std::wstring HostPath(const std::wstring& dosName);
+
+protected:
+    // Where the server reports ready, and its own files.
+    TempFolder m_scratch;
+
+private:
+    unsigned long m_pid = 0;
+    uint16_t m_port = 0;
+    std::string m_error;
+};
