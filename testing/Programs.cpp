@@ -16,6 +16,10 @@ DWORD RunProgram(std::wstring commandLine)
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return kProgramNotStarted;
+    // For a host program Wine gives no process handle, and the thread field then holds a thread
+    // id, not a handle: nothing can be closed or waited for, so the program runs on its own.
+    if (!info.hProcess)
+        return 0;
     CKernelHandle process(info.hProcess);
     CKernelHandle thread(info.hThread);
     if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {

@@ -11,5 +11,6 @@ const DWORD kProgramNotStarted = 0xFFFFFFFF;
 const DWORD kProgramEnded = 0xFFFFFFFE;
 
 // Runs a command line and waits a minute at most for its end: its exit code, or
-// kProgramNotStarted, or kProgramEnded when it had to be ended.
+// kProgramNotStarted, or kProgramEnded when it had to be ended. A program of the host (under
+// Wine) is only started: 0.
 DWORD RunProgram(std::wstring commandLine);

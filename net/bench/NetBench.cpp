@@ -19,7 +19,7 @@
 
 #include "BenchLoop.h"
 #include "CHTTPSession.h"
-#include "LocalHttpServer.h"
+#include "HostServer.h"
 #include "NetHandles.h"
 #include "WinSock.h"
 
@@ -103,8 +103,8 @@ int wmain(int argc, wchar_t** argv)
     const uint64_t size = argc > 1 ? std::wcstoull(argv[1], nullptr, 10) : 100000000ull;
     if (StartupWinSock() != kOk)
         return 1;
-    LocalHttpServer server;
-    if (!server.Start()) {
+    HostServer server;
+    if (!server.Start(L"http_server.py", L"")) {
         std::printf("server: %s\n", server.Error().c_str());
         return 1;
     }

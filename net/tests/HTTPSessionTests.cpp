@@ -151,7 +151,7 @@ TEST(HTTPSession, RepliesAndTheirEnds)
         // A peer whose reply was refused cannot send all of it.
         (void)Fetch(probe, peer, c.held);
         gWatched = nullptr;
-        EXPECT_EQ(probe.EventLine(false), c.events);
+        EXPECT_EQ(probe.EventLine(), c.events);
         EXPECT_TRUE(probe.Body() == c.body) << probe.Body().size();
         const bool finished = c.events.compare(0, 10, "finished:1") == 0;
         ASSERT_FALSE(probe.states.empty());
@@ -176,7 +176,7 @@ TEST(HTTPSession, ProgressIsReportedOncePerPerMilleChange)
     peer.SendInPieces(PatternBytes(300), 10, 2).Pause(20).Send(PatternBytes(99700, 300)).Close();
     SessionProbe probe;
     EXPECT_TRUE(Fetch(probe, peer));
-    EXPECT_EQ(probe.EventLine(false), "finished:1:100000");
+    EXPECT_EQ(probe.EventLine(), "finished:1:100000");
     ASSERT_GE(probe.perMille.size(), 2u);
     EXPECT_EQ(probe.perMille.front(), 1u);
     EXPECT_EQ(probe.perMille.back(), 1000u);

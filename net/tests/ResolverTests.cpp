@@ -103,7 +103,7 @@ TEST(Resolver, LocalhostConnectsThroughTheWindowAndThePump)
     ASSERT_OK(probe.socket.ConnectByName(gCString(L"localhost"), peer.Port()));
     EXPECT_EQ(GetResolver().PendingCount(), 1);
     EXPECT_TRUE(PumpAndHandOff([&] { return probe.socket.IsConnected() != 0; }, probe));
-    EXPECT_EQ(probe.Count("resolved"), 1);
+    EXPECT_EQ(probe.resolved, 1);
     EXPECT_EQ(GetResolver().PendingCount(), 0);
     // The window procedure and the pump both had it; only one completed it.
     EXPECT_EQ(gHandOffs, 1);

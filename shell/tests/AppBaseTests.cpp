@@ -1,5 +1,5 @@
-// The application object without a window: start-up from the resource files and deferred
-// deletions.
+// The application object without a window: start-up from the resource files, the pools, the
+// window list, deferred deletions and the notification path.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -11,6 +11,7 @@
 #include "CApp.h"
 #include "CResourceFileWriter.h"
 #include "CStringTableWriter.h"
+#include "CText.h"
 #include "TempFolder.h"
 #include "TestApp.h"
 
@@ -30,6 +31,17 @@ private:
     std::vector<std::string>& m_log;
     const char* m_name;
     bool m_dies;
+};
+
+// A pooled resource that also listens on the hub, answering with a notification's second value.
+class Named : public CText {
+public:
+    Named(uint32_t id, const wchar_t* name)
+    {
+        m_id = id;
+        EXPECT_OK(m_name.SetText(name));
+    }
+    uint32_t OnNotify(uint32_t, uint32_t, uint32_t b) override { return b; }
 };
 
 gCResult SaveResources(const TempFolder& folder, CResourceFileWriter& file)
@@ -95,4 +107,30 @@ TEST(AppObject, PurgeUpdatesAllThenDeletesTheDeadAndTheEndDeletesTheRest)
         log.clear();
     }
     EXPECT_EQ(log, std::vector<std::string>{"delete b"});
+}
+
+// A search of every pool takes the lowest and leaves the font pool (5) to searches that name
+// it; a window's every entry leaves the list; notifications reach the hub's listeners.
+TEST(AppObject, PoolSearchWindowListAndHub)
+{
+    CApp app;
+    Named* pooled[] = {new Named(1, L"Font"), new Named(2, L"Shared"), new Named(2, L"Shared")};
+    for (int32_t i = 0; i < 3; ++i)
+        ASSERT_OK(app.AddResource(5 - 2 * i, pooled[i]));
+    EXPECT_EQ(app.FindPooledResource(-1, gCString(L"Font")), nullptr);
+    EXPECT_EQ(app.FindPooledResourceByID(-1, 1), nullptr);
+    EXPECT_EQ(app.FindPooledResourceByID(5, 1), pooled[0]);
+    EXPECT_EQ(app.FindPooledResource(-1, gCString(L"Shared")), pooled[2]);
+    EXPECT_EQ(app.FindPooledResourceByID(-1, 2), pooled[2]);
+
+    CWindowBase* a = reinterpret_cast<CWindowBase*>(0x1000);
+    for (CWindowBase* w : {a, a, reinterpret_cast<CWindowBase*>(0x2000), a})
+        ASSERT_OK(app.UpdateWindowList(w, 1));
+    EXPECT_OK(app.UpdateWindowList(a, 0));
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
+
+    ASSERT_OK(app.AddHubListener(pooled[1]));
+    EXPECT_EQ(app.SendAppMessage(2, 21, 22), 22u);
+    app.RemoveHubListener(pooled[1]);
+    EXPECT_EQ(app.SendAppMessage(2, 21, 22), 0u);
 }

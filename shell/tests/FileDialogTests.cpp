@@ -15,6 +15,7 @@
 #include "FailingAllocator.h"
 #include "FileDialogs.h"
 #include "TempFolder.h"
+#include "TestApp.h"
 #include "Expect.h"
 #include "gCFRef.h"
 
@@ -206,9 +207,27 @@ TEST(OpenDialog, CancelGives2KeepsTheTextAndTheDialogIsCentredOnTheScreen)
     }
 }
 
-TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
+TEST(OpenDialog, TheChosenFilterGivesTheSelectedType)
 {
     TempFolder scratch;
+    ASSERT_TRUE(WriteWholeFile(scratch.File(L"pick.txt"), Bytes{'x'}));
+    CFileTypeList list;
+    MakeTypes(list);
+    DialogScript script;
+    script.filter = 4;
+    script.name = W(scratch.File(L"pick.txt"));
+    gCString text;
+    EXPECT_OK(Driven(script, [&] { return ShowOpenFileDialog(text, &list); }));
+    EXPECT_EQ(list.GetSelectedType(), 9u);
+}
+
+// The dialog is centred on the main window but kept on the screen: at the top left under a
+// window there, at the bottom right under one at the bottom right.
+TEST(SaveDialog, TheChosenEntryReachesTheExtensionRuleAndTheDialogStaysOnTheScreen)
+{
+    TempFolder scratch;
+    TestApp app;
+    ASSERT_OK(app.OpenPlainWindow());
     CFileTypeList texts;
     MakeTypes(texts);
     struct Row {
@@ -216,11 +235,14 @@ TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
         int filter;
         const wchar_t* typed;
         const wchar_t* saved;
+        bool bottomRight;
     };
     // A dialog would not add its default extension to the first name.
-    for (const Row& row : {Row{3, 0, L"name.bmp", L"name.bmp.txt"}, Row{2, 4, L"chosen", L"chosen.txt"}}) {
+    for (const Row& row : {Row{3, 0, L"name.bmp", L"name.bmp.txt", false}, Row{2, 4, L"chosen", L"chosen.txt", true}}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.typed)));
         EXPECT_OK(texts.SetSelectedType(row.position));
+        SetWindowPos(app.GetMainWindowHandle(), nullptr, row.bottomRight ? 960 : 0, row.bottomRight ? 824 : 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER);
         DialogScript script;
         script.filter = row.filter;
         script.name = scratch.Path() + row.typed;
@@ -229,6 +251,8 @@ TEST(SaveDialog, TheChosenEntryReachesTheExtensionRule)
         EXPECT_EQ(script.initialFilter, static_cast<int>(row.position));
         EXPECT_EQ(W(text), scratch.Path() + row.saved);
         EXPECT_EQ(texts.GetSelectedType(), row.position);
+        EXPECT_EQ(script.rect.left, row.bottomRight ? 1280 - (script.rect.right - script.rect.left) : 0);
+        EXPECT_EQ(script.rect.top, row.bottomRight ? 1024 - (script.rect.bottom - script.rect.top) : 0);
     }
 }
 

@@ -63,6 +63,7 @@ TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
         SCOPED_TRACE(c.what);
         BoxCapture boxes;
         TestApp app;
+        ASSERT_OK(app.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
         HWND window = nullptr;
         app.onStart = [&](TestApp& a) -> gCResult {
             QV_RETURN_IF_FAILED(c.start);
@@ -91,6 +92,20 @@ TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
         EXPECT_FALSE(window && IsWindow(window));
         EXPECT_FALSE(app.IsHeartbeatAlive());
     }
+}
+
+// Another holder of the instance mutex makes the run return before any step of its own; every
+// run of the table before holds it alone.
+TEST(AppRun, ASecondInstanceReturnsAtOnce)
+{
+    CKernelHandle first(CreateMutexW(nullptr, FALSE, L"QvShellTestMutex"));
+    BoxCapture boxes;
+    TestApp app;
+    ASSERT_OK(app.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
+    // A run that did start would end at once.
+    app.onStart = [](TestApp&) -> gCResult { return kCreateFailure; };
+    EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), 0);
+    EXPECT_TRUE(app.log.empty());
 }
 
 TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)

@@ -34,11 +34,16 @@ struct KeyCase {
     const char* name;
     UINT key;
     int32_t control, alt, modal;
-    std::vector<int32_t> codes;
+    std::vector<int32_t> codes; // of a key-up: the keys the content saw go up
+    int32_t shift = 0;
+    UINT message = WM_KEYDOWN;
 };
 } // namespace
 
-TEST_F(WindowProc, KeyTableAndModifierRules)
+// The content sees the keys through the table and the modifier rules, then characters, key-ups
+// and system keys. What it leaves is the window's: F11 switches the heartbeat's work, F8 takes
+// 80 % of the 1280 by 1024 area and F7 all of it, a framed window losing its caption.
+TEST_F(WindowProc, KeysReachTheContentThroughTheTableAndTheRestAreWindowCommands)
 {
     std::vector<KeyCase> cases;
     // The table of named keys: the arrows, home, end, the page keys and F1 to F12 in that order.
@@ -51,6 +56,14 @@ TEST_F(WindowProc, KeyTableAndModifierRules)
                                   {"alt F4 without a modal", VK_F4, 0, 1, 0, {-245}},
                                   {"F4 over a modal without alt", VK_F4, 0, 0, 1, {-245}},
                                   {"table wins over control", VK_F5, 1, 0, 0, {-244}},
+                                  {"control keypad plus", VK_ADD, 1, 0, 0, {'+'}},
+                                  {"control shift equals", VK_OEM_PLUS, 1, 0, 0, {'+'}, 1},
+                                  {"control equals", VK_OEM_PLUS, 1, 0, 0, {'='}},
+                                  {"control minus", VK_OEM_MINUS, 1, 0, 0, {'-'}},
+                                  {"control grave", VK_OEM_3, 1, 0, 0, {'`'}},
+                                  {"control first digit", '0', 1, 0, 0, {'0'}},
+                                  {"control last digit", '9', 1, 0, 0, {'9'}},
+                                  {"control tab", VK_TAB, 1, 0, 0, {9}},
                                   {"control letter", 'A', 1, 0, 0, {}},
                                   {"control itself", VK_CONTROL, 1, 0, 0, {}},
                                   {"control alt letter", 'A', 1, 1, 0, {}},
@@ -60,6 +73,10 @@ TEST_F(WindowProc, KeyTableAndModifierRules)
                                   {"alt keypad minus", VK_SUBTRACT, 0, 1, 0, {VK_SUBTRACT}},
                                   {"alt itself", VK_MENU, 0, 1, 0, {}},
                                   {"plain letter", 'A', 0, 0, 0, {}},
+                                  {"key up", 'Q', 1, 1, 0, {'Q'}, 0, WM_KEYUP},
+                                  {"character past Latin-1", 0x4E2D, 1, 0, 0, {0x4E2D}, 0, WM_CHAR},
+                                  {"system F4 over a modal", VK_F4, 0, 0, 1, {27}, 0, WM_SYSKEYDOWN},
+                                  {"system F4 without a modal", VK_F4, 0, 1, 0, {}, 0, WM_SYSKEYDOWN},
                               });
     content->handleKeys = 1;
     for (const KeyCase& c : cases) {
@@ -67,10 +84,24 @@ TEST_F(WindowProc, KeyTableAndModifierRules)
         content->keys.clear();
         app.control = c.control;
         app.alt = c.alt;
+        app.shift = c.shift;
         content->modal = c.modal != 0;
-        EXPECT_EQ(Send(WM_KEYDOWN, c.key, 0), 0);
-        EXPECT_EQ(content->keys, c.codes);
+        EXPECT_EQ(Send(c.message, c.key, 0), 0);
+        EXPECT_EQ(c.message == WM_KEYUP ? content->keyUps : content->keys, c.codes);
     }
+    // The table's F7, F8 and F11 were handled; had they reached the window, the first F11
+    // here would switch the work off.
+    content->handleKeys = 0;
+    content->framed = true;
+    for (bool work : {true, false}) {
+        Send(WM_KEYDOWN, VK_F11, 0);
+        EXPECT_EQ(app.IsHeartbeatWorkEnabled(), work);
+    }
+    Send(WM_KEYDOWN, VK_F8, 0);
+    EXPECT_EQ((gCPoint{content->GetWidth(), content->GetHeight()}), (gCPoint{1024, 819}));
+    Send(WM_KEYDOWN, VK_F7, 0);
+    EXPECT_EQ((gCPoint{content->GetWidth(), content->GetHeight()}), (gCPoint{1280, 1024}));
+    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION, 0);
 }
 
 TEST_F(WindowProc, PointerAndWheelMessagesGiveSignedPoints)
@@ -129,8 +160,23 @@ TEST_F(WindowProc, PaintCopiesTheBackBuffer)
     }
 }
 
-TEST_F(WindowProc, CloseAsksTheApplication)
+// Another window gets its own messages and its end leaves the main window and the loop
+// running, as does the end of a window that never opened; the main window's end ends the loop
+// when the application agrees.
+TEST_F(WindowProc, AnotherWindowsEndLeavesTheLoopAndTheMainOnesAsksTheApplication)
 {
+    CAppWindow* other = new CAppWindow();
+    FakeContent* otherContent = new FakeContent();
+    other->SetContent(otherContent, 0);
+    ASSERT_EQ(other->Create(200, 100, gCString(L"Other window"), -1), 1);
+    SendMessageW(other->GetHandle(), WM_CHAR, 'x', 0);
+    EXPECT_EQ(otherContent->keys, std::vector<int32_t>{'x'});
+    other->Close();
+    (new CAppWindow())->Close();
+    EXPECT_EQ(app.GetWindowList().Count(), 1);
+    MSG quit;
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+
     app.queryClose = 0;
     EXPECT_EQ(Send(WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
@@ -140,7 +186,6 @@ TEST_F(WindowProc, CloseAsksTheApplication)
     Send(WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(app.GetWindowList().Count(), 0);
-    MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "NetHandles.h"
 #include "WinSock.h"
 
 void EnsureWinSockForTests()
@@ -24,10 +23,7 @@ gCString HostAndPort(uint16_t port)
     return gCString((L"127.0.0.1:" + std::to_wstring(port)).c_str());
 }
 
-namespace {
-
-// A socket bound to a free port on 127.0.0.1.
-SOCKET BindLoopback(uint16_t& port)
+SOCKET ListenOnLoopback(uint16_t& port)
 {
     EnsureWinSockForTests();
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -35,29 +31,9 @@ SOCKET BindLoopback(uint16_t& port)
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int size = sizeof local;
-    port = 0;
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
-        ADD_FAILURE() << "cannot bind a loopback socket: " << WSAGetLastError();
-        return s;
-    }
+        getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) != 0 || listen(s, 8) != 0)
+        ADD_FAILURE() << "cannot listen on a loopback socket: " << WSAGetLastError();
     port = ntohs(local.sin_port);
     return s;
-}
-
-} // namespace
-
-SOCKET ListenOnLoopback(uint16_t& port)
-{
-    SOCKET s = BindLoopback(port);
-    if (s != INVALID_SOCKET && listen(s, 8) != 0)
-        ADD_FAILURE() << "cannot listen on a loopback socket: " << WSAGetLastError();
-    return s;
-}
-
-uint16_t ClosedPort()
-{
-    uint16_t port = 0;
-    CUniqueSocket bound(BindLoopback(port)); // closed at once: nothing listens on the port
-    return port;
 }

@@ -14,5 +14,3 @@ uint32_t LoopbackAddress();
 gCString HostAndPort(uint16_t port);
 // A listening socket bound to a free port on 127.0.0.1, to hand to a socket or session.
 SOCKET ListenOnLoopback(uint16_t& port);
-// A port on 127.0.0.1 where nothing listens.
-uint16_t ClosedPort();

@@ -1,7 +1,5 @@
 #include "ScriptedPeer.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "Wait.h"
@@ -15,6 +13,21 @@ bool WaitReadable(SOCKET s)
     FD_SET(s, &set);
     timeval limit{kWaitMs / 1000, 0};
     return select(0, &set, nullptr, nullptr, &limit) == 1;
+}
+
+// Reads into `into` until `end` arrives or, without one, until the client closes; false on a
+// timeout, an error or a close before `end`.
+bool ReadInto(SOCKET s, size_t piece, std::string& into, const char* end)
+{
+    std::vector<char> buffer(piece);
+    for (;;) {
+        const int got = WaitReadable(s) ? recv(s, buffer.data(), static_cast<int>(piece), 0) : -1;
+        if (got < 0 || (got == 0 && end))
+            return false;
+        into.append(buffer.data(), static_cast<size_t>(got));
+        if (got == 0 || (end && into.find(end) != std::string::npos))
+            return true;
+    }
 }
 
 } // namespace
@@ -51,49 +64,24 @@ ScriptedPeer& ScriptedPeer::Then(Step step)
     return *this;
 }
 
-bool ScriptedPeer::ReadInto(SOCKET s, size_t piece, std::string& into, const std::function<bool(int)>& done)
-{
-    std::vector<char> buffer(piece);
-    for (;;) {
-        if (!WaitReadable(s))
-            return false;
-        const int got = recv(s, buffer.data(), static_cast<int>(piece), 0);
-        if (got < 0)
-            return false;
-        std::lock_guard<std::mutex> hold(m_lock);
-        into.append(buffer.data(), static_cast<size_t>(got));
-        if (done(got))
-            return true;
-    }
-}
-
 ScriptedPeer& ScriptedPeer::ReadRequest()
 {
-    return Then([this](CUniqueSocket& s) {
-        return ReadInto(s.Get(), 65536, m_request,
-                        [this](int got) { return got == 0 || m_request.find("\r\n\r\n") != std::string::npos; }) &&
-               m_request.find("\r\n\r\n") != std::string::npos;
-    });
+    return Then([this](CUniqueSocket& s) { return ReadInto(s.Get(), 65536, m_request, "\r\n\r\n"); });
 }
 
 ScriptedPeer& ScriptedPeer::ReadUntilClosed(size_t piece)
 {
-    return Then([this, piece](CUniqueSocket& s) {
-        return ReadInto(s.Get(), piece, m_received, [](int got) { return got == 0; });
-    });
+    return Then([this, piece](CUniqueSocket& s) { return ReadInto(s.Get(), piece, m_received, nullptr); });
 }
 
 ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece, int pauseMs)
 {
     return Then([bytes, piece, pauseMs](CUniqueSocket& s) {
         for (size_t at = 0; at < bytes.size(); at += piece) {
+            // A blocking send returns once all of it is handed over.
             const int n = static_cast<int>(std::min(piece, bytes.size() - at));
-            for (int sent = 0; sent < n;) {
-                const int r = send(s.Get(), bytes.data() + at + sent, n - sent, 0);
-                if (r <= 0)
-                    return false;
-                sent += r;
-            }
+            if (send(s.Get(), bytes.data() + at, n, 0) != n)
+                return false;
             Sleep(static_cast<DWORD>(pauseMs));
         }
         return true;
@@ -127,18 +115,6 @@ bool ScriptedPeer::Join()
     if (m_thread.joinable())
         m_thread.join();
     return m_ok;
-}
-
-std::string ScriptedPeer::Request()
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_request;
-}
-
-std::string ScriptedPeer::Received()
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_received;
 }
 
 void ScriptedPeer::Run()

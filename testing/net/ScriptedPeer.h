@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,26 +34,24 @@ public:
     ScriptedPeer& ReadUntilClosed(size_t piece);
 
     void Start();
-    // Waits for the script to end; false when it timed out or failed.
+    // Waits for the script to end; false when it timed out or failed. Read what the peer
+    // received after it.
     bool Join();
-    std::string Request();
-    std::string Received();
+    const std::string& Request() const { return m_request; }
+    const std::string& Received() const { return m_received; }
 
 private:
     typedef std::function<bool(CUniqueSocket&)> Step;
     ScriptedPeer& Then(Step step);
-    // Reads what arrives into `into` until done() holds for it; false on timeout or error.
-    bool ReadInto(SOCKET s, size_t piece, std::string& into, const std::function<bool(int)>& done);
     void Run();
 
     CUniqueSocket m_listener;
     uint16_t m_port = 0;
     std::vector<Step> m_steps;
     std::thread m_thread;
-    std::mutex m_lock;
     std::string m_request;
     std::string m_received;
-    std::atomic<bool> m_ok{false};
+    bool m_ok = false;
     std::atomic<bool> m_stop{false};
 };
 

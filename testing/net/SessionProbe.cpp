@@ -41,11 +41,6 @@ SessionProbe::SessionProbe()
                                      return 0;
                                  },
                                  this};
-    session.ReplyHeadersProc = {[](gCStringArray&, gCStringArray&, void* c) -> gCResult {
-                                    Probe(c)->events.push_back("headers");
-                                    return 0;
-                                },
-                                this};
     session.AddRequestHeadersProc = {[](gCStringArray& names, gCStringArray& values, void* c) -> gCResult {
                                          for (const auto& pair : Probe(c)->extraHeaders) {
                                              QV_RETURN_IF_FAILED(names.Add(gCString(pair.first.c_str())));
@@ -79,12 +74,11 @@ bool SessionProbe::PollUntil(const std::function<bool()>& done, int ms)
         ms);
 }
 
-std::string SessionProbe::EventLine(bool withHeaders) const
+std::string SessionProbe::EventLine() const
 {
     std::string line;
     for (const std::string& e : events)
-        if (withHeaders || e != "headers")
-            line += (line.empty() ? "" : " ") + e;
+        line += (line.empty() ? "" : " ") + e;
     return line;
 }
 

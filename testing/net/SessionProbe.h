@@ -26,8 +26,7 @@ public:
     {
         return PollUntil([this] { return !session.HasSocket(); }, ms);
     }
-    // The events in order, separated by spaces; without "headers" when a failure may come before
-    // or after them, depending on where TCP cut the reply.
-    std::string EventLine(bool withHeaders = true) const;
+    // The events in order, separated by spaces.
+    std::string EventLine() const;
     std::string Body();
 };

@@ -1,11 +1,10 @@
-// A test owner of one CTCPSocket: records what its callbacks saw, reads everything that
-// arrives and sends what it is given, as the HTTP session does.
+// A test owner of one CTCPSocket: reads everything that arrives and sends what it is given, as
+// the HTTP session does; counts resolutions and may refuse closes.
 #pragma once
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "CTCPSocket.h"
 #include "Loopback.h"
@@ -18,20 +17,18 @@ public:
     ~SocketProbe();
 
     CTCPSocket socket;
-    std::vector<std::string> events;
     std::string received;
     CMemBlockT<char> outgoing;
     int closeRefusals = 0;
     bool sawBackPressure = false;
+    int resolved = 0;
 
     // Polls (and sends) until done() or the time runs out.
     bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs);
-    int Count(const std::string& event) const;
 
 private:
     // Sends what is queued while the socket is writable; true while nothing failed.
     bool SendQueued();
-    static gCResult OnConnect(uintptr_t a, uintptr_t connected, void* context);
     static gCResult OnRead(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnClose(uintptr_t a, uintptr_t b, void* context);
     static gCResult OnResolved(uintptr_t a, uintptr_t b, void* context);

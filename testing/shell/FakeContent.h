@@ -30,7 +30,11 @@ public:
     gCCmdTarget* AsCmdTarget() override { return nullptr; }
 
     gCResult DispatchKeyDown(int32_t& handled, int32_t code) override;
-    gCResult DispatchKeyUp(int32_t&, uint32_t) override { return kOk; }
+    gCResult DispatchKeyUp(int32_t&, uint32_t virtualKey) override
+    {
+        keyUps.push_back(static_cast<int32_t>(virtualKey));
+        return kOk;
+    }
     gCResult DispatchTimer(int32_t&, uint32_t) override { return kOk; }
     gCResult DispatchMouseMove(int32_t&, const gCPoint& p) override { return Record(kMove, p); }
     gCResult DispatchLButtonDown(int32_t&, const gCPoint& p) override { return Record(kLDown, p); }
@@ -62,6 +66,7 @@ public:
     gCResult failSize = kOk;
 
     std::vector<int32_t> keys;
+    std::vector<int32_t> keyUps;
     std::vector<std::pair<MouseEvent, gCPoint>> mice;
     std::vector<std::pair<gCPoint, gCPoint>> wheels;
     int32_t heartbeats = 0;

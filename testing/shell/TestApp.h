@@ -23,7 +23,6 @@ public:
     gCResult OpenPlainWindow();
     // The program folder (and second folder) the application reports.
     void SetProgramFolder(const std::wstring& folder);
-    bool PumpUntil(const std::function<bool()>& done, int ms = kWaitMs) { return ::PumpUntil(done, ms); }
 
     gCResult Init() override
     {
@@ -47,6 +46,7 @@ public:
     gCResult OnFilesDropped(gCStringArray& names) override;
     int32_t IsControlDown() override { return control < 0 ? CApp::IsControlDown() : control; }
     int32_t IsAltDown() override { return alt < 0 ? CApp::IsAltDown() : alt; }
+    int32_t IsShiftDown() override { return shift < 0 ? CApp::IsShiftDown() : shift; }
 
     std::vector<std::string> log;
     std::wstring commandLineSeen;
@@ -59,4 +59,5 @@ public:
     // The modifiers the window sees; -1: the keyboard's.
     int32_t control = -1;
     int32_t alt = -1;
+    int32_t shift = -1;
 };

@@ -69,20 +69,11 @@ public:
     bool redLine = false;
 };
 
-struct RunResult {
-    gCResult result = -1;
-    int calls = 0;
-    bool redLine = false;
-    bool readOnlyKept = false;
-    FileTree tree;
-    FileTree outside; // everything of the temporary folder but the installation
-};
-
 // One installation of the small update with the allocator failing as asked, from a working
-// folder of its own: a file written by a bare name would land there.
-RunResult Install(int n, FailingAllocator::Mode mode)
+// folder of its own: a file written by a bare name would land there. Its number of allocations,
+// and the ways it went wrong; with no allocation failing, what it wrote beside the installation.
+std::string Install(int n, FailingAllocator::Mode mode, int& calls, FileTree& outside)
 {
-    RunResult run;
     EngineFixture f;
     f.Lay(kBefore, L"readme.txt");
     const std::wstring working = f.temp.Path() + L"working\\";
@@ -93,46 +84,46 @@ RunResult Install(int n, FailingAllocator::Mode mode)
     CQVUDesquasher installer(host);
     gCFile archive;
     if (archive.OpenFullPath(f.temp.File(L"update.qvu"), kAccessRead) != 0)
-        return run;
+        return " could not open the archive";
     wchar_t saved[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, saved);
     SetCurrentDirectoryW(working.c_str());
+    gCResult result = -1;
     {
         FailingAllocator failing(n, mode);
-        run.result = installer.DesquashAndInstall(archive);
-        run.calls = failing.Calls();
+        result = installer.DesquashAndInstall(archive);
+        calls = failing.Calls();
     }
     SetCurrentDirectoryW(saved);
     (void)archive.Close(); // read only
-    run.redLine = host.redLine;
-    run.readOnlyKept = f.ReadOnly(L"readme.txt");
-    run.tree = f.Tree();
-    run.outside = ReadTree(f.temp.Path());
-    for (auto it = run.outside.begin(); it != run.outside.end();)
-        it = it->first.compare(0, 8, L"install\\") == 0 ? run.outside.erase(it) : std::next(it);
-    return run;
+    FileTree beside = ReadTree(f.temp.Path());
+    for (auto it = beside.begin(); it != beside.end();)
+        it = it->first.compare(0, 8, L"install\\") == 0 ? beside.erase(it) : std::next(it);
+    if (n >= calls) {
+        outside = beside;
+        return result != 0 ? " failed" : f.Tree() != Installed(kBefore, kNew) ? " installed something else" : "";
+    }
+    std::string fault = result == 0 ? " succeeded" : host.redLine ? "" : " failed without a red line";
+    fault += f.Tree() != kBefore ? " changed the installation" : "";
+    fault += f.ReadOnly(L"readme.txt") ? "" : " lost the read-only mark";
+    return fault + (beside != outside ? " wrote outside the installation" : "");
 }
 
 TEST(InstallerMemory, EveryFailedAllocationFailsTheRunAndLeavesTheInstallationAsItWas)
 {
     // The second whole run counts: the first one also makes what is made once per process.
-    (void)Install(1 << 30, FailingAllocator::kFromOn);
-    const RunResult whole = Install(1 << 30, FailingAllocator::kFromOn);
-    ASSERT_OK(whole.result);
-    ASSERT_EQ(Installed(kBefore, kNew), whole.tree);
+    int calls = 0;
+    FileTree outside;
+    (void)Install(1 << 30, FailingAllocator::kFromOn, calls, outside); // checked by the next run
+    ASSERT_EQ("", Install(1 << 30, FailingAllocator::kFromOn, calls, outside));
+    const int whole = calls;
 
     DialogWatch watch;
     std::vector<std::string> faults;
     for (FailingAllocator::Mode mode : {FailingAllocator::kOnlyThis, FailingAllocator::kFromOn}) {
-        for (int n = 0; n < whole.calls; ++n) {
-            const RunResult run = Install(n, mode);
-            if (run.calls <= n)
-                continue; // the run asked for fewer: nothing failed
-            std::string fault = run.result == 0 ? " succeeded" : run.redLine ? "" : " failed without a red line";
-            fault += run.tree != kBefore ? " changed the installation" : "";
-            fault += run.readOnlyKept ? "" : " lost the read-only mark";
-            fault += run.outside != whole.outside ? " wrote outside the installation" : "";
-            if (!fault.empty())
+        for (int n = 0; n < whole; ++n) {
+            const std::string fault = Install(n, mode, calls, outside);
+            if (calls > n && !fault.empty()) // else the run asked for fewer: nothing failed
                 faults.push_back((mode == FailingAllocator::kOnlyThis ? "allocation " : "from ") + std::to_string(n) +
                                  ":" + fault);
         }

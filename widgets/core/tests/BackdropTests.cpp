@@ -1,4 +1,5 @@
-// The backdrop on its own and in a real window: its back buffer, rollover and presenting.
+// The backdrop on its own and in a real window: its back buffer, rollover and presenting; the
+// widgets' rectangle offset.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -38,6 +39,10 @@ TEST(Backdrop, SizeSetsThePositionAndTheBackBuffer)
     EXPECT_EQ(backdrop.GetRollover(), nullptr);
     ASSERT_OK(backdrop.SetSize(0, 8, 0));
     EXPECT_FALSE(backdrop.GetBackBuffer().IsValid());
+    // A widget's rectangle moves each edge along its own axis.
+    gCRect moved;
+    RectOffset(moved, {-3, 4, 10, 20}, {5, -7});
+    EXPECT_EQ(moved, (gCRect{2, -3, 15, 13}));
 }
 
 TEST(Backdrop, StopsBeingTheViewTargetWhenItGoes)

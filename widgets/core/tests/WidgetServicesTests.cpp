@@ -1,8 +1,11 @@
-// The widget layer's services: the font engine lives as long as the application.
+// The widget layer's services: the font engine lives as long as the application, and a window
+// opened without a content gets a plain backdrop.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
 
+#include "CAppWindow.h"
+#include "CBackdrop.h"
 #include "CText.h"
 #include "FontEngine.h"
 #include "TestApp.h"
@@ -30,7 +33,7 @@ private:
 };
 } // namespace
 
-TEST(AppServices, FontEngineLivesAsLongAsTheApplicationAndOutlivesThePoolsButNotTheDeferredObjects)
+TEST(AppServices, FontEngineOutlivesThePoolsButNotTheDeferredObjectsAndAWindowWithoutContentGetsABackdrop)
 {
     EndWitness pooled;
     EndWitness deferred;
@@ -39,6 +42,13 @@ TEST(AppServices, FontEngineLivesAsLongAsTheApplicationAndOutlivesThePoolsButNot
         EXPECT_NE(GetFontLibrary(), nullptr);
         ASSERT_OK(app.AddResource(5, new Witness<CText>(pooled)));
         ASSERT_OK(app.AddDeferred(1, new Witness<CDeferredObject>(deferred)));
+        // A window opened without a content gets a plain one of its size.
+        CAppWindow* plain = new CAppWindow();
+        ASSERT_EQ(plain->Create(320, 200, gCString(L""), -1), 1);
+        CBackdrop* backdrop = dynamic_cast<CBackdrop*>(plain->GetContent());
+        ASSERT_NE(backdrop, nullptr);
+        EXPECT_EQ((gCPoint{backdrop->GetBackBuffer().GetWidth(), backdrop->GetBackBuffer().GetHeight()}),
+                  (gCPoint{320, 200}));
     }
     EXPECT_EQ(GetFontLibrary(), nullptr);
     // Fonts go while the engine that made them still runs.
