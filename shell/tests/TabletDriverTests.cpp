@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -26,20 +27,11 @@ bool DriverLoaded()
 int g_tabletPc = 0;
 int WINAPI TestMetrics(int index)
 {
-    switch (index) {
-    case SM_TABLETPC:
-        return g_tabletPc;
-    case SM_XVIRTUALSCREEN:
-        return -400;
-    case SM_YVIRTUALSCREEN:
-        return -100;
-    case SM_CXVIRTUALSCREEN:
-        return 1600;
-    case SM_CYVIRTUALSCREEN:
-        return 1200;
-    default:
-        return GetSystemMetrics(index);
-    }
+    static_assert(SM_CYVIRTUALSCREEN - SM_XVIRTUALSCREEN == 3, "four metrics in a row");
+    const int virtualScreen[] = {-400, -100, 1600, 1200};
+    if (index >= SM_XVIRTUALSCREEN && index <= SM_CYVIRTUALSCREEN)
+        return virtualScreen[index - SM_XVIRTUALSCREEN];
+    return index == SM_TABLETPC ? g_tabletPc : GetSystemMetrics(index);
 }
 
 // Azimuth, altitude and twist: a whole turn of each is 3600.
@@ -50,10 +42,12 @@ const std::array<AXIS, 3> kNoTilt = {kTilt[0], AXIS{-900, 900, 0, 0}, AXIS{}};
 const std::array<BYTE, 32> kButtonMap = {0, 1, 4};
 
 // The tests' driver, loaded for the life of the object and set up as a tablet of 10000 by 8000
-// units with tilt whose packet 7 is ready; the manager's own load finds it loaded.
+// units with tilt whose packet 7 is ready, on the test screen; the manager's own load finds it loaded.
 class FakeDriver {
 public:
-    FakeDriver() : m_module(LoadLibraryW((ProgramFolder() + L"fakewintab\\Wintab32.dll").c_str()))
+    FakeDriver()
+        : m_module(LoadLibraryW((ProgramFolder() + L"fakewintab\\Wintab32.dll").c_str())),
+          m_previous(SetTabletMetricsQuery(TestMetrics))
     {
         auto get = m_module.IsValid() ? reinterpret_cast<FakeWintabStateFunction>(reinterpret_cast<void (*)()>(
                                             GetProcAddress(m_module.Get(), "FakeWintabState")))
@@ -79,6 +73,7 @@ public:
         Answer(WTI_CURSORS, CSR_NPBTNMARKS, std::array<UINT, 2>{50, 200}); // release and press marks
         m_state->packetSerial = 7;
     }
+    ~FakeDriver() { SetTabletMetricsQuery(m_previous); }
     FakeDriver(const FakeDriver&) = delete;
     FakeDriver& operator=(const FakeDriver&) = delete;
 
@@ -105,6 +100,7 @@ public:
 
 private:
     CModule m_module;
+    TabletMetricsQuery m_previous;
     CFakeWintabState* m_state = nullptr;
 };
 
@@ -112,12 +108,10 @@ class TabletDriver : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_previous = SetTabletMetricsQuery(TestMetrics);
         ASSERT_TRUE(driver.Loaded()) << "the tests' driver is built into fakewintab\\";
         ASSERT_OK(app.OpenPlainWindow());
         window = app.GetMainWindowHandle();
     }
-    void TearDown() override { SetTabletMetricsQuery(m_previous); }
 
     CTabletManager* OpenAppTablet()
     {
@@ -129,9 +123,6 @@ protected:
     TestApp app;
     FakeDriver driver;
     HWND window = nullptr;
-
-private:
-    TabletMetricsQuery m_previous = nullptr;
 };
 } // namespace
 
@@ -195,16 +186,12 @@ TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
         EXPECT_OK(tablet.Open());
         EXPECT_EQ(driver.Calls(),
                   "info 0 0;info 4 0;info 100 12;info 100 13;info 100 15;info 100 17;open 1;queue 100;");
-        const LOGCONTEXTA& opened = driver->opened;
-        EXPECT_STREQ(opened.lcName, "Tallowmere");
-        EXPECT_EQ(opened.lcOptions, 5u);
-        EXPECT_EQ(opened.lcPktData, 0x15E2u);
-        EXPECT_EQ(opened.lcMoveMask, 0x15E2u);
-        EXPECT_EQ(opened.lcPktMode, 0u);
-        EXPECT_EQ(opened.lcBtnUpMask, 0x3u);
-        EXPECT_EQ(opened.lcOutExtX, 10000);
-        EXPECT_EQ(opened.lcOutExtY, -8000);
-        EXPECT_EQ(opened.lcDevice, 1u); // the rest of the defaults is kept
+        const LOGCONTEXTA& o = driver->opened; // the rest of the defaults is kept
+        char fields[160];
+        std::snprintf(fields, sizeof(fields), "%s options %x data %lx move %lx mode %lx up %lx out %ld %ld device %u",
+                      o.lcName, o.lcOptions, o.lcPktData, o.lcMoveMask, o.lcPktMode, o.lcBtnUpMask, o.lcOutExtX,
+                      o.lcOutExtY, o.lcDevice);
+        EXPECT_STREQ(fields, "Tallowmere options 5 data 15e2 move 15e2 mode 0 up 3 out 10000 -8000 device 1");
         EXPECT_EQ(driver->openWindow, window);
         EXPECT_FLOAT_EQ(tablet.GetYScale(), 1200.0f / 8000.0f);
         driver->packet = {0, 1, 0, 5000, 4000, 600, 1800, 450, 0};
@@ -288,10 +275,24 @@ TEST_F(TabletDriver, PressureButtonIsMappedWhenTheMapCoversIt)
     }
 }
 
-TEST_F(TabletDriver, ReopeningAndDestructionCloseTheContextAndUnloadTheDriver)
+// A refused open and an open that runs out of memory leave no context; a reopen and the destruction
+// close it, and the last reference given back unloads the driver.
+TEST_F(TabletDriver, ContextIsClosedOnRefusalMemoryReopeningAndDestruction)
 {
+    driver->refuseOpen = 1;
+    CTabletManager refused;
+    EXPECT_OK(refused.Open());
+    EXPECT_FALSE(refused.HasContext());
+    driver->refuseOpen = 0;
     {
         CTabletManager tablet;
+        gCResult result;
+        {
+            FailingAllocator failing(0);
+            result = tablet.Open();
+        }
+        EXPECT_RESULT(result, kOutOfMemory);
+        EXPECT_FALSE(tablet.HasContext());
         ASSERT_OK(tablet.Open());
         driver.ForgetCalls();
         ASSERT_OK(tablet.Open());
@@ -299,28 +300,7 @@ TEST_F(TabletDriver, ReopeningAndDestructionCloseTheContextAndUnloadTheDriver)
         driver.ForgetCalls();
     }
     EXPECT_EQ(driver.Calls(), "close;");
-    // Only the test's own reference is left: giving it back unloads the driver.
     ASSERT_TRUE(DriverLoaded());
     driver.Unload();
     EXPECT_FALSE(DriverLoaded());
-}
-
-TEST_F(TabletDriver, NoContextWhenTheDriverRefusesOrMemoryRunsOut)
-{
-    driver->refuseOpen = 1;
-    CTabletManager refused;
-    EXPECT_OK(refused.Open());
-    EXPECT_FALSE(refused.HasContext());
-
-    driver->refuseOpen = 0;
-    driver.ForgetCalls();
-    CTabletManager starved;
-    gCResult result;
-    {
-        FailingAllocator failing(0);
-        result = starved.Open();
-    }
-    EXPECT_RESULT(result, kOutOfMemory);
-    EXPECT_FALSE(starved.HasContext());
-    EXPECT_EQ(driver.Calls().find("open"), std::string::npos);
 }
