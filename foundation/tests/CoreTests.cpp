@@ -148,16 +148,13 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
     EXPECT_EQ(hub.Broadcast(1, 0, 0), 9u);
 }
 
-TEST(HandleOwner, TheTraitsDecideWhatARefusedCloseLeaves)
+TEST(HandleOwner, TheTraitsDecideWhatARefusedCloseLeavesAndHandOversNeverCloseTwice)
 {
     CheckClose<CUniqueHandle<FakeTraits<true>>>(false, true, false);
     CheckClose<CUniqueHandle<FakeTraits<true>>>(true, false, true);
     CheckClose<CUniqueHandle<FakeTraits<false>>>(true, false, false);
     CheckClose<CUniqueHandle<QuietTraits>>(false, true, false);
-}
-
-TEST(HandleOwner, PutReleaseAndMoveHandOverWithoutDoubleCloses)
-{
+    // Put, release and move hand the handle over without closing it twice.
     gClosed.clear();
     {
         CUniqueHandle<QuietTraits> owner(1), other(3);
@@ -199,42 +196,34 @@ TEST(ArrayGrowth, AQuarterClampedTo8And2048OrTheFixedStep)
         EXPECT_EQ(CapacityAfterOneMore(c.held, c.step), c.capacity) << c.held << " " << c.step;
 }
 
-TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArray)
+// A memory block keeps its leading bytes on a resize, and all of them on a failed one.
+TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArrayOrTheBlock)
 {
     gCArray<int> a, empty;
     for (int i = 0; i < 9; ++i)
         ASSERT_OK(a.Add(i));
     const int* before = a.Data();
-    gCResult grow, first;
+    CMemBlockT<char> block;
+    ASSERT_OK(block.Resize(4));
+    block.CopyFrom("abcdefgh", 8);
+    gCResult grow, first, resize;
     {
         FailingAllocator fail(0);
         grow = a.Add(42);
         first = empty.Add(1);
+        resize = block.Resize(1000);
     }
-    EXPECT_RESULT(grow, kOutOfMemory);
-    EXPECT_RESULT(first, kOutOfMemory);
+    for (gCResult r : {grow, first, resize})
+        EXPECT_RESULT(r, kOutOfMemory);
     EXPECT_EQ(a.Count(), 9);
     EXPECT_EQ(a.Data(), before);
     EXPECT_EQ(empty.Data(), nullptr);
+    ASSERT_OK(block.Resize(6));
+    EXPECT_EQ(std::string(block.Data(), 4), "abcd");
 
     a.RemoveAt(1);
     a.RemoveAt(99);
     EXPECT_EQ(a.IndexOf(2), 1) << "removal keeps the order";
-}
-
-TEST(MemBlock, ResizeKeepsTheLeadingBytesAndAFailedOneKeepsAll)
-{
-    CMemBlockT<char> block;
-    ASSERT_OK(block.Resize(4));
-    block.CopyFrom("abcdefgh", 8);
-    gCResult resize;
-    {
-        FailingAllocator fail(0);
-        resize = block.Resize(1000);
-    }
-    EXPECT_RESULT(resize, kOutOfMemory);
-    ASSERT_OK(block.Resize(6));
-    EXPECT_EQ(std::string(block.Data(), 4), "abcd");
 }
 
 // The kit's result assertions fail on other codes and name the codes they compare.

@@ -101,35 +101,6 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
               Concat({version, text, listHead, listEntries}));
 }
 
-TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheVersionOfThisFileOnly)
-{
-    ResourceFile res;
-    ASSERT_OK(res.writer.AddVersion(3));
-    const uint32_t panel = res.Text(10, L"Panel", L"p");
-    const uint32_t odd = res.Text(11, L"Odd", L"o", 'zzzz');
-    res.Open();
-    ResourceFile plain;
-    const uint32_t one = plain.Text(12, L"One", L"1");
-    plain.Text(13, L"Cut", L"c");
-    plain.Open(4 + 6); // the body and the name's end
-
-    CResourceDirectory directory;
-    ASSERT_OK(directory.Read(res.file));
-    EXPECT_EQ(directory.GetVersion(), 3u);
-    ASSERT_EQ(directory.GetCount(), 2);
-    EXPECT_EQ(directory.FindByID(11), static_cast<int32_t>(odd));
-    EXPECT_EQ(directory.FindByName(gCString(L"Panel")), static_cast<int32_t>(panel));
-    EXPECT_EQ(directory.FindByName(gCString(L"panel")), -1);
-
-    // A damaged tail fails but keeps the entries before; no version chunk is version 1.
-    EXPECT_RESULT(directory.Read(plain.file), kStreamFailure);
-    EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
-    ASSERT_EQ(directory.GetCount(), 1);
-    EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(one));
-    gCMemFile memory;
-    EXPECT_RESULT(directory.Read(memory), kBadParameter);
-}
-
 TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
 {
     const struct {
@@ -162,18 +133,28 @@ TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
     }
 }
 
-// A directory starts the scan at the wanted chunk; without one it starts where the stream is and
-// wraps to the start, past chunks of other tags. The application's file always comes with the
-// application's directory.
-TEST(LoadingProtocol, ADirectoryStartsTheScanAtTheWantedChunk)
+// The directory holds the entries of every tag but the version, and the version of the file it
+// read last only. It starts the scan at the wanted chunk; without one the scan starts where the
+// stream is and wraps to the start, past chunks of other tags. The application's file always
+// comes with the application's directory.
+TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheScanStartsAtTheWantedChunk)
 {
-    ResourceFile res;
+    ResourceFile res, plain;
+    ASSERT_OK(res.writer.AddVersion(3));
     res.Text(5, L"Twice", L"of another tag", 'wdgt');
     res.Text(5, L"Twice", L"first");
     const int64_t second = res.Text(5, L"Twice", L"second"), last = res.Text(3, L"C", L"c");
     res.Open();
+    const uint32_t one = plain.Text(12, L"One", L"1");
+    plain.Text(13, L"Cut", L"c");
+    plain.Open(4 + 6); // the body and the name's end
     CResourceDirectory directory;
     ASSERT_OK(directory.Read(res.file));
+    EXPECT_EQ(directory.GetVersion(), 3u);
+    ASSERT_EQ(directory.GetCount(), 4);
+    EXPECT_EQ(directory.FindByID(3), last);
+    EXPECT_EQ(directory.FindByName(gCString(L"C")), last);
+    EXPECT_EQ(directory.FindByName(gCString(L"c")), -1);
     FakeHost host;
     host.resourceDirectory = &directory;
     const struct {
@@ -205,6 +186,13 @@ TEST(LoadingProtocol, ADirectoryStartsTheScanAtTheWantedChunk)
     EXPECT_RESULT(text.LoadByID(1, &closed, nullptr), kInvalidFile);
     EXPECT_RESULT(text.LoadByID(1, &memory, nullptr), kInvalidFile);
     EXPECT_RESULT(text.LoadByID(1, nullptr, nullptr), kBadParameter) << "no stream at all";
+
+    // A damaged tail fails but keeps the entries before; no version chunk is version 1.
+    EXPECT_RESULT(directory.Read(plain.file), kStreamFailure);
+    EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
+    ASSERT_EQ(directory.GetCount(), 1);
+    EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(one));
+    EXPECT_RESULT(directory.Read(memory), kBadParameter);
 }
 
 TEST(TextResources, DamagedBodiesAreReportedAndLeaveNoText)

@@ -60,18 +60,28 @@ T Next(gCStream& stream, gCResult (gCStream::*reader)(T&))
 
 } // namespace
 
-TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBackAndPositionsReachTheSizeButNotBeyond)
+// Texts end with CR LF when asked; 8-bit mode makes every text 8-bit.
+TEST(MemFile, TypedValuesAndTextsHaveTheirLittleEndianBytesAndReadBackAndPositionsReachTheSizeButNotBeyond)
 {
     gCMemFile stream;
     for (gCResult r :
          {stream.WriteU32(258), stream.WriteU8(0xAB), stream.WriteU16(0x1234), stream.WriteU64(0x0102030405060708ull),
           stream.WriteS8(-2), stream.WriteS16(-300), stream.WriteS32(-70000), stream.WriteS64(-5000000000ll),
-          stream.WriteFloat(1.5f), stream.WriteDouble(-0.25)})
+          stream.WriteFloat(1.5f), stream.WriteDouble(-0.25), stream.WriteString(gCString(L"ab"), 1),
+          stream.WriteString(gCString(L""), 0), stream.WriteBOM(), stream.WriteText8(gCString(L"x\u00E9"), 0),
+          stream.WriteText8(gCString(L"y"), 1)})
         ASSERT_OK(r);
+    stream.SetNarrowText(1);
+    ASSERT_OK(stream.WriteString(gCString(L"z"), 1));
     EXPECT_EQ(Bytes(stream.GetData(), stream.GetData() + stream.GetSize()),
-              (Bytes{0x02, 0x01, 0x00, 0x00, 0xAB, 0x34, 0x12, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02,
-                     0x01, 0xFE, 0xD4, 0xFE, 0x90, 0xEE, 0xFE, 0xFF, 0x00, 0x0E, 0xFA, 0xD5, 0xFE, 0xFF,
-                     0xFF, 0xFF, 0x00, 0x00, 0xC0, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD0, 0xBF}));
+              (Bytes{0x02, 0x01, 0x00, 0x00, 0xAB, 0x34, 0x12, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,
+                     0xFE, 0xD4, 0xFE, 0x90, 0xEE, 0xFE, 0xFF, 0x00, 0x0E, 0xFA, 0xD5, 0xFE, 0xFF, 0xFF, 0xFF,
+                     0x00, 0x00, 0xC0, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD0, 0xBF, 'a',  0,    'b',
+                     0,    '\r', 0,    '\n', 0,    0xFF, 0xFE, 'x',  0xE9, 'y',  '\r', '\n', 'z',  '\r', '\n'}));
+    // An 8-bit text longer than the shared 4096-byte conversion buffer is not cut.
+    gCMemFile longLine;
+    ASSERT_OK(longLine.WriteText8(gCString(std::wstring(5000, L'k').c_str()), 1));
+    EXPECT_EQ(longLine.GetSize(), 5002);
     ASSERT_OK(stream.Rewind());
     // Braces read the values in order.
     const std::tuple read{Next(stream, &gCStream::ReadU32),   Next(stream, &gCStream::ReadU8),
@@ -257,22 +267,4 @@ TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
     ASSERT_OK(memory.WriteBytes("xy", 2));
     ASSERT_OK(memory.Rewind());
     EXPECT_TRUE(ReadAll(memory).empty());
-}
-
-TEST(Writers, TextsAndMarksHaveExactBytesAndLongOnesAreNotCut)
-{
-    gCMemFile memory;
-    ASSERT_OK(memory.WriteString(gCString(L"ab"), 1));
-    ASSERT_OK(memory.WriteString(gCString(L""), 0));
-    ASSERT_OK(memory.WriteBOM());
-    ASSERT_OK(memory.WriteText8(gCString(L"x\u00E9"), 0));
-    ASSERT_OK(memory.WriteText8(gCString(L"y"), 1));
-    memory.SetNarrowText(1);
-    ASSERT_OK(memory.WriteString(gCString(L"z"), 1));
-    EXPECT_EQ(Bytes(memory.GetData(), memory.GetData() + memory.GetSize()),
-              (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0, 0xFF, 0xFE, 'x', 0xE9, 'y', '\r', '\n', 'z', '\r', '\n'}));
-    // Longer than the shared 4096-byte conversion buffer.
-    gCMemFile longLine;
-    ASSERT_OK(longLine.WriteText8(gCString(std::wstring(5000, L'k').c_str()), 1));
-    EXPECT_EQ(longLine.GetSize(), 5002);
 }
