@@ -43,12 +43,6 @@ std::wstring After(gCResult r, const gCFPath& path)
            std::wstring{wchar_t(c >> 24), wchar_t(c >> 16 & 255), wchar_t(c >> 8 & 255), wchar_t(c & 255)};
 }
 
-bool IsFolder(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
 TEST(SplitPath, SplitsByTheWindowsRules)
@@ -114,40 +108,38 @@ TEST(PathQueries, FolderRelationsAndFileTypes)
         EXPECT_EQ(c.first, c.second) << "row " << (&c - cases);
 }
 
+// A reference is asked without a copy of its text, so it needs no memory.
 TEST(Existence, FilesAndFoldersCountAsFilesEvenWithoutMemoryAndOnlyFoldersAsFolders)
 {
     TempFolder scratch;
     ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
-    const std::tuple<std::wstring, bool, bool> cases[] = {
-        {scratch / L"f.txt", true, false},
-        {scratch / L"sub\\", true, true},
-        {scratch / L"nothing\\deeper\\", false, false},
-        {L"", false, false},
+    const std::tuple<gCString, bool, bool> cases[] = {
+        {S(scratch / L"f.txt"), true, false},
+        {S(scratch / L"sub\\"), true, true},
+        {S(scratch / L"nothing\\deeper\\"), false, false},
+        {gCString(L""), false, false},
+        {WithEmbeddedZero(scratch / L"f.txt"), false, false},
     };
     wchar_t before[MAX_PATH] = {}, after[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, before);
-    for (const auto& [text, file, folder] : cases) {
-        EXPECT_EQ(FileExists(gCFRef(S(text))), file) << testing::PrintToString(text);
-        EXPECT_EQ(FolderExists(gCFRef(S(text))), folder) << testing::PrintToString(text);
+    gCFolderRef folder;
+    ASSERT_OK(folder.SetPath(S(scratch.Path())));
+    for (const auto& [text, file, isFolder] : cases) {
+        const gCFRef path(text);
+        bool seen, folderSeen;
+        {
+            FailingAllocator failing(0);
+            seen = path.Exists();
+            folderSeen = folder.Exists();
+        }
+        EXPECT_EQ(seen, file) << W(text);
+        EXPECT_TRUE(folderSeen);
+        EXPECT_EQ(FileExists(path), file) << W(text);
+        EXPECT_EQ(FolderExists(path), isFolder) << W(text);
     }
     GetCurrentDirectoryW(MAX_PATH, after);
     EXPECT_STREQ(after, before) << "asking for a folder puts the working folder back";
-    EXPECT_FALSE(FileExists(gCFRef(WithEmbeddedZero(scratch / L"f.txt"))));
-
-    // Asking a file or folder reference whether it exists needs no memory.
-    gCFRef file(S(scratch / L"f.txt")), missing(S(scratch / L"missing.txt"));
-    gCFolderRef folder;
-    ASSERT_OK(folder.SetPath(S(scratch.Path())));
-    bool fileSeen, missingSeen, folderSeen;
-    {
-        FailingAllocator failing(0);
-        fileSeen = file.Exists();
-        missingSeen = missing.Exists();
-        folderSeen = folder.Exists();
-    }
-    EXPECT_TRUE(fileSeen && folderSeen);
-    EXPECT_FALSE(missingSeen);
 }
 
 // Relative paths resolve against the host's folders of the moment, with colons as separators;
@@ -218,13 +210,13 @@ TEST(FolderCreate, MakesEveryMissingLevelAsNamedAndNothingForABadText)
     // U+0101 would become 'a' in the ANSI code page: it must stay itself.
     gCFolderRef target = Folder(S(scratch / L"X\\\u0101"));
     EXPECT_OK(target.Create());
-    EXPECT_TRUE(IsFolder(scratch / L"X\\\u0101"));
+    EXPECT_TRUE(PathExists(scratch / L"X\\\u0101"));
     EXPECT_OK(target.Create()) << "an existing folder is left as it is";
 
     ASSERT_TRUE(WriteText(scratch, L"file", "not a folder"));
     EXPECT_RESULT(Folder(S(scratch / L"file\\sub")).Create(), kCreateFailure);
     EXPECT_RESULT(Folder(WithEmbeddedZero(scratch / L"made")).Create(), kCreateFailure);
-    EXPECT_FALSE(IsFolder(scratch / L"made")) << "the cut name must not be made";
+    EXPECT_FALSE(PathExists(scratch / L"made")) << "the cut name must not be made";
 
     // Thousands of levels that cannot be made end too.
     std::wstring deep = scratch / L"file\\";
