@@ -3,7 +3,6 @@
 #include "ResultAssert.h"
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -21,19 +20,16 @@ namespace {
 struct StreamOver {
     StreamOver(int32_t kind, const Bytes& bytes)
     {
-        if (kind == kStreamKindMemory) {
-            stream = std::make_unique<gCMemFile>();
-            EXPECT_OK(stream->WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())));
-            EXPECT_OK(stream->Rewind());
-            return;
-        }
+        EXPECT_OK(memory.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())));
+        EXPECT_OK(memory.Rewind());
         EXPECT_TRUE(WriteWholeFile(folder.File(L"data.bin"), bytes));
-        auto file = std::make_unique<gCFile>();
-        EXPECT_OK(file->OpenFullPath(folder.File(L"data.bin"), kAccessRead));
-        stream = std::move(file);
+        EXPECT_OK(file.OpenFullPath(folder.File(L"data.bin"), kAccessRead));
+        stream = kind == kStreamKindMemory ? static_cast<gCStream*>(&memory) : &file;
     }
     TempFolder folder;
-    std::unique_ptr<gCStream> stream;
+    gCMemFile memory;
+    gCFile file;
+    gCStream* stream;
 };
 
 using TextReader = gCResult (gCStream::*)(gCString&);
