@@ -45,7 +45,7 @@ std::wstring After(gCResult r, const gCFPath& path)
 
 } // namespace
 
-TEST(SplitPath, SplitsByTheWindowsRules)
+TEST(SplitPath, SplitsByTheWindowsRulesAndMakePathAddsOnlyMissingSeparatorsBelow260PartCharacters)
 {
     const struct {
         const wchar_t *text, *drive, *folder, *name, *extension;
@@ -63,10 +63,8 @@ TEST(SplitPath, SplitsByTheWindowsRules)
     gCString kept(L"keep");
     EXPECT_RESULT(SplitPath(gCString(L""), &kept, nullptr, &kept, nullptr), kBadParameter);
     EXPECT_EQ(W(kept), L"keep");
-}
 
-TEST(PathLimits, MakePathAddsOnlyMissingSeparatorsBelow260PartCharactersAndLongerTextsAreNeverCut)
-{
+    // MakePath adds only missing separators, below 260 characters of parts; longer texts are never cut.
     EXPECT_EQ(W(MakePath(gCString(L"Dxyz"), gCString(L"\\A\\"), gCString(L"b"), gCString(L".txt"))), L"D:\\A\\b.txt");
     EXPECT_EQ(W(MakePath(gCString(L""), gCString(L"A/"), gCString(L"b"), gCString(L""))), L"A/b");
     // 1 + 201 + 54 + 3 = 259 characters of parts; the added ':', '\' and '.' make 262.

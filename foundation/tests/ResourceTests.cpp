@@ -115,7 +115,7 @@ struct TableFile {
 
 } // namespace
 
-TEST(ResourceFileWriter, WritesChunksByteForByte)
+TEST(Writers, ResourceChunksAndStringTableRecordsByteForByte)
 {
     CResourceFileWriter writer;
     ASSERT_OK(writer.AddVersion(2));
@@ -133,6 +133,12 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
     const Bytes listEntries = Concat({Utf16(L"x\r\n"), U32(9), Utf16(L"\r\n"), U32(10)});
     EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()),
               Concat({version, text, listHead, listEntries}));
+
+    // A string-table record: id, flags, name and text.
+    CStringTableWriter records;
+    ASSERT_OK(records.AddRecord(3000000007u, gCString(L"K"), gCString(L"x|y"), 5));
+    EXPECT_EQ(Bytes(records.GetData(), records.GetData() + records.GetSize()),
+              Concat({U32(3000000007u), U32(5), Utf16(L"K\r\n"), Utf16(L"x|y\r\n")}));
 }
 
 TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
@@ -300,14 +306,6 @@ TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHoldsAsAnOwningPointerDoes)
     }
     EXPECT_EQ(gDeleted, 4);
     EXPECT_EQ(owned, nullptr);
-}
-
-TEST(StringTable, WriterPutsIdFlagsNameAndTextInARecord)
-{
-    CStringTableWriter writer;
-    ASSERT_OK(writer.AddRecord(3000000007u, gCString(L"K"), gCString(L"x|y"), 5));
-    EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()),
-              Concat({U32(3000000007u), U32(5), Utf16(L"K\r\n"), Utf16(L"x|y\r\n")}));
 }
 
 TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
