@@ -126,7 +126,7 @@ protected:
 };
 } // namespace
 
-TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndLoadsTheDriverOnTheNextOpen)
+TEST(TabletWithoutDriverOrWindow, IgnoresMessagesRetriesTheLoadAndAsksNothingWithoutAWindow)
 {
     {
         TestApp app;
@@ -139,7 +139,6 @@ TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndLoadsTheDriverOnTh
         SendMessageW(window, WT_INFOCHANGE, 0, 0);
         SendMessageW(window, WM_NCACTIVATE, 1, 0);
         EXPECT_EQ(tablet->GetPressure(), -1000.0f);
-        EXPECT_EQ(tablet->GetX(), 0.0f);
 
         // A failed load is tried again on the next open.
         FakeDriver driver;
@@ -148,19 +147,15 @@ TEST(TabletWithoutDriver, OpensWithoutTabletIgnoresMessagesAndLoadsTheDriverOnTh
         EXPECT_TRUE(tablet->HasContext());
     }
     EXPECT_FALSE(DriverLoaded());
-}
-
-TEST(TabletWithoutWindow, OpeningAsksTheDriverNothing)
-{
+    // Without a window an open asks the driver nothing.
     FakeDriver driver;
-    ASSERT_TRUE(driver.Loaded());
-    CTabletManager tablet;
-    EXPECT_OK(tablet.Open());
+    CTabletManager windowless;
+    EXPECT_OK(windowless.Open());
     EXPECT_EQ(driver.Calls(), "");
 }
 
-// A Tablet PC whose ink collector is not registered (0x80040154) falls back to the driver. Without
-// tilt a packet is upright and towards 0.
+// A Tablet PC without an ink collector falls back to the driver. Without tilt a packet is upright
+// and towards 0.
 TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
 {
     struct Case {
@@ -175,7 +170,6 @@ TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
         {"a Tablet PC without ink collector", 8000, 1, kTilt, 0.5f, 0.5f},
         {"no tilt", 8000, 0, kNoTilt, 1.0f, 0.0f}, // last, so that later tests see no Tablet PC
     };
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // as the program runs
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         g_tabletPc = c.tabletPc;
@@ -199,11 +193,9 @@ TEST_F(TabletDriver, ContextIsOpenedFromTheSystemDefaultsWithTheseFields)
         EXPECT_FLOAT_EQ(tablet.GetAltitude(), c.altitude);
         EXPECT_FLOAT_EQ(tablet.GetAzimuth(), c.azimuth);
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
 }
 
-TEST_F(TabletDriver, PacketsGivePositionPressureEraserAndTilt)
+TEST_F(TabletDriver, PacketsGivePositionPressureAndEraser)
 {
     const DWORD pressureButtonBit = 1u << 4; // physical button 2 is logical button 4
     struct Case {
@@ -230,8 +222,6 @@ TEST_F(TabletDriver, PacketsGivePositionPressureEraserAndTilt)
         EXPECT_FLOAT_EQ(tablet->GetY(), 0.15f * 4000.0f - 100.0f);
         EXPECT_FLOAT_EQ(tablet->GetPressure(), c.expectedPressure);
         EXPECT_EQ(CTabletManager::IsEraser(), c.status == TPS_INVERT);
-        EXPECT_FLOAT_EQ(tablet->GetAltitude(), 1.0f); // a quarter turn
-        EXPECT_FLOAT_EQ(tablet->GetAzimuth(), 0.5f);
     }
 }
 

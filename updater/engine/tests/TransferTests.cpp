@@ -238,8 +238,7 @@ void RunPeer(TransferFixture& t, const std::string& headers, const std::vector<s
     peer.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n" + headers + "\r\n");
     for (const std::string& piece : pieces)
         peer.Pause(300).Send(piece);
-    peer.Pause(300).Close();
-    peer.Start();
+    peer.Pause(300).Start();
     ASSERT_OK(t.Request(HostAndPort(peer.Port())));
     EXPECT_TRUE(t.RunToEnd());
     EXPECT_TRUE(peer.Join());
