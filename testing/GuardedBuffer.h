@@ -11,9 +11,7 @@ class GuardedBuffer {
 public:
     explicit GuardedBuffer(size_t size)
     {
-        size_t dataPages = (size + kPage - 1) / kPage;
-        if (dataPages == 0)
-            dataPages = 1;
+        const size_t dataPages = size == 0 ? 1 : (size + kPage - 1) / kPage;
         m_base = static_cast<uint8_t*>(
             VirtualAlloc(nullptr, (dataPages + 2) * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old;

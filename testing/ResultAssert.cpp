@@ -22,11 +22,6 @@ std::string ResultName(int32_t code)
     return std::to_string(code);
 }
 
-testing::AssertionResult ResultIsOk(const char* expression, gCResult code)
-{
-    return ResultIs(expression, "kOk", code, kOk);
-}
-
 testing::AssertionResult ResultIs(const char* expression, const char*, gCResult code, int32_t expected)
 {
     if (code == expected)

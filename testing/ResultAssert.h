@@ -13,14 +13,17 @@
 std::string ResultName(int32_t code);
 
 // Only a gCResult is checked this way: a count or a flag that happens to be 0 is no result.
-testing::AssertionResult ResultIsOk(const char* expression, gCResult code);
-template <typename T>
-testing::AssertionResult ResultIsOk(const char* expression, const T& notAResult) = delete;
 testing::AssertionResult ResultIs(const char* expression, const char* expectedExpression, gCResult code,
                                   int32_t expected);
 template <typename T>
 testing::AssertionResult ResultIs(const char* expression, const char* expectedExpression, const T& notAResult,
                                   int32_t expected) = delete;
+inline testing::AssertionResult ResultIsOk(const char* expression, gCResult code)
+{
+    return ResultIs(expression, "kOk", code, kOk);
+}
+template <typename T>
+testing::AssertionResult ResultIsOk(const char* expression, const T& notAResult) = delete;
 
 #define EXPECT_OK(expr) EXPECT_PRED_FORMAT1(ResultIsOk, expr)
 #define ASSERT_OK(expr) ASSERT_PRED_FORMAT1(ResultIsOk, expr)

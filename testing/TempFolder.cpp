@@ -50,11 +50,6 @@ TempFolder::~TempFolder()
     RemoveDirectoryW(m_path.c_str());
 }
 
-gCString TempFolder::File(const wchar_t* name) const
-{
-    return gCString((m_path + name).c_str());
-}
-
 bool WriteWholeFile(const gCString& path, const Bytes& bytes)
 {
     std::ofstream file(path.Text(), std::ios::binary);

@@ -18,7 +18,7 @@ public:
 
     // The folder, ending with '\'.
     const std::wstring& Path() const { return m_path; }
-    gCString File(const wchar_t* name) const;
+    gCString File(const wchar_t* name) const { return gCString((m_path + name).c_str()); }
 
 private:
     std::wstring m_path;

@@ -44,14 +44,10 @@ bool HostServer::Start(const wchar_t* script, const std::wstring& options)
     EnsureWinSockForTests();
     const std::wstring ready = m_scratch.File(L"ready.txt").Text();
     DeleteFileW(ready.c_str());
-    if (HostPath(ready) == L"\"\"") {
-        m_error = "no host file names (not running under Wine?)";
-        return false;
-    }
     const std::wstring line =
         L"/usr/bin/python3 " + HostPath(ProgramFolder() + script) + L" " + options + L" " + HostPath(ready);
     if (RunProgram(line) == kProgramNotStarted) {
-        m_error = "python3 could not be started";
+        m_error = "python3 could not be started (not running under Wine?)";
         return false;
     }
     unsigned port = 0;

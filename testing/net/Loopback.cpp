@@ -13,11 +13,6 @@ void EnsureWinSockForTests()
         ADD_FAILURE() << "WinSock did not start";
 }
 
-uint32_t LoopbackAddress()
-{
-    return htonl(INADDR_LOOPBACK);
-}
-
 gCString HostAndPort(uint16_t port)
 {
     return gCString((L"127.0.0.1:" + std::to_wstring(port)).c_str());

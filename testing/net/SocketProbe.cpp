@@ -54,9 +54,3 @@ bool SocketProbe::SendQueued()
     }
     return true;
 }
-
-bool SocketProbe::PollUntil(const std::function<bool()>& done, int ms)
-{
-    return WaitUntil(
-        done, [this] { return socket.Poll() == kOk && SendQueued(); }, ms);
-}

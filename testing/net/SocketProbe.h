@@ -24,7 +24,11 @@ public:
     int resolved = 0;
 
     // Polls (and sends) until done() or the time runs out.
-    bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs);
+    bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs)
+    {
+        return WaitUntil(
+            done, [this] { return socket.Poll() == kOk && SendQueued(); }, ms);
+    }
 
 private:
     // Sends what is queued while the socket is writable; true while nothing failed.

@@ -30,16 +30,3 @@ void FakeContent::Fill(uint32_t pixel)
     for (int32_t i = 0; m_pixels && i < m_width * m_height; ++i)
         m_pixels[i] = pixel;
 }
-
-gCResult FakeContent::DispatchKeyDown(int32_t& handled, int32_t code)
-{
-    keys.push_back(code);
-    handled = handleKeys;
-    return kOk;
-}
-
-gCResult FakeContent::DispatchHeartbeat()
-{
-    ++heartbeats;
-    return kOk;
-}

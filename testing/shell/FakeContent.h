@@ -29,7 +29,11 @@ public:
     CWindowBase* GetWindow() const override { return m_window; }
     gCCmdTarget* AsCmdTarget() override { return nullptr; }
 
-    gCResult DispatchKeyDown(int32_t& handled, int32_t code) override;
+    gCResult DispatchKeyDown(int32_t& handled, int32_t code) override
+    {
+        handled = handleKeys;
+        return Note(keys, code);
+    }
     gCResult DispatchKeyUp(int32_t&, uint32_t key) override { return Note(keyUps, static_cast<int32_t>(key)); }
     gCResult DispatchTimer(int32_t&, uint32_t) override { return kOk; }
     gCResult DispatchMouseMove(int32_t&, const gCPoint& p) override { return Note(mice, {kMove, p}); }
@@ -43,7 +47,11 @@ public:
     {
         return Note(wheels, {delta, at});
     }
-    gCResult DispatchHeartbeat() override;
+    gCResult DispatchHeartbeat() override
+    {
+        ++heartbeats;
+        return kOk;
+    }
     void UpdateRollover() override {}
     void ClearRollover() override {}
     uint32_t BroadcastMessage(uint32_t, uint32_t, uint32_t) override { return 0; }
