@@ -23,29 +23,23 @@
 // '\\' and no bytes.
 typedef std::map<std::wstring, Bytes> FileTree;
 
-inline void CollectTree(const std::wstring& root, const std::wstring& relative, FileTree& tree)
-{
-    WIN32_FIND_DATAW found;
-    CFindHandle search(FindFirstFileW((root + relative + L"*").c_str(), &found));
-    if (!search.IsValid())
-        return;
-    do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree[relative + name + L"\\"] = Bytes();
-            CollectTree(root, relative + name + L"\\", tree);
-        } else {
-            tree[relative + name] = ReadWholeFile(gCString((root + relative + name).c_str()));
-        }
-    } while (FindNextFileW(search.Get(), &found));
-}
-
-inline FileTree ReadTree(const std::wstring& folder)
+inline FileTree ReadTree(const std::wstring& root, const std::wstring& relative = L"")
 {
     FileTree tree;
-    CollectTree(folder, L"", tree);
+    WIN32_FIND_DATAW found;
+    CFindHandle search(FindFirstFileW((root + relative + L"*").c_str(), &found));
+    for (bool more = search.IsValid(); more; more = FindNextFileW(search.Get(), &found)) {
+        const std::wstring name = relative + found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..")
+                continue;
+            const FileTree below = ReadTree(root, name + L"\\");
+            tree.insert(below.begin(), below.end());
+            tree[name + L"\\"] = Bytes();
+        } else {
+            tree[name] = ReadWholeFile(gCString((root + name).c_str()));
+        }
+    }
     return tree;
 }
 
@@ -148,3 +142,21 @@ private:
         return file.OpenFullPath(temp.File(L"update.qvu"), kAccessRead);
     }
 };
+
+// The installation the installer tests start from, and an update of it.
+const FileTree kOriginal = {
+    {L"app.exe", Text8("old program")},   {L"readme.txt", Text8("old readme")}, {L"data\\", {}},
+    {L"data\\table.dat", Bytes(5000, 3)}, {L"keep.cfg", Text8("untouched")},
+};
+const FileTree kUpdate = {
+    {L"app.exe", Text8("new program, longer than before")},
+    {L"readme.txt", Text8("")},
+    {L"data\\table.dat", Bytes(7000, 4)},
+    {L"plugins\\brushes\\soft.brush", Text8("a new file in new folders")},
+};
+const FileTree kUpdated = Installed(kOriginal, kUpdate);
+
+inline Bytes Archive(const std::wstring& script = L"OS=WIN32\rTYPE=full")
+{
+    return PackArchive(Entries(kUpdate), script);
+}

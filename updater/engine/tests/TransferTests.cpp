@@ -224,21 +224,6 @@ const ServerCase kServerCases[] = {
 INSTANTIATE_TEST_SUITE_P(Transfer, ServerReplies, ::testing::ValuesIn(kServerCases),
                          [](const ::testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
 
-// Runs one reply of the scripted peer: the headers, then each piece of the body
-// after a pause.
-void RunPeer(TransferFixture& t, const std::string& headers, const std::vector<std::string>& pieces)
-{
-    ScriptedPeer peer;
-    peer.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n" + headers + "\r\n");
-    for (const std::string& piece : pieces)
-        peer.Pause(300).Send(piece);
-    peer.Pause(300).Close();
-    peer.Start();
-    ASSERT_OK(t.Request(HostAndPort(peer.Port())));
-    EXPECT_TRUE(t.RunToEnd());
-    EXPECT_TRUE(peer.Join());
-}
-
 TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPresentedAfterEach)
 {
     class CountingContent : public FakeContent {
@@ -261,7 +246,17 @@ TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPr
     for (const auto& c : cases) {
         int presents = 0;
         TransferFixture t(new CountingContent(presents));
-        RunPeer(t, c.headers, c.pieces);
+        // The headers, then each piece of the body after a pause.
+        ScriptedPeer peer;
+        peer.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\n" +
+                                std::string(c.headers) + "\r\n");
+        for (const std::string& piece : c.pieces)
+            peer.Pause(300).Send(piece);
+        peer.Pause(300).Close();
+        peer.Start();
+        ASSERT_OK(t.Request(HostAndPort(peer.Port())));
+        EXPECT_TRUE(t.RunToEnd());
+        EXPECT_TRUE(peer.Join());
         const Lines progress = t.Steps(true);
         EXPECT_EQ(progress, c.progress) << c.headers;
         // And once for the handled reply.
