@@ -4,29 +4,23 @@
 
 namespace {
 BoxCapture* gActive = nullptr;
-std::vector<CapturedBox> gBoxes;
 
-int CaptureBox(HWND, const wchar_t* text, const wchar_t* caption, UINT style)
+std::wstring Text(const wchar_t* text)
 {
-    gBoxes.push_back({text ? text : L"", caption ? caption : L"", style});
-    if (gActive && gActive->onShow)
-        gActive->onShow();
-    return IDOK;
+    return text ? text : L"";
 }
 
 int UnexpectedBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
 {
-    ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(std::wstring(caption ? caption : L"")) << " "
-                  << testing::PrintToString(std::wstring(text ? text : L""));
+    ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(Text(caption)) << " "
+                  << testing::PrintToString(Text(text));
     return IDOK;
 }
 } // namespace
 
-BoxCapture::BoxCapture()
+BoxCapture::BoxCapture() : m_previous(SetMessageBoxFunction(Capture))
 {
-    gBoxes.clear();
     gActive = this;
-    m_previous = SetMessageBoxFunction(CaptureBox);
 }
 
 BoxCapture::~BoxCapture()
@@ -35,9 +29,12 @@ BoxCapture::~BoxCapture()
     gActive = nullptr;
 }
 
-const std::vector<CapturedBox>& BoxCapture::Boxes() const
+int BoxCapture::Capture(HWND, const wchar_t* text, const wchar_t* caption, UINT style)
 {
-    return gBoxes;
+    gActive->m_boxes.push_back({Text(text), Text(caption), style});
+    if (gActive->onShow)
+        gActive->onShow();
+    return IDOK;
 }
 
 void InstallUnexpectedBoxTrap()

@@ -18,12 +18,15 @@ public:
     BoxCapture(const BoxCapture&) = delete;
     BoxCapture& operator=(const BoxCapture&) = delete;
 
-    const std::vector<CapturedBox>& Boxes() const;
+    const std::vector<CapturedBox>& Boxes() const { return m_boxes; }
     // Called while a box is "open"; lets tests raise a nested report.
     void (*onShow)() = nullptr;
 
 private:
+    static int Capture(HWND, const wchar_t* text, const wchar_t* caption, UINT style);
+
     MessageBoxFn m_previous;
+    std::vector<CapturedBox> m_boxes;
 };
 
 // Every test executable installs one of these for its whole run, so a box that a test did

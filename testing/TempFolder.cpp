@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -12,13 +11,13 @@
 
 TempFolder::TempFolder()
 {
-    wchar_t base[MAX_PATH], name[64];
+    wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
     static unsigned counter = 0;
-    do {
-        swprintf(name, 64, L"qvtest_%lu_%u\\", GetCurrentProcessId(), counter++);
-        m_path = std::wstring(base) + name;
-    } while (!CreateDirectoryW(m_path.c_str(), nullptr));
+    const std::wstring stem = base + (L"qvtest_" + std::to_wstring(GetCurrentProcessId()) + L"_");
+    do
+        m_path = stem + std::to_wstring(counter++) + L"\\";
+    while (!CreateDirectoryW(m_path.c_str(), nullptr));
 }
 
 namespace {

@@ -1,73 +1,27 @@
+// The core units: the sine table, error boxes, the message hub, handle owners, arrays and memory
+// blocks, and the test kit's result assertions.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
 
+#include <vector>
+
 #include "BoxCapture.h"
+#include "CMemBlockT.h"
 #include "CMessageHub.h"
+#include "FailingAllocator.h"
 #include "FakeHost.h"
 #include "ReportError.h"
 #include "SinCos.h"
 #include "WinHandle.h"
-
-// One turn takes 7999 steps; the last pair is one step into the next turn.
-TEST(SinCos, TheTableTurnsOnceOver7999StepsAndOneStepMore)
-{
-    BuildSinCosTable();
-    EXPECT_EQ(gSinCosTable[0].cosine, 1.0f);
-    EXPECT_NEAR(gSinCosTable[7999].sine, 0.0f, 1e-6f);
-    EXPECT_NEAR(gSinCosTable[8000].sine, 7.855e-4f, 1e-6f);
-}
-
-TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATime)
-{
-    BoxCapture boxes;
-    boxes.onShow = [] { ReportError(9, "nested"); };
-    ReportError(5, "Widget xpsp.");
-    boxes.onShow = nullptr;
-    ReportError(4, "");
-    for (gCResult code : {0, 32, -1})
-        ReportError(code, nullptr);
-    std::vector<std::wstring> texts;
-    for (const CapturedBox& box : boxes.Boxes())
-        texts.push_back(box.text);
-    EXPECT_EQ(texts, (std::vector<std::wstring>{L"Not enough memory to perform action.\nWidget xpsp.",
-                                                L"User has cancelled operation.\n", L"Success!", L"Generic Failure.",
-                                                L"Generic Failure."}))
-        << "a report raised while one shows is dropped";
-    EXPECT_EQ(boxes.Boxes()[0].caption, L"Error.");
-    EXPECT_EQ(boxes.Boxes()[0].style, static_cast<UINT>(MB_OK));
-}
+#include "gCArray.h"
 
 namespace {
+
 FakeHost* gSeen = nullptr;
 bool gGuardedDuringBox = false;
-} // namespace
 
-TEST(ReportError, StopsWorkShowsTheCursorAndKillsTheTimersWhileItShows)
-{
-    BoxCapture boxes;
-    boxes.onShow = [] { gGuardedDuringBox = !gSeen->heartbeatWork && gSeen->systemCursor; };
-    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(owner.IsValid());
-    ASSERT_NE(SetTimer(owner.Get(), 3, 100000, nullptr), 0u);
-    ASSERT_NE(SetTimer(owner.Get(), 40, 100000, nullptr), 0u);
-    {
-        FakeHost host;
-        gSeen = &host;
-        host.mainWindow = owner.Get();
-        ReportError(1, nullptr);
-        EXPECT_TRUE(gGuardedDuringBox) << "work stopped and the system's cursor shown";
-        EXPECT_TRUE(host.heartbeatWork && !host.systemCursor && host.ownCursor) << "all as before";
-    }
-    gSeen = nullptr;
-    boxes.onShow = nullptr;
-    ReportError(1, nullptr);
-    EXPECT_EQ(boxes.Boxes().size(), 2u) << "without an application the box still shows";
-    EXPECT_FALSE(KillTimer(owner.Get(), 3)) << "timer 3 was already killed";
-    EXPECT_TRUE(KillTimer(owner.Get(), 40)) << "timers from 32 up are left alone";
-}
-
-namespace {
 struct Listener : gCCmdTarget {
     explicit Listener(uint32_t r) : result(r) {}
     uint32_t OnNotify(uint32_t id, uint32_t, uint32_t) override
@@ -78,7 +32,106 @@ struct Listener : gCCmdTarget {
     uint32_t result;
     uint32_t seen = 0; // the sum of the ids notified
 };
+
+// A handle is an int; the traits record every close and refuse the ones they are told to.
+std::vector<int> gClosed;
+bool gRefuse = false;
+
+template <bool KeepsRefused>
+struct FakeTraits {
+    using Type = int;
+    static constexpr bool kKeepsRefused = KeepsRefused;
+    static Type Invalid() { return -1; }
+    static bool Close(Type h)
+    {
+        gClosed.push_back(h);
+        return !gRefuse;
+    }
+};
+
+struct QuietTraits {
+    using Type = int;
+    static Type Invalid() { return -1; }
+    static void Close(Type h) { gClosed.push_back(h); }
+};
+
+// A kept handle is tried again when its owner ends; a gone one is never closed twice.
+template <typename Owner>
+void CheckClose(bool refuse, bool answer, bool stillHeld)
+{
+    gClosed.clear();
+    gRefuse = refuse;
+    {
+        Owner owner(7);
+        EXPECT_EQ(owner.Close(), answer);
+        EXPECT_EQ(owner.IsValid(), stillHeld);
+        gRefuse = false;
+    }
+    EXPECT_EQ(gClosed, stillHeld ? std::vector<int>({7, 7}) : std::vector<int>({7}));
+}
+
+// Brings an array to `held` elements at capacity `held`, then adds one more under the grow
+// step `step`: the capacity it grows to.
+int32_t CapacityAfterOneMore(int held, int32_t step = -1)
+{
+    gCArray<int> a;
+    a.SetGrowStep(held - 1);
+    for (int i = 0; i <= held; ++i) {
+        if (i == held)
+            a.SetGrowStep(step);
+        EXPECT_OK(a.Add(i));
+    }
+    EXPECT_EQ(a[held], held);
+    return a.Capacity();
+}
+
 } // namespace
+
+// One turn takes 7999 steps; the last pair is one step into the next turn.
+TEST(SinCos, TheTableTurnsOnceOver7999StepsAndOneStepMore)
+{
+    BuildSinCosTable();
+    EXPECT_EQ(gSinCosTable[0].cosine, 1.0f);
+    EXPECT_NEAR(gSinCosTable[7999].sine, 0.0f, 1e-6f);
+    EXPECT_NEAR(gSinCosTable[8000].sine, 7.855e-4f, 1e-6f);
+}
+
+// While a box shows, work stops, the system's cursor shows and the timers below 32 are killed;
+// a report raised meanwhile is dropped. Without an application the box still shows.
+TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATimeWithWorkStopped)
+{
+    BoxCapture boxes;
+    CUniqueWindow owner(CreateWindowExW(0, L"STATIC", L"t", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(owner.IsValid());
+    ASSERT_NE(SetTimer(owner.Get(), 3, 100000, nullptr), 0u);
+    ASSERT_NE(SetTimer(owner.Get(), 40, 100000, nullptr), 0u);
+    {
+        FakeHost host;
+        gSeen = &host;
+        host.mainWindow = owner.Get();
+        boxes.onShow = [] {
+            gGuardedDuringBox = !gSeen->heartbeatWork && gSeen->systemCursor;
+            ReportError(9, "nested");
+        };
+        ReportError(5, "Widget xpsp.");
+        EXPECT_TRUE(gGuardedDuringBox) << "work stopped and the system's cursor shown";
+        EXPECT_TRUE(host.heartbeatWork && !host.systemCursor && host.ownCursor) << "all as before";
+    }
+    boxes.onShow = nullptr;
+    ReportError(4, "");
+    for (gCResult code : {0, 32, -1})
+        ReportError(code, nullptr);
+    std::vector<std::wstring> texts;
+    for (const CapturedBox& box : boxes.Boxes())
+        texts.push_back(box.text);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"Not enough memory to perform action.\nWidget xpsp.",
+                                                L"User has cancelled operation.\n", L"Success!", L"Generic Failure.",
+                                                L"Generic Failure."}));
+    EXPECT_EQ(boxes.Boxes()[0].caption, L"Error.");
+    EXPECT_EQ(boxes.Boxes()[0].style, static_cast<UINT>(MB_OK));
+    EXPECT_FALSE(KillTimer(owner.Get(), 3)) << "timer 3 was already killed";
+    EXPECT_TRUE(KillTimer(owner.Get(), 40)) << "timers from 32 up are left alone";
+}
 
 TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
 {
@@ -93,4 +146,93 @@ TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
     hub.RemoveListener(&a);
     EXPECT_EQ(hub.ListenerCount(), 2) << "one removal takes one entry";
     EXPECT_EQ(hub.Broadcast(1, 0, 0), 9u);
+}
+
+TEST(HandleOwner, TheTraitsDecideWhatARefusedCloseLeavesAndHandOversNeverCloseTwice)
+{
+    CheckClose<CUniqueHandle<FakeTraits<true>>>(false, true, false);
+    CheckClose<CUniqueHandle<FakeTraits<true>>>(true, false, true);
+    CheckClose<CUniqueHandle<FakeTraits<false>>>(true, false, false);
+    CheckClose<CUniqueHandle<QuietTraits>>(false, true, false);
+    // Put, release and move hand the handle over without closing it twice.
+    gClosed.clear();
+    {
+        CUniqueHandle<QuietTraits> owner(1), other(3);
+        *owner.Put() = 2; // the held handle is closed before the slot is handed out
+        CUniqueHandle<QuietTraits> moved(std::move(owner));
+        other = std::move(moved);
+        EXPECT_EQ(gClosed, std::vector<int>({1, 3}));
+        EXPECT_EQ(other.Release(), 2);
+    }
+    EXPECT_EQ(gClosed, std::vector<int>({1, 3})) << "a released handle is the caller's";
+}
+
+TEST(HandleOwner, ASelectionIsPutBackSoTheBitmapCanGo)
+{
+    CMemoryDC dc(CreateCompatibleDC(nullptr)), otherDC(CreateCompatibleDC(nullptr));
+    const HGDIOBJ original = GetCurrentObject(dc.Get(), OBJ_BITMAP);
+    CBitmapHandle bitmap(CreateBitmap(4, 4, 1, 32, nullptr));
+    ASSERT_TRUE(bitmap.IsValid());
+    {
+        CSelectGuard selected, elsewhere;
+        ASSERT_TRUE(selected.Select(dc.Get(), bitmap.Get()));
+        EXPECT_FALSE(elsewhere.Select(otherDC.Get(), bitmap.Get())) << "a bitmap lives in one DC at a time";
+    }
+    EXPECT_EQ(GetCurrentObject(dc.Get(), OBJ_BITMAP), original);
+    CSelectGuard elsewhere, refused;
+    EXPECT_TRUE(elsewhere.Select(otherDC.Get(), bitmap.Get())) << "the first DC let the bitmap go";
+    EXPECT_FALSE(refused.Select(dc.Get(), nullptr));
+}
+
+TEST(ArrayGrowth, AQuarterClampedTo8And2048OrTheFixedStep)
+{
+    // A fixed step below 0 still makes room for the element asked for.
+    const struct {
+        int held;
+        int32_t step, capacity;
+    } cases[] = {{8, -1, 16},   {100, -1, 125}, {20000, -1, 22048}, {10, -5, 11},
+                 {10, -20, 11}, {10, 0, 11},    {10, 3, 13}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CapacityAfterOneMore(c.held, c.step), c.capacity) << c.held << " " << c.step;
+}
+
+// A memory block keeps its leading bytes on a resize, and all of them on a failed one.
+TEST(ArrayGrowth, FailedGrowthReturns5AndKeepsTheArrayOrTheBlock)
+{
+    gCArray<int> a, empty;
+    for (int i = 0; i < 9; ++i)
+        ASSERT_OK(a.Add(i));
+    const int* before = a.Data();
+    CMemBlockT<char> block;
+    ASSERT_OK(block.Resize(4));
+    block.CopyFrom("abcdefgh", 8);
+    gCResult grow, first, resize;
+    {
+        FailingAllocator fail(0);
+        grow = a.Add(42);
+        first = empty.Add(1);
+        resize = block.Resize(1000);
+    }
+    for (gCResult r : {grow, first, resize})
+        EXPECT_RESULT(r, kOutOfMemory);
+    EXPECT_EQ(a.Count(), 9);
+    EXPECT_EQ(a.Data(), before);
+    EXPECT_EQ(empty.Data(), nullptr);
+    ASSERT_OK(block.Resize(6));
+    EXPECT_EQ(std::string(block.Data(), 4), "abcd");
+
+    a.RemoveAt(1);
+    a.RemoveAt(99);
+    EXPECT_EQ(a.IndexOf(2), 1) << "removal keeps the order";
+}
+
+// The kit's result assertions fail on other codes and name the codes they compare.
+TEST(ResultAssert, FailsOnOtherCodesAndNamesThem)
+{
+    const gCResult ok = kOk, busy = kBusy, unnamed = kKeyNotFound + 1;
+    EXPECT_OK(ok);
+    EXPECT_RESULT(busy, kBusy);
+    EXPECT_NONFATAL_FAILURE(EXPECT_OK(busy), "busy gave kBusy (7), not kOk");
+    EXPECT_NONFATAL_FAILURE(EXPECT_RESULT(ok, kKeyNotFound), "ok gave kOk (0), not kKeyNotFound (31)");
+    EXPECT_NONFATAL_FAILURE(EXPECT_OK(unnamed), "unnamed gave 32, not kOk");
 }

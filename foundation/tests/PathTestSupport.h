@@ -1,5 +1,5 @@
 // What the path and file tests share beyond the temporary folder: conversions, whole-file
-// helpers by name, an unshared open file and a text cut short by a 0.
+// helpers by name and a text cut short by a 0.
 #pragma once
 #include <windows.h>
 
@@ -37,13 +37,6 @@ inline std::string ReadText(const TempFolder& folder, const std::wstring& name)
         return "missing";
     Bytes read = ReadWholeFile(folder.File(name.c_str()));
     return std::string(read.begin(), read.end());
-}
-
-// Opened for reading and writing, shared with nobody.
-inline HANDLE OpenUnshared(const std::wstring& path)
-{
-    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
 }
 
 // The text with a 0 and more after it, which the system would read as the text alone.

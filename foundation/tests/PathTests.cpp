@@ -86,34 +86,6 @@ TEST(PathLimits, MakePathAddsOnlyMissingSeparatorsBelow260PartCharactersAndLonge
     EXPECT_EQ(W(path.GetFolder()) + W(path.GetName()) + W(path.GetExtension()), full);
 }
 
-TEST(RelativePath, ResolvesAgainstTheHostFoldersOfTheMomentWithColonsAsSeparators)
-{
-    FakeHost host;
-    host.programFolder = gCString(L"C:\\Prog\\");
-    host.secondFolder = gCString(L"D:\\Other\\");
-    gCFRelative resources(gCString(L"Resources:system.vsf"));
-    EXPECT_EQ(W(gCFRelative(gCString(L"A:B:c.txt"), 1).GetPath()), L"D:\\Other\\A\\B\\c.txt");
-    // Absolute texts are not recognised: their colon becomes a separator too.
-    EXPECT_EQ(W(gCFRelative(gCString(L"C:\\A\\b.txt")).GetPath()), L"C:\\Prog\\C\\\\A\\b.txt");
-    host.programFolder = gCString(L"E:\\Moved\\");
-    EXPECT_EQ(W(resources.GetPath()), L"E:\\Moved\\Resources\\system.vsf");
-    EXPECT_EQ(W(gCFRelative(gCString(L"")).GetPath()), L"");
-
-    // A copy takes the full text and the codes; short of memory at any step it keeps no old text.
-    gCFRelative source(gCString(L"A:b.txt"), 1), target(gCString(L"t.txt"));
-    source.SetTypeCode('TEXT');
-    EXPECT_EQ(W(gCBasePath::CopyText(gCBasePath::AssignFrom(target, source))), L"D:\\Other\\A\\b.txt");
-    for (int failFrom = 0; failFrom < 4; ++failFrom) {
-        gCFRelative starved(gCString(L"t.txt"));
-        {
-            FailingAllocator failing(failFrom);
-            gCBasePath::AssignFrom(starved, source);
-        }
-        EXPECT_NE(W(gCBasePath::CopyText(starved)), L"t.txt") << failFrom;
-    }
-    EXPECT_EQ(target.GetTypeCode(), static_cast<uint32_t>('TEXT'));
-}
-
 // Rows run in order: the parents, and the file types of one path.
 TEST(PathQueries, FolderRelationsAndFileTypes)
 {
@@ -178,11 +150,36 @@ TEST(Existence, FilesAndFoldersCountAsFilesEvenWithoutMemoryAndOnlyFoldersAsFold
     EXPECT_FALSE(missingSeen);
 }
 
-TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
+// Relative paths resolve against the host's folders of the moment, with colons as separators;
+// a path short of memory keeps its old text or gives none, never a partial one.
+TEST(PathMemory, RelativePathsAndFailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
 {
     FakeHost host;
+    host.programFolder = gCString(L"C:\\Prog\\");
+    host.secondFolder = gCString(L"D:\\Other\\");
+    gCFRelative resources(gCString(L"Resources:system.vsf"));
+    EXPECT_EQ(W(gCFRelative(gCString(L"A:B:c.txt"), 1).GetPath()), L"D:\\Other\\A\\B\\c.txt");
+    // Absolute texts are not recognised: their colon becomes a separator too.
+    EXPECT_EQ(W(gCFRelative(gCString(L"C:\\A\\b.txt")).GetPath()), L"C:\\Prog\\C\\\\A\\b.txt");
+    host.programFolder = gCString(L"E:\\Moved\\");
+    EXPECT_EQ(W(resources.GetPath()), L"E:\\Moved\\Resources\\system.vsf");
+    EXPECT_EQ(W(gCFRelative(gCString(L"")).GetPath()), L"");
+
+    // A copy takes the full text and the codes; short of memory at any step it keeps no old text.
+    gCFRelative source(gCString(L"A:b.txt"), 1), target(gCString(L"t.txt"));
+    source.SetTypeCode('TEXT');
+    EXPECT_EQ(W(gCBasePath::CopyText(gCBasePath::AssignFrom(target, source))), L"D:\\Other\\A\\b.txt");
+    for (int failFrom = 0; failFrom < 4; ++failFrom) {
+        gCFRelative starved(gCString(L"t.txt"));
+        {
+            FailingAllocator failing(failFrom);
+            gCBasePath::AssignFrom(starved, source);
+        }
+        EXPECT_NE(W(gCBasePath::CopyText(starved)), L"t.txt") << failFrom;
+    }
+    EXPECT_EQ(target.GetTypeCode(), static_cast<uint32_t>('TEXT'));
+
     gCFRef path(gCString(L"C:\\A\\b.txt"));
-    gCFRelative relative(gCString(L"Resources:system.vsf"));
     gCFolderRef folder;
     ASSERT_OK(folder.SetPath(gCString(L"C:\\A")));
     // Arguments made before the allocator fails; the new texts need more room than the old.
@@ -195,7 +192,7 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
         renamed = path.SetName(name);
         stored = path.SetPath(other);
         folderStored = folder.SetPath(other);
-        full = relative.GetPath();
+        full = resources.GetPath();
         joined = JoinFolderAndName(folderPart, base, out);
     }
     for (gCResult r : {renamed, stored, folderStored, joined})
@@ -205,21 +202,14 @@ TEST(PathMemory, FailedAllocationsKeepTheOldTextAndNeverGiveAPartialPath)
 
     // Nor does a folder and a name whose text was lost join to the bare name.
     const gCString empty(L""), lost;
-    const struct {
-        const gCString &folder, &name;
-        gCResult result;
-        const wchar_t* joined;
-    } cases[] = {
-        {folderPart, base, kOk, L"C:\\A\\b"},
-        {lost, base, kOutOfMemory, L"before"},
-        {folderPart, lost, kOutOfMemory, L"before"},
-        {empty, base, kBadParameter, L"before"},
-    };
-    for (const auto& c : cases) {
-        gCString joinedText(L"before");
-        EXPECT_EQ(JoinFolderAndName(c.folder, c.name, joinedText), c.result) << W(c.folder) << " " << W(c.name);
-        EXPECT_EQ(W(joinedText), c.joined);
+    const std::tuple<const gCString*, const gCString*, gCResult> cases[] = {
+        {&lost, &base, kOutOfMemory}, {&folderPart, &lost, kOutOfMemory}, {&empty, &base, kBadParameter}};
+    for (const auto& [folderText, nameText, result] : cases) {
+        EXPECT_EQ(JoinFolderAndName(*folderText, *nameText, out), result) << W(*folderText) << " " << W(*nameText);
+        EXPECT_EQ(W(out), L"before");
     }
+    EXPECT_OK(JoinFolderAndName(folderPart, base, out));
+    EXPECT_EQ(W(out), L"C:\\A\\b");
 }
 
 TEST(FolderCreate, MakesEveryMissingLevelAsNamedAndNothingForABadText)

@@ -2,12 +2,15 @@
 
 #include "ResultAssert.h"
 
+#include <iterator>
 #include <memory>
+#include <random>
 
 #include "BoxCapture.h"
 #include "CResourceDirectory.h"
 #include "CResourceFileWriter.h"
 #include "CResourcePool.h"
+#include "CStringTableWriter.h"
 #include "CText.h"
 #include "CTextList.h"
 #include "Expect.h"
@@ -15,6 +18,7 @@
 #include "TempFolder.h"
 #include "gCOwnedPtr.h"
 #include "gCFile.h"
+#include "gCStringTable.h"
 
 namespace {
 
@@ -42,6 +46,39 @@ public:
     gCFile file;
 };
 
+testing::AssertionResult IsResultCode(gCResult r)
+{
+    return r >= 0 && r <= kKeyNotFound ? testing::AssertionSuccess() : testing::AssertionFailure() << r;
+}
+
+// Every cut of the valid file, then random byte changes with hostile sizes and counts written
+// over the fields.
+std::vector<Bytes> DamagedInputs(CFormatWriter& writer, std::mt19937& random)
+{
+    const Bytes valid(writer.GetData(), writer.GetData() + writer.GetSize());
+    std::vector<Bytes> inputs;
+    for (size_t cut = 0; cut <= valid.size(); ++cut)
+        inputs.emplace_back(valid.begin(), valid.begin() + cut);
+    const uint32_t hostile[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFF8, 0xFFFFFFFF};
+    for (int k = 0; k < 150; ++k) {
+        Bytes changed = valid;
+        for (int c = 1 + static_cast<int>(random() % 6); c > 0; --c) {
+            const size_t at = random() % changed.size();
+            const bool wide = random() % 2 && at + 4 <= changed.size();
+            const uint32_t value = wide ? hostile[random() % std::size(hostile)] : random();
+            for (size_t b = 0; b < (wide ? 4u : 1u); ++b)
+                changed[at + b] = static_cast<uint8_t>(value >> (8 * b));
+        }
+        inputs.push_back(changed);
+    }
+    return inputs;
+}
+
+int gDeleted = 0;
+struct CountedText : CText {
+    ~CountedText() override { ++gDeleted; }
+};
+
 } // namespace
 
 TEST(ResourceFileWriter, WritesChunksByteForByte)
@@ -62,57 +99,6 @@ TEST(ResourceFileWriter, WritesChunksByteForByte)
     const Bytes listEntries = Concat({Utf16(L"x\r\n"), U32(9), Utf16(L"\r\n"), U32(10)});
     EXPECT_EQ(Bytes(writer.GetData(), writer.GetData() + writer.GetSize()),
               Concat({version, text, listHead, listEntries}));
-}
-
-TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheVersionOfThisFileOnly)
-{
-    ResourceFile res;
-    ASSERT_OK(res.writer.AddVersion(3));
-    const uint32_t panel = res.Text(10, L"Panel", L"p");
-    const uint32_t odd = res.Text(11, L"Odd", L"o", 'zzzz');
-    res.Open();
-    ResourceFile plain;
-    const uint32_t one = plain.Text(12, L"One", L"1");
-    plain.Text(13, L"Cut", L"c");
-    plain.Open(4 + 6); // the body and the name's end
-
-    CResourceDirectory directory;
-    ASSERT_OK(directory.Read(res.file));
-    EXPECT_EQ(directory.GetVersion(), 3u);
-    ASSERT_EQ(directory.GetCount(), 2);
-    EXPECT_EQ(directory.FindByID(11), static_cast<int32_t>(odd));
-    EXPECT_EQ(directory.FindByName(gCString(L"Panel")), static_cast<int32_t>(panel));
-    EXPECT_EQ(directory.FindByName(gCString(L"panel")), -1);
-
-    // A damaged tail fails but keeps the entries before; no version chunk is version 1.
-    EXPECT_RESULT(directory.Read(plain.file), kStreamFailure);
-    EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
-    ASSERT_EQ(directory.GetCount(), 1);
-    EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(one));
-    gCMemFile memory;
-    EXPECT_RESULT(directory.Read(memory), kBadParameter);
-}
-
-TEST(Locate, WrapsToFindAResourceBeforeThePositionAndSkipsOtherTags)
-{
-    ResourceFile res;
-    res.Text(1, L"Same", L"of another tag", 'wdgt');
-    res.Text(1, L"Same", L"wanted");
-    const uint32_t last = res.Text(3, L"C", L"c");
-    res.Open();
-    for (int64_t start : {static_cast<int64_t>(last), res.file.GetLength()}) {
-        ASSERT_OK(res.file.SetPosition(start));
-        CText byId, byName;
-        ASSERT_OK(byId.LoadByID(1, &res.file, nullptr));
-        ASSERT_OK(byName.LoadByName(gCString(L"Same"), &res.file, nullptr));
-        EXPECT_EQ(W(byId.GetText()) + W(byName.GetText()), L"wantedwanted") << start;
-    }
-    CText text;
-    gCFile closed;
-    gCMemFile memory;
-    EXPECT_RESULT(text.LoadByID(1, &closed, nullptr), kInvalidFile);
-    EXPECT_RESULT(text.LoadByID(1, &memory, nullptr), kInvalidFile);
-    EXPECT_RESULT(text.LoadByID(1, nullptr, nullptr), kBadParameter) << "no stream at all";
 }
 
 TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
@@ -147,36 +133,66 @@ TEST(Locate, AMissingResourceEndsWith22FromAnyStart)
     }
 }
 
-// A directory starts the scan at the wanted chunk; without one it starts where the stream is.
-// The application's file always comes with the application's directory.
-TEST(LoadingProtocol, ADirectoryStartsTheScanAtTheWantedChunk)
+// The directory holds the entries of every tag but the version, and the version of the file it
+// read last only. It starts the scan at the wanted chunk; without one the scan starts where the
+// stream is and wraps to the start, past chunks of other tags. The application's file always
+// comes with the application's directory.
+TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheScanStartsAtTheWantedChunk)
 {
-    ResourceFile res;
+    ResourceFile res, plain;
+    ASSERT_OK(res.writer.AddVersion(3));
+    res.Text(5, L"Twice", L"of another tag", 'wdgt');
     res.Text(5, L"Twice", L"first");
-    const uint32_t second = res.Text(5, L"Twice", L"second");
+    const int64_t second = res.Text(5, L"Twice", L"second"), last = res.Text(3, L"C", L"c");
     res.Open();
+    const uint32_t one = plain.Text(12, L"One", L"1");
+    plain.Text(13, L"Cut", L"c");
+    plain.Open(4 + 6); // the body and the name's end
     CResourceDirectory directory;
     ASSERT_OK(directory.Read(res.file));
+    EXPECT_EQ(directory.GetVersion(), 3u);
+    ASSERT_EQ(directory.GetCount(), 4);
+    EXPECT_EQ(directory.FindByID(3), last);
+    EXPECT_EQ(directory.FindByName(gCString(L"C")), last);
+    EXPECT_EQ(directory.FindByName(gCString(L"c")), -1);
     FakeHost host;
     host.resourceDirectory = &directory;
     const struct {
+        int64_t start;
         bool application, byName;
         gCStream* stream;
         CResourceDirectory* directory;
         const wchar_t* text;
     } cases[] = {
-        {false, false, &res.file, nullptr, L"second"},  {false, false, &res.file, &directory, L"first"},
-        {false, true, &res.file, &directory, L"first"}, {true, true, nullptr, nullptr, L"first"},
-        {true, false, &res.file, nullptr, L"first"},
+        {second, false, false, &res.file, nullptr, L"second"},
+        {second, false, false, &res.file, &directory, L"first"},
+        {second, false, true, &res.file, &directory, L"first"},
+        {second, true, true, nullptr, nullptr, L"first"},
+        {second, true, false, &res.file, nullptr, L"first"},
+        {last, false, false, &res.file, nullptr, L"first"},
+        {res.file.GetLength(), false, true, &res.file, nullptr, L"first"},
     };
     for (const auto& c : cases) {
         host.resourceStream = c.application ? &res.file : nullptr;
-        ASSERT_OK(res.file.SetPosition(second));
+        ASSERT_OK(res.file.SetPosition(c.start));
         CText text;
         ASSERT_OK(c.byName ? text.LoadByName(gCString(L"Twice"), c.stream, c.directory)
                            : text.LoadByID(5, c.stream, c.directory));
         EXPECT_EQ(W(text.GetText()), c.text) << (&c - cases);
     }
+    CText text;
+    gCFile closed;
+    gCMemFile memory;
+    EXPECT_RESULT(text.LoadByID(1, &closed, nullptr), kInvalidFile);
+    EXPECT_RESULT(text.LoadByID(1, &memory, nullptr), kInvalidFile);
+    EXPECT_RESULT(text.LoadByID(1, nullptr, nullptr), kBadParameter) << "no stream at all";
+
+    // A damaged tail fails but keeps the entries before; no version chunk is version 1.
+    EXPECT_RESULT(directory.Read(plain.file), kStreamFailure);
+    EXPECT_EQ(directory.GetVersion(), 1u) << "the version of the earlier file must not carry over";
+    ASSERT_EQ(directory.GetCount(), 1);
+    EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(one));
+    EXPECT_RESULT(directory.Read(memory), kBadParameter);
 }
 
 TEST(TextResources, DamagedBodiesAreReportedAndLeaveNoText)
@@ -219,13 +235,6 @@ TEST(TextList, EntriesOfEachFormatVersionAndNoListForAMissingName)
     }
 }
 
-namespace {
-int gDeleted = 0;
-struct CountedText : CText {
-    ~CountedText() override { ++gDeleted; }
-};
-} // namespace
-
 TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHoldsAsAnOwningPointerDoes)
 {
     ResourceFile res;
@@ -257,4 +266,49 @@ TEST(ResourcePool, FindsByNameAndIdAndDeletesWhatItHoldsAsAnOwningPointerDoes)
     }
     EXPECT_EQ(gDeleted, 4);
     EXPECT_EQ(owned, nullptr);
+}
+
+TEST(Fuzz, DamagedStringTablesAndResourceFilesEndWithAResultCode)
+{
+    CStringTableWriter table;
+    ASSERT_OK(table.AddRecord(1, gCString(L"QV2_Version"), gCString(L"2.1")));
+    ASSERT_OK(table.AddRecord(3000000000u, gCString(L"Local_Current"), gCString(L"English|Deutsch")));
+    ASSERT_OK(table.AddRecord(7, gCString(L""), gCString(L"a||b")));
+    ResourceFile res;
+    ASSERT_OK(res.writer.AddVersion(2));
+    res.Text(1, L"Title", L"hello");
+    res.Text(3, L"Other", L"hello", 'wdgt');
+    CResourceFileWriter& resources = res.writer;
+    std::mt19937 random(20240601);
+    const gCString path = res.folder.File(L"fuzz.bin");
+    BoxCapture boxes;
+    for (CFormatWriter* valid : {static_cast<CFormatWriter*>(&table), static_cast<CFormatWriter*>(&resources)}) {
+        for (const Bytes& input : DamagedInputs(*valid, random)) {
+            ASSERT_TRUE(WriteWholeFile(path, input));
+            gCFile file;
+            ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+            // Each read starts anywhere in the file.
+            const auto standAnywhere = [&] { return file.SetPosition(random() % (input.size() + 1)); };
+            ASSERT_OK(standAnywhere());
+            if (valid == &table) {
+                gCStringTable read(1);
+                ASSERT_TRUE(IsResultCode(read.Load(file)));
+                ASSERT_EQ(read.GetNameCount(), read.GetCount());
+                for (int32_t i = 0; i < read.GetCount(); ++i)
+                    read.GetTextByID(read.GetIDAt(i), static_cast<int32_t>(random() % 4));
+                continue;
+            }
+            CResourceDirectory directory;
+            ASSERT_TRUE(IsResultCode(directory.Read(file)));
+            for (CResourceDirectory* used : {static_cast<CResourceDirectory*>(nullptr), &directory}) {
+                for (uint32_t id = 1; id <= 3; ++id) {
+                    ASSERT_OK(standAnywhere());
+                    CText text;
+                    ASSERT_TRUE(IsResultCode(text.LoadByID(id, &file, used)));
+                }
+                CText byName;
+                ASSERT_TRUE(IsResultCode(byName.LoadByName(gCString(L"Title"), &file, used)));
+            }
+        }
+    }
 }

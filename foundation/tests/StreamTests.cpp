@@ -60,18 +60,28 @@ T Next(gCStream& stream, gCResult (gCStream::*reader)(T&))
 
 } // namespace
 
-TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
+// Texts end with CR LF when asked; 8-bit mode makes every text 8-bit.
+TEST(MemFile, TypedValuesAndTextsHaveTheirLittleEndianBytesAndReadBackAndPositionsReachTheSizeButNotBeyond)
 {
     gCMemFile stream;
     for (gCResult r :
          {stream.WriteU32(258), stream.WriteU8(0xAB), stream.WriteU16(0x1234), stream.WriteU64(0x0102030405060708ull),
           stream.WriteS8(-2), stream.WriteS16(-300), stream.WriteS32(-70000), stream.WriteS64(-5000000000ll),
-          stream.WriteFloat(1.5f), stream.WriteDouble(-0.25)})
+          stream.WriteFloat(1.5f), stream.WriteDouble(-0.25), stream.WriteString(gCString(L"ab"), 1),
+          stream.WriteString(gCString(L""), 0), stream.WriteBOM(), stream.WriteText8(gCString(L"x\u00E9"), 0),
+          stream.WriteText8(gCString(L"y"), 1)})
         ASSERT_OK(r);
+    stream.SetNarrowText(1);
+    ASSERT_OK(stream.WriteString(gCString(L"z"), 1));
     EXPECT_EQ(Bytes(stream.GetData(), stream.GetData() + stream.GetSize()),
-              (Bytes{0x02, 0x01, 0x00, 0x00, 0xAB, 0x34, 0x12, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02,
-                     0x01, 0xFE, 0xD4, 0xFE, 0x90, 0xEE, 0xFE, 0xFF, 0x00, 0x0E, 0xFA, 0xD5, 0xFE, 0xFF,
-                     0xFF, 0xFF, 0x00, 0x00, 0xC0, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD0, 0xBF}));
+              (Bytes{0x02, 0x01, 0x00, 0x00, 0xAB, 0x34, 0x12, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,
+                     0xFE, 0xD4, 0xFE, 0x90, 0xEE, 0xFE, 0xFF, 0x00, 0x0E, 0xFA, 0xD5, 0xFE, 0xFF, 0xFF, 0xFF,
+                     0x00, 0x00, 0xC0, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xD0, 0xBF, 'a',  0,    'b',
+                     0,    '\r', 0,    '\n', 0,    0xFF, 0xFE, 'x',  0xE9, 'y',  '\r', '\n', 'z',  '\r', '\n'}));
+    // An 8-bit text longer than the shared 4096-byte conversion buffer is not cut.
+    gCMemFile longLine;
+    ASSERT_OK(longLine.WriteText8(gCString(std::wstring(5000, L'k').c_str()), 1));
+    EXPECT_EQ(longLine.GetSize(), 5002);
     ASSERT_OK(stream.Rewind());
     // Braces read the values in order.
     const std::tuple read{Next(stream, &gCStream::ReadU32),   Next(stream, &gCStream::ReadU8),
@@ -86,6 +96,14 @@ TEST(MemFile, TypedValuesHaveTheirLittleEndianBytesAndReadBack)
     EXPECT_RESULT(stream.ReadU32(u32), kStreamFailure);
     EXPECT_EQ(u32, 0xDEADBEEFu) << "a short read leaves the value alone";
     EXPECT_EQ(stream.Tell(), stream.GetSize() - 1);
+    EXPECT_OK(stream.SetPosition(stream.GetSize())) << "the size itself is allowed";
+    EXPECT_RESULT(stream.SetPosition(stream.GetSize() + 1), kStreamFailure);
+    EXPECT_RESULT(stream.SetPosition(-1), kBadParameter);
+    EXPECT_EQ(stream.Tell(), stream.GetSize() - 1);
+    gCMemFile empty;
+    EXPECT_RESULT(empty.SetPosition(5), kStreamFailure);
+    EXPECT_RESULT(empty.ReadU32(u32), kStreamFailure);
+    EXPECT_EQ(empty.Tell(), 0) << "an empty stream never positions before its block";
 }
 
 TEST(MemFile, GrowsBy2048BeyondTheNeedOrByHalfAndKeepsItsBytesWhenMemoryRunsOut)
@@ -149,21 +167,7 @@ TEST(MemFile, BytesPutInPlaceAtThePosition)
     }
 }
 
-TEST(MemFile, PositionsReachTheSizeButNotBeyond)
-{
-    gCMemFile stream;
-    uint8_t byte = 0;
-    EXPECT_RESULT(stream.SetPosition(5), kStreamFailure);
-    EXPECT_RESULT(stream.ReadU8(byte), kStreamFailure);
-    EXPECT_EQ(stream.Tell(), 0) << "an empty stream never positions before its block";
-    ASSERT_OK(stream.WriteU16(0x0201));
-    EXPECT_OK(stream.SetPosition(2)) << "the size itself is allowed";
-    EXPECT_RESULT(stream.SetPosition(3), kStreamFailure);
-    EXPECT_RESULT(stream.SetPosition(-1), kBadParameter);
-    EXPECT_EQ(stream.Tell(), 1);
-}
-
-TEST(File, OpenModesOnMissingAndExistingFilesAndACountedReadToTheEnd)
+TEST(File, OpenModesOnMissingAndExistingFilesACountedReadToTheEndAndBadOpens)
 {
     TempFolder folder;
     const gCString missing = folder.File(L"missing.bin"), existing = folder.File(L"existing.bin");
@@ -201,13 +205,8 @@ TEST(File, OpenModesOnMissingAndExistingFilesAndACountedReadToTheEnd)
     uint32_t count = 0;
     EXPECT_OK(file.ReadCounted(buffer, 8, count));
     EXPECT_EQ(std::string(buffer, count), "AB\x03");
-}
-
-TEST(File, BadOpensAndAClosedFile)
-{
-    TempFolder folder;
+    EXPECT_OK(file.Close());
     BoxCapture boxes;
-    gCFile file;
     EXPECT_RESULT(file.OpenFullPath(gCString(L""), kAccessRead), kBadParameter);
     EXPECT_RESULT(file.OpenFullPath(folder.File(L"a.bin"), 4), kBadParameter);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -226,24 +225,36 @@ TEST(File, BadOpensAndAClosedFile)
 }
 
 // Lines end at their CR, whose LF is dropped before the next line; a mark before a line sets
-// the byte order. 8-bit texts end at their zero byte.
+// the byte order. 8-bit texts end at their zero byte. A file's text reader also ends at line
+// ends, takes marks anywhere and runs on across the pieces the file is read in; its 8-bit one
+// keeps the first character of the line end.
 TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
 {
+    std::wstring longText(3000, L'x');
+    longText[1023] = L'y';
     const TextReader string = &gCStream::ReadString, line = &gCStream::ReadLine, text8 = &gCStream::ReadText8;
     const struct {
         Bytes bytes;
         TextReader read;
         std::vector<std::wstring> texts;
+        bool fileOnly = false;
     } cases[] = {
         {Concat({Utf16(L"ab"), {0, 0}, Utf16(L"cd"), {0, 0}}), string, {L"ab", L"cd"}},
         {Utf16(L"abc"), string, {}},
         {Concat({Utf16(L"ab"), {0, 0}, {'c'}}), string, {L"ab"}},
+        {Concat({Utf16(longText), {0, 0}, Utf16(L"next"), {0, 0}}), string, {longText, L"next"}},
         {Utf16(L"first\r\nsecond\r\nlast"), line, {L"first", L"second", L"last"}},
         {{0xFE, 0xFF, 0x00, 'h', 0x00, 0xFF, 0x00, '\r', 0x00, '\n', 0x00, 'i'}, line, {L"h\u00FF", L"i"}},
         {Ansi(std::string("caf\xE9\0next\0", 10)), text8, {L"caf\u00E9", L"next"}},
+        {Utf16(L"ab\r\ncd\n\ref\rg"), string, {L"ab\n", L"cd\n", L"ef\n"}, true},
+        {{0xFE, 0xFF, 0, 'a', 0x00, 0xFF, 0x01, 0x00, 0, 0, 0, 'b', 0, 0}, string, {L"a\u00FF\u0100", L"b"}, true},
+        {Concat({Utf16(L"a"), {0xFF, 0xFE}, Utf16(L"b\r\n")}), string, {L"ab\n"}, true},
+        {Ansi("ab\r\ncd"), text8, {L"ab\r", L"cd"}, true},
     };
     for (int32_t kind : {kStreamKindFile, kStreamKindMemory}) {
         for (const auto& c : cases) {
+            if (c.fileOnly && kind == kStreamKindMemory)
+                continue;
             SCOPED_TRACE(testing::Message() << "row " << (&c - cases) << ", kind " << kind);
             StreamOver s(kind, c.bytes);
             EXPECT_EQ(ReadAll(*s.stream, c.read), c.texts);
@@ -256,54 +267,4 @@ TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
     ASSERT_OK(memory.WriteBytes("xy", 2));
     ASSERT_OK(memory.Rewind());
     EXPECT_TRUE(ReadAll(memory).empty());
-}
-
-// A file's text reader also ends at line ends, drops byte-order marks and runs on across the
-// pieces the file is read in; an 8-bit one keeps the first character of the line end.
-TEST(TextReaders, FileTextsEndAtLineEndsAndDropMarks)
-{
-    std::wstring longText(3000, L'x');
-    longText[1023] = L'y';
-    const struct {
-        Bytes bytes;
-        std::wstring first;
-        int64_t position;
-        int32_t swapAfter, narrow = 0;
-    } cases[] = {
-        {Utf16(L"ab\r\ncd"), L"ab\n", 8, 0},
-        {Utf16(L"ab\n\rcd"), L"ab\n", 8, 0},
-        {Utf16(L"ab\rcd"), L"ab\n", 6, 0},
-        {{0xFE, 0xFF, 0, 'a', 0x00, 0xFF, 0x01, 0x00, 0, 0}, L"a\u00FF\u0100", 10, 1},
-        {Concat({Utf16(L"a"), {0xFF, 0xFE}, Utf16(L"b\r\n")}), L"ab\n", 10, 0},
-        {Concat({Utf16(longText), {0, 0}, Utf16(L"next")}), longText, 6002, 0},
-        {Ansi("ab\r\ncd"), L"ab\r", 4, 0, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
-        StreamOver s(kStreamKindFile, c.bytes);
-        s.stream->SetNarrowText(c.narrow);
-        gCString text;
-        ASSERT_OK(s.stream->ReadString(text));
-        EXPECT_EQ(W(text), c.first);
-        EXPECT_EQ(s.stream->Tell(), c.position);
-        EXPECT_EQ(s.stream->GetSwapFlag(), c.swapAfter);
-    }
-}
-
-TEST(Writers, TextsAndMarksHaveExactBytesAndLongOnesAreNotCut)
-{
-    gCMemFile memory;
-    ASSERT_OK(memory.WriteString(gCString(L"ab"), 1));
-    ASSERT_OK(memory.WriteString(gCString(L""), 0));
-    ASSERT_OK(memory.WriteBOM());
-    ASSERT_OK(memory.WriteText8(gCString(L"x\u00E9"), 0));
-    ASSERT_OK(memory.WriteText8(gCString(L"y"), 1));
-    memory.SetNarrowText(1);
-    ASSERT_OK(memory.WriteString(gCString(L"z"), 1));
-    EXPECT_EQ(Bytes(memory.GetData(), memory.GetData() + memory.GetSize()),
-              (Bytes{'a', 0, 'b', 0, '\r', 0, '\n', 0, 0xFF, 0xFE, 'x', 0xE9, 'y', '\r', '\n', 'z', '\r', '\n'}));
-    // Longer than the shared 4096-byte conversion buffer.
-    gCMemFile longLine;
-    ASSERT_OK(longLine.WriteText8(gCString(std::wstring(5000, L'k').c_str()), 1));
-    EXPECT_EQ(longLine.GetSize(), 5002);
 }

@@ -10,21 +10,6 @@
 #include "gCString.h"
 #include "gCStringArray.h"
 
-TEST(String, CapacityIsTheNextMultipleOf16StrictlyAboveTheNeedAndNeverShrinks)
-{
-    EXPECT_EQ(gCString(L"123456789012345").Capacity(), 16);
-    gCString s(L"1234567890123456");
-    EXPECT_EQ(s.Capacity(), 32);
-    EXPECT_OK(s.SetText(L"x"));
-    EXPECT_EQ(s.Capacity(), 32);
-    EXPECT_EQ(gCString(nullptr).Capacity(), 16) << "empty, not unset";
-
-    gCString unset, copy;
-    EXPECT_EQ(unset.Capacity(), 0);
-    copy = unset;
-    EXPECT_FALSE(copy.IsUnset()) << "assigning an unset string gives the empty state";
-}
-
 TEST(String, SlicesClampTheirBoundsAndNeverGiveUnset)
 {
     const gCString abc(L"abc"), unset;
@@ -128,10 +113,16 @@ TEST(String, AnsiBothWaysInOneSharedBufferCutAt4095Bytes)
     EXPECT_STREQ(ansi, "ab") << "a shorter text after a long one is terminated";
 }
 
-// Nothing that may allocate (gtest's macros included) runs while the hooks fail.
-TEST(String, RunningOutOfMemoryReturns5AndLeavesTheString)
+// Capacity is the next multiple of 16 strictly above the need and never shrinks. Nothing that
+// may allocate (gtest's macros included) runs while the hooks fail.
+TEST(String, CapacityGrowsBy16NeverShrinksAndRunningOutOfMemoryReturns5AndLeavesTheString)
 {
-    gCString s(L"keep"), fresh, full(L"123456789012345");
+    gCString s(L"keep"), fresh, full(L"123456789012345"), unset, copy;
+    EXPECT_EQ(full.Capacity(), 16);
+    EXPECT_EQ(gCString(nullptr).Capacity(), 16) << "empty, not unset";
+    EXPECT_EQ(unset.Capacity(), 0);
+    copy = unset;
+    EXPECT_FALSE(copy.IsUnset()) << "assigning an unset string gives the empty state";
     gCResult setLong, appendEmpty, setFresh, appendChar;
     {
         FailingAllocator fail(0);
@@ -146,4 +137,8 @@ TEST(String, RunningOutOfMemoryReturns5AndLeavesTheString)
     EXPECT_TRUE(fresh.IsUnset()) << "a failed first allocation leaves the string unset";
     EXPECT_EQ(W(s) + W(full), L"keep123456789012345");
     EXPECT_EQ(s.Capacity() + full.Capacity(), 32);
+    EXPECT_OK(s.SetText(L"1234567890123456"));
+    EXPECT_EQ(s.Capacity(), 32);
+    EXPECT_OK(s.SetText(L"x"));
+    EXPECT_EQ(s.Capacity(), 32);
 }

@@ -3,7 +3,7 @@
 // test sees whether the sink gave back every reference it took.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -80,14 +80,15 @@ public:
     VARIANT_BOOL inverted = VARIANT_FALSE;
     FakeButtons buttons;
     // When set, get_Inverted signals `entered` and waits for `release`.
-    HANDLE entered = nullptr;
-    HANDLE release = nullptr;
+    bool hold = false;
+    CKernelHandle entered{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    CKernelHandle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
     HRESULT STDMETHODCALLTYPE get_Inverted(VARIANT_BOOL* status) override
     {
-        if (entered) {
-            SetEvent(entered);
-            WaitForSingleObject(release, INFINITE);
+        if (hold) {
+            SetEvent(entered.Get());
+            WaitForSingleObject(release.Get(), INFINITE);
         }
         *status = inverted;
         return invertedResult;
@@ -164,12 +165,6 @@ VARIANT Long(LONG number)
     return v;
 }
 
-// An array whose VARIANT type says that it holds `labelled` values.
-VARIANT Array(VARTYPE labelled, SAFEARRAY* array)
-{
-    return Typed(VT_ARRAY | labelled, array);
-}
-
 // Packets as a one-dimensional array of longs starting at `lower`.
 VARIANT Longs(const std::vector<LONG>& values, LONG lower = 0)
 {
@@ -178,7 +173,7 @@ VARIANT Longs(const std::vector<LONG>& values, LONG lower = 0)
         LONG index = lower + i;
         SafeArrayPutElement(array, &index, const_cast<LONG*>(&values[i]));
     }
-    return Array(VT_I4, array);
+    return Typed(VT_ARRAY | VT_I4, array);
 }
 
 // Owns a VARIANT and clears it when it goes.
@@ -283,64 +278,50 @@ TEST_F(InkSink, AStrokeEndWakesTheWindowAndEveryStrokeIsCancelled)
     EXPECT_EQ(cancel, VARIANT_TRUE);
 }
 
-// Packet data that is not what the collector promises is ignored, and a busy sink takes none:
-// the sample stays.
-TEST_F(InkSink, HostilePacketDataAndPacketsForABusySinkAreIgnored)
+// Events whose arguments are not what the collector promises reach no handler; packet data that is
+// not a one-dimensional array of at least three longs is ignored, and a busy sink takes none: the
+// sample stays.
+TEST_F(InkSink, WrongArgumentsHostilePacketsAndABusySinkLeaveTheSample)
 {
-    SAFEARRAYBOUND square[2] = {{3, 0}, {3, 0}};
-    struct Case {
-        const char* name;
-        CVariant packets;
-        LONG count;
-        uint32_t busy;
-        bool taken;
-    } cases[] = {
-        {"nothing", Typed(VT_EMPTY, nullptr), 1, 0, false},
-        {"two values", Longs({1, 2}), 1, 0, false},
-        {"no packets", Longs({30, 40, 50}), 0, 0, false},
-        {"null array", Array(VT_I4, nullptr), 1, 0, false},
-        {"strings called longs", Array(VT_I4, SafeArrayCreateVector(VT_BSTR, 0, 3)), 1, 0, false},
-        {"two dimensions", Array(VT_I4, SafeArrayCreate(VT_I4, 2, square)), 1, 0, false},
-        {"a busy sink", Longs({30, 40, 50}), 1, 1, false},
-        {"lower bound 5", Longs({30, 40, 50}, 5), 1, 0, true},
-    };
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        sink.SetBusy(0);
-        ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
-        sink.SetBusy(c.busy);
-        EXPECT_EQ(Fire(sink, DISPID_ICENewInAirPackets, {Typed(VT_DISPATCH, &cursor), Long(c.count), c.packets.Ref()}),
-                  S_OK);
-        EXPECT_EQ(sink.GetX(), c.taken ? 30.0f : 10.0f);
-    }
-}
-
-TEST_F(InkSink, EventsWithWrongArgumentsReachNoHandler)
-{
-    CVariant packets(Longs({30, 40, 50}));
-    CVariant text(Typed(VT_BSTR, SysAllocString(L"1")));
-    const VARIANT data = packets.Ref();
+    SAFEARRAYBOUND bounds[2] = {{3, 0}, {3, 0}};
+    CVariant packets(Longs({30, 40, 50})), shifted(Longs({30, 40, 50}, 5)), nothing(Typed(VT_EMPTY, nullptr)),
+        two(Longs({1, 2})), null(Typed(VT_ARRAY | VT_I4, nullptr)),
+        strings(Typed(VT_ARRAY | VT_I4, SafeArrayCreateVector(VT_BSTR, 0, 3))),
+        square(Typed(VT_ARRAY | VT_I4, SafeArrayCreate(VT_I4, 2, bounds))), text(Typed(VT_BSTR, SysAllocString(L"1")));
     const VARIANT pen = Typed(VT_DISPATCH, &cursor);
+    const DISPID inAir = DISPID_ICENewInAirPackets;
     struct Case {
         const char* name;
         DISPID id;
         std::vector<VARIANT> arguments;
         HRESULT expected;
+        uint32_t busy = 0;
+        bool taken = false;
     } cases[] = {
-        {"argument missing", DISPID_ICENewInAirPackets, {pen, Long(1)}, DISP_E_BADPARAMCOUNT},
-        {"cursor is a number", DISPID_ICENewInAirPackets, {Long(7), Long(1), data}, DISP_E_TYPEMISMATCH},
+        {"argument missing", inAir, {pen, Long(1)}, DISP_E_BADPARAMCOUNT},
+        {"cursor is a number", inAir, {Long(7), Long(1), packets.Ref()}, DISP_E_TYPEMISMATCH},
         {"cursor is a button",
-         DISPID_ICENewInAirPackets,
-         {Typed(VT_DISPATCH, &cursor.buttons.buttons[0]), Long(1), data},
+         inAir,
+         {Typed(VT_DISPATCH, &cursor.buttons.buttons[0]), Long(1), packets.Ref()},
          DISP_E_TYPEMISMATCH},
-        {"count is text", DISPID_ICENewInAirPackets, {pen, text.value, data}, DISP_E_TYPEMISMATCH},
+        {"count is text", inAir, {pen, text.value, packets.Ref()}, DISP_E_TYPEMISMATCH},
         {"cancel is not a reference", DISPID_ICEStroke, {pen, Long(0), Long(0)}, DISP_E_TYPEMISMATCH},
+        {"nothing", inAir, {pen, Long(1), nothing.Ref()}, S_OK},
+        {"two values", inAir, {pen, Long(1), two.Ref()}, S_OK},
+        {"no packets", inAir, {pen, Long(0), packets.Ref()}, S_OK},
+        {"null array", inAir, {pen, Long(1), null.Ref()}, S_OK},
+        {"strings called longs", inAir, {pen, Long(1), strings.Ref()}, S_OK},
+        {"two dimensions", inAir, {pen, Long(1), square.Ref()}, S_OK},
+        {"a busy sink", inAir, {pen, Long(1), packets.Ref()}, S_OK, 1},
+        {"lower bound 5", inAir, {pen, Long(1), shifted.Ref()}, S_OK, 0, true},
     };
-    ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        sink.SetBusy(0);
+        ASSERT_EQ(InAir(sink, 10, 20, 512), S_OK);
+        sink.SetBusy(c.busy);
         EXPECT_EQ(Fire(sink, c.id, c.arguments), c.expected);
-        EXPECT_EQ(sink.GetX(), 10.0f);
+        EXPECT_EQ(sink.GetX(), c.taken ? 30.0f : 10.0f);
     }
 }
 
@@ -348,27 +329,21 @@ TEST_F(InkSink, EventsWithWrongArgumentsReachNoHandler)
 // the sample it is writing lives in the ink input.
 TEST_F(InkSink, TeardownWaitsForACallThatIsStillRunning)
 {
-    CKernelHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    CKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    cursor.entered = entered.Get();
-    cursor.release = release.Get();
-    CInkInput* ink = new CInkInput();
-    std::thread collector([&] { EXPECT_EQ(InAir(ink->Events(), 1, 2, 3), S_OK); });
-    ASSERT_EQ(WaitForSingleObject(cursor.entered, 10000), WAIT_OBJECT_0);
-    EXPECT_EQ(ink->Events().CallsInFlight(), 1);
+    cursor.hold = true;
+    std::unique_ptr<CInkInput> ink(new CInkInput());
+    CInkEvents& events = ink->Events();
+    std::thread collector([&] { EXPECT_EQ(InAir(events, 1, 2, 3), S_OK); });
+    ASSERT_EQ(WaitForSingleObject(cursor.entered.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(events.CallsInFlight(), 1);
 
-    std::atomic<int> stage{0};
+    CKernelHandle deleted(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread owner([&] {
-        stage = 1;
-        delete ink;
-        stage = 2;
+        ink.reset();
+        SetEvent(deleted.Get());
     });
-    while (stage.load() == 0)
-        Sleep(1);
-    Sleep(100); // time enough for a teardown that does not wait to finish
-    EXPECT_EQ(stage.load(), 1);
-    SetEvent(cursor.release);
+    EXPECT_EQ(WaitForSingleObject(deleted.Get(), 100), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the ink input went while the collector's call was running";
+    SetEvent(cursor.release.Get());
     collector.join();
     owner.join();
-    EXPECT_EQ(stage.load(), 2);
 }

@@ -17,24 +17,15 @@ class RecordingHost : public IUpdaterHost {
 public:
     gCResult PostStatusLine(gCString text, uint32_t colour, uint32_t) override
     {
-        events.push_back({HostEvent::Status, text.Text(), colour});
-        return kOk;
+        return Note(HostEvent::Status, text, colour);
     }
-    gCResult WriteLogLine(gCString text) override
-    {
-        events.push_back({HostEvent::Log, text.Text(), 0});
-        return kOk;
-    }
+    gCResult WriteLogLine(gCString text) override { return Note(HostEvent::Log, text); }
     gCResult SetProgress(float fraction, uint32_t) override
     {
         progress.push_back(fraction);
         return kOk;
     }
-    gCResult SetCaptionText(gCString text, uint32_t) override
-    {
-        events.push_back({HostEvent::Caption, text.Text(), 0});
-        return kOk;
-    }
+    gCResult SetCaptionText(gCString text, uint32_t) override { return Note(HostEvent::Caption, text); }
     gCResult SelfUpdate() override
     {
         ++selfUpdates;
@@ -51,30 +42,9 @@ public:
     }
     void Quit() override { ++quits; }
 
-    // Status lines as "text" with a "!" in front of red ones and "~" in front of dimmed ones.
-    std::vector<std::wstring> StatusLines() const
-    {
-        std::vector<std::wstring> out;
-        for (const HostEvent& e : events)
-            if (e.kind == HostEvent::Status)
-                out.push_back((e.colour == kLineRed ? L"!" : e.colour == kLineDimmed ? L"~" : L"") + e.text);
-        return out;
-    }
-    std::vector<std::wstring> LogLines() const
-    {
-        std::vector<std::wstring> out;
-        for (const HostEvent& e : events)
-            if (e.kind == HostEvent::Log)
-                out.push_back(e.text);
-        return out;
-    }
-    bool HasRedLine() const
-    {
-        for (const HostEvent& e : events)
-            if (e.kind == HostEvent::Status && e.colour == kLineRed)
-                return true;
-        return false;
-    }
+    // Status lines with a "!" in front of red ones and "~" in front of dimmed ones.
+    std::vector<std::wstring> StatusLines() const { return Lines(HostEvent::Status); }
+    std::vector<std::wstring> LogLines() const { return Lines(HostEvent::Log); }
 
     std::vector<HostEvent> events;
     std::vector<float> progress;
@@ -86,4 +56,19 @@ public:
     std::wstring productBuild;
     uint32_t blockOffset = 1000;
     const gCStringTable* table = nullptr;
+
+private:
+    gCResult Note(HostEvent::Kind kind, const gCString& text, uint32_t colour = 0)
+    {
+        events.push_back({kind, text.Text(), colour});
+        return kOk;
+    }
+    std::vector<std::wstring> Lines(HostEvent::Kind kind) const
+    {
+        std::vector<std::wstring> out;
+        for (const HostEvent& e : events)
+            if (e.kind == kind)
+                out.push_back((e.colour == kLineRed ? L"!" : e.colour == kLineDimmed ? L"~" : L"") + e.text);
+        return out;
+    }
 };

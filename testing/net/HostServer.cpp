@@ -7,6 +7,7 @@
 #include "Loopback.h"
 #include "NetHandles.h"
 #include "Programs.h"
+#include "Wait.h"
 
 namespace {
 
@@ -52,26 +53,45 @@ bool HostServer::Start(const wchar_t* script, const std::wstring& options)
         m_error = "python3 could not be started";
         return false;
     }
-    for (int i = 0; i < 200; ++i) {
-        CStdFile f(_wfopen(ready.c_str(), L"r"));
-        unsigned port = 0;
-        if (f.IsValid() && std::fscanf(f.Get(), "%lu %u", &m_pid, &port) == 2) {
-            m_port = static_cast<uint16_t>(port);
-            return true;
-        }
-        Sleep(50);
-    }
-    m_error = "the server did not report ready";
-    return false;
+    unsigned port = 0;
+    const bool up = WaitUntil(
+        [&] {
+            CStdFile f(_wfopen(ready.c_str(), L"r"));
+            return f.IsValid() && std::fscanf(f.Get(), "%lu %u", &m_pid, &port) == 2;
+        },
+        nullptr, 10000);
+    m_port = static_cast<uint16_t>(port);
+    if (!up)
+        m_error = "the server did not report ready";
+    return up;
 }
 
 void HostServer::Stop()
 {
     if (m_pid == 0)
         return;
-    (void)RunProgram(L"/bin/kill " + std::to_wstring(m_pid)); // the port shows whether it ended
-    for (int i = 0; i < 100 && PortAnswers(m_port); ++i)
-        Sleep(50);
+    (void)RunProgram(L"/bin/kill " + std::to_wstring(m_pid));                // the port shows whether it ended
+    (void)WaitUntil([this] { return !PortAnswers(m_port); }, nullptr, 5000); // gone either way
     m_pid = 0;
     m_port = 0;
+}
+
+bool UpdateServer::Start(const std::wstring& options)
+{
+    const std::wstring log = m_scratch.File(L"requests.log").Text();
+    DeleteFileW(log.c_str());
+    // A lifetime longer than any test or benchmark run; the ready file's name follows the options.
+    return HostServer::Start(L"update_server.py",
+                             L"--log " + HostPath(log) + L" --lifetime 900 " + options + L" --port-file");
+}
+
+gCString UpdateServer::Host() const
+{
+    return HostAndPort(Port());
+}
+
+std::string UpdateServer::Requests() const
+{
+    const Bytes bytes = ReadWholeFile(m_scratch.File(L"requests.log"));
+    return std::string(bytes.begin(), bytes.end());
 }

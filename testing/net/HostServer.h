@@ -1,11 +1,14 @@
-// A Python server of the host (a script copied beside the test program) on 127.0.0.1, started
-// through Wine and stopped by its process id. It writes "<pid> <port>" to the file named by its
-// last argument once it listens, and ends by itself after its lifetime.
+// The host's Python servers on 127.0.0.1 (scripts copied beside the test program), started
+// through Wine and stopped by their process id.
 #pragma once
 #include <cstdint>
 #include <string>
 
 #include "TempFolder.h"
+#include "gCString.h"
+
+// A server that writes "<pid> <port>" to the file named by its last argument once it listens,
+// and ends by itself after its lifetime.
 
 class HostServer {
 public:
@@ -30,4 +33,16 @@ private:
     unsigned long m_pid = 0;
     uint16_t m_port = 0;
     std::string m_error;
+};
+
+// The project's local update server (testing/updateserver/update_server.py), started with the
+// options of one test. It records the raw bytes of every request it receives.
+class UpdateServer : public HostServer {
+public:
+    // options: the server's own, e.g. L"--mode file --size 1000 --updater-send".
+    bool Start(const std::wstring& options);
+    // "127.0.0.1:<port>".
+    gCString Host() const;
+    // Every request received so far, byte for byte.
+    std::string Requests() const;
 };

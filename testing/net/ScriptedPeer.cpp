@@ -1,7 +1,5 @@
 #include "ScriptedPeer.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "Wait.h"
@@ -80,13 +78,10 @@ ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece,
 {
     return Then([bytes, piece, pauseMs](CUniqueSocket& s) {
         for (size_t at = 0; at < bytes.size(); at += piece) {
+            // A blocking send returns once all of it is handed over.
             const int n = static_cast<int>(std::min(piece, bytes.size() - at));
-            for (int sent = 0; sent < n;) {
-                const int r = send(s.Get(), bytes.data() + at + sent, n - sent, 0);
-                if (r <= 0)
-                    return false;
-                sent += r;
-            }
+            if (send(s.Get(), bytes.data() + at, n, 0) != n)
+                return false;
             Sleep(static_cast<DWORD>(pauseMs));
         }
         return true;

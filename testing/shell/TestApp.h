@@ -23,7 +23,6 @@ public:
     gCResult OpenPlainWindow();
     // The program folder (and second folder) the application reports.
     void SetProgramFolder(const std::wstring& folder);
-    bool PumpUntil(const std::function<bool()>& done, int ms = kWaitMs) { return ::PumpUntil(done, ms); }
 
     gCResult Init() override
     {

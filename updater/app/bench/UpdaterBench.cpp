@@ -16,7 +16,7 @@
 #include "Programs.h"
 #include "QVUPacker.h"
 #include "TempFolder.h"
-#include "UpdateServer.h"
+#include "HostServer.h"
 #include "WinHandle.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "QVUPacker.h"
 #include "TempFolder.h"
-#include "UpdateServer.h"
+#include "HostServer.h"
 #include "WinHandle.h"
 
 // The lines of a check in English up to the server's reply, and of an installation up to its files.

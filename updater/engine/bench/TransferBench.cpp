@@ -12,7 +12,7 @@
 
 #include "BenchLoop.h"
 #include "CQVUTransferManager.h"
-#include "UpdateServer.h"
+#include "HostServer.h"
 #include "UpdaterMessages.h"
 #include "WinSock.h"
 

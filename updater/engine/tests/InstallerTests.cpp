@@ -82,7 +82,7 @@ TEST(InstallerTarget, ScriptDecidesWhereTheUpdateGoes)
         EXPECT_EQ(0, f.host.selfUpdates) << c.what;
         EXPECT_EQ(0, f.host.quits) << c.what;
         EXPECT_EQ(c.result == 1 ? kOriginal : kUpdated, f.Tree()) << c.what;
-        EXPECT_EQ(c.result == 1, f.host.HasRedLine() && f.host.StatusLines().back() == L"!PI Err: T45") << c.what;
+        EXPECT_EQ(c.result == 1, Tail(f.host.StatusLines(), 1) == Lines{L"!PI Err: T45"}) << c.what;
     }
 }
 

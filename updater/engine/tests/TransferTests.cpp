@@ -19,7 +19,7 @@
 #include "Loopback.h"
 #include "ScriptedPeer.h"
 #include "TestApp.h"
-#include "UpdateServer.h"
+#include "HostServer.h"
 #include "UpdaterHost.h"
 #include "UpdaterMessages.h"
 #include "Wait.h"
