@@ -142,7 +142,7 @@ TEST(HTTPSession, RepliesAndTheirEnds)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedPeer peer;
-        peer.ReadRequest().SendInPieces(c.reply, c.piece ? c.piece : c.reply.size() + 1, 2).Close();
+        peer.ReadRequest().SendInPieces(c.reply, c.piece ? c.piece : c.reply.size() + 1, 2);
         SessionProbe probe;
         probe.session.readToClose = c.readToClose;
         Watched watched;
@@ -173,7 +173,7 @@ TEST(HTTPSession, ProgressIsReportedOncePerPerMilleChange)
 {
     ScriptedPeer peer;
     peer.ReadRequest().Send(Announcing(100000));
-    peer.SendInPieces(PatternBytes(300), 10, 2).Pause(20).Send(PatternBytes(99700, 300)).Close();
+    peer.SendInPieces(PatternBytes(300), 10, 2).Pause(20).Send(PatternBytes(99700, 300));
     SessionProbe probe;
     EXPECT_TRUE(Fetch(probe, peer));
     EXPECT_EQ(probe.EventLine(), "finished:1:100000");
@@ -196,7 +196,7 @@ TEST(HTTPSession, AReceiveErrorOtherThanWouldBlockEndsThePollAndTheTransfer)
 {
     ScriptedPeer peer;
     peer.ReadRequest().Send(Announcing(100000) + PatternBytes(1000)).Pause(300).Send(PatternBytes(3000));
-    peer.Pause(300).Close().Start();
+    peer.Pause(300).Start();
     ShutReadingSession session;
     ASSERT_OK(session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));
     EXPECT_TRUE(WaitUntil([&] { return session.GetReceived() > 0; }, [&] { return session.Poll() == kOk; }));
@@ -217,7 +217,7 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
 {
     BoxCapture boxes;
     ScriptedPeer peer;
-    peer.ReadRequest().Send(Announcing(2) + "ok").Close();
+    peer.ReadRequest().Send(Announcing(2) + "ok");
     SessionProbe probe;
     probe.session.StateChangedProc = [](CHTTPSession* s) -> gCResult {
         return s->GetState() == kSocketConnected ? kCompleted : kOk;

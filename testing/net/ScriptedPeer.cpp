@@ -54,7 +54,6 @@ ScriptedPeer::ScriptedPeer()
 
 ScriptedPeer::~ScriptedPeer()
 {
-    m_stop = true;
     Join();
 }
 
@@ -66,21 +65,21 @@ ScriptedPeer& ScriptedPeer::Then(Step step)
 
 ScriptedPeer& ScriptedPeer::ReadRequest()
 {
-    return Then([this](CUniqueSocket& s) { return ReadInto(s.Get(), 65536, m_request, "\r\n\r\n"); });
+    return Then([this](SOCKET s) { return ReadInto(s, 65536, m_request, "\r\n\r\n"); });
 }
 
 ScriptedPeer& ScriptedPeer::ReadUntilClosed(size_t piece)
 {
-    return Then([this, piece](CUniqueSocket& s) { return ReadInto(s.Get(), piece, m_received, nullptr); });
+    return Then([this, piece](SOCKET s) { return ReadInto(s, piece, m_received, nullptr); });
 }
 
 ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece, int pauseMs)
 {
-    return Then([bytes, piece, pauseMs](CUniqueSocket& s) {
+    return Then([bytes, piece, pauseMs](SOCKET s) {
         for (size_t at = 0; at < bytes.size(); at += piece) {
             // A blocking send returns once all of it is handed over.
             const int n = static_cast<int>(std::min(piece, bytes.size() - at));
-            if (send(s.Get(), bytes.data() + at, n, 0) != n)
+            if (send(s, bytes.data() + at, n, 0) != n)
                 return false;
             Sleep(static_cast<DWORD>(pauseMs));
         }
@@ -90,17 +89,8 @@ ScriptedPeer& ScriptedPeer::SendInPieces(const std::string& bytes, size_t piece,
 
 ScriptedPeer& ScriptedPeer::Pause(int ms)
 {
-    return Then([ms](CUniqueSocket&) {
+    return Then([ms](SOCKET) {
         Sleep(static_cast<DWORD>(ms));
-        return true;
-    });
-}
-
-ScriptedPeer& ScriptedPeer::Close()
-{
-    return Then([](CUniqueSocket& s) {
-        shutdown(s.Get(), SD_SEND);
-        s.Reset();
         return true;
     });
 }
@@ -123,9 +113,8 @@ void ScriptedPeer::Run()
         return;
     CUniqueSocket s(accept(m_listener.Get(), nullptr, nullptr));
     bool ok = s.IsValid();
-    for (size_t i = 0; ok && !m_stop && i < m_steps.size(); ++i)
-        ok = m_steps[i](s);
-    if (s.IsValid())
-        shutdown(s.Get(), SD_SEND);
+    for (size_t i = 0; ok && i < m_steps.size(); ++i)
+        ok = m_steps[i](s.Get());
+    shutdown(s.Get(), SD_SEND); // then closed: the script's end is the connection's
     m_ok = ok;
 }

@@ -1,11 +1,10 @@
 // A scripted peer for the socket and HTTP tests: a thread of the test program with its own
-// listening socket on 127.0.0.1 that accepts one connection and plays its script (read the
-// request, answer in pieces, pause, close, read slowly). Every blocking call has a timeout, so
-// a test that goes wrong fails instead of hanging.
+// listening socket on 127.0.0.1 that accepts one connection, plays its script (read the
+// request, answer in pieces, pause, read slowly) and closes the connection at the script's end.
+// Every blocking call has a timeout, so a test that goes wrong fails instead of hanging.
 #pragma once
 #include <winsock2.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,7 +28,6 @@ public:
     ScriptedPeer& Send(const std::string& bytes) { return SendInPieces(bytes, bytes.size(), 0); }
     ScriptedPeer& SendInPieces(const std::string& bytes, size_t piece, int pauseMs);
     ScriptedPeer& Pause(int ms);
-    ScriptedPeer& Close();
     // Reads until the client closes, in reads of at most piece bytes.
     ScriptedPeer& ReadUntilClosed(size_t piece);
 
@@ -41,7 +39,7 @@ public:
     const std::string& Received() const { return m_received; }
 
 private:
-    typedef std::function<bool(CUniqueSocket&)> Step;
+    typedef std::function<bool(SOCKET)> Step;
     ScriptedPeer& Then(Step step);
     void Run();
 
@@ -52,7 +50,6 @@ private:
     std::string m_request;
     std::string m_received;
     bool m_ok = false;
-    std::atomic<bool> m_stop{false};
 };
 
 // A body of n bytes that changes with every position, so a lost or repeated piece shows.

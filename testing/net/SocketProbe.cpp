@@ -2,12 +2,28 @@
 
 #include "Wait.h"
 
+namespace {
+SocketProbe* Probe(void* context)
+{
+    return static_cast<SocketProbe*>(context);
+}
+} // namespace
+
 SocketProbe::SocketProbe()
 {
     EnsureWinSockForTests();
-    socket.SetProc(kReadProc, OnRead, this);
-    socket.SetProc(kCloseProc, OnClose, this);
-    socket.SetProc(kResolvedProc, OnResolved, this);
+    socket.SetProc(
+        kReadProc, [](uintptr_t, uintptr_t, void* c) { return Probe(c)->Read(); }, this);
+    socket.SetProc(
+        kCloseProc,
+        [](uintptr_t, uintptr_t, void* c) -> gCResult { return Probe(c)->closeRefusals-- > 0 ? kBusy : kOk; }, this);
+    socket.SetProc(
+        kResolvedProc,
+        [](uintptr_t, uintptr_t, void* c) -> gCResult {
+            ++Probe(c)->resolved;
+            return kOk;
+        },
+        this);
 }
 
 SocketProbe::~SocketProbe()
@@ -17,35 +33,15 @@ SocketProbe::~SocketProbe()
     (void)socket.Close();
 }
 
-gCResult SocketProbe::OnRead(uintptr_t, uintptr_t, void* context)
+gCResult SocketProbe::Read()
 {
-    SocketProbe* probe = static_cast<SocketProbe*>(context);
     CMemBlockT<char> block;
     QV_RETURN_IF_FAILED(block.Resize(64000));
     uint32_t n = 64000;
-    gCResult r = probe->socket.Receive(n, block);
-    if (r == kWouldBlock)
-        return kOk;
-    if (r != 0)
-        return r;
-    probe->received.append(block.Data(), n);
-    return kOk;
-}
-
-gCResult SocketProbe::OnClose(uintptr_t, uintptr_t, void* context)
-{
-    SocketProbe* probe = static_cast<SocketProbe*>(context);
-    if (probe->closeRefusals > 0) {
-        --probe->closeRefusals;
-        return kBusy;
-    }
-    return kOk;
-}
-
-gCResult SocketProbe::OnResolved(uintptr_t, uintptr_t, void* context)
-{
-    ++static_cast<SocketProbe*>(context)->resolved;
-    return kOk;
+    const gCResult r = socket.Receive(n, block);
+    if (r == kOk)
+        received.append(block.Data(), n);
+    return r == kWouldBlock ? kOk : r;
 }
 
 bool SocketProbe::SendQueued()

@@ -29,7 +29,6 @@ public:
 private:
     // Sends what is queued while the socket is writable; true while nothing failed.
     bool SendQueued();
-    static gCResult OnRead(uintptr_t a, uintptr_t b, void* context);
-    static gCResult OnClose(uintptr_t a, uintptr_t b, void* context);
-    static gCResult OnResolved(uintptr_t a, uintptr_t b, void* context);
+    // Takes what arrived.
+    gCResult Read();
 };

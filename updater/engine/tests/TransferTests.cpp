@@ -252,8 +252,7 @@ TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPr
                                 std::string(c.headers) + "\r\n");
         for (const std::string& piece : c.pieces)
             peer.Pause(300).Send(piece);
-        peer.Pause(300).Close();
-        peer.Start();
+        peer.Pause(300).Start();
         ASSERT_OK(t.Request(HostAndPort(peer.Port())));
         EXPECT_TRUE(t.RunToEnd());
         EXPECT_TRUE(peer.Join());
