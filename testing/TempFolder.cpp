@@ -21,31 +21,27 @@ TempFolder::TempFolder()
 }
 
 namespace {
-// Calls visit for every file and folder below root, named relative to it; a folder after what
-// it holds, once nothing holds it open.
-void Walk(const std::wstring& root, const std::wstring& relative,
-          const std::function<void(const std::wstring&, bool)>& visit)
+// Calls visit with the path of every file and folder below folder (ending with '\\'); a folder
+// after what it holds, once nothing holds it open.
+void Walk(const std::wstring& folder, const std::function<void(const std::wstring&, bool)>& visit)
 {
     WIN32_FIND_DATAW found;
-    CFindHandle find(FindFirstFileW((root + relative + L"*").c_str(), &found));
-    if (!find.IsValid())
-        return;
-    do {
+    CFindHandle find(FindFirstFileW((folder + L"*").c_str(), &found));
+    for (bool more = find.IsValid(); more; more = FindNextFileW(find.Get(), &found)) {
         const std::wstring name = found.cFileName;
-        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (name == L"." || name == L"..")
             continue;
-        if (folder)
-            Walk(root, relative + name + L"\\", visit);
-        visit(relative + name, folder);
-    } while (FindNextFileW(find.Get(), &found));
+        if (isFolder)
+            Walk(folder + name + L"\\", visit);
+        visit(folder + name, isFolder);
+    }
 }
 } // namespace
 
 TempFolder::~TempFolder()
 {
-    Walk(m_path, L"", [this](const std::wstring& name, bool folder) {
-        const std::wstring path = m_path + name;
+    Walk(m_path, [](const std::wstring& path, bool folder) {
         if (folder)
             RemoveDirectoryW(path.c_str());
         else if (SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) // read-only files too
@@ -102,9 +98,9 @@ Bytes U32(uint32_t value)
 std::vector<std::wstring> FilesBelow(const std::wstring& folder)
 {
     std::vector<std::wstring> files;
-    Walk(folder, L"", [&files](const std::wstring& name, bool isFolder) {
+    Walk(folder, [&](const std::wstring& path, bool isFolder) {
         if (!isFolder)
-            files.push_back(name);
+            files.push_back(path.substr(folder.size()));
     });
     std::sort(files.begin(), files.end());
     return files;

@@ -47,17 +47,12 @@ gCResult SocketProbe::Read()
 bool SocketProbe::SendQueued()
 {
     while (socket.IsWritable() && outgoing.Count() > 0) {
-        uint32_t n = static_cast<uint32_t>(outgoing.Count());
-        uint32_t asked = n;
-        gCResult r = socket.Send(n, outgoing);
-        if (r == kWouldBlock) {
-            sawBackPressure = true;
-            return true;
-        }
-        if (r != 0)
-            return false;
-        if (n < asked)
-            sawBackPressure = true;
+        const uint32_t asked = static_cast<uint32_t>(outgoing.Count());
+        uint32_t n = asked;
+        const gCResult r = socket.Send(n, outgoing);
+        sawBackPressure = sawBackPressure || r == kWouldBlock || n < asked;
+        if (r != kOk)
+            return r == kWouldBlock;
     }
     return true;
 }

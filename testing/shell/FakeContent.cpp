@@ -38,20 +38,8 @@ gCResult FakeContent::DispatchKeyDown(int32_t& handled, int32_t code)
     return kOk;
 }
 
-gCResult FakeContent::DispatchMouseWheel(int32_t&, const gCPoint& delta, const gCPoint& screen)
-{
-    wheels.push_back({delta, screen});
-    return kOk;
-}
-
 gCResult FakeContent::DispatchHeartbeat()
 {
     ++heartbeats;
-    return kOk;
-}
-
-gCResult FakeContent::Record(MouseEvent event, const gCPoint& point)
-{
-    mice.push_back({event, point});
     return kOk;
 }

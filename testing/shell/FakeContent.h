@@ -30,20 +30,19 @@ public:
     gCCmdTarget* AsCmdTarget() override { return nullptr; }
 
     gCResult DispatchKeyDown(int32_t& handled, int32_t code) override;
-    gCResult DispatchKeyUp(int32_t&, uint32_t virtualKey) override
-    {
-        keyUps.push_back(static_cast<int32_t>(virtualKey));
-        return kOk;
-    }
+    gCResult DispatchKeyUp(int32_t&, uint32_t key) override { return Note(keyUps, static_cast<int32_t>(key)); }
     gCResult DispatchTimer(int32_t&, uint32_t) override { return kOk; }
-    gCResult DispatchMouseMove(int32_t&, const gCPoint& p) override { return Record(kMove, p); }
-    gCResult DispatchLButtonDown(int32_t&, const gCPoint& p) override { return Record(kLDown, p); }
-    gCResult DispatchLButtonUp(int32_t&, const gCPoint& p) override { return Record(kLUp, p); }
-    gCResult DispatchMButtonDown(int32_t&, const gCPoint& p) override { return Record(kMDown, p); }
-    gCResult DispatchMButtonUp(int32_t&, const gCPoint& p) override { return Record(kMUp, p); }
-    gCResult DispatchRButtonDown(int32_t&, const gCPoint& p) override { return Record(kRDown, p); }
-    gCResult DispatchRButtonUp(int32_t&, const gCPoint& p) override { return Record(kRUp, p); }
-    gCResult DispatchMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint& screen) override;
+    gCResult DispatchMouseMove(int32_t&, const gCPoint& p) override { return Note(mice, {kMove, p}); }
+    gCResult DispatchLButtonDown(int32_t&, const gCPoint& p) override { return Note(mice, {kLDown, p}); }
+    gCResult DispatchLButtonUp(int32_t&, const gCPoint& p) override { return Note(mice, {kLUp, p}); }
+    gCResult DispatchMButtonDown(int32_t&, const gCPoint& p) override { return Note(mice, {kMDown, p}); }
+    gCResult DispatchMButtonUp(int32_t&, const gCPoint& p) override { return Note(mice, {kMUp, p}); }
+    gCResult DispatchRButtonDown(int32_t&, const gCPoint& p) override { return Note(mice, {kRDown, p}); }
+    gCResult DispatchRButtonUp(int32_t&, const gCPoint& p) override { return Note(mice, {kRUp, p}); }
+    gCResult DispatchMouseWheel(int32_t&, const gCPoint& delta, const gCPoint& at) override
+    {
+        return Note(wheels, {delta, at});
+    }
     gCResult DispatchHeartbeat() override;
     void UpdateRollover() override {}
     void ClearRollover() override {}
@@ -73,7 +72,12 @@ public:
     int32_t upkeepTicks = 0;
 
 private:
-    gCResult Record(MouseEvent event, const gCPoint& point);
+    template <typename List>
+    static gCResult Note(List& list, typename List::value_type item)
+    {
+        list.push_back(item);
+        return kOk;
+    }
 
     int32_t m_width = 0;
     int32_t m_height = 0;
