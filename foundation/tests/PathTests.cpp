@@ -43,15 +43,9 @@ std::wstring After(gCResult r, const gCFPath& path)
            std::wstring{wchar_t(c >> 24), wchar_t(c >> 16 & 255), wchar_t(c >> 8 & 255), wchar_t(c & 255)};
 }
 
-bool IsFolder(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 } // namespace
 
-TEST(SplitPath, SplitsByTheWindowsRules)
+TEST(SplitPath, SplitsByTheWindowsRulesAndMakePathAddsOnlyMissingSeparatorsBelow260PartCharacters)
 {
     const struct {
         const wchar_t *text, *drive, *folder, *name, *extension;
@@ -69,10 +63,8 @@ TEST(SplitPath, SplitsByTheWindowsRules)
     gCString kept(L"keep");
     EXPECT_RESULT(SplitPath(gCString(L""), &kept, nullptr, &kept, nullptr), kBadParameter);
     EXPECT_EQ(W(kept), L"keep");
-}
 
-TEST(PathLimits, MakePathAddsOnlyMissingSeparatorsBelow260PartCharactersAndLongerTextsAreNeverCut)
-{
+    // MakePath adds only missing separators, below 260 characters of parts; longer texts are never cut.
     EXPECT_EQ(W(MakePath(gCString(L"Dxyz"), gCString(L"\\A\\"), gCString(L"b"), gCString(L".txt"))), L"D:\\A\\b.txt");
     EXPECT_EQ(W(MakePath(gCString(L""), gCString(L"A/"), gCString(L"b"), gCString(L""))), L"A/b");
     // 1 + 201 + 54 + 3 = 259 characters of parts; the added ':', '\' and '.' make 262.
@@ -114,40 +106,38 @@ TEST(PathQueries, FolderRelationsAndFileTypes)
         EXPECT_EQ(c.first, c.second) << "row " << (&c - cases);
 }
 
+// A reference is asked without a copy of its text, so it needs no memory.
 TEST(Existence, FilesAndFoldersCountAsFilesEvenWithoutMemoryAndOnlyFoldersAsFolders)
 {
     TempFolder scratch;
     ASSERT_TRUE(WriteText(scratch, L"f.txt", "x"));
     ASSERT_TRUE(CreateDirectoryW((scratch / L"sub").c_str(), nullptr));
-    const std::tuple<std::wstring, bool, bool> cases[] = {
-        {scratch / L"f.txt", true, false},
-        {scratch / L"sub\\", true, true},
-        {scratch / L"nothing\\deeper\\", false, false},
-        {L"", false, false},
+    const std::tuple<gCString, bool, bool> cases[] = {
+        {S(scratch / L"f.txt"), true, false},
+        {S(scratch / L"sub\\"), true, true},
+        {S(scratch / L"nothing\\deeper\\"), false, false},
+        {gCString(L""), false, false},
+        {WithEmbeddedZero(scratch / L"f.txt"), false, false},
     };
     wchar_t before[MAX_PATH] = {}, after[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, before);
-    for (const auto& [text, file, folder] : cases) {
-        EXPECT_EQ(FileExists(gCFRef(S(text))), file) << testing::PrintToString(text);
-        EXPECT_EQ(FolderExists(gCFRef(S(text))), folder) << testing::PrintToString(text);
+    gCFolderRef folder;
+    ASSERT_OK(folder.SetPath(S(scratch.Path())));
+    for (const auto& [text, file, isFolder] : cases) {
+        const gCFRef path(text);
+        bool seen, folderSeen;
+        {
+            FailingAllocator failing(0);
+            seen = path.Exists();
+            folderSeen = folder.Exists();
+        }
+        EXPECT_EQ(seen, file) << W(text);
+        EXPECT_TRUE(folderSeen);
+        EXPECT_EQ(FileExists(path), file) << W(text);
+        EXPECT_EQ(FolderExists(path), isFolder) << W(text);
     }
     GetCurrentDirectoryW(MAX_PATH, after);
     EXPECT_STREQ(after, before) << "asking for a folder puts the working folder back";
-    EXPECT_FALSE(FileExists(gCFRef(WithEmbeddedZero(scratch / L"f.txt"))));
-
-    // Asking a file or folder reference whether it exists needs no memory.
-    gCFRef file(S(scratch / L"f.txt")), missing(S(scratch / L"missing.txt"));
-    gCFolderRef folder;
-    ASSERT_OK(folder.SetPath(S(scratch.Path())));
-    bool fileSeen, missingSeen, folderSeen;
-    {
-        FailingAllocator failing(0);
-        fileSeen = file.Exists();
-        missingSeen = missing.Exists();
-        folderSeen = folder.Exists();
-    }
-    EXPECT_TRUE(fileSeen && folderSeen);
-    EXPECT_FALSE(missingSeen);
 }
 
 // Relative paths resolve against the host's folders of the moment, with colons as separators;
@@ -201,13 +191,11 @@ TEST(PathMemory, RelativePathsAndFailedAllocationsKeepTheOldTextAndNeverGiveAPar
     EXPECT_EQ(W(full), L"");
 
     // Nor does a folder and a name whose text was lost join to the bare name.
-    const gCString empty(L""), lost;
-    const std::tuple<const gCString*, const gCString*, gCResult> cases[] = {
-        {&lost, &base, kOutOfMemory}, {&folderPart, &lost, kOutOfMemory}, {&empty, &base, kBadParameter}};
-    for (const auto& [folderText, nameText, result] : cases) {
-        EXPECT_EQ(JoinFolderAndName(*folderText, *nameText, out), result) << W(*folderText) << " " << W(*nameText);
-        EXPECT_EQ(W(out), L"before");
-    }
+    const gCString lost;
+    EXPECT_RESULT(JoinFolderAndName(lost, base, out), kOutOfMemory);
+    EXPECT_RESULT(JoinFolderAndName(folderPart, lost, out), kOutOfMemory);
+    EXPECT_RESULT(JoinFolderAndName(gCString(L""), base, out), kBadParameter);
+    EXPECT_EQ(W(out), L"before");
     EXPECT_OK(JoinFolderAndName(folderPart, base, out));
     EXPECT_EQ(W(out), L"C:\\A\\b");
 }
@@ -218,13 +206,13 @@ TEST(FolderCreate, MakesEveryMissingLevelAsNamedAndNothingForABadText)
     // U+0101 would become 'a' in the ANSI code page: it must stay itself.
     gCFolderRef target = Folder(S(scratch / L"X\\\u0101"));
     EXPECT_OK(target.Create());
-    EXPECT_TRUE(IsFolder(scratch / L"X\\\u0101"));
+    EXPECT_TRUE(PathExists(scratch / L"X\\\u0101"));
     EXPECT_OK(target.Create()) << "an existing folder is left as it is";
 
     ASSERT_TRUE(WriteText(scratch, L"file", "not a folder"));
     EXPECT_RESULT(Folder(S(scratch / L"file\\sub")).Create(), kCreateFailure);
     EXPECT_RESULT(Folder(WithEmbeddedZero(scratch / L"made")).Create(), kCreateFailure);
-    EXPECT_FALSE(IsFolder(scratch / L"made")) << "the cut name must not be made";
+    EXPECT_FALSE(PathExists(scratch / L"made")) << "the cut name must not be made";
 
     // Thousands of levels that cannot be made end too.
     std::wstring deep = scratch / L"file\\";
@@ -232,4 +220,69 @@ TEST(FolderCreate, MakesEveryMissingLevelAsNamedAndNothingForABadText)
         deep += L"d\\";
     EXPECT_RESULT(Folder(S(deep)).Create(), kCreateFailure);
     EXPECT_RESULT(Folder(S(deep + std::wstring(40000, L'n'))).Create(), kCreateFailure);
+}
+
+// Copy, move and delete turn the system's reasons into their codes and touch nothing else.
+TEST(FileOps, CopyMoveAndDeleteMapTheSystemsReasons)
+{
+    TempFolder scratch;
+    for (const wchar_t* name : {L"src.txt", L"old.txt", L"held.txt"})
+        ASSERT_TRUE(WriteText(scratch, name, std::string(name, name + 3)));
+    // Shared with nobody.
+    CFileHandle held(CreateFileW((scratch / L"held.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held.IsValid());
+    enum Op { kCopy, kCopyNew, kMove, kDelete };
+    const struct {
+        Op op;
+        const wchar_t *source, *target;
+        gCResult expected;
+        const char* targetAfter;
+    } cases[] = {
+        {kCopy, L"missing.txt", L"t1.txt", kFileNotFound, "missing"},
+        {kCopyNew, L"src.txt", L"old.txt", kTargetExists, "old"},
+        {kCopy, L"src.txt", L"no\\folder\\t.txt", kStreamFailure, "missing"},
+        {kCopy, L"src.txt", L"old.txt", kOk, "src"},
+        {kMove, L"missing.txt", L"m.txt", kFileNotFound, "missing"},
+        {kMove, L"src.txt", L"old.txt", kTargetExists, "src"},
+        {kMove, L"src.txt", L"no\\folder\\a.txt", kStreamFailure, "missing"},
+        {kMove, L"held.txt", L"moved.txt", kFileOpenFailure, "missing"},
+        {kMove, L"src.txt", L"moved.txt", kOk, "src"},
+        {kDelete, L"moved.txt", L"moved.txt", kOk, "missing"},
+        {kDelete, L"moved.txt", L"moved.txt", kStreamFailure, "missing"},
+        {kDelete, L"held.txt", L"held.txt", kStreamFailure, ""}, // still there, unread while held
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.source) + L" -> " + c.target));
+        const gCString source = S(scratch / c.source), target = S(scratch / c.target);
+        const gCResult r = c.op == kMove     ? MovePathFile(source, target)
+                           : c.op == kDelete ? DeletePathFile(source)
+                                             : CopyPathFile(source, target, c.op == kCopyNew);
+        EXPECT_EQ(r, c.expected);
+        EXPECT_EQ(ReadText(scratch, c.target), c.targetAfter);
+    }
+    EXPECT_RESULT(DeletePathFile(gCString(L"")), kStreamFailure);
+    EXPECT_RESULT(DeletePath(gCFRef()), kBadParameter);
+    held.Reset();
+    FakeHost host;
+    host.programFolder = S(scratch.Path());
+    EXPECT_OK(CopyPath(gCFRelative(gCString(L"held.txt")), gCFRef(S(scratch / L"copy.txt")), 1));
+    EXPECT_RESULT(CopyPath(gCFRelative(gCString(L"held.txt")), gCFRelative(gCString(L"copy.txt")), 1), kTargetExists);
+    EXPECT_RESULT(CopyPath(gCFRef(), gCFRef(S(scratch / L"x.txt")), 0), kBadParameter);
+    EXPECT_OK(DeletePath(gCFRelative(gCString(L"held.txt"))));
+    EXPECT_EQ(ReadText(scratch, L"held.txt") + ReadText(scratch, L"copy.txt"), "missinghel");
+}
+
+// A missing or unassociated file starts nothing; every result of the shell up to 32 is a failure.
+// That a program starts with its parameters shows in the updater's runs through its slave copy.
+TEST(ShellOpen, RefusesMissingAndUnassociatedFiles)
+{
+    TempFolder scratch;
+    ASSERT_TRUE(WriteText(scratch, L"data.qvzz", "nobody opens this"));
+    EXPECT_RESULT(ShellOpen(S(scratch / L"missing.exe"), gCString(L"")), kFileNotFound);
+    EXPECT_RESULT(ShellOpen(S(scratch / L"data.qvzz"), gCString(L"")), kBadParameter);
+    const std::pair<INT_PTR, gCResult> codes[] = {
+        {0, kGenericFailure}, {8, kOutOfMemory}, {11, kDamagedObject}, {32, kGenericFailure}, {33, kOk}};
+    for (const auto& c : codes)
+        EXPECT_EQ(ShellResultCode(c.first), c.second) << "shell result " << c.first;
 }

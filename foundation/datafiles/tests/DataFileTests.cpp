@@ -26,9 +26,9 @@ DWORD Compile(const TempFolder& folder, const wchar_t* program, const std::strin
 
 } // namespace
 
-// A byte-order mark, CRLF, comments, @base, '|' variants, a tab inside the text and key-less
-// entries that repeat the empty name.
-TEST(DataFiles, VsfbuildWritesEachEntryAsARecord)
+// vsfbuild: a byte-order mark, CRLF, comments, @base, '|' variants, a tab inside the text and
+// key-less entries that repeat the empty name. vrfbuild: the version and the sounds.
+TEST(DataFiles, BothProgramsWriteWhatTheirSourcesSay)
 {
     TempFolder folder;
     ASSERT_EQ(Compile(folder, L"vsfbuild.exe",
@@ -44,15 +44,11 @@ TEST(DataFiles, VsfbuildWritesEachEntryAsARecord)
     EXPECT_STREQ(table.GetTextByID(2, 2).Text(), L"Fran\u00E7ais");
     EXPECT_STREQ(table.GetTextByID(3000000074u, 0).Text(), L"Please close Quorvel 2 first.");
     EXPECT_STREQ(table.GetTextByID(3000000075u, 0).Text(), L"tab\tinside");
-}
 
-TEST(DataFiles, VrfbuildWritesTheVersionAndTheSounds)
-{
-    TempFolder folder;
+    ASSERT_OK(file.Close());
     ASSERT_EQ(Compile(folder, L"vrfbuild.exe",
                       "# sounds\nversion 3\ntone 90000 First 100 440 880\r\n\ntone 90001 Second 50 220 # low\n"),
               0u);
-    gCFile file;
     ASSERT_OK(file.OpenFullPath(folder.File(L"out"), kAccessRead));
     CResourceDirectory directory;
     ASSERT_OK(directory.Read(file));
