@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::vector<QVUPackEntry> kTwoFiles = {{L"readme.txt", Text8("hello")}, {L"sub\\data.bin", Bytes(300, 7)}};
+const std::vector<QVUPackEntry> kTwoFiles = {{L"readme.txt", Ansi("hello")}, {L"sub\\data.bin", Bytes(300, 7)}};
 const std::wstring kScript = L"OS=WIN32";
 // Where the table's entry count lies in a stream of kTwoFiles with kScript.
 const size_t kTable = 32 + 2 * (kScript.size() + 1);
@@ -150,17 +150,17 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
         L"aux .txt",  L"lpt0",   L"conout$", L"a*b",     L"a?b",  L"a|b",     L"a\"b",     L"a<b>",    L"a\x0001"};
     for (const wchar_t* name : hostile) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive({{name, Text8("x")}}, kScript))) << testing::PrintToString(std::wstring(name));
-        EXPECT_EQ(1, f.Parse(PackArchive({{L"ok.txt", Text8("x")}}, std::wstring(L"EXECUTE=") + name)))
+        EXPECT_EQ(1, f.Parse(PackArchive({{name, Ansi("x")}}, kScript))) << testing::PrintToString(std::wstring(name));
+        EXPECT_EQ(1, f.Parse(PackArchive({{L"ok.txt", Ansi("x")}}, std::wstring(L"EXECUTE=") + name)))
             << testing::PrintToString(std::wstring(name));
     }
     EngineFixture blank;
-    EXPECT_EQ(1, blank.Parse(PackArchive({{L"   ", Text8("x")}}, kScript)));
+    EXPECT_EQ(1, blank.Parse(PackArchive({{L"   ", Ansi("x")}}, kScript)));
     const wchar_t* fine[] = {L"a.txt",         L"sub\\dir\\file.bin", L"sub/file",  L"..a",        L"a..b",
                              L" padded.txt\t", L"console.txt",        L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
     for (const wchar_t* name : fine) {
         EngineFixture f;
-        EXPECT_OK(f.Parse(PackArchive({{name, Text8("x")}}, L"EXECUTE=sub\\run.exe")))
+        EXPECT_OK(f.Parse(PackArchive({{name, Ansi("x")}}, L"EXECUTE=sub\\run.exe")))
             << testing::PrintToString(std::wstring(name));
     }
 }
@@ -173,13 +173,13 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
     };
     for (const auto& names : colliding) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive(
-                         {{names.first, Text8("1")}, {L"other", Text8("2")}, {names.second, Text8("3")}}, kScript)))
+        EXPECT_EQ(1, f.Parse(PackArchive({{names.first, Ansi("1")}, {L"other", Ansi("2")}, {names.second, Ansi("3")}},
+                                         kScript)))
             << testing::PrintToString(std::wstring(names.first));
     }
     EngineFixture f;
     ASSERT_OK(f.Parse(PackArchive(
-        {{L"app.exe", Text8("1")}, {L"app.exe.older", Text8("2")}, {L"app", Text8("3")}, {L"sub/app.exe", Text8("4")}},
+        {{L"app.exe", Ansi("1")}, {L"app.exe.older", Ansi("2")}, {L"app", Ansi("3")}, {L"sub/app.exe", Ansi("4")}},
         kScript)));
     // '/' and '\' name the same folder: the target is written with '\'.
     EXPECT_EQ(f.installFolder + L"sub\\app.exe", f.desquasher.GetTargetPath(3).GetPathString().Text());

@@ -4,7 +4,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 
@@ -75,11 +74,6 @@ inline std::vector<QVUPackEntry> Entries(const FileTree& tree)
     return entries;
 }
 
-inline Bytes Text8(const char* text)
-{
-    return Bytes(text, text + strlen(text));
-}
-
 class EngineFixture {
 public:
     EngineFixture()
@@ -145,14 +139,14 @@ private:
 
 // The installation the installer tests start from, and an update of it.
 const FileTree kOriginal = {
-    {L"app.exe", Text8("old program")},   {L"readme.txt", Text8("old readme")}, {L"data\\", {}},
-    {L"data\\table.dat", Bytes(5000, 3)}, {L"keep.cfg", Text8("untouched")},
+    {L"app.exe", Ansi("old program")},    {L"readme.txt", Ansi("old readme")}, {L"data\\", {}},
+    {L"data\\table.dat", Bytes(5000, 3)}, {L"keep.cfg", Ansi("untouched")},
 };
 const FileTree kUpdate = {
-    {L"app.exe", Text8("new program, longer than before")},
-    {L"readme.txt", Text8("")},
+    {L"app.exe", Ansi("new program, longer than before")},
+    {L"readme.txt", Ansi("")},
     {L"data\\table.dat", Bytes(7000, 4)},
-    {L"plugins\\brushes\\soft.brush", Text8("a new file in new folders")},
+    {L"plugins\\brushes\\soft.brush", Ansi("a new file in new folders")},
 };
 const FileTree kUpdated = Installed(kOriginal, kUpdate);
 

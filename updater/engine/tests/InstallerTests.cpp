@@ -91,8 +91,8 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     // An earlier run stopped after keeping readme.txt aside: its .old is the only copy.
     SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(MoveFileW((installFolder + L"readme.txt").c_str(), (installFolder + L"readme.txt.old").c_str()));
-    WriteWholeFile(gCString((installFolder + L"app.exe.old").c_str()), Text8("stale"));
-    WriteWholeFile(gCString((installFolder + L"app.exe.tmp").c_str()), Text8("half"));
+    WriteWholeFile(gCString((installFolder + L"app.exe.old").c_str()), Ansi("stale"));
+    WriteWholeFile(gCString((installFolder + L"app.exe.tmp").c_str()), Ansi("half"));
     ASSERT_OK(Parse(Archive()));
     EXPECT_OK(desquasher.CheckWriteAccess());
     EXPECT_EQ(kOriginal, Tree());
@@ -106,7 +106,7 @@ TEST(InstallerLeftOvers, AFolderOfAnOldOrNewFileNameIsNeverMovedOrRemoved)
         FileTree tree = kOriginal;
         tree.erase(L"readme.txt"); // the .old would be the only copy, were it a file
         tree[folder] = {};
-        tree[std::wstring(folder) + L"notes.txt"] = Text8("the user's notes");
+        tree[std::wstring(folder) + L"notes.txt"] = Ansi("the user's notes");
         WriteTree(f.installFolder, tree);
         EXPECT_EQ(1, f.Install(Archive())) << testing::PrintToString(std::wstring(folder));
         EXPECT_EQ(Lines{L"!T46"}, Tail(f.host.StatusLines(), 1));
@@ -214,9 +214,9 @@ TEST_F(Installer, RefusedArchivesPostTheirLinesAndChangeNothing)
         Bytes archive;
         Lines tail;
     } cases[] = {
-        {Text8("not an archive at all"), {L"!T44"}},
-        {PackArchive({{L"..\\outside.txt", Text8("x")}}, L"OS=WIN32"), {L"!T45"}},
-        {PackArchive({{L"app.exe", Text8("new")}, {L"data", Text8("a file for a folder")}}, L"OS=WIN32"),
+        {Ansi("not an archive at all"), {L"!T44"}},
+        {PackArchive({{L"..\\outside.txt", Ansi("x")}}, L"OS=WIN32"), {L"!T45"}},
+        {PackArchive({{L"app.exe", Ansi("new")}, {L"data", Ansi("a file for a folder")}}, L"OS=WIN32"),
          {L"!T40" + installFolder + L"data", L"!T46"}},
         {damaged(0, 0), {L"!T47"}},   // leading tag
         {damaged(8, 5), {L"!T47"}},   // record index

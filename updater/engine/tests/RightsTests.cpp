@@ -42,7 +42,7 @@ int FakeToken(const wchar_t*)
 TEST(Rights, AnswersAndFailedStepsWithTheirRedLineThenTheSystemLayer)
 {
     EngineFixture f;
-    WriteWholeFile(f.temp.File(L"target.dat"), Text8("x"));
+    WriteWholeFile(f.temp.File(L"target.dat"), Ansi("x"));
     const DWORD kAnswered = ERROR_SUCCESS;
     const DWORD kNoQuery = ERROR_INVALID_FUNCTION;
     const struct {
@@ -73,7 +73,7 @@ TEST(Rights, AnswersAndFailedStepsWithTheirRedLineThenTheSystemLayer)
 
     // The system's own layer.
     const gCString readOnly = f.temp.File(L"locked.dat");
-    WriteWholeFile(readOnly, Text8("x"));
+    WriteWholeFile(readOnly, Ansi("x"));
     SetFileAttributesW(readOnly.Text(), FILE_ATTRIBUTE_READONLY);
     f.host.events.clear();
     EXPECT_EQ(1, CheckEffectiveRightsOfText(readOnly, f.host));
