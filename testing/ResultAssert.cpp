@@ -16,11 +16,10 @@ std::string ResultName(int32_t code)
 {
     std::istringstream names(kNames);
     std::string name;
-    int32_t index = -1;
-    while (index < code && names >> name)
-        ++index;
-    const std::string number = std::to_string(code);
-    return index == code && code >= 0 ? name + " (" + number + ")" : number;
+    for (int32_t index = 0; index <= code && names >> name; ++index)
+        if (index == code)
+            return name + " (" + std::to_string(code) + ")";
+    return std::to_string(code);
 }
 
 testing::AssertionResult ResultIsOk(const char* expression, gCResult code)

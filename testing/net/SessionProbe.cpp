@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "Loopback.h"
-#include "Wait.h"
 
 namespace {
 
@@ -27,20 +26,11 @@ SessionProbe::SessionProbe()
                             this};
     session.FinishedProc = {
         [](CHTTPSession*, gCString, gCString, uint32_t complete, uint32_t received, void* c) -> gCResult {
-            Probe(c)->events.push_back("finished:" + std::to_string(complete) + ":" + std::to_string(received));
-            return 0;
+            return Probe(c)->Note("finished:" + std::to_string(complete) + ":" + std::to_string(received));
         },
         this};
-    session.RequestFailedProc = {[](CHTTPSession*, void* c) -> gCResult {
-                                     Probe(c)->events.push_back("request-failed");
-                                     return 0;
-                                 },
-                                 this};
-    session.TransferErrorProc = {[](CHTTPSession*, void* c) -> gCResult {
-                                     Probe(c)->events.push_back("transfer-error");
-                                     return 0;
-                                 },
-                                 this};
+    session.RequestFailedProc = {[](CHTTPSession*, void* c) { return Probe(c)->Note("request-failed"); }, this};
+    session.TransferErrorProc = {[](CHTTPSession*, void* c) { return Probe(c)->Note("transfer-error"); }, this};
     session.AddRequestHeadersProc = {[](gCStringArray& names, gCStringArray& values, void* c) -> gCResult {
                                          for (const auto& pair : Probe(c)->extraHeaders) {
                                              QV_RETURN_IF_FAILED(names.Add(gCString(pair.first.c_str())));
@@ -74,12 +64,10 @@ bool SessionProbe::PollUntil(const std::function<bool()>& done, int ms)
         ms);
 }
 
-std::string SessionProbe::EventLine() const
+gCResult SessionProbe::Note(const std::string& event)
 {
-    std::string line;
-    for (const std::string& e : events)
-        line += (line.empty() ? "" : " ") + e;
-    return line;
+    m_events += (m_events.empty() ? "" : " ") + event;
+    return kOk;
 }
 
 std::string SessionProbe::Body()

@@ -13,7 +13,6 @@ public:
     ~SessionProbe();
 
     CHTTPSession session;
-    std::vector<std::string> events;
     std::vector<uint32_t> states;
     std::vector<uint32_t> perMille;
     // Header pairs that AddRequestHeadersProc appends.
@@ -22,11 +21,16 @@ public:
     // Polls the session until done() or the time runs out; false on timeout.
     bool PollUntil(const std::function<bool()>& done, int ms = kWaitMs);
     // Polls until the socket is closed.
-    bool PollToEnd(int ms = kWaitMs)
+    bool PollToEnd()
     {
-        return PollUntil([this] { return !session.HasSocket(); }, ms);
+        return PollUntil([this] { return !session.HasSocket(); });
     }
     // The events in order, separated by spaces.
-    std::string EventLine() const;
+    const std::string& EventLine() const { return m_events; }
     std::string Body();
+
+private:
+    gCResult Note(const std::string& event);
+
+    std::string m_events;
 };

@@ -1,7 +1,5 @@
 #include "SocketProbe.h"
 
-#include "Wait.h"
-
 namespace {
 SocketProbe* Probe(void* context)
 {
