@@ -28,7 +28,3 @@ private:
     MessageBoxFn m_previous;
     std::vector<CapturedBox> m_boxes;
 };
-
-// Every test executable installs one of these for its whole run, so a box that a test did
-// not expect fails the test instead of blocking the run.
-void InstallUnexpectedBoxTrap();

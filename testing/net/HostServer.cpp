@@ -3,6 +3,7 @@
 #include <winsock2.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "Loopback.h"
 #include "NetHandles.h"
@@ -33,9 +34,9 @@ std::wstring HostServer::HostPath(const std::wstring& dosName)
     char* name = convert ? convert(dosName.c_str()) : nullptr;
     if (!name)
         return L"\"\"";
-    const std::string host(name);
+    const std::wstring quoted = L"\"" + std::wstring(name, name + std::strlen(name)) + L"\"";
     HeapFree(GetProcessHeap(), 0, name);
-    return L"\"" + std::wstring(host.begin(), host.end()) + L"\"";
+    return quoted;
 }
 
 bool HostServer::Start(const wchar_t* script, const std::wstring& options)

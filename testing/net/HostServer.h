@@ -12,10 +12,7 @@
 
 class HostServer {
 public:
-    HostServer() = default;
-    ~HostServer() { Stop(); }
-    HostServer(const HostServer&) = delete;
-    HostServer& operator=(const HostServer&) = delete;
+    ~HostServer() { Stop(); } // not copied: it owns its scratch folder
 
     // False when it did not come up within a few seconds; Error() says why.
     bool Start(const wchar_t* script, const std::wstring& options);

@@ -18,8 +18,6 @@ class ScriptedPeer {
 public:
     ScriptedPeer();
     ~ScriptedPeer();
-    ScriptedPeer(const ScriptedPeer&) = delete;
-    ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
     uint16_t Port() const { return m_port; }
 
