@@ -2,14 +2,19 @@
 // whose folders point there, the updater's string table (text n reads "T<n>"), and helpers
 // for files, archives and trees.
 #pragma once
+#include <windows.h>
+
 #include <map>
 #include <string>
 
 #include "CQVUDesquasher.h"
+#include "CStringTableWriter.h"
 #include "FakeHost.h"
+#include "LocalString.h"
 #include "QVUPacker.h"
 #include "RecordingHost.h"
 #include "TempFolder.h"
+#include "WinHandle.h"
 #include "gCFile.h"
 #include "gCStringTable.h"
 
@@ -17,25 +22,104 @@
 // '\\' and no bytes.
 typedef std::map<std::wstring, Bytes> FileTree;
 
-FileTree ReadTree(const std::wstring& folder);
-void WriteTree(const std::wstring& folder, const FileTree& tree);
+inline FileTree ReadTree(const std::wstring& root, const std::wstring& relative = L"")
+{
+    FileTree tree;
+    WIN32_FIND_DATAW found;
+    CFindHandle search(FindFirstFileW((root + relative + L"*").c_str(), &found));
+    for (bool more = search.IsValid(); more; more = FindNextFileW(search.Get(), &found)) {
+        const std::wstring name = relative + found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..")
+                continue;
+            const FileTree below = ReadTree(root, name + L"\\");
+            tree.insert(below.begin(), below.end());
+            tree[name + L"\\"] = Bytes();
+        } else {
+            tree[name] = ReadWholeFile(gCString((root + name).c_str()));
+        }
+    }
+    return tree;
+}
+
+// A folder comes before what it holds.
+inline void WriteTree(const std::wstring& folder, const FileTree& tree)
+{
+    for (const auto& item : tree)
+        if (item.first.back() == L'\\')
+            CreateDirectoryW((folder + item.first).c_str(), nullptr);
+        else
+            WriteWholeFile(gCString((folder + item.first).c_str()), item.second);
+}
+
 // The tree after installing the update over it, with the folders the update's files need.
-FileTree Installed(const FileTree& tree, const FileTree& update);
-std::vector<QVUPackEntry> Entries(const FileTree& tree);
-Bytes Text8(const char* text);
+inline FileTree Installed(const FileTree& tree, const FileTree& update)
+{
+    FileTree result = tree;
+    for (const auto& item : update) {
+        result[item.first] = item.second;
+        for (size_t slash = item.first.find(L'\\'); slash != std::wstring::npos;
+             slash = item.first.find(L'\\', slash + 1))
+            result.emplace(item.first.substr(0, slash + 1), Bytes());
+    }
+    return result;
+}
+
+inline std::vector<QVUPackEntry> Entries(const FileTree& tree)
+{
+    std::vector<QVUPackEntry> entries;
+    for (const auto& item : tree)
+        if (item.first.back() != L'\\')
+            entries.push_back({item.first, item.second});
+    return entries;
+}
 
 class EngineFixture {
 public:
-    EngineFixture();
+    EngineFixture()
+        : installFolder(temp.Path() + L"install\\"), programFolder(temp.Path() + L"program\\"), desquasher(host)
+    {
+        CreateDirectoryW(installFolder.c_str(), nullptr);
+        CreateDirectoryW(programFolder.c_str(), nullptr);
+        app.programFolder = gCString(programFolder.c_str());
+        app.secondFolder = gCString(installFolder.c_str());
+        // The updater's localised texts "T0".."T99" at the host's block offset.
+        CStringTableWriter writer;
+        for (uint32_t n = 0; n < 100; ++n)
+            (void)writer.AddRecord(kLocalTextBase + host.blockOffset + n, gCString(L""),
+                                   gCString((L"T" + std::to_wstring(n)).c_str())); // a lost text shows in the lines
+        gCFile file;
+        if (writer.SaveAs(temp.File(L"texts.vsf")) == 0 && file.OpenFullPath(temp.File(L"texts.vsf"), kAccessRead) == 0)
+            host.table = table.Load(file) == 0 ? &table : nullptr;
+    }
 
     // Writes the installation's files, the one named read-only.
-    void Lay(const FileTree& tree, const wchar_t* readOnly);
+    void Lay(const FileTree& tree, const wchar_t* readOnly)
+    {
+        WriteTree(installFolder, tree);
+        SetFileAttributesW((installFolder + readOnly).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
     FileTree Tree() const { return ReadTree(installFolder); }
-    bool ReadOnly(const wchar_t* name) const;
+    bool ReadOnly(const wchar_t* name) const
+    {
+        const DWORD attributes = GetFileAttributesW((installFolder + name).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    }
     // Writes the archive to a file and runs the driver on it.
-    gCResult Install(const Bytes& archive);
+    gCResult Install(const Bytes& archive)
+    {
+        gCFile file;
+        QV_RETURN_IF_FAILED(Open(archive, file));
+        return desquasher.DesquashAndInstall(file);
+    }
     // The container read and its stream parsed: the result of the first step that fails.
-    gCResult Parse(const Bytes& archive);
+    gCResult Parse(const Bytes& archive)
+    {
+        gCFile file;
+        QV_RETURN_IF_FAILED(Open(archive, file));
+        QV_RETURN_IF_FAILED(desquasher.ReadArchiveFile(file));
+        return desquasher.ParseUpdateArchive();
+    }
 
     TempFolder temp;
     std::wstring installFolder;
@@ -44,4 +128,29 @@ public:
     RecordingHost host;
     gCStringTable table;
     CQVUDesquasher desquasher;
+
+private:
+    gCResult Open(const Bytes& archive, gCFile& file)
+    {
+        WriteWholeFile(temp.File(L"update.qvu"), archive);
+        return file.OpenFullPath(temp.File(L"update.qvu"), kAccessRead);
+    }
 };
+
+// The installation the installer tests start from, and an update of it.
+const FileTree kOriginal = {
+    {L"app.exe", Ansi("old program")},    {L"readme.txt", Ansi("old readme")}, {L"data\\", {}},
+    {L"data\\table.dat", Bytes(5000, 3)}, {L"keep.cfg", Ansi("untouched")},
+};
+const FileTree kUpdate = {
+    {L"app.exe", Ansi("new program, longer than before")},
+    {L"readme.txt", Ansi("")},
+    {L"data\\table.dat", Bytes(7000, 4)},
+    {L"plugins\\brushes\\soft.brush", Ansi("a new file in new folders")},
+};
+const FileTree kUpdated = Installed(kOriginal, kUpdate);
+
+inline Bytes Archive(const std::wstring& script = L"OS=WIN32\rTYPE=full")
+{
+    return PackArchive(Entries(kUpdate), script);
+}

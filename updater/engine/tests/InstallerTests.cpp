@@ -19,23 +19,6 @@ namespace {
 
 typedef std::vector<std::wstring> Lines;
 
-const FileTree kOriginal = {
-    {L"app.exe", Text8("old program")},   {L"readme.txt", Text8("old readme")}, {L"data\\", {}},
-    {L"data\\table.dat", Bytes(5000, 3)}, {L"keep.cfg", Text8("untouched")},
-};
-const FileTree kUpdate = {
-    {L"app.exe", Text8("new program, longer than before")},
-    {L"readme.txt", Text8("")},
-    {L"data\\table.dat", Bytes(7000, 4)},
-    {L"plugins\\brushes\\soft.brush", Text8("a new file in new folders")},
-};
-const FileTree kUpdated = Installed(kOriginal, kUpdate);
-
-Bytes Archive(const std::wstring& script = L"OS=WIN32\rTYPE=full")
-{
-    return PackArchive(Entries(kUpdate), script);
-}
-
 Lines Tail(const Lines& lines, size_t n)
 {
     return Lines(lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end());
@@ -55,8 +38,6 @@ TEST_F(Installer, ReplacesFilesCreatesFoldersAndThenRefusesToRunAgain)
     EXPECT_EQ(lines, host.StatusLines());
     EXPECT_EQ(L"T16", host.events[host.events.size() - 2].text); // the caption
     const Lines logs = host.LogLines();
-    for (const wchar_t* line : {L"T28app.exe", L"T29soft.brush.tmp", L"T34table.dat", L"T36app.exe.old"})
-        EXPECT_NE(logs.end(), std::find(logs.begin(), logs.end(), line)) << testing::PrintToString(std::wstring(line));
     EXPECT_EQ(logs.end(), std::find(logs.begin(), logs.end(), L"T34soft.brush")); // a new file keeps nothing
     // Four steps of four entries each report their progress up to 1.
     ASSERT_EQ(16u, host.progress.size());
@@ -110,8 +91,8 @@ TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
     // An earlier run stopped after keeping readme.txt aside: its .old is the only copy.
     SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(MoveFileW((installFolder + L"readme.txt").c_str(), (installFolder + L"readme.txt.old").c_str()));
-    WriteWholeFile(gCString((installFolder + L"app.exe.old").c_str()), Text8("stale"));
-    WriteWholeFile(gCString((installFolder + L"app.exe.tmp").c_str()), Text8("half"));
+    WriteWholeFile(gCString((installFolder + L"app.exe.old").c_str()), Ansi("stale"));
+    WriteWholeFile(gCString((installFolder + L"app.exe.tmp").c_str()), Ansi("half"));
     ASSERT_OK(Parse(Archive()));
     EXPECT_OK(desquasher.CheckWriteAccess());
     EXPECT_EQ(kOriginal, Tree());
@@ -125,7 +106,7 @@ TEST(InstallerLeftOvers, AFolderOfAnOldOrNewFileNameIsNeverMovedOrRemoved)
         FileTree tree = kOriginal;
         tree.erase(L"readme.txt"); // the .old would be the only copy, were it a file
         tree[folder] = {};
-        tree[std::wstring(folder) + L"notes.txt"] = Text8("the user's notes");
+        tree[std::wstring(folder) + L"notes.txt"] = Ansi("the user's notes");
         WriteTree(f.installFolder, tree);
         EXPECT_EQ(1, f.Install(Archive())) << testing::PrintToString(std::wstring(folder));
         EXPECT_EQ(Lines{L"!T46"}, Tail(f.host.StatusLines(), 1));
@@ -165,14 +146,8 @@ bool RunUnixOnPath(const std::string& program, const std::wstring& path, bool th
         return false;
     std::string command = program + " \"" + name + "\"";
     HeapFree(GetProcessHeap(), 0, name);
-    std::wstring wide(command.begin(), command.end());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (RunProgram(std::wstring(command.begin(), command.end())) != 0)
         return false;
-    CKernelHandle processHandle(process.hProcess);
-    CKernelHandle threadHandle(process.hThread);
     auto there = [&] {
         WIN32_FIND_DATAW data;
         return CFindHandle(FindFirstFileW(path.c_str(), &data)).IsValid();
@@ -239,9 +214,9 @@ TEST_F(Installer, RefusedArchivesPostTheirLinesAndChangeNothing)
         Bytes archive;
         Lines tail;
     } cases[] = {
-        {Text8("not an archive at all"), {L"!T44"}},
-        {PackArchive({{L"..\\outside.txt", Text8("x")}}, L"OS=WIN32"), {L"!T45"}},
-        {PackArchive({{L"app.exe", Text8("new")}, {L"data", Text8("a file for a folder")}}, L"OS=WIN32"),
+        {Ansi("not an archive at all"), {L"!T44"}},
+        {PackArchive({{L"..\\outside.txt", Ansi("x")}}, L"OS=WIN32"), {L"!T45"}},
+        {PackArchive({{L"app.exe", Ansi("new")}, {L"data", Ansi("a file for a folder")}}, L"OS=WIN32"),
          {L"!T40" + installFolder + L"data", L"!T46"}},
         {damaged(0, 0), {L"!T47"}},   // leading tag
         {damaged(8, 5), {L"!T47"}},   // record index

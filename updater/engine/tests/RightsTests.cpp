@@ -42,7 +42,7 @@ int FakeToken(const wchar_t*)
 TEST(Rights, AnswersAndFailedStepsWithTheirRedLineThenTheSystemLayer)
 {
     EngineFixture f;
-    WriteWholeFile(f.temp.File(L"target.dat"), Text8("x"));
+    WriteWholeFile(f.temp.File(L"target.dat"), Ansi("x"));
     const DWORD kAnswered = ERROR_SUCCESS;
     const DWORD kNoQuery = ERROR_INVALID_FUNCTION;
     const struct {
@@ -57,11 +57,7 @@ TEST(Rights, AnswersAndFailedStepsWithTheirRedLineThenTheSystemLayer)
         {"query fails, token may write", L"target.dat", {0, kNoQuery, 0, 1}, 0, {}},
         {"query fails, token may not", L"target.dat", {0, kNoQuery, 0, 0}, 1, {}},
         {"query fails, token undecided", L"target.dat", {0, kNoQuery, 0, -1}, 1, {}},
-        {"account that cannot be looked up counts as writable",
-         L"target.dat",
-         {ERROR_NONE_MAPPED, kAnswered, 0, 0},
-         0,
-         {}},
+        {"unknown account counts as writable", L"target.dat", {ERROR_NONE_MAPPED, kAnswered, 0, 0}, 0, {}},
         {"lookup buffer too small", L"target.dat", {ERROR_INSUFFICIENT_BUFFER, kAnswered, 0, 0}, 1, {L"!T595, 122"}},
         {"missing path", L"missing.dat", {0, kAnswered, FILE_WRITE_DATA, 1}, 1, {L"!T590, 2"}},
     };
@@ -77,7 +73,7 @@ TEST(Rights, AnswersAndFailedStepsWithTheirRedLineThenTheSystemLayer)
 
     // The system's own layer.
     const gCString readOnly = f.temp.File(L"locked.dat");
-    WriteWholeFile(readOnly, Text8("x"));
+    WriteWholeFile(readOnly, Ansi("x"));
     SetFileAttributesW(readOnly.Text(), FILE_ATTRIBUTE_READONLY);
     f.host.events.clear();
     EXPECT_EQ(1, CheckEffectiveRightsOfText(readOnly, f.host));
