@@ -47,15 +47,21 @@ TEST(SystemCursor, CounterIsWalkedToExactlyMinusOneAndZero)
 TEST(MainWindow, ModifiersClipboardMinimisingAndTheSavedCursorState)
 {
     TestApp app;
-    // Before any window opens: with one the Alt key would start its menu mode.
+    // Before any window opens: with one the Alt key would start its menu mode. A press can be
+    // lost when Wine takes the keyboard's state again from the X server, which never saw it: it
+    // is sent again then.
     for (const auto& [key, mask] : {std::pair<WORD, int32_t>{VK_SHIFT, 1}, {VK_CONTROL, 2}, {VK_MENU, 4}}) {
         for (DWORD up : {0ul, static_cast<DWORD>(KEYEVENTF_KEYUP)}) {
             INPUT input = {INPUT_KEYBOARD, {}};
             input.ki = {key, 0, up, 0, 0};
-            ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
             const int32_t want = up ? 0 : mask;
-            EXPECT_TRUE(PumpUntil(
-                [&] { return (app.IsShiftDown() | app.IsControlDown() << 1 | app.IsAltDown() << 2) == want; }, 1000));
+            bool seen = false;
+            for (int attempt = 0; attempt < 5 && !seen; ++attempt) {
+                ASSERT_EQ(SendInput(1, &input, sizeof(input)), 1u);
+                seen = PumpUntil(
+                    [&] { return (app.IsShiftDown() | app.IsControlDown() << 1 | app.IsAltDown() << 2) == want; }, 400);
+            }
+            EXPECT_TRUE(seen) << key << (up ? " up" : " down");
         }
     }
     ASSERT_OK(app.OpenPlainWindow());
