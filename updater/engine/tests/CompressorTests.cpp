@@ -25,6 +25,25 @@ Bytes Block(uint32_t size, const Bytes& tokens)
     return b;
 }
 
+// 'a', then a copy of the given length from one back, then empty copies enough to reach the
+// part of the decoder that works a margin away from both ends of a 400-byte output.
+Bytes LongCopy(uint32_t length)
+{
+    Bytes tokens = {0xE5, 0x61, 0xE5};
+    PutNumber(tokens, length);
+    PutNumber(tokens, 1);
+    for (int i = 0; i < 50; ++i)
+        tokens.insert(tokens.end(), {0xE5, 0x80, 0x00, 0x01});
+    return tokens;
+}
+
+Bytes FirstThenZeros(uint32_t size)
+{
+    Bytes out(size, 0);
+    out[0] = 0x61;
+    return out;
+}
+
 // Decompresses with every block of the memory hooks placed before a guard page.
 gCResult Decompress(const Bytes& block, Bytes& out)
 {
@@ -84,6 +103,11 @@ TEST(Decompress, DecodesTokensKeepsTheFillWhereNoTokenReachedAndStopsInsideItsBo
         {"distance cut off", 2, {0xE5, 0x61, 0xE5, 0x01, 0x80}, kBad, {0x61, 0}},
         {"literal past the size", 2, {0xE5, 0x61, 0x62, 0x63}, kBad, {0x61, 0x62}},
         {"escaped literal past the size", 1, {0xE5, 0x61, 0xE5, 0x00}, kBad, {0x61}},
+        // A copy that ends on the last byte, and one that would end a byte past it.
+        {"copy to the last byte", 4, {0xE5, 0x61, 0xE5, 0x03, 0x01}, kOk, Bytes(4, 0x61)},
+        {"copy a byte past the last", 4, {0xE5, 0x61, 0xE5, 0x04, 0x01}, kBad, FirstThenZeros(4)},
+        {"long copy to the last byte", 400, LongCopy(399), kOk, Bytes(400, 0x61)},
+        {"long copy a byte past the last", 400, LongCopy(400), kBad, FirstThenZeros(400)},
         {"huge copy past the size", 4, {0xE5, 0x61, 0xE5, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}, kBad, {0x61, 0, 0, 0}},
         {"distance beyond the output", 8, {0xE5, 0x61, 0xE5, 0x02, 0x02}, kBad, {0x61, 0, 0, 0, 0, 0, 0, 0}},
         {"copy before any output", 8, {0xE5, 0xE5, 0x01, 0x01}, kBad, Bytes(8, 0)},
