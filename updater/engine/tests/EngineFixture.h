@@ -52,19 +52,6 @@ inline void WriteTree(const std::wstring& folder, const FileTree& tree)
             WriteWholeFile(gCString((folder + item.first).c_str()), item.second);
 }
 
-// The tree after installing the update over it, with the folders the update's files need.
-inline FileTree Installed(const FileTree& tree, const FileTree& update)
-{
-    FileTree result = tree;
-    for (const auto& item : update) {
-        result[item.first] = item.second;
-        for (size_t slash = item.first.find(L'\\'); slash != std::wstring::npos;
-             slash = item.first.find(L'\\', slash + 1))
-            result.emplace(item.first.substr(0, slash + 1), Bytes());
-    }
-    return result;
-}
-
 inline std::vector<QVUPackEntry> Entries(const FileTree& tree)
 {
     std::vector<QVUPackEntry> entries;
@@ -148,7 +135,14 @@ const FileTree kUpdate = {
     {L"data\\table.dat", Bytes(7000, 4)},
     {L"plugins\\brushes\\soft.brush", Ansi("a new file in new folders")},
 };
-const FileTree kUpdated = Installed(kOriginal, kUpdate);
+// The original with the update's files over it, in the folders they need.
+const FileTree kUpdated = [] {
+    FileTree tree = kOriginal;
+    for (const auto& item : kUpdate)
+        tree[item.first] = item.second;
+    tree[L"plugins\\"] = tree[L"plugins\\brushes\\"] = Bytes();
+    return tree;
+}();
 
 inline Bytes Archive(const std::wstring& script = L"OS=WIN32\rTYPE=full")
 {
