@@ -6,58 +6,35 @@
 #include "BoxCapture.h"
 #include "TestApp.h"
 
-TEST(AppRun, RunsEndToEndAndLeavesNothingBehind)
-{
-    BoxCapture boxes;
-    TestApp app;
-    HWND window = nullptr;
-    bool readyInStart = false;
-    RECT placed = {};
-    app.onStart = [&](TestApp& a) -> gCResult {
-        readyInStart = a.IsRunning() && a.IsHeartbeatAlive() && a.IsComInitialised() &&
-                       a.GetMainThreadId() == GetCurrentThreadId();
-        QV_RETURN_IF_FAILED(a.OpenTestWindow(new FakeContent()));
-        window = GetMainWindow()->GetHandle();
-        GetClientRect(window, &placed);
-        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&placed), 2);
-        a.EnableHeartbeatWork();
-        return kOk;
-    };
-    app.onAppTick = [](TestApp& a) -> gCResult {
-        if (a.appTicks == 100)
-            a.Quit();
-        return kOk;
-    };
-    EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "first second", SW_SHOWNORMAL), 0);
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(app.log, (std::vector<std::string>{"Init", "OnStart", "CreateTablet", "OnLoopEnd", "OnExit"}));
-    EXPECT_EQ(app.commandLineSeen, L"first second");
-    EXPECT_TRUE(readyInStart);
-    // 640 by 240, centred on the 1280 by 1024 work area.
-    EXPECT_EQ((std::vector<LONG>{placed.left, placed.top, placed.right, placed.bottom}),
-              (std::vector<LONG>{320, 392, 960, 632}));
-    EXPECT_EQ(app.appTicks, 100);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(app.GetWindowList().Count(), 0);
-    EXPECT_FALSE(app.IsHeartbeatAlive());
-    EXPECT_EQ(app.IsRunning(), 0);
-}
-
+// Every end of a run is reported once, at most, and leaves no window, no heartbeat and no running
+// state behind; the window of a run is 640 by 240, centred on the 1280 by 1024 work area.
 TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
 {
+    using Log = std::vector<std::string>;
+    const Log started = {"Init", "OnStart", "CreateTablet", "OnLoopEnd", "OnExit"};
     struct Case {
         const char* what;
         gCResult start;
         bool window;
-        int32_t failingTick; // fails with kOutOfRange; 0: the first tick quits
-        int32_t exitResult, returned, ticks;
-        const wchar_t* box;
+        int32_t failingTick; // fails with kOutOfRange; otherwise the tick of this number quits
+        int32_t quitTick, exitResult, returned, ticks;
+        const wchar_t* box; // nullptr: none
+        Log log;
     } cases[] = {
-        {"a tick error ends the loop", kOk, true, 5, 0, 0, 5, L"A parameter was out of sensible range."},
+        {"a quit from a tick", kOk, true, 0, 100, 0, 0, 100, nullptr, started},
+        {"a tick error ends the loop", kOk, true, 5, 0, 0, 0, 5, L"A parameter was out of sensible range.", started},
         // Without a main window Quit posts WM_QUIT.
-        {"the exit result", kOk, false, 0, 9, 9, 1, L"A file could not be located."},
-        {"a failed start skips the loop", kCreateFailure, false, 0, 0, 0, 0,
-         L"An error occurred on attempting to create an object."},
+        {"the exit result", kOk, false, 0, 1, 9, 9, 1, L"A file could not be located.", started},
+        {"a failed start skips the loop",
+         kCreateFailure,
+         false,
+         0,
+         0,
+         0,
+         0,
+         0,
+         L"An error occurred on attempting to create an object.",
+         {"Init", "OnStart", "OnExit"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -65,11 +42,17 @@ TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
         TestApp app;
         ASSERT_OK(app.CreateInstanceMutex(gCString(L"QvShellTestMutex")));
         HWND window = nullptr;
+        bool readyInStart = false;
+        RECT placed = {320, 392, 960, 632};
         app.onStart = [&](TestApp& a) -> gCResult {
+            readyInStart = a.IsRunning() && a.IsHeartbeatAlive() && a.IsComInitialised() &&
+                           a.GetMainThreadId() == GetCurrentThreadId();
             QV_RETURN_IF_FAILED(c.start);
             if (c.window) {
                 QV_RETURN_IF_FAILED(a.OpenTestWindow(new FakeContent()));
                 window = GetMainWindow()->GetHandle();
+                GetClientRect(window, &placed);
+                MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&placed), 2);
             }
             a.EnableHeartbeatWork();
             return kOk;
@@ -77,23 +60,29 @@ TEST(AppRun, EachEndIsReportedOnceAndLeavesNothingBehind)
         app.onAppTick = [&](TestApp& a) -> gCResult {
             if (c.failingTick)
                 return a.appTicks == c.failingTick ? kOutOfRange : kOk;
-            a.Quit();
+            if (a.appTicks == c.quitTick)
+                a.Quit();
             return kOk;
         };
         app.exitResult = c.exitResult;
-        EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "", SW_SHOWNORMAL), c.returned);
+        EXPECT_EQ(app.Run(GetModuleHandleW(nullptr), nullptr, "first second", SW_SHOWNORMAL), c.returned);
+        EXPECT_EQ(app.commandLineSeen, L"first second");
+        EXPECT_TRUE(readyInStart);
+        EXPECT_EQ((std::vector<LONG>{placed.left, placed.top, placed.right, placed.bottom}),
+                  (std::vector<LONG>{320, 392, 960, 632}));
         EXPECT_EQ(app.appTicks, c.ticks);
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, c.box);
-        if (c.start != kOk) {
-            EXPECT_EQ(app.log, (std::vector<std::string>{"Init", "OnStart", "OnExit"}));
+        ASSERT_EQ(boxes.Boxes().size(), c.box ? 1u : 0u);
+        if (c.box) {
+            EXPECT_EQ(boxes.Boxes()[0].text, c.box);
         }
+        EXPECT_EQ(app.log, c.log);
         EXPECT_EQ(GetMainWindow(), nullptr);
         EXPECT_FALSE(window && IsWindow(window));
+        EXPECT_EQ(app.GetWindowList().Count(), 0);
         EXPECT_FALSE(app.IsHeartbeatAlive());
+        EXPECT_EQ(app.IsRunning(), 0);
     }
 }
-
 // Another holder of the instance mutex makes the run return before any step of its own; every
 // run of the table before holds it alone.
 TEST(AppRun, ASecondInstanceReturnsAtOnce)
