@@ -189,8 +189,6 @@ TEST_P(ServerReplies, GiveTheLinesAndMessagesInOrder)
 }
 
 const ServerCase kServerCases[] = {
-    {"FileAfterUpdaterSend", L"--mode file --size 5000 --updater-send",
-     Join({kUpToReply, {"app:000D", "app:000F", "black:Update file received OK.", "app:0008"}})},
     {"NoAnswerHeaders", L"--mode page --no-fail-headers",
      Join({kUpToReply,
            {"app:0010", "red:-- An error occurred when trying to start the download: --",
