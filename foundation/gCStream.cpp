@@ -124,6 +124,18 @@ gCResult gCStream::WriteBOM()
     return WriteS16(static_cast<int16_t>(kMarkKept));
 }
 
+gCResult gCStream::CopyRestTo(gCStream& target)
+{
+    char block[65536];
+    for (;;) {
+        uint32_t got = 0;
+        QV_RETURN_IF_FAILED(ReadUpTo(block, sizeof block, got));
+        if (got == 0)
+            return kOk;
+        QV_RETURN_IF_FAILED(target.WriteBytes(block, got));
+    }
+}
+
 gCResult gCStream::GetPosition32(uint32_t& position)
 {
     int64_t full = 0;

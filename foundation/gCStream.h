@@ -55,6 +55,8 @@ public:
     virtual gCResult WriteString(const gCString& text, int32_t lineFlag);
     virtual gCResult WriteBytes(const void* buffer, uint32_t n) = 0;
     virtual gCResult WriteBOM();
+    // Writes the rest of this stream, from its position to its end, to target.
+    gCResult CopyRestTo(gCStream& target);
 
     virtual gCResult Rewind() = 0;
     virtual gCResult SeekEnd() = 0;

@@ -217,6 +217,24 @@ TEST(File, OpenModesOnMissingAndExistingFilesACountedReadToTheEndAndBadOpens)
     EXPECT_RESULT(file.ReadRaw(&byte, 1), kBadParameter);
 }
 
+// More than two blocks of a file, from its position on; a stream without a file copies nothing.
+TEST(File, CopyRestToTakesEveryBlockFromThePositionOn)
+{
+    Bytes data(150000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    TempFolder folder;
+    const gCString path = folder.File(L"rest.bin");
+    ASSERT_TRUE(WriteWholeFile(path, data));
+    gCFile file;
+    ASSERT_OK(file.OpenFullPath(path, kAccessRead));
+    ASSERT_OK(file.SetPosition(10));
+    gCMemFile copy;
+    ASSERT_OK(file.CopyRestTo(copy));
+    EXPECT_EQ(Bytes(copy.GetData(), copy.GetData() + copy.GetSize()), Bytes(data.begin() + 10, data.end()));
+    EXPECT_RESULT(gCFile().CopyRestTo(copy), kInvalidFile);
+}
+
 // Lines end at their CR, whose LF is dropped before the next line; a mark before a line sets
 // the byte order. 8-bit texts end at their zero byte. A file's text reader also ends at line
 // ends, takes marks anywhere and runs on across the pieces the file is read in; its 8-bit one

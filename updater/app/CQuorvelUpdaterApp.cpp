@@ -378,14 +378,7 @@ gCResult CQuorvelUpdaterApp::WriteSourceRecord(gCStream& data, const gCString& r
     QV_RETURN_IF_FAILED(data.Rewind());
     gCFile file(kAccessWrite);
     QV_RETURN_IF_FAILED(file.OpenFullPath(record, kAccessWrite));
-    char block[65536];
-    for (;;) {
-        uint32_t got = 0;
-        QV_RETURN_IF_FAILED(data.ReadUpTo(block, sizeof block, got));
-        if (got == 0)
-            break;
-        QV_RETURN_IF_FAILED(file.WriteBytes(block, got));
-    }
+    QV_RETURN_IF_FAILED(data.CopyRestTo(file));
     QV_RETURN_IF_FAILED(file.Close());
     return data.Rewind();
 }
