@@ -2,6 +2,7 @@
 // into the writer, save the writer's file.
 #pragma once
 #include <cstdio>
+#include <cwchar>
 
 #include "gCMemFile.h"
 #include "gCString.h"

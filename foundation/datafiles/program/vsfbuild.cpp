@@ -1,6 +1,7 @@
 // vsfbuild <source.txt> <table.vsf>: writes a string table from its text source (see
 // CVsfSource.h). Paths are Windows paths; exit code 0 on success, 1 on any failure.
 #include <cstdio>
+#include <cwchar>
 
 #include "CVsfSource.h"
 #include "SourceFile.h"
