@@ -182,15 +182,13 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
 // Two entries on one file would keep, replace or restore each other's files.
 gCResult CQVUDesquasher::CheckDistinctTargets() const
 {
+    CMemBlockT<ArchiveName> names;
+    QV_RETURN_IF_FAILED(names.Resize(m_targetPaths.Count()));
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCString& target = m_targetPaths[i].GetStoredText();
-        for (int32_t j = 0; j < i; ++j) {
-            const gCString& other = m_targetPaths[j].GetStoredText();
-            if (ArchiveNamesCollide(target.Text(), target.Length(), other.Text(), other.Length()))
-                return kGenericFailure;
-        }
+        names.Data()[i] = {target.Text(), target.Length()};
     }
-    return kOk;
+    return CheckArchiveNamesDistinct(names.Data(), names.Count());
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)

@@ -6,7 +6,9 @@
 #include "ResultAssert.h"
 
 #include <cstdio>
+#include <random>
 
+#include "ArchiveNames.h"
 #include "EngineFixture.h"
 #include "WinHandle.h"
 
@@ -183,6 +185,52 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
         kScript)));
     // '/' and '\' name the same folder: the target is written with '\'.
     EXPECT_EQ(f.installFolder + L"sub\\app.exe", f.desquasher.GetTargetPath(3).GetPathString().Text());
+}
+
+// A table near its ceiling with the one collision in its last entry.
+TEST(ArchiveParser, ACollisionAtTheEndOfALargeTableIsFound)
+{
+    std::vector<QVUPackEntry> entries;
+    for (int i = 0; i < 999; ++i)
+        entries.push_back({L"data\\f" + std::to_wstring(i) + L".bin", Ansi("x")});
+    const std::pair<const wchar_t*, gCResult> lastEntries[] = {
+        {L"DATA/F0.BIN", 1}, {L"data\\f998.bin.Tmp", 1}, {L"data\\f500.old", 0}};
+    for (const auto& last : lastEntries) {
+        entries.push_back({last.first, Ansi("y")});
+        EngineFixture f;
+        EXPECT_EQ(last.second, f.Parse(PackArchive(entries, kScript)))
+            << testing::PrintToString(std::wstring(last.first));
+        entries.pop_back();
+    }
+}
+
+// The sorted search answers as a comparison of every pair would, for names that differ in case,
+// also beyond ASCII, and in the installer's own suffixes.
+TEST(ArchiveNames, DistinctCheckAgreesWithEveryPairCompared)
+{
+    const std::wstring pool[] = {L"a",          L"A",         L"a.old",  L"A.OLD",    L"a.tmp",      L"a.TmP",
+                                 L"a.older",    L"a.old.old", L"ab",     L"s",        L"S",          L"\u017f",
+                                 L"\u017f.old", L"i",         L"\u0131", L"\u00e9",   L"\u00c9.tmp", L"\u03c3",
+                                 L"\u03a3",     L"\u03c2",    L"x\\a",   L"X\\A.old", L".old",       L".tmp"};
+    std::mt19937 random(7);
+    int collisions = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<ArchiveName> names;
+        const size_t count = 2 + random() % 4;
+        for (size_t k = 0; k < count; ++k) {
+            const std::wstring& name = pool[random() % (sizeof(pool) / sizeof(pool[0]))];
+            names.push_back({name.c_str(), static_cast<int32_t>(name.size())});
+        }
+        bool pairwise = false;
+        for (size_t i = 0; i < names.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                pairwise |= ArchiveNamesCollide(names[i].text, names[i].length, names[j].text, names[j].length);
+        collisions += pairwise;
+        ASSERT_EQ(pairwise ? 1 : 0, CheckArchiveNamesDistinct(names.data(), static_cast<int32_t>(names.size())))
+            << "round " << round;
+    }
+    EXPECT_GT(collisions, 300); // both answers were given often
+    EXPECT_LT(collisions, 2700);
 }
 
 } // namespace
