@@ -10,6 +10,7 @@
 
 #include "ArchiveNames.h"
 #include "EngineFixture.h"
+#include "gMem.h"
 #include "WinHandle.h"
 
 namespace {
@@ -114,15 +115,67 @@ TEST(ArchiveParser, DamagedContainersAndStreamsAreRefusedAndLimitsHold)
         {"a file of 100,000,000 bytes", Container(Poked(kTable + 4, 100000000)), kOk, 2},
         {"a file of 100,000,001 bytes", Container(Poked(kTable + 4, 100000001)), kOutOfRange, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EngineFixture f;
-        EXPECT_RESULT(f.Parse(c.archive), c.result);
-        EXPECT_TRUE(c.entriesLogged < 0 || f.host.LogLines().size() == static_cast<size_t>(c.entriesLogged));
+    // The container is read from a file, or decoded where it lies in memory.
+    for (const EngineFixture::Road road : {EngineFixture::Road::File, EngineFixture::Road::Memory}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (road == EngineFixture::Road::File ? ", file" : ", memory"));
+            EngineFixture f;
+            f.road = road;
+            EXPECT_RESULT(f.Parse(c.archive), c.result);
+            EXPECT_TRUE(c.entriesLogged < 0 || f.host.LogLines().size() == static_cast<size_t>(c.entriesLogged));
+        }
     }
     EngineFixture f;
     ASSERT_EQ(1, f.Parse(PackArchive(kTwoFiles, L"x", version3)));
     EXPECT_EQ(L"!T73A: 4, F: 3", f.host.StatusLines().back());
+}
+
+// The bytes asked of the memory hooks while it lives.
+class CountingAllocator {
+public:
+    CountingAllocator() : m_alloc(gMemAlloc), m_realloc(gMemRealloc)
+    {
+        asked = 0;
+        gMemAlloc = [](size_t n) { return asked += n, DefaultMemAlloc(n); };
+        gMemRealloc = [](void* p, size_t n) { return asked += n, DefaultMemRealloc(p, n); };
+    }
+    ~CountingAllocator()
+    {
+        gMemAlloc = m_alloc;
+        gMemRealloc = m_realloc;
+    }
+    CountingAllocator(const CountingAllocator&) = delete;
+    CountingAllocator& operator=(const CountingAllocator&) = delete;
+    static uint64_t asked;
+
+private:
+    gMemAllocFn m_alloc;
+    gMemReallocFn m_realloc;
+};
+uint64_t CountingAllocator::asked = 0;
+
+// A received body held in memory is decoded where it lies: beside the unpacked archive the
+// reader asks for no block of the packed size.
+TEST(ArchiveReader, ABodyInMemoryIsDecodedWithoutACopy)
+{
+    std::mt19937 random(3);
+    Bytes noise(300000);
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random());
+    const Bytes archive = PackArchive({{L"noise.bin", noise}}, kScript);
+    EngineFixture f;
+    gCMemFile body;
+    ASSERT_OK(body.WriteBytes(archive.data(), static_cast<uint32_t>(archive.size())));
+    uint64_t asked = 0;
+    {
+        CountingAllocator counting;
+        ASSERT_OK(f.desquasher.ReadArchiveFile(body));
+        asked = counting.asked;
+    }
+    const uint64_t unpacked = static_cast<uint64_t>(f.desquasher.GetUnpackedArchive().Count());
+    EXPECT_GT(unpacked, noise.size());
+    EXPECT_LT(asked, unpacked + noise.size() / 10);
+    EXPECT_OK(f.desquasher.ParseUpdateArchive());
 }
 
 // Only the file's length is looked at before the limit: a file of zeros at the limit fails on
