@@ -1,6 +1,6 @@
 // The user who runs the updater, as the rights check asks for it: looked up at the first check
 // of an installation run and kept for the rest of it, since the user does not change within a
-// run. A lookup that failed is kept for nothing and is made again at the next check.
+// run. A lookup that failed is not kept: the next check tries again.
 #pragma once
 #include <cstdint>
 
