@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "gCResult.h"
+
 // True for a relative path of one or more names separated by '\' or '/', none of them empty,
 // "." or "..", none ending in '.' or ' ' (Windows drops those), none a device name (CON, NUL,
 // COM1, ... with or without an extension), and no ':' (drives, alternate streams), wildcard or
@@ -12,3 +14,13 @@ bool IsSafeArchiveName(const wchar_t* text, int32_t length);
 // True when the two names would reach one file as Windows sees them (case aside), or when one
 // is the other's kept-aside ".old" or temporary ".tmp" file. Separators must be '\' in both.
 bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);
+
+struct ArchiveName {
+    const wchar_t* text;
+    int32_t length;
+};
+
+// 0 when no two of the names collide as ArchiveNamesCollide sees them, 1 when two do, 5 when
+// memory runs out. The names are put in the file system's order, so that a table near its
+// ceiling is not compared pair by pair.
+gCResult CheckArchiveNamesDistinct(const ArchiveName* names, int32_t count);

@@ -315,19 +315,23 @@ private:
 
 gCResult CQVUCompressor::Decompress(const CMemBlockT<char>& block, CMemBlockT<char>& output)
 {
+    return Decompress(reinterpret_cast<const uint8_t*>(block.Data()), static_cast<uint32_t>(block.Count()), output);
+}
+
+gCResult CQVUCompressor::Decompress(const uint8_t* block, uint32_t count, CMemBlockT<char>& output)
+{
     output.Free();
-    if (block.Count() < 4)
+    if (count < 4)
         return kInvalidFile;
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(block.Data());
-    uint32_t size = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+    const uint8_t* p = block;
+    const uint32_t size = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
     if (size == 0)
         return kOk;
     if (size > 0x7FFFFFFFu || output.Resize(static_cast<int32_t>(size)) != kOk) {
         output.Free();
         return kOutOfMemory;
     }
-    return DecodeTokens(p + 4, static_cast<uint32_t>(block.Count()) - 4, reinterpret_cast<uint8_t*>(output.Data()),
-                        size);
+    return DecodeTokens(p + 4, count - 4, reinterpret_cast<uint8_t*>(output.Data()), size);
 }
 
 gCResult CQVUCompressor::DecodeTokens(const uint8_t* in, uint32_t count, uint8_t* out, uint32_t outputSize)

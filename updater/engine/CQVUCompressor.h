@@ -16,6 +16,8 @@ public:
     // a malformed token stream (the output keeps what was decoded), 5 when the output cannot be
     // allocated (the output is left empty).
     gCResult Decompress(const CMemBlockT<char>& block, CMemBlockT<char>& output);
+    // The same over count bytes that lie elsewhere, such as a received body held in memory.
+    gCResult Decompress(const uint8_t* block, uint32_t count, CMemBlockT<char>& output);
 
     // Decodes tokens (starting at the escape byte) into output of outputSize bytes; the bytes
     // that no token reached come back zero. Never reads at or past count, never writes at or

@@ -47,6 +47,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
 {
     m_archive = &archive;
     m_textLost = 0;
+    m_rightsUser.Forget();
     if (m_stopFlag) {
         PostLine(Text(kTextStopped), kLineRed);
         return kGenericFailure;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "CMemBlockT.h"
+#include "CRightsUser.h"
 #include "UpdaterHost.h"
 #include "gCArray.h"
 #include "gCFRef.h"
@@ -43,6 +44,8 @@ public:
     void SetStopFlag() { m_stopFlag = 1; }
     uint32_t GetInstalledFlag() const { return m_installedFlag; }
     IUpdaterHost& GetHost() { return m_host; }
+    // The user as the rights check looked it up in this run.
+    CRightsUser& GetRightsUser() { return m_rightsUser; }
 
     // What the parser found.
     enum ScriptKey { kFileName, kExecute, kType, kOS, kBuild, kVersionNumber, kScriptKeyCount };
@@ -95,6 +98,7 @@ private:
     gCArray<uint64_t> m_sizes;
     uint32_t m_installedFlag = 0;
     gCString m_scriptValues[kScriptKeyCount];
+    CRightsUser m_rightsUser;
 
     // For putting the installation back: what this run found and did to each entry's target
     // (EntryFlag bits), and the folders it made, outermost first, each as the length of the

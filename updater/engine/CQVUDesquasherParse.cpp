@@ -10,6 +10,7 @@
 #include "CSpanReader.h"
 #include "LocalTextIds.h"
 #include "PathSplit.h"
+#include "gCMemFile.h"
 
 using namespace QVUArchive;
 
@@ -77,15 +78,27 @@ gCResult CQVUDesquasher::ReadArchiveFile(gCStream& archive)
     if (format != kContainerFormat)
         return kGenericFailure;
 
-    CMemBlockT<char> block;
-    if (length < kContainerOverhead || block.Resize(static_cast<int32_t>(length - kContainerOverhead)) != 0)
+    if (length < kContainerOverhead)
         return kOutOfMemory;
-    if (block.Count() > 0)
-        QV_RETURN_IF_FAILED(archive.ReadBytes(block.Data(), static_cast<uint32_t>(block.Count())));
+    const uint32_t packedSize = static_cast<uint32_t>(length - kContainerOverhead);
+    // A body received into memory is decoded where it lies: a copy would cost its size again.
+    const gCMemFile* memory = dynamic_cast<const gCMemFile*>(&archive);
+    const uint8_t* packed = memory ? memory->GetData() : nullptr;
+    CMemBlockT<char> block;
+    if (packed) {
+        packed += archive.Tell();
+        QV_RETURN_IF_FAILED(archive.SetPosition(archive.Tell() + packedSize));
+    } else {
+        if (block.Resize(static_cast<int32_t>(packedSize)) != 0)
+            return kOutOfMemory;
+        if (packedSize > 0)
+            QV_RETURN_IF_FAILED(archive.ReadBytes(block.Data(), packedSize));
+        packed = reinterpret_cast<const uint8_t*>(block.Data());
+    }
     QV_RETURN_IF_FAILED(ReadTags(archive, kContainerMagic1, kContainerMagic2));
 
     PostLine(Text(kTextUnpackingArchive), kLineBlack);
-    return CQVUCompressor().Decompress(block, m_unpacked);
+    return CQVUCompressor().Decompress(packed, packedSize, m_unpacked);
 }
 
 void CQVUDesquasher::ClearParse()
@@ -182,15 +195,13 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
 // Two entries on one file would keep, replace or restore each other's files.
 gCResult CQVUDesquasher::CheckDistinctTargets() const
 {
+    CMemBlockT<ArchiveName> names;
+    QV_RETURN_IF_FAILED(names.Resize(m_targetPaths.Count()));
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCString& target = m_targetPaths[i].GetStoredText();
-        for (int32_t j = 0; j < i; ++j) {
-            const gCString& other = m_targetPaths[j].GetStoredText();
-            if (ArchiveNamesCollide(target.Text(), target.Length(), other.Text(), other.Length()))
-                return kGenericFailure;
-        }
+        names.Data()[i] = {target.Text(), target.Length()};
     }
-    return kOk;
+    return CheckArchiveNamesDistinct(names.Data(), names.Count());
 }
 
 gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)

@@ -4,6 +4,7 @@
 
 #include "CMemBlockT.h"
 #include "CQVUDesquasher.h"
+#include "CRightsUser.h"
 #include "LocalString.h"
 #include "LocalTextIds.h"
 #include "WinHandle.h"
@@ -11,9 +12,6 @@
 
 namespace {
 
-const DWORD kUserNameUnits = 200;
-const DWORD kSidBytes = 1024;
-const DWORD kDomainUnits = 1024;
 const int32_t kUsualDescriptorBytes = 1024;
 
 CRightsApi gApi = GetSystemRightsApi();
@@ -30,21 +28,28 @@ gCResult FailStep(IUpdaterHost& host, int step, DWORD error)
     return 1;
 }
 
-// The descriptor with owner, group and DACL, as AccessCheck wants it: 0, 1 when the system
-// cannot give it, 5 when its block cannot be allocated.
-gCResult ReadFullDescriptor(const wchar_t* path, CMemBlockT<char>& block)
+// The descriptor with owner, group and DACL in one read, for both the rights query and the
+// token's AccessCheck; a second read only for a descriptor larger than usual. 0; 1 with the
+// failed step (0: the system gave no length, 1: it gave one and still failed) and its error;
+// 5 when the block cannot be allocated.
+gCResult ReadDescriptor(const wchar_t* path, CMemBlockT<char>& block, int& failedStep, DWORD& error)
 {
     const SECURITY_INFORMATION what =
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    // Descriptors of files are small: one call mostly does, a second only for a large one.
     QV_RETURN_IF_FAILED(block.Resize(kUsualDescriptorBytes));
     DWORD needed = 0;
-    if (GetFileSecurityW(path, what, block.Data(), kUsualDescriptorBytes, &needed) != 0)
+    if (gApi.getFileSecurity(path, what, block.Data(), kUsualDescriptorBytes, &needed))
         return kOk;
+    error = GetLastError();
+    failedStep = needed == 0 ? 0 : 1;
     if (needed <= kUsualDescriptorBytes)
         return kGenericFailure;
     QV_RETURN_IF_FAILED(block.Resize(static_cast<int32_t>(needed)));
-    return GetFileSecurityW(path, what, block.Data(), needed, &needed) != 0 ? kOk : kGenericFailure;
+    // Any failure here leaves the block unfilled, whatever length the call reports.
+    if (gApi.getFileSecurity(path, what, block.Data(), needed, &needed))
+        return kOk;
+    error = GetLastError();
+    return kGenericFailure;
 }
 
 // The process's token as AccessCheck wants it (an impersonation copy), made once: it is
@@ -81,12 +86,8 @@ CRightsApi SetRightsApi(const CRightsApi& api)
     return previous;
 }
 
-int ProcessTokenMayWrite(const wchar_t* path)
+int ProcessTokenMayWrite(PSECURITY_DESCRIPTOR descriptor)
 {
-    CMemBlockT<char> descriptor;
-    const gCResult read = ReadFullDescriptor(path, descriptor);
-    if (read != 0)
-        return read == kOutOfMemory ? kTokenOutOfMemory : -1;
     const HANDLE token = ImpersonationToken();
     if (!token)
         return -1;
@@ -97,25 +98,21 @@ int ProcessTokenMayWrite(const wchar_t* path)
     DWORD privilegesSize = sizeof(privileges);
     DWORD granted = 0;
     BOOL allowed = FALSE;
-    if (!AccessCheck(descriptor.Data(), token, wanted, &mapping, &privileges, &privilegesSize, &granted, &allowed))
+    if (!AccessCheck(descriptor, token, wanted, &mapping, &privileges, &privilegesSize, &granted, &allowed))
         return -1;
     return allowed && (granted & FILE_WRITE_DATA) ? 1 : 0;
 }
 
-gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host)
+gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host, CRightsUser& user)
 {
-    const wchar_t* path = pathText.Text();
-    DWORD needed = 0;
-    gApi.getFileSecurity(path, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-    if (needed == 0)
-        return FailStep(host, 0, GetLastError());
-
     CMemBlockT<char> descriptor;
-    if (descriptor.Resize(static_cast<int32_t>(needed)) != 0)
+    int failedStep = 0;
+    DWORD error = 0;
+    const gCResult read = ReadDescriptor(pathText.Text(), descriptor, failedStep, error);
+    if (read == kGenericFailure)
+        return FailStep(host, failedStep, error);
+    if (read != 0)
         return kCreateFailure;
-    // Any failure here leaves the block unfilled, whatever length the call reports.
-    if (!gApi.getFileSecurity(path, DACL_SECURITY_INFORMATION, descriptor.Data(), needed, &needed))
-        return FailStep(host, 1, GetLastError());
 
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
@@ -125,37 +122,22 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     if (!present)
         return FailStep(host, 3, GetLastError());
 
-    CMemBlockT<char> sid;
-    CMemBlockT<wchar_t> domain;
-    if (sid.Resize(kSidBytes) != 0 || domain.Resize(kDomainUnits) != 0)
-        return kCreateFailure;
-
-    wchar_t user[kUserNameUnits];
-    DWORD userUnits = kUserNameUnits;
-    if (!gApi.getUserName(user, &userUnits))
-        return FailStep(host, 4, GetLastError());
-
-    DWORD sidSize = kSidBytes;
-    DWORD domainUnits = kDomainUnits;
-    SID_NAME_USE use;
-    if (!gApi.lookupAccountName(nullptr, user, sid.Data(), &sidSize, domain.Data(), &domainUnits, &use)) {
-        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER)
-            return FailStep(host, 5, GetLastError());
+    uint32_t lookupError = 0;
+    const gCResult found = user.Find(gApi, failedStep, lookupError);
+    if (found == kGenericFailure)
+        return FailStep(host, failedStep, lookupError);
+    QV_RETURN_IF_FAILED(found);
+    // An account that cannot be looked up counts as one that may write.
+    if (!user.Sid())
         return kOk;
-    }
-    if (!gApi.isValidSid(sid.Data()))
-        return FailStep(host, 5, GetLastError());
 
     TRUSTEEW trustee;
-    BuildTrusteeWithSidW(&trustee, sid.Data());
+    BuildTrusteeWithSidW(&trustee, user.Sid());
     ACCESS_MASK mask = 0;
     if (gApi.getEffectiveRightsFromAcl(dacl, &trustee, &mask) == ERROR_SUCCESS)
         return (mask & FILE_WRITE_DATA) ? 0 : 1;
     // Some systems cannot answer the query (and leave the mask as it was): ask the token.
-    const int token = gApi.tokenMayWrite(path);
-    if (token == kTokenOutOfMemory)
-        return kCreateFailure;
-    return token == 1 ? kOk : kGenericFailure;
+    return gApi.tokenMayWrite(descriptor.Data()) == 1 ? kOk : kGenericFailure;
 }
 
 gCResult CheckEffectiveRights(const gCFPath& path, CQVUDesquasher& installer)
@@ -164,5 +146,5 @@ gCResult CheckEffectiveRights(const gCFPath& path, CQVUDesquasher& installer)
     const gCString text = path.GetPathString();
     if (text.IsUnset())
         return kCreateFailure;
-    return CheckEffectiveRightsOfText(text, installer.GetHost());
+    return CheckEffectiveRightsOfText(text, installer.GetHost(), installer.GetRightsUser());
 }

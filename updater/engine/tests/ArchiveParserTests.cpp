@@ -6,8 +6,11 @@
 #include "ResultAssert.h"
 
 #include <cstdio>
+#include <random>
 
+#include "ArchiveNames.h"
 #include "EngineFixture.h"
+#include "gMem.h"
 #include "WinHandle.h"
 
 namespace {
@@ -112,15 +115,67 @@ TEST(ArchiveParser, DamagedContainersAndStreamsAreRefusedAndLimitsHold)
         {"a file of 100,000,000 bytes", Container(Poked(kTable + 4, 100000000)), kOk, 2},
         {"a file of 100,000,001 bytes", Container(Poked(kTable + 4, 100000001)), kOutOfRange, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EngineFixture f;
-        EXPECT_RESULT(f.Parse(c.archive), c.result);
-        EXPECT_TRUE(c.entriesLogged < 0 || f.host.LogLines().size() == static_cast<size_t>(c.entriesLogged));
+    // The container is read from a file, or decoded where it lies in memory.
+    for (const EngineFixture::Road road : {EngineFixture::Road::File, EngineFixture::Road::Memory}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (road == EngineFixture::Road::File ? ", file" : ", memory"));
+            EngineFixture f;
+            f.road = road;
+            EXPECT_RESULT(f.Parse(c.archive), c.result);
+            EXPECT_TRUE(c.entriesLogged < 0 || f.host.LogLines().size() == static_cast<size_t>(c.entriesLogged));
+        }
     }
     EngineFixture f;
     ASSERT_EQ(1, f.Parse(PackArchive(kTwoFiles, L"x", version3)));
     EXPECT_EQ(L"!T73A: 4, F: 3", f.host.StatusLines().back());
+}
+
+// The bytes asked of the memory hooks while it lives.
+class CountingAllocator {
+public:
+    CountingAllocator() : m_alloc(gMemAlloc), m_realloc(gMemRealloc)
+    {
+        asked = 0;
+        gMemAlloc = [](size_t n) { return asked += n, DefaultMemAlloc(n); };
+        gMemRealloc = [](void* p, size_t n) { return asked += n, DefaultMemRealloc(p, n); };
+    }
+    ~CountingAllocator()
+    {
+        gMemAlloc = m_alloc;
+        gMemRealloc = m_realloc;
+    }
+    CountingAllocator(const CountingAllocator&) = delete;
+    CountingAllocator& operator=(const CountingAllocator&) = delete;
+    static uint64_t asked;
+
+private:
+    gMemAllocFn m_alloc;
+    gMemReallocFn m_realloc;
+};
+uint64_t CountingAllocator::asked = 0;
+
+// A received body held in memory is decoded where it lies: beside the unpacked archive the
+// reader asks for no block of the packed size.
+TEST(ArchiveReader, ABodyInMemoryIsDecodedWithoutACopy)
+{
+    std::mt19937 random(3);
+    Bytes noise(300000);
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random());
+    const Bytes archive = PackArchive({{L"noise.bin", noise}}, kScript);
+    EngineFixture f;
+    gCMemFile body;
+    ASSERT_OK(body.WriteBytes(archive.data(), static_cast<uint32_t>(archive.size())));
+    uint64_t asked = 0;
+    {
+        CountingAllocator counting;
+        ASSERT_OK(f.desquasher.ReadArchiveFile(body));
+        asked = counting.asked;
+    }
+    const uint64_t unpacked = static_cast<uint64_t>(f.desquasher.GetUnpackedArchive().Count());
+    EXPECT_GT(unpacked, noise.size());
+    EXPECT_LT(asked, unpacked + noise.size() / 10);
+    EXPECT_OK(f.desquasher.ParseUpdateArchive());
 }
 
 // Only the file's length is looked at before the limit: a file of zeros at the limit fails on
@@ -183,6 +238,52 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
         kScript)));
     // '/' and '\' name the same folder: the target is written with '\'.
     EXPECT_EQ(f.installFolder + L"sub\\app.exe", f.desquasher.GetTargetPath(3).GetPathString().Text());
+}
+
+// A table near its ceiling with the one collision in its last entry.
+TEST(ArchiveParser, ACollisionAtTheEndOfALargeTableIsFound)
+{
+    std::vector<QVUPackEntry> entries;
+    for (int i = 0; i < 999; ++i)
+        entries.push_back({L"data\\f" + std::to_wstring(i) + L".bin", Ansi("x")});
+    const std::pair<const wchar_t*, gCResult> lastEntries[] = {
+        {L"DATA/F0.BIN", 1}, {L"data\\f998.bin.Tmp", 1}, {L"data\\f500.old", 0}};
+    for (const auto& last : lastEntries) {
+        entries.push_back({last.first, Ansi("y")});
+        EngineFixture f;
+        EXPECT_EQ(last.second, f.Parse(PackArchive(entries, kScript)))
+            << testing::PrintToString(std::wstring(last.first));
+        entries.pop_back();
+    }
+}
+
+// The sorted search answers as a comparison of every pair would, for names that differ in case,
+// also beyond ASCII, and in the installer's own suffixes.
+TEST(ArchiveNames, DistinctCheckAgreesWithEveryPairCompared)
+{
+    const std::wstring pool[] = {L"a",          L"A",         L"a.old",  L"A.OLD",    L"a.tmp",      L"a.TmP",
+                                 L"a.older",    L"a.old.old", L"ab",     L"s",        L"S",          L"\u017f",
+                                 L"\u017f.old", L"i",         L"\u0131", L"\u00e9",   L"\u00c9.tmp", L"\u03c3",
+                                 L"\u03a3",     L"\u03c2",    L"x\\a",   L"X\\A.old", L".old",       L".tmp"};
+    std::mt19937 random(7);
+    int collisions = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<ArchiveName> names;
+        const size_t count = 2 + random() % 4;
+        for (size_t k = 0; k < count; ++k) {
+            const std::wstring& name = pool[random() % (sizeof(pool) / sizeof(pool[0]))];
+            names.push_back({name.c_str(), static_cast<int32_t>(name.size())});
+        }
+        bool pairwise = false;
+        for (size_t i = 0; i < names.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                pairwise |= ArchiveNamesCollide(names[i].text, names[i].length, names[j].text, names[j].length);
+        collisions += pairwise;
+        ASSERT_EQ(pairwise ? 1 : 0, CheckArchiveNamesDistinct(names.data(), static_cast<int32_t>(names.size())))
+            << "round " << round;
+    }
+    EXPECT_GT(collisions, 300); // both answers were given often
+    EXPECT_LT(collisions, 2700);
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "TempFolder.h"
 #include "WinHandle.h"
 #include "gCFile.h"
+#include "gCMemFile.h"
 #include "gCStringTable.h"
 
 // Every file below a folder by relative name with its bytes, and every folder with a trailing
@@ -92,21 +93,30 @@ public:
         const DWORD attributes = GetFileAttributesW((installFolder + name).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     }
-    // Writes the archive to a file and runs the driver on it.
+    // Runs the driver on the archive, held as the road says.
     gCResult Install(const Bytes& archive)
     {
         gCFile file;
-        QV_RETURN_IF_FAILED(Open(archive, file));
-        return desquasher.DesquashAndInstall(file);
+        gCMemFile memory;
+        gCStream* stream = nullptr;
+        QV_RETURN_IF_FAILED(Open(archive, file, memory, stream));
+        return desquasher.DesquashAndInstall(*stream);
     }
     // The container read and its stream parsed: the result of the first step that fails.
     gCResult Parse(const Bytes& archive)
     {
         gCFile file;
-        QV_RETURN_IF_FAILED(Open(archive, file));
-        QV_RETURN_IF_FAILED(desquasher.ReadArchiveFile(file));
+        gCMemFile memory;
+        gCStream* stream = nullptr;
+        QV_RETURN_IF_FAILED(Open(archive, file, memory, stream));
+        QV_RETURN_IF_FAILED(desquasher.ReadArchiveFile(*stream));
         return desquasher.ParseUpdateArchive();
     }
+
+    // How the archive reaches the installer: a file (dropped on the window, or the slave's
+    // record), or the received body in memory.
+    enum class Road { File, Memory };
+    Road road = Road::File;
 
     TempFolder temp;
     std::wstring installFolder;
@@ -117,8 +127,13 @@ public:
     CQVUDesquasher desquasher;
 
 private:
-    gCResult Open(const Bytes& archive, gCFile& file)
+    gCResult Open(const Bytes& archive, gCFile& file, gCMemFile& memory, gCStream*& stream)
     {
+        if (road == Road::Memory) {
+            stream = &memory;
+            return archive.empty() ? kOk : memory.WriteBytes(archive.data(), static_cast<uint32_t>(archive.size()));
+        }
+        stream = &file;
         WriteWholeFile(temp.File(L"update.qvu"), archive);
         return file.OpenFullPath(temp.File(L"update.qvu"), kAccessRead);
     }

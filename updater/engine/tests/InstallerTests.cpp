@@ -24,13 +24,23 @@ Lines Tail(const Lines& lines, size_t n)
     return Lines(lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end());
 }
 
-// The original installation with readme.txt read-only.
-class Installer : public testing::Test, public EngineFixture {
+const EngineFixture::Road kRoads[] = {EngineFixture::Road::File, EngineFixture::Road::Memory};
+
+// The original installation with readme.txt read-only, the archive on each road.
+class Installer : public testing::TestWithParam<EngineFixture::Road>, public EngineFixture {
 protected:
-    void SetUp() override { Lay(kOriginal, L"readme.txt"); }
+    void SetUp() override
+    {
+        road = GetParam();
+        Lay(kOriginal, L"readme.txt");
+    }
 };
 
-TEST_F(Installer, ReplacesFilesCreatesFoldersAndThenRefusesToRunAgain)
+INSTANTIATE_TEST_SUITE_P(Roads, Installer, testing::ValuesIn(kRoads), [](const auto& info) {
+    return std::string(info.param == EngineFixture::Road::File ? "File" : "Memory");
+});
+
+TEST_P(Installer, ReplacesFilesCreatesFoldersAndThenRefusesToRunAgain)
 {
     EXPECT_OK(Install(Archive()));
     EXPECT_EQ(kUpdated, Tree());
@@ -86,7 +96,7 @@ TEST(InstallerTarget, ScriptDecidesWhereTheUpdateGoes)
     }
 }
 
-TEST_F(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
+TEST_P(Installer, StaleFilesAreRemovedAndALoneOldFileIsRestored)
 {
     // An earlier run stopped after keeping readme.txt aside: its .old is the only copy.
     SetFileAttributesW((installFolder + L"readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -122,7 +132,7 @@ void RemoveNewReadme(FileOperation operation, const gCString& path, void*)
         DeleteFileW(path.Text());
 }
 
-TEST_F(Installer, ANewFileGoneBeforeItsMoveFailsTheMoveAndPutsEverythingBack)
+TEST_P(Installer, ANewFileGoneBeforeItsMoveFailsTheMoveAndPutsEverythingBack)
 {
     SetFileOperationHook(RemoveNewReadme, nullptr);
     const gCResult r = Install(Archive());
@@ -157,7 +167,7 @@ bool RunUnixOnPath(const std::string& program, const std::wstring& path, bool th
     return there() == thereAfter;
 }
 
-TEST_F(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
+TEST_P(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
 {
     // The record goes to a full device, which takes the bytes into the runtime's buffer and
     // refuses them when they are flushed at the close.
@@ -199,7 +209,7 @@ TEST(InstallerRights, RefusedTwiceShowsTheBoxAndFailsTheCheck)
     EXPECT_TRUE(f.ReadOnly(L"app.exe"));
 }
 
-TEST_F(Installer, RefusedArchivesPostTheirLinesAndChangeNothing)
+TEST_P(Installer, RefusedArchivesPostTheirLinesAndChangeNothing)
 {
     const Bytes stream = BuildArchiveStream(Entries(kUpdate), L"OS=WIN32");
     // The records follow the header and the 8-byte gap: tags, index, tags, size, tags, 10 bytes,
