@@ -97,8 +97,13 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     m_manager.reset(new (std::nothrow) CQVULocalTransferManager(*this));
     if (!m_manager)
         return kOutOfMemory;
-    // A refusal was shown; the check then fails with its own line.
-    (void)StartupWinSock();
+    if (StartupWinSock() != 0) {
+        // Its box was the one message: the program ends before it reads or changes anything.
+        // Returned, the failure would be shown a second time by Run.
+        m_phase = kStopped;
+        QuitLater();
+        return kOk;
+    }
 
     ReadProductFacts();
     m_languageOffset = ChooseLanguageBlock(m_stringTable, m_facts.language);

@@ -7,13 +7,16 @@
 
 #include "ResultAssert.h"
 
+#include "BoxCapture.h"
 #include "CImageBase.h"
 #include "CQVUTransferManager.h"
 #include "CQuorvelUpdaterApp.h"
 #include "CWindowBase.h"
 #include "EndToEnd.h"
+#include "NetHandles.h"
 #include "UpdaterMessages.h"
 #include "Wait.h"
+#include "WinSock.h"
 #include "gCStringArray.h"
 
 namespace {
@@ -77,6 +80,11 @@ public:
     }
     bool m_processListFails = false;
 };
+
+int WSAAPI StartupRefused(WORD, LPWSADATA)
+{
+    return WSASYSNOTREADY;
+}
 } // namespace
 
 TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
@@ -184,4 +192,33 @@ TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
                   drop + "Please close Quorvel 2 first: the update cannot be installed while it runs.\r\n" + drop);
     EXPECT_EQ(log.substr(log.find("Removing the old files...")),
               "Removing the old files...\r\n \r\nThe update was installed successfully.\r\nafter the window\r\n");
+}
+
+// WinSock that cannot start stops the start-up: its box is the one message, the window closes,
+// and the installation stays as it was, a left-over slave copy included. A start that other code
+// of the process made outlives the program's end.
+TEST(UpdaterApp, WinSockThatCannotStartEndsTheStartWithOneBoxAndNothingChanged)
+{
+    Installation install;
+    ASSERT_TRUE(WriteWholeFile(gCString(install.Path(L"QVUSlave.exe").c_str()), Ansi("left over")));
+    const auto before = install.Snapshot();
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    {
+        BoxCapture boxes;
+        const WSAStartupFn previous = SetWSAStartupFunction(StartupRefused);
+        {
+            ScratchUpdaterApp app(install.Path(L""));
+            EXPECT_OK(app.Start());
+            SetWSAStartupFunction(previous);
+            EXPECT_TRUE(app.WaitClosed());
+        }
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"A network error occurred - networking is probably no longer "
+                                         L"functional.\nWinSock DLL unavailable or unsuitable");
+    }
+    EXPECT_EQ(install.Snapshot(), before);
+    EXPECT_EQ(install.Log(), "");
+    EXPECT_TRUE(CUniqueSocket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)).IsValid());
+    WSACleanup();
 }
