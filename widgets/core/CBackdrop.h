@@ -77,7 +77,6 @@ public:
 
     CImageBase& GetBackBuffer() { return m_backBuffer; }
     CWidget* GetRollover() const { return m_rollover; }
-    const CCursorWidget& GetCursorWidget() const { return m_cursor; }
     int32_t IsReady() const { return m_ready; }
     CWidget* GetModalTop() const;
     gCResult PushModal(CWidget* widget) { return m_modalStack.Add(widget); }
