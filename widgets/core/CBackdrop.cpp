@@ -26,6 +26,7 @@ gCResult CBackdrop::SetSize(int32_t width, int32_t height, int32_t)
         QV_RETURN_IF_FAILED(m_backBuffer.Create(width, height));
     m_position.right = m_position.left + width;
     m_position.bottom = m_position.top + height;
+    // Marks of the old size may lie outside the new buffer; all of it is new anyway.
     m_dirty.Clear();
     InvalidateAll();
     return kOk;
