@@ -1,5 +1,6 @@
 #include "WinSock.h"
 
+#include <atomic>
 #include <cwchar>
 
 #include "AppHost.h"
@@ -9,6 +10,9 @@
 namespace {
 
 WSAStartupFn gStartup = WSAStartup;
+// Start-ups that succeeded and have not been cleaned up: a cleanup without one would end a
+// start that other code of the process made (a start-up that failed leaves nothing to end).
+std::atomic<int32_t> gOpenStartups{0};
 
 const uint16_t kFatalCodes[] = {
     10004, 10013, 10014, 10022, 10024, 10037, 10041, 10043, 10044, 10045, 10047, 10050, 10056, 10091, 10092,
@@ -57,11 +61,17 @@ int32_t StartupWinSock()
             (void)GetErrFatality(static_cast<uint32_t>(WSAGetLastError()));
         return 1;
     }
+    ++gOpenStartups;
     return 0;
 }
 
 gCResult CleanupWinSock()
 {
+    int32_t open = gOpenStartups.load();
+    while (open > 0 && !gOpenStartups.compare_exchange_weak(open, open - 1)) {
+    }
+    if (open == 0)
+        return kOk;
     if (WSACleanup() == SOCKET_ERROR)
         return GetErrFatality(static_cast<uint32_t>(WSAGetLastError()));
     return kOk;

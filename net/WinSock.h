@@ -9,7 +9,8 @@
 
 // 0, or 1 after reporting why WinSock cannot be used.
 int32_t StartupWinSock();
-// 0, or the class of WSACleanup's failure.
+// Ends one start that StartupWinSock made: 0, or the class of WSACleanup's failure. Without
+// such a start it does nothing and returns 0.
 gCResult CleanupWinSock();
 
 // 28 or 27 for the codes it knows; any other code is shown to the user and gives 1.

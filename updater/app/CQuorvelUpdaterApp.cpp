@@ -11,6 +11,7 @@
 #include "MessageBoxHook.h"
 #include "ReportError.h"
 #include "UpdateRequest.h"
+#include "UpdaterResourceIds.h"
 #include "UpdaterTexts.h"
 #include "WidgetServices.h"
 #include "WinSock.h"
@@ -29,7 +30,7 @@ const wchar_t* const kSlaveName = L"QVUSlave.exe";
 const wchar_t* const kProgramName = L"QVUpdater.exe";
 const wchar_t* const kProductFactsPath = L"Resources\\system.vsf";
 const wchar_t* const kTestModeWarning = L"WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!";
-const int32_t kIconId = 103;
+const int32_t kIconId = QVU_ICON_RESOURCE;
 const uint32_t kWindowFlags = 6;
 // The slave waits this long at most for the copy that started it to end.
 const uint32_t kSlaveWaitMs = 10000;
@@ -96,8 +97,13 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     m_manager.reset(new (std::nothrow) CQVULocalTransferManager(*this));
     if (!m_manager)
         return kOutOfMemory;
-    // A refusal was shown; the check then fails with its own line.
-    (void)StartupWinSock();
+    if (StartupWinSock() != 0) {
+        // Its box was the one message: the program ends before it reads or changes anything.
+        // Returned, the failure would be shown a second time by Run.
+        m_phase = kStopped;
+        QuitLater();
+        return kOk;
+    }
 
     ReadProductFacts();
     m_languageOffset = ChooseLanguageBlock(m_stringTable, m_facts.language);

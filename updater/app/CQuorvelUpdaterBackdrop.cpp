@@ -77,6 +77,7 @@ gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
     if (!m_body.IsOpen())
         m_list.SetVisibleRows((ListRect().Height() - 4) / kFallbackRowHeight);
     Render();
+    InvalidateAll();
     return kOk;
 }
 
@@ -88,9 +89,11 @@ gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
     return {list.left + 1, top, list.right - 1, top + height};
 }
 
-gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag)
+gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag, const gCRect& area)
 {
     Render();
+    // Only the changed part goes to the screen; it stays marked until it has gone there.
+    Invalidate(area);
     return presentFlag ? Present() : gCResult(kOk);
 }
 
@@ -114,13 +117,14 @@ gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour,
     // The log keeps the line even when the list cannot.
     gCResult logged = WriteLogLine(text);
     QV_RETURN_IF_FAILED(m_list.Add(text, colour));
-    QV_RETURN_IF_FAILED(Changed(presentFlag));
+    QV_RETURN_IF_FAILED(Changed(presentFlag, ListRect()));
     return logged;
 }
 
 gCResult CQuorvelUpdaterBackdrop::PostColouredLine(gCString text, uint32_t colour)
 {
     QV_RETURN_IF_FAILED(m_caption.SetString(text));
+    Invalidate(CaptionRect());
     return PostStatusLine(text, colour, 1);
 }
 
@@ -140,6 +144,7 @@ gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
     // Only the bar changes: the rest of the back buffer stays as it was drawn.
     GdiFlush();
     DrawProgress();
+    Invalidate(ProgressRect());
     if (flag)
         (void)Present(); // progress that cannot be shown at once shows at the next paint
     return kOk;
@@ -148,21 +153,21 @@ gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
 gCResult CQuorvelUpdaterBackdrop::SetCaptionText(gCString text, uint32_t flag)
 {
     m_caption = text;
-    (void)Changed(flag); // as SetProgress
+    (void)Changed(flag, CaptionRect()); // as SetProgress
     return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::SetButtonText(gCString text)
 {
     m_buttonText = text;
-    return Changed(1);
+    return Changed(1, ButtonRect());
 }
 
 void CQuorvelUpdaterBackdrop::SetButtonOpacity(float opacity)
 {
     m_fade.running = 0;
     m_buttonOpacity = opacity;
-    (void)Changed(1); // drawn again at the next paint when it cannot be presented now
+    (void)Changed(1, ButtonRect()); // drawn again at the next paint when it cannot be presented now
 }
 
 void CQuorvelUpdaterBackdrop::FadeButton()
@@ -188,7 +193,7 @@ gCResult CQuorvelUpdaterBackdrop::OnHeartbeat()
         m_buttonOpacity = m_fade.GetValue();
         if (!m_fade.running)
             m_buttonOpacity = 1.0f;
-        (void)Changed(1); // a frame of the fade that cannot be shown is simply skipped
+        (void)Changed(1, ButtonRect()); // a frame of the fade that cannot be shown is simply skipped
     }
     return kOk;
 }
@@ -211,7 +216,7 @@ uint32_t CQuorvelUpdaterBackdrop::OnMessage(uint32_t id, uint32_t a, uint32_t b,
     case kMsgAnswerReported:
     case kMsgBrokenDownloadReported:
         RestartAnimations();
-        (void)Changed(1); // shown at the next paint otherwise
+        (void)Changed(1, ButtonRect()); // shown at the next paint otherwise
         return 0;
     case kMsgAnswerType2:
         FadeButton();
@@ -247,7 +252,7 @@ gCResult CQuorvelUpdaterBackdrop::OnKeyDown(int32_t& handled, int32_t code)
         return kOk;
     }
     handled = 1;
-    return Changed(1);
+    return Changed(1, ListRect());
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint&)
@@ -258,7 +263,7 @@ gCResult CQuorvelUpdaterBackdrop::OnMouseWheel(int32_t& handled, const gCPoint& 
         return kOk;
     m_list.Scroll(-notches * kRowsPerNotch);
     handled = 1;
-    return Changed(1);
+    return Changed(1, ListRect());
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnMouse(int32_t& handled, MouseEvent event, const gCPoint& point)

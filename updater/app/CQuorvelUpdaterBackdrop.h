@@ -64,6 +64,7 @@ public:
     gCResult OnWindowOpen() override;
 
     // Where things are drawn, in client coordinates.
+    static gCRect CaptionRect() { return {0, 0, kWidth, ListRect().top}; }
     static gCRect ListRect() { return {10, 30, 630, 174}; }
     static gCRect ProgressRect() { return {10, 186, 500, 208}; }
     static gCRect ButtonRect() { return {512, 182, 630, 212}; }
@@ -87,7 +88,8 @@ protected:
     gCResult OnHeartbeat() override;
 
 private:
-    gCResult Changed(uint32_t presentFlag);
+    // Draws everything again and marks the area that changed.
+    gCResult Changed(uint32_t presentFlag, const gCRect& area);
     void FillRect(const gCRect& rect, uint32_t colour);
     void FrameRect(const gCRect& rect, uint32_t colour);
     void DrawList();

@@ -1,8 +1,10 @@
 // The root widget of a window, its content: it owns the 32-bit back buffer that the window
 // paints from, and it is offered every event of the window. There is no widget tree yet: the
 // dispatch operations offer events to the backdrop's own handlers, which classes derived
-// from it override.
+// from it override. Its one child is the application's own cursor, drawn over what it puts on
+// the screen; the back buffer never holds it.
 #pragma once
+#include "CCursorWidget.h"
 #include "CImageBase.h"
 #include "CWidget.h"
 #include "IWindowContent.h"
@@ -30,7 +32,8 @@ public:
     bool IsLayered() const override { return m_layered != 0; }
     bool HasModal() const override { return GetModalTop() != nullptr; }
     HDC GetBackBufferDC() override { return m_backBuffer.GetMemDC(); }
-    void ReleaseBackBufferDC() override { m_backBuffer.ReleaseMemDC(); }
+    // The window's paint has copied the buffer, perhaps over the cursor.
+    void ReleaseBackBufferDC() override;
     void SetWindow(CWindowBase* window) override { m_window = window; }
     CWindowBase* GetWindow() const override { return m_window; }
     gCCmdTarget* AsCmdTarget() override { return this; }
@@ -56,15 +59,18 @@ public:
     void ClearRollover() override { m_rollover = nullptr; }
     uint32_t BroadcastMessage(uint32_t id, uint32_t a, uint32_t b) override { return OnNotify(id, a, b); }
 
-    void HideCursor() override { m_cursorShown = 0; }
-    void ShowCursor() override { m_cursorShown = 1; }
+    // Showing, hiding and moving the cursor put it on the screen at once.
+    void HideCursor() override;
+    void ShowCursor() override;
     int32_t IsCursorShown() const override { return m_cursorShown; }
-    void UpdateCursorWidget() override {}
+    // Moves the cursor to the pointer.
+    void UpdateCursorWidget() override;
 
     void SetReady() override { m_ready = 1; }
     gCResult OnWindowOpen() override { return kOk; }
     void OnWindowDetach() override {}
 
+    // Copies the dirty region of the back buffer to the window, with the cursor over it.
     gCResult Present() override;
 
     enum MouseEvent { kMove, kLDown, kLUp, kMDown, kMUp, kRDown, kRUp };
@@ -97,4 +103,11 @@ protected:
     CWindowBase* m_window = nullptr;
     int32_t m_cursorShown = 0;
     int32_t m_ready = 0;
+
+private:
+    gCResult CopyDirty(HDC target, HDC source);
+
+    CCursorWidget m_cursor;
+    // The screen may not show the cursor where it is: it is put there again at the next move.
+    int32_t m_cursorStale = 0;
 };

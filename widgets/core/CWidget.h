@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "CRegion.h"
 #include "gCCmdTarget.h"
 #include "gCGeometry.h"
 #include "gCResult.h"
@@ -22,12 +23,19 @@ public:
     const gCString& GetWidgetName() const { return m_name; }
     gCResult SetWidgetName(const gCString& name) { return m_name.SetString(name); }
 
+    // Marks an area, in the widget's own coordinates, for the next Present; only what lies
+    // inside the widget counts.
+    void Invalidate(const gCRect& area);
+    void InvalidateAll() { Invalidate({0, 0, GetWidth(), GetHeight()}); }
+    const CRegion& GetDirtyRegion() const { return m_dirty; }
+
     // Draws what is dirty and puts it on the screen at once, without waiting for a paint.
     virtual gCResult Present() { return kOk; }
 
 protected:
     gCRect m_position;
     gCString m_name;
+    CRegion m_dirty;
 };
 
 // The rectangle moved by the point.

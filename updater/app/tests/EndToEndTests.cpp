@@ -2,8 +2,12 @@
 // is one run of the program as a user or the product starts it, checked by its whole results log.
 #include <gtest/gtest.h>
 
+#include "ResultAssert.h"
+
+#include "CImageBase.h"
 #include "EndToEnd.h"
 #include "ShellHandles.h"
+#include "UpdaterResourceIds.h"
 
 namespace {
 const int kRunMs = 30000;
@@ -138,4 +142,45 @@ TEST_F(UpdaterRun, MissingProductFactsStopWithTheBoxAndNoRequest)
                                  "start the updater from the Quorvel 2 folder.\r\n";
     EXPECT_EQ(bare.Log(), kTestMode + "[box] Quorvel Updater: " + notFound + notFound);
     EXPECT_EQ(server.Requests(), "");
+}
+
+// The title bar and the task bar show the program's own icon: its resource, drawn at 32 pixels,
+// is a blue tile with a white mark and clear corners, and the window carries it.
+TEST_F(UpdaterRun, TheWindowCarriesTheProgramsOwnIcon)
+{
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
+    ASSERT_TRUE(install.Start());
+    HWND window = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }));
+    // The caption's left end, inside the frame's light edges, shows the mark's white: the
+    // system's default icon has none.
+    RECT frame = {};
+    ASSERT_TRUE(Eventually([&] { return IsWindowVisible(window) && GetWindowRect(window, &frame); }));
+    ASSERT_TRUE(Eventually(
+        [&] {
+            int white = 0;
+            CWindowDC screen(nullptr);
+            for (int y = frame.top + 3; y < frame.top + 21; ++y)
+                for (int x = frame.left + 3; x < frame.left + 21; ++x)
+                    white += GetPixel(screen.Get(), x, y) == RGB(255, 255, 255);
+            return white >= 20;
+        },
+        3000));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(install.WaitForExit(kRunMs), 0u);
+
+    CModule program(LoadLibraryExW(install.Path(L"QVUpdater.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(program.IsValid());
+    HANDLE icon = LoadImageW(program.Get(), MAKEINTRESOURCEW(QVU_ICON_RESOURCE), IMAGE_ICON, 32, 32, LR_SHARED);
+    ASSERT_NE(icon, nullptr);
+    CImageBase picture;
+    ASSERT_OK(picture.Create(32, 32));
+    picture.Fill(0xFF00FF00);
+    ASSERT_TRUE(DrawIconEx(picture.GetMemDC(), 0, 0, static_cast<HICON>(icon), 32, 32, 0, nullptr, DI_NORMAL));
+    GdiFlush();
+    EXPECT_EQ(picture.GetPixel(0, 0) & 0xFFFFFF, 0x00FF00u);
+    const uint32_t tile = picture.GetPixel(2, 16);
+    EXPECT_GT(tile & 0xFF, (tile >> 16) & 0xFF) << std::hex << tile;
+    EXPECT_EQ(picture.GetPixel(6, 15) & 0xFFFFFF, 0xFFFFFFu);
 }

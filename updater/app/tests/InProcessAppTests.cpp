@@ -2,18 +2,21 @@
 // main button pressed while the update file arrives, then pressed and released apart; then an
 // answer that names the download location, the engine's view messages, files dropped on the
 // window, and scrolling by keys and wheel. The window's picture is read back from its back buffer,
-// which the widgets' tests show reaching the screen.
+// which the widgets' tests show reaching the screen, and at the end from the screen itself.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
 
+#include "BoxCapture.h"
 #include "CImageBase.h"
 #include "CQVUTransferManager.h"
 #include "CQuorvelUpdaterApp.h"
 #include "CWindowBase.h"
 #include "EndToEnd.h"
+#include "NetHandles.h"
 #include "UpdaterMessages.h"
 #include "Wait.h"
+#include "WinSock.h"
 #include "gCStringArray.h"
 
 namespace {
@@ -28,6 +31,25 @@ bool Shows(CImageBase& picture, const gCRect& r, uint32_t colour)
             if ((picture.GetPixel(x, y) & 0xFFFFFF) == colour)
                 return true;
     return false;
+}
+
+// Whether the window's client area on the screen shows what its back buffer holds.
+bool ScreenMatches(HWND window, CImageBase& picture)
+{
+    CImageBase screen;
+    if (screen.Create(picture.GetWidth(), picture.GetHeight()) != kOk)
+        return false;
+    {
+        CWindowDC dc(window);
+        if (!BitBlt(screen.GetMemDC(), 0, 0, screen.GetWidth(), screen.GetHeight(), dc.Get(), 0, 0, SRCCOPY))
+            return false;
+    }
+    GdiFlush();
+    for (int32_t y = 0; y < screen.GetHeight(); ++y)
+        for (int32_t x = 0; x < screen.GetWidth(); ++x)
+            if (((screen.GetPixel(x, y) ^ picture.GetPixel(x, y)) & 0xFFFFFF) != 0)
+                return false;
+    return true;
 }
 
 class ScratchUpdaterApp : public CQuorvelUpdaterApp {
@@ -77,6 +99,11 @@ public:
     }
     bool m_processListFails = false;
 };
+
+int WSAAPI StartupRefused(WORD, LPWSADATA)
+{
+    return WSASYSNOTREADY;
+}
 } // namespace
 
 TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
@@ -164,11 +191,16 @@ TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
         {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), last},
         {WM_KEYDOWN, VK_PRIOR, last - list.GetVisibleRows()},
     };
+    // Started without Run, the window is hidden; shown, its first paint puts everything there.
+    ShowWindow(app.GetMainWindowHandle(), SW_SHOW);
+    UpdateWindow(app.GetMainWindowHandle());
     for (const auto& s : steps) {
         PostMessageW(app.GetMainWindowHandle(), s.message, s.wParam, 0);
         EXPECT_TRUE(app.RunUntil([&] { return list.GetFirstVisible() == s.first; }, 3000))
             << "message " << s.message << " key " << s.wParam << ": first " << list.GetFirstVisible();
     }
+    // Each change put its own part on the screen, and only that part.
+    EXPECT_TRUE(ScreenMatches(app.GetMainWindowHandle(), picture));
 
     PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
@@ -184,4 +216,33 @@ TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
                   drop + "Please close Quorvel 2 first: the update cannot be installed while it runs.\r\n" + drop);
     EXPECT_EQ(log.substr(log.find("Removing the old files...")),
               "Removing the old files...\r\n \r\nThe update was installed successfully.\r\nafter the window\r\n");
+}
+
+// WinSock that cannot start stops the start-up: its box is the one message, the window closes,
+// and the installation stays as it was, a left-over slave copy included. A start that other code
+// of the process made outlives the program's end.
+TEST(UpdaterApp, WinSockThatCannotStartEndsTheStartWithOneBoxAndNothingChanged)
+{
+    Installation install;
+    ASSERT_TRUE(WriteWholeFile(gCString(install.Path(L"QVUSlave.exe").c_str()), Ansi("left over")));
+    const auto before = install.Snapshot();
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+    {
+        BoxCapture boxes;
+        const WSAStartupFn previous = SetWSAStartupFunction(StartupRefused);
+        {
+            ScratchUpdaterApp app(install.Path(L""));
+            EXPECT_OK(app.Start());
+            SetWSAStartupFunction(previous);
+            EXPECT_TRUE(app.WaitClosed());
+        }
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"A network error occurred - networking is probably no longer "
+                                         L"functional.\nWinSock DLL unavailable or unsuitable");
+    }
+    EXPECT_EQ(install.Snapshot(), before);
+    EXPECT_EQ(install.Log(), "");
+    EXPECT_TRUE(CUniqueSocket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)).IsValid());
+    WSACleanup();
 }

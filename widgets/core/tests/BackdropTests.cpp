@@ -1,6 +1,9 @@
-// The backdrop on its own and in a real window: its back buffer, rollover and presenting; the
-// widgets' rectangle offset.
+// The backdrop on its own and in a real window: its back buffer, rollover, presenting and its own
+// cursor; the widgets' rectangle offset.
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 #include "ResultAssert.h"
 
@@ -101,4 +104,59 @@ TEST(BackdropInWindow, RolloverFollowsTheClientAreaAndPresentDrawsAtOnceTopRowFi
     buffer.Fill(0xFF000000);
     EXPECT_OK(backdrop->Present());
     EXPECT_EQ(pixel(5, 5), RGB(0x30, 0xC0, 0x50));
+}
+
+// Present copies what was marked, once. The own cursor is drawn over the picture on the screen,
+// never into the back buffer; it follows the pointer, comes back after a paint and goes when
+// hidden.
+TEST(BackdropInWindow, PresentCopiesOnlyTheDirtyPartAndTheOwnCursorIsDrawnOverIt)
+{
+    TestApp app(GetWidgetServices());
+    CBackdrop* backdrop = new CBackdrop();
+    ASSERT_OK(app.OpenTestWindow(backdrop));
+    HWND window = GetMainWindow()->GetHandle();
+    PumpFor(50);
+    const auto expectScreen = [window](std::vector<std::pair<gCPoint, COLORREF>> pixels) {
+        CWindowDC dc(window);
+        for (const auto& p : pixels)
+            EXPECT_EQ(GetPixel(dc.Get(), p.first.x, p.first.y), p.second) << p.first.x << "," << p.first.y;
+    };
+    const COLORREF green = RGB(0x30, 0xC0, 0x50), blue = RGB(0x20, 0x40, 0xD0), black = 0, white = RGB(255, 255, 255);
+    CImageBase& buffer = backdrop->GetBackBuffer();
+    buffer.Fill(0xFF30C050);
+    backdrop->InvalidateAll();
+    ASSERT_OK(backdrop->Present());
+    ValidateRect(window, nullptr);
+
+    buffer.Fill(0xFF2040D0);
+    backdrop->Invalidate({0, 100, 640, 110});
+    EXPECT_OK(backdrop->Present());
+    expectScreen({{{320, 99}, green}, {{320, 100}, blue}, {{639, 109}, blue}, {{320, 110}, green}});
+    EXPECT_TRUE(backdrop->GetDirtyRegion().IsEmpty());
+    EXPECT_OK(backdrop->Present());
+    expectScreen({{{320, 99}, green}});
+
+    buffer.Fill(0xFF30C050);
+    backdrop->InvalidateAll();
+    ASSERT_OK(backdrop->Present());
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    ASSERT_TRUE(SetCursorPos(origin.x + 100, origin.y + 50));
+    backdrop->ShowCursor();
+    EXPECT_EQ(backdrop->IsCursorShown(), 1);
+    // The tip is outline, two rows down the middle is fill.
+    expectScreen({{{100, 50}, black}, {{101, 52}, white}, {{99, 50}, green}});
+    EXPECT_EQ(buffer.GetPixel(100, 50), 0xFF30C050u);
+    ASSERT_TRUE(SetCursorPos(origin.x + 300, origin.y + 120));
+    backdrop->UpdateCursorWidget();
+    expectScreen({{{100, 50}, green}, {{101, 52}, green}, {{300, 120}, black}});
+    // A paint copies the buffer over it; the next move puts it back where it is.
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    expectScreen({{{300, 120}, green}});
+    backdrop->UpdateCursorWidget();
+    expectScreen({{{300, 120}, black}});
+    backdrop->HideCursor();
+    EXPECT_EQ(backdrop->IsCursorShown(), 0);
+    expectScreen({{{300, 120}, green}, {{301, 122}, green}});
 }
