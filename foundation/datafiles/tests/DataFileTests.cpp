@@ -80,7 +80,7 @@ TEST(DataFiles, SourceFaultsNameTheirLineAndFailTheProgram)
         {false, "1\tA\t\xC3\n", 1, L"not UTF-8 text"},
         {false, std::string("1\tA\ta\0b\n", 8), 1, L"a 0 character or a carriage return inside the line"},
         {true, "version", 1, L"version needs one number"},
-        {true, "version 1\nsound 1 a 2 3", 2, L"a line is 'version' or 'tone'"},
+        {true, "version 1\nsound 1 a 2 3", 2, L"a line is version, tone, image, imagelist, font, gradient or widget"},
         {true, "tone 1 a 100", 1, badTone},
         {true, "tone 1 a 0 440", 1, badTone},
         {true, "tone 99999999999 a 10 440", 1, badTone},
