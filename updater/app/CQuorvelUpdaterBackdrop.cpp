@@ -56,7 +56,6 @@ CQuorvelUpdaterBackdrop::CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CRe
     : m_owner(owner), m_log(log)
 {
     (void)m_name.SetText(L"Quorvel Updater"); // the window's title; empty only without memory
-    m_position = {0, 0, kWidth, kHeight};
     (void)m_caption.SetText(L"");
     (void)m_buttonText.SetText(L"");
     m_framed = 1;
@@ -72,6 +71,8 @@ void CQuorvelUpdaterBackdrop::LoadResources(gCStream* stream, CResourceDirectory
                                             CResourceDirectory* fontDirectory)
 {
     m_builtIn = LoadByID(kResourceId, stream, directory) != kOk;
+    if (m_builtIn)
+        (void)SetSize(kWidth, kHeight, 0); // the window reports a back buffer it cannot make
     gCString file;
     if (m_font.LoadByID(kFontId, fontStream, fontDirectory) == kOk && m_body.Open(m_font, kBodyPixels) == kOk &&
         m_heading.Open(m_font, kHeadingPixels) == kOk)

@@ -40,6 +40,14 @@ gCResult CWidget::ReadBody(CResourceBody body)
     }
     if (!sized)
         return body.Fail("Widget has no size.");
+    gCResult r = SetSize(width, height, 0);
+    return r == kOk ? r : body.Fail("Widget size could not be set.", r);
+}
+
+gCResult CWidget::SetSize(int32_t width, int32_t height, int32_t)
+{
+    if (width < 0 || height < 0)
+        return kBadParameter;
     m_position.right = m_position.left + width;
     m_position.bottom = m_position.top + height;
     return kOk;

@@ -21,6 +21,8 @@ public:
     gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
     gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
 
+    // Keeps the top-left corner; a backdrop resizes its back buffer too. Nonzero on failure.
+    virtual gCResult SetSize(int32_t width, int32_t height, int32_t redraw);
     int32_t GetWidth() const { return m_position.Width(); }
     int32_t GetHeight() const { return m_position.Height(); }
     const gCRect& GetPosition() const { return m_position; }
