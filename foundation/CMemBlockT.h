@@ -42,6 +42,17 @@ public:
             std::memcpy(m_data, source, sizeof(T) * static_cast<size_t>(k));
     }
 
+    // Trades blocks with the other: the elements stay where they are, their owners change.
+    void Swap(CMemBlockT& other)
+    {
+        T* data = m_data;
+        int32_t count = m_count;
+        m_data = other.m_data;
+        m_count = other.m_count;
+        other.m_data = data;
+        other.m_count = count;
+    }
+
     void Free()
     {
         if (m_data)

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "RecordText.h"
+#include "ResourceTags.h"
 
 void CResourceDirectory::Clear()
 {
@@ -32,7 +33,7 @@ gCResult CResourceDirectory::Read(gCStream& stream)
         uint32_t tag = 0, size = 0;
         QV_RETURN_IF_FAILED(stream.ReadU32(tag));
         QV_RETURN_IF_FAILED(stream.ReadU32(size));
-        if (tag == 'vers') {
+        if (tag == kTagVersion) {
             QV_RETURN_IF_FAILED(stream.ReadU32(m_version));
         } else {
             QV_RETURN_IF_FAILED(stream.ReadU32(entry->id));

@@ -1,8 +1,10 @@
 #include "CResourceFileWriter.h"
 
+#include "ResourceTags.h"
+
 gCResult CResourceFileWriter::AddVersion(uint32_t version)
 {
-    return AddChunk('vers', 4, &version, 4);
+    return AddChunk(kTagVersion, 4, &version, 4);
 }
 
 gCResult CResourceFileWriter::AddResource(uint32_t tag, uint32_t id, const gCString& name, gCMemFile& body,
@@ -43,4 +45,41 @@ gCResult CResourceFileWriter::WriteTextListBody(gCStream& body, uint32_t exclusi
             QV_RETURN_IF_FAILED(body.WriteU32(values[i]));
     }
     return kOk;
+}
+
+gCResult CResourceFileWriter::WriteImageBody(gCStream& body, uint32_t width, uint32_t height, const uint32_t* pixels)
+{
+    QV_RETURN_IF_FAILED(body.WriteU32(width));
+    QV_RETURN_IF_FAILED(body.WriteU32(height));
+    const uint64_t bytes = static_cast<uint64_t>(width) * height * 4u;
+    if (bytes > 0x7FFFFFFFu)
+        return kBadParameter;
+    return bytes ? body.WriteBytes(pixels, static_cast<uint32_t>(bytes)) : kOk;
+}
+
+gCResult CResourceFileWriter::WriteFontBody(gCStream& body, const void* bytes, uint32_t length)
+{
+    QV_RETURN_IF_FAILED(body.WriteU32(length));
+    return length ? body.WriteBytes(bytes, length) : kOk;
+}
+
+gCResult CResourceFileWriter::WriteGradientBody(gCStream& body, const float* positions, const uint32_t* colours,
+                                                uint32_t count)
+{
+    QV_RETURN_IF_FAILED(body.WriteU32(count));
+    for (uint32_t i = 0; i < count; ++i) {
+        QV_RETURN_IF_FAILED(body.WriteFloat(positions[i]));
+        QV_RETURN_IF_FAILED(body.WriteU32(colours[i]));
+    }
+    return kOk;
+}
+
+gCResult CResourceFileWriter::WriteWidgetBody(gCStream& body, int32_t width, int32_t height)
+{
+    const uint32_t sizeChunk = 16;
+    QV_RETURN_IF_FAILED(body.WriteU32(sizeChunk));
+    QV_RETURN_IF_FAILED(body.WriteU32(kTagWidgetSize));
+    QV_RETURN_IF_FAILED(body.WriteU32(8));
+    QV_RETURN_IF_FAILED(body.WriteS32(width));
+    return body.WriteS32(height);
 }

@@ -1,6 +1,6 @@
 // Writes resource files (.vrf): chunks of a u32 tag, a u32 size and the content. A resource
 // chunk's content is its u32 ID, its name (UTF-16LE units and CR LF) and the class's body,
-// which the body writers below lay out for texts and text lists.
+// which the body writers below lay out (ResourceTags.h).
 #pragma once
 #include "CFormatWriter.h"
 
@@ -20,4 +20,11 @@ public:
     // when values are given (format version 2), its u32 value.
     static gCResult WriteTextListBody(gCStream& body, uint32_t exclusivity, uint32_t count, const gCString* texts,
                                       const uint32_t* values, int32_t entries);
+    // An image of width x height pixels, as the body of an image or as one of an image list.
+    static gCResult WriteImageBody(gCStream& body, uint32_t width, uint32_t height, const uint32_t* pixels);
+    // A font file's bytes.
+    static gCResult WriteFontBody(gCStream& body, const void* bytes, uint32_t length);
+    static gCResult WriteGradientBody(gCStream& body, const float* positions, const uint32_t* colours, uint32_t count);
+    // The data block with the widget's size chunk.
+    static gCResult WriteWidgetBody(gCStream& body, int32_t width, int32_t height);
 };

@@ -1,11 +1,12 @@
 // One text from the resource file (type tag 'text'); its body is UTF-16 units ended by a 0
 // unit.
 #pragma once
+#include "ResourceTags.h"
 #include "gCResourceObject.h"
 
 class CText : public gCResourceObject {
 public:
-    CText() : gCResourceObject('text') {}
+    CText() : gCResourceObject(kTagText) {}
 
     gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
     gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;

@@ -5,8 +5,9 @@
 #include "CResourceDirectory.h"
 #include "RecordText.h"
 #include "ReportError.h"
+#include "ResourceTags.h"
 
-CTextList::CTextList() : gCResourceObject('txlt') {}
+CTextList::CTextList() : gCResourceObject(kTagTextList) {}
 
 CTextList::~CTextList()
 {

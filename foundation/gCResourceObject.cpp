@@ -32,7 +32,7 @@ const int64_t kChunkHeaderBytes = 8;
 // Every size in the file is untrusted: a chunk's end is computed in 64 bits and cut at the
 // end of the file, every chunk moves the scan on by at least its header, and the scan turns
 // back to the start of the file only once.
-gCResult gCResourceObject::Locate(gCResourceObject* object, const Wanted& wanted, gCStream* given)
+gCResult gCResourceObject::Locate(gCResourceObject* object, const Wanted& wanted, gCStream* given, int64_t* bodyEnd)
 {
     gCStream* stream = given ? given : AppResourceStream();
     if (!IsOpenFileStream(stream))
@@ -57,6 +57,8 @@ gCResult gCResourceObject::Locate(gCResourceObject* object, const Wanted& wanted
         uint32_t tag = 0, size = 0;
         QV_RETURN_IF_FAILED(stream->ReadU32(tag));
         QV_RETURN_IF_FAILED(stream->ReadU32(size));
+        int64_t next = chunk + kChunkHeaderBytes + static_cast<int64_t>(size);
+        next = next < length ? next : length;
         if (tag == wanted.tag) {
             uint32_t id = 0;
             QV_RETURN_IF_FAILED(stream->ReadU32(id));
@@ -65,12 +67,13 @@ gCResult gCResourceObject::Locate(gCResourceObject* object, const Wanted& wanted
                 QV_RETURN_IF_FAILED(ReadRecordText(*stream, name));
                 if (!wanted.byName || name == *wanted.name) {
                     object->m_id = id;
+                    if (bodyEnd)
+                        *bodyEnd = next;
                     return object->m_name.SetString(name);
                 }
             }
         }
-        int64_t next = chunk + kChunkHeaderBytes + static_cast<int64_t>(size);
-        QV_RETURN_IF_FAILED(stream->SetPosition(next < length ? next : length));
+        QV_RETURN_IF_FAILED(stream->SetPosition(next));
     }
 }
 
@@ -79,7 +82,7 @@ gCResult gCResourceObject::LoadResourceDataByID(gCResourceObject* object, uint32
 {
     if (!object)
         return kBadParameter;
-    return Locate(object, Wanted{typeTag, false, id, nullptr}, stream);
+    return Locate(object, Wanted{typeTag, false, id, nullptr}, stream, nullptr);
 }
 
 gCResult gCResourceObject::LoadResourceDataByName(gCResourceObject* object, uint32_t typeTag, const gCString& name,
@@ -87,7 +90,7 @@ gCResult gCResourceObject::LoadResourceDataByName(gCResourceObject* object, uint
 {
     if (!object)
         return kBadParameter;
-    return Locate(object, Wanted{typeTag, true, 0, &name}, stream);
+    return Locate(object, Wanted{typeTag, true, 0, &name}, stream, nullptr);
 }
 
 gCResult gCResourceObject::ChooseSource(gCStream* stream, CResourceDirectory* directory, CResourceSource& source)
@@ -118,7 +121,7 @@ gCResult gCResourceObject::LocateByID(uint32_t id, gCStream* stream, CResourceDi
     QV_RETURN_IF_FAILED(ChooseSource(stream, directory, source));
     if (source.directory)
         QV_RETURN_IF_FAILED(SeekToOffset(*source.stream, source.directory->FindByID(id)));
-    return LoadResourceDataByID(this, m_typeTag, id, source.stream);
+    return Locate(this, Wanted{m_typeTag, false, id, nullptr}, source.stream, &source.end);
 }
 
 gCResult gCResourceObject::LocateByName(const gCString& name, gCStream* stream, CResourceDirectory* directory,
@@ -127,5 +130,5 @@ gCResult gCResourceObject::LocateByName(const gCString& name, gCStream* stream, 
     QV_RETURN_IF_FAILED(ChooseSource(stream, directory, source));
     if (source.directory)
         QV_RETURN_IF_FAILED(SeekToOffset(*source.stream, source.directory->FindByName(name)));
-    return LoadResourceDataByName(this, m_typeTag, name, source.stream);
+    return Locate(this, Wanted{m_typeTag, true, 0, &name}, source.stream, &source.end);
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "CResourceBody.h"
 #include "gCCmdTarget.h"
 #include "gCStream.h"
 
@@ -14,6 +15,11 @@ struct CResourceSource {
     gCStream* stream = nullptr;
     // Null when the load uses no directory.
     CResourceDirectory* directory = nullptr;
+    // The first byte after the chunk, cut at the end of the file: the body's bytes end there.
+    int64_t end = 0;
+
+    // The body's bytes, from where the stream stands to the end.
+    CResourceBody Body() const { return CResourceBody(*stream, end); }
 };
 
 class gCResourceObject : public gCCmdTarget {
@@ -54,7 +60,7 @@ protected:
 
 private:
     struct Wanted;
-    static gCResult Locate(gCResourceObject* object, const Wanted& wanted, gCStream* stream);
+    static gCResult Locate(gCResourceObject* object, const Wanted& wanted, gCStream* stream, int64_t* bodyEnd);
     static gCResult ChooseSource(gCStream* stream, CResourceDirectory* directory, CResourceSource& source);
     static gCResult SeekToOffset(gCStream& stream, int32_t offset);
 };

@@ -3,8 +3,10 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "FileOps.h"
+#include "ResourceTags.h"
 #include "gCFRef.h"
 #include "gCFile.h"
 
@@ -15,41 +17,46 @@ CFontFace::~CFontFace()
 
 void CFontFace::Close()
 {
-    if (m_face) {
-        FT_Done_Face(m_face);
-        m_face = nullptr;
-    }
+    m_face.Reset();
+    m_data.Free();
 }
 
 gCResult CFontFace::Open(const gCString& fontFile, int32_t pixelSize)
 {
     if (pixelSize < 1)
         return kBadParameter;
-    FT_Library library = GetFontLibrary();
-    if (!library)
-        return kCreateFailure;
     Close();
     // FreeType takes 8-bit names; the wide name's short form would depend on the volume, so
     // the file is read through the toolkit instead and handed over as memory.
-    FT_Face face = nullptr;
     gCFile file;
     if (file.OpenFullPath(fontFile, kAccessRead) != 0)
         return kCreateFailure;
     const int64_t length = file.GetLength();
-    if (length <= 0 || length > 64 * 1024 * 1024 || m_data.Resize(static_cast<int32_t>(length)) != 0)
+    if (length <= 0 || length > kMaxFontBytes || m_data.Resize(static_cast<int32_t>(length)) != 0)
         return kCreateFailure;
     if (file.ReadBytes(m_data.Data(), static_cast<uint32_t>(length)) != 0)
         return kCreateFailure;
-    if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(m_data.Data()), static_cast<FT_Long>(length), 0,
-                           &face) != 0)
+    return OpenBytes(m_data.Data(), m_data.Count(), pixelSize);
+}
+
+gCResult CFontFace::Open(const gCFont& font, int32_t pixelSize)
+{
+    if (pixelSize < 1)
+        return kBadParameter;
+    Close();
+    return OpenBytes(font.GetBytes(), font.GetByteCount(), pixelSize);
+}
+
+gCResult CFontFace::OpenBytes(const uint8_t* bytes, int32_t length, int32_t pixelSize)
+{
+    CFaceHandle face;
+    QV_RETURN_IF_FAILED(OpenMemoryFace(bytes, length, face));
+    if (FT_Set_Pixel_Sizes(face.Get(), 0, static_cast<FT_UInt>(pixelSize)) != 0)
         return kCreateFailure;
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
-        FT_Done_Face(face);
-        return kCreateFailure;
-    }
-    m_face = face;
-    m_ascent = static_cast<int32_t>((face->size->metrics.ascender + 63) >> 6);
-    m_lineHeight = static_cast<int32_t>((face->size->metrics.height + 63) >> 6);
+    const FT_Size_Metrics& metrics = face.Get()->size->metrics;
+    m_ascent = static_cast<int32_t>((metrics.ascender + 63) >> 6);
+    m_lineHeight = static_cast<int32_t>((metrics.height + 63) >> 6);
+    m_face = std::move(face);
     return kOk;
 }
 
@@ -75,10 +82,10 @@ uint32_t BlendOver(uint32_t destination, uint32_t colour, uint32_t coverage)
 
 FT_UInt CFontFace::NextGlyph(wchar_t c, FT_UInt& previous, FT_Pos& pen) const
 {
-    const FT_UInt glyph = FT_Get_Char_Index(m_face, c);
-    if (FT_HAS_KERNING(m_face) && previous && glyph) {
+    const FT_UInt glyph = FT_Get_Char_Index(m_face.Get(), c);
+    if (FT_HAS_KERNING(m_face.Get()) && previous && glyph) {
         FT_Vector delta;
-        if (FT_Get_Kerning(m_face, previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
+        if (FT_Get_Kerning(m_face.Get(), previous, glyph, FT_KERNING_DEFAULT, &delta) == 0)
             pen += delta.x;
     }
     previous = glyph;
@@ -87,14 +94,14 @@ FT_UInt CFontFace::NextGlyph(wchar_t c, FT_UInt& previous, FT_Pos& pen) const
 
 int32_t CFontFace::MeasureText(const gCString& text) const
 {
-    if (!m_face)
+    if (!m_face.IsValid())
         return 0;
     FT_Pos pen = 0;
     FT_UInt previous = 0;
     for (int32_t i = 0; i < text.Length(); ++i) {
         const FT_UInt glyph = NextGlyph(text[i], previous, pen);
-        if (FT_Load_Glyph(m_face, glyph, FT_LOAD_DEFAULT) == 0)
-            pen += m_face->glyph->advance.x;
+        if (FT_Load_Glyph(m_face.Get(), glyph, FT_LOAD_DEFAULT) == 0)
+            pen += m_face.Get()->glyph->advance.x;
     }
     return static_cast<int32_t>((pen + 63) >> 6);
 }
@@ -102,7 +109,7 @@ int32_t CFontFace::MeasureText(const gCString& text) const
 int32_t CFontFace::DrawText(CImageBase& image, int32_t x, int32_t top, const gCString& text, uint32_t colour,
                             const gCRect& clip) const
 {
-    if (!m_face || !image.IsValid())
+    if (!m_face.IsValid() || !image.IsValid())
         return 0;
     const int32_t left = clip.left > 0 ? clip.left : 0;
     const int32_t upper = clip.top > 0 ? clip.top : 0;
@@ -115,9 +122,9 @@ int32_t CFontFace::DrawText(CImageBase& image, int32_t x, int32_t top, const gCS
     const int32_t stride = image.GetWidth();
     for (int32_t i = 0; i < text.Length(); ++i) {
         const FT_UInt glyph = NextGlyph(text[i], previous, pen);
-        if (FT_Load_Glyph(m_face, glyph, FT_LOAD_RENDER) != 0)
+        if (FT_Load_Glyph(m_face.Get(), glyph, FT_LOAD_RENDER) != 0)
             continue;
-        const FT_GlyphSlot slot = m_face->glyph;
+        const FT_GlyphSlot slot = m_face.Get()->glyph;
         const FT_Bitmap& bitmap = slot->bitmap;
         const int32_t originX = static_cast<int32_t>((pen + 32) >> 6) + slot->bitmap_left;
         const int32_t originY = baseline - slot->bitmap_top;

@@ -1,12 +1,13 @@
 // One FreeType face at one pixel size, drawing single lines of text into a 32-bit image with
 // kerning and anti-aliasing. Used by windows that draw their own text; the face is opened from
-// a font file (the system fonts folder holds the ones the program asks for).
+// a font resource, which must outlive it, or from a font file, whose bytes it keeps.
 #pragma once
 #include <cstdint>
 
 #include "CImageBase.h"
 #include "CMemBlockT.h"
 #include "FontEngine.h"
+#include "gCFont.h"
 #include "gCGeometry.h"
 #include "gCString.h"
 
@@ -19,7 +20,9 @@ public:
 
     // 0; 24 without the font engine or when FreeType cannot open the file; 6 for a size < 1.
     gCResult Open(const gCString& fontFile, int32_t pixelSize);
-    bool IsOpen() const { return m_face != nullptr; }
+    // The same over a loaded font's bytes; 24 when the font holds none.
+    gCResult Open(const gCFont& font, int32_t pixelSize);
+    bool IsOpen() const { return m_face.IsValid(); }
     void Close();
 
     // Pixels from the top of a line to its baseline, and the whole line's height.
@@ -33,12 +36,14 @@ public:
                      const gCRect& clip) const;
 
 private:
+    gCResult OpenBytes(const uint8_t* bytes, int32_t length, int32_t pixelSize);
     // The glyph of the character; the pen moves by the kerning after the previous glyph.
     FT_UInt NextGlyph(wchar_t c, FT_UInt& previous, FT_Pos& pen) const;
 
-    // The font file's bytes, which the face reads from for its whole life.
-    CMemBlockT<char> m_data;
-    FT_Face m_face = nullptr;
+    // A font file's bytes, which the face reads from for its whole life; empty for a face over
+    // a font resource.
+    CMemBlockT<uint8_t> m_data;
+    CFaceHandle m_face;
     int32_t m_ascent = 0;
     int32_t m_lineHeight = 0;
 };

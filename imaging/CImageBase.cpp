@@ -2,19 +2,65 @@
 
 #include <utility>
 
+#include "ResourceTags.h"
+
+CImageBase::CImageBase() : gCResourceObject(kTagImage) {}
+
 CImageBase::~CImageBase()
 {
     Destroy();
 }
 
+gCResult CImageBase::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
+{
+    CResourceSource source;
+    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
+    CResourceBody body = source.Body();
+    return ReadImage(body);
+}
+
+gCResult CImageBase::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
+{
+    CResourceSource source;
+    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
+    CResourceBody body = source.Body();
+    return ReadImage(body);
+}
+
+// The pixels go into a section of their own, which becomes the image's only once all of them
+// were read.
+gCResult CImageBase::ReadImage(CResourceBody& body)
+{
+    uint32_t width = 0, height = 0;
+    if (!body.ReadU32(width) || !body.ReadU32(height) || width < 1 || height < 1 || width > kMaxImageSide ||
+        height > kMaxImageSide || !body.Holds(static_cast<uint64_t>(width) * height, 4))
+        return body.Fail("Error reading image size.");
+    CBitmapHandle bitmap;
+    uint32_t* bits = nullptr;
+    gCResult r = MakeSection(static_cast<int32_t>(width), static_cast<int32_t>(height), bitmap, bits);
+    if (r != kOk)
+        return body.Fail("Out of memory for image pixels.", r);
+    if (!body.ReadBytes(bits, width * height * 4u))
+        return body.Fail("Error reading image pixels.");
+    TakeSection(bitmap, bits, static_cast<int32_t>(width), static_cast<int32_t>(height));
+    return kOk;
+}
+
 gCResult CImageBase::Create(int32_t width, int32_t height)
+{
+    CBitmapHandle bitmap;
+    uint32_t* bits = nullptr;
+    QV_RETURN_IF_FAILED(MakeSection(width, height, bitmap, bits));
+    TakeSection(bitmap, bits, width, height);
+    return kOk;
+}
+
+gCResult CImageBase::MakeSection(int32_t width, int32_t height, CBitmapHandle& bitmap, uint32_t*& bits)
 {
     if (width < 1 || height < 1)
         return kBadParameter;
     if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4u > 0x7FFFFFFFu)
         return kOutOfMemory;
-    Destroy();
-
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -22,15 +68,21 @@ gCResult CImageBase::Create(int32_t width, int32_t height)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    CBitmapHandle bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap.IsValid() || !bits)
+    void* section = nullptr;
+    bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &section, nullptr, 0));
+    if (!bitmap.IsValid() || !section)
         return kOutOfMemory;
+    bits = static_cast<uint32_t*>(section);
+    return kOk;
+}
+
+void CImageBase::TakeSection(CBitmapHandle& bitmap, uint32_t* bits, int32_t width, int32_t height)
+{
+    Destroy();
     m_bitmap = std::move(bitmap);
-    m_bits = static_cast<uint32_t*>(bits);
+    m_bits = bits;
     m_width = width;
     m_height = height;
-    return kOk;
 }
 
 void CImageBase::Destroy()

@@ -1,20 +1,27 @@
 // A 32-bit image held in a top-down DIB section (pixels 0xAARRGGBB, stored B, G, R, A). The
-// image owns its section and the memory DC that GetMemDC creates on first use.
+// image owns its section and the memory DC that GetMemDC creates on first use. It is also the
+// image resource of the resource file, whose size and pixels load into the section.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
 #include "WinHandle.h"
-#include "gCBaseObject.h"
+#include "gCResourceObject.h"
 #include "gCResult.h"
 
-class CImageBase : public gCBaseObject {
+class CImageBase : public gCResourceObject {
 public:
-    CImageBase() = default;
+    CImageBase();
     ~CImageBase() override;
     CImageBase(const CImageBase&) = delete;
     CImageBase& operator=(const CImageBase&) = delete;
+
+    // A damaged body is reported (23) and leaves the image as it was.
+    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
+    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
+    // Reads one image's size and pixels from a body, as a load and an image list do.
+    gCResult ReadImage(CResourceBody& body);
 
     // Replaces the pixels with a new, zeroed section: 0, 6 for a size below 1, 5 when the
     // section cannot be had.
@@ -36,6 +43,10 @@ public:
     void ReleaseMemDC();
 
 private:
+    // A new section of that size, not yet the image's: 0, 6 or 5 as for Create.
+    static gCResult MakeSection(int32_t width, int32_t height, CBitmapHandle& bitmap, uint32_t*& bits);
+    void TakeSection(CBitmapHandle& bitmap, uint32_t* bits, int32_t width, int32_t height);
+
     CBitmapHandle m_bitmap;
     uint32_t* m_bits = nullptr;
     int32_t m_width = 0;

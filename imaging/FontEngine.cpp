@@ -67,6 +67,16 @@ FT_Library GetFontLibrary()
     return gLibrary;
 }
 
+gCResult OpenMemoryFace(const uint8_t* bytes, int32_t length, CFaceHandle& face)
+{
+    FT_Face opened = nullptr;
+    if (!gLibrary || !bytes || length < 1 ||
+        FT_New_Memory_Face(gLibrary, bytes, static_cast<FT_Long>(length), 0, &opened) != 0)
+        return kCreateFailure;
+    face.Reset(opened);
+    return kOk;
+}
+
 void BuildGammaTables(float gamma)
 {
     for (int32_t i = 0; i < 256; ++i) {

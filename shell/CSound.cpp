@@ -6,6 +6,7 @@
 #include "CAppBase.h"
 #include "CSoundManager.h"
 #include "ReportError.h"
+#include "ResourceTags.h"
 #include "SoundApi.h"
 
 namespace {
@@ -38,7 +39,7 @@ void DescribeSoundFormat(const CSound& sound, WAVEFORMATEX& format)
     format.cbSize = 0;
 }
 
-CSound::CSound() : gCResourceObject('audi') {}
+CSound::CSound() : gCResourceObject(kTagSound) {}
 
 CSound::~CSound()
 {

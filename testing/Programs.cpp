@@ -1,5 +1,6 @@
 #include "Programs.h"
 
+#include "TempFolder.h"
 #include "WinHandle.h"
 
 std::wstring ProgramFolder()
@@ -30,4 +31,13 @@ DWORD RunProgram(std::wstring commandLine)
     DWORD code = 0;
     GetExitCodeProcess(process.Get(), &code);
     return code;
+}
+
+DWORD CompileDataFile(const wchar_t* compiler, const std::wstring& folder, const std::string& source,
+                      const std::wstring& output)
+{
+    const std::wstring path = folder + L"source.txt";
+    if (!WriteWholeFile(gCString(path.c_str()), Ansi(source)))
+        return kProgramNotStarted;
+    return RunProgram(L"\"" + ProgramFolder() + compiler + L"\" \"" + path + L"\" \"" + output + L"\"");
 }

@@ -17,17 +17,9 @@ qv_wine_start() {
     wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f </dev/null >/dev/null 2>&1 || true
     # Xvfb has no window manager: a managed window would wait 2 s for one on every hide.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
-    qv_wine_fonts
-}
-
-# A fresh prefix's fonts folder has no Arial: the updater's window then takes the free face
-# with Arial's metrics that set-up installed from Debian's packages.
-qv_wine_fonts() {
-    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-    local face=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
-    if [ -d "$fonts" ] && [ -f "$face" ] && [ ! -f "$fonts/LiberationSans-Regular.ttf" ]; then
-        cp "$face" "$fonts/"
-    fi
+    # The updater's window takes its font from its own resource file: the face that an
+    # earlier set-up copied into the prefix's fonts folder must not stand in for it.
+    rm -f "$WINEPREFIX/drive_c/windows/Fonts/LiberationSans-Regular.ttf"
 }
 
 qv_wine_stop() {

@@ -4,9 +4,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "ResourceTags.h"
+#include "SourceFile.h"
+
 namespace {
-const uint32_t kSoundTag = 'audi';
 const uint32_t kSampleRate = 22050;
+// An image of the source is at most 64 MB of pixels.
+const uint64_t kMaxSourcePixels = 16u * 1024u * 1024u;
 const double kPi = 3.14159265358979323846;
 
 void Put16(std::vector<uint8_t>& out, uint32_t v)
@@ -40,6 +44,78 @@ bool ToNumber(const std::string& word, uint32_t& value)
     if (v > 0xFFFFFFFFu)
         return false;
     value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// Up to eight hex digits, with or without a leading 0x.
+bool ToColour(const std::string& word, uint32_t& value)
+{
+    const size_t from = word.compare(0, 2, "0x") == 0 ? 2 : 0;
+    if (word.size() == from || word.size() - from > 8)
+        return false;
+    uint32_t v = 0;
+    for (size_t i = from; i < word.size(); ++i) {
+        const char c = word[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0)
+            return false;
+        v = (v << 4) | static_cast<uint32_t>(digit);
+    }
+    value = v;
+    return true;
+}
+
+// A number from 0 to 1.
+bool ToPosition(const std::string& word, float& value)
+{
+    char* end = nullptr;
+    const double v = std::strtod(word.c_str(), &end);
+    if (word.empty() || *end != 0 || !(v >= 0.0 && v <= 1.0))
+        return false;
+    value = static_cast<float>(v);
+    return true;
+}
+
+// Splits a line at blanks; a word in double quotes keeps its blanks and may be empty. False
+// when a quote is left open.
+bool SplitWords(const char* text, int32_t begin, int32_t end, std::vector<std::string>& words)
+{
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (int32_t i = begin; i < end; ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"')
+                quoted = false;
+            else
+                word += c;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            quoted = inWord = true;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(word);
+    return !quoted;
+}
+
+bool IsBareFileName(const gCString& name)
+{
+    for (int32_t i = 0; i < name.Length(); ++i)
+        if (name[i] == L'\\' || name[i] == L'/' || name[i] == L':')
+            return false;
     return true;
 }
 } // namespace
@@ -88,6 +164,14 @@ gCResult CVrfSource::Fail(const char* what)
     return kTextResourceFailure;
 }
 
+void CVrfSource::SetSourcePath(const gCString& path)
+{
+    int32_t cut = path.Length();
+    while (cut > 0 && path[cut - 1] != L'\\' && path[cut - 1] != L'/')
+        --cut;
+    m_folder = path.Left(cut);
+}
+
 gCResult CVrfSource::Parse(const char* text, int32_t bytes, CResourceFileWriter& writer)
 {
     int32_t start = 0;
@@ -96,19 +180,9 @@ gCResult CVrfSource::Parse(const char* text, int32_t bytes, CResourceFileWriter&
         while (end < bytes && text[end] != '\n')
             ++end;
         ++m_lineNumber;
-        std::vector<std::string> words;
-        std::string word;
-        for (int32_t i = start; i < end && text[i] != '#'; ++i) {
-            const char c = text[i];
-            if (c != ' ' && c != '\t' && c != '\r') {
-                word += c;
-            } else if (!word.empty()) {
-                words.push_back(word);
-                word.clear();
-            }
-        }
-        if (!word.empty())
-            words.push_back(word);
+        Words words;
+        if (!SplitWords(text, start, end, words))
+            return Fail("a quote is not closed");
         if (!words.empty())
             QV_RETURN_IF_FAILED(ParseLine(words, writer));
         start = end + 1;
@@ -116,7 +190,7 @@ gCResult CVrfSource::Parse(const char* text, int32_t bytes, CResourceFileWriter&
     return kOk;
 }
 
-gCResult CVrfSource::ParseLine(const std::vector<std::string>& words, CResourceFileWriter& writer)
+gCResult CVrfSource::ParseLine(const Words& words, CResourceFileWriter& writer)
 {
     if (words[0] == "version") {
         uint32_t version = 0;
@@ -124,10 +198,46 @@ gCResult CVrfSource::ParseLine(const std::vector<std::string>& words, CResourceF
             return Fail("version needs one number");
         return writer.AddVersion(version);
     }
-    if (words[0] != "tone")
-        return Fail("a line is 'version' or 'tone'");
-    uint32_t id = 0, ms = 0;
-    if (words.size() < 5 || !ToNumber(words[1], id) || !ToNumber(words[3], ms) || ms == 0 || ms > 5000)
+    static const struct {
+        const char* word;
+        uint32_t tag;
+        size_t leastWords;
+        const char* usage;
+        gCResult (CVrfSource::*make)(const Words&, gCMemFile&);
+    } kKinds[] = {
+        {"tone", kTagSound, 5, "tone <id> <name> <ms> <hz> [<hz> ...], with 1 to 5000 ms", &CVrfSource::Tone},
+        {"image", kTagImage, 6, "image <id> <name> <width> <height> <colour> [<colour> ...]", &CVrfSource::Image},
+        {"imagelist", kTagImageList, 3, "imagelist <id> <name> [<image id> ...]", &CVrfSource::ImageList},
+        {"font", kTagFont, 4, "font <id> <name> <file>", &CVrfSource::Font},
+        {"gradient", kTagGradient, 5, "gradient <id> <name> <position> <colour> [<position> <colour> ...]",
+         &CVrfSource::Gradient},
+        {"widget", kTagWidget, 5, "widget <id> <name> <width> <height>", &CVrfSource::Widget},
+    };
+    for (const auto& kind : kKinds) {
+        if (words[0] != kind.word)
+            continue;
+        uint32_t id = 0;
+        if (words.size() < kind.leastWords || !ToNumber(words[1], id))
+            return Fail(kind.usage);
+        for (const uint32_t seen : m_ids)
+            if (seen == id)
+                return Fail("the id is given twice");
+        gCMemFile body;
+        QV_RETURN_IF_FAILED((this->*kind.make)(words, body));
+        m_ids.push_back(id);
+        if (kind.tag == kTagImage)
+            m_images[id] = std::vector<uint8_t>(body.GetData(), body.GetData() + body.GetSize());
+        gCString name;
+        QV_RETURN_IF_FAILED(name.SetAnsi(words[2].c_str()));
+        return writer.AddResource(kind.tag, id, name, body);
+    }
+    return Fail("a line is version, tone, image, imagelist, font, gradient or widget");
+}
+
+gCResult CVrfSource::Tone(const Words& words, gCMemFile& body)
+{
+    uint32_t ms = 0;
+    if (!ToNumber(words[3], ms) || ms == 0 || ms > 5000)
         return Fail("tone <id> <name> <ms> <hz> [<hz> ...], with 1 to 5000 ms");
     std::vector<uint32_t> frequencies;
     for (size_t i = 4; i < words.size(); ++i) {
@@ -136,15 +246,80 @@ gCResult CVrfSource::ParseLine(const std::vector<std::string>& words, CResourceF
             return Fail("a frequency is a whole number of 1 to 11025 Hz");
         frequencies.push_back(hz);
     }
-    for (const uint32_t seen : m_ids)
-        if (seen == id)
-            return Fail("the id is given twice");
-    m_ids.push_back(id);
-
     const std::vector<uint8_t> wave = MakeToneWave(frequencies, ms);
-    gCMemFile body;
-    QV_RETURN_IF_FAILED(body.WriteBytes(wave.data(), static_cast<uint32_t>(wave.size())));
-    gCString name;
-    QV_RETURN_IF_FAILED(name.SetAnsi(words[2].c_str()));
-    return writer.AddResource(kSoundTag, id, name, body);
+    return body.WriteBytes(wave.data(), static_cast<uint32_t>(wave.size()));
+}
+
+gCResult CVrfSource::Image(const Words& words, gCMemFile& body)
+{
+    uint32_t width = 0, height = 0;
+    if (!ToNumber(words[3], width) || !ToNumber(words[4], height) || width < 1 || height < 1 || width > kMaxImageSide ||
+        height > kMaxImageSide || static_cast<uint64_t>(width) * height > kMaxSourcePixels)
+        return Fail("an image is 1 to 16384 pixels wide and high, 16777216 pixels at most");
+    std::vector<uint32_t> colours;
+    for (size_t i = 5; i < words.size(); ++i) {
+        uint32_t colour = 0;
+        if (!ToColour(words[i], colour))
+            return Fail("a colour is up to 8 hex digits, 0xAARRGGBB");
+        colours.push_back(colour);
+    }
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = colours[i % colours.size()];
+    return CResourceFileWriter::WriteImageBody(body, width, height, pixels.data());
+}
+
+gCResult CVrfSource::ImageList(const Words& words, gCMemFile& body)
+{
+    QV_RETURN_IF_FAILED(body.WriteU32(static_cast<uint32_t>(words.size() - 3)));
+    for (size_t i = 3; i < words.size(); ++i) {
+        uint32_t image = 0;
+        const auto found = ToNumber(words[i], image) ? m_images.find(image) : m_images.end();
+        if (found == m_images.end())
+            return Fail("an image list names images given before it");
+        QV_RETURN_IF_FAILED(body.WriteBytes(found->second.data(), static_cast<uint32_t>(found->second.size())));
+    }
+    return kOk;
+}
+
+gCResult CVrfSource::Font(const Words& words, gCMemFile& body)
+{
+    if (words.size() != 4)
+        return Fail("font <id> <name> <file>");
+    gCString file;
+    QV_RETURN_IF_FAILED(file.SetAnsi(words[3].c_str()));
+    if (IsBareFileName(file))
+        file = gCString::Concat(m_folder, file);
+    gCMemFile bytes;
+    if (ReadSourceFile(file, bytes) != kOk)
+        return Fail("the font file cannot be read");
+    const int64_t length = bytes.GetSize();
+    if (length < 1 || length > kMaxFontBytes)
+        return Fail("a font file holds 1 byte to 64 MB");
+    return CResourceFileWriter::WriteFontBody(body, bytes.GetData(), static_cast<uint32_t>(length));
+}
+
+gCResult CVrfSource::Gradient(const Words& words, gCMemFile& body)
+{
+    const size_t stops = (words.size() - 3) / 2;
+    if ((words.size() - 3) % 2 != 0 || stops > kMaxGradientStops)
+        return Fail("gradient <id> <name> <position> <colour> [<position> <colour> ...], 256 stops at most");
+    std::vector<float> positions(stops);
+    std::vector<uint32_t> colours(stops);
+    for (size_t i = 0; i < stops; ++i) {
+        if (!ToPosition(words[3 + 2 * i], positions[i]) || (i > 0 && positions[i] < positions[i - 1]))
+            return Fail("a position is a number from 0 to 1, not below the one before");
+        if (!ToColour(words[4 + 2 * i], colours[i]))
+            return Fail("a colour is up to 8 hex digits, 0xAARRGGBB");
+    }
+    return CResourceFileWriter::WriteGradientBody(body, positions.data(), colours.data(), static_cast<uint32_t>(stops));
+}
+
+gCResult CVrfSource::Widget(const Words& words, gCMemFile& body)
+{
+    uint32_t width = 0, height = 0;
+    if (words.size() != 5 || !ToNumber(words[3], width) || !ToNumber(words[4], height) ||
+        width > static_cast<uint32_t>(kMaxWidgetSide) || height > static_cast<uint32_t>(kMaxWidgetSide))
+        return Fail("widget <id> <name> <width> <height>, each 0 to 16384");
+    return CResourceFileWriter::WriteWidgetBody(body, static_cast<int32_t>(width), static_cast<int32_t>(height));
 }

@@ -92,6 +92,8 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
 
     // Without the log the updater still updates; the lines stay on screen.
     (void)m_log.Open(ProgramFile(kLogName));
+    if (m_backdrop)
+        m_backdrop->WriteResourceNotes();
     ReadTestMode();
 
     m_manager.reset(new (std::nothrow) CQVULocalTransferManager(*this));
@@ -134,11 +136,12 @@ gCResult CQuorvelUpdaterApp::OpenWindow()
     if (!m_backdrop)
         return kOutOfMemory;
     SetViewMessageTarget(m_backdrop);
-    // Text needs a face; without one the window still shows its rows' colours and the bar.
-    (void)m_backdrop->OpenFonts();
-    const int32_t w = CQuorvelUpdaterBackdrop::kWidth, h = CQuorvelUpdaterBackdrop::kHeight;
-    gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(w), static_cast<float>(h),
-                                       -1.0f, -1.0f, nullptr, 0);
+    // Fonts load from the font resource file, which is the resource file itself unless the
+    // application names another.
+    m_backdrop->LoadResources(nullptr, nullptr, &GetFontResourceFile(), &GetFontResourceDirectory());
+    // No title: the window takes the backdrop's name.
+    gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(m_backdrop->GetWidth()),
+                                       static_cast<float>(m_backdrop->GetHeight()), -1.0f, -1.0f, nullptr, 0);
     if (opened != 0) {
         // The window gave the content back.
         if (!GetMainWindow() || GetMainWindow()->GetContent() != m_backdrop)

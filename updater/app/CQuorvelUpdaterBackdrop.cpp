@@ -21,9 +21,14 @@ const int32_t kRowIndent = 6;
 const int32_t kWheelNotch = 120;
 const int32_t kRowsPerNotch = 3;
 
-// Arial first; where the fonts folder has none (a fresh Wine prefix), a free face with the
-// same metrics that set-up places there.
+// Where the font resource cannot be loaded: Arial, else a free face with the same metrics.
 const wchar_t* const kFontFiles[] = {L"arial.ttf", L"Arial.ttf", L"LiberationSans-Regular.ttf"};
+const wchar_t* const kBuiltInNote = L"The window could not be loaded from QVUpdater.vrf: its built-in name and size "
+                                    L"are used.";
+const wchar_t* const kSystemFontNote = L"The font could not be loaded from QVUpdater.vrf: the window uses a system "
+                                       L"font.";
+const wchar_t* const kNoFontNote = L"The font could not be loaded from QVUpdater.vrf, nor a system font: the window "
+                                   L"shows no text.";
 
 uint32_t Mix(uint32_t from, uint32_t to, float amount)
 {
@@ -62,14 +67,36 @@ CQuorvelUpdaterBackdrop::~CQuorvelUpdaterBackdrop()
         m_owner->OnWindowClosed();
 }
 
-gCResult CQuorvelUpdaterBackdrop::OpenFonts()
+void CQuorvelUpdaterBackdrop::LoadResources(gCStream* stream, CResourceDirectory* directory, gCStream* fontStream,
+                                            CResourceDirectory* fontDirectory)
 {
+    m_builtIn = LoadByID(kResourceId, stream, directory) != kOk;
+    if (m_builtIn)
+        (void)SetSize(kWidth, kHeight, 0); // the window reports a back buffer it cannot make
     gCString file;
-    QV_RETURN_IF_FAILED(FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file));
-    QV_RETURN_IF_FAILED(m_body.Open(file, kBodyPixels));
-    QV_RETURN_IF_FAILED(m_heading.Open(file, kHeadingPixels));
-    m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
-    return kOk;
+    if (m_font.LoadByID(kFontId, fontStream, fontDirectory) == kOk && m_body.Open(m_font, kBodyPixels) == kOk &&
+        m_heading.Open(m_font, kHeadingPixels) == kOk)
+        m_fontSource = kResourceFont;
+    else if (FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file) == kOk &&
+             m_body.Open(file, kBodyPixels) == kOk && m_heading.Open(file, kHeadingPixels) == kOk)
+        m_fontSource = kSystemFont;
+    else
+        m_fontSource = kNoFont;
+    if (m_fontSource == kNoFont) {
+        m_body.Close();
+        m_heading.Close();
+    } else {
+        m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
+    }
+}
+
+void CQuorvelUpdaterBackdrop::WriteResourceNotes()
+{
+    // A note the log cannot keep is lost like any other line.
+    if (m_builtIn)
+        (void)WriteLogLine(gCString(kBuiltInNote));
+    if (m_fontSource != kResourceFont)
+        (void)WriteLogLine(gCString(m_fontSource == kSystemFont ? kSystemFontNote : kNoFontNote));
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()

@@ -1,8 +1,8 @@
 // The updater's window content: the caption, the status list with its coloured rows, the
-// progress bar with its percentage and one main button, drawn into the back buffer with the
-// system's Arial (or an Arial-metric face). It is the view message target: the engine's
-// status lines and progress reach it as toolkit messages. Every status line is also a line of
-// the results log.
+// progress bar with its percentage and one main button, drawn into the back buffer. Its name
+// (the window's title), its size and the font it draws with come from the resource file. It is
+// the view message target: the engine's status lines and progress reach it as toolkit
+// messages. Every status line is also a line of the results log.
 #pragma once
 #include <cstdint>
 
@@ -12,6 +12,7 @@
 #include "CStatusList.h"
 #include "CTimeTrack.h"
 #include "ProductFacts.h"
+#include "gCFont.h"
 #include "gCGeometry.h"
 
 class CQVUTransferManager;
@@ -31,6 +32,11 @@ public:
 
 class CQuorvelUpdaterBackdrop : public CBackdrop {
 public:
+    // The window's resource and its font's in the updater's resource file.
+    static const uint32_t kResourceId = 100;
+    static const uint32_t kFontId = 200;
+    // The size that the window keeps, with the name "Quorvel Updater", when its resource is
+    // not there.
     static const int32_t kWidth = 640;
     static const int32_t kHeight = 240;
     // The button's opacity while it waits, and the fade's length in milliseconds.
@@ -40,9 +46,14 @@ public:
     CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CResultsLog* log);
     ~CQuorvelUpdaterBackdrop() override;
 
-    // Opens the faces (Arial, else an Arial-metric face of the fonts folder); the window
-    // still draws everything but text without them.
-    gCResult OpenFonts();
+    // Loads the window's name and size from its resource, and the faces from the font
+    // resource (each stream null: the application's resource file). What cannot be loaded is
+    // replaced: the name and size by the built-in ones, the font by the system's Arial or a
+    // face with its metrics; without any face the window draws everything but text.
+    void LoadResources(gCStream* stream, CResourceDirectory* directory, gCStream* fontStream,
+                       CResourceDirectory* fontDirectory);
+    // Writes a line to the results log for each part that LoadResources had to replace.
+    void WriteResourceNotes();
 
     // Hands the update request to the manager: the released server, or the local test server
     // when one is given.
@@ -77,6 +88,7 @@ public:
     bool IsProgressShown() const { return m_progressShown != 0; }
     float GetButtonOpacity() const { return m_buttonOpacity; }
     bool HasFonts() const { return m_body.IsOpen(); }
+    bool HasResourceFont() const { return m_fontSource == kResourceFont; }
 
     // Draws everything into the back buffer.
     void Render();
@@ -88,6 +100,8 @@ protected:
     gCResult OnHeartbeat() override;
 
 private:
+    enum FontSource { kResourceFont, kSystemFont, kNoFont };
+
     // Draws everything again and marks the area that changed.
     gCResult Changed(uint32_t presentFlag, const gCRect& area);
     void FillRect(const gCRect& rect, uint32_t colour);
@@ -98,6 +112,10 @@ private:
 
     IUpdaterWindowOwner* m_owner;
     CResultsLog* m_log;
+    int32_t m_builtIn = 1;
+    FontSource m_fontSource = kNoFont;
+    // Declared before the faces that read its bytes.
+    gCFont m_font;
     CFontFace m_body;
     CFontFace m_heading;
     CStatusList m_list;

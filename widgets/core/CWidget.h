@@ -1,21 +1,29 @@
-// The widget base: a named command target with a position rectangle in its parent's
-// coordinates (for the root, the window's client area).
+// The widget base: a resource with a position rectangle in its parent's coordinates (for the
+// root, the window's client area). Its resource name is the widget's name; its body is a block
+// of typed chunks that gives at least its size (ResourceTags.h).
 #pragma once
 #include <cstdint>
 
 #include "CRegion.h"
-#include "gCCmdTarget.h"
 #include "gCGeometry.h"
+#include "gCResourceObject.h"
 #include "gCResult.h"
 #include "gCString.h"
 
-class CWidget : public gCCmdTarget {
+class CWidget : public gCResourceObject {
 public:
-    CWidget() = default;
+    CWidget();
     ~CWidget() override = default;
     CWidget(const CWidget&) = delete;
     CWidget& operator=(const CWidget&) = delete;
 
+    // The size comes from the body and keeps the widget's top-left corner. A damaged body is
+    // reported (23) and leaves the size as it was.
+    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
+    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
+
+    // Keeps the top-left corner; a backdrop resizes its back buffer too. Nonzero on failure.
+    virtual gCResult SetSize(int32_t width, int32_t height, int32_t redraw);
     int32_t GetWidth() const { return m_position.Width(); }
     int32_t GetHeight() const { return m_position.Height(); }
     const gCRect& GetPosition() const { return m_position; }
@@ -34,8 +42,10 @@ public:
 
 protected:
     gCRect m_position;
-    gCString m_name;
     CRegion m_dirty;
+
+private:
+    gCResult ReadBody(CResourceBody body);
 };
 
 // The rectangle moved by the point.

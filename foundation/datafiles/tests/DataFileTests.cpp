@@ -18,10 +18,7 @@ namespace {
 // Runs the program on the source; what it writes is the folder's "out".
 DWORD Compile(const TempFolder& folder, const wchar_t* program, const std::string& source)
 {
-    if (!WriteWholeFile(folder.File(L"source.txt"), Ansi(source)))
-        return kProgramNotStarted;
-    return RunProgram(std::wstring(program) + L" \"" + folder.File(L"source.txt").Text() + L"\" \"" +
-                      folder.File(L"out").Text() + L"\"");
+    return CompileDataFile(program, folder.Path(), source, folder.Path() + L"out");
 }
 
 } // namespace
@@ -80,13 +77,25 @@ TEST(DataFiles, SourceFaultsNameTheirLineAndFailTheProgram)
         {false, "1\tA\t\xC3\n", 1, L"not UTF-8 text"},
         {false, std::string("1\tA\ta\0b\n", 8), 1, L"a 0 character or a carriage return inside the line"},
         {true, "version", 1, L"version needs one number"},
-        {true, "version 1\nsound 1 a 2 3", 2, L"a line is 'version' or 'tone'"},
+        {true, "version 1\nsound 1 a 2 3", 2, L"a line is version, tone, image, imagelist, font, gradient or widget"},
         {true, "tone 1 a 100", 1, badTone},
         {true, "tone 1 a 0 440", 1, badTone},
         {true, "tone 99999999999 a 10 440", 1, badTone},
         {true, "tone 1 a 10 44x", 1, badHz},
         {true, "tone 1 a 10 11026", 1, badHz},
         {true, "tone 1 a 10 440\n#\ntone 1 b 10 440", 3, L"the id is given twice"},
+        {true, "widget 1 \"Quorvel Updater 640 240", 1, L"a quote is not closed"},
+        {true, "image 1 a 0 1 FF000000", 1, L"an image is 1 to 16384 pixels wide and high, 16777216 pixels at most"},
+        {true, "image 1 a 4096 4097 FF000000", 1,
+         L"an image is 1 to 16384 pixels wide and high, 16777216 pixels at most"},
+        {true, "image 1 a 1 1 FF0000001", 1, L"a colour is up to 8 hex digits, 0xAARRGGBB"},
+        {true, "image 1 a 1 1 FF\nimagelist 2 b 1 3", 2, L"an image list names images given before it"},
+        {true, "font 1 a missing.ttf", 1, L"the font file cannot be read"},
+        {true, "gradient 1 a 0.5 FF 0.25 FF", 1, L"a position is a number from 0 to 1, not below the one before"},
+        {true, "gradient 1 a 1.5 FF", 1, L"a position is a number from 0 to 1, not below the one before"},
+        {true, "gradient 1 a 0 FF 1", 1,
+         L"gradient <id> <name> <position> <colour> [<position> <colour> ...], 256 stops at most"},
+        {true, "widget 1 a 640 16385", 1, L"widget <id> <name> <width> <height>, each 0 to 16384"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
