@@ -10,9 +10,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Wine processes that start together on a prefix without a server race to start one, and the
 # losers fail ("chdir to" the server's folder): the server is started only under the prefix's lock.
-#   qv_wine_start            a server that stays until qv_wine_stop (a timed one the build left
-#                            gives way to it: one that ends between two tests leaves services
-#                            holding ctest's pipes)
+#   qv_wine_start            a server that stays until qv_wine_stop; a timed one that the build
+#                            left gives way to it (were it to end between two tests, the next
+#                            test would start a server whose services hold ctest's pipes)
 #   qv_wine_start <seconds>  a server that is up is kept, else one starts that ends by itself that
 #                            long after its last process (the build's Wine steps, see wine-run.sh)
 qv_wine_start() {
