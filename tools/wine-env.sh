@@ -8,9 +8,37 @@ export WINEARCH=win32
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
+# Wine processes that start together on a prefix without a server race to start one, and the
+# losers fail ("chdir to" the server's folder): the server is started only under the prefix's lock.
+#   qv_wine_start            a server that stays until qv_wine_stop; a timed one that the build
+#                            left gives way to it (were it to end between two tests, the next
+#                            test would start a server whose services hold ctest's pipes)
+#   qv_wine_start <seconds>  a server that is up is kept, else one starts that ends by itself that
+#                            long after its last process (the build's Wine steps, see wine-run.sh)
 qv_wine_start() {
+    qv_wine_locked qv_wine_up "$@"
+}
+
+# Runs a command while holding the prefix's lock (the lock file lies beside the prefix, which a
+# clean build may remove); the command's own processes do not inherit the lock.
+qv_wine_locked() {
     mkdir -p "$WINEPREFIX"
-    wineserver -p </dev/null >/dev/null 2>&1
+    (
+        flock 9
+        "$@" 9>&-
+    ) 9>"$WINEPREFIX.lock"
+}
+
+qv_wine_up() {
+    if [ $# -gt 0 ]; then
+        local status=0
+        wineserver -p"$1" </dev/null >/dev/null 2>&1 || status=$?
+        # 2: a server of this prefix is up already.
+        if [ "$status" = 2 ]; then return 0; fi
+    else
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wineserver -p </dev/null >/dev/null 2>&1
+    fi
     wine wineboot </dev/null >/dev/null 2>&1 || true
     # A crashing test must end, not wait in a crash dialog or a debugger.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
