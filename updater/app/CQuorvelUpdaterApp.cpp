@@ -52,6 +52,21 @@ int LogMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
     return IDOK;
 }
 
+// What the log says of a facts table that is there but could not be read.
+uint32_t FactsReasonText(gCResult result)
+{
+    switch (result) {
+    case kFileOpenFailure:
+        return kTextFactsNotOpened;
+    case kOutOfRange:
+        return kTextFactsTooLarge;
+    case kKeyNotFound:
+        return kTextFactsIncomplete;
+    default:
+        return kTextFactsDamaged;
+    }
+}
+
 bool FileIsThere(const gCString& path)
 {
     return FileExists(gCFRef(path));
@@ -106,11 +121,14 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     (void)m_backdrop->SetCaptionText(Text(kTextCaptionChecking), 1); // drawn at the next paint otherwise
     if (m_testMode)
         (void)PostStatusLine(gCString(kTestModeWarning), kLineRed, 1); // logged even if the list is full
-    if (!m_factsRead) {
+    if (m_factsResult != kOk) {
         m_phase = kStopped;
         ShowMessageBox(GetMainWindowHandle(), Text(kTextFactsMissing).Text(), Text(kTextBoxCaption).Text(),
                        MB_OK | MB_ICONSTOP);
         (void)WriteLogLine(Text(kTextFactsMissing)); // the box said it; the log keeps it if it can
+        if (m_factsResult != kFileNotFound)
+            (void)WriteLogLine(
+                gCString::Concat(Text(kTextFactsUnreadable), Text(FactsReasonText(m_factsResult)))); // as above
         QuitLater();
         return kOk;
     }
@@ -162,7 +180,7 @@ void CQuorvelUpdaterApp::ReadTestMode()
 
 void CQuorvelUpdaterApp::ReadProductFacts()
 {
-    m_factsRead = m_facts.Read(ProgramFile(kProductFactsPath)) == 0 ? 1 : 0;
+    m_factsResult = m_facts.Read(ProgramFile(kProductFactsPath));
     // Without a key the server still answers; it is an installation's own number.
     if (ReadUserString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0 &&
         ReadMachineString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0)
