@@ -428,13 +428,15 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
 gCResult CQuorvelUpdaterApp::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)
 {
     if (!m_backdrop)
-        return m_log.WriteLine(text);
+        return WriteLogLine(text);
     return m_backdrop->PostStatusLine(text, colour, presentFlag);
 }
 
 gCResult CQuorvelUpdaterApp::WriteLogLine(gCString text)
 {
-    return m_log.WriteLine(text);
+    // As the window's own lines: a log that fails later misses the line, and nothing else does.
+    (void)m_log.WriteLine(text);
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterApp::SetProgress(float fraction, uint32_t flag)

@@ -106,16 +106,19 @@ gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, c
 
 gCResult CQuorvelUpdaterBackdrop::WriteLogLine(gCString text)
 {
-    return m_log ? m_log->WriteLine(text) : gCResult(kOk);
+    // A log that cannot take the line (a full disk) only misses it: the window and the update
+    // go on.
+    if (m_log)
+        (void)m_log->WriteLine(text);
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)
 {
     // The log keeps the line even when the list cannot.
-    gCResult logged = WriteLogLine(text);
+    QV_RETURN_IF_FAILED(WriteLogLine(text));
     QV_RETURN_IF_FAILED(m_list.Add(text, colour));
-    QV_RETURN_IF_FAILED(Changed(presentFlag));
-    return logged;
+    return Changed(presentFlag);
 }
 
 gCResult CQuorvelUpdaterBackdrop::PostColouredLine(gCString text, uint32_t colour)
