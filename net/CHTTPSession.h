@@ -157,6 +157,9 @@ protected:
     bool IsBodyComplete() const;
     bool BodyEndsAtClose() const;
     gCResult ReadOnePiece();
+    // On a session that reads to the close: closes the connection once every announced body
+    // byte has arrived.
+    void EndWholeAnnouncedBody();
     // Whether the next piece can be read straight into the body, and how much of it.
     bool PieceGoesIntoBody(uint32_t& most) const;
     gCResult PrepareReadBlock();
