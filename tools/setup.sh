@@ -32,10 +32,11 @@ if ! ls /var/lib/apt/lists/*_Sources* >/dev/null 2>&1; then
 fi
 
 # lz4, zstd and curl are the references of tools/bench.sh; fonts-liberation gives the updater's
-# window a face with Arial's metrics in a fresh Wine prefix; x11-apps has xwd for the demo's
+# window a face with Arial's metrics in a fresh Wine prefix; fonts-wine holds Wine's own faces,
+# without which the title bar's buttons show as letters; x11-apps has xwd for the demo's
 # screenshot.
 for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3 procps dpkg-dev xz-utils clang-format \
-    lz4 zstd curl fonts-liberation x11-apps; do
+    lz4 zstd curl fonts-liberation fonts-wine x11-apps; do
     have_pkg "$p" || need+=("$p")
 done
 

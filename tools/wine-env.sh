@@ -21,13 +21,18 @@ qv_wine_start() {
 }
 
 # A fresh prefix's fonts folder has no Arial: the updater's window then takes the free face
-# with Arial's metrics that set-up installed from Debian's packages.
+# with Arial's metrics that set-up installed from Debian's packages. Debian's Wine does not look
+# for its own faces (fonts-wine) where that package puts them: without Marlett the title bar's
+# buttons show as letters, so it goes into the prefix's fonts folder too.
 qv_wine_fonts() {
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-    local face=/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
-    if [ -d "$fonts" ] && [ -f "$face" ] && [ ! -f "$fonts/LiberationSans-Regular.ttf" ]; then
-        cp "$face" "$fonts/"
-    fi
+    [ -d "$fonts" ] || return 0
+    local face
+    for face in /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf /usr/share/wine/fonts/marlett.ttf; do
+        if [ -f "$face" ] && [ ! -f "$fonts/$(basename "$face")" ]; then
+            cp "$face" "$fonts/"
+        fi
+    done
 }
 
 qv_wine_stop() {

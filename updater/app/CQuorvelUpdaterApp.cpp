@@ -136,7 +136,8 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     DetectSlave(commandLine);
     if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
         (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
-    SetButton(kTextButtonCancel, CQuorvelUpdaterBackdrop::kDimmedButton);
+    // The button cancels from now on: it is drawn as the working button it is.
+    SetButton(kTextButtonCancel, 1.0f);
     return kOk;
 }
 
