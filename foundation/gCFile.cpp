@@ -224,18 +224,17 @@ gCResult gCFile::ReadText8(gCString& out)
     return out.SetAnsiN(bytes.Data(), bytes.Count());
 }
 
-bool gCFile::NextUnit(uint16_t& unit)
+uint32_t gCFile::NextUnit(uint16_t& unit)
 {
     FILE* file = m_file.Get();
     const int low = std::getc(file);
     if (low == EOF)
-        return false;
+        return 0;
     const int high = std::getc(file);
-    // A lone byte at the end is consumed: the text is cut off either way.
     if (high == EOF)
-        return false;
+        return 1;
     unit = static_cast<uint16_t>(low | (high << 8));
-    return true;
+    return 2;
 }
 
 gCResult gCFile::ReadString(gCString& out)
@@ -251,7 +250,8 @@ gCResult gCFile::ReadString(gCString& out)
     SwitchTo(kReading);
     CTextCollector<wchar_t> units;
     uint16_t raw = 0;
-    while (NextUnit(raw)) {
+    // A lone byte at the end is consumed: the text is cut off either way.
+    while (NextUnit(raw) == 2) {
         if (raw == kMarkSwapped || raw == kMarkKept) {
             m_swap = raw == kMarkSwapped;
             continue;
@@ -260,13 +260,13 @@ gCResult gCFile::ReadString(gCString& out)
         if (unit == 0)
             return out.SetTextN(units.Data(), units.Count());
         if (IsLineEnd(unit)) {
+            // A unit that does not complete the line end is left for the next text.
             uint16_t next = 0;
-            if (NextUnit(next)) {
-                if (!CompletesLineEnd(unit, Swapped(next)) && std::fseek(m_file.Get(), -2, SEEK_CUR) != 0)
-                    return kStreamFailure;
-            } else {
-                std::clearerr(m_file.Get());
-            }
+            const uint32_t peeked = NextUnit(next);
+            const bool completes = peeked == 2 && CompletesLineEnd(unit, Swapped(next));
+            std::clearerr(m_file.Get());
+            if (peeked != 0 && !completes && std::fseek(m_file.Get(), -static_cast<long>(peeked), SEEK_CUR) != 0)
+                return kStreamFailure;
             QV_RETURN_IF_FAILED(units.Add(L'\n'));
             return out.SetTextN(units.Data(), units.Count());
         }
