@@ -224,6 +224,19 @@ gCResult gCFile::ReadText8(gCString& out)
     return out.SetAnsiN(bytes.Data(), bytes.Count());
 }
 
+uint32_t gCFile::NextUnit(uint16_t& unit)
+{
+    FILE* file = m_file.Get();
+    const int low = std::getc(file);
+    if (low == EOF)
+        return 0;
+    const int high = std::getc(file);
+    if (high == EOF)
+        return 1;
+    unit = static_cast<uint16_t>(low | (high << 8));
+    return 2;
+}
+
 gCResult gCFile::ReadString(gCString& out)
 {
     if (m_narrow)
@@ -232,36 +245,36 @@ gCResult gCFile::ReadString(gCString& out)
         return kInvalidFile;
     if (IsAtEnd())
         return kStreamFailure;
-    // Pieces of 2048 bytes, but a text runs on across them until its end.
-    CStreamScanner scanner(*this, 2048);
+    // Unit by unit from stdio's buffer: a text never reads ahead and seeks back, which would
+    // cost the system twice for every text of a table.
+    SwitchTo(kReading);
     CTextCollector<wchar_t> units;
-    bool ended = false;
     uint16_t raw = 0;
-    while (!ended && scanner.NextUnit(raw)) {
+    // A lone byte at the end is consumed: the text is cut off either way.
+    while (NextUnit(raw) == 2) {
         if (raw == kMarkSwapped || raw == kMarkKept) {
             m_swap = raw == kMarkSwapped;
             continue;
         }
-        uint16_t unit = Swapped(raw);
-        if (unit == 0) {
-            ended = true;
-        } else if (IsLineEnd(unit)) {
+        const uint16_t unit = Swapped(raw);
+        if (unit == 0)
+            return out.SetTextN(units.Data(), units.Count());
+        if (IsLineEnd(unit)) {
+            // A unit that does not complete the line end is left for the next text.
             uint16_t next = 0;
-            if (scanner.PeekUnit(next) && CompletesLineEnd(unit, Swapped(next)))
-                scanner.Skip(2);
+            const uint32_t peeked = NextUnit(next);
+            const bool completes = peeked == 2 && CompletesLineEnd(unit, Swapped(next));
+            std::clearerr(m_file.Get());
+            if (peeked != 0 && !completes && std::fseek(m_file.Get(), -static_cast<long>(peeked), SEEK_CUR) != 0)
+                return kStreamFailure;
             QV_RETURN_IF_FAILED(units.Add(L'\n'));
-            ended = true;
-        } else {
-            QV_RETURN_IF_FAILED(units.Add(static_cast<wchar_t>(unit)));
+            return out.SetTextN(units.Data(), units.Count());
         }
+        QV_RETURN_IF_FAILED(units.Add(static_cast<wchar_t>(unit)));
     }
-    if (!ended)
-        scanner.ConsumeRest();
-    QV_RETURN_IF_FAILED(scanner.Finish());
     // A text that the file cuts off before its end is a short read, not a text.
-    if (!ended)
-        return kStreamFailure;
-    return out.SetTextN(units.Data(), units.Count());
+    std::clearerr(m_file.Get());
+    return kStreamFailure;
 }
 
 gCResult gCFile::Rewind()
@@ -316,6 +329,19 @@ int32_t gCFile::IsAtEnd()
 {
     if (!IsOpen())
         return 1;
+    if (m_readOnly) {
+        // Nothing written through this stream moves its end: a look at the next byte in
+        // stdio's buffer answers without asking the system for the position and the length.
+        SwitchTo(kReading);
+        FILE* file = m_file.Get();
+        const int next = std::getc(file);
+        if (next == EOF) {
+            std::clearerr(file);
+            return 1;
+        }
+        std::ungetc(next, file);
+        return 0;
+    }
     int64_t position = Tell();
     return position < 0 || position >= FileLength() ? 1 : 0;
 }

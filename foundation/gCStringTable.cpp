@@ -81,6 +81,8 @@ gCResult gCStringTable::Parse(gCStream& stream, int32_t replace)
         QV_RETURN_IF_FAILED(stream.ReadU32(reserved));
         QV_RETURN_IF_FAILED(ReadRecordText(stream, name));
         QV_RETURN_IF_FAILED(ReadRecordText(stream, text));
+        if (!IsWanted(name))
+            continue;
         int32_t old = FindRecordMatch(static_cast<uint32_t>(id), name);
         if (old >= 0 && !replace)
             continue;
@@ -91,6 +93,22 @@ gCResult gCStringTable::Parse(gCStream& stream, int32_t replace)
             RemoveEntry(old);
     }
     return kOk;
+}
+
+void gCStringTable::SetWantedNames(const wchar_t* const* names, int32_t count)
+{
+    m_wanted = names;
+    m_wantedCount = names ? count : 0;
+}
+
+bool gCStringTable::IsWanted(const gCString& name) const
+{
+    if (!m_wanted)
+        return true;
+    for (int32_t i = 0; i < m_wantedCount; ++i)
+        if (name.Equals(m_wanted[i]))
+            return true;
+    return false;
 }
 
 gCResult gCStringTable::Append(uint32_t id, const gCString& text, const gCString& name)

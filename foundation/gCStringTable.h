@@ -21,6 +21,10 @@ public:
     // 1 and is dropped when 0. A failure leaves the entries read before it.
     gCResult Parse(gCStream& stream, int32_t replace);
     gCResult Clear();
+    // Keeps only the records whose key name is one of these (the caller keeps the array): a
+    // reader that wants a few named texts then reads any table in one pass, however many
+    // records it holds. Needs kept names.
+    void SetWantedNames(const wchar_t* const* names, int32_t count);
 
     gCString GetTextByID(uint32_t id, int32_t variant) const;
     gCString GetVariantByName(const gCString& name, int32_t variant) const;
@@ -35,6 +39,7 @@ public:
     static const wchar_t* const kErrorText;
 
 private:
+    bool IsWanted(const gCString& name) const;
     int32_t FindRecordMatch(uint32_t id, const gCString& name) const;
     int32_t FindID(uint32_t id) const;
     int32_t FindName(const gCString& name) const;
@@ -45,4 +50,6 @@ private:
     gCStringArray m_texts;
     gCStringArray m_names;
     int32_t m_keepNames;
+    const wchar_t* const* m_wanted = nullptr;
+    int32_t m_wantedCount = 0;
 };

@@ -143,6 +143,7 @@ gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
     const LONGLONG budget = frequency.QuadPart * kPollBudgetMs / 1000;
     for (;;) {
         QV_RETURN_IF_FAILED(session->ReadOnePiece());
+        session->EndWholeAnnouncedBody();
         if (!session->m_dataPending || !session->HasSocket())
             break;
         LARGE_INTEGER now;
@@ -151,6 +152,16 @@ gCResult CHTTPSession::OnReadable(uintptr_t, uintptr_t, void* context)
             break;
     }
     return kOk;
+}
+
+void CHTTPSession::EndWholeAnnouncedBody()
+{
+    // A server that keeps the connection open after the whole announced body (as keep-alive
+    // servers do, whatever the request asked) would hold the transfer until a timeout: the
+    // reply is complete, and ends as the server's close would end it.
+    if (readToClose && m_isClient && m_inBody && !m_replyOver && !m_chunked && m_total > 0 && m_received >= m_total &&
+        HasSocket())
+        (void)Close(); // the close reports the end; a failing close has nothing more to tell
 }
 
 gCResult CHTTPSession::PrepareReadBlock()

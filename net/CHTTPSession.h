@@ -130,6 +130,8 @@ public:
     uint32_t IsInBody() const { return m_inBody; }
     uint32_t IsChunked() const { return m_chunked; }
     uint32_t HeadersSeen() const { return m_headersSeen; }
+    // The server answered, but announced a body larger than any taken.
+    uint32_t IsBodyRefused() const { return m_bodyRefused; }
     uint32_t GetReceiveBufferSize() const { return m_receiveBuffer.Size(); }
 
     uint32_t readToClose = 0;
@@ -157,6 +159,9 @@ protected:
     bool IsBodyComplete() const;
     bool BodyEndsAtClose() const;
     gCResult ReadOnePiece();
+    // On a session that reads to the close: closes the connection once every announced body
+    // byte has arrived.
+    void EndWholeAnnouncedBody();
     // Whether the next piece can be read straight into the body, and how much of it.
     bool PieceGoesIntoBody(uint32_t& most) const;
     gCResult PrepareReadBlock();
@@ -208,6 +213,7 @@ protected:
     // Set when the reply broke the protocol; the session then ends in the failed state.
     uint32_t m_replyBroken = 0;
     uint32_t m_finishedCalled = 0;
+    uint32_t m_bodyRefused = 0;
     uint32_t m_lastChunkSeen = 0;
     // Where the search for the end of the header block goes on.
     uint32_t m_headerScanFrom = 0;

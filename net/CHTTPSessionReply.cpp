@@ -332,8 +332,10 @@ gCResult CHTTPSession::ParseReply()
         // Applying a known header cannot fail.
         (void)OnReplyHeader(names[i], values[i]);
     // A body announced beyond the largest one taken would be cut anyway: refuse it now.
-    if (m_total > kMaxReplyBody)
+    if (m_total > kMaxReplyBody) {
+        m_bodyRefused = 1;
         return FailReply(kNetworkFatal);
+    }
     if (!m_fileName.IsEmpty()) {
         if (OpenOutputProc.proc)
             QV_RETURN_IF_FAILED(

@@ -48,6 +48,16 @@ qv_wine_up() {
     # The updater's window takes its font from its own resource file: the face that an
     # earlier set-up copied into the prefix's fonts folder must not stand in for it.
     rm -f "$WINEPREFIX/drive_c/windows/Fonts/LiberationSans-Regular.ttf"
+    qv_wine_fonts
+}
+
+# Debian's Wine does not look for its own faces (fonts-wine) where that package puts them:
+# without Marlett the title bar's buttons show as letters, so it goes into the prefix's fonts
+# folder. No other face goes there: the window's text comes from its resource file.
+qv_wine_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" face=/usr/share/wine/fonts/marlett.ttf
+    [ -d "$fonts" ] && [ -f "$face" ] || return 0
+    [ -f "$fonts/marlett.ttf" ] || cp "$face" "$fonts/"
 }
 
 qv_wine_stop() {

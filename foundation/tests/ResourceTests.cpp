@@ -316,19 +316,25 @@ TEST(StringTable, LaterRecordsReplaceByIdAndByKeptName)
                     {9, L"B", L"renamed"},
                     {3000000000u, L"", L"large"},
                     {3000000001u, L"", L""}});
-    // Kept names replace too; records without names never replace each other.
+    // Kept names replace too; records without names never replace each other. With wanted
+    // names the other records are passed over, and replace nothing.
+    const wchar_t* const wanted[] = {L"B", L"A"};
     const struct {
         int32_t keepNames, replace;
         std::vector<uint32_t> ids;
         std::wstring seven;
+        bool onlyWanted;
     } cases[] = {
-        {0, 1, {8, 7, 9, 3000000000u, 3000000001u}, L"second"},
-        {1, 1, {7, 9, 3000000000u, 3000000001u}, L"second"},
-        {0, 0, {7, 8, 9, 3000000000u, 3000000001u}, L"first"},
+        {0, 1, {8, 7, 9, 3000000000u, 3000000001u}, L"second", false},
+        {1, 1, {7, 9, 3000000000u, 3000000001u}, L"second", false},
+        {0, 0, {7, 8, 9, 3000000000u, 3000000001u}, L"first", false},
+        {1, 1, {7, 9}, L"first", true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.keepNames << c.replace);
+        SCOPED_TRACE(testing::Message() << c.keepNames << c.replace << c.onlyWanted);
         gCStringTable table(c.keepNames);
+        if (c.onlyWanted)
+            table.SetWantedNames(wanted, 2);
         ASSERT_OK(file.Load(table, c.replace));
         std::vector<uint32_t> ids;
         for (int32_t i = 0; i < table.GetCount(); ++i)

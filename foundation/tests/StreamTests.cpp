@@ -260,6 +260,8 @@ TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
         {{0xFE, 0xFF, 0, 'a', 0x00, 0xFF, 0x01, 0x00, 0, 0, 0, 'b', 0, 0}, string, {L"a\u00FF\u0100", L"b"}, true},
         {Concat({Utf16(L"a"), {0xFF, 0xFE}, Utf16(L"b\r\n")}), string, {L"ab\n"}, true},
         {Ansi("ab\r\ncd"), text8, {L"ab\r", L"cd"}, true},
+        // A lone byte after a line end is left for the next text, which it cuts off.
+        {Concat({Utf16(L"a\r"), {'z'}}), string, {L"a\n"}, true},
     };
     for (int32_t kind : {kStreamKindFile, kStreamKindMemory}) {
         for (const auto& c : cases) {

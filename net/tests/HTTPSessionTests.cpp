@@ -184,6 +184,21 @@ TEST(HTTPSession, ProgressIsReportedOncePerPerMilleChange)
         EXPECT_LT(probe.perMille[i - 1], probe.perMille[i]) << "at " << i;
 }
 
+// Keep-alive servers hold the connection after the reply, whatever the request asked: a reply
+// read to the close is complete with its last announced byte, and ends as at the close.
+TEST(HTTPSession, AWholeAnnouncedBodyEndsAReadToTheCloseThoughThePeerHoldsTheConnection)
+{
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(Announcing(10)).Pause(20).Send("0123456789").ReadUntilClosed(64);
+    SessionProbe probe;
+    probe.session.readToClose = 1;
+    EXPECT_TRUE(Fetch(probe, peer));
+    EXPECT_EQ(probe.EventLine(), "finished:1:10");
+    EXPECT_EQ(probe.Body(), "0123456789");
+    ASSERT_FALSE(probe.states.empty());
+    EXPECT_EQ(probe.states.back(), kSocketClosed);
+}
+
 // A session whose connection this side can shut for reading: the next receive fails with
 // WSAESHUTDOWN, a receive error that is not "would block" (a reset under Wine arrives as a
 // clean close instead).

@@ -20,7 +20,8 @@ Usage:
   --mode M, one of:
     file            the update file: 200, application/octet-stream (or --content-type), with
                     Content-Length unless --no-length; "QVU-UpdaterSend: 1" with --updater-send
-    uptodate        an answer page of type 2 ("QVU-FailType: 2"), reason "Your product is up to date."
+    uptodate        an answer page of type 2 ("QVU-FailType: 2"), reason "Your product is up to date.";
+                    every answer page announces its length
     type1           an answer page of type 1 with a download location
     page            an answer page (text/html) made of --fail-type, --fail-reason, --location as
                     given; each header is left out when its option is not given, all of them
@@ -32,7 +33,8 @@ Usage:
     reset           the file's headers and --cut-at bytes of it, then a reset (RST)
     close           reads the request and closes the connection before any reply
     hang            reads the request and never answers (until the lifetime ends)
-    stall           the file's headers and --stall-at bytes, then nothing more (until the lifetime)
+    stall           the file's headers and --stall-at bytes, then nothing more (until the lifetime);
+                    with --stall-at at or above the size, the whole file on a connection held open
 
   --file F          the update file's bytes; --size N instead serves N bytes of a fixed pattern
                     (byte at position p: ((p * 7) ^ (p >> 8)) & 0xFF, repeating every 65521)
@@ -54,6 +56,7 @@ import time
 
 PERIOD = 65521
 PIECE = 64 * 1024
+PAGE = b"<html><body>update server</body></html>"
 
 
 def pattern_block():
@@ -144,6 +147,8 @@ class Server:
     def page(self, conn, fail_type, reason, location):
         headers = self.common_headers()
         headers.append(("Content-Type", self.args.content_type or "text/html"))
+        # Its length is announced, as real servers announce it.
+        headers.append(("Content-Length", str(len(PAGE))))
         if not self.args.no_fail_headers:
             if reason is not None:
                 headers.append(("QVU-FailReason", reason))
@@ -152,7 +157,7 @@ class Server:
             # Last, so that a value ending in a line end cuts no other header off.
             if fail_type is not None:
                 headers.append(("QVU-FailType", unescape(fail_type)))
-        conn.sendall(header_block("200 OK", headers) + b"<html><body>update server</body></html>")
+        conn.sendall(header_block("200 OK", headers) + PAGE)
 
     def send_file(self, conn, limit=None):
         for piece in self.body.pieces(limit):

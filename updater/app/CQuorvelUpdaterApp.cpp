@@ -53,6 +53,21 @@ int LogMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT)
     return IDOK;
 }
 
+// What the log says of a facts table that is there but could not be read.
+uint32_t FactsReasonText(gCResult result)
+{
+    switch (result) {
+    case kFileOpenFailure:
+        return kTextFactsNotOpened;
+    case kOutOfRange:
+        return kTextFactsTooLarge;
+    case kKeyNotFound:
+        return kTextFactsIncomplete;
+    default:
+        return kTextFactsDamaged;
+    }
+}
+
 bool FileIsThere(const gCString& path)
 {
     return FileExists(gCFRef(path));
@@ -114,11 +129,14 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     (void)m_backdrop->SetCaptionText(Text(kTextCaptionChecking), 1); // drawn at the next paint otherwise
     if (m_testMode)
         (void)PostStatusLine(gCString(kTestModeWarning), kLineRed, 1); // logged even if the list is full
-    if (!m_factsRead) {
+    if (m_factsResult != kOk) {
         m_phase = kStopped;
         ShowMessageBox(GetMainWindowHandle(), Text(kTextFactsMissing).Text(), Text(kTextBoxCaption).Text(),
                        MB_OK | MB_ICONSTOP);
         (void)WriteLogLine(Text(kTextFactsMissing)); // the box said it; the log keeps it if it can
+        if (m_factsResult != kFileNotFound)
+            (void)WriteLogLine(
+                gCString::Concat(Text(kTextFactsUnreadable), Text(FactsReasonText(m_factsResult)))); // as above
         QuitLater();
         return kOk;
     }
@@ -126,7 +144,8 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     DetectSlave(commandLine);
     if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
         (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
-    SetButton(kTextButtonCancel, CQuorvelUpdaterBackdrop::kDimmedButton);
+    // The button cancels from now on: it is drawn as the working button it is.
+    SetButton(kTextButtonCancel, 1.0f);
     return kOk;
 }
 
@@ -171,7 +190,7 @@ void CQuorvelUpdaterApp::ReadTestMode()
 
 void CQuorvelUpdaterApp::ReadProductFacts()
 {
-    m_factsRead = m_facts.Read(ProgramFile(kProductFactsPath)) == 0 ? 1 : 0;
+    m_factsResult = m_facts.Read(ProgramFile(kProductFactsPath));
     // Without a key the server still answers; it is an installation's own number.
     if (ReadUserString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0 &&
         ReadMachineString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0)
@@ -419,13 +438,15 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
 gCResult CQuorvelUpdaterApp::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)
 {
     if (!m_backdrop)
-        return m_log.WriteLine(text);
+        return WriteLogLine(text);
     return m_backdrop->PostStatusLine(text, colour, presentFlag);
 }
 
 gCResult CQuorvelUpdaterApp::WriteLogLine(gCString text)
 {
-    return m_log.WriteLine(text);
+    // As the window's own lines: a log that fails later misses the line, and nothing else does.
+    (void)m_log.WriteLine(text);
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterApp::SetProgress(float fraction, uint32_t flag)

@@ -96,7 +96,7 @@ private:
     gCString m_testServer;
     gCString m_location;
     int32_t m_testMode = 0;
-    int32_t m_factsRead = 0;
+    gCResult m_factsResult = kFileNotFound;
     uint32_t m_languageOffset = 0;
     uint32_t m_sourceRecordFlag = 0;
     int32_t m_slave = 0;

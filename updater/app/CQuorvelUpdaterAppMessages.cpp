@@ -64,9 +64,11 @@ gCResult CQuorvelUpdaterApp::OfferLocation()
 {
     gCString location;
     if (CQVUTransferManager::GetReplyHeader(m_manager.get(), gCString(L"QVU-DownloadLocation"), location) != 0)
-        (void)location.SetText(L""); // no location: the line says so by being empty after its text
+        (void)location.SetText(L""); // no location, nothing to offer
     m_location = location;
-    QV_RETURN_IF_FAILED(PostStatusLine(gCString::Concat(Text(kTextLocationLine), location), kLineBlack, 1));
+    // A line that names no location would only puzzle the user.
+    if (!m_location.IsEmpty())
+        QV_RETURN_IF_FAILED(PostStatusLine(gCString::Concat(Text(kTextLocationLine), location), kLineBlack, 1));
     m_phase = m_location.IsEmpty() ? kDone : kOffering;
     Finish(kTextCaptionFailed);
     if (m_phase == kOffering && m_backdrop) {

@@ -20,6 +20,10 @@ const int32_t kFallbackRowHeight = 16;
 const int32_t kRowIndent = 6;
 const int32_t kWheelNotch = 120;
 const int32_t kRowsPerNotch = 3;
+// The scroll mark's width at the list's right edge.
+const int32_t kScrollMark = 4;
+// More characters than fit in any row.
+const int32_t kMostRowCharacters = 400;
 
 // Where the font resource cannot be loaded: Arial, else a free face with the same metrics.
 const wchar_t* const kFontFiles[] = {L"arial.ttf", L"Arial.ttf", L"LiberationSans-Regular.ttf"};
@@ -136,16 +140,64 @@ gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, c
 
 gCResult CQuorvelUpdaterBackdrop::WriteLogLine(gCString text)
 {
-    return m_log ? m_log->WriteLine(text) : gCResult(kOk);
+    // A log that cannot take the line (a full disk) only misses it: the window and the update
+    // go on.
+    if (m_log)
+        (void)m_log->WriteLine(text);
+    return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag)
 {
     // The log keeps the line even when the list cannot.
-    gCResult logged = WriteLogLine(text);
-    QV_RETURN_IF_FAILED(m_list.Add(text, colour));
-    QV_RETURN_IF_FAILED(Changed(presentFlag, ListRect()));
-    return logged;
+    QV_RETURN_IF_FAILED(WriteLogLine(text));
+    QV_RETURN_IF_FAILED(AddWrapped(text, colour));
+    return Changed(presentFlag, ListRect());
+}
+
+int32_t CQuorvelUpdaterBackdrop::RowTextWidth()
+{
+    // Within the frame, after the indent, clear of the scroll mark.
+    return ListRect().Width() - 2 - 2 * kRowIndent - kScrollMark;
+}
+
+int32_t CQuorvelUpdaterBackdrop::TextWidth(const gCString& text) const
+{
+    return m_body.IsOpen() ? m_body.MeasureText(text) : 0;
+}
+
+int32_t CQuorvelUpdaterBackdrop::FittingLength(const gCString& text) const
+{
+    // No row holds more than this many characters, so a long line costs little to measure.
+    const int32_t most = text.Length() < kMostRowCharacters ? text.Length() : kMostRowCharacters;
+    int32_t low = 1, high = most;
+    while (low < high) {
+        const int32_t middle = (low + high + 1) / 2;
+        if (TextWidth(text.Left(middle)) <= RowTextWidth())
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    // After the last space that fits, when there is one.
+    for (int32_t cut = low; cut > 1; --cut)
+        if (text[cut - 1] == L' ')
+            return cut;
+    return low;
+}
+
+gCResult CQuorvelUpdaterBackdrop::AddWrapped(const gCString& text, uint32_t colour)
+{
+    // A line wider than the list goes on in the rows below it, so that all of it can be read.
+    gCString rest = text;
+    while (TextWidth(rest) > RowTextWidth()) {
+        const int32_t cut = FittingLength(rest);
+        gCString row = rest.Left(cut);
+        row.Trim(gCString(L" "));
+        QV_RETURN_IF_FAILED(m_list.Add(row, colour));
+        rest = rest.Mid(cut, rest.Length() - cut);
+        rest.Trim(gCString(L" "));
+    }
+    return m_list.Add(rest, colour);
 }
 
 gCResult CQuorvelUpdaterBackdrop::PostColouredLine(gCString text, uint32_t colour)
@@ -241,6 +293,10 @@ uint32_t CQuorvelUpdaterBackdrop::OnMessage(uint32_t id, uint32_t a, uint32_t b,
             return 0;
         return static_cast<uint32_t>(PostStatusLine(m_owner->Text(kTextUpdaterUpdate), 0xFF800000, 1));
     case kMsgAnswerReported:
+        // An answer page is no download: a bar at its end would claim one.
+        m_progressShown = 0;
+        Invalidate(ProgressRect());
+        [[fallthrough]];
     case kMsgBrokenDownloadReported:
         RestartAnimations();
         (void)Changed(1, ButtonRect()); // shown at the next paint otherwise
@@ -345,7 +401,8 @@ void CQuorvelUpdaterBackdrop::DrawList()
         const int32_t track = inner.Height();
         const int32_t thumb = track * m_list.GetVisibleRows() / m_list.Count();
         const int32_t top = inner.top + track * m_list.GetFirstVisible() / m_list.Count();
-        FillRect({inner.right - 4, top, inner.right, top + (thumb > 4 ? thumb : 4)}, kFrame);
+        FillRect({inner.right - kScrollMark, top, inner.right, top + (thumb > kScrollMark ? thumb : kScrollMark)},
+                 kFrame);
     }
 }
 

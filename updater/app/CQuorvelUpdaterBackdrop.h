@@ -77,8 +77,12 @@ public:
     // Where things are drawn, in client coordinates.
     static gCRect CaptionRect() { return {0, 0, kWidth, ListRect().top}; }
     static gCRect ListRect() { return {10, 30, 630, 174}; }
-    static gCRect ProgressRect() { return {10, 186, 500, 208}; }
-    static gCRect ButtonRect() { return {512, 182, 630, 212}; }
+    static gCRect ProgressRect() { return {10, 186, 460, 208}; }
+    static gCRect ButtonRect() { return {472, 182, 630, 212}; }
+    // The width that a row's text may take, and the width of a text in the window's face (0
+    // without one).
+    static int32_t RowTextWidth();
+    int32_t TextWidth(const gCString& text) const;
     gCRect RowRect(int32_t visibleIndex) const;
 
     const CStatusList& GetStatusList() const { return m_list; }
@@ -104,6 +108,10 @@ private:
 
     // Draws everything again and marks the area that changed.
     gCResult Changed(uint32_t presentFlag, const gCRect& area);
+    // Adds the line as rows that fit the list, cut after a space where one fits.
+    gCResult AddWrapped(const gCString& text, uint32_t colour);
+    // How many of the text's first characters fit in a row.
+    int32_t FittingLength(const gCString& text) const;
     void FillRect(const gCRect& rect, uint32_t colour);
     void FrameRect(const gCRect& rect, uint32_t colour);
     void DrawList();

@@ -1,9 +1,14 @@
 #include "ProductFacts.h"
 
+#include "FileOps.h"
 #include "LocalString.h"
+#include "gCFRef.h"
 #include "gCFile.h"
 
 namespace {
+const wchar_t* const kFactNames[] = {L"Local_Current", L"QV2_Version", L"QV2_FreeVersionFlag",
+                                     L"ZRN_InternalBuildString", L"ZRN_Application"};
+
 // A fact is variant 0 of its text; a missing one is the empty text.
 gCString Fact(const gCStringTable& table, const wchar_t* name)
 {
@@ -22,10 +27,16 @@ bool IsMissing(const gCString& text)
 
 gCResult CProductFacts::Read(const gCString& tablePath)
 {
-    gCStringTable table(1);
     gCFile file;
-    if (file.OpenFullPath(tablePath, kAccessRead) != 0 || table.Load(file) != 0 || table.GetCount() == 0)
-        return kFileNotFound;
+    if (file.OpenFullPath(tablePath, kAccessRead) != 0)
+        return FileExists(gCFRef(tablePath)) ? kFileOpenFailure : kFileNotFound;
+    if (file.GetLength() > kMaxFactsBytes)
+        return kOutOfRange;
+    // Only the facts are kept, so the table's other records cost one pass and nothing more.
+    gCStringTable table(1);
+    table.SetWantedNames(kFactNames, sizeof kFactNames / sizeof kFactNames[0]);
+    if (table.Load(file) != 0 || table.GetCount() == 0)
+        return kInvalidFile;
     language = Fact(table, L"Local_Current");
     version = Fact(table, L"QV2_Version");
     freeFlag = Fact(table, L"QV2_FreeVersionFlag");

@@ -27,4 +27,11 @@ enum : uint32_t {
     kTextCaptionSlave = 113,
     kTextSelfUpdateStarted = 114,
     kTextCaptionInstalling = 115,
+
+    // Why the product's facts could not be read: a line of the log after the box.
+    kTextFactsUnreadable = 140,
+    kTextFactsNotOpened = 141,
+    kTextFactsTooLarge = 142,
+    kTextFactsDamaged = 143,
+    kTextFactsIncomplete = 144,
 };

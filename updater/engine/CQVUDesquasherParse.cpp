@@ -161,10 +161,11 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
 
     const uint8_t* script = nullptr;
     QV_RETURN_IF_FAILED(header.Take(2ull * scriptUnits + 4, script));
-    if (scriptUnits == 0)
+    // The text ends at its first 0: one whose first unit is 0 is empty, no script. A lone mark
+    // is a script without lines.
+    if (scriptUnits == 0 || (script[0] == 0 && script[1] == 0))
         return kGenericFailure;
-    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way. The
-    // text ends at its first 0, and an empty one is no script.
+    // A first unit of 0xFFFE marks big-endian text; the first unit is dropped either way.
     const bool swap = script[0] == 0xFE && script[1] == 0xFF;
     QV_RETURN_IF_FAILED(m_scriptText.Reserve(static_cast<int32_t>(scriptUnits)));
     wchar_t* units = m_scriptText.MutableBuffer();
@@ -176,8 +177,6 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
             break;
     }
     m_scriptText.SetLength(static_cast<int32_t>(length));
-    if (length == 0)
-        return kGenericFailure;
 
     QV_RETURN_IF_FAILED(header.ReadTags(kTableTag1, kTableTag2));
     uint32_t count = 0;

@@ -40,9 +40,11 @@ void Detach(CQVUHTTPSession* session)
 
 // The reply's headers were accepted and its body had begun, even when the body broke in the
 // same read as the headers.
+// A body too large to take was still the server's answer: a download that could not be
+// taken, not a server out of reach.
 bool ReplyAccepted(const CQVUHTTPSession* session)
 {
-    return session->HeadersSeen() || session->IsInBody();
+    return session->HeadersSeen() || session->IsInBody() || session->IsBodyRefused();
 }
 
 } // namespace

@@ -105,7 +105,11 @@ std::vector<std::pair<std::wstring, Bytes>> Installation::Snapshot() const
 
 std::wstring Installation::WriteArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script)
 {
-    const QVUBytes archive = PackArchive(entries, script);
+    return WriteArchiveBytes(PackArchive(entries, script));
+}
+
+std::wstring Installation::WriteArchiveBytes(const QVUBytes& archive)
+{
     const std::wstring path = m_scratch.Path() + L"update.qvu";
     WriteWholeFile(gCString(path.c_str()), Bytes(archive.begin(), archive.end()));
     return path;
@@ -114,9 +118,14 @@ std::wstring Installation::WriteArchive(const std::vector<QVUPackEntry>& entries
 std::wstring Installation::Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries,
                                  const std::wstring& script, const std::wstring& options)
 {
-    const std::wstring archive = WriteArchive(entries, script);
-    if (!server.Start(options + L" --file " + UpdateServer::HostPath(archive)))
+    return ServeBytes(server, PackArchive(entries, script), options);
+}
+
+std::wstring Installation::ServeBytes(UpdateServer& server, const QVUBytes& archive, const std::wstring& options)
+{
+    const std::wstring path = WriteArchiveBytes(archive);
+    if (!server.Start(options + L" --file " + UpdateServer::HostPath(path)))
         return L"";
     PointAt(server.Host());
-    return archive;
+    return path;
 }

@@ -43,10 +43,13 @@ public:
 
     // An update archive written beside the installation (not in it); its path.
     std::wstring WriteArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script);
+    std::wstring WriteArchiveBytes(const QVUBytes& archive);
     // Serves such an archive with the server's options and points the installation at it; the
     // archive's path, empty when the server did not start.
     std::wstring Serve(UpdateServer& server, const std::vector<QVUPackEntry>& entries, const std::wstring& script,
                        const std::wstring& options = L"--mode file");
+    // The same for archive bytes as they are.
+    std::wstring ServeBytes(UpdateServer& server, const QVUBytes& archive, const std::wstring& options);
 
 private:
     TempFolder m_scratch;

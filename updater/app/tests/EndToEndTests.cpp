@@ -6,6 +6,7 @@
 
 #include "CImageBase.h"
 #include "EndToEnd.h"
+#include "Programs.h"
 #include "ShellHandles.h"
 #include "UpdaterResourceIds.h"
 
@@ -27,6 +28,12 @@ public:
 
 class UpdaterRun : public ::testing::Test {
 protected:
+    // The product's next version, which writes "started 2.1.0" as it starts.
+    static std::vector<QVUPackEntry> NextProduct()
+    {
+        return {Entry(L"QUORVEL.EXE", ProgramBytes(L"QUORVEL_NEXT.exe")),
+                Entry(L"Resources\\system.vsf", FactsTable(L"English", L"2.1.0"))};
+    }
     void Serve(const std::vector<QVUPackEntry>& entries, const std::wstring& script,
                const std::wstring& options = L"--mode file")
     {
@@ -183,4 +190,119 @@ TEST_F(UpdaterRun, TheWindowCarriesTheProgramsOwnIcon)
     const uint32_t tile = picture.GetPixel(2, 16);
     EXPECT_GT(tile & 0xFF, (tile >> 16) & 0xFF) << std::hex << tile;
     EXPECT_EQ(picture.GetPixel(6, 15) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// A full disk under the log: the log misses its lines, and nothing else does.
+TEST_F(UpdaterRun, ALogThatCannotTakeItsLinesStopsNothing)
+{
+    Serve(NextProduct(), L"OS=WIN32\rEXECUTE=QUORVEL.EXE\r");
+    const std::wstring log = install.Path(L"UpdateResults.log");
+    const std::wstring hostLog = HostServer::HostPath(log);
+    ASSERT_TRUE(DeleteFileW(log.c_str()));
+    ASSERT_NE(RunProgram(L"/bin/ln -s /dev/full " + hostLog), kProgramNotStarted);
+    // The log opens as it did, and takes nothing.
+    ASSERT_TRUE(Eventually([&] {
+        CFileHandle file(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        DWORD written = 0;
+        return file.IsValid() && !WriteFile(file.Get(), "x", 1, &written, nullptr);
+    }));
+    ASSERT_TRUE(install.Start());
+    EXPECT_EQ(install.WaitForExit(kRunMs), 0u);
+    EXPECT_NE(server.Requests(), "");
+    EXPECT_TRUE(Eventually([&] { return install.Read(L"QuorvelRuns.log") == Ansi("started 2.1.0\r\n"); }));
+}
+
+// Keep-alive servers hold the connection after the whole announced file.
+TEST_F(UpdaterRun, AWholeFileOnAConnectionHeldOpenIsInstalled)
+{
+    Serve(NextProduct(), L"OS=WIN32\rEXECUTE=QUORVEL.EXE\r", L"--mode stall --stall-at 1000000000");
+    ASSERT_TRUE(install.Start());
+    EXPECT_EQ(install.WaitForExit(kRunMs), 0u);
+    EXPECT_EQ(install.Log().rfind(kUntilReply + "Update file received OK.\r\n", 0), 0u) << install.Log();
+    EXPECT_TRUE(Eventually([&] { return install.Read(L"QuorvelRuns.log") == Ansi("started 2.1.0\r\n"); }));
+}
+
+// A script of its byte-order mark alone is a script without lines; one whose first unit is 0 is
+// no script.
+TEST_F(UpdaterRun, AScriptOfItsMarkAloneInstallsAndOneWhoseFirstUnitIs0IsRefused)
+{
+    const std::vector<QVUPackEntry> files = {Entry(L"Extras\\new.txt", Ansi("new"))};
+    Serve(files, L"");
+    RunToLineAndClose(install, "installed successfully");
+    EXPECT_EQ(install.Read(L"Extras\\new.txt"), Ansi("new"));
+
+    Installation refused;
+    UpdateServer second;
+    QVUBytes stream = BuildArchiveStream(files, L"OS=WIN32");
+    PokeU32(stream, 20, 0);
+    ASSERT_FALSE(
+        refused.ServeBytes(second, WrapContainer(CompressBlock(stream.data(), stream.size())), L"--mode file").empty())
+        << second.Error();
+    const auto before = refused.Snapshot();
+    RunToLineAndClose(refused, "damaged or not meant");
+    EXPECT_EQ(refused.Snapshot(), before);
+}
+
+// A facts table that is there but cannot be read gives the box of a missing one at once, and the
+// log says why: zeros far beyond any table (they were read at seconds a MiB), zeros within that
+// size, a table held locked, one without the version.
+TEST_F(UpdaterRun, UnreadableProductFactsGiveTheBoxAtOnceAndTheLogSaysWhy)
+{
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    const std::string box = "Quorvel 2 was not found beside the updater, so there is nothing to update. Please "
+                            "start the updater from the Quorvel 2 folder.\r\n";
+    const std::string why = "The product's facts could not be read from Resources\\system.vsf: the file ";
+    const struct {
+        const char* what;
+        Bytes facts;
+        bool locked;
+        std::string reason;
+    } cases[] = {
+        {"far too large", Bytes(64 << 20, 0), false, "is far larger than any facts file of the product."},
+        {"damaged", Bytes(1 << 20, 0), false, "is damaged."},
+        {"locked", FactsTable(L"English", L"2.0.0"), true, "could not be opened (it may be locked or not readable)."},
+        {"without a version", FactsTable(L"English", L""), false, "names no version or no build."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installation run(nullptr);
+        const std::wstring facts = run.Path(L"Resources\\system.vsf");
+        ASSERT_TRUE(WriteWholeFile(gCString(facts.c_str()), c.facts));
+        CFileHandle lock(c.locked ? CreateFileW(facts.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE);
+        run.PointAt(server.Host());
+        ASSERT_TRUE(run.Start());
+        EXPECT_EQ(run.WaitForExit(kRunMs), 0u);
+        EXPECT_EQ(run.Log(), kTestMode + "[box] Quorvel Updater: " + box + box + why + c.reason + "\r\n");
+    }
+    EXPECT_EQ(server.Requests(), "");
+}
+
+// What the user reads: a body above the cap is a download that could not be taken, not a server
+// out of reach; a type 1 answer without a location names none.
+TEST_F(UpdaterRun, ABodyAboveTheCapAndAType1AnswerWithoutALocationSayWhatHappened)
+{
+    const std::string checking =
+        kTestMode + "Checking for updates to Quorvel 2 2.0.0\r\nLooking up server...\r\nServer location found, now "
+                    "attempting to contact server.\r\n";
+    const struct {
+        const wchar_t* options;
+        const char* last;
+        std::string log;
+    } cases[] = {
+        {L"--mode stall --size 100000001 --stall-at 0", "Download Failed!",
+         checking + "-- An error occurred during the download: --\r\n\"Connection failed during download.\"\r\n"
+                    "Download Failed!\r\n"},
+        {L"--mode page --fail-type 1 --fail-reason Later.", "Download couldn't be started!",
+         kUntilReply + "-- An error occurred when trying to start the download: --\r\nLater.\r\nDownload couldn't be "
+                       "started!\r\n"},
+    };
+    for (const auto& c : cases) {
+        Installation run;
+        UpdateServer answering;
+        ASSERT_TRUE(answering.Start(c.options)) << answering.Error();
+        run.PointAt(answering.Host());
+        RunToLineAndClose(run, c.last);
+        EXPECT_EQ(run.Log(), c.log);
+    }
 }

@@ -14,6 +14,8 @@
 #include "CWindowBase.h"
 #include "EndToEnd.h"
 #include "NetHandles.h"
+#include "LocalString.h"
+#include "UpdaterTexts.h"
 #include "UpdaterMessages.h"
 #include "Wait.h"
 #include "WinSock.h"
@@ -245,4 +247,50 @@ TEST(UpdaterApp, WinSockThatCannotStartEndsTheStartWithOneBoxAndNothingChanged)
     EXPECT_EQ(install.Log(), "");
     EXPECT_TRUE(CUniqueSocket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)).IsValid());
     WSACleanup();
+}
+
+// While the check runs the button cancels, and it is drawn so; a line wider than the list goes on
+// in the rows below it; every button caption fits its button in every language; an answer page
+// leaves no bar behind, though its announced length drew one.
+TEST(UpdaterApp, TheWindowShowsAWorkingCancelWholeLinesWholeCaptionsAndNoBarAfterAnAnswer)
+{
+    Installation install;
+    UpdateServer server;
+    // Too wide for a row, and no space to break it at.
+    const std::wstring reason = std::wstring(60, L'w') + L"_" + std::wstring(60, L'd') + L"_end.";
+    ASSERT_TRUE(server.Start(L"--mode uptodate --fail-reason " + reason)) << server.Error();
+    install.PointAt(server.Host());
+    ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    CQuorvelUpdaterBackdrop& window = *app.GetBackdrop();
+    ASSERT_TRUE(window.HasFonts());
+    EXPECT_STREQ(window.GetButtonText().Text(), L"Cancel");
+    EXPECT_EQ(window.GetButtonOpacity(), 1.0f);
+    ASSERT_TRUE(app.RunUntilLogged(install, "_end."));
+    EXPECT_FALSE(window.IsProgressShown());
+
+    // The last rows, each within the list, joined as they were cut: a cut at a space drops it.
+    const std::wstring spaced = L"Found the location of the download server, but couldn't connect to it. Please check "
+                                L"your Internet connection, or try again later!";
+    const CStatusList& list = window.GetStatusList();
+    auto lastRows = [&](size_t length, const wchar_t* joint) {
+        std::wstring rows;
+        for (int32_t i = list.Count() - 1; i >= 0 && rows.size() < length; --i) {
+            EXPECT_LE(window.TextWidth(list.At(i).text), CQuorvelUpdaterBackdrop::RowTextWidth());
+            rows.insert(0, std::wstring(list.At(i).text.Text()) + (rows.empty() ? L"" : joint));
+        }
+        return rows;
+    };
+    EXPECT_EQ(lastRows(reason.size(), L""), reason);
+    ASSERT_OK(app.PostStatusLine(gCString(spaced.c_str()), kLineRed, 1));
+    EXPECT_EQ(lastRows(spaced.size(), L" "), spaced);
+
+    const int32_t room = CQuorvelUpdaterBackdrop::ButtonRect().Width() - 8;
+    for (uint32_t block : {0u, 1000u})
+        for (uint32_t n : {kTextButtonCancel, kTextButtonClose, kTextButtonOpenLocation}) {
+            const gCString caption = app.GetStringTable()->GetTextByID(kLocalTextBase + block + n, 0);
+            EXPECT_LE(window.TextWidth(caption), room) << block + n;
+        }
+    PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitClosed());
 }

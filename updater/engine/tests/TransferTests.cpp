@@ -212,6 +212,9 @@ const ServerCase kServerCases[] = {
     // up.
     {"NeverAnswers", L"--mode hang", kNoReply},
     {"StopsInTheBody", L"--mode stall --size 5000 --stall-at 1000", Join({kUpToReply, {kFailed}, kBroken})},
+    // The server answered: a body above the cap is a download that cannot be taken.
+    {"BodyAboveTheCap", L"--mode stall --size 100000001 --stall-at 0",
+     Join({{kLookingUp, "app:000E", kFound, kFailed}, kBroken})},
 };
 
 INSTANTIATE_TEST_SUITE_P(Transfer, ServerReplies, ::testing::ValuesIn(kServerCases),
@@ -225,7 +228,8 @@ TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPr
         Lines progress;
     } cases[] = {
         {"Content-Length: 100\r\n", {"a", "b", "c", "dd"}, {"progress:1", "progress:2", "progress:3", "progress:5"}},
-        {"Content-Length: 1000\r\n", {std::string(1000, 'x'), "y"}, {"progress:100", "progress:100"}},
+        // The reply ends with its last announced byte: what the server sends after it is not read.
+        {"Content-Length: 1000\r\n", {std::string(1000, 'x'), "y"}, {"progress:100"}},
         {"", {"0123456789", "x"}, {}},
     };
     for (const auto& c : cases) {
