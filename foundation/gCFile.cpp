@@ -70,8 +70,9 @@ gCResult gCFile::OpenSharedForReading(const gCBasePath& path)
     if (!IsWholePathText(fullPath))
         return kBadParameter;
     QV_RETURN_IF_FAILED(Close());
-    CFileHandle handle(CreateFileW(fullPath.Text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle handle(CreateFileW(fullPath.Text(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.IsValid())
         return kFileOpenFailure;
     CCrtDescriptor descriptor(_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), _O_RDONLY | _O_BINARY));

@@ -202,7 +202,8 @@ gCResult CAppBase::Init()
 {
     // A program without its resource file still starts, with no directory and no texts.
     // Open sharing rename and delete: a program's update replaces it while the program runs.
-    if (m_resourceFile.OpenSharedForReading(gCFRelative(ResourcePath(m_resourceFolderName, m_resourceFileName), 0)) != 0)
+    if (m_resourceFile.OpenSharedForReading(gCFRelative(ResourcePath(m_resourceFolderName, m_resourceFileName), 0)) !=
+        0)
         return kOk;
     QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
 

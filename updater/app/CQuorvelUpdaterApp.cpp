@@ -133,7 +133,7 @@ bool CQuorvelUpdaterApp::TakeInstallation()
     CKernelHandle slave(OpenMutexW(SYNCHRONIZE, FALSE, slaveName.Text()));
     if (slave.IsValid())
         (void)WaitForSingleObject(slave.Get(), kHandOverWaitMs); // the instance mutex decides either way
-    (void)CreateInstanceMutex(lockName); // without one the copy works as before
+    (void)CreateInstanceMutex(lockName);                         // without one the copy works as before
     if (m_instanceMutex.IsValid() && m_mutexError == ERROR_ALREADY_EXISTS)
         return false;
     if (m_instanceMutex.IsValid())
