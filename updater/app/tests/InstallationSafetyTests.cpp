@@ -60,8 +60,9 @@ struct Road {
 
 Road DemoRoad()
 {
+    // A user's own file of a name like the installer's: never taken for one of its files.
     return {"demo",
-            {},
+            {Entry(L"notes.txt.old", Ansi("the user's own"))},
             {Entry(L"QUORVEL.EXE", ProgramBytes(L"QUORVEL_NEXT.exe")),
              Entry(L"Resources\\system.vsf", FactsTable(L"English", L"2.1.0"))},
             L"TYPE=PRODUCT\rOS=WIN32\rBUILD=QV2-TEST\r",
@@ -115,10 +116,9 @@ private:
 
 void Lay(Installation& install, const Road& road)
 {
-    for (const QVUPackEntry& entry : road.before) {
-        CreateDirectoryW(install.Path(L"Data").c_str(), nullptr);
+    CreateDirectoryW(install.Path(L"Data").c_str(), nullptr);
+    for (const QVUPackEntry& entry : road.before)
         WriteWholeFile(gCString(install.Path(entry.name).c_str()), Bytes(entry.data.begin(), entry.data.end()));
-    }
 }
 
 // Runs the road once to its end: the files it leaves, and the lines of its installation.
