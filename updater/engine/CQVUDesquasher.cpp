@@ -99,6 +99,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         uint32_t failureText;
     };
     const Step steps[] = {{&CQVUDesquasher::WriteNewFiles, kTextWriteFailed},
+                          {&CQVUDesquasher::MarkJournalWritten, kTextWriteFailed},
                           {&CQVUDesquasher::KeepOldFiles, kTextKeepFailed},
                           {&CQVUDesquasher::MoveNewFiles, kTextMoveFailed},
                           {&CQVUDesquasher::MarkJournalDone, kTextMoveFailed}};

@@ -95,12 +95,18 @@ private:
     // in place, removed last.
     gCResult JournalPath(gCString& path) const;
     gCResult WriteJournal();
+    gCResult MarkJournalWritten();
     gCResult MarkJournalDone();
     void RemoveJournal();
-    enum class JournalState { kUnfinished, kWritten, kDone };
+    enum class JournalState { kUnfinished, kStarted, kAllWritten, kDone };
     gCResult ReadJournal(const gCString& path, JournalState& state);
     // The run ended while it removed the old files: the rest go as they would have.
     void RemoveKeptOriginals();
+    // Keeps and moves in what the run had not yet, then removes the kept originals; false when
+    // a file could not be moved.
+    bool RollForward();
+    // True when this process's own program is a file of the update that is still the old one.
+    bool IsOwnProgramOld() const;
     // Puts every file back as it was before the run and removes what the run made; false when
     // a file could not be put back.
     bool RollBack();

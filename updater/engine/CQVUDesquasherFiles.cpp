@@ -425,6 +425,37 @@ void CQVUDesquasher::RemoveKeptOriginals()
     }
 }
 
+bool CQVUDesquasher::RollForward()
+{
+    LogLine(gCString(L"Finishing the installation that was interrupted."));
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
+        const gCFRef& target = m_targetPaths[i];
+        const gCFRef& temp = m_tempPaths[i];
+        if (!temp.Exists())
+            continue; // moved in already
+        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() &&
+            (m_oldPaths[i].Exists() || Move(target, m_oldPaths[i], FileOperation::KeepOld) != 0))
+            return false;
+        if (Move(temp, target, FileOperation::MoveNew) != 0)
+            return false;
+        LogLine(Joined(gCString(L"Moved in "), target.GetStoredText()));
+    }
+    RemoveKeptOriginals();
+    return true;
+}
+
+bool CQVUDesquasher::IsOwnProgramOld() const
+{
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
+        if (m_targetPaths[i].GetStoredText().EqualsNoCase(self))
+            return m_tempPaths[i].Exists();
+    return false;
+}
+
 void CQVUDesquasher::RestoreReadOnly(int32_t i)
 {
     if (!(m_entryFlags[i] & kMadeWritable))

@@ -18,10 +18,12 @@ const wchar_t* const kJournalName = L"updatejournal.qvj";
 // Little-endian: the magic word, the entry count, per entry its flags (u8), its name's length in
 // UTF-16 units (u32) and the name relative to the install target folder; the folder count, per
 // folder its entry and the length of that entry's ".tmp" path prefix past the install target
-// folder; the end word. The done word is added once every new file is in place.
-const uint32_t kJournalMagic = 0x314A5651; // "QVJ1"
-const uint32_t kJournalEnd = 0x454A5651;   // "QVJE"
-const uint32_t kJournalDone = 0x444A5651;  // "QVJD"
+// folder; the end word. The written word follows once every new file is written whole, the done
+// word once every new file is in place.
+const uint32_t kJournalMagic = 0x314A5651;   // "QVJ1"
+const uint32_t kJournalEnd = 0x454A5651;     // "QVJE"
+const uint32_t kJournalWritten = 0x574A5651; // "QVJW"
+const uint32_t kJournalDone = 0x444A5651;    // "QVJD"
 const uint32_t kMaxJournalSize = 64u << 20;
 const uint32_t kMaxJournalEntries = 0xFFFFF;
 const uint8_t kKnownFlags = 3;
@@ -77,11 +79,16 @@ gCResult CQVUDesquasher::WriteJournal()
     return written;
 }
 
+gCResult CQVUDesquasher::MarkJournalWritten()
+{
+    return m_journal.IsValid() ? WriteAll(m_journal.Get(), &kJournalWritten, sizeof kJournalWritten)
+                               : gCResult(kStreamFailure);
+}
+
 gCResult CQVUDesquasher::MarkJournalDone()
 {
-    if (!m_journal.IsValid())
-        return kStreamFailure;
-    return WriteAll(m_journal.Get(), &kJournalDone, sizeof kJournalDone);
+    return m_journal.IsValid() ? WriteAll(m_journal.Get(), &kJournalDone, sizeof kJournalDone)
+                               : gCResult(kStreamFailure);
 }
 
 // Asks for no memory: its path was made with the journal.
@@ -152,8 +159,10 @@ gCResult CQVUDesquasher::ReadJournal(const gCString& path, JournalState& state)
     }
     if (reader.ReadU32(word) != 0 || word != kJournalEnd)
         return kOk;
-    // A done word cut short was never on the disk whole: no old file had gone yet.
-    state = reader.ReadU32(word) == 0 && word == kJournalDone ? JournalState::kDone : JournalState::kWritten;
+    // A word cut short was never on the disk whole: the step after it had not begun.
+    state = JournalState::kStarted;
+    if (reader.ReadU32(word) == 0 && word == kJournalWritten)
+        state = reader.ReadU32(word) == 0 && word == kJournalDone ? JournalState::kDone : JournalState::kAllWritten;
     return kOk;
 }
 
@@ -178,6 +187,10 @@ CQVUDesquasher::Recovery CQVUDesquasher::RecoverInterrupted()
     } else if (state == JournalState::kDone) {
         RemoveKeptOriginals();
         recovery = Recovery::kFinished;
+    } else if (state == JournalState::kAllWritten && !IsOwnProgramOld()) {
+        // A copy never replaces its own running program: once that is the new one, or when it
+        // is no file of the update, every new file is whole and the installation is finished.
+        recovery = RollForward() ? Recovery::kFinished : Recovery::kFailed;
     } else {
         recovery = RollBack() ? Recovery::kUndone : Recovery::kFailed;
     }

@@ -69,11 +69,10 @@ Road DemoRoad()
             L"--mode file"};
 }
 
-// 202 files, 150 of them there before, 50 in a folder that the update makes.
-Road ManyFilesRoad()
+// 200 files more, 150 of them there before, 50 in a folder that the update makes.
+Road WithManyFiles(Road road, const char* title)
 {
-    Road road = DemoRoad();
-    road.name = "202 files";
+    road.name = title;
     for (int i = 0; i < 200; ++i) {
         const std::wstring name = (i < 150 ? L"Data\\f" : L"Data\\More\\f") + std::to_wstring(i) + L".txt";
         if (i < 150)
@@ -188,12 +187,13 @@ TEST(UpdaterKilled, OnTheDemoTheNextStartLeavesItWhollyOldOrNewAndUpdates)
 
 TEST(UpdaterKilled, OnTwoHundredFilesTheNextStartLeavesItWhollyOldOrNewAndUpdates)
 {
-    KillAtRandomLines(ManyFilesRoad(), 6);
+    KillAtRandomLines(WithManyFiles(DemoRoad(), "202 files"), 6);
 }
 
 TEST(UpdaterKilled, OnTheSlavesRoadTheNextStartLeavesItWhollyOldOrNewAndUpdates)
 {
     KillAtRandomLines(SlaveRoad(), 6);
+    KillAtRandomLines(WithManyFiles(SlaveRoad(), "slave, 203 files"), 4);
 }
 
 // One of the two does the update, the other ends at once: one request, one log, every file new.

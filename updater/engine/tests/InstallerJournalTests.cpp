@@ -1,6 +1,7 @@
 // The start's recovery from the journal of a killed installation, on real files: a journal cut
-// short changes nothing, a whole one puts every file back, one whose new files were all in place
-// finishes the installation, and a journal that names a path outside the installation is refused.
+// short changes nothing, a whole one puts every file back while new files were being written
+// and finishes the installation once they all were, and a journal that names a path outside the
+// installation is refused.
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
@@ -25,22 +26,26 @@ protected:
         WriteWholeFile(gCString(archive.c_str()), Archive());
         auto bare = [](const std::wstring& folder) { return folder.substr(0, folder.size() - 1); };
         for (int k = 1; k < 100; ++k) {
+            StartFromTheOriginal();
             const DWORD code =
                 RunProgram(L"\"" + ProgramFolder() + L"qvu_install_runner.exe\" \"" + archive + L"\" \"" +
                            bare(installFolder) + L"\" \"" + bare(programFolder) + L"\" " + std::to_wstring(k));
             if (code == 100 + static_cast<DWORD>(kind))
                 return true;
-            // The next k starts from the original again, with no journal.
-            const FileTree tree = Tree();
-            for (auto item = tree.rbegin(); item != tree.rend(); ++item) {
-                const std::wstring path = installFolder + item->first;
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                item->first.back() == L'\\' ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
-            }
-            DeleteFileW(Journal().Text());
-            Lay(kOriginal, L"readme.txt");
         }
         return false;
+    }
+    // The original installation and no journal.
+    void StartFromTheOriginal()
+    {
+        const FileTree tree = Tree();
+        for (auto item = tree.rbegin(); item != tree.rend(); ++item) {
+            const std::wstring path = installFolder + item->first;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            item->first.back() == L'\\' ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+        }
+        DeleteFileW(Journal().Text());
+        Lay(kOriginal, L"readme.txt");
     }
     gCString Journal() const { return gCString((programFolder + L"updatejournal.qvj").c_str()); }
 };
@@ -49,7 +54,7 @@ protected:
 
 TEST_F(InstallerJournal, ACutJournalChangesNothingAndAWholeOnePutsEveryFileBack)
 {
-    ASSERT_TRUE(KillAtFirst(FileOperation::MoveNew));
+    ASSERT_TRUE(KillAtFirst(FileOperation::FinishNew));
     const Bytes journal = ReadWholeFile(Journal());
     const FileTree killed = Tree();
     ASSERT_NE(kOriginal, killed);
@@ -66,12 +71,14 @@ TEST_F(InstallerJournal, ACutJournalChangesNothingAndAWholeOnePutsEveryFileBack)
     EXPECT_EQ(Recovery::kNone, desquasher.RecoverInterrupted());
 }
 
-TEST_F(InstallerJournal, OnceEveryNewFileWasInPlaceTheOldOnesGo)
+TEST_F(InstallerJournal, OnceEveryNewFileWasWrittenTheInstallationIsFinished)
 {
-    ASSERT_TRUE(KillAtFirst(FileOperation::DeleteOld));
-    EXPECT_EQ(Recovery::kFinished, desquasher.RecoverInterrupted());
-    EXPECT_EQ(kUpdated, Tree());
-    EXPECT_TRUE(ReadWholeFile(Journal()).empty());
+    for (FileOperation kind : {FileOperation::KeepOld, FileOperation::MoveNew, FileOperation::DeleteOld}) {
+        ASSERT_TRUE(KillAtFirst(kind));
+        EXPECT_EQ(Recovery::kFinished, desquasher.RecoverInterrupted());
+        EXPECT_EQ(kUpdated, Tree());
+        EXPECT_TRUE(ReadWholeFile(Journal()).empty());
+    }
 }
 
 // A name that climbs out of the installation: nothing is touched and the journal stays.
