@@ -56,6 +56,8 @@ struct Road {
     std::vector<QVUPackEntry> update;
     std::wstring script;
     std::wstring serverOptions;
+    // Lines killed at on every run besides the random ones: the moments the world found.
+    std::vector<std::string> always;
 };
 
 Road DemoRoad()
@@ -66,7 +68,8 @@ Road DemoRoad()
             {Entry(L"QUORVEL.EXE", ProgramBytes(L"QUORVEL_NEXT.exe")),
              Entry(L"Resources\\system.vsf", FactsTable(L"English", L"2.1.0"))},
             L"TYPE=PRODUCT\rOS=WIN32\rBUILD=QV2-TEST\r",
-            L"--mode file"};
+            L"--mode file",
+            {"Keeping: system.vsf"}};
 }
 
 // 200 files more, 150 of them there before, 50 in a folder that the update makes.
@@ -93,7 +96,9 @@ Road SlaveRoad()
              Entry(L"Resources\\QVUpdater.vsf", ProgramBytes(L"Resources\\QVUpdater.vsf")),
              Entry(L"Resources\\QVUpdater.vrf", ProgramBytes(L"Resources\\QVUpdater.vrf"))},
             L"TYPE=UPDATER\rOS=WIN32\r",
-            L"--mode file --updater-send"};
+            L"--mode file --updater-send",
+            // No program, then the new program beside the old resources.
+            {"Keeping: QVUpdater.vsf", "Moving in: QVUpdater.vsf.tmp"}};
 }
 
 class Servers {
@@ -149,8 +154,10 @@ void KillAtRandomLines(const Road& road, int kills)
         return;
     const unsigned seed = std::random_device()();
     std::mt19937 pick(seed);
-    for (int k = 0; k < kills; ++k) {
-        const std::string line = lines[pick() % lines.size()];
+    std::vector<std::string> killLines = road.always;
+    for (int k = 0; k < kills; ++k)
+        killLines.push_back(lines[pick() % lines.size()]);
+    for (const std::string& line : killLines) {
         SCOPED_TRACE(std::string(road.name) + ", seed " + std::to_string(seed) + ", killed at \"" + line + "\"");
         Installation install;
         Lay(install, road);
