@@ -129,11 +129,12 @@ bool CQuorvelUpdaterApp::TakeInstallation()
         const DWORD waited = WaitForSingleObject(m_installationLock.Get(), kHandOverWaitMs);
         return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     }
-    // The new updater that a slave starts comes while the slave ends.
+    // The new updater that a slave starts comes while the slave ends. Either way the instance
+    // mutex decides; without one (the system refused it) the copy works as before.
     CKernelHandle slave(OpenMutexW(SYNCHRONIZE, FALSE, slaveName.Text()));
     if (slave.IsValid())
-        (void)WaitForSingleObject(slave.Get(), kHandOverWaitMs); // the instance mutex decides either way
-    (void)CreateInstanceMutex(lockName);                         // without one the copy works as before
+        (void)WaitForSingleObject(slave.Get(), kHandOverWaitMs);
+    (void)CreateInstanceMutex(lockName);
     if (m_instanceMutex.IsValid() && m_mutexError == ERROR_ALREADY_EXISTS)
         return false;
     if (m_instanceMutex.IsValid())
@@ -364,8 +365,8 @@ uint32_t CQuorvelUpdaterApp::QueryClose()
 
 gCResult CQuorvelUpdaterApp::OnExit()
 {
-    // A record written for a slave that was never started must not outlive the run.
-    if (!m_slave && !m_slaveStarted)
+    // The record outlives only a run that started a slave to read it.
+    if (m_slave || !m_slaveStarted)
         RemoveSourceRecord();
     m_backdrop = nullptr;
     SetViewMessageTarget(nullptr);

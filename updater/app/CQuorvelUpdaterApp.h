@@ -1,5 +1,6 @@
-// The updater's application object: start-up (window, results log, test mode, transfer
-// manager, product facts, language block, sounds, slave mode), the engine's messages, the
+// The updater's application object: start-up (the hold on its installation, the results log,
+// the recovery of an interrupted installation, window, test mode, transfer manager, product
+// facts, language block, sounds, slave mode), the engine's messages, the
 // installation of a received, dropped or recorded archive, and the self-update launch. It is
 // the engine's IUpdaterHost and the window's owner.
 #pragma once
