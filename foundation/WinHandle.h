@@ -3,6 +3,7 @@
 // whether the handle is then still open (kept, so its holder can report and try again) or gone
 // all the same. Closes that cannot fail, or whose failure nobody can act on, answer void.
 #pragma once
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -135,6 +136,14 @@ struct CStdFileTraits {
     }
 };
 using CStdFile = CUniqueHandle<CStdFileTraits>;
+
+// A C runtime file descriptor, until a C stream takes it over.
+struct CCrtDescriptorTraits {
+    using Type = int;
+    static Type Invalid() { return -1; }
+    static void Close(Type d) { _close(d); }
+};
+using CCrtDescriptor = CUniqueHandle<CCrtDescriptorTraits>;
 
 // A DC from GetDC, released to its window.
 class CWindowDC {

@@ -1,5 +1,6 @@
 #include "gCFile.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 #include "CStreamScanner.h"
@@ -58,6 +59,33 @@ gCResult gCFile::OpenWith(const gCString& fullPath, const wchar_t* mode)
     m_file.Reset(file);
     m_lastOp = kNone;
     m_readOnly = mode[0] == L'r' && mode[1] != L'+' && mode[2] != L'+';
+    return kOk;
+}
+
+gCResult gCFile::OpenSharedForReading(const gCBasePath& path)
+{
+    if (!path.IsValid())
+        return kBadParameter;
+    const gCString fullPath = path.GetPath();
+    if (!IsWholePathText(fullPath))
+        return kBadParameter;
+    QV_RETURN_IF_FAILED(Close());
+    CFileHandle handle(CreateFileW(fullPath.Text(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsValid())
+        return kFileOpenFailure;
+    CCrtDescriptor descriptor(_open_osfhandle(reinterpret_cast<intptr_t>(handle.Get()), _O_RDONLY | _O_BINARY));
+    if (!descriptor.IsValid())
+        return kFileOpenFailure;
+    (void)handle.Release(); // the descriptor closes it now
+    FILE* file = _fdopen(descriptor.Get(), "rb");
+    if (!file)
+        return kFileOpenFailure;
+    (void)descriptor.Release(); // and the stream closes the descriptor
+    m_file.Reset(file);
+    m_lastOp = kNone;
+    m_readOnly = true;
     return kOk;
 }
 

@@ -31,6 +31,10 @@ public:
     gCResult OpenFullPath(const gCString& fullPath, int32_t mode);
     // As OpenFullPath, but mode 0 creates the file when it is absent.
     gCResult OpenOrCreateFullPath(const gCString& fullPath, int32_t mode);
+    // Opens for reading and lets others rename, replace or delete the file while it is open (a
+    // program's own resource file, which its update replaces while the program runs); reads go
+    // on from the file as it was opened. 14 when it cannot be opened.
+    gCResult OpenSharedForReading(const gCBasePath& path);
     gCResult Close();
     bool IsOpen() const { return m_file.Get() != nullptr; }
     int32_t GetAccessMode() const { return m_accessMode; }

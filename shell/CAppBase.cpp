@@ -5,6 +5,7 @@
 #include "CAppWindow.h"
 #include "IWindowContent.h"
 #include "SinCos.h"
+#include "gCFRelative.h"
 
 namespace {
 CAppBase* gApp = nullptr;
@@ -200,7 +201,9 @@ gCString ResourcePath(const gCString& folder, const gCString& name)
 gCResult CAppBase::Init()
 {
     // A program without its resource file still starts, with no directory and no texts.
-    if (OpenFileByName(m_resourceFile, ResourcePath(m_resourceFolderName, m_resourceFileName), kAccessRead) != 0)
+    // Open sharing rename and delete: a program's update replaces it while the program runs.
+    if (m_resourceFile.OpenSharedForReading(gCFRelative(ResourcePath(m_resourceFolderName, m_resourceFileName), 0)) !=
+        0)
         return kOk;
     QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
 
@@ -211,7 +214,7 @@ gCResult CAppBase::Init()
     if (m_fontResourceFileName.IsEmpty())
         QV_RETURN_IF_FAILED(m_fontResourceFileName.SetString(m_resourceFileName));
     const gCString fontPath = ResourcePath(m_resourceFolderName, m_fontResourceFileName);
-    if (OpenFileByName(m_fontResourceFile, fontPath, kAccessRead) == 0)
+    if (m_fontResourceFile.OpenSharedForReading(gCFRelative(fontPath, 0)) == 0)
         QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceFile));
     return kOk;
 }

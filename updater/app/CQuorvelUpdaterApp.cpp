@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <cwchar>
+#include <cwctype>
 #include <new>
 
 #include "CQVUTransferManager.h"
@@ -26,14 +28,13 @@ const wchar_t* const kLogName = L"UpdateResults.log";
 const wchar_t* const kTestModeName = L"testmode";
 const wchar_t* const kSourceRecordName = L"updatersource.qvu";
 const wchar_t* const kSlaveName = L"QVUSlave.exe";
-// The program's own name, which the slave copy waits to see gone.
-const wchar_t* const kProgramName = L"QVUpdater.exe";
 const wchar_t* const kProductFactsPath = L"Resources\\system.vsf";
 const wchar_t* const kTestModeWarning = L"WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!";
 const int32_t kIconId = QVU_ICON_RESOURCE;
 const uint32_t kWindowFlags = 6;
-// The slave waits this long at most for the copy that started it to end.
-const uint32_t kSlaveWaitMs = 10000;
+// The slave waits this long at most for the copy that started it to end, and a copy started
+// while a slave works waits as long for it.
+const DWORD kHandOverWaitMs = 30000;
 // The least time between two ticks that the installer asks for.
 const uint32_t kTickNowSpacingMs = 10;
 
@@ -72,6 +73,20 @@ bool FileIsThere(const gCString& path)
 {
     return FileExists(gCFRef(path));
 }
+
+// One name per installation folder, whatever the case of its path: every copy of the updater in
+// that folder meets the same objects, copies in other folders never.
+gCString InstallationName(const gCString& folder, const wchar_t* suffix)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (int32_t i = 0; i < folder.Length(); ++i) {
+        hash ^= static_cast<uint16_t>(towupper(folder[i]));
+        hash *= 1099511628211ull;
+    }
+    wchar_t name[64];
+    std::swprintf(name, 64, L"QVUpdater-%016llx%ls", static_cast<unsigned long long>(hash), suffix);
+    return gCString(name);
+}
 } // namespace
 
 CQuorvelUpdaterApp::CQuorvelUpdaterApp() : CApp(GetWidgetServices()), m_desquasher(*this)
@@ -100,13 +115,79 @@ gCString CQuorvelUpdaterApp::Text(uint32_t n) const
     return LocalText(*this, n);
 }
 
+int32_t CQuorvelUpdaterApp::Run(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int32_t showMode)
+{
+    gCString line;
+    (void)line.SetAnsi(commandLine); // short of memory the copy is no slave
+    DetectSlave(line);
+    // A second copy ends here, as the toolkit's Run does for a second instance, before it
+    // writes a log of its own.
+    if (!TakeInstallation())
+        return 0;
+    PrepareInstallation();
+    return CApp::Run(instance, previous, commandLine, showMode);
+}
+
+// One copy works on an installation at a time. A main copy holds the instance mutex from its
+// start to its end, and owns it, so that the moment it ends can be waited for. The slave, which
+// a main copy starts as it ends, first shows that it works here and holds the mutex too, so
+// that no main copy slips in between the two; it takes the installation once the copy that
+// started it has ended.
+bool CQuorvelUpdaterApp::TakeInstallation()
+{
+    const gCString lockName = InstallationName(GetProgramFolder(), L"");
+    const gCString slaveName = InstallationName(GetProgramFolder(), L" slave");
+    if (m_slave) {
+        m_slaveSign.Reset(CreateMutexW(nullptr, TRUE, slaveName.Text()));
+        m_installationLock.Reset(CreateMutexW(nullptr, FALSE, lockName.Text()));
+        if (!m_installationLock.IsValid())
+            return false;
+        const DWORD waited = WaitForSingleObject(m_installationLock.Get(), kHandOverWaitMs);
+        return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    // The new updater that a slave starts comes while the slave ends. Either way the instance
+    // mutex decides; without one (the system refused it) the copy works as before.
+    CKernelHandle slave(OpenMutexW(SYNCHRONIZE, FALSE, slaveName.Text()));
+    if (slave.IsValid())
+        (void)WaitForSingleObject(slave.Get(), kHandOverWaitMs);
+    (void)CreateInstanceMutex(lockName);
+    if (m_instanceMutex.IsValid() && m_mutexError == ERROR_ALREADY_EXISTS)
+        return false;
+    if (m_instanceMutex.IsValid())
+        (void)WaitForSingleObject(m_instanceMutex.Get(), 0); // a fresh mutex is free
+    return true;
+}
+
+// What must happen before anything of the installation is read: the log anew, and an
+// interrupted installation finished or undone.
+void CQuorvelUpdaterApp::PrepareInstallation()
+{
+    if (m_prepared)
+        return;
+    m_prepared = 1;
+    // Without the log the updater still updates; the lines stay on screen.
+    (void)m_log.Open(ProgramFile(kLogName));
+    m_recovery = m_desquasher.RecoverInterrupted();
+    // A record that no slave is going to read would make this copy take itself for one.
+    if (!m_slave)
+        RemoveSourceRecord();
+}
+
+void CQuorvelUpdaterApp::RemoveSourceRecord()
+{
+    (void)m_sourceFile.Close(); // read only: nothing of it is lost
+    const gCString record = ProgramFile(kSourceRecordName);
+    if (FileIsThere(record))
+        (void)DeletePathFile(record); // one that stays is removed by the next main start
+}
+
 gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
 {
     SetAppMessageTarget(this);
+    if (!m_prepared)
+        DetectSlave(commandLine);
+    PrepareInstallation();
     QV_RETURN_IF_FAILED(OpenWindow());
-
-    // Without the log the updater still updates; the lines stay on screen.
-    (void)m_log.Open(ProgramFile(kLogName));
     if (m_backdrop)
         m_backdrop->WriteResourceNotes();
     ReadTestMode();
@@ -129,6 +210,7 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     (void)m_backdrop->SetCaptionText(Text(kTextCaptionChecking), 1); // drawn at the next paint otherwise
     if (m_testMode)
         (void)PostStatusLine(gCString(kTestModeWarning), kLineRed, 1); // logged even if the list is full
+    m_desquasher.PostRecoveryLine(m_recovery);
     if (m_factsResult != kOk) {
         m_phase = kStopped;
         ShowMessageBox(GetMainWindowHandle(), Text(kTextFactsMissing).Text(), Text(kTextBoxCaption).Text(),
@@ -141,7 +223,6 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
         return kOk;
     }
     LoadSounds();
-    DetectSlave(commandLine);
     if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
         (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
     // The button cancels from now on: it is drawn as the working button it is.
@@ -234,12 +315,12 @@ void CQuorvelUpdaterApp::OnCheckWanted()
         (void)SetCaptionText(Text(kTextCaptionSlave), 1);
         if (m_sourceFile.OpenFullPath(ProgramFile(kSourceRecordName), kAccessRead) != 0) {
             (void)PostStatusLine(Text(kTextSlaveInstallFailed), kLineRed, 1); // shown; nothing more to do
+            RemoveSourceRecord();
             Finish(kTextCaptionFailed);
             return;
         }
         (void)PostStatusLine(Text(kTextInstallingSource), kLineBlack, 1);
         m_pending = &m_sourceFile;
-        m_slaveWaitStart = timeGetTime();
         return;
     }
     m_phase = kChecking;
@@ -282,6 +363,9 @@ void CQuorvelUpdaterApp::OnMainButton()
 
 gCResult CQuorvelUpdaterApp::TickNow()
 {
+    // Before the window opens there is nothing to draw nor to poll.
+    if (!m_backdrop)
+        return kOk;
     const uint32_t now = timeGetTime();
     if (now - m_lastTick < kTickNowSpacingMs)
         return kOk;
@@ -309,6 +393,9 @@ uint32_t CQuorvelUpdaterApp::QueryClose()
 
 gCResult CQuorvelUpdaterApp::OnExit()
 {
+    // The record outlives only a run that started a slave to read it.
+    if (m_slave || !m_slaveStarted)
+        RemoveSourceRecord();
     m_backdrop = nullptr;
     SetViewMessageTarget(nullptr);
     m_log.Close();
@@ -328,23 +415,9 @@ bool CQuorvelUpdaterApp::IsProductRunning()
     return false;
 }
 
-bool CQuorvelUpdaterApp::IsOtherCopyRunning()
-{
-    gCStringArray names;
-    if (GetProcessNames(names) != 0)
-        return false;
-    for (int32_t i = 0; i < names.Count(); ++i)
-        if (names[i].EqualsNoCase(kProgramName))
-            return true;
-    return false;
-}
-
 void CQuorvelUpdaterApp::InstallPending()
 {
     if (!m_pending || m_installing)
-        return;
-    // The slave replaces the program of the copy that started it: that copy must be gone.
-    if (m_slave && timeGetTime() - m_slaveWaitStart < kSlaveWaitMs && IsOtherCopyRunning())
         return;
     gCStream* archive = m_pending;
     m_pending = nullptr;
@@ -358,6 +431,9 @@ void CQuorvelUpdaterApp::InstallPending()
     (void)SetCaptionText(Text(kTextCaptionInstalling), 1); // drawn at the next paint otherwise
     gCResult result = Install(*archive);
     m_installing = 0;
+    // Installed or not, the record has served: a later start must not take itself for the slave.
+    if (m_slave)
+        RemoveSourceRecord();
     if (result == kHandled) {
         // The installed program or the slave copy takes over.
         QuitLater();
@@ -425,6 +501,7 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
         result = CopyPathFile(gCString(self), slave, 0);
     if (result == 0)
         result = ShellOpen(slave, gCString(L"slave"));
+    m_slaveStarted = result == 0 ? 1 : 0;
     if (result != 0) {
         // With no slave to install it, the record would make the next start install as the slave.
         (void)DeletePathFile(ProgramFile(kSourceRecordName)); // the start's failure is the one to report

@@ -1,5 +1,6 @@
-// The updater's application object: start-up (window, results log, test mode, transfer
-// manager, product facts, language block, sounds, slave mode), the engine's messages, the
+// The updater's application object: start-up (the hold on its installation, the results log,
+// the recovery of an interrupted installation, window, test mode, transfer manager, product
+// facts, language block, sounds, slave mode), the engine's messages, the
 // installation of a received, dropped or recorded archive, and the self-update launch. It is
 // the engine's IUpdaterHost and the window's owner.
 #pragma once
@@ -27,6 +28,10 @@ public:
     CQuorvelUpdaterApp();
     ~CQuorvelUpdaterApp() override;
 
+    // Takes the installation (or ends at once when another copy works on it), writes the
+    // results log anew and finishes or undoes an interrupted installation, all before the
+    // toolkit's start reads a file of the installation.
+    int32_t Run(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int32_t showMode) override;
     gCResult OnStart(gCString commandLine) override;
     gCResult OnAppTick() override;
     gCResult OnFilesDropped(gCStringArray& names) override;
@@ -70,6 +75,9 @@ public:
 private:
     enum Phase { kStarting, kChecking, kInstalling, kDone, kOffering, kStopped };
 
+    bool TakeInstallation();
+    void PrepareInstallation();
+    void RemoveSourceRecord();
     gCResult OpenWindow();
     static gCResult WriteSourceRecord(gCStream& data, const gCString& record);
     void ReadTestMode();
@@ -82,7 +90,6 @@ private:
     void InstallPending();
     gCResult Install(gCStream& archive);
     bool IsProductRunning();
-    bool IsOtherCopyRunning();
     void Finish(uint32_t captionText);
     void SetButton(uint32_t text, float opacity);
     gCString ProgramFile(const wchar_t* name) const;
@@ -103,7 +110,12 @@ private:
     Phase m_phase = kStarting;
     int32_t m_installing = 0;
     int32_t m_closeWanted = 0;
-    uint32_t m_slaveWaitStart = 0;
+    int32_t m_prepared = 0;
+    int32_t m_slaveStarted = 0;
+    CQVUDesquasher::Recovery m_recovery = CQVUDesquasher::Recovery::kNone;
+    // The slave's hold on the installation, and the sign that a slave works on it.
+    CKernelHandle m_installationLock;
+    CKernelHandle m_slaveSign;
     uint32_t m_lastTick = 0;
     std::unique_ptr<CSound> m_sounds[2];
 

@@ -57,6 +57,13 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         PostLine(Text(kTextAlreadyInstalled), kLineRed);
         return kOk;
     }
+    // A run never meets the leftovers of an interrupted one.
+    const Recovery recovery = RecoverInterrupted();
+    PostRecoveryLine(recovery);
+    if (recovery == Recovery::kFailed) {
+        PostLine(Text(kTextAccessFailed), kLineRed);
+        return kGenericFailure;
+    }
     PostLine(Text(kTextInstallStarting), kLineBlack);
 
     if (Checked(ReadArchiveFile(archive)) != 0) {
@@ -80,23 +87,39 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         PostLine(Text(kTextAccessFailed), kLineRed);
         return kGenericFailure;
     }
+    // What follows is on the disk before the first change.
+    if (Checked(PlanFolders()) != 0 || WriteJournal() != 0) {
+        for (int32_t i = 0; i < GetEntryCount(); ++i)
+            RestoreReadOnly(i);
+        PostLine(Text(kTextWriteFailed), kLineRed);
+        return kGenericFailure;
+    }
     // From here on the installation changes: a failure puts it back as it was.
     struct Step {
         gCResult (CQVUDesquasher::*run)();
         uint32_t failureText;
     };
     const Step steps[] = {{&CQVUDesquasher::WriteNewFiles, kTextWriteFailed},
+                          {&CQVUDesquasher::MarkJournalWritten, kTextWriteFailed},
                           {&CQVUDesquasher::KeepOldFiles, kTextKeepFailed},
-                          {&CQVUDesquasher::MoveNewFiles, kTextMoveFailed}};
+                          {&CQVUDesquasher::MoveNewFiles, kTextMoveFailed},
+                          {&CQVUDesquasher::MarkJournalDone, kTextMoveFailed}};
     for (const Step& step : steps) {
         if (Checked((this->*step.run)()) != 0) {
-            RollBack();
-            PostLine(Text(step.failureText), kLineRed);
+            if (RollBack()) {
+                RemoveJournal();
+                PostLine(Text(step.failureText), kLineRed);
+            } else {
+                // The next start tries again with what the journal names.
+                m_journal.Reset();
+                PostLine(Text(kTextRecoveryFailed), kLineRed);
+            }
             return kGenericFailure;
         }
     }
     // From here on nothing asks for memory until the program is started.
     (void)DeleteOldFiles(); // never fails: it reports its own problems
+    RemoveJournal();
 
     m_installedFlag = 1;
     PostLine(std::move(m_finishLines[kBlankLine]), kLineBlack);

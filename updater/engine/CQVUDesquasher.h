@@ -1,14 +1,17 @@
 // The updater's installer: reads and unpacks an update archive, checks that it is meant for
 // this installation and that every file it replaces may be written, writes the new files as
 // ".tmp", keeps the old ones as ".old", swaps them in and starts the program the install
-// script names. When keeping or swapping fails, every file is put back as it was. The
-// application owns one for its whole run; everything runs on the UI thread.
+// script names. Before its first change it records what it is about to do beside the program
+// (the journal); when keeping or swapping fails, or when the next start finds the record of a run
+// that was killed, the same code puts every file back, or finishes a run whose new files were
+// all in place. The application owns one for its whole run; everything runs on the UI thread.
 #pragma once
 #include <cstdint>
 
 #include "CMemBlockT.h"
 #include "CRightsUser.h"
 #include "UpdaterHost.h"
+#include "WinHandle.h"
 #include "gCArray.h"
 #include "gCFRef.h"
 #include "gCFolderRef.h"
@@ -40,6 +43,15 @@ public:
     gCResult DeleteOldFiles();
     gCResult RunExecuteEntries();
 
+    // What the start found of an installation that an earlier run left unfinished.
+    enum class Recovery { kNone, kUndone, kFinished, kFailed };
+    // Finishes or undoes the installation that the journal beside the program describes,
+    // touching only the files it names; the journal goes once that is done. kFailed keeps it,
+    // and every installation of this run is then refused.
+    Recovery RecoverInterrupted();
+    // The status line that says what the recovery did; none for kNone.
+    void PostRecoveryLine(Recovery recovery);
+
     // Refuses every later run; never cleared.
     void SetStopFlag() { m_stopFlag = 1; }
     uint32_t GetInstalledFlag() const { return m_installedFlag; }
@@ -69,6 +81,8 @@ private:
     void ClearParse();
     gCResult ParseScript();
     gCResult ReadEntry(CSpanReader& reader);
+    // Adds an entry's target path with its ".tmp" and ".old" paths.
+    gCResult AddEntry(const gCString& target, uint64_t size);
     gCResult CheckDistinctTargets() const;
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFoldersOf(int32_t i);
@@ -78,9 +92,28 @@ private:
     // memory, asked for before the first change.
     gCResult PrepareFinish();
     void TickEntry(int32_t i);
-    // Puts every file back as it was before the run and removes what the run made.
-    void RollBack();
-    void RollBackEntry(int32_t i);
+    // The folders that the new files need and that are missing, found before the first change.
+    gCResult PlanFolders();
+    // The journal: written and flushed before the first change, marked once every new file is
+    // in place, removed last.
+    gCResult JournalPath(gCString& path) const;
+    gCResult WriteJournal();
+    gCResult MarkJournalWritten();
+    gCResult MarkJournalDone();
+    void RemoveJournal();
+    enum class JournalState { kUnfinished, kStarted, kAllWritten, kDone };
+    gCResult ReadJournal(const gCString& path, JournalState& state);
+    // The run ended while it removed the old files: the rest go as they would have.
+    void RemoveKeptOriginals();
+    // Keeps and moves in what the run had not yet, then removes the kept originals; false when
+    // a file could not be moved.
+    bool RollForward();
+    // True when this process's own program is a file of the update that is still the old one.
+    bool IsOwnProgramOld() const;
+    // Puts every file back as it was before the run and removes what the run made; false when
+    // a file could not be put back.
+    bool RollBack();
+    bool RollBackEntry(int32_t i);
     // A target that was read-only before the run is marked so again.
     void RestoreReadOnly(int32_t i);
 
@@ -101,15 +134,17 @@ private:
     CRightsUser m_rightsUser;
 
     // For putting the installation back: what this run found and did to each entry's target
-    // (EntryFlag bits), and the folders it made, outermost first, each as the length of the
-    // prefix of an entry's ".tmp" path that names it.
-    enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2, kMovedIn = 4 };
+    // (EntryFlag bits), and the folders that were missing before it, outermost first, each as
+    // the length of the prefix of an entry's ".tmp" path that names it. The journal holds both.
+    enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2 };
     struct MadeFolder {
         int32_t entry;
         int32_t length;
     };
     gCArray<uint8_t> m_entryFlags;
     gCArray<MadeFolder> m_madeFolders;
+    CFileHandle m_journal;
+    gCString m_journalPath;
     // Room for any folder text of the run, reserved before the first change.
     gCString m_folderText;
     uint32_t m_textLost = 0;

@@ -6,6 +6,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cwchar>
 #include <utility>
 
 #include "AppHost.h"
@@ -262,8 +263,35 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
     return kOk;
 }
 
+// Every folder below the installation folder that a new file needs and that is missing,
+// outermost first and each once: the folders that the run may make and the rollback removes.
+gCResult CQVUDesquasher::PlanFolders()
+{
+    m_madeFolders.Release();
+    const int32_t base = m_targetFolder.GetStoredText().Length();
+    for (int32_t i = 0; i < m_tempPaths.Count(); ++i) {
+        const gCString& file = m_tempPaths[i].GetStoredText();
+        for (int32_t end = base; end < file.Length(); ++end) {
+            if (!IsPathSeparator(file[end]))
+                continue;
+            bool planned = false;
+            for (int32_t k = 0; k < m_madeFolders.Count() && !planned; ++k) {
+                const MadeFolder& made = m_madeFolders[k];
+                planned = made.length == end + 1 &&
+                          wcsncmp(m_tempPaths[made.entry].GetStoredText().Text(), file.Text(), end + 1) == 0;
+            }
+            if (planned)
+                continue;
+            QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), end + 1));
+            if (KindOf(m_folderText) != PathKind::Folder)
+                QV_RETURN_IF_FAILED(m_madeFolders.Add({i, end + 1}));
+        }
+    }
+    return kOk;
+}
+
 // Creates the missing folders of the entry's new file below the installation folder,
-// outermost first, each remembered before it is made.
+// outermost first; the journal named them before.
 gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
 {
     const gCString& file = m_tempPaths[i].GetStoredText();
@@ -274,11 +302,8 @@ gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
         // Looked at without entering it: entering a folder and coming back cost two opens.
         if (KindOf(m_folderText) == PathKind::Folder)
             continue;
-        QV_RETURN_IF_FAILED(m_madeFolders.Add({i, end + 1}));
-        if (_wmkdir(m_folderText.Text()) != 0) {
-            m_madeFolders.RemoveAt(m_madeFolders.Count() - 1);
+        if (_wmkdir(m_folderText.Text()) != 0)
             return kCreateFailure;
-        }
         NoteFileOperation(FileOperation::CreateFolder, m_folderText);
     }
     return kOk;
@@ -311,7 +336,6 @@ gCResult CQVUDesquasher::MoveNewFiles()
         // Every entry's new file was written: one that has gone since fails the move.
         LogLine(Joined(Text(kTextMovingFile), NameOf(temp)));
         QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
-        m_entryFlags[i] |= kMovedIn;
         if (temp.Exists())
             return kStreamFailure;
     }
@@ -339,11 +363,13 @@ gCResult CQVUDesquasher::DeleteOldFiles()
     return kOk;
 }
 
-void CQVUDesquasher::RollBack()
+bool CQVUDesquasher::RollBack()
 {
     LogLine(gCString(L"Putting the installation back as it was before this update."));
+    bool whole = true;
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
-        RollBackEntry(i);
+        whole = RollBackEntry(i) && whole;
+    // Deepest first; a folder that holds anything is not ours alone and stays.
     for (int32_t k = m_madeFolders.Count() - 1; k >= 0; --k) {
         const MadeFolder& made = m_madeFolders[k];
         // The room was reserved before the first folder was made.
@@ -354,30 +380,80 @@ void CQVUDesquasher::RollBack()
             LogLine(Joined(gCString(L"Removed the new folder "), m_folderText));
         }
     }
-    m_madeFolders.Release();
+    return whole;
 }
 
-void CQVUDesquasher::RollBackEntry(int32_t i)
+// Decided by what is on disk and what the check found before the first change, so that it
+// serves a failed run and the start after a killed one alike. Every rename is whole: an ".old"
+// of an entry whose target existed is the original, and a target that did not exist is the new
+// file once its ".tmp" is gone.
+bool CQVUDesquasher::RollBackEntry(int32_t i)
 {
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
-    if (temp.Exists() && DeleteAndCheck(temp, FileOperation::RollBack) == 0)
+    const bool tempThere = temp.Exists();
+    if (tempThere) {
+        if (DeleteAndCheck(temp, FileOperation::RollBack) != 0)
+            return false;
         LogLine(Joined(gCString(L"Removed "), temp.GetStoredText()));
+    }
     if (m_entryFlags[i] & kTargetExisted) {
         if (old.Exists()) {
             bool cleared = !target.Exists() || DeleteAndCheck(target, FileOperation::RollBack) == 0;
             if (!cleared || Move(old, target, FileOperation::RollBack) != 0) {
                 LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
-                return;
+                return false;
             }
             LogLine(Joined(gCString(L"Restored "), target.GetStoredText()));
         }
         RestoreReadOnly(i);
-    } else if ((m_entryFlags[i] & kMovedIn) && target.Exists() &&
-               DeleteAndCheck(target, FileOperation::RollBack) == 0) {
+    } else if (!tempThere && target.Exists()) {
+        if (DeleteAndCheck(target, FileOperation::RollBack) != 0)
+            return false;
         LogLine(Joined(gCString(L"Removed "), target.GetStoredText()));
     }
+    return true;
+}
+
+void CQVUDesquasher::RemoveKeptOriginals()
+{
+    for (int32_t i = 0; i < m_oldPaths.Count(); ++i) {
+        const gCFRef& old = m_oldPaths[i];
+        if ((m_entryFlags[i] & kTargetExisted) && old.Exists() && DeleteAndCheck(old, FileOperation::DeleteOld) == 0)
+            LogLine(Joined(gCString(L"Removed "), old.GetStoredText()));
+    }
+}
+
+bool CQVUDesquasher::RollForward()
+{
+    LogLine(gCString(L"Finishing the installation that was interrupted."));
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
+        const gCFRef& target = m_targetPaths[i];
+        const gCFRef& temp = m_tempPaths[i];
+        if (!temp.Exists())
+            continue; // moved in already
+        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() &&
+            (m_oldPaths[i].Exists() || Move(target, m_oldPaths[i], FileOperation::KeepOld) != 0))
+            return false;
+        if (Move(temp, target, FileOperation::MoveNew) != 0)
+            return false;
+        LogLine(Joined(gCString(L"Moved in "), target.GetStoredText()));
+    }
+    RemoveKeptOriginals();
+    return true;
+}
+
+bool CQVUDesquasher::IsOwnProgramOld() const
+{
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
+        if (m_targetPaths[i].GetStoredText().EqualsNoCase(self))
+            return m_tempPaths[i].Exists();
+    return false;
 }
 
 void CQVUDesquasher::RestoreReadOnly(int32_t i)

@@ -228,7 +228,11 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
         AppendDecimal(log, size) != 0 || log.AppendText(L" bytes") != 0)
         log.Clear();
     LogLine(std::move(log));
+    return AddEntry(target, size);
+}
 
+gCResult CQVUDesquasher::AddEntry(const gCString& target, uint64_t size)
+{
     QV_RETURN_IF_FAILED(AddPath(m_tempPaths, target, L".tmp"));
     QV_RETURN_IF_FAILED(AddPath(m_oldPaths, target, L".old"));
     QV_RETURN_IF_FAILED(AddPath(m_targetPaths, target, L""));

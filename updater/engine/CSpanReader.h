@@ -10,6 +10,7 @@ class CSpanReader {
 public:
     CSpanReader(const uint8_t* data, uint64_t size) : m_data(data), m_size(size) {}
 
+    gCResult ReadU8(uint8_t& value) { return ReadRaw(&value, 1); }
     gCResult ReadU16(uint16_t& value) { return ReadRaw(&value, 2); }
     gCResult ReadU32(uint32_t& value) { return ReadRaw(&value, 4); }
     gCResult ReadU64(uint64_t& value) { return ReadRaw(&value, 8); }

@@ -36,6 +36,11 @@ enum : uint32_t {
     kTextRightsBoxCaption = 72,
     kTextArchiveVersion = 73,
 
+    // What the start did with an installation that an earlier run left unfinished.
+    kTextRecoveryUndone = 130,
+    kTextRecoveryFinished = 131,
+    kTextRecoveryFailed = 132,
+
     // The update session's status lines.
     kTextResolveFailed = 52,
     kTextConnectFailed = 53,

@@ -47,9 +47,21 @@ Installation::Installation(const wchar_t* language) : m_job(CreateJobObjectW(nul
 
 Installation::~Installation()
 {
+    KillAll();
+}
+
+void Installation::KillAll()
+{
     TerminateJobObject(m_job.Get(), 1);
-    if (m_process.IsValid())
-        WaitForSingleObject(m_process.Get(), 5000);
+    for (const CKernelHandle& process : m_processes)
+        WaitForSingleObject(process.Get(), 5000);
+    // Every process of the job has ended before a file of the folder is looked at.
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+    (void)Eventually([&] {
+        return !QueryInformationJobObject(m_job.Get(), JobObjectBasicAccountingInformation, &info, sizeof info,
+                                          nullptr) ||
+               info.ActiveProcesses == 0;
+    });
 }
 
 void Installation::PointAt(const gCString& server)
@@ -67,7 +79,7 @@ bool Installation::Start(const std::wstring& program, const std::wstring& argume
                         &startup, &info))
         return false;
     CKernelHandle thread(info.hThread);
-    m_process.Reset(info.hProcess);
+    m_processes.emplace_back(info.hProcess);
     // In the job before it runs, so that what it starts is in the job too.
     AssignProcessToJobObject(m_job.Get(), info.hProcess);
     return ResumeThread(info.hThread) != static_cast<DWORD>(-1);
@@ -75,9 +87,14 @@ bool Installation::Start(const std::wstring& program, const std::wstring& argume
 
 DWORD Installation::WaitForExit(int ms)
 {
+    return m_processes.empty() ? kProgramNotStarted : WaitForExitOf(m_processes.size() - 1, ms);
+}
+
+DWORD Installation::WaitForExitOf(size_t n, int ms)
+{
     DWORD code = kProgramNotStarted;
-    if (WaitForSingleObject(m_process.Get(), static_cast<DWORD>(ms)) == WAIT_OBJECT_0)
-        GetExitCodeProcess(m_process.Get(), &code);
+    if (n < m_processes.size() && WaitForSingleObject(m_processes[n].Get(), static_cast<DWORD>(ms)) == WAIT_OBJECT_0)
+        GetExitCodeProcess(m_processes[n].Get(), &code);
     return code;
 }
 

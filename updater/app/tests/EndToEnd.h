@@ -38,8 +38,12 @@ public:
     void PointAt(const gCString& server);
 
     bool Start(const std::wstring& program = L"QVUpdater.exe", const std::wstring& arguments = L"");
-    // The exit code of the program started last, or kProgramNotStarted when it did not end in time.
+    // The exit code of the program started last (or of the one started as the n-th), or
+    // kProgramNotStarted when it did not end in time.
     DWORD WaitForExit(int ms);
+    DWORD WaitForExitOf(size_t n, int ms);
+    // Ends every program that the runs started, at once, as a power cut or a kill would.
+    void KillAll();
 
     // An update archive written beside the installation (not in it); its path.
     std::wstring WriteArchive(const std::vector<QVUPackEntry>& entries, const std::wstring& script);
@@ -55,7 +59,7 @@ private:
     TempFolder m_scratch;
     TempFolder m_folder;
     CKernelHandle m_job;
-    CKernelHandle m_process;
+    std::vector<CKernelHandle> m_processes;
 };
 
 // The bytes of a program built beside the tests (the demo product's two builds, the marker).

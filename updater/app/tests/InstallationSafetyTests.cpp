@@ -1,0 +1,279 @@
+// The real QVUpdater.exe and its slave copy where two copies meet, where a run is killed in the
+// middle of an installation and where the updater replaces itself: the installation is always
+// wholly old or wholly new, and no record of one run changes the next.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "EndToEnd.h"
+#include "Wait.h"
+
+namespace {
+const int kRunMs = 30000;
+const std::string kInstalled = "The update was installed successfully.";
+const std::string kUpToDate = "Your product is up to date.";
+const char* const kRecovered[] = {"An installation that was interrupted has been undone",
+                                  "An installation that was interrupted has been completed"};
+
+typedef std::map<std::wstring, Bytes> Files;
+
+bool IsThere(const Installation& install, const wchar_t* name)
+{
+    return GetFileAttributesW(install.Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The installation's files, without the traces of the runs themselves.
+Files FilesOf(const Installation& install)
+{
+    Files files;
+    for (auto& [name, bytes] : install.Snapshot())
+        if (name != L"testmode" && name != L"QVUSlave.exe" && name != L"QuorvelRuns.log")
+            files[name] = bytes;
+    return files;
+}
+
+bool Logged(const Installation& install, const std::string& line)
+{
+    return install.Log().find(line) != std::string::npos;
+}
+
+// Waits for the line, then closes the updater's window as a user does.
+void RunToLineAndClose(Installation& install, const std::string& line)
+{
+    ASSERT_TRUE(Eventually([&] { return Logged(install, line); }, kRunMs)) << install.Log();
+    HWND window = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Eventually([] { return FindWindowW(nullptr, L"Quorvel Updater") == nullptr; }));
+    install.KillAll(); // what is left of the run has nothing more to do
+}
+
+// An update and the installation it applies to.
+struct Road {
+    const char* name;
+    std::vector<QVUPackEntry> before; // laid into the installation besides its usual files
+    std::vector<QVUPackEntry> update;
+    std::wstring script;
+    std::wstring serverOptions;
+    // Lines killed at on every run besides the random ones: the moments the world found.
+    std::vector<std::string> always;
+};
+
+Road DemoRoad()
+{
+    // A user's own file of a name like the installer's: never taken for one of its files.
+    return {"demo",
+            {Entry(L"notes.txt.old", Ansi("the user's own"))},
+            {Entry(L"QUORVEL.EXE", ProgramBytes(L"QUORVEL_NEXT.exe")),
+             Entry(L"Resources\\system.vsf", FactsTable(L"English", L"2.1.0"))},
+            L"TYPE=PRODUCT\rOS=WIN32\rBUILD=QV2-TEST\r",
+            L"--mode file",
+            {"Keeping: system.vsf"}};
+}
+
+// 200 files more, 150 of them there before, 50 in a folder that the update makes.
+Road WithManyFiles(Road road, const char* title)
+{
+    road.name = title;
+    for (int i = 0; i < 200; ++i) {
+        const std::wstring name = (i < 150 ? L"Data\\f" : L"Data\\More\\f") + std::to_wstring(i) + L".txt";
+        if (i < 150)
+            road.before.push_back(Entry(name.c_str(), Ansi("old " + std::to_string(i))));
+        road.update.push_back(Entry(name.c_str(), Ansi(std::string(2000, 'n') + std::to_string(i))));
+    }
+    return road;
+}
+
+// The slave copy replaces the updater's program and both its resource files.
+Road SlaveRoad()
+{
+    Bytes program = ProgramBytes(L"QVUpdater.exe");
+    program.resize(program.size() + 4096, 0x5A); // the new version: still the program, other bytes
+    return {"slave",
+            {},
+            {Entry(L"QVUpdater.exe", program),
+             Entry(L"Resources\\QVUpdater.vsf", ProgramBytes(L"Resources\\QVUpdater.vsf")),
+             Entry(L"Resources\\QVUpdater.vrf", ProgramBytes(L"Resources\\QVUpdater.vrf"))},
+            L"TYPE=UPDATER\rOS=WIN32\r",
+            L"--mode file --updater-send",
+            // No program, then the new program beside the old resources.
+            {"Keeping: QVUpdater.vsf", "Moving in: QVUpdater.vsf.tmp"}};
+}
+
+class Servers {
+public:
+    explicit Servers(const Road& road)
+    {
+        const QVUBytes archive = PackArchive(road.update, road.script);
+        const std::wstring path = m_scratch.Path() + L"update.qvu";
+        WriteWholeFile(gCString(path.c_str()), Bytes(archive.begin(), archive.end()));
+        EXPECT_TRUE(update.Start(road.serverOptions + L" --file " + UpdateServer::HostPath(path))) << update.Error();
+        EXPECT_TRUE(upToDate.Start(L"--mode uptodate")) << upToDate.Error();
+    }
+    UpdateServer update;
+    UpdateServer upToDate;
+
+private:
+    TempFolder m_scratch;
+};
+
+void Lay(Installation& install, const Road& road)
+{
+    CreateDirectoryW(install.Path(L"Data").c_str(), nullptr);
+    for (const QVUPackEntry& entry : road.before)
+        WriteWholeFile(gCString(install.Path(entry.name).c_str()), Bytes(entry.data.begin(), entry.data.end()));
+}
+
+// Runs the road once to its end: the files it leaves, and the lines of its installation.
+void RunWhole(const Road& road, Servers& servers, Files& before, Files& after, std::vector<std::string>& lines)
+{
+    Installation install;
+    Lay(install, road);
+    before = FilesOf(install);
+    install.PointAt(servers.update.Host());
+    ASSERT_TRUE(install.Start());
+    RunToLineAndClose(install, kInstalled);
+    after = FilesOf(install);
+    const std::string log = install.Log();
+    for (size_t at = log.find("Writing the new files..."); at < log.find(kInstalled); at = log.find("\r\n", at) + 2)
+        lines.push_back(log.substr(at, log.find("\r\n", at) - at));
+    ASSERT_GE(lines.size(), 2 * road.update.size());
+}
+
+// Kills the run at random lines of its installation. The next start, of whichever copy is
+// there, leaves the installation wholly old or wholly new and says so when it had to; the start
+// after it updates as ever.
+void KillAtRandomLines(const Road& road, int kills)
+{
+    Servers servers(road);
+    Files before, after;
+    std::vector<std::string> lines;
+    RunWhole(road, servers, before, after, lines);
+    if (testing::Test::HasFatalFailure())
+        return;
+    const unsigned seed = std::random_device()();
+    std::mt19937 pick(seed);
+    std::vector<std::string> killLines = road.always;
+    for (int k = 0; k < kills; ++k)
+        killLines.push_back(lines[pick() % lines.size()]);
+    for (const std::string& line : killLines) {
+        SCOPED_TRACE(std::string(road.name) + ", seed " + std::to_string(seed) + ", killed at \"" + line + "\"");
+        Installation install;
+        Lay(install, road);
+        install.PointAt(servers.update.Host());
+        ASSERT_TRUE(install.Start());
+        ASSERT_TRUE(Eventually([&] { return Logged(install, line); }, kRunMs));
+        install.KillAll();
+        const bool interrupted = IsThere(install, L"updatejournal.qvj");
+
+        install.PointAt(servers.upToDate.Host());
+        const bool program = IsThere(install, L"QVUpdater.exe");
+        ASSERT_TRUE(program ? install.Start() : install.Start(L"QVUSlave.exe", L"slave"));
+        RunToLineAndClose(install, program ? kUpToDate : kInstalled);
+        const Files files = FilesOf(install);
+        EXPECT_TRUE(files == before || files == after);
+        EXPECT_EQ(interrupted, Logged(install, kRecovered[0]) || Logged(install, kRecovered[1])) << install.Log();
+        EXPECT_FALSE(IsThere(install, L"updatejournal.qvj"));
+        EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+
+        install.PointAt(servers.update.Host());
+        ASSERT_TRUE(install.Start());
+        RunToLineAndClose(install, kInstalled);
+        EXPECT_TRUE(FilesOf(install) == after);
+        EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+    }
+}
+
+} // namespace
+
+TEST(UpdaterKilled, OnTheDemoTheNextStartLeavesItWhollyOldOrNewAndUpdates)
+{
+    KillAtRandomLines(DemoRoad(), 8);
+}
+
+TEST(UpdaterKilled, OnTwoHundredFilesTheNextStartLeavesItWhollyOldOrNewAndUpdates)
+{
+    KillAtRandomLines(WithManyFiles(DemoRoad(), "202 files"), 6);
+}
+
+TEST(UpdaterKilled, OnTheSlavesRoadTheNextStartLeavesItWhollyOldOrNewAndUpdates)
+{
+    KillAtRandomLines(SlaveRoad(), 6);
+    KillAtRandomLines(WithManyFiles(SlaveRoad(), "slave, 203 files"), 4);
+}
+
+// One of the two does the update, the other ends at once: one request, one log, every file new.
+TEST(UpdaterPair, TwoCopiesStartedTogetherLoseNothingAndNeverInterleave)
+{
+    Road road = DemoRoad();
+    road.script += L"EXECUTE=QUORVEL.EXE\r";
+    Servers servers(road);
+    for (int pair = 0; pair < 20; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        Installation install;
+        install.PointAt(servers.update.Host());
+        ASSERT_TRUE(install.Start());
+        ASSERT_TRUE(install.Start());
+        EXPECT_EQ(0u, install.WaitForExitOf(0, kRunMs));
+        EXPECT_EQ(0u, install.WaitForExitOf(1, kRunMs));
+        install.KillAll(); // the product that the update started
+        EXPECT_EQ(install.Read(L"QUORVEL.EXE"), ProgramBytes(L"QUORVEL_NEXT.exe"));
+        EXPECT_EQ(install.Read(L"Resources\\system.vsf"), FactsTable(L"English", L"2.1.0"));
+        for (const auto& [name, bytes] : install.Snapshot())
+            EXPECT_TRUE(name.size() < 4 ||
+                        (name.substr(name.size() - 4) != L".old" && name.substr(name.size() - 4) != L".tmp"))
+                << testing::PrintToString(name);
+        const std::string log = install.Log();
+        EXPECT_EQ(log.find(kInstalled), log.rfind(kInstalled)) << log;
+        EXPECT_NE(log.find(kInstalled), std::string::npos) << log;
+    }
+    const std::string requests = servers.update.Requests();
+    size_t count = 0;
+    for (size_t at = requests.find("GET "); at != std::string::npos; at = requests.find("GET ", at + 1))
+        ++count;
+    EXPECT_EQ(20u, count);
+}
+
+// The new updater, its resources and a marker of its own: the slave replaces them all, the new
+// updater starts, asks its server and finds itself up to date; nothing of the slave's work is
+// left for the next start.
+TEST(UpdaterSelf, TheSlaveReplacesEveryFileOfTheUpdaterAndTheNewOneStarts)
+{
+    Road road = SlaveRoad();
+    road.script += L"EXECUTE=QVUpdater.exe\r";
+    UpdateServer upToDate;
+    ASSERT_TRUE(upToDate.Start(L"--mode uptodate")) << upToDate.Error();
+    road.update.push_back(Entry(L"testmode", Ansi(std::string(upToDate.Host().ToAnsi()) + "\r\n")));
+    Servers servers(road);
+    Installation install;
+    install.PointAt(servers.update.Host());
+    ASSERT_TRUE(install.Start());
+    RunToLineAndClose(install, kUpToDate);
+    for (const QVUPackEntry& entry : road.update)
+        EXPECT_EQ(install.Read(entry.name), Bytes(entry.data.begin(), entry.data.end()))
+            << testing::PrintToString(entry.name);
+    EXPECT_NE(upToDate.Requests().find("GET "), std::string::npos);
+    EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+    EXPECT_FALSE(IsThere(install, L"QVUSlave.exe"));
+    const std::string log = install.Log();
+    EXPECT_EQ(log.rfind("WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!\r\nChecking for updates to Quorvel 2", 0),
+              0u)
+        << log;
+}
+
+// The server sends an update of the product with "QVU-UpdaterSend": the record written for a
+// slave that never comes is gone when the run ends.
+TEST(UpdaterSelf, ARecordThatNoSlaveReadsIsGoneWhenTheRunEnds)
+{
+    Road road = DemoRoad();
+    road.script += L"EXECUTE=QUORVEL.EXE\r";
+    road.serverOptions += L" --updater-send";
+    Servers servers(road);
+    Installation install;
+    install.PointAt(servers.update.Host());
+    ASSERT_TRUE(install.Start());
+    EXPECT_EQ(0u, install.WaitForExit(kRunMs));
+    EXPECT_TRUE(Logged(install, kInstalled)) << install.Log();
+    EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+}
