@@ -1,0 +1,52 @@
+#include "Alternate.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+double EnvironmentNumber(const wchar_t* name, double fallback)
+{
+    wchar_t text[32];
+    const DWORD n = GetEnvironmentVariableW(name, text, 32);
+    if (n == 0 || n >= 32)
+        return fallback;
+    const double value = std::wcstod(text, nullptr);
+    return value > 0 ? value : fallback;
+}
+
+} // namespace
+
+bool Alternate(int rounds, const std::vector<BenchSide>& sides)
+{
+    std::vector<std::string> samples(sides.size());
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t s = 0; s < sides.size(); ++s) {
+            const double seconds = sides[s].run();
+            if (seconds < 0) {
+                std::printf("%s failed in round %d\n", sides[s].name.c_str(), round + 1);
+                return false;
+            }
+            char text[32];
+            std::snprintf(text, sizeof text, "%s%.4f", samples[s].empty() ? "" : " ", seconds);
+            samples[s] += text;
+        }
+    }
+    for (size_t s = 0; s < sides.size(); ++s)
+        std::printf("%s=%s\n", sides[s].name.c_str(), samples[s].c_str());
+    std::fflush(stdout);
+    return true;
+}
+
+int BenchRounds()
+{
+    const int rounds = static_cast<int>(EnvironmentNumber(L"QV_BENCH_ROUNDS", 5));
+    return rounds < 5 ? 5 : rounds;
+}
+
+double BenchScale()
+{
+    return EnvironmentNumber(L"QV_BENCH_SCALE", 1.0);
+}
