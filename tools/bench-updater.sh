@@ -118,9 +118,9 @@ echo "$(e files) files ($(e small_files) under 4 KB), $(e unpacked_mb) MB unpack
     "$rounds turns each"
 printf '%-52s %8s %8s\n' "seconds" "min" "median"
 for kind in fresh replacing; do
-    sample_row "QVUpdater.exe, $kind: start to the product's start" "$(x ${kind}_total_s)"
+    sample_row "QVUpdater.exe $kind, up to the product's start" "$(x ${kind}_total_s)"
     sample_row "  start-up to the request" "$(x ${kind}_startup_s)"
-    sample_row "  request to the first .tmp: download, unpacking" "$(x ${kind}_receive_s)"
+    sample_row "  to the first .tmp: download, unpacking, checks" "$(x ${kind}_receive_s)"
     sample_row "  the files and the product's start" "$(x ${kind}_files_s)"
 done
 sample_row "net_bench: download of the same bytes" "$(samples "$work/net.txt" download_s)"
