@@ -8,6 +8,7 @@ sample_median() {
     tr ' ' '\n' <<<"$1" | grep . | sort -g |
         awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
+sample_max() { tr ' ' '\n' <<<"$1" | grep . | sort -g | tail -1; }
 sample_count() { tr ' ' '\n' <<<"$1" | grep -c .; }
 # Appends a sample to the line of a name in a file of "name=s1 s2 ..." lines.
 add_sample() { # <file> <name> <seconds>
@@ -16,6 +17,23 @@ add_sample() { # <file> <name> <seconds>
     grep -v "^$2=" "$1" >"$1.new" 2>/dev/null || true
     echo "$2=${old:+$old }$3" >>"$1.new"
     mv "$1.new" "$1"
+}
+# Adds one turn's "name=value" lines to a file of samples: the names given gather samples, every
+# other line keeps its latest value.
+merge_turn() { # <into> <turn> <sample names...>
+    local into=$1 turn=$2 line name
+    shift 2
+    while IFS= read -r line; do
+        name=${line%%=*}
+        [ "$name" != "$line" ] || continue
+        if [[ " $* " == *" $name "* ]]; then
+            add_sample "$into" "$name" "${line#*=}"
+        else
+            grep -v "^$name=" "$into" >"$into.new" 2>/dev/null || true
+            echo "$line" >>"$into.new"
+            mv "$into.new" "$into"
+        fi
+    done <"$turn"
 }
 calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 verdict() { awk "BEGIN { print ($1) ? \"met\" : \"NOT met\" }"; }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The updater's own benchmark, not a test: an update with the sizes of a real installation,
 # fresh and replacing, through the real QVUpdater.exe, the start of the product it brings
-# included, timed from outside; beside it in the same run engine_bench's installer on the same
-# files and net_bench's download of as many bytes; and the peak memory of a large compressible
+# included, timed from outside; in turns with them engine_bench's installer on the same files and
+# net_bench's download of as many bytes; and the peak memory of a large compressible
 # update. Prints the phases; leaves its figures in QV_BENCH_WORK when that names a folder
 # (tools/bench.sh makes its table of them).
 #
@@ -47,10 +47,21 @@ fi
 qv_wine_start
 product="$build/testing/demo/QUORVEL_NEXT.exe"
 
-# --- in process: the installer and the download of the same bytes ---------------------------
-(cd "$bench" && wine engine_bench.exe "Z:$work" "$(winepath -w "$product")" </dev/null) | tr -d '\r' >"$work/engine.txt"
-size=$(stat -c %s "$work/update.qvu")
-(cd "$bench" && wine net_bench.exe "$size" </dev/null) | tr -d '\r' >"$work/net.txt"
+# --- in process, one turn at a time between the runs through QVUpdater.exe --------------------
+# Each turn installs fresh and replacing beside the bare loops (engine_bench) and downloads the
+# update's bytes beside the fresh-memory floor (net_bench); the first also leaves update.qvu.
+: >"$work/engine.txt"
+: >"$work/net.txt"
+in_process_turn() {
+    (cd "$bench" && QV_BENCH_ROUNDS=1 wine engine_bench.exe "Z:$work" "$(winepath -w "$product")" </dev/null) |
+        tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
+    merge_turn "$work/engine.txt" "$work/turn.txt" install_fresh_s bare_fresh_s copyfile_fresh_s install_replace_s \
+        bare_replace_s copyfile_replace_s
+    (cd "$bench" && QV_BENCH_ROUNDS=1 wine net_bench.exe "$(stat -c %s "$work/update.qvu")" </dev/null) |
+        tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
+    merge_turn "$work/net.txt" "$work/turn.txt" download_s bare_recv_fresh_s longest_poll_ms body_memory_ratio
+}
+in_process_turn
 
 # --- through QVUpdater.exe, timed from outside -----------------------------------------------
 facts="$work/facts.txt"
@@ -94,6 +105,7 @@ for round in $(seq "$rounds"); do
     run_updater "$work/e2e-fresh$round" "$work/e2e.txt" fresh
     rm -rf "$work/e2e-fresh$round"
     run_updater "$work/e2e-replacing" "$work/e2e.txt" replacing
+    if [ "$round" -lt "$rounds" ]; then in_process_turn; fi
 done
 product_gone
 

@@ -42,8 +42,7 @@ bool Alternate(int rounds, const std::vector<BenchSide>& sides)
 
 int BenchRounds()
 {
-    const int rounds = static_cast<int>(EnvironmentNumber(L"QV_BENCH_ROUNDS", 5));
-    return rounds < 5 ? 5 : rounds;
+    return static_cast<int>(EnvironmentNumber(L"QV_BENCH_ROUNDS", 5));
 }
 
 double BenchScale()

@@ -16,7 +16,8 @@ struct BenchSide {
 // Rounds of every side in turn; false, with the failing side printed, when a run failed.
 bool Alternate(int rounds, const std::vector<BenchSide>& sides);
 
-// The rounds of every comparison: QV_BENCH_ROUNDS, at least 5.
+// The rounds of every comparison: QV_BENCH_ROUNDS, else 5. A script that runs the program once
+// per turn of its own sets 1.
 int BenchRounds();
 // The workload's scale: QV_BENCH_SCALE (default 1), so a busy machine can run smaller ones.
 double BenchScale();
