@@ -52,7 +52,10 @@ product="$build/testing/demo/QUORVEL_NEXT.exe"
 # update's bytes beside the fresh-memory floor (net_bench); the first also leaves update.qvu.
 : >"$work/engine.txt"
 : >"$work/net.txt"
+turn=0
 in_process_turn() {
+    turn=$((turn + 1))
+    export QV_BENCH_TURN=$turn
     (cd "$bench" && QV_BENCH_ROUNDS=1 wine engine_bench.exe "Z:$work" "$(winepath -w "$product")" </dev/null) |
         tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
     merge_turn "$work/engine.txt" "$work/turn.txt" install_fresh_s bare_fresh_s copyfile_fresh_s install_replace_s \
@@ -60,6 +63,7 @@ in_process_turn() {
     (cd "$bench" && QV_BENCH_ROUNDS=1 wine net_bench.exe "$(stat -c %s "$work/update.qvu")" </dev/null) |
         tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
     merge_turn "$work/net.txt" "$work/turn.txt" download_s bare_recv_fresh_s longest_poll_ms body_memory_ratio
+    unset QV_BENCH_TURN
 }
 in_process_turn
 

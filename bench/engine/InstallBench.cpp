@@ -296,10 +296,10 @@ int Install(const std::wstring& root, const std::wstring& product)
         return 1;
 
     const int rounds = BenchRounds();
-    int round = 0;
+    // Each side installs into a new folder of its own, removed after the timing.
     auto fresh = [&](const wchar_t* prefix, auto install) {
-        return [&, prefix, install] {
-            const std::wstring folder = root + prefix + std::to_wstring(round) + L"\\";
+        return [&, prefix, install, n = 0]() mutable {
+            const std::wstring folder = root + prefix + std::to_wstring(n++) + L"\\";
             if (!CreateDirectoryW(folder.c_str(), nullptr))
                 return -1.0;
             const double seconds = install(folder);
@@ -311,12 +311,9 @@ int Install(const std::wstring& root, const std::wstring& product)
         rounds, {{"install_fresh_s", fresh(L"if", [&](const std::wstring& f) { return installer.Run(f); })},
                  {"bare_fresh_s",
                   fresh(L"bf", [&](const std::wstring& f) { return Timed([&] { return bare.Run(f, false); }); })},
-                 {"copyfile_fresh_s", [&] {
-                      const std::wstring folder = root + L"cf" + std::to_wstring(round++) + L"\\";
-                      const double seconds = Timed([&] { return CopyTree(source, folder, files); });
-                      RemoveTree(folder, files);
-                      return seconds;
-                  }}});
+                 {"copyfile_fresh_s", fresh(L"cf", [&](const std::wstring& f) {
+                      return Timed([&] { return CopyTree(source, f, files); });
+                  })}});
     const std::string freshSteps = installer.steps;
 
     // Each side replaces its own tree, made once before the first round.

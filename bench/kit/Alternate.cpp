@@ -22,8 +22,13 @@ double EnvironmentNumber(const wchar_t* name, double fallback)
 bool Alternate(int rounds, const std::vector<BenchSide>& sides)
 {
     std::vector<std::string> samples(sides.size());
+    const int firstTurn = static_cast<int>(EnvironmentNumber(L"QV_BENCH_TURN", 0));
     for (int round = 0; round < rounds; ++round) {
-        for (size_t s = 0; s < sides.size(); ++s) {
+        // Every other turn runs backwards (A B, B A): a side that always ran first, right after
+        // the set-up, would carry its cost alone.
+        const bool backwards = (firstTurn + round) % 2 == 1;
+        for (size_t k = 0; k < sides.size(); ++k) {
+            const size_t s = backwards ? sides.size() - 1 - k : k;
             const double seconds = sides[s].run();
             if (seconds < 0) {
                 std::printf("%s failed in round %d\n", sides[s].name.c_str(), round + 1);

@@ -13,7 +13,9 @@ struct BenchSide {
     std::function<double()> run;
 };
 
-// Rounds of every side in turn; false, with the failing side printed, when a run failed.
+// Rounds of every side in turn, every other round backwards, the first one counted as turn
+// QV_BENCH_TURN (default 0) for a script that runs the program once per turn; false, with the
+// failing side printed, when a run failed.
 bool Alternate(int rounds, const std::vector<BenchSide>& sides);
 
 // The rounds of every comparison: QV_BENCH_ROUNDS, else 5. A script that runs the program once
