@@ -8,7 +8,8 @@
 #
 #   bash tools/bench-updater.sh
 #
-# QV_BENCH_SCALE (default 1) scales the updates and QV_BENCH_ROUNDS (at least 5) sets the turns.
+# QV_BENCH_SCALE (default 1) scales the updates, QV_BENCH_ROUNDS (at least 5) sets the turns and
+# QV_BENCH_DIR (default the build tree) is where the installations go.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${QV_BENCH_INNER:-}" != 1 ]; then
@@ -25,7 +26,7 @@ rounds=${QV_BENCH_ROUNDS:-5}
 [ "$rounds" -ge 5 ] || rounds=5
 bench="$build/bench"
 keep=${QV_BENCH_WORK:-}
-work=${keep:-$(mktemp -d "$build/bench-updater.XXXXXX")}
+work=${keep:-$(mktemp -d "${QV_BENCH_DIR:-$build}/bench-updater.XXXXXX")}
 server_pid=""
 stop_server() {
     if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi

@@ -7,7 +7,8 @@
 #   bash tools/bench.sh
 #
 # QV_BENCH_SCALE (default 1) scales the workloads, for a busy machine; QV_BENCH_ROUNDS (at least
-# 5) sets the turns. The replacing install is also set against bench/baseline.txt, the figure
+# 5) sets the turns; QV_BENCH_DIR (default the build tree) is where the files go: on tmpfs the
+# installer's figures swing far less while other work fills the disk. The replacing install is also set against bench/baseline.txt, the figure
 # of the installer before its per-file work was cut, taken at scale 1 on this machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,7 @@ rounds=${QV_BENCH_ROUNDS:-5}
 [ "$rounds" -ge 5 ] || rounds=5
 bench="$build/bench"
 
-work=$(mktemp -d "$build/bench.XXXXXX")
+work=$(mktemp -d "${QV_BENCH_DIR:-$build}/bench.XXXXXX")
 tmpfs=$(mktemp -d /dev/shm/qv-bench.XXXXXX)
 server_pid=""
 finish() {
