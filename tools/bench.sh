@@ -115,7 +115,12 @@ r=$(ratio "$(e install_replace_s)" "$(sample_min "$(e bare_replace_s)")")
 target "replacing install of $(e files) files <= 1.15x its bare loop" "${r}x" "$r <= 1.15"
 if [ -n "$baseline" ] && [ "$baseline_files" = "$(e files)" ]; then
     r=$(calc "%.2f" "$replacing / $baseline")
-    target "replacing install >= 25 % faster than today ($baseline s)" "$replacing s = ${r}x today" "$r <= 0.75"
+    if [ -z "${QV_BENCH_DIR:-}" ]; then
+        target "replacing install >= 25 % faster than today ($baseline s)" "$replacing s = ${r}x today" "$r <= 0.75"
+    else
+        printf '%-62s %-40s %s\n' "replacing install >= 25 % faster than today ($baseline s)" \
+            "$replacing s; the baseline is of the disk" "not judged"
+    fi
     # The machine's load swings the seconds by 2x and more; beside its own bare loop they swing less.
     today=$(calc "%.3f" "$baseline / $(samples "$root/bench/baseline.txt" bare_replace_s)")
     now=$(calc "%.3f" "$replacing / $(sample_min "$(e bare_replace_s)")")
