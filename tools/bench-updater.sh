@@ -1,40 +1,152 @@
 #!/usr/bin/env bash
-# The updater's own benchmark, not a test: one update of about 100 MB in 1,000 files through the
-# real QVUpdater.exe (updater_bench), beside engine_bench's decoder and installer on the same
-# files and net_bench's download of as many bytes as the update archive holds, in one run.
+# The updater's own benchmark, not a test: an update with the sizes of a real installation,
+# fresh and replacing, through the real QVUpdater.exe, the start of the product it brings
+# included, timed from outside; in turns with them engine_bench's installer on the same files and
+# net_bench's download of as many bytes; and the peak memory of a large compressible
+# update. Prints the phases; leaves its figures in QV_BENCH_WORK when that names a folder
+# (tools/bench.sh makes its table of them).
 #
 #   bash tools/bench-updater.sh
+#
+# QV_BENCH_SCALE (default 1) scales the updates, QV_BENCH_ROUNDS (at least 5) sets the turns and
+# QV_BENCH_DIR (default the build tree) is where the installations go.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/tools/setup.sh"
-bash "$root/tools/build.sh" >/dev/null
-if [ -z "${DISPLAY:-}" ] && [ "${QV_BENCH_INNER:-}" != 1 ]; then
-    exec env QV_BENCH_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
+if [ "${QV_BENCH_INNER:-}" != 1 ]; then
+    bash "$root/tools/setup.sh"
+    bash "$root/tools/build.sh" >/dev/null
+    if [ -z "${DISPLAY:-}" ]; then
+        exec env QV_BENCH_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
+    fi
 fi
 source "$root/tools/wine-env.sh"
-work=$(mktemp -d "$build/bench-updater.XXXXXX")
+source "$root/bench/samples.sh"
+scale=${QV_BENCH_SCALE:-1}
+rounds=${QV_BENCH_ROUNDS:-5}
+[ "$rounds" -ge 5 ] || rounds=5
+bench="$build/bench"
+keep=${QV_BENCH_WORK:-}
+work=${keep:-$(mktemp -d "${QV_BENCH_DIR:-$build}/bench-updater.XXXXXX")}
+server_pid=""
+stop_server() {
+    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
+    server_pid=""
+}
 finish() {
+    stop_server
     qv_wine_stop
-    rm -rf "$work"
+    if [ -z "$keep" ]; then rm -rf "$work"; fi
 }
 trap finish EXIT
+# The updater plays two sounds; ALSA's null device takes them when there is no sound card.
+if [ ! -e /dev/snd ]; then
+    export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
+    export HOME="$work/home"
+    mkdir -p "$HOME"
+    printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
+fi
 qv_wine_start
+product="$build/testing/demo/QUORVEL_NEXT.exe"
 
-(cd "$build/updater/engine" && wine engine_bench.exe "$(winepath -w "$work")" </dev/null) | tr -d '\r' >"$work/engine.txt"
-(cd "$build/updater/app" && wine updater_bench.exe "$(winepath -w "$work/install")" </dev/null) | tr -d '\r' >"$work/updater.txt"
-value() { sed -n "s/^$2=//p" "$work/$1.txt"; }
-packed_bytes=$(awk "BEGIN { printf \"%d\", $(value updater packed_mb) * 1000000 }")
-(cd "$build/net/bench" && wine net_bench.exe "$packed_bytes" </dev/null) | tr -d '\r' >"$work/net.txt"
-net_mbps=$(awk "BEGIN { printf \"%.1f\", $(value net download_mb) / $(value net download_s) }")
+# --- in process, one turn at a time between the runs through QVUpdater.exe --------------------
+# Each turn installs fresh and replacing beside the bare loops (engine_bench) and downloads the
+# update's bytes beside the fresh-memory floor (net_bench); the first also leaves update.qvu.
+: >"$work/engine.txt"
+: >"$work/net.txt"
+turn=0
+in_process_turn() {
+    turn=$((turn + 1))
+    export QV_BENCH_TURN=$turn
+    (cd "$bench" && QV_BENCH_ROUNDS=1 wine engine_bench.exe "Z:$work" "$(winepath -w "$product")" </dev/null) |
+        tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
+    merge_turn "$work/engine.txt" "$work/turn.txt" install_fresh_s bare_fresh_s copyfile_fresh_s install_replace_s \
+        bare_replace_s copyfile_replace_s
+    (cd "$bench" && QV_BENCH_ROUNDS=1 wine net_bench.exe "$(stat -c %s "$work/update.qvu")" </dev/null) |
+        tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
+    merge_turn "$work/net.txt" "$work/turn.txt" download_s bare_recv_fresh_s longest_poll_ms body_memory_ratio
+    unset QV_BENCH_TURN
+}
+in_process_turn
 
+# --- through QVUpdater.exe, timed from outside -----------------------------------------------
+facts="$work/facts.txt"
+printf '1\tLocal_Current\tEnglish\n2\tQV2_Version\t2.0.0\n3\tQV2_FreeVersionFlag\t0\n4\tZRN_InternalBuildString\tQV2-BENCH\n5\tZRN_Application\tQuorvel 2\n' >"$facts"
+wine "$build/foundation/datafiles/vsfbuild.exe" "Z:$facts" "Z:$work/system.vsf" >/dev/null
+serve() { # <archive>
+    stop_server
+    rm -f "$work/server.txt"
+    python3 "$bench/update_server.py" --port-file "$work/server.txt" --mode file --file "$1" \
+        --log "$work/requests.log" --lifetime 1800 &
+    server_pid=$!
+    for _ in $(seq 100); do [ -s "$work/server.txt" ] && break; sleep 0.05; done
+    read -r _ port <"$work/server.txt"
+}
+lay_out() { # <folder>: an installation with the updater and the product's facts, no product files
+    mkdir -p "$1/Resources"
+    cp "$build/updater/app/QVUpdater.exe" "$1/"
+    cp "$build/updater/app/Resources/QVUpdater.vsf" "$build/updater/app/Resources/QVUpdater.vrf" "$work/system.vsf" \
+        "$1/Resources/"
+    printf '127.0.0.1:%s\n' "$port" >"$1/testmode"
+}
+# The updater refuses to install while the product runs: the one it started must be gone.
+product_gone() {
+    for _ in $(seq 300); do pgrep -f "$(basename "$work").*QUORVEL.EXE" >/dev/null || return 0; sleep 0.05; done
+}
+run_updater() { # <folder> <samples file> <prefix>
+    product_gone
+    rm -f "$1/QuorvelRuns.log"
+    python3 "$root/bench/time_updater.py" "$1" "$work/requests.log" 'd00\0000.dat' QuorvelRuns.log >"$work/run.txt" ||
+        { cat "$work/run.txt" >&2; exit 1; }
+    for figure in total_s startup_s receive_s files_s peak_mib; do
+        add_sample "$2" "$3_$figure" "$(samples "$work/run.txt" "$figure")"
+    done
+}
+serve "$work/update.qvu"
+: >"$work/e2e.txt"
+lay_out "$work/e2e-replacing"
+run_updater "$work/e2e-replacing" "$work/e2e-first.txt" first
+fresh_run() {
+    lay_out "$work/e2e-fresh$1"
+    run_updater "$work/e2e-fresh$1" "$work/e2e.txt" fresh
+    rm -rf "$work/e2e-fresh$1"
+}
+# Every other turn backwards, as the benchmark programs do.
+for round in $(seq "$rounds"); do
+    if [ $((round % 2)) = 1 ]; then fresh_run "$round"; fi
+    run_updater "$work/e2e-replacing" "$work/e2e.txt" replacing
+    if [ $((round % 2)) = 0 ]; then fresh_run "$round"; fi
+    if [ "$round" -lt "$rounds" ]; then in_process_turn; fi
+done
+product_gone
+
+# --- peak memory of a large compressible update through QVUpdater.exe ------------------------
+memory_mb=$(calc "%d" "400 * $scale")
+(cd "$bench" && wine engine_bench.exe pack "Z:$work/large.qvu" "$(winepath -w "$product")" "$memory_mb" </dev/null) |
+    tr -d '\r' >"$work/memory.txt"
+serve "$work/large.qvu"
+lay_out "$work/large"
+: >"$work/large.txt"
+run_updater "$work/large" "$work/large.txt" large
+stop_server
+product_gone
+add_sample "$work/memory.txt" peak_mib "$(samples "$work/large.txt" large_peak_mib)"
+add_sample "$work/memory.txt" packed_mib "$(calc "%.1f" "$(stat -c %s "$work/large.qvu") / 1048576")"
+rm -rf "$work/large" "$work/large.qvu" "$work/e2e-replacing"
+
+e() { samples "$work/engine.txt" "$1"; }
+x() { samples "$work/e2e.txt" "$1"; }
 echo
-echo "$(value updater files) files, $(value updater unpacked_mb) MB unpacked, $(value updater packed_mb) MB packed"
-printf '%-44s %s\n' "QVUpdater.exe: start-up to the request" "$(value updater startup_s) s"
-printf '%-44s %s\n' "QVUpdater.exe: request to file received" \
-    "$(value updater received_s) s, $(value updater received_mbps) MB/s"
-printf '%-44s %s\n' "net_bench: download of as many bytes" "$(value net download_s) s, $net_mbps MB/s"
-printf '%-44s %s\n' "QVUpdater.exe: installation (unpack + files)" \
-    "$(value updater install_s) s, $(value updater install_mbps) MB/s of unpacked data"
-printf '%-44s %s\n' "engine_bench: decoder" "$(value engine decoder_mbps) MB/s"
-printf '%-44s %s\n' "engine_bench: installation, fresh" "$(value engine install_fresh_s) s"
-printf '%-44s %s\n' "engine_bench: installation, replacing" "$(value engine install_replace_s) s"
+echo "$(e files) files ($(e small_files) under 4 KB), $(e unpacked_mb) MB unpacked, $(e packed_mb) MB packed;" \
+    "$rounds turns each"
+printf '%-52s %8s %8s\n' "seconds" "min" "median"
+for kind in fresh replacing; do
+    sample_row "QVUpdater.exe $kind, up to the product's start" "$(x ${kind}_total_s)"
+    sample_row "  start-up to the request" "$(x ${kind}_startup_s)"
+    sample_row "  to the first .tmp: download, unpacking, checks" "$(x ${kind}_receive_s)"
+    sample_row "  the files and the product's start" "$(x ${kind}_files_s)"
+done
+sample_row "net_bench: download of the same bytes" "$(samples "$work/net.txt" download_s)"
+sample_row "engine_bench: fresh install" "$(e install_fresh_s)"
+sample_row "engine_bench: replacing install" "$(e install_replace_s)"
+echo "peak resident memory of QVUpdater.exe: $(samples "$work/memory.txt" peak_mib) MiB for an update of" \
+    "$(samples "$work/memory.txt" unpacked_mb) MB unpacked, $(samples "$work/memory.txt" packed_mb) MB packed"

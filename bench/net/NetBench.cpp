@@ -1,9 +1,9 @@
 // Downloads a 100,000,000-byte body from the local Python server through CHTTPSession,
-// polled on heartbeat ticks as the application's main loop polls it, checks every byte and
-// prints the best time of a few runs, the longest poll, and the memory committed for the
-// body. Beside it, the yardsticks of what the system allows: a bare loop of blocking reads
-// from the same server into a fresh block of the body's size, and into one already touched.
-// Prints one "name=value" line per figure.
+// polled on heartbeat ticks as the application's main loop polls it, and checks every byte.
+// Its floor, in turns with it: a bare loop of blocking reads of 64,000 bytes, the session's
+// piece, from the same server into a fresh block of the body's size (the body must land in
+// memory that the download makes). Prints the samples of both, the longest poll and the
+// memory committed for the body, one "name=value" line each.
 //
 //   net_bench.exe [bytes]
 //
@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Alternate.h"
 #include "BenchLoop.h"
 #include "CHTTPSession.h"
 #include "HostServer.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-const int kRounds = 3;
+const int kPiece = 64000;
 
 // The process's committed memory now. (Wine's peak figure forgets memory freed before it
 // is asked, so the download samples this after every poll.)
@@ -69,10 +70,13 @@ Download RunSession(uint16_t port, uint64_t size)
     return result;
 }
 
-// Blocking reads of up to a megabyte straight into the block; the time from the request to
-// the last byte, or a negative time when the body did not arrive whole.
-double BareReceive(uint16_t port, uint64_t size, char* block)
+// Blocking reads straight into a fresh block; the time from the request to the last byte, or a
+// negative time when the body did not arrive whole.
+double BareReceive(uint16_t port, uint64_t size)
 {
+    char* block = static_cast<char*>(VirtualAlloc(nullptr, size + 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!block)
+        return -1;
     CUniqueSocket socketOwner(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     const SOCKET s = socketOwner.Get();
     if (!socketOwner.IsValid())
@@ -90,9 +94,10 @@ double BareReceive(uint16_t port, uint64_t size, char* block)
     // The reply's header block lands in the block's first bytes and is counted with the body.
     for (int got = 1; sent && got > 0; total += static_cast<uint64_t>(got > 0 ? got : 0)) {
         const uint64_t room = size + 4096 - total;
-        got = recv(s, block + total, static_cast<int>(std::min<uint64_t>(room, 1 << 20)), 0);
+        got = recv(s, block + total, static_cast<int>(std::min<uint64_t>(room, kPiece)), 0);
     }
     const double seconds = watch.Seconds();
+    VirtualFree(block, 0, MEM_RELEASE);
     return total > size ? seconds : -1;
 }
 
@@ -100,7 +105,8 @@ double BareReceive(uint16_t port, uint64_t size, char* block)
 
 int wmain(int argc, wchar_t** argv)
 {
-    const uint64_t size = argc > 1 ? std::wcstoull(argv[1], nullptr, 10) : 100000000ull;
+    const uint64_t size =
+        argc > 1 ? std::wcstoull(argv[1], nullptr, 10) : static_cast<uint64_t>(100000000ull * BenchScale());
     if (StartupWinSock() != kOk)
         return 1;
     HostServer server;
@@ -108,46 +114,22 @@ int wmain(int argc, wchar_t** argv)
         std::printf("server: %s\n", server.Error().c_str());
         return 1;
     }
-
+    std::printf("download_mb=%.1f\n", size / 1e6);
     const SIZE_T before = Committed();
-    Download best;
-    for (int round = 0; round < kRounds; ++round) {
-        Download d = RunSession(server.Port(), size);
-        if (!d.whole) {
-            std::printf("the body did not arrive whole\n");
-            return 1;
-        }
-        const double longestPoll = std::max(best.longestPoll, d.longestPoll);
-        const SIZE_T mostCommitted = std::max(best.mostCommitted, d.mostCommitted);
-        if (round == 0 || d.seconds < best.seconds)
-            best = d;
-        best.longestPoll = longestPoll;
-        best.mostCommitted = mostCommitted;
-    }
-    const double bodyMemory = static_cast<double>(best.mostCommitted - before) / static_cast<double>(size);
-
-    double fresh = 1e9;
-    double warm = 1e9;
-    const SIZE_T blockSize = static_cast<SIZE_T>(size + 4096);
-    for (int round = 0; round < kRounds; ++round) {
-        char* block = static_cast<char*>(VirtualAlloc(nullptr, blockSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        if (!block)
-            return 1;
-        double f = BareReceive(server.Port(), size, block);
-        double w = BareReceive(server.Port(), size, block);
-        VirtualFree(block, 0, MEM_RELEASE);
-        if (f < 0 || w < 0) {
-            std::printf("the bare reads failed\n");
-            return 1;
-        }
-        fresh = std::min(fresh, f);
-        warm = std::min(warm, w);
-    }
+    double longestPoll = 0;
+    SIZE_T mostCommitted = before;
+    const bool done =
+        Alternate(BenchRounds(), {{"download_s",
+                                   [&] {
+                                       const Download d = RunSession(server.Port(), size);
+                                       longestPoll = std::max(longestPoll, d.longestPoll);
+                                       mostCommitted = std::max(mostCommitted, d.mostCommitted);
+                                       return d.whole ? d.seconds : -1;
+                                   }},
+                                  {"bare_recv_fresh_s", [&] { return BareReceive(server.Port(), size); }}});
     server.Stop();
     (void)CleanupWinSock(); // the process ends next
-
-    std::printf("download_mb=%.1f\ndownload_s=%.3f\ndownload_ticks=%llu\nlongest_poll_ms=%.1f\n", size / 1e6,
-                best.seconds, static_cast<unsigned long long>(best.ticks), best.longestPoll * 1000);
-    std::printf("body_memory_ratio=%.3f\nbare_recv_fresh_s=%.3f\nbare_recv_warm_s=%.3f\n", bodyMemory, fresh, warm);
-    return 0;
+    const double bodyMemory = static_cast<double>(mostCommitted - before) / static_cast<double>(size);
+    std::printf("longest_poll_ms=%.1f\nbody_memory_ratio=%.3f\n", longestPoll * 1000, bodyMemory);
+    return done ? 0 : 1;
 }
