@@ -10,12 +10,13 @@ Usage:
   update_server.py [--port N] [--port-file F] [--mode M] [--file F | --size N]
                    [--updater-send] [--no-length] [--content-type T]
                    [--fail-type T] [--fail-reason R] [--location L] [--no-fail-headers]
-                   [--status N] [--cut-at N] [--stall-at N] [--log F] [--lifetime S]
+                   [--status N] [--cut-at N] [--stall-at N] [--delay S] [--log F] [--lifetime S]
 
   --port N          port to listen on; 0 (the default) takes a free one
   --port-file F     once listening, writes "<pid> <port>" to F (written whole, then renamed)
   --log F           appends the raw bytes of every request received to F
   --lifetime S      ends after S seconds (default 600)
+  --delay S         waits S seconds after each request before it answers (default 0)
 
   --mode M, one of:
     file            the update file: 200, application/octet-stream (or --content-type), with
@@ -167,6 +168,8 @@ class Server:
         args = self.args
         mode = args.mode
         read_request(conn, args.log, self.log_lock)
+        if args.delay > 0:
+            time.sleep(args.delay)
         if mode == "close":
             return
         if mode == "hang":
@@ -249,6 +252,7 @@ def main():
     parser.add_argument("--status", type=int, default=404)
     parser.add_argument("--cut-at", type=int, default=100)
     parser.add_argument("--stall-at", type=int, default=100)
+    parser.add_argument("--delay", type=float, default=0)
     parser.add_argument("--log")
     parser.add_argument("--lifetime", type=float, default=600)
     args = parser.parse_args()
