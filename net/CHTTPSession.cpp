@@ -173,7 +173,7 @@ gCResult CHTTPSession::PrepareReadBlock()
 
 bool CHTTPSession::PieceGoesIntoBody(uint32_t& most) const
 {
-    most = kBodyReadMost;
+    most = kReadPiece;
     if (!m_isClient || !m_inBody || m_chunked || m_output || m_replyOver || m_receiveBuffer.Size() != 0)
         return false;
     if (m_total == 0)
@@ -187,28 +187,23 @@ bool CHTTPSession::PieceGoesIntoBody(uint32_t& most) const
     return true;
 }
 
-gCResult CHTTPSession::ShowPieces(const char* bytes, uint32_t count)
+gCResult CHTTPSession::ShowRead(const char* bytes, uint32_t count)
 {
     QV_RETURN_IF_FAILED(PrepareReadBlock());
     char* piece = m_readBlock.Data();
-    uint32_t done = 0;
-    do {
-        const uint32_t n = count - done < kReadPiece ? count - done : kReadPiece;
-        if (bytes != piece)
-            std::memcpy(piece, bytes + done, n);
-        piece[n] = 0;
-        piece[n + 1] = 0;
-        // Its answer is ignored: it only watches the bytes.
-        (void)DataProc(this, m_readBlock, n);
-        done += n;
-    } while (done < count);
+    if (bytes != piece)
+        std::memcpy(piece, bytes, count);
+    piece[count] = 0;
+    piece[count + 1] = 0;
+    // Its answer is ignored: it only watches the bytes.
+    (void)DataProc(this, m_readBlock, count);
     return kOk;
 }
 
 gCResult CHTTPSession::ReadOnePiece()
 {
-    // A plain body kept in memory is read where it belongs, in reads as large as what waits;
-    // anything else goes through the read block and the receive buffer.
+    // A plain body kept in memory is read where it belongs; anything else goes through the
+    // read block and the receive buffer.
     uint32_t count = 0;
     const bool intoBody = PieceGoesIntoBody(count);
     char* bytes = nullptr;
@@ -232,7 +227,7 @@ gCResult CHTTPSession::ReadOnePiece()
     if (count > asked)
         count = 0;
     if (DataProc)
-        QV_RETURN_IF_FAILED(ShowPieces(bytes, count));
+        QV_RETURN_IF_FAILED(ShowRead(bytes, count));
     if (m_replyOver)
         return kOk;
     if (intoBody) {

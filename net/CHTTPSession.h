@@ -48,13 +48,10 @@ const uint64_t kMaxReplyBody = 100000000u;
 const uint32_t kMaxHeaderBlock = 64 * 1024;
 // A chunk-size line cut by a TCP boundary is waited for up to this length.
 const uint32_t kMaxChunkSizeLine = 1024;
-// The data callback sees the received bytes in pieces of at most this size, each followed by
-// two zero bytes.
+// Every read takes at most this many bytes; the data callback sees each read's bytes followed
+// by two zero bytes.
 const uint32_t kReadPiece = 64000;
 const uint32_t kPieceEnd = 2;
-// A body kept in memory is read in place, up to this much at a time: every read costs a
-// round trip through the system, whatever its size.
-const uint32_t kBodyReadMost = 16 * kReadPiece;
 // A poll reads while more bytes wait, for at most this long.
 const uint32_t kPollBudgetMs = 5;
 // The server sends its content in pieces of at most this size, one per completed send.
@@ -165,8 +162,8 @@ protected:
     // Whether the next piece can be read straight into the body, and how much of it.
     bool PieceGoesIntoBody(uint32_t& most) const;
     gCResult PrepareReadBlock();
-    // Hands the bytes to the data callback in pieces of the read block, two zero bytes after each.
-    gCResult ShowPieces(const char* bytes, uint32_t count);
+    // Hands one read's bytes to the data callback in the read block, two zero bytes after them.
+    gCResult ShowRead(const char* bytes, uint32_t count);
     gCResult ReceivePlainBody();
     gCResult ReceiveChunkedBody();
     gCResult ReportProgress();

@@ -168,6 +168,45 @@ TEST(HTTPSession, RepliesAndTheirEnds)
     }
 }
 
+// A megabyte waiting in the socket when the session reads: no receive takes more than 64,000
+// bytes, and the data callback sees each receive once, with its count, before the next.
+TEST(HTTPSession, EveryReceiveTakesAtMostOnePieceAndIsShownOnce)
+{
+    const std::string reply = Announcing(1094000) + PatternBytes(1094000);
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(reply);
+    peer.Start();
+    SessionProbe probe;
+    static std::vector<uint32_t> received;
+    static std::vector<uint32_t> shown;
+    received.clear();
+    shown.clear();
+    probe.session.SetProc(
+        kReceivedProc,
+        [](uintptr_t count, uintptr_t, void*) -> gCResult {
+            received.push_back(static_cast<uint32_t>(count));
+            return kOk;
+        },
+        nullptr);
+    probe.session.DataProc = [](CHTTPSession*, CMemBlockT<char>&, uint32_t count) -> gCResult {
+        shown.push_back(count);
+        return kOk;
+    };
+    ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));
+    EXPECT_TRUE(probe.PollUntil([&] { return probe.session.GetSendBlock().Count() == 0; }));
+    // The reply piles up in the socket before the next read.
+    Sleep(200);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(probe.EventLine(), "finished:1:1094000");
+    EXPECT_EQ(shown, received);
+    EXPECT_LE(*std::max_element(received.begin(), received.end()), kReadPiece);
+    uint64_t total = 0;
+    for (uint32_t count : received)
+        total += count;
+    EXPECT_EQ(total, reply.size());
+}
+
 // 300 bytes of a 100,000-byte body in pieces of 10: ten reads share each per-mille value.
 TEST(HTTPSession, ProgressIsReportedOncePerPerMilleChange)
 {
