@@ -61,6 +61,23 @@ const uint64_t kRangeToEnd = ~0ull;
 
 class CHTTPSession : public CTCPSocket {
 public:
+    // Where the reply stands: on a client the reply read, on a server the reply sent (which
+    // knows only kAwaited and kInBody). Every change goes through SetReplyState.
+    enum class ReplyState : uint32_t {
+        kAwaited,         // the header block has not ended (server: no request served yet)
+        kRefused,         // the status was neither 200 nor 206; what follows is dropped
+        kUnreadable,      // the header block could not be taken; the connection is ended
+        kBroken,          // the exchange broke before any body; what follows is dropped
+        kBodyRefused,     // the announced body is larger than any taken; as kBroken
+        kBodyStarting,    // the body has begun, its headers are not yet reported to the owner
+        kStartFinished,   // the body ended while it was being started
+        kBodyStartFailed, // taking the first body bytes failed; the connection is ended
+        kInBody,          // the headers were accepted: bytes that arrive are body bytes
+        kLastChunkSeen,   // a chunked body's last chunk arrived; trailers are dropped
+        kFinished,        // the finished callback ran; bytes beyond the body are still taken
+        kBodyBroken,      // the body broke the protocol; what follows is dropped
+    };
+
     CHTTPSession();
     ~CHTTPSession() override;
 
@@ -124,11 +141,12 @@ public:
     uint64_t GetRangeFirst() const { return m_rangeFirst; }
     uint64_t GetRangeLast() const { return m_rangeLast; }
     uint32_t IsStopped() const { return m_stopped; }
-    uint32_t IsInBody() const { return m_inBody; }
+    ReplyState GetReplyState() const { return m_replyState; }
+    uint32_t IsInBody() const;
     uint32_t IsChunked() const { return m_chunked; }
-    uint32_t HeadersSeen() const { return m_headersSeen; }
+    uint32_t HeadersSeen() const;
     // The server answered, but announced a body larger than any taken.
-    uint32_t IsBodyRefused() const { return m_bodyRefused; }
+    uint32_t IsBodyRefused() const { return m_replyState == ReplyState::kBodyRefused ? 1 : 0; }
     uint32_t GetReceiveBufferSize() const { return m_receiveBuffer.Size(); }
 
     uint32_t readToClose = 0;
@@ -153,6 +171,15 @@ public:
     HTTPDataFn DataProc = nullptr;
 
 protected:
+    void SetReplyState(ReplyState state);
+    // A refused, failed or broken reply: it is reported once, and what the server still sends
+    // is dropped until the close.
+    bool IsReplyOver() const;
+    // The reply broke the protocol; the session then ends in the failed state.
+    bool IsReplyBroken() const;
+    bool IsFinished() const;
+    // The owner has the headers: the body's start is over, however it went.
+    void AcceptHeaders();
     bool IsBodyComplete() const;
     bool BodyEndsAtClose() const;
     gCResult ReadOnePiece();
@@ -183,6 +210,8 @@ protected:
 
     CByteQueue m_receiveBuffer;
     CMemBlockT<char> m_sendBlock;
+    // The sending side's end: set once the exchange is over or a send failed, while a reply
+    // that still arrives is read (its own state is m_replyState).
     uint32_t m_stopped = 0;
     uint32_t m_serverPump = 0;
     uint32_t m_isClient = 0;
@@ -198,20 +227,11 @@ protected:
     uint64_t m_total = 0;
     uint64_t m_servedSize = 0;
     uint32_t m_lastPerMille = 0;
-    uint32_t m_inBody = 0;
+    ReplyState m_replyState = ReplyState::kAwaited;
     gCMemFile m_body;
-    uint32_t m_headersSeen = 0;
     uint32_t m_chunked = 0;
     gCString m_fileName;
 
-    // Set once a reply has been refused or has failed: it is reported once, and what the
-    // server still sends is dropped until the close.
-    uint32_t m_replyOver = 0;
-    // Set when the reply broke the protocol; the session then ends in the failed state.
-    uint32_t m_replyBroken = 0;
-    uint32_t m_finishedCalled = 0;
-    uint32_t m_bodyRefused = 0;
-    uint32_t m_lastChunkSeen = 0;
     // Where the search for the end of the header block goes on.
     uint32_t m_headerScanFrom = 0;
     CMemBlockT<char> m_readBlock;

@@ -5,6 +5,7 @@
 
 #include "CResolver.h"
 #include "ReportError.h"
+#include "StateTrace.h"
 #include "WinSock.h"
 
 namespace {
@@ -34,6 +35,11 @@ gCResult CTCPSocket::CallProc(TCPProcIndex index, uintptr_t a, uintptr_t b)
 
 void CTCPSocket::ChangeState(uint32_t state)
 {
+    static const char* const names[] = {"not started", "connecting", "connect failed",
+                                        "connected",   "closed",     "closed with error"};
+    const auto nameOf = [](uint32_t s) { return s <= kSocketClosedWithError ? names[s] : "unknown"; };
+    // A state stored again is still a change to its owner (a refused connect is seen twice).
+    TraceStateChange("socket", nameOf(m_state), nameOf(state));
     m_state = state;
 }
 

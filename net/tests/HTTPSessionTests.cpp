@@ -8,6 +8,7 @@
 #include "ReportError.h"
 #include "ScriptedPeer.h"
 #include "SessionProbe.h"
+#include "StateTrace.h"
 
 namespace {
 
@@ -287,4 +288,30 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     ASSERT_EQ(boxes.Boxes().size(), 2u);
     EXPECT_EQ(boxes.Boxes()[0].text, std::wstring(first.begin(), first.end()));
     EXPECT_EQ(boxes.Boxes()[1].text, std::wstring(second.begin(), second.end()));
+}
+
+// Each change of the reply's and the socket's state reaches the trace, old -> new, in order; a
+// socket state stored again (the session's own close after the socket's) is a change too.
+TEST(HTTPSession, EveryStateChangeIsTracedOldToNew)
+{
+    static std::vector<std::string> changes;
+    changes.clear();
+    const StateTraceFn previous = SetStateTraceFunction([](const char* machine, const char* from, const char* to) {
+        changes.push_back(std::string(machine) + ": " + from + " -> " + to);
+    });
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(Announcing(2) + "ok");
+    SessionProbe probe;
+    EXPECT_TRUE(Fetch(probe, peer));
+    SetStateTraceFunction(previous);
+    const std::vector<std::string> expected = {
+        "socket: not started -> connecting",
+        "socket: connecting -> connected",
+        "HTTP reply: awaited -> body starting",
+        "HTTP reply: body starting -> start finished",
+        "HTTP reply: start finished -> finished",
+        "socket: connected -> closed",
+        "socket: closed -> closed",
+    };
+    EXPECT_EQ(changes, expected);
 }
