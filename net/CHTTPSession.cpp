@@ -5,6 +5,7 @@
 
 #include "CResolver.h"
 #include "ReportError.h"
+#include "StateTrace.h"
 #include "gCStream.h"
 
 namespace {
@@ -19,7 +20,70 @@ CHTTPSession* SessionOf(void* context)
     return static_cast<CHTTPSession*>(context);
 }
 
+const char* const kReplyStateNames[] = {
+    "awaited",        "refused",           "unreadable", "broken",          "body refused", "body starting",
+    "start finished", "body start failed", "in body",    "last chunk seen", "finished",     "body broken",
+};
+
 } // namespace
+
+void CHTTPSession::SetReplyState(ReplyState state)
+{
+    if (state == m_replyState)
+        return;
+    TraceStateChange("HTTP reply", kReplyStateNames[static_cast<uint32_t>(m_replyState)],
+                     kReplyStateNames[static_cast<uint32_t>(state)]);
+    m_replyState = state;
+}
+
+uint32_t CHTTPSession::IsInBody() const
+{
+    switch (m_replyState) {
+    case ReplyState::kBodyStarting:
+    case ReplyState::kStartFinished:
+    case ReplyState::kBodyStartFailed:
+    case ReplyState::kInBody:
+    case ReplyState::kLastChunkSeen:
+    case ReplyState::kFinished:
+    case ReplyState::kBodyBroken:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+uint32_t CHTTPSession::HeadersSeen() const
+{
+    return m_replyState == ReplyState::kInBody || m_replyState == ReplyState::kLastChunkSeen ||
+                   m_replyState == ReplyState::kFinished || m_replyState == ReplyState::kBodyBroken
+               ? 1
+               : 0;
+}
+
+bool CHTTPSession::IsReplyOver() const
+{
+    return m_replyState == ReplyState::kRefused || m_replyState == ReplyState::kUnreadable ||
+           m_replyState == ReplyState::kBodyStartFailed || IsReplyBroken();
+}
+
+bool CHTTPSession::IsReplyBroken() const
+{
+    return m_replyState == ReplyState::kBroken || m_replyState == ReplyState::kBodyRefused ||
+           m_replyState == ReplyState::kBodyBroken;
+}
+
+bool CHTTPSession::IsFinished() const
+{
+    return m_replyState == ReplyState::kStartFinished || m_replyState == ReplyState::kFinished;
+}
+
+void CHTTPSession::AcceptHeaders()
+{
+    if (m_replyState == ReplyState::kBodyStarting)
+        SetReplyState(ReplyState::kInBody);
+    else if (m_replyState == ReplyState::kStartFinished)
+        SetReplyState(ReplyState::kFinished);
+}
 
 CHTTPSession::CHTTPSession() : protocolVersion(L"1.1"), userAgent(L"") {}
 
@@ -159,8 +223,8 @@ void CHTTPSession::EndWholeAnnouncedBody()
     // A server that keeps the connection open after the whole announced body (as keep-alive
     // servers do, whatever the request asked) would hold the transfer until a timeout: the
     // reply is complete, and ends as the server's close would end it.
-    if (readToClose && m_isClient && m_inBody && !m_replyOver && !m_chunked && m_total > 0 && m_received >= m_total &&
-        HasSocket())
+    if (readToClose && m_isClient && IsInBody() && !IsReplyOver() && !m_chunked && m_total > 0 &&
+        m_received >= m_total && HasSocket())
         (void)Close(); // the close reports the end; a failing close has nothing more to tell
 }
 
@@ -173,8 +237,8 @@ gCResult CHTTPSession::PrepareReadBlock()
 
 bool CHTTPSession::PieceGoesIntoBody(uint32_t& most) const
 {
-    most = kBodyReadMost;
-    if (!m_isClient || !m_inBody || m_chunked || m_output || m_replyOver || m_receiveBuffer.Size() != 0)
+    most = kReadPiece;
+    if (!m_isClient || !IsInBody() || m_chunked || m_output || IsReplyOver() || m_receiveBuffer.Size() != 0)
         return false;
     if (m_total == 0)
         return true;
@@ -187,28 +251,23 @@ bool CHTTPSession::PieceGoesIntoBody(uint32_t& most) const
     return true;
 }
 
-gCResult CHTTPSession::ShowPieces(const char* bytes, uint32_t count)
+gCResult CHTTPSession::ShowRead(const char* bytes, uint32_t count)
 {
     QV_RETURN_IF_FAILED(PrepareReadBlock());
     char* piece = m_readBlock.Data();
-    uint32_t done = 0;
-    do {
-        const uint32_t n = count - done < kReadPiece ? count - done : kReadPiece;
-        if (bytes != piece)
-            std::memcpy(piece, bytes + done, n);
-        piece[n] = 0;
-        piece[n + 1] = 0;
-        // Its answer is ignored: it only watches the bytes.
-        (void)DataProc(this, m_readBlock, n);
-        done += n;
-    } while (done < count);
+    if (bytes != piece)
+        std::memcpy(piece, bytes, count);
+    piece[count] = 0;
+    piece[count + 1] = 0;
+    // Its answer is ignored: it only watches the bytes.
+    (void)DataProc(this, m_readBlock, count);
     return kOk;
 }
 
 gCResult CHTTPSession::ReadOnePiece()
 {
-    // A plain body kept in memory is read where it belongs, in reads as large as what waits;
-    // anything else goes through the read block and the receive buffer.
+    // A plain body kept in memory is read where it belongs; anything else goes through the
+    // read block and the receive buffer.
     uint32_t count = 0;
     const bool intoBody = PieceGoesIntoBody(count);
     char* bytes = nullptr;
@@ -232,8 +291,8 @@ gCResult CHTTPSession::ReadOnePiece()
     if (count > asked)
         count = 0;
     if (DataProc)
-        QV_RETURN_IF_FAILED(ShowPieces(bytes, count));
-    if (m_replyOver)
+        QV_RETURN_IF_FAILED(ShowRead(bytes, count));
+    if (IsReplyOver())
         return kOk;
     if (intoBody) {
         m_placed = count;
@@ -242,16 +301,16 @@ gCResult CHTTPSession::ReadOnePiece()
     QV_RETURN_IF_FAILED(m_receiveBuffer.Append(m_readBlock.Data(), count));
     if (!m_isClient)
         return ParseRequest();
-    if (m_inBody)
+    if (IsInBody())
         return ReceiveBody();
     r = ParseReply();
     if (r == 0)
         return kOk;
     // A refused status or a broken body has been reported already.
-    if (m_replyOver)
+    if (IsReplyOver())
         return r;
     m_stopped = 1;
-    m_replyOver = 1;
+    SetReplyState(IsInBody() ? ReplyState::kBodyStartFailed : ReplyState::kUnreadable);
     m_receiveBuffer.Clear();
     // A reply that cannot be parsed will not become valid: end the connection.
     // The unparsable reply is the failure that counts.
@@ -267,19 +326,21 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     if (session->m_serverPump)
         return session->OnServerClosed();
     session->m_stopped = 1;
-    if (session->m_replyBroken) {
+    if (session->IsReplyBroken()) {
         session->DeleteOutput();
         session->ChangeState(kSocketClosedWithError);
         return kOk;
     }
-    if (!session->m_headersSeen) {
+    if (!session->HeadersSeen()) {
         session->ChangeState(kSocketConnectFailed);
         return kOk;
     }
+    // Taken before the finish, which ends the body's own states.
+    const bool complete = session->IsBodyComplete();
     if (session->BodyEndsAtClose()) {
         // It reports a failing finish itself; the transfer ends anyway.
         (void)session->OnDownloadFinished();
-        if (session->readToClose || session->IsBodyComplete()) {
+        if (session->readToClose || complete) {
             session->ChangeState(kSocketClosed);
             return kOk;
         }
@@ -288,16 +349,16 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
     }
     if (session->m_output) {
         session->DeleteOutput();
-        if (session->m_isClient && session->FinishedProc.proc && !session->m_finishedCalled) {
-            session->m_finishedCalled = 1;
-            gCResult r = session->FinishedProc.proc(
-                session, session->m_folder, session->m_fileName, session->IsBodyComplete() ? 1 : 0,
-                static_cast<uint32_t>(session->m_received), session->FinishedProc.context);
+        if (session->m_isClient && session->FinishedProc.proc && !session->IsFinished()) {
+            session->SetReplyState(ReplyState::kFinished);
+            gCResult r =
+                session->FinishedProc.proc(session, session->m_folder, session->m_fileName, complete ? 1 : 0,
+                                           static_cast<uint32_t>(session->m_received), session->FinishedProc.context);
             if (r != 0)
                 ReportError(r, "Download finished callback failed.");
         }
     }
-    if (session->IsBodyComplete()) {
+    if (complete) {
         session->ChangeState(kSocketClosed);
         return kOk;
     }
@@ -317,12 +378,13 @@ gCResult CHTTPSession::OnDownloadFinished()
     DeleteOutput();
     m_stopped = 1;
     // A body that goes on after its announced end must not finish twice.
-    if (m_finishedCalled)
+    if (IsFinished())
         return kOk;
-    m_finishedCalled = 1;
+    const bool complete = IsBodyComplete();
+    SetReplyState(m_replyState == ReplyState::kBodyStarting ? ReplyState::kStartFinished : ReplyState::kFinished);
     if (m_isClient && FinishedProc.proc) {
-        gCResult r = FinishedProc.proc(this, m_folder, m_fileName, IsBodyComplete() ? 1 : 0,
-                                       static_cast<uint32_t>(m_received), FinishedProc.context);
+        gCResult r = FinishedProc.proc(this, m_folder, m_fileName, complete ? 1 : 0, static_cast<uint32_t>(m_received),
+                                       FinishedProc.context);
         if (r != 0)
             ReportError(r, "Download finished callback failed.");
     }
@@ -362,7 +424,7 @@ gCResult CHTTPSession::SetUpAccepted(CHTTPSession* session)
     session->NewConnectionProc = NewConnectionProc;
     session->OpenedProc = OpenedProc;
     session->StateChangedProc = StateChangedProc;
-    session->m_headersSeen = 0;
+    session->SetReplyState(ReplyState::kAwaited);
     session->m_serverPump = 1;
     session->m_isClient = 0;
     // An accepted connection can send at once; a send that would block clears this until FD_WRITE.

@@ -48,13 +48,10 @@ const uint64_t kMaxReplyBody = 100000000u;
 const uint32_t kMaxHeaderBlock = 64 * 1024;
 // A chunk-size line cut by a TCP boundary is waited for up to this length.
 const uint32_t kMaxChunkSizeLine = 1024;
-// The data callback sees the received bytes in pieces of at most this size, each followed by
-// two zero bytes.
+// Every read takes at most this many bytes; the data callback sees each read's bytes followed
+// by two zero bytes.
 const uint32_t kReadPiece = 64000;
 const uint32_t kPieceEnd = 2;
-// A body kept in memory is read in place, up to this much at a time: every read costs a
-// round trip through the system, whatever its size.
-const uint32_t kBodyReadMost = 16 * kReadPiece;
 // A poll reads while more bytes wait, for at most this long.
 const uint32_t kPollBudgetMs = 5;
 // The server sends its content in pieces of at most this size, one per completed send.
@@ -64,6 +61,23 @@ const uint64_t kRangeToEnd = ~0ull;
 
 class CHTTPSession : public CTCPSocket {
 public:
+    // Where the reply stands: on a client the reply read, on a server the reply sent (which
+    // knows only kAwaited and kInBody). Every change goes through SetReplyState.
+    enum class ReplyState : uint32_t {
+        kAwaited,         // the header block has not ended (server: no request served yet)
+        kRefused,         // the status was neither 200 nor 206; what follows is dropped
+        kUnreadable,      // the header block could not be taken; the connection is ended
+        kBroken,          // the exchange broke before any body; what follows is dropped
+        kBodyRefused,     // the announced body is larger than any taken; as kBroken
+        kBodyStarting,    // the body has begun, its headers are not yet reported to the owner
+        kStartFinished,   // the body ended while it was being started
+        kBodyStartFailed, // taking the first body bytes failed; the connection is ended
+        kInBody,          // the headers were accepted: bytes that arrive are body bytes
+        kLastChunkSeen,   // a chunked body's last chunk arrived; trailers are dropped
+        kFinished,        // the finished callback ran; bytes beyond the body are still taken
+        kBodyBroken,      // the body broke the protocol; what follows is dropped
+    };
+
     CHTTPSession();
     ~CHTTPSession() override;
 
@@ -127,11 +141,12 @@ public:
     uint64_t GetRangeFirst() const { return m_rangeFirst; }
     uint64_t GetRangeLast() const { return m_rangeLast; }
     uint32_t IsStopped() const { return m_stopped; }
-    uint32_t IsInBody() const { return m_inBody; }
+    ReplyState GetReplyState() const { return m_replyState; }
+    uint32_t IsInBody() const;
     uint32_t IsChunked() const { return m_chunked; }
-    uint32_t HeadersSeen() const { return m_headersSeen; }
+    uint32_t HeadersSeen() const;
     // The server answered, but announced a body larger than any taken.
-    uint32_t IsBodyRefused() const { return m_bodyRefused; }
+    uint32_t IsBodyRefused() const { return m_replyState == ReplyState::kBodyRefused ? 1 : 0; }
     uint32_t GetReceiveBufferSize() const { return m_receiveBuffer.Size(); }
 
     uint32_t readToClose = 0;
@@ -156,6 +171,15 @@ public:
     HTTPDataFn DataProc = nullptr;
 
 protected:
+    void SetReplyState(ReplyState state);
+    // A refused, failed or broken reply: it is reported once, and what the server still sends
+    // is dropped until the close.
+    bool IsReplyOver() const;
+    // The reply broke the protocol; the session then ends in the failed state.
+    bool IsReplyBroken() const;
+    bool IsFinished() const;
+    // The owner has the headers: the body's start is over, however it went.
+    void AcceptHeaders();
     bool IsBodyComplete() const;
     bool BodyEndsAtClose() const;
     gCResult ReadOnePiece();
@@ -165,8 +189,8 @@ protected:
     // Whether the next piece can be read straight into the body, and how much of it.
     bool PieceGoesIntoBody(uint32_t& most) const;
     gCResult PrepareReadBlock();
-    // Hands the bytes to the data callback in pieces of the read block, two zero bytes after each.
-    gCResult ShowPieces(const char* bytes, uint32_t count);
+    // Hands one read's bytes to the data callback in the read block, two zero bytes after them.
+    gCResult ShowRead(const char* bytes, uint32_t count);
     gCResult ReceivePlainBody();
     gCResult ReceiveChunkedBody();
     gCResult ReportProgress();
@@ -186,6 +210,8 @@ protected:
 
     CByteQueue m_receiveBuffer;
     CMemBlockT<char> m_sendBlock;
+    // The sending side's end: set once the exchange is over or a send failed, while a reply
+    // that still arrives is read (its own state is m_replyState).
     uint32_t m_stopped = 0;
     uint32_t m_serverPump = 0;
     uint32_t m_isClient = 0;
@@ -201,20 +227,11 @@ protected:
     uint64_t m_total = 0;
     uint64_t m_servedSize = 0;
     uint32_t m_lastPerMille = 0;
-    uint32_t m_inBody = 0;
+    ReplyState m_replyState = ReplyState::kAwaited;
     gCMemFile m_body;
-    uint32_t m_headersSeen = 0;
     uint32_t m_chunked = 0;
     gCString m_fileName;
 
-    // Set once a reply has been refused or has failed: it is reported once, and what the
-    // server still sends is dropped until the close.
-    uint32_t m_replyOver = 0;
-    // Set when the reply broke the protocol; the session then ends in the failed state.
-    uint32_t m_replyBroken = 0;
-    uint32_t m_finishedCalled = 0;
-    uint32_t m_bodyRefused = 0;
-    uint32_t m_lastChunkSeen = 0;
     // Where the search for the end of the header block goes on.
     uint32_t m_headerScanFrom = 0;
     CMemBlockT<char> m_readBlock;

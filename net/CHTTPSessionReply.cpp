@@ -320,7 +320,7 @@ gCResult CHTTPSession::ParseReply()
     if (status != 200 && status != 206) {
         ChangeState(kSocketClosedWithError);
         m_stopped = 1;
-        m_replyOver = 1;
+        SetReplyState(ReplyState::kRefused);
         m_receiveBuffer.Clear();
         QV_RETURN_IF_FAILED(CallRequestFailed());
         for (int32_t i = 0; i < names.Count(); ++i)
@@ -333,7 +333,7 @@ gCResult CHTTPSession::ParseReply()
         (void)OnReplyHeader(names[i], values[i]);
     // A body announced beyond the largest one taken would be cut anyway: refuse it now.
     if (m_total > kMaxReplyBody) {
-        m_bodyRefused = 1;
+        SetReplyState(ReplyState::kBodyRefused);
         return FailReply(kNetworkFatal);
     }
     if (!m_fileName.IsEmpty()) {
@@ -345,7 +345,7 @@ gCResult CHTTPSession::ParseReply()
         m_received = static_cast<uint64_t>(m_output->GetLength());
     }
     QV_RETURN_IF_FAILED(StartBody(headerLength));
-    m_headersSeen = 1;
+    AcceptHeaders();
     if (ReplyHeadersProc.proc)
         // Its answer is ignored: the headers are accepted.
         (void)ReplyHeadersProc.proc(names, values, ReplyHeadersProc.context);
@@ -374,7 +374,7 @@ gCResult CHTTPSession::OpenOutputFile()
 
 gCResult CHTTPSession::StartBody(uint32_t headerLength)
 {
-    m_inBody = 1;
+    SetReplyState(ReplyState::kBodyStarting);
     m_receiveBuffer.Consume(headerLength);
     if (!m_chunked && !m_output && m_total > 0)
         // One block for the whole announced body (the cap bounds it): it is read in place and
@@ -391,7 +391,7 @@ gCResult CHTTPSession::ReceiveBody()
 
 bool CHTTPSession::IsBodyComplete() const
 {
-    return m_chunked ? m_lastChunkSeen != 0 : m_received >= m_total;
+    return m_chunked ? m_replyState == ReplyState::kLastChunkSeen : m_received >= m_total;
 }
 
 bool CHTTPSession::BodyEndsAtClose() const
@@ -426,7 +426,7 @@ gCResult CHTTPSession::ReceivePlainBody()
 gCResult CHTTPSession::ReceiveChunkedBody()
 {
     for (;;) {
-        if (m_lastChunkSeen) {
+        if (m_replyState == ReplyState::kLastChunkSeen) {
             // Trailer lines and anything after them carry nothing we use.
             m_receiveBuffer.Clear();
             return kOk;
@@ -447,7 +447,7 @@ gCResult CHTTPSession::ReceiveChunkedBody()
             return FailReply(kNetworkFatal);
         const uint64_t available = n - static_cast<uint64_t>(lineEnd) - 2;
         if (size == 0) {
-            m_lastChunkSeen = 1;
+            SetReplyState(ReplyState::kLastChunkSeen);
             continue;
         }
         if (m_received + size > kMaxReplyBody)
@@ -478,8 +478,8 @@ gCResult CHTTPSession::ReportProgress()
 gCResult CHTTPSession::FailReply(gCResult code)
 {
     m_stopped = 1;
-    m_replyOver = 1;
-    m_replyBroken = 1;
+    if (m_replyState != ReplyState::kBodyRefused)
+        SetReplyState(IsInBody() ? ReplyState::kBodyBroken : ReplyState::kBroken);
     m_receiveBuffer.Clear();
     // Nothing more from this server can be trusted: end the connection now, which stores
     // the failed state once.

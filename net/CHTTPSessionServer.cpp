@@ -115,7 +115,7 @@ gCResult CHTTPSession::AcceptOn(SOCKET listeningHandle)
 gCResult CHTTPSession::ParseRequest()
 {
     // One request per connection: what the client sends after it is not read.
-    if (m_inBody || m_stopped) {
+    if (IsInBody() || m_stopped) {
         m_receiveBuffer.Clear();
         return kOk;
     }
@@ -242,7 +242,7 @@ gCResult CHTTPSession::ServeRequest()
     m_servedSize = size;
     m_total = m_serveEnd - m_rangeFirst;
     m_received = 0;
-    m_inBody = 1;
+    SetReplyState(ReplyState::kInBody);
     gCStringArray names;
     gCStringArray values;
     QV_RETURN_IF_FAILED(BuildReplyHeaders(names, values, binary ? 0 : 1, size, m_rangeFirst, m_serveEnd));
@@ -284,7 +284,7 @@ gCResult CHTTPSession::BuildReplyHeaders(gCStringArray& names, gCStringArray& va
 
 gCResult CHTTPSession::SendNextBodyPart()
 {
-    if (!m_inBody || m_sendBlock.Count() > 0)
+    if (!IsInBody() || m_sendBlock.Count() > 0)
         return kOk;
     gCStream& content = m_output ? *m_output : m_body;
     int64_t position = 0;
@@ -310,6 +310,6 @@ gCResult CHTTPSession::OnServerClosed()
 {
     m_stopped = 1;
     DeleteOutput();
-    ChangeState(m_inBody && m_received < m_total ? kSocketClosedWithError : kSocketClosed);
+    ChangeState(IsInBody() && m_received < m_total ? kSocketClosedWithError : kSocketClosed);
     return kOk;
 }

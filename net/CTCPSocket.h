@@ -111,6 +111,8 @@ protected:
     uint32_t m_bytesSent = 0;
     uint32_t m_bytesReceived = 0;
     int32_t m_dataPending = 0;
+    // Of the bytes that FIONREAD last reported waiting, those not read since.
+    uint32_t m_knownWaiting = 0;
     int32_t m_closePending = 0;
     int32_t m_closeError = 0;
     TCPSocketProc m_procs[kTCPProcCount] = {};

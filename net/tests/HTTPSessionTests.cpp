@@ -8,6 +8,7 @@
 #include "ReportError.h"
 #include "ScriptedPeer.h"
 #include "SessionProbe.h"
+#include "StateTrace.h"
 
 namespace {
 
@@ -168,6 +169,45 @@ TEST(HTTPSession, RepliesAndTheirEnds)
     }
 }
 
+// A megabyte waiting in the socket when the session reads: no receive takes more than 64,000
+// bytes, and the data callback sees each receive once, with its count, before the next.
+TEST(HTTPSession, EveryReceiveTakesAtMostOnePieceAndIsShownOnce)
+{
+    const std::string reply = Announcing(1094000) + PatternBytes(1094000);
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(reply);
+    peer.Start();
+    SessionProbe probe;
+    static std::vector<uint32_t> received;
+    static std::vector<uint32_t> shown;
+    received.clear();
+    shown.clear();
+    probe.session.SetProc(
+        kReceivedProc,
+        [](uintptr_t count, uintptr_t, void*) -> gCResult {
+            received.push_back(static_cast<uint32_t>(count));
+            return kOk;
+        },
+        nullptr);
+    probe.session.DataProc = [](CHTTPSession*, CMemBlockT<char>&, uint32_t count) -> gCResult {
+        shown.push_back(count);
+        return kOk;
+    };
+    ASSERT_OK(probe.session.OpenURL(1, HostAndPort(peer.Port()), gCString(L"/"), gCString(L""), gCString(L""), 0));
+    EXPECT_TRUE(probe.PollUntil([&] { return probe.session.GetSendBlock().Count() == 0; }));
+    // The reply piles up in the socket before the next read.
+    Sleep(200);
+    EXPECT_TRUE(probe.PollToEnd());
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(probe.EventLine(), "finished:1:1094000");
+    EXPECT_EQ(shown, received);
+    EXPECT_LE(*std::max_element(received.begin(), received.end()), kReadPiece);
+    uint64_t total = 0;
+    for (uint32_t count : received)
+        total += count;
+    EXPECT_EQ(total, reply.size());
+}
+
 // 300 bytes of a 100,000-byte body in pieces of 10: ten reads share each per-mille value.
 TEST(HTTPSession, ProgressIsReportedOncePerPerMilleChange)
 {
@@ -248,4 +288,30 @@ TEST(HTTPSession, FailingOwnerCallbacksAreReportedAndChangeNothing)
     ASSERT_EQ(boxes.Boxes().size(), 2u);
     EXPECT_EQ(boxes.Boxes()[0].text, std::wstring(first.begin(), first.end()));
     EXPECT_EQ(boxes.Boxes()[1].text, std::wstring(second.begin(), second.end()));
+}
+
+// Each change of the reply's and the socket's state reaches the trace, old -> new, in order; a
+// socket state stored again (the session's own close after the socket's) is a change too.
+TEST(HTTPSession, EveryStateChangeIsTracedOldToNew)
+{
+    static std::vector<std::string> changes;
+    changes.clear();
+    const StateTraceFn previous = SetStateTraceFunction([](const char* machine, const char* from, const char* to) {
+        changes.push_back(std::string(machine) + ": " + from + " -> " + to);
+    });
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(Announcing(2) + "ok");
+    SessionProbe probe;
+    EXPECT_TRUE(Fetch(probe, peer));
+    SetStateTraceFunction(previous);
+    const std::vector<std::string> expected = {
+        "socket: not started -> connecting",
+        "socket: connecting -> connected",
+        "HTTP reply: awaited -> body starting",
+        "HTTP reply: body starting -> start finished",
+        "HTTP reply: start finished -> finished",
+        "socket: connected -> closed",
+        "socket: closed -> closed",
+    };
+    EXPECT_EQ(changes, expected);
 }

@@ -10,6 +10,7 @@
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PresentMainContent.h"
+#include "StateTrace.h"
 #include "UpdaterHost.h"
 #include "UpdaterMessages.h"
 #include "WinSock.h"
@@ -47,13 +48,37 @@ bool ReplyAccepted(const CQVUHTTPSession* session)
     return session->HeadersSeen() || session->IsInBody() || session->IsBodyRefused();
 }
 
+const char* StateName(CQVUTransferManager::TransferState state)
+{
+    using State = CQVUTransferManager::TransferState;
+    switch (state) {
+    case State::kNone:
+        return "none";
+    case State::kRunning:
+        return "running";
+    case State::kFailed:
+        return "failed";
+    case State::kConnected:
+        return "connected";
+    case State::kReported:
+        return "reported";
+    case State::kReplyWhole:
+        return "whole reply";
+    case State::kReplyCut:
+        return "cut reply";
+    case State::kClosing:
+        return "closing";
+    }
+    return "unknown";
+}
+
 } // namespace
 
 CQVUTransferManager::CQVUTransferManager() = default;
 
 CQVUTransferManager::~CQVUTransferManager()
 {
-    m_closing = 1;
+    SetState(TransferState::kClosing);
     if (m_session) {
         Detach(m_session);
         (void)m_session->Close(); // the session goes now, whatever its socket says
@@ -121,9 +146,38 @@ gCResult CQVUTransferManager::PostLine(gCString text, uint32_t colour, uint32_t 
     return static_cast<gCResult>(SendToView(id, MessageWord(&text), colour, 0));
 }
 
+void CQVUTransferManager::SetState(TransferState state)
+{
+    if (state == m_state)
+        return;
+    TraceStateChange("transfer", StateName(m_state), StateName(state));
+    m_state = state;
+}
+
+int32_t CQVUTransferManager::GetState() const
+{
+    switch (m_state) {
+    case TransferState::kNone:
+    case TransferState::kRunning:
+    case TransferState::kFailed:
+        return static_cast<int32_t>(m_state);
+    default:
+        return kTransferRunning;
+    }
+}
+
+bool CQVUTransferManager::IsRunning() const
+{
+    return m_state == TransferState::kRunning || m_state == TransferState::kConnected;
+}
+
 gCResult CQVUTransferManager::RequestURL(CQVUTransferManager* manager, gCString host, gCString target)
 {
-    manager->m_state = kTransferRunning;
+    // From here the number reads 2; what the last transfer reached holds until the next starts.
+    if (manager->m_state == TransferState::kNone)
+        manager->SetState(TransferState::kRunning);
+    else if (manager->m_state == TransferState::kFailed)
+        manager->SetState(TransferState::kReported);
     QV_RETURN_IF_FAILED(manager->PostLine(manager->TextLookingUp(), kLineBlack, kMsgStatusLine));
     return manager->StartTransfer(host, target);
 }
@@ -142,19 +196,12 @@ void CQVUTransferManager::RetireSession()
     m_session = nullptr;
 }
 
-void CQVUTransferManager::ResetTransferFlags()
-{
-    m_outcomeReported = 0;
-    m_replyComplete = 0;
-    m_sessionConnected = 0;
-    m_lastReceived = 0;
-    m_lastActivity = GetTickCount();
-}
-
 gCResult CQVUTransferManager::StartTransfer(gCString host, gCString target)
 {
     RetireSession();
-    ResetTransferFlags();
+    SetState(TransferState::kRunning);
+    m_lastReceived = 0;
+    m_lastActivity = GetTickCount();
     // The application answers with a localised session, or with nothing.
     (void)SendToAppFlag0(kMsgSupplySession, MessageWord(this), MessageWord(&m_session), 0);
     if (!m_session) {
@@ -175,10 +222,9 @@ void CQVUTransferManager::CancelTransfer()
     if (!IsActive(m_session))
         return;
     RetireSession();
-    ResetTransferFlags();
     // The broken-off reply's mark must not make the next request's file the updater's own.
     m_updaterSend = 0;
-    m_state = kNoTransfer;
+    SetState(TransferState::kNone);
 }
 
 void CQVUTransferManager::PumpSessions()
@@ -198,7 +244,7 @@ void CQVUTransferManager::PumpSessions()
 
 bool CQVUTransferManager::IsActive(CHTTPSession* session) const
 {
-    return !m_closing && session && session == m_session && !m_outcomeReported;
+    return IsRunning() && session && session == m_session;
 }
 
 void CQVUTransferManager::CheckIdle()
@@ -223,7 +269,7 @@ void CQVUTransferManager::CheckIdle()
 
 gCResult CQVUTransferManager::EndLostTransfer()
 {
-    m_outcomeReported = 1;
+    SetState(TransferState::kReported);
     gCResult result = PostTransferEnded();
     if (ReplyAccepted(m_session)) {
         // The reply had begun: what arrived is not the file.
@@ -243,24 +289,25 @@ gCResult CQVUTransferManager::OnSessionStateChange(CHTTPSession* changed)
         return kOk;
     const uint32_t state = session->GetState();
     if (state == kSocketConnected) {
-        manager->m_sessionConnected = 1;
+        manager->SetState(TransferState::kConnected);
         return kOk;
     }
     if (state != kSocketConnectFailed && state != kSocketClosedWithError)
         return kOk;
-    if (ReplyAccepted(session) || manager->m_sessionConnected)
+    if (ReplyAccepted(session) || manager->m_state == TransferState::kConnected)
         return manager->EndLostTransfer();
     // Lookup failures and refused connections post their own line.
-    manager->m_outcomeReported = 1;
+    manager->SetState(TransferState::kReported);
     return manager->PostTransferEnded();
 }
 
 gCResult CQVUTransferManager::PostTransferEnded()
 {
+    const int32_t state = GetState();
     const gCResult r = static_cast<gCResult>(
-        SendToApp(kMsgTransferFailed, MessageWord(this), static_cast<uint32_t>(m_state), SignWord(m_state)));
+        SendToApp(kMsgTransferFailed, MessageWord(this), static_cast<uint32_t>(state), SignWord(state)));
     if (r == 0)
-        m_state = kTransferFailed;
+        SetState(TransferState::kFailed);
     return r;
 }
 
@@ -270,8 +317,7 @@ gCResult CQVUTransferManager::OnDownloadFinished(CHTTPSession* session, gCString
     CQVUTransferManager* manager = static_cast<CQVUTransferManager*>(context);
     if (!manager->IsActive(session))
         return kOk;
-    manager->m_outcomeReported = 1;
-    manager->m_replyComplete = complete;
+    manager->SetState(complete ? TransferState::kReplyWhole : TransferState::kReplyCut);
     QV_RETURN_IF_FAILED(manager->DispatchReply());
     (void)PresentMainContent(); // the lines are posted; a missed present only waits for the next paint
     return kOk;
@@ -279,14 +325,14 @@ gCResult CQVUTransferManager::OnDownloadFinished(CHTTPSession* session, gCString
 
 gCResult CQVUTransferManager::DispatchReply()
 {
-    if (m_state != kTransferRunning || !m_session) {
+    if (GetState() != kTransferRunning || !m_session) {
         CWindowBase* window = GetMainWindow();
         (void)ShowMessageBox(window ? window->GetHandle() : nullptr, TextOutsideProcess().Text(),
                              TextTransferError().Text(), MB_OK); // only OK can be pressed
         return kOk;
     }
     const bool page = ContainsText(m_session->GetContentType());
-    if (!m_replyComplete || page) {
+    if (m_state != TransferState::kReplyWhole || page) {
         (void)SendToApp(kMsgPageOrBrokenArrived, MessageWord(this), 0, 0); // the sound only
         return page ? ReportFailHeaders() : ReportDownloadError(TextConnectionLost());
     }

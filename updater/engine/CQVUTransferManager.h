@@ -24,6 +24,19 @@ const uint32_t kTransferIdleTimeoutMs = 60000;
 class CQVUTransferManager : public gCCmdTarget {
 public:
     enum : int32_t { kNoTransfer = -1, kTransferRunning = 2, kTransferFailed = 4 };
+    // What the current or last transfer is. The application reads it as -1, 2 or 4 (GetState):
+    // the states that carry one of those numbers keep it, the others read as 2. Every change
+    // goes through SetState.
+    enum class TransferState : int32_t {
+        kNone = kNoTransfer,         // no transfer started yet, or the last one broken off
+        kRunning = kTransferRunning, // a transfer runs; its session has not connected yet
+        kFailed = kTransferFailed,   // the last transfer failed and the application was told
+        kConnected = 102,            // the running transfer's session is connected
+        kReported = 103,             // its end is reported, but not as a failure the application took
+        kReplyWhole = 104,           // a whole reply arrived and has been handed on
+        kReplyCut = 105,             // a cut reply arrived and has been reported
+        kClosing = 106,              // the manager is being destroyed; nothing more is reported
+    };
 
     CQVUTransferManager();
     ~CQVUTransferManager() override;
@@ -60,7 +73,8 @@ public:
     gCResult ReportFailHeaders();
     gCResult ReportDownloadError(gCString detail);
 
-    int32_t GetState() const { return m_state; }
+    int32_t GetState() const;
+    TransferState GetTransferState() const { return m_state; }
     uint32_t GetUpdaterSend() const { return m_updaterSend; }
     void SetUpdaterSend() { m_updaterSend = 1; }
     CQVUHTTPSession* GetSession() const { return m_session; }
@@ -73,22 +87,19 @@ public:
 private:
     gCResult PostLine(gCString text, uint32_t colour, uint32_t id);
     void RetireSession();
-    void ResetTransferFlags();
+    void SetState(TransferState state);
+    // A transfer is under way and nothing of it has been reported yet.
+    bool IsRunning() const;
     void CheckIdle();
     // Ends the active transfer once, as a connection lost at this point ends.
     gCResult EndLostTransfer();
     bool IsActive(CHTTPSession* session) const;
 
-    int32_t m_state = kNoTransfer;
-    uint32_t m_closing = 0;
+    TransferState m_state = TransferState::kNone;
     uint32_t m_updaterSend = 0;
     CQVUHTTPSession* m_session = nullptr;
     gCArray<CQVUHTTPSession*> m_retiredSessions;
 
-    // The active transfer's outcome has been reported; later events of it are dropped.
-    uint32_t m_outcomeReported = 0;
-    uint32_t m_replyComplete = 0;
-    uint32_t m_sessionConnected = 0;
     uint32_t m_lastReceived = 0;
     uint32_t m_lastActivity = 0;
     uint32_t m_idleTimeoutMs = kTransferIdleTimeoutMs;

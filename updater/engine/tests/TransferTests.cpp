@@ -18,6 +18,7 @@
 #include "FakeContent.h"
 #include "Loopback.h"
 #include "ScriptedPeer.h"
+#include "StateTrace.h"
 #include "TestApp.h"
 #include "HostServer.h"
 #include "UpdaterHost.h"
@@ -249,6 +250,35 @@ TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPr
         // And once for the handled reply.
         EXPECT_EQ(t.presents, static_cast<int>(progress.size()) + 1) << c.headers;
     }
+}
+
+// The manager's states through a whole file and then a refused reply; the application reads
+// them as the numbers it knows.
+TEST(Transfer, EveryStateChangeOfTheManagerIsTracedAndReadsAsItsNumber)
+{
+    static Lines changes;
+    changes.clear();
+    const StateTraceFn previous = SetStateTraceFunction([](const char* machine, const char* from, const char* to) {
+        if (std::string(machine) == "transfer")
+            changes.push_back(std::string(from) + " -> " + to);
+    });
+    TransferFixture t;
+    EXPECT_EQ(t.manager->GetState(), CQVUTransferManager::kNoTransfer);
+    for (const char* reply : {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", "HTTP/1.0 404 Not Found\r\n\r\n"}) {
+        ScriptedPeer peer;
+        peer.ReadRequest().Send(reply);
+        peer.Start();
+        ASSERT_OK(t.Request(HostAndPort(peer.Port())));
+        EXPECT_TRUE(t.RunToEnd());
+        EXPECT_TRUE(peer.Join());
+        EXPECT_EQ(t.manager->GetState(),
+                  reply[9] == '2' ? CQVUTransferManager::kTransferRunning : CQVUTransferManager::kTransferFailed);
+    }
+    SetStateTraceFunction(previous);
+    const Lines expected = {"none -> running",        "running -> connected", "connected -> whole reply",
+                            "whole reply -> running", "running -> connected", "connected -> reported",
+                            "reported -> failed"};
+    EXPECT_EQ(changes, expected);
 }
 
 // How many WinSock start-ups are open: each is ended and then started again.
