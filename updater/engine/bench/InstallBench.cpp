@@ -141,7 +141,7 @@ double InstallOnce(const std::wstring& archivePath, std::string& steps)
     TimingHost host;
     CQVUDesquasher desquasher(host);
     gCFile archive;
-    if (archive.OpenFullPath(gCString(archivePath.c_str()), kAccessRead) != 0)
+    if (archive.OpenFullPath(gCString(archivePath.c_str()), kAccessRead) != kOk)
         return -1;
     double start = Now();
     gCResult result = desquasher.DesquashAndInstall(archive);
