@@ -39,7 +39,7 @@ gCResult CResourceDirectory::Read(gCStream& stream)
             QV_RETURN_IF_FAILED(stream.ReadU32(entry->id));
             QV_RETURN_IF_FAILED(ReadRecordText(stream, entry->name));
             // An entry without room in the array is dropped; the rest of the file still counts.
-            if (m_entries.Add(entry.get()) == 0)
+            if (m_entries.Add(entry.get()) == kOk)
                 entry.release();
         }
         int64_t next = chunk + 8 + static_cast<int64_t>(size);

@@ -20,7 +20,7 @@ bool CStreamScanner::Ensure(uint32_t n)
         m_next = 0;
         uint32_t got = 0;
         gCResult r = m_stream.ReadUpTo(m_buffer + m_fill, m_piece - m_fill, got);
-        if (r != 0) {
+        if (r != kOk) {
             m_failure = r;
             m_ended = true;
         }
@@ -80,7 +80,7 @@ void CStreamScanner::ConsumeRest()
 
 gCResult CStreamScanner::Finish()
 {
-    if (m_failure != 0)
+    if (m_failure != kOk)
         return kStreamFailure;
     return m_stream.SetPosition(m_start + m_consumed);
 }

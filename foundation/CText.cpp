@@ -20,7 +20,7 @@ gCResult CText::ReadBody(gCStream& stream)
 {
     gCString text;
     gCResult r = stream.ReadString(text);
-    if (r != 0) {
+    if (r != kOk) {
         ReportError(kResourceReadFailure, "Error reading CText string.");
         return r;
     }

@@ -35,12 +35,12 @@ gCResult CTextList::ReadBody(gCStream& stream, const CResourceDirectory* directo
 {
     uint32_t exclusivity = 0, count = 0;
     gCResult r = stream.ReadU32(exclusivity);
-    if (r != 0) {
+    if (r != kOk) {
         ReportError(kResourceReadFailure, "Error reading exclusivity");
         return r;
     }
     r = stream.ReadU32(count);
-    if (r != 0) {
+    if (r != kOk) {
         ReportError(kResourceReadFailure, "Error reading number of entries");
         return r;
     }
@@ -63,12 +63,12 @@ gCResult CTextList::AddEntry(const gCString& text, uint32_t value)
 {
     QV_RETURN_IF_FAILED(m_values.Add(value));
     gCResult r = m_texts.AddDefault();
-    if (r == 0) {
+    if (r == kOk) {
         r = m_texts[m_texts.Count() - 1].SetString(text);
-        if (r != 0)
+        if (r != kOk)
             m_texts.RemoveAt(m_texts.Count() - 1);
     }
-    if (r != 0)
+    if (r != kOk)
         m_values.RemoveAt(m_values.Count() - 1);
     return r;
 }
@@ -92,7 +92,7 @@ uint32_t CTextList::GetEntryValue(int32_t index) const
 CTextList* CreateTextList(const gCString& name, gCStream* stream, CResourceDirectory* directory)
 {
     CTextList* list = new (std::nothrow) CTextList;
-    if (list && list->LoadByName(name, stream, directory) != 0) {
+    if (list && list->LoadByName(name, stream, directory) != kOk) {
         delete list;
         list = nullptr;
     }

@@ -20,7 +20,7 @@ public:
         if (written > 0 && written < kFixedUnits)
             return true;
         DWORD needed = GetCurrentDirectoryW(0, nullptr);
-        if (needed == 0 || m_long.Reserve(static_cast<int32_t>(needed)) != 0)
+        if (needed == 0 || m_long.Reserve(static_cast<int32_t>(needed)) != kOk)
             return false;
         written = GetCurrentDirectoryW(needed, m_long.MutableBuffer());
         if (written == 0 || written >= needed)

@@ -99,9 +99,9 @@ uint32_t GetFileTypeOfPath(const gCString& extension)
     if (extension.IsEmpty())
         return kUnknownFileType;
     gCString wanted;
-    if (extension[0] != L'.' && wanted.SetText(L".") != 0)
+    if (extension[0] != L'.' && wanted.SetText(L".") != kOk)
         return kUnknownFileType;
-    if (wanted.Append(extension) != 0)
+    if (wanted.Append(extension) != kOk)
         return kUnknownFileType;
     wanted.MakeUpper();
     for (int32_t row = 0; row < kMatchedRows; ++row) {

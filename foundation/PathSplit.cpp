@@ -67,7 +67,7 @@ gCResult JoinPath(const gCString& drive, const gCString& folder, const gCString&
 gCString MakePath(const gCString& drive, const gCString& folder, const gCString& name, const gCString& extension)
 {
     gCString result;
-    if (JoinPath(drive, folder, name, extension, result) != 0)
+    if (JoinPath(drive, folder, name, extension, result) != kOk)
         result.Clear();
     return result;
 }
@@ -75,7 +75,7 @@ gCString MakePath(const gCString& drive, const gCString& folder, const gCString&
 gCString JoinTexts(const gCString& a, const gCString& b)
 {
     gCString result;
-    if (result.Reserve(a.Length() + b.Length()) != 0 || result.SetString(a) != 0 || result.Append(b) != 0)
+    if (result.Reserve(a.Length() + b.Length()) != kOk || result.SetString(a) != kOk || result.Append(b) != kOk)
         result.Clear();
     return result;
 }

@@ -35,7 +35,7 @@ public:
     gCResult Add(const T& element)
     {
         gCResult r = Reserve(m_count + 1);
-        if (r != 0)
+        if (r != kOk)
             return r;
         new (&m_data[m_count]) T(element);
         ++m_count;
@@ -46,7 +46,7 @@ public:
     gCResult AddDefault()
     {
         gCResult r = Reserve(m_count + 1);
-        if (r != 0)
+        if (r != kOk)
             return r;
         new (&m_data[m_count]) T();
         ++m_count;

@@ -108,31 +108,31 @@ gCResult gCFPath::SplitFull(Parts& parts) const
 gCString gCFPath::GetFolder() const
 {
     Parts parts;
-    return SplitFull(parts) == 0 ? JoinTexts(parts.drive, parts.folder) : gCString(L"");
+    return SplitFull(parts) == kOk ? JoinTexts(parts.drive, parts.folder) : gCString(L"");
 }
 
 gCString gCFPath::GetDrive() const
 {
     Parts parts;
-    return SplitFull(parts) == 0 ? parts.drive : gCString(L"");
+    return SplitFull(parts) == kOk ? parts.drive : gCString(L"");
 }
 
 gCString gCFPath::GetName() const
 {
     Parts parts;
-    return SplitFull(parts) == 0 ? parts.name : gCString(L"");
+    return SplitFull(parts) == kOk ? parts.name : gCString(L"");
 }
 
 gCString gCFPath::GetExtension() const
 {
     Parts parts;
-    return SplitFull(parts) == 0 ? parts.extension : gCString(L"");
+    return SplitFull(parts) == kOk ? parts.extension : gCString(L"");
 }
 
 gCString gCFPath::GetFileName() const
 {
     Parts parts;
-    return SplitFull(parts) == 0 ? JoinTexts(parts.name, parts.extension) : gCString(L"");
+    return SplitFull(parts) == kOk ? JoinTexts(parts.name, parts.extension) : gCString(L"");
 }
 
 gCString gCFPath::GetPathString() const

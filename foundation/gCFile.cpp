@@ -121,7 +121,7 @@ gCResult OpenFileByName(gCFile& file, const gCString& text, int32_t mode)
 uint32_t CanOpenForReading(const gCString& text, int32_t baseSelector)
 {
     gCFile file;
-    return file.Open(gCFRelative(text, baseSelector), kAccessRead) == 0 ? 1 : 0;
+    return file.Open(gCFRelative(text, baseSelector), kAccessRead) == kOk ? 1 : 0;
 }
 
 gCResult gCFile::OpenFullPath(const gCString& fullPath, int32_t mode)
@@ -144,7 +144,7 @@ gCResult gCFile::OpenOrCreateFullPath(const gCString& fullPath, int32_t mode)
     if (!IsWholePathText(fullPath))
         return kBadParameter;
     QV_RETURN_IF_FAILED(Close());
-    if (OpenWith(fullPath, L"r+b") == 0)
+    if (OpenWith(fullPath, L"r+b") == kOk)
         return kOk;
     return OpenWith(fullPath, L"w+b");
 }
@@ -205,7 +205,7 @@ gCResult gCFile::ReadUpTo(void* buffer, uint32_t n, uint32_t& got)
     if (!IsOpen())
         return kInvalidFile;
     gCResult r = ReadCounted(buffer, n, got);
-    if (r != 0)
+    if (r != kOk)
         std::clearerr(m_file.Get());
     return r;
 }
@@ -324,7 +324,7 @@ gCResult gCFile::SeekEnd()
 int64_t gCFile::Tell()
 {
     int64_t position = -1;
-    return GetPosition64(position) == 0 ? position : -1;
+    return GetPosition64(position) == kOk ? position : -1;
 }
 
 gCResult gCFile::GetPosition64(int64_t& position)

@@ -56,7 +56,7 @@ gCResult gCFolderRef::GetParent(gCFolderRef& out) const
     const gCResult split = SplitFolderPath(GetPath(), &drive, &folder);
     if (split == kOutOfMemory)
         return split;
-    if (split != 0 || (drive.IsEmpty() && folder.IsEmpty()))
+    if (split != kOk || (drive.IsEmpty() && folder.IsEmpty()))
         return kNoParent;
     gCString parent = JoinTexts(drive, folder);
     if (parent.IsEmpty())
@@ -94,9 +94,9 @@ gCResult gCFolderRef::Create()
         gCFolderRef parent;
         gCResult result = current.GetParent(parent);
         // The root of a missing drive is its own parent: nothing further up can be made.
-        if (result == 0 && parent.GetPath().Length() >= current.GetPath().Length())
+        if (result == kOk && parent.GetPath().Length() >= current.GetPath().Length())
             result = kCreateFailure;
-        if (result != 0) {
+        if (result != kOk) {
             if (missing.Count() == 0)
                 return result;
             break;

@@ -51,9 +51,30 @@ enum : int32_t {
     kKeyNotFound = 31,
 };
 
+// Where a failure began: every failure macro hands its file, line and expression to one hook,
+// which writes a debug line unless replaced (tests capture it). Null restores the default;
+// the hook before is returned.
+using FailureHook = void (*)(gCResult code, const char* file, int32_t line, const char* expression);
+FailureHook SetFailureHook(FailureHook hook);
+void NoteFailure(gCResult code, const char* file, int32_t line, const char* expression);
+
 #define QV_RETURN_IF_FAILED(expr)                                                                                      \
     do {                                                                                                               \
         gCResult qv_result_ = (expr);                                                                                  \
-        if (qv_result_ != kOk)                                                                                         \
+        if (qv_result_ != kOk) {                                                                                       \
+            NoteFailure(qv_result_, __FILE__, __LINE__, #expr);                                                        \
             return qv_result_;                                                                                         \
+        }                                                                                                              \
+    } while (0)
+
+// As QV_RETURN_IF_FAILED, but the expected code (kWouldBlock, say) is a state, not a fault:
+// it is passed on unrecorded.
+#define QV_RETURN_IF_FAILED_EXPECTED(expr, expected)                                                                   \
+    do {                                                                                                               \
+        gCResult qv_result_ = (expr);                                                                                  \
+        if (qv_result_ != kOk) {                                                                                       \
+            if (qv_result_ != (expected))                                                                              \
+                NoteFailure(qv_result_, __FILE__, __LINE__, #expr);                                                    \
+            return qv_result_;                                                                                         \
+        }                                                                                                              \
     } while (0)

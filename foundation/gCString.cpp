@@ -10,6 +10,8 @@
 #include "gCStringArray.h"
 #include "gMem.h"
 
+const wchar_t* const kTrimWhiteSpace = L"\t \n\r";
+
 namespace {
 
 char gAnsiBuffer[4096];
@@ -232,7 +234,7 @@ gCString gCString::Concat(const gCString& a, const gCString& b)
         (void)result.SetString(b);
         return result;
     }
-    if (result.SetString(a) == 0)
+    if (result.SetString(a) == kOk)
         (void)result.Append(b);
     return result;
 }
@@ -240,7 +242,7 @@ gCString gCString::Concat(const gCString& a, const gCString& b)
 gCString gCString::ConcatText(const char* a, const gCString& b)
 {
     gCString result;
-    if (result.SetAnsi(a) == 0)
+    if (result.SetAnsi(a) == kOk)
         (void)result.Append(b);
     return result;
 }
@@ -383,10 +385,10 @@ int32_t gCString::ReplaceAll(const gCString& search, const gCString& replacement
             break;
         int32_t i = static_cast<int32_t>(hit - m_buffer);
         gCString next = Left(i);
-        if (next.Append(replacement) != 0)
+        if (next.Append(replacement) != kOk)
             break;
         gCString after = Mid(i + search.m_length, m_length);
-        if (next.Append(after) != 0 || SetString(next) != 0)
+        if (next.Append(after) != kOk || SetString(next) != kOk)
             break;
         ++count;
         start = i + replacement.m_length;
@@ -468,7 +470,7 @@ int32_t gCString::SplitToArray(gCStringArray& array, wchar_t separator) const
     for (int32_t i = 0; i <= m_length; ++i) {
         if (i == m_length || m_buffer[i] == separator) {
             gCString piece = Mid(start, i - start);
-            if (array.Add(piece) != 0)
+            if (array.Add(piece) != kOk)
                 break;
             start = i + 1;
         }
@@ -503,7 +505,7 @@ int32_t gCString::ToInteger() const
 {
     if (!m_buffer)
         return 0;
-    gCString text = Trimmed(gCString(L"\t \n\r"));
+    gCString text = Trimmed(gCString(kTrimWhiteSpace));
     if (text.IsUnset())
         return 0;
     bool negative = false;

@@ -9,6 +9,9 @@
 
 class gCStringArray;
 
+// The white space that texts read from files and replies are trimmed of.
+extern const wchar_t* const kTrimWhiteSpace;
+
 class gCString {
 public:
     gCString() = default;

@@ -11,7 +11,7 @@ gCResult AddCopy(gCStringArray& array, const gCString& text)
 {
     QV_RETURN_IF_FAILED(array.AddDefault());
     gCResult r = array[array.Count() - 1].SetString(text);
-    if (r != 0)
+    if (r != kOk)
         array.RemoveAt(array.Count() - 1);
     return r;
 }
@@ -115,12 +115,12 @@ gCResult gCStringTable::Append(uint32_t id, const gCString& text, const gCString
 {
     QV_RETURN_IF_FAILED(m_ids.Add(id));
     gCResult r = AddCopy(m_texts, text);
-    if (r == 0 && m_keepNames) {
+    if (r == kOk && m_keepNames) {
         r = AddCopy(m_names, name);
-        if (r != 0)
+        if (r != kOk)
             m_texts.RemoveAt(m_texts.Count() - 1);
     }
-    if (r != 0)
+    if (r != kOk)
         m_ids.RemoveAt(m_ids.Count() - 1);
     return r;
 }

@@ -29,12 +29,12 @@ gCResult CFontFace::Open(const gCString& fontFile, int32_t pixelSize)
     // FreeType takes 8-bit names; the wide name's short form would depend on the volume, so
     // the file is read through the toolkit instead and handed over as memory.
     gCFile file;
-    if (file.OpenFullPath(fontFile, kAccessRead) != 0)
+    if (file.OpenFullPath(fontFile, kAccessRead) != kOk)
         return kCreateFailure;
     const int64_t length = file.GetLength();
-    if (length <= 0 || length > kMaxFontBytes || m_data.Resize(static_cast<int32_t>(length)) != 0)
+    if (length <= 0 || length > kMaxFontBytes || m_data.Resize(static_cast<int32_t>(length)) != kOk)
         return kCreateFailure;
-    if (file.ReadBytes(m_data.Data(), static_cast<uint32_t>(length)) != 0)
+    if (file.ReadBytes(m_data.Data(), static_cast<uint32_t>(length)) != kOk)
         return kCreateFailure;
     return OpenBytes(m_data.Data(), m_data.Count(), pixelSize);
 }

@@ -19,7 +19,7 @@ void CAcceptedSessions::PollAll()
         CHTTPSession* session = m_sessions[i];
         const gCResult r = session->Poll();
         const bool done = session->IsStopped() && session->GetSendBlock().Count() == 0;
-        if (r == 0 && session->HasSocket() && !done)
+        if (r == kOk && session->HasSocket() && !done)
             continue;
         // A close that fails or is refused still ends the session: its destructor closes the handle.
         (void)session->Close();

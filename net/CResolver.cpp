@@ -49,7 +49,7 @@ HWND ResolveWindow()
 
 CResolveReq::CResolveReq()
 {
-    if (hostEntry.Resize(kHostEntrySize) == 0)
+    if (hostEntry.Resize(kHostEntrySize) == kOk)
         std::memset(hostEntry.Data(), 0, kHostEntrySize);
 }
 
@@ -199,7 +199,7 @@ gCResult CTCPSocket::StartResolve(gCString host, ResolveCompletionFn completion,
     request->completion = completion;
     request->hostName = gCString(host.Text());
     // The list grows before the system is asked: once asked, the block must outlive the answer.
-    if (GetResolver().AddRequest(request) != 0) {
+    if (GetResolver().AddRequest(request) != kOk) {
         delete request;
         return kOutOfMemory;
     }

@@ -191,7 +191,7 @@ gCResult CTCPSocket::Send(uint32_t& length, CMemBlockT<char>& block)
         block.Free();
     } else {
         std::memmove(block.Data(), block.Data() + sent, static_cast<size_t>(left));
-        if (block.Resize(left) != 0) {
+        if (block.Resize(left) != kOk) {
             block.Free();
             return kOutOfMemory;
         }
@@ -260,9 +260,9 @@ gCResult CTCPSocket::Accept()
         return kOutOfMemory;
     s->AdoptHandle(accepted.Release());
     gCResult r = s->GetPeerName();
-    if (r == 0 && !m_procs[kAcceptedProc])
+    if (r == kOk && !m_procs[kAcceptedProc])
         r = kNetworkFatal;
-    if (r != 0) {
+    if (r != kOk) {
         delete s;
         return r;
     }
@@ -299,7 +299,7 @@ gCResult CTCPSocket::GetPeerName()
 uint32_t CTCPSocket::GetLocalIPAddress()
 {
     CMemBlockT<char> name;
-    if (name.Resize(512) != 0)
+    if (name.Resize(512) != kOk)
         return 0;
     std::memset(name.Data(), 0, 512);
     const hostent* entry = nullptr;

@@ -19,7 +19,7 @@ gCString FolderOf(const wchar_t* fileName)
         if (fileName[i] == L'\\' || fileName[i] == L'/')
             end = i + 1;
     gCString folder;
-    if (folder.SetTextN(fileName, end) != 0)
+    if (folder.SetTextN(fileName, end) != kOk)
         folder.Clear();
     return folder;
 }
@@ -203,7 +203,7 @@ gCResult CAppBase::Init()
     // A program without its resource file still starts, with no directory and no texts.
     // Open sharing rename and delete: a program's update replaces it while the program runs.
     if (m_resourceFile.OpenSharedForReading(gCFRelative(ResourcePath(m_resourceFolderName, m_resourceFileName), 0)) !=
-        0)
+        kOk)
         return kOk;
     QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
 
@@ -214,7 +214,7 @@ gCResult CAppBase::Init()
     if (m_fontResourceFileName.IsEmpty())
         QV_RETURN_IF_FAILED(m_fontResourceFileName.SetString(m_resourceFileName));
     const gCString fontPath = ResourcePath(m_resourceFolderName, m_fontResourceFileName);
-    if (m_fontResourceFile.OpenSharedForReading(gCFRelative(fontPath, 0)) == 0)
+    if (m_fontResourceFile.OpenSharedForReading(gCFRelative(fontPath, 0)) == kOk)
         QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceFile));
     return kOk;
 }
@@ -281,6 +281,20 @@ gCResult CAppBase::OnStart(gCString commandLine)
     return kOk;
 }
 
+namespace {
+// The content's own name is taken as it is: a trip through the ANSI code page would lose every
+// character outside it.
+gCString WindowTitle(const char* title, IWindowContent* content)
+{
+    gCString text;
+    if (title)
+        (void)text.SetAnsi(title); // short of memory the title stays empty
+    else if (content)
+        text = content->GetContentName();
+    return text;
+}
+} // namespace
+
 gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uint32_t flags, float sx, float sy,
                                     float px, float py, const char* title, int32_t workArea)
 {
@@ -291,16 +305,7 @@ gCResult CAppBase::OpenMainWindowAt(IWindowContent* content, int32_t iconId, uin
     SetMainWindow(window);
     if (workArea == 0)
         window->SetFullScreenFlag(1);
-
-    // The content's own name is taken as it is: a trip through the ANSI code page would lose
-    // every character outside it.
-    gCString titleText;
-    if (title)
-        // Short of memory the title stays empty.
-        (void)titleText.SetAnsi(title);
-    else if (content)
-        titleText = content->GetContentName();
-
+    const gCString titleText = WindowTitle(title, content);
     window->SetContent(content, 1);
     if (!winWindow->CreateAt(flags, sx, sy, px, py, titleText, iconId))
         return kGenericFailure;
@@ -321,13 +326,7 @@ gCResult CAppBase::OpenMainWindow(IWindowContent* content, int32_t iconId, int32
         width = size.x;
         height = size.y;
     }
-    gCString titleText;
-    if (title)
-        // Short of memory the title stays empty.
-        (void)titleText.SetAnsi(title);
-    else if (content)
-        titleText = content->GetContentName();
-
+    const gCString titleText = WindowTitle(title, content);
     window->SetContent(content, 1);
     if (!window->Create(width, height, titleText, iconId))
         return kGenericFailure;
@@ -338,14 +337,14 @@ gCResult CAppBase::FinishOpening(CWindowBase* window)
 {
     if (IWindowContent* content = window->GetContent()) {
         gCResult opened = content->OnWindowOpen();
-        if (opened != 0) {
+        if (opened != kOk) {
             window->SetContent(nullptr, 0);
             return opened;
         }
         content->SetReady();
     }
     gCResult shown = window->Show(1);
-    if (shown != 0) {
+    if (shown != kOk) {
         window->SetContent(nullptr, 0);
         return shown;
     }

@@ -253,7 +253,7 @@ gCResult CAppWin::PumpMessages()
     if (message.message == WM_TIMER && message.wParam == kTickId) {
         gCResult result = OnTick(0);
         m_tickPending.store(0);
-        if (result != 0 && result != kHandled)
+        if (result != kOk && result != kHandled)
             return result;
     }
     m_tickPending.store(0);
@@ -281,7 +281,7 @@ gCResult CAppWin::PumpMessages()
 gCResult CAppWin::MessageLoop()
 {
     gCResult result = 0;
-    while (!m_quit && result == 0)
+    while (!m_quit && result == kOk)
         result = PumpMessages();
 
     MSG message;
@@ -317,7 +317,7 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     m_comInitialised = SUCCEEDED(CoInitialize(nullptr)) ? 1 : 0;
 
     gCResult init = Init();
-    if (init != 0) {
+    if (init != kOk) {
         ReportError(init, nullptr);
         StopHeartbeat();
         return init;
@@ -327,13 +327,13 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     // Short of memory the command line is empty.
     (void)line.SetAnsi(commandLine);
     gCResult result = OnStart(std::move(line));
-    if (result == 0)
+    if (result == kOk)
         result = CreateTablet();
-    if (result == 0)
+    if (result == kOk)
         result = MessageLoop();
     StopHeartbeat();
 
-    if (result != 0) {
+    if (result != kOk) {
         ReportError(result, nullptr);
         CloseOpenMainWindow();
         SetMainWindow(nullptr);
@@ -344,7 +344,7 @@ int32_t CAppWin::Run(HINSTANCE instance, HINSTANCE, const char* commandLine, int
     }
 
     gCResult exitResult = OnExit();
-    if (exitResult != 0)
+    if (exitResult != kOk)
         ReportError(exitResult, nullptr);
     return exitResult;
 }

@@ -36,7 +36,7 @@ bool ReadImageName(DWORD processId, gCString& name)
     if (!QueryFullProcessImageNameW(process.Get(), 0, path, &length) || length == 0)
         return false;
     path[length < MAX_PATH ? length : MAX_PATH] = 0;
-    return name.SetText(BaseNameOf(path)) == 0;
+    return name.SetText(BaseNameOf(path)) == kOk;
 }
 
 // One snapshot of the system's process table, taken when first asked, for the names that the
@@ -58,7 +58,7 @@ public:
             if (entry.th32ProcessID != processId)
                 continue;
             entry.szExeFile[MAX_PATH - 1] = 0;
-            return entry.szExeFile[0] && name.SetText(BaseNameOf(entry.szExeFile)) == 0;
+            return entry.szExeFile[0] && name.SetText(BaseNameOf(entry.szExeFile)) == kOk;
         }
         return false;
     }
@@ -97,7 +97,7 @@ gCString CAppWin::GetProcessName()
 {
     gCString name;
     CProcessTable table;
-    if (NameOf(GetCurrentProcessId(), table, name) != 0)
+    if (NameOf(GetCurrentProcessId(), table, name) != kOk)
         // Short of memory the name stays unset.
         (void)name.SetText(kUnknownName);
     return name;

@@ -31,7 +31,7 @@ gCResult ReadString(HKEY root, const gCString& keyPath, const gCString& valueNam
     // bytes need is always there to end it.
     const int32_t units = static_cast<int32_t>((size + 1) / 2 + 1);
     CMemBlockT<wchar_t> buffer;
-    if (buffer.Resize(units) != 0)
+    if (buffer.Resize(units) != kOk)
         return kRegistryFailure;
     wmemset(buffer.Data(), 0, static_cast<size_t>(units));
     DWORD read = size;
@@ -40,7 +40,7 @@ gCResult ReadString(HKEY root, const gCString& keyPath, const gCString& valueNam
         type != REG_SZ)
         return kRegistryFailure;
     const size_t length = wcsnlen(buffer.Data(), static_cast<size_t>(units));
-    if (out.SetTextN(buffer.Data(), static_cast<int32_t>(length)) != 0)
+    if (out.SetTextN(buffer.Data(), static_cast<int32_t>(length)) != kOk)
         return kRegistryFailure;
     return kOk;
 }

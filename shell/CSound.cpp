@@ -71,7 +71,7 @@ gCResult CSound::ReadBody(gCStream& stream)
 {
     uint32_t wavLength = 0;
     gCResult r = stream.ReadU32(wavLength);
-    if (r != 0) {
+    if (r != kOk) {
         ReportError(kResourceReadFailure, "Sound load size failed.");
         return r;
     }
@@ -175,7 +175,7 @@ CSound* CreateSound(uint32_t id, gCStream* stream, CResourceDirectory* directory
     CSound* sound = new (std::nothrow) CSound();
     if (!sound)
         return nullptr;
-    if (sound->LoadByID(id, stream, directory) != 0) {
+    if (sound->LoadByID(id, stream, directory) != kOk) {
         delete sound;
         return nullptr;
     }

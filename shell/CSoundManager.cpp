@@ -52,7 +52,7 @@ int32_t CSoundManager::SoundPlay(CSound* sound, int32_t pitch)
     CSoundPlayer* player = new (std::nothrow) CSoundPlayer(sound, 1, pitch);
     if (!player)
         return -1;
-    if (m_players.Add(player) != 0) {
+    if (m_players.Add(player) != kOk) {
         player->Close();
         delete player;
         return -1;

@@ -74,7 +74,7 @@ uint32_t FillStreamHalf(CSound& sound, float rate, CStreamPosition& position, ui
         // Rounding of the fraction may not give a frame more than there is room for.
         const uint32_t count = static_cast<uint32_t>(std::fmin(std::fmax(std::round(end - pos), 0.0f), room));
         const int64_t from = sound.GetDataStart() + static_cast<int64_t>(std::round(pos)) * frameSize;
-        if (source->SetPosition(from) != 0 || source->ReadBytes(destination + written, count * frameSize) != 0)
+        if (source->SetPosition(from) != kOk || source->ReadBytes(destination + written, count * frameSize) != kOk)
             return 0;
         written += count * frameSize;
         if (position.loopsLeft == 0)

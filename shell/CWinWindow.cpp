@@ -142,7 +142,7 @@ int32_t CWinWindow::FinishCreate(bool place, uint32_t flags, float sx, float sy,
         SetContent(content, 0);
     }
     if (place) {
-        if (CentreInArea(width, height, 1) != 0)
+        if (CentreInArea(width, height, 1) != kOk)
             return 0;
     } else {
         // Not checked: a failed placement leaves the frame where it was.
@@ -547,13 +547,13 @@ void CWinWindow::OnDropFiles(HDROP drop)
         if (length == 0 || length > 0x7FFFFFFE)
             continue;
         gCString name;
-        if (name.Reserve(static_cast<int32_t>(length)) != 0)
+        if (name.Reserve(static_cast<int32_t>(length)) != kOk)
             break;
         const UINT copied = DragQueryFileW(drop, i, name.MutableBuffer(), length + 1);
         if (copied == 0)
             continue;
         name.SetLength(static_cast<int32_t>(copied < length ? copied : length));
-        if (names.Add(name) != 0)
+        if (names.Add(name) != kOk)
             break;
     }
     // The drop block is ours to free once read.

@@ -117,7 +117,7 @@ gCResult CWindowBase::Tick()
 
 void CWindowBase::ReportDispatch(gCResult result)
 {
-    if (result != 0)
+    if (result != kOk)
         ReportError(result, nullptr);
 }
 
@@ -221,7 +221,7 @@ gCResult CWindowBase::SetSize(int32_t width, int32_t height)
         return kOk;
     }
     gCResult result = m_content->SetSize(width, height, 1);
-    if (result == 0) {
+    if (result == kOk) {
         m_bufferFailed = 0;
         return kOk;
     }

@@ -51,7 +51,7 @@ int wmain(int argc, wchar_t** argv)
         if (StartupWinSock() != 0)
             return 1;
         Stopwatch watch;
-        if (CQVUTransferManager::RequestURL(&manager, server.Host(), gCString(L"/update?protocol=4")) != 0) {
+        if (CQVUTransferManager::RequestURL(&manager, server.Host(), gCString(L"/update?protocol=4")) != kOk) {
             std::printf("the request could not be opened\n");
             return 1;
         }

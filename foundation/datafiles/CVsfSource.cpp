@@ -71,7 +71,7 @@ gCResult CVsfSource::Parse(const char* text, int32_t bytes, CStringTableWriter& 
             --length;
         ++m_lineNumber;
         gCString line;
-        if (DecodeUtf8(text + at, length, line) != 0)
+        if (DecodeUtf8(text + at, length, line) != kOk)
             return Fail(L"not UTF-8 text");
         QV_RETURN_IF_FAILED(ParseLine(line, writer));
         at = end + 1;

@@ -368,3 +368,55 @@ TEST(ResultAssert, FailsOnOtherCodesAndNamesThem)
     EXPECT_NONFATAL_FAILURE(EXPECT_RESULT(ok, kKeyNotFound), "ok gave kOk (0), not kKeyNotFound (31)");
     EXPECT_NONFATAL_FAILURE(EXPECT_OK(unnamed), "unnamed gave 32, not kOk");
 }
+
+namespace {
+struct NotedFailure {
+    gCResult code;
+    std::string file;
+    int32_t line;
+    std::string expression;
+};
+std::vector<NotedFailure> gNoted;
+
+void NoteInTest(gCResult code, const char* file, int32_t line, const char* expression)
+{
+    gNoted.push_back({code, file, line, expression});
+}
+
+gCResult Fails(gCResult code)
+{
+    return code;
+}
+
+const int32_t kFailingLine = __LINE__ + 3;
+gCResult PassOn(gCResult code)
+{
+    QV_RETURN_IF_FAILED(Fails(code));
+    return kOk;
+}
+
+gCResult PassOnExpectingWouldBlock(gCResult code)
+{
+    QV_RETURN_IF_FAILED_EXPECTED(Fails(code), kWouldBlock);
+    return kOk;
+}
+} // namespace
+
+// A failure passed on names where it began; an expected one and a success leave no trace.
+TEST(FailureHook, AFailureShowsItsFileLineAndExpressionAndAnExpectedOneNothing)
+{
+    gNoted.clear();
+    const FailureHook before = SetFailureHook(NoteInTest);
+    EXPECT_RESULT(PassOn(kStreamFailure), kStreamFailure);
+    EXPECT_OK(PassOn(kOk));
+    EXPECT_RESULT(PassOnExpectingWouldBlock(kWouldBlock), kWouldBlock);
+    EXPECT_RESULT(PassOnExpectingWouldBlock(kNetworkFatal), kNetworkFatal);
+    (void)SetFailureHook(before); // the default again
+
+    ASSERT_EQ(gNoted.size(), 2u);
+    EXPECT_EQ(gNoted[0].code, kStreamFailure);
+    EXPECT_NE(gNoted[0].file.find("CoreTests.cpp"), std::string::npos) << gNoted[0].file;
+    EXPECT_EQ(gNoted[0].line, kFailingLine);
+    EXPECT_EQ(gNoted[0].expression, "Fails(code)");
+    EXPECT_EQ(gNoted[1].code, kNetworkFatal);
+}

@@ -105,7 +105,7 @@ struct TableFile {
     {
         gCFile file;
         gCResult r = file.OpenFullPath(path, kAccessRead);
-        return r != 0 ? r : table.Parse(file, replace);
+        return r != kOk ? r : table.Parse(file, replace);
     }
 
     TempFolder folder;
@@ -403,7 +403,7 @@ TEST(StringTable, RunningOutOfMemoryKeepsTheArraysInStep)
             FailingAllocator failing(failFrom);
             r = table.Load(stream);
         }
-        EXPECT_TRUE(r == 0 || r == kOutOfMemory) << r;
+        EXPECT_TRUE(r == kOk || r == kOutOfMemory) << r;
         EXPECT_EQ(table.GetNameCount(), table.GetCount());
         for (int32_t i = 0; i < table.GetCount(); ++i)
             EXPECT_EQ(W(table.GetTextByID(table.GetIDAt(i), 0)), L"text");

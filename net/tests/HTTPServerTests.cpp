@@ -64,7 +64,7 @@ private:
         if (path.IsEmpty())
             return kOk;
         gCFile* file = new gCFile(kAccessRead);
-        if (file->OpenFullPath(server->folder.File(path.Text()), kAccessRead) != 0) {
+        if (file->OpenFullPath(server->folder.File(path.Text()), kAccessRead) != kOk) {
             delete file;
             refuse = 1;
             return kOk;
@@ -93,7 +93,7 @@ TestServer* TestServer::gCurrent = nullptr;
 std::string Exchange(TestServer& server, const std::vector<std::string>& pieces, bool& ok)
 {
     SocketProbe client;
-    ok = client.socket.Create(0) == 0 && client.socket.Connect(LoopbackAddress(), server.port) == 0;
+    ok = client.socket.Create(0) == kOk && client.socket.Connect(LoopbackAddress(), server.port) == kOk;
     size_t next = 0;
     DWORD lastPiece = GetTickCount();
     ok = ok && client.PollUntil([&] {
@@ -101,7 +101,7 @@ std::string Exchange(TestServer& server, const std::vector<std::string>& pieces,
         const bool due = GetTickCount() - lastPiece >= 40;
         if (client.socket.IsWritable() && client.outgoing.Count() == 0 && next < pieces.size() && due) {
             const std::string& piece = pieces[next++];
-            if (client.outgoing.Resize(static_cast<int32_t>(piece.size())) == 0)
+            if (client.outgoing.Resize(static_cast<int32_t>(piece.size())) == kOk)
                 std::memcpy(client.outgoing.Data(), piece.data(), piece.size());
             lastPiece = GetTickCount();
         }

@@ -102,7 +102,7 @@ TEST(AppRun, UpkeepOnlyWhileWorkIsDisabled)
     TestApp app;
     FakeContent* content = new FakeContent();
     ASSERT_OK(app.OpenTestWindow(content));
-    EXPECT_EQ(app.OnTick(0), 2);
+    EXPECT_RESULT(app.OnTick(0), kHandled);
     EXPECT_OK(app.TickNow());
     EXPECT_EQ(content->upkeepTicks, 2);
     EXPECT_EQ(content->heartbeats + app.appTicks, 0);

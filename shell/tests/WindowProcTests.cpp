@@ -230,7 +230,7 @@ TEST(WindowOpen, FailuresFailTheOpeningCleanly)
 
     FakeContent* content = new FakeContent();
     content->failSize = kOutOfMemory;
-    EXPECT_EQ(app.OpenTestWindow(content), 1);
+    EXPECT_RESULT(app.OpenTestWindow(content), kGenericFailure);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text,
               L"Not enough memory to perform action.\nWindow SetSize failed. Offscreen buffer error.");

@@ -37,8 +37,8 @@ gCString ReadVersion(const gCString& folder)
 {
     gCStringTable table(1);
     gCFile file;
-    if (file.OpenFullPath(gCString::Concat(folder, gCString(L"Resources\\system.vsf")), kAccessRead) != 0 ||
-        table.Load(file) != 0)
+    if (file.OpenFullPath(gCString::Concat(folder, gCString(L"Resources\\system.vsf")), kAccessRead) != kOk ||
+        table.Load(file) != kOk)
         return gCString(L"unknown");
     return table.GetVariantByName(gCString(L"QV2_Version"), 0);
 }
@@ -46,7 +46,7 @@ gCString ReadVersion(const gCString& folder)
 void AppendRun(const gCString& folder, const gCString& version)
 {
     gCFile log(kAccessAppend);
-    if (log.OpenFullPath(gCString::Concat(folder, gCString(L"QuorvelRuns.log")), kAccessAppend) != 0)
+    if (log.OpenFullPath(gCString::Concat(folder, gCString(L"QuorvelRuns.log")), kAccessAppend) != kOk)
         return;
     (void)log.WriteText8(gCString::Concat(gCString(L"started "), version), 1); // the window still shows it
     (void)log.Close();

@@ -12,8 +12,11 @@
 #include "LocalString.h"
 #include "MessageBoxHook.h"
 #include "ReportError.h"
+#include "SourceRecord.h"
+#include "StateTrace.h"
 #include "UpdateRequest.h"
 #include "UpdaterResourceIds.h"
+#include "UpdaterMessages.h"
 #include "UpdaterTexts.h"
 #include "WidgetServices.h"
 #include "WinSock.h"
@@ -26,7 +29,6 @@ const wchar_t* const kProductProcessName = L"QUORVEL.EXE";
 namespace {
 const wchar_t* const kLogName = L"UpdateResults.log";
 const wchar_t* const kTestModeName = L"testmode";
-const wchar_t* const kSourceRecordName = L"updatersource.qvu";
 const wchar_t* const kSlaveName = L"QVUSlave.exe";
 const wchar_t* const kProductFactsPath = L"Resources\\system.vsf";
 const wchar_t* const kTestModeWarning = L"WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!";
@@ -162,9 +164,9 @@ bool CQuorvelUpdaterApp::TakeInstallation()
 // interrupted installation finished or undone.
 void CQuorvelUpdaterApp::PrepareInstallation()
 {
-    if (m_prepared)
+    if (m_state != State::kNew)
         return;
-    m_prepared = 1;
+    SetState(State::kStarting);
     // Without the log the updater still updates; the lines stay on screen.
     (void)m_log.Open(ProgramFile(kLogName));
     m_recovery = m_desquasher.RecoverInterrupted();
@@ -184,7 +186,7 @@ void CQuorvelUpdaterApp::RemoveSourceRecord()
 gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
 {
     SetAppMessageTarget(this);
-    if (!m_prepared)
+    if (m_state == State::kNew)
         DetectSlave(commandLine);
     PrepareInstallation();
     QV_RETURN_IF_FAILED(OpenWindow());
@@ -198,7 +200,7 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
     if (StartupWinSock() != 0) {
         // Its box was the one message: the program ends before it reads or changes anything.
         // Returned, the failure would be shown a second time by Run.
-        m_phase = kStopped;
+        SetState(State::kStopped);
         QuitLater();
         return kOk;
     }
@@ -212,7 +214,7 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
         (void)PostStatusLine(gCString(kTestModeWarning), kLineRed, 1); // logged even if the list is full
     m_desquasher.PostRecoveryLine(m_recovery);
     if (m_factsResult != kOk) {
-        m_phase = kStopped;
+        SetState(State::kStopped);
         ShowMessageBox(GetMainWindowHandle(), Text(kTextFactsMissing).Text(), Text(kTextBoxCaption).Text(),
                        MB_OK | MB_ICONSTOP);
         (void)WriteLogLine(Text(kTextFactsMissing)); // the box said it; the log keeps it if it can
@@ -242,7 +244,7 @@ gCResult CQuorvelUpdaterApp::OpenWindow()
     // No title: the window takes the backdrop's name.
     gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(m_backdrop->GetWidth()),
                                        static_cast<float>(m_backdrop->GetHeight()), -1.0f, -1.0f, nullptr, 0);
-    if (opened != 0) {
+    if (opened != kOk) {
         // The window gave the content back.
         if (!GetMainWindow() || GetMainWindow()->GetContent() != m_backdrop)
             delete m_backdrop;
@@ -264,7 +266,7 @@ void CQuorvelUpdaterApp::ReadTestMode()
     char bytes[256] = {};
     uint32_t got = 0;
     gCFile file;
-    if (file.OpenFullPath(marker, kAccessRead) == 0 && file.ReadUpTo(bytes, sizeof bytes - 1, got) != 0)
+    if (file.OpenFullPath(marker, kAccessRead) == kOk && file.ReadUpTo(bytes, sizeof bytes - 1, got) != kOk)
         got = 0;
     m_testServer = TestServerFromMarker(bytes, static_cast<int32_t>(got));
 }
@@ -273,8 +275,8 @@ void CQuorvelUpdaterApp::ReadProductFacts()
 {
     m_factsResult = m_facts.Read(ProgramFile(kProductFactsPath));
     // Without a key the server still answers; it is an installation's own number.
-    if (ReadUserString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0 &&
-        ReadMachineString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != 0)
+    if (ReadUserString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != kOk &&
+        ReadMachineString(gCString(kProductSettingsKey), gCString(L"ID"), m_registryKey) != kOk)
         (void)m_registryKey.SetText(L"");
 }
 
@@ -298,22 +300,35 @@ void CQuorvelUpdaterApp::SetButton(uint32_t text, float opacity)
 
 void CQuorvelUpdaterApp::Finish(uint32_t captionText)
 {
-    if (m_phase != kOffering)
-        m_phase = kDone;
+    switch (m_state) {
+    case State::kOffering:
+    case State::kCancelling:
+    case State::kCancellingThenClose:
+        break;
+    case State::kInstalling:
+        SetState(State::kCancelling);
+        break;
+    case State::kInstallingThenClose:
+        SetState(State::kCancellingThenClose);
+        break;
+    default:
+        SetState(State::kDone);
+        break;
+    }
     if (m_backdrop && captionText)
         (void)m_backdrop->SetCaptionText(Text(captionText), 1); // as SetButton
-    if (m_phase == kDone)
+    if (m_state != State::kOffering)
         SetButton(kTextButtonClose, 1.0f);
 }
 
 void CQuorvelUpdaterApp::OnCheckWanted()
 {
-    if (m_phase != kStarting)
+    if (m_state != State::kStarting)
         return;
     if (m_slave) {
-        m_phase = kInstalling;
+        SetState(State::kAwaitingInstall);
         (void)SetCaptionText(Text(kTextCaptionSlave), 1);
-        if (m_sourceFile.OpenFullPath(ProgramFile(kSourceRecordName), kAccessRead) != 0) {
+        if (m_sourceFile.OpenFullPath(ProgramFile(kSourceRecordName), kAccessRead) != kOk) {
             (void)PostStatusLine(Text(kTextSlaveInstallFailed), kLineRed, 1); // shown; nothing more to do
             RemoveSourceRecord();
             Finish(kTextCaptionFailed);
@@ -323,7 +338,7 @@ void CQuorvelUpdaterApp::OnCheckWanted()
         m_pending = &m_sourceFile;
         return;
     }
-    m_phase = kChecking;
+    SetState(State::kChecking);
     gCString line = Text(kTextCheckingFor);
     (void)line.Append(m_facts.application);
     (void)line.AppendChar(L' ');
@@ -331,7 +346,7 @@ void CQuorvelUpdaterApp::OnCheckWanted()
     (void)PostStatusLine(line, kLineBlack, 1);
     gCResult result =
         m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode ? m_testServer : gCString(L""));
-    if (result != 0) {
+    if (result != kOk) {
         ReportError(result, nullptr);
         Finish(kTextCaptionFailed);
     }
@@ -339,26 +354,57 @@ void CQuorvelUpdaterApp::OnCheckWanted()
 
 void CQuorvelUpdaterApp::OnMainButton()
 {
-    switch (m_phase) {
-    case kChecking:
+    switch (m_state) {
+    case State::kChecking:
         if (m_manager)
             m_manager->CancelTransfer();
         [[fallthrough]];
-    case kInstalling:
-        (void)OnMessage(0xFF0F0012, 0, 0, 0, 1); // the view does nothing with it
+    case State::kAwaitingInstall:
+    case State::kInstalling:
+    case State::kInstallingThenClose:
+    case State::kHandedOver:
+        (void)OnMessage(kMsgStopInstalling, 0, 0, 0, 1); // the view does nothing with it
         (void)PostStatusLine(Text(kTextCancelled), kLineRed, 1);
         m_pending = nullptr;
         Finish(kTextCaptionFailed);
         break;
-    case kOffering:
+    case State::kOffering:
         // The user's browser or file manager shows the location.
-        if (ShellOpen(m_location, gCString(L"")) != 0)
+        if (ShellOpen(m_location, gCString(L"")) != kOk)
             ReportError(kFileNotFound, m_location.ToAnsi());
         break;
     default:
         QuitLater();
         break;
     }
+}
+
+namespace {
+const char* const kStateNames[] = {"new",         "starting",
+                                   "checking",    "awaiting install",
+                                   "installing",  "installing, then close",
+                                   "cancelling",  "cancelling, then close",
+                                   "handed over", "done",
+                                   "offering",    "stopped"};
+} // namespace
+
+void CQuorvelUpdaterApp::SetState(State next)
+{
+    static_assert(sizeof kStateNames / sizeof kStateNames[0] == static_cast<size_t>(State::kStopped) + 1,
+                  "a name for every state");
+    TraceStateChange("updater", kStateNames[static_cast<int32_t>(m_state)], kStateNames[static_cast<int32_t>(next)]);
+    m_state = next;
+}
+
+bool CQuorvelUpdaterApp::InstallerRuns() const
+{
+    return m_state == State::kInstalling || m_state == State::kInstallingThenClose || m_state == State::kCancelling ||
+           m_state == State::kCancellingThenClose;
+}
+
+bool CQuorvelUpdaterApp::CloseWanted() const
+{
+    return m_state == State::kInstallingThenClose || m_state == State::kCancellingThenClose;
 }
 
 gCResult CQuorvelUpdaterApp::TickNow()
@@ -384,8 +430,8 @@ gCResult CQuorvelUpdaterApp::OnAppTick()
 uint32_t CQuorvelUpdaterApp::QueryClose()
 {
     // An installation runs to a safe end first; the window closes after it.
-    if (m_installing) {
-        m_closeWanted = 1;
+    if (InstallerRuns()) {
+        SetState(m_state == State::kInstalling ? State::kInstallingThenClose : State::kCancellingThenClose);
         return 0;
     }
     return 2;
@@ -407,7 +453,7 @@ bool CQuorvelUpdaterApp::IsProductRunning()
     gCStringArray names;
     // A list that cannot be read proves nothing: replacing the files of a running product would
     // break it, so the install goes on only on a list that says it is closed.
-    if (GetProcessNames(names) != 0)
+    if (GetProcessNames(names) != kOk)
         return true;
     for (int32_t i = 0; i < names.Count(); ++i)
         if (names[i].EqualsNoCase(kProductProcessName))
@@ -417,7 +463,7 @@ bool CQuorvelUpdaterApp::IsProductRunning()
 
 void CQuorvelUpdaterApp::InstallPending()
 {
-    if (!m_pending || m_installing)
+    if (!m_pending || InstallerRuns())
         return;
     gCStream* archive = m_pending;
     m_pending = nullptr;
@@ -426,11 +472,12 @@ void CQuorvelUpdaterApp::InstallPending()
         Finish(kTextCaptionFailed);
         return;
     }
-    m_phase = kInstalling;
-    m_installing = 1;
+    SetState(State::kInstalling);
     (void)SetCaptionText(Text(kTextCaptionInstalling), 1); // drawn at the next paint otherwise
     gCResult result = Install(*archive);
-    m_installing = 0;
+    const bool cancelled = m_state == State::kCancelling || m_state == State::kCancellingThenClose;
+    const bool closeWanted = CloseWanted();
+    SetState(cancelled || result != kHandled ? State::kDone : State::kHandedOver);
     // Installed or not, the record has served: a later start must not take itself for the slave.
     if (m_slave)
         RemoveSourceRecord();
@@ -439,52 +486,32 @@ void CQuorvelUpdaterApp::InstallPending()
         QuitLater();
         return;
     }
-    if (m_slave && result != 0) {
+    if (m_slave && result != kOk) {
         (void)PostStatusLine(Text(kTextSlaveInstallFailed), kLineRed, 1); // as above
     }
-    Finish(result == 0 && m_desquasher.GetInstalledFlag() ? kTextCaptionDone : kTextCaptionFailed);
-    if (m_closeWanted)
+    Finish(result == kOk && m_desquasher.GetInstalledFlag() ? kTextCaptionDone : kTextCaptionFailed);
+    if (closeWanted)
         QuitLater();
 }
 
 gCResult CQuorvelUpdaterApp::Install(gCStream& archive)
 {
-    if (archive.Rewind() != 0)
+    if (archive.Rewind() != kOk)
         return kStreamFailure;
     return m_desquasher.DesquashAndInstall(archive);
 }
 
 gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
 {
-    if (names.Count() == 0 || m_installing || m_phase == kStopped)
+    if (names.Count() == 0 || InstallerRuns() || m_state == State::kStopped)
         return kOk;
-    if (m_droppedFile.OpenFullPath(names[0], kAccessRead) != 0) {
+    if (m_droppedFile.OpenFullPath(names[0], kAccessRead) != kOk) {
         (void)PostStatusLine(gCString::Concat(Text(kTextInstallingDropped), names[0]), kLineRed, 1); // shown
         return kOk;
     }
     (void)PostStatusLine(gCString::Concat(Text(kTextInstallingDropped), names[0]), kLineBlack, 1); // shown
     m_pending = &m_droppedFile;
     return kOk;
-}
-
-gCResult CQuorvelUpdaterApp::SaveUpdateSource(gCStream& data)
-{
-    const gCString record = ProgramFile(kSourceRecordName);
-    const gCResult written = WriteSourceRecord(data, record);
-    // A cut record would be taken for a download source at the next start.
-    if (written != kOk)
-        (void)DeletePathFile(record); // the write's failure is the one to report
-    return written;
-}
-
-gCResult CQuorvelUpdaterApp::WriteSourceRecord(gCStream& data, const gCString& record)
-{
-    QV_RETURN_IF_FAILED(data.Rewind());
-    gCFile file(kAccessWrite);
-    QV_RETURN_IF_FAILED(file.OpenFullPath(record, kAccessWrite));
-    QV_RETURN_IF_FAILED(data.CopyRestTo(file));
-    QV_RETURN_IF_FAILED(file.Close());
-    return data.Rewind();
 }
 
 gCResult CQuorvelUpdaterApp::SelfUpdate()
@@ -495,14 +522,14 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
         result = DeletePathFile(slave);
     wchar_t self[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (result == 0 && (length == 0 || length >= MAX_PATH))
+    if (result == kOk && (length == 0 || length >= MAX_PATH))
         result = kPathFailure;
-    if (result == 0)
+    if (result == kOk)
         result = CopyPathFile(gCString(self), slave, 0);
-    if (result == 0)
+    if (result == kOk)
         result = ShellOpen(slave, gCString(L"slave"));
-    m_slaveStarted = result == 0 ? 1 : 0;
-    if (result != 0) {
+    m_slaveStarted = result == kOk ? 1 : 0;
+    if (result != kOk) {
         // With no slave to install it, the record would make the next start install as the slave.
         (void)DeletePathFile(ProgramFile(kSourceRecordName)); // the start's failure is the one to report
         ReportError(kCreateFailure, "Quorvel Updater couldn't update itself.");

@@ -61,10 +61,6 @@ public:
     void OnWindowClosed() override { m_backdrop = nullptr; }
     gCString Text(uint32_t n) const override;
 
-    // Writes the received update data to "updatersource.qvu" beside the program; a failed
-    // write leaves no record.
-    gCResult SaveUpdateSource(gCStream& data);
-
     CQuorvelUpdaterBackdrop* GetBackdrop() const { return m_backdrop; }
     CQVUTransferManager* GetTransferManager() const { return m_manager.get(); }
     CQVUDesquasher& GetDesquasher() { return m_desquasher; }
@@ -73,13 +69,30 @@ public:
     bool IsSlave() const { return m_slave != 0; }
 
 private:
-    enum Phase { kStarting, kChecking, kInstalling, kDone, kOffering, kStopped };
+    // The application's one state; every change goes through SetState.
+    enum class State {
+        kNew,                 // the installation is not yet taken over and prepared
+        kStarting,            // the window opens; the check is not yet asked for
+        kChecking,            // the request is under way, or its answer is read
+        kAwaitingInstall,     // the slave holds its source record for the installer
+        kInstalling,          // the installer runs
+        kInstallingThenClose, // the installer runs; the window closes after it
+        kCancelling,          // cancelled: the installer runs to its next file
+        kCancellingThenClose, // as kCancelling; the window closes after it
+        kHandedOver,          // the installed program or the slave copy takes over
+        kDone,                // nothing more to do: the button closes the program
+        kOffering,            // an answer names a download location: the button opens it
+        kStopped,             // start-up failed; the program ends
+    };
+
+    void SetState(State next);
+    bool InstallerRuns() const;
+    bool CloseWanted() const;
 
     bool TakeInstallation();
     void PrepareInstallation();
     void RemoveSourceRecord();
     gCResult OpenWindow();
-    static gCResult WriteSourceRecord(gCStream& data, const gCString& record);
     void ReadTestMode();
     void ReadProductFacts();
     gCResult OfferLocation();
@@ -107,10 +120,7 @@ private:
     uint32_t m_languageOffset = 0;
     uint32_t m_sourceRecordFlag = 0;
     int32_t m_slave = 0;
-    Phase m_phase = kStarting;
-    int32_t m_installing = 0;
-    int32_t m_closeWanted = 0;
-    int32_t m_prepared = 0;
+    State m_state = State::kNew;
     int32_t m_slaveStarted = 0;
     CQVUDesquasher::Recovery m_recovery = CQVUDesquasher::Recovery::kNone;
     // The slave's hold on the installation, and the sign that a slave works on it.

@@ -6,11 +6,11 @@
 #include "CSound.h"
 #include "CQVUTransferManager.h"
 #include "CQuorvelUpdaterApp.h"
+#include "SourceRecord.h"
 #include "UpdaterMessages.h"
 #include "UpdaterTexts.h"
 
 namespace {
-const uint32_t kMsgStopInstalling = 0xFF0F0012;
 const uint32_t kAnswerOffersLocation = 1;
 const uint32_t kSoundFileArrived = 90000;
 const uint32_t kSoundPageArrived = 90001;
@@ -31,7 +31,7 @@ uint32_t CQuorvelUpdaterApp::OnMessage(uint32_t id, uint32_t a, uint32_t b, uint
         gCMemFile* body = reinterpret_cast<gCMemFile*>(b);
         m_pending = body;
         if (id == kMsgUpdaterFileArrived)
-            QV_RETURN_IF_FAILED(SaveUpdateSource(*body));
+            QV_RETURN_IF_FAILED(WriteSourceRecord(GetProgramFolder(), *body));
         break;
     }
     case kMsgAnswerReported:
@@ -63,15 +63,15 @@ uint32_t CQuorvelUpdaterApp::OnMessage(uint32_t id, uint32_t a, uint32_t b, uint
 gCResult CQuorvelUpdaterApp::OfferLocation()
 {
     gCString location;
-    if (CQVUTransferManager::GetReplyHeader(m_manager.get(), gCString(L"QVU-DownloadLocation"), location) != 0)
+    if (CQVUTransferManager::GetReplyHeader(m_manager.get(), gCString(L"QVU-DownloadLocation"), location) != kOk)
         (void)location.SetText(L""); // no location, nothing to offer
     m_location = location;
     // A line that names no location would only puzzle the user.
     if (!m_location.IsEmpty())
         QV_RETURN_IF_FAILED(PostStatusLine(gCString::Concat(Text(kTextLocationLine), location), kLineBlack, 1));
-    m_phase = m_location.IsEmpty() ? kDone : kOffering;
+    SetState(m_location.IsEmpty() ? State::kDone : State::kOffering);
     Finish(kTextCaptionFailed);
-    if (m_phase == kOffering && m_backdrop) {
+    if (m_state == State::kOffering && m_backdrop) {
         QV_RETURN_IF_FAILED(m_backdrop->SetButtonText(Text(kTextButtonOpenLocation)));
         m_backdrop->SetButtonOpacity(1.0f);
     }

@@ -8,9 +8,7 @@
 
 namespace {
 const uint32_t kBackground = 0xFFF0F0F0;
-const uint32_t kListBackground = 0xFFFFFFFF;
 const uint32_t kFrame = 0xFFA0A0A0;
-const uint32_t kBar = 0xFF3C78D8;
 const uint32_t kButtonFace = 0xFFDDDDDD;
 const uint32_t kButtonFrame = 0xFF707070;
 const uint32_t kText = 0xFF000000;
@@ -134,8 +132,9 @@ gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, c
     if (!manager)
         return kInvalidObject;
     const bool testMode = !testServer.IsEmpty();
-    return CQVUTransferManager::RequestURL(manager, testMode ? testServer : gCString(kUpdateServerHost),
-                                           BuildUpdateTarget(facts, key, testMode));
+    gCString target;
+    QV_RETURN_IF_FAILED(BuildUpdateTarget(facts, key, testMode, target));
+    return CQVUTransferManager::RequestURL(manager, testMode ? testServer : gCString(kUpdateServerHost), target);
 }
 
 gCResult CQuorvelUpdaterBackdrop::WriteLogLine(gCString text)
@@ -291,7 +290,7 @@ uint32_t CQuorvelUpdaterBackdrop::OnMessage(uint32_t id, uint32_t a, uint32_t b,
     case kMsgUpdaterSendSeen:
         if (!m_owner)
             return 0;
-        return static_cast<uint32_t>(PostStatusLine(m_owner->Text(kTextUpdaterUpdate), 0xFF800000, 1));
+        return static_cast<uint32_t>(PostStatusLine(m_owner->Text(kTextUpdaterUpdate), kLineDarkRed, 1));
     case kMsgAnswerReported:
         // An answer page is no download: a bar at its end would claim one.
         m_progressShown = 0;
@@ -385,7 +384,7 @@ void CQuorvelUpdaterBackdrop::FrameRect(const gCRect& rect, uint32_t colour)
 void CQuorvelUpdaterBackdrop::DrawList()
 {
     const gCRect list = ListRect();
-    FillRect(list, kListBackground);
+    FillRect(list, kListColour);
     FrameRect(list, kFrame);
     const gCRect inner = Inset(list, 1);
     for (int32_t i = 0; i < m_list.GetVisibleRows(); ++i) {
@@ -411,11 +410,11 @@ void CQuorvelUpdaterBackdrop::DrawProgress()
     if (!m_progressShown)
         return;
     const gCRect trough = ProgressRect();
-    FillRect(trough, kListBackground);
+    FillRect(trough, kListColour);
     FrameRect(trough, kFrame);
     const gCRect inner = Inset(trough, 2);
     const int32_t filled = inner.Width() * Percent(m_progress) / 100;
-    FillRect({inner.left, inner.top, inner.left + filled, inner.bottom}, kBar);
+    FillRect({inner.left, inner.top, inner.left + filled, inner.bottom}, kBarColour);
     const gCString text = gCString::Concat(gCString::AppendNumber(gCString(L""), Percent(m_progress)), gCString(L"%"));
     const int32_t x = trough.left + (trough.Width() - m_body.MeasureText(text)) / 2;
     const int32_t y = trough.top + (trough.Height() - m_body.GetLineHeight()) / 2;

@@ -32,6 +32,9 @@ public:
 
 class CQuorvelUpdaterBackdrop : public CBackdrop {
 public:
+    // The progress bar's fill and the list's and the bar's trough (ARGB).
+    static constexpr uint32_t kBarColour = 0xFF3C78D8;
+    static constexpr uint32_t kListColour = 0xFFFFFFFF;
     // The window's resource and its font's in the updater's resource file.
     static const uint32_t kResourceId = 100;
     static const uint32_t kFontId = 200;

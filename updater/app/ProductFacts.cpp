@@ -28,14 +28,14 @@ bool IsMissing(const gCString& text)
 gCResult CProductFacts::Read(const gCString& tablePath)
 {
     gCFile file;
-    if (file.OpenFullPath(tablePath, kAccessRead) != 0)
+    if (file.OpenFullPath(tablePath, kAccessRead) != kOk)
         return FileExists(gCFRef(tablePath)) ? kFileOpenFailure : kFileNotFound;
     if (file.GetLength() > kMaxFactsBytes)
         return kOutOfRange;
     // Only the facts are kept, so the table's other records cost one pass and nothing more.
     gCStringTable table(1);
     table.SetWantedNames(kFactNames, sizeof kFactNames / sizeof kFactNames[0]);
-    if (table.Load(file) != 0 || table.GetCount() == 0)
+    if (table.Load(file) != kOk || table.GetCount() == 0)
         return kInvalidFile;
     language = Fact(table, L"Local_Current");
     version = Fact(table, L"QV2_Version");

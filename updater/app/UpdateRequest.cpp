@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 const wchar_t* const kUpdateServerHost = L"updates.tallowmere.com";
 
 namespace {
@@ -11,52 +13,73 @@ bool IsPlain(wchar_t c)
            c == L'_' || c == L'~';
 }
 
-void AppendParameter(gCString& target, const wchar_t* name, const gCString& value, bool first)
+gCResult AppendParameter(gCString& target, const wchar_t* name, const gCString& value, bool first)
 {
-    (void)target.AppendChar(first ? L'?' : L'&'); // a failed growth leaves a shorter request
-    (void)target.AppendText(name);
-    (void)target.AppendChar(L'=');
-    (void)target.Append(PercentEncode(value));
+    gCString encoded;
+    QV_RETURN_IF_FAILED(PercentEncode(value, encoded));
+    QV_RETURN_IF_FAILED(target.AppendChar(first ? L'?' : L'&'));
+    QV_RETURN_IF_FAILED(target.AppendText(name));
+    QV_RETURN_IF_FAILED(target.AppendChar(L'='));
+    return target.Append(encoded);
+}
+
+// A fixed value whose text, lost to memory, would read as an empty one.
+gCResult AppendFixedParameter(gCString& target, const wchar_t* name, const wchar_t* value)
+{
+    gCString text;
+    QV_RETURN_IF_FAILED(text.SetText(value));
+    return AppendParameter(target, name, text, false);
+}
+
+gCResult AppendEncoded(gCString& out, const wchar_t* units, int32_t count)
+{
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    char bytes[8];
+    const int written = WideCharToMultiByte(CP_UTF8, 0, units, count, bytes, sizeof bytes, nullptr, nullptr);
+    for (int k = 0; k < written; ++k) {
+        const uint8_t b = static_cast<uint8_t>(bytes[k]);
+        QV_RETURN_IF_FAILED(out.AppendChar(L'%'));
+        QV_RETURN_IF_FAILED(out.AppendChar(kHex[b >> 4]));
+        QV_RETURN_IF_FAILED(out.AppendChar(kHex[b & 15]));
+    }
+    return kOk;
 }
 } // namespace
 
-gCString PercentEncode(const gCString& value)
+gCResult PercentEncode(const gCString& value, gCString& out)
 {
-    static const wchar_t kHex[] = L"0123456789ABCDEF";
-    gCString out(L"");
+    gCString encoded(L"");
+    if (encoded.IsUnset())
+        return kOutOfMemory;
     for (int32_t i = 0; i < value.Length(); ++i) {
         const wchar_t c = value[i];
         if (IsPlain(c)) {
-            (void)out.AppendChar(c); // out of memory only shortens the value
+            QV_RETURN_IF_FAILED(encoded.AppendChar(c));
             continue;
         }
         // A surrogate pair is one character of up to four UTF-8 bytes.
         const int32_t units = (c >= 0xD800 && c <= 0xDBFF && i + 1 < value.Length()) ? 2 : 1;
-        char bytes[8];
-        const int written =
-            WideCharToMultiByte(CP_UTF8, 0, value.Text() + i, units, bytes, sizeof bytes, nullptr, nullptr);
-        for (int k = 0; k < written; ++k) {
-            const uint8_t b = static_cast<uint8_t>(bytes[k]);
-            (void)out.AppendChar(L'%');
-            (void)out.AppendChar(kHex[b >> 4]);
-            (void)out.AppendChar(kHex[b & 15]);
-        }
+        QV_RETURN_IF_FAILED(AppendEncoded(encoded, value.Text() + i, units));
         i += units - 1;
     }
-    return out;
+    out = std::move(encoded);
+    return kOk;
 }
 
-gCString BuildUpdateTarget(const CProductFacts& facts, const gCString& key, bool testMode)
+gCResult BuildUpdateTarget(const CProductFacts& facts, const gCString& key, bool testMode, gCString& target)
 {
-    gCString target(testMode ? L"/getupdate_v3.php" : L"/QVU/getupdate_v3.php");
-    AppendParameter(target, L"key", key, true);
-    AppendParameter(target, L"lang", facts.language, false);
-    AppendParameter(target, L"version", facts.version, false);
-    AppendParameter(target, L"buildtype", facts.freeFlag, false);
-    AppendParameter(target, L"protocol", gCString(L"4"), false);
-    AppendParameter(target, L"buildstring", facts.buildString, false);
-    AppendParameter(target, L"platform", gCString(L"WIN32"), false);
-    return target;
+    gCString built(testMode ? L"/getupdate_v3.php" : L"/QVU/getupdate_v3.php");
+    if (built.IsUnset())
+        return kOutOfMemory;
+    QV_RETURN_IF_FAILED(AppendParameter(built, L"key", key, true));
+    QV_RETURN_IF_FAILED(AppendParameter(built, L"lang", facts.language, false));
+    QV_RETURN_IF_FAILED(AppendParameter(built, L"version", facts.version, false));
+    QV_RETURN_IF_FAILED(AppendParameter(built, L"buildtype", facts.freeFlag, false));
+    QV_RETURN_IF_FAILED(AppendFixedParameter(built, L"protocol", L"4"));
+    QV_RETURN_IF_FAILED(AppendParameter(built, L"buildstring", facts.buildString, false));
+    QV_RETURN_IF_FAILED(AppendFixedParameter(built, L"platform", L"WIN32"));
+    target = std::move(built);
+    return kOk;
 }
 
 gCString TestServerFromMarker(const char* bytes, int32_t length)

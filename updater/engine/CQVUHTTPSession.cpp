@@ -26,12 +26,12 @@ void CopyHeaderList(const gCStringArray& from, gCStringArray& to)
     gCStringArray copy;
     for (int32_t i = 0; i < from.Count(); ++i) {
         const gCString text(from[i].IsEmpty() ? L"" : from[i].Text());
-        if (copy.Add(text) != 0)
+        if (copy.Add(text) != kOk)
             return;
     }
     to.Release();
     for (int32_t i = 0; i < copy.Count(); ++i)
-        if (to.Add(copy[i]) != 0)
+        if (to.Add(copy[i]) != kOk)
             return;
 }
 
@@ -112,7 +112,7 @@ gCResult CQVUHTTPSession::OnReplyHeaders(gCStringArray& names, gCStringArray& va
     CopyHeaderList(names, session->m_replyHeaderNames);
     CopyHeaderList(values, session->m_replyHeaderValues);
     gCString value;
-    if (session->FindReplyHeader(gCString(L"QVU-UpdaterSend"), value) == 0 && session->owner) {
+    if (session->FindReplyHeader(gCString(L"QVU-UpdaterSend"), value) == kOk && session->owner) {
         session->owner->SetUpdaterSend();
         // Only the view's line hangs on this notice; the transfer goes on whatever it says.
         (void)session->owner->SendToApp(kMsgUpdaterSendSeen, MessageWord(session->owner), 0, 0);

@@ -16,7 +16,7 @@ gCResult CRightsUser::Find(const CRightsApi& api, int& failedStep, uint32_t& err
         return kOk;
     // The domain's name is asked for and never used.
     CMemBlockT<wchar_t> domain;
-    if (m_sid.Resize(kSidBytes) != 0 || domain.Resize(kDomainUnits) != 0)
+    if (m_sid.Resize(kSidBytes) != kOk || domain.Resize(kDomainUnits) != kOk)
         return kCreateFailure;
 
     wchar_t user[kUserNameUnits];

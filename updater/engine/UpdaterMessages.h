@@ -28,6 +28,9 @@ enum : uint32_t {
     kMsgCompleteFileArrived = 0xFF0F000F,
     // application: manager, 0, 0; an answer page or a broken download arrived.
     kMsgPageOrBrokenArrived = 0xFF0F0010,
+    // application, sent to itself: 0, 0, 0; the user cancelled, the installer stops at its next
+    // file. The view does nothing with it.
+    kMsgStopInstalling = 0xFF0F0012,
     // view: manager, 0, 0; the answer is of type 2.
     kMsgAnswerType2 = 0xFF0F0013,
 };
@@ -35,6 +38,8 @@ enum : uint32_t {
 // Status-line colours (ARGB) of the transfer, besides those of UpdaterHost.h.
 const uint32_t kLineLightRed = 0xFFFF4040;
 const uint32_t kLineGreen = 0xFF008000;
+// The line that says the update is one of the updater itself.
+const uint32_t kLineDarkRed = 0xFF800000;
 
 // A pointer or a value as one message word.
 template <typename T>

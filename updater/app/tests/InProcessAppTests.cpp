@@ -156,8 +156,8 @@ TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
     // Half the bar is filled, and the percentage is written over it.
     const gCRect bar = CQuorvelUpdaterBackdrop::ProgressRect();
     const int32_t middle = bar.left + 2 + (bar.Width() - 4) / 2;
-    EXPECT_EQ(picture.GetPixel(middle - 3, bar.top + 3), 0xFF3C78D8u);
-    EXPECT_EQ(picture.GetPixel(middle + 3, bar.top + 3), 0xFFFFFFFFu);
+    EXPECT_EQ(picture.GetPixel(middle - 3, bar.top + 3), CQuorvelUpdaterBackdrop::kBarColour);
+    EXPECT_EQ(picture.GetPixel(middle + 3, bar.top + 3), CQuorvelUpdaterBackdrop::kListColour);
     EXPECT_TRUE(Shows(picture, {middle - 30, bar.top, middle + 30, bar.bottom}, 0x000000));
     // An answer of type 2 fades the button in on the heartbeat, up to full opacity.
     EXPECT_EQ(app.SendToView(kMsgAnswerType2, 0, 0, 0), 0u);
@@ -207,7 +207,7 @@ TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
     PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
     // Lines that still come reach the log.
-    EXPECT_OK(app.PostStatusLine(gCString(L"after the window"), 0xFF000000, 1));
+    EXPECT_OK(app.PostStatusLine(gCString(L"after the window"), kLineBlack, 1));
     // The installation's own lines are those of any run.
     const std::string drop = "Installing the update file dropped on the window: update.qvu\r\n", log = install.Log();
     EXPECT_EQ(log.substr(0, log.find(kUnpacking)),

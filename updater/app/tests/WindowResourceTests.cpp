@@ -10,6 +10,7 @@
 #include "EndToEnd.h"
 #include "FontEngine.h"
 #include "Programs.h"
+#include "UpdaterHost.h"
 #include "gCFile.h"
 
 namespace {
@@ -37,7 +38,7 @@ public:
         EXPECT_OK(m_directory.Read(m_file));
         m_window.LoadResources(&m_file, &m_directory, &m_file, &m_directory);
         EXPECT_TRUE(m_window.HasResourceFont());
-        EXPECT_OK(m_window.PostStatusLine(gCString(kTestModeWarning), 0xFFFF0000, 0));
+        EXPECT_OK(m_window.PostStatusLine(gCString(kTestModeWarning), kLineRed, 0));
     }
 
     // Pixels of the first row that differ from the picture's (0xRRGGBB compared).

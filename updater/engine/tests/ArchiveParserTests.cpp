@@ -127,7 +127,7 @@ TEST(ArchiveParser, DamagedContainersAndStreamsAreRefusedAndLimitsHold)
         }
     }
     EngineFixture f;
-    ASSERT_EQ(1, f.Parse(PackArchive(kTwoFiles, L"x", version3)));
+    ASSERT_RESULT(f.Parse(PackArchive(kTwoFiles, L"x", version3)), kGenericFailure);
     EXPECT_EQ(L"!T73A: 4, F: 3", f.host.StatusLines().back());
 }
 
@@ -206,12 +206,13 @@ TEST(ArchiveParser, HostileNamesAndProgramsAreParseFailures)
         L"aux .txt",  L"lpt0",   L"conout$", L"a*b",     L"a?b",  L"a|b",     L"a\"b",     L"a<b>",    L"a\x0001"};
     for (const wchar_t* name : hostile) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive({{name, Ansi("x")}}, kScript))) << testing::PrintToString(std::wstring(name));
-        EXPECT_EQ(1, f.Parse(PackArchive({{L"ok.txt", Ansi("x")}}, std::wstring(L"EXECUTE=") + name)))
+        EXPECT_RESULT(f.Parse(PackArchive({{name, Ansi("x")}}, kScript)), kGenericFailure)
+            << testing::PrintToString(std::wstring(name));
+        EXPECT_RESULT(f.Parse(PackArchive({{L"ok.txt", Ansi("x")}}, std::wstring(L"EXECUTE=") + name)), kGenericFailure)
             << testing::PrintToString(std::wstring(name));
     }
     EngineFixture blank;
-    EXPECT_EQ(1, blank.Parse(PackArchive({{L"   ", Ansi("x")}}, kScript)));
+    EXPECT_RESULT(blank.Parse(PackArchive({{L"   ", Ansi("x")}}, kScript)), kGenericFailure);
     const wchar_t* fine[] = {L"a.txt",         L"sub\\dir\\file.bin", L"sub/file",  L"..a",        L"a..b",
                              L" padded.txt\t", L"console.txt",        L"com10.txt", L"sub\\nul_x", L"lpt.dat"};
     for (const wchar_t* name : fine) {
@@ -229,8 +230,9 @@ TEST(ArchiveParser, EntriesThatReachOneFileAreParseFailures)
     };
     for (const auto& names : colliding) {
         EngineFixture f;
-        EXPECT_EQ(1, f.Parse(PackArchive({{names.first, Ansi("1")}, {L"other", Ansi("2")}, {names.second, Ansi("3")}},
-                                         kScript)))
+        EXPECT_RESULT(
+            f.Parse(PackArchive({{names.first, Ansi("1")}, {L"other", Ansi("2")}, {names.second, Ansi("3")}}, kScript)),
+            kGenericFailure)
             << testing::PrintToString(std::wstring(names.first));
     }
     EngineFixture f;
@@ -280,7 +282,8 @@ TEST(ArchiveNames, DistinctCheckAgreesWithEveryPairCompared)
             for (size_t j = 0; j < i; ++j)
                 pairwise |= ArchiveNamesCollide(names[i].text, names[i].length, names[j].text, names[j].length);
         collisions += pairwise;
-        ASSERT_EQ(pairwise ? 1 : 0, CheckArchiveNamesDistinct(names.data(), static_cast<int32_t>(names.size())))
+        ASSERT_RESULT(CheckArchiveNamesDistinct(names.data(), static_cast<int32_t>(names.size())),
+                      pairwise ? kGenericFailure : kOk)
             << "round " << round;
     }
     EXPECT_GT(collisions, 300); // both answers were given often

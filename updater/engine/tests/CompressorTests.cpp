@@ -50,7 +50,7 @@ gCResult Decompress(const Bytes& block, Bytes& out)
     GuardedAllocator guard;
     CMemBlockT<char> in;
     CMemBlockT<char> output;
-    if (in.Resize(static_cast<int32_t>(block.size())) != 0)
+    if (in.Resize(static_cast<int32_t>(block.size())) != kOk)
         return -1;
     in.CopyFrom(reinterpret_cast<const char*>(block.data()), static_cast<int32_t>(block.size()));
     const gCResult r = CQVUCompressor().Decompress(in, output);

@@ -77,8 +77,9 @@ public:
             (void)writer.AddRecord(kLocalTextBase + host.blockOffset + n, gCString(L""),
                                    gCString((L"T" + std::to_wstring(n)).c_str())); // a lost text shows in the lines
         gCFile file;
-        if (writer.SaveAs(temp.File(L"texts.vsf")) == 0 && file.OpenFullPath(temp.File(L"texts.vsf"), kAccessRead) == 0)
-            host.table = table.Load(file) == 0 ? &table : nullptr;
+        if (writer.SaveAs(temp.File(L"texts.vsf")) == kOk &&
+            file.OpenFullPath(temp.File(L"texts.vsf"), kAccessRead) == kOk)
+            host.table = table.Load(file) == kOk ? &table : nullptr;
     }
 
     // Writes the installation's files, the one named read-only.

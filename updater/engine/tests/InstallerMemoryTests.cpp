@@ -70,7 +70,7 @@ std::string Install(int n, FailingAllocator::Mode mode, int& calls, FileTree& ou
     host.table = &f.table;
     CQVUDesquasher installer(host);
     gCFile archive;
-    if (archive.OpenFullPath(f.temp.File(L"update.qvu"), kAccessRead) != 0)
+    if (archive.OpenFullPath(f.temp.File(L"update.qvu"), kAccessRead) != kOk)
         return " could not open the archive";
     wchar_t saved[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, saved);
@@ -88,9 +88,9 @@ std::string Install(int n, FailingAllocator::Mode mode, int& calls, FileTree& ou
         it = it->first.compare(0, 8, L"install\\") == 0 ? beside.erase(it) : std::next(it);
     if (n >= calls) {
         outside = beside;
-        return result != 0 ? " failed" : f.Tree() != kUpdated ? " installed something else" : "";
+        return result != kOk ? " failed" : f.Tree() != kUpdated ? " installed something else" : "";
     }
-    std::string fault = result == 0 ? " succeeded" : host.redLine ? "" : " failed without a red line";
+    std::string fault = result == kOk ? " succeeded" : host.redLine ? "" : " failed without a red line";
     fault += f.Tree() != kOriginal ? " changed the installation" : "";
     fault += f.ReadOnly(L"readme.txt") ? "" : " lost the read-only mark";
     return fault + (beside != outside ? " wrote outside the installation" : "");

@@ -60,7 +60,7 @@ TEST_P(Installer, ReplacesFilesCreatesFoldersAndThenRefusesToRunAgain)
     EXPECT_EQ((Lines{L" ", L"!T41"}), host.StatusLines());
     desquasher.SetStopFlag();
     host.events.clear();
-    EXPECT_EQ(1, Install(Archive()));
+    EXPECT_RESULT(Install(Archive()), kGenericFailure);
     EXPECT_EQ((Lines{L"!T58"}), host.StatusLines());
 }
 
@@ -91,8 +91,8 @@ TEST(InstallerTarget, ScriptDecidesWhereTheUpdateGoes)
         EXPECT_EQ(c.result, f.Install(Archive(c.script))) << c.what;
         EXPECT_EQ(0, f.host.selfUpdates) << c.what;
         EXPECT_EQ(0, f.host.quits) << c.what;
-        EXPECT_EQ(c.result == 1 ? kOriginal : kUpdated, f.Tree()) << c.what;
-        EXPECT_EQ(c.result == 1, Tail(f.host.StatusLines(), 1) == Lines{L"!PI Err: T45"}) << c.what;
+        EXPECT_EQ(c.result == kGenericFailure ? kOriginal : kUpdated, f.Tree()) << c.what;
+        EXPECT_EQ(c.result == kGenericFailure, Tail(f.host.StatusLines(), 1) == Lines{L"!PI Err: T45"}) << c.what;
     }
 }
 
@@ -118,7 +118,7 @@ TEST(InstallerLeftOvers, AFolderOfAnOldOrNewFileNameIsNeverMovedOrRemoved)
         tree[folder] = {};
         tree[std::wstring(folder) + L"notes.txt"] = Ansi("the user's notes");
         WriteTree(f.installFolder, tree);
-        EXPECT_EQ(1, f.Install(Archive())) << testing::PrintToString(std::wstring(folder));
+        EXPECT_RESULT(f.Install(Archive()), kGenericFailure) << testing::PrintToString(std::wstring(folder));
         EXPECT_EQ(Lines{L"!T46"}, Tail(f.host.StatusLines(), 1));
         EXPECT_EQ(tree, f.Tree());
     }
@@ -137,7 +137,7 @@ TEST_P(Installer, ANewFileGoneBeforeItsMoveFailsTheMoveAndPutsEverythingBack)
     SetFileOperationHook(RemoveNewReadme, nullptr);
     const gCResult r = Install(Archive());
     SetFileOperationHook(nullptr, nullptr);
-    EXPECT_EQ(1, r);
+    EXPECT_RESULT(r, kGenericFailure);
     EXPECT_EQ(Lines{L"!T49"}, Tail(host.StatusLines(), 1));
     EXPECT_EQ(kOriginal, Tree());
     EXPECT_TRUE(ReadOnly(L"readme.txt"));
@@ -174,7 +174,7 @@ TEST_P(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
     const std::wstring record = programFolder + L"updatersource.qvu";
     if (!RunUnixOnPath("Z:\\bin\\ln -s /dev/full", record, true))
         GTEST_SKIP() << "no Unix link to a full device here";
-    EXPECT_EQ(1, Install(Archive(L"TYPE=UPDATER")));
+    EXPECT_RESULT(Install(Archive(L"TYPE=UPDATER")), kGenericFailure);
     EXPECT_EQ(Lines{L"!PI Err: T45"}, Tail(host.StatusLines(), 1));
     EXPECT_EQ(host.selfUpdates, 0);
     EXPECT_EQ(kOriginal, Tree());
@@ -199,7 +199,7 @@ TEST(InstallerRights, RefusedTwiceShowsTheBoxAndFailsTheCheck)
     BoxCapture boxes;
     const gCResult r = f.Install(Archive());
     SetRightsApi(previous);
-    EXPECT_EQ(1, r);
+    EXPECT_RESULT(r, kGenericFailure);
     const std::wstring line = L"T57 " + f.installFolder + L"app.exe";
     EXPECT_EQ((Lines{L"!" + line, L"!T46"}), Tail(f.host.StatusLines(), 2));
     ASSERT_EQ(1u, boxes.Boxes().size());
@@ -236,7 +236,7 @@ TEST_P(Installer, RefusedArchivesPostTheirLinesAndChangeNothing)
     };
     for (const auto& c : cases) {
         host.events.clear();
-        EXPECT_EQ(1, Install(c.archive));
+        EXPECT_RESULT(Install(c.archive), kGenericFailure);
         EXPECT_EQ(c.tail, Tail(host.StatusLines(), c.tail.size()));
         EXPECT_EQ(kOriginal, Tree());
         EXPECT_TRUE(ReadOnly(L"readme.txt"));

@@ -108,8 +108,8 @@ TEST(Rights, AnswersAndFailedStepsWithTheirRedLineThenTheSystemLayer)
     SetFileAttributesW(readOnly.Text(), FILE_ATTRIBUTE_READONLY);
     f.host.events.clear();
     CRightsUser user;
-    EXPECT_EQ(0, CheckEffectiveRightsOfText(f.temp.File(L"target.dat"), f.host, user));
-    EXPECT_EQ(1, CheckEffectiveRightsOfText(readOnly, f.host, user));
+    EXPECT_OK(CheckEffectiveRightsOfText(f.temp.File(L"target.dat"), f.host, user));
+    EXPECT_RESULT(CheckEffectiveRightsOfText(readOnly, f.host, user), kGenericFailure);
     EXPECT_TRUE(f.host.events.empty());
     // The token on the descriptors as the check reads them.
     auto tokenMayWrite = [](const gCString& path) {
@@ -135,11 +135,11 @@ TEST(Rights, EachInstallationRunLooksTheUserUpOnce)
     gUserNames = gLookups = 0;
     BoxCapture boxes;
     gScenario = {0, ERROR_SUCCESS, FILE_READ_DATA, 0};
-    EXPECT_EQ(1, f.Install(Archive()));
+    EXPECT_RESULT(f.Install(Archive()), kGenericFailure);
     EXPECT_EQ(1, gUserNames);
     EXPECT_EQ(1, gLookups);
     gScenario.rights = FILE_WRITE_DATA;
-    EXPECT_EQ(0, f.Install(Archive()));
+    EXPECT_OK(f.Install(Archive()));
     SetRightsApi(previous);
     EXPECT_EQ(2, gUserNames);
     EXPECT_EQ(2, gLookups);

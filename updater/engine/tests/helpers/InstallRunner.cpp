@@ -36,7 +36,7 @@ int wmain(int argc, wchar_t** argv)
     gKillAfter = std::wcstol(argv[4], nullptr, 10);
     SetFileOperationHook(CountAndKill, nullptr);
     gCFile archive;
-    if (archive.OpenFullPath(gCString(argv[1]), kAccessRead) != 0)
+    if (archive.OpenFullPath(gCString(argv[1]), kAccessRead) != kOk)
         return 91;
     CQVUDesquasher desquasher(host);
     return desquasher.DesquashAndInstall(archive);

@@ -1,0 +1,13 @@
+// The source record: a byte-for-byte copy of an update archive of the updater itself, laid
+// beside the program for the slave copy to install.
+#pragma once
+#include "gCResult.h"
+#include "gCStream.h"
+#include "gCString.h"
+
+extern const wchar_t* const kSourceRecordName;
+
+// Writes the whole archive to the record in the folder (which ends in its separator) and
+// rewinds the archive. A failed write leaves no record: a cut one would be taken for a download
+// source at the next start.
+gCResult WriteSourceRecord(const gCString& folder, gCStream& archive);
