@@ -87,6 +87,8 @@ private:
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFoldersOf(int32_t i);
     gCResult RemoveStaleFiles(int32_t i);
+    // Moves the entry's new file to its target.
+    gCResult MoveIn(int32_t i);
     gCResult SaveSourceRecord();
     // Everything that the steps after the last one that can fail, and the rollback, need of
     // memory, asked for before the first change.

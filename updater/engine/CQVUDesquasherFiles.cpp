@@ -67,6 +67,56 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
     return kOk;
 }
 
+// Puts a file in the place of another in one step: at no moment is the target missing.
+gCResult Replace(const gCFRef& from, const gCFRef& to, FileOperation operation)
+{
+    const gCString& source = from.GetStoredText();
+    const gCString& target = to.GetStoredText();
+    if (!IsWholePathText(source) || !IsWholePathText(target))
+        return kBadParameter;
+    if (!MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING))
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? kFileNotFound : kFileOpenFailure;
+    NoteFileOperation(operation, target);
+    return kOk;
+}
+
+bool IsProgram(const gCString& path)
+{
+    const int32_t n = path.Length();
+    return n >= 4 && _wcsicmp(path.Text() + n - 4, L".exe") == 0;
+}
+
+// True when no one holds the file open: only then can it be replaced in one step. A file that
+// someone holds open, sharing delete or not, is refused as a whole by the replace.
+bool NobodyHolds(const gCString& path)
+{
+    CFileHandle file(
+        CreateFileW(path.Text(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.IsValid();
+}
+
+// Keeps the target under its old name while the target stays in place: a second name of the
+// same file, or for a program a copy (a program that runs after a kill cannot lose a name of
+// its own file, and the rollback must be able to remove the old one). Where neither can be made
+// (a file system without links, a file that someone holds open) the target is moved aside, and
+// its move gives the refusal of a locked file.
+gCResult KeepBeside(const gCFRef& target, const gCFRef& old)
+{
+    const gCString& path = target.GetStoredText();
+    const gCString& oldPath = old.GetStoredText();
+    if (!IsWholePathText(path) || !IsWholePathText(oldPath))
+        return kBadParameter;
+    if (NobodyHolds(path)) {
+        const BOOL kept = IsProgram(path) ? CopyFileW(path.Text(), oldPath.Text(), TRUE)
+                                          : CreateHardLinkW(oldPath.Text(), path.Text(), nullptr);
+        if (kept) {
+            NoteFileOperation(FileOperation::KeepOld, oldPath);
+            return kOk;
+        }
+    }
+    return Move(target, old, FileOperation::KeepOld);
+}
+
 // What is at a path: nothing, a file or a folder, from one look. A name that is not there
 // costs a search of its folder on some systems, so each path is looked at once where one
 // look answers both questions.
@@ -309,22 +359,34 @@ gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
     return kOk;
 }
 
+// The check removed every stale old file and found which targets exist: neither is looked at
+// again. A target gone since, or an old file made since, fails the keep.
 gCResult CQVUDesquasher::KeepOldFiles()
 {
     PostLine(Text(kTextKeepingOldFiles), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
-        const gCFRef& target = m_targetPaths[i];
-        if (!target.Exists())
+        if (!(m_entryFlags[i] & kTargetExisted))
             continue;
-        LogLine(Joined(Text(kTextKeepingFile), NameOf(target)));
-        if (m_oldPaths[i].Exists())
-            QV_RETURN_IF_FAILED(DeleteAndCheck(m_oldPaths[i], FileOperation::RemoveStale));
-        QV_RETURN_IF_FAILED(Move(target, m_oldPaths[i], FileOperation::KeepOld));
-        if (target.Exists())
-            return kStreamFailure;
+        LogLine(Joined(Text(kTextKeepingFile), NameOf(m_targetPaths[i])));
+        QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i]));
     }
     return kOk;
+}
+
+// A target that existed is still there, or moved aside: the new file takes its place in one
+// step. A new file must not meet a file of its name. The move's own answer says whether the
+// new file is in place.
+gCResult CQVUDesquasher::MoveIn(int32_t i)
+{
+    if (!(m_entryFlags[i] & kTargetExisted))
+        return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
+    const gCResult replaced = Replace(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
+    // A program that still runs can lose its name only by a move: it goes over its copy.
+    if (replaced != kFileOpenFailure || !IsProgram(m_targetPaths[i].GetStoredText()))
+        return replaced;
+    QV_RETURN_IF_FAILED(Replace(m_targetPaths[i], m_oldPaths[i], FileOperation::KeepOld));
+    return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
 }
 
 gCResult CQVUDesquasher::MoveNewFiles()
@@ -332,12 +394,9 @@ gCResult CQVUDesquasher::MoveNewFiles()
     PostLine(Text(kTextMovingNewFiles), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
-        const gCFRef& temp = m_tempPaths[i];
         // Every entry's new file was written: one that has gone since fails the move.
-        LogLine(Joined(Text(kTextMovingFile), NameOf(temp)));
-        QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
-        if (temp.Exists())
-            return kStreamFailure;
+        LogLine(Joined(Text(kTextMovingFile), NameOf(m_tempPaths[i])));
+        QV_RETURN_IF_FAILED(MoveIn(i));
     }
     return kOk;
 }
@@ -348,14 +407,16 @@ gCResult CQVUDesquasher::DeleteOldFiles()
     PostLine(std::move(m_finishLines[kDeletingLine]), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
-        const gCFRef& old = m_oldPaths[i];
-        if (!old.Exists())
+        // This run kept an old file for every target that existed, and for no other.
+        if (!(m_entryFlags[i] & kTargetExisted))
             continue;
+        const gCFRef& old = m_oldPaths[i];
         if (i < m_deleteLogLines.Count())
             LogLine(std::move(m_deleteLogLines[i]));
-        (void)DeletePathFile(old.GetStoredText()); // what counts is whether it is still there
+        // A delete that succeeds may still leave the name while someone holds the file open.
+        const bool refused = DeletePathFile(old.GetStoredText()) != kOk;
         NoteFileOperation(FileOperation::DeleteOld, old.GetStoredText());
-        if (old.Exists() && i < m_deleteFailedLines.Count()) {
+        if ((refused || old.Exists()) && i < m_deleteFailedLines.Count()) {
             PostLine(std::move(m_deleteFailedLines[i]), kLineDimmed);
             PostLine(std::move(m_cannotDeleteLines[i]), kLineRed);
         }
@@ -400,8 +461,13 @@ bool CQVUDesquasher::RollBackEntry(int32_t i)
     }
     if (m_entryFlags[i] & kTargetExisted) {
         if (old.Exists()) {
-            bool cleared = !target.Exists() || DeleteAndCheck(target, FileOperation::RollBack) == 0;
-            if (!cleared || Move(old, target, FileOperation::RollBack) != 0) {
+            // The new file takes the target's place in one step, with its ".tmp" name: while
+            // that is there beside the target, the target is still the original and its old
+            // file a second name or a copy of it.
+            const bool original = tempThere && target.Exists();
+            const bool restored = original ? DeleteAndCheck(old, FileOperation::RollBack) == 0
+                                           : Replace(old, target, FileOperation::RollBack) == 0;
+            if (!restored) {
                 LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
                 return false;
             }
@@ -433,10 +499,11 @@ bool CQVUDesquasher::RollForward()
         const gCFRef& temp = m_tempPaths[i];
         if (!temp.Exists())
             continue; // moved in already
-        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() &&
-            (m_oldPaths[i].Exists() || Move(target, m_oldPaths[i], FileOperation::KeepOld) != 0))
+        // A target not yet kept is kept now; one kept beside itself or moved aside is replaced.
+        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() && !m_oldPaths[i].Exists() &&
+            KeepBeside(target, m_oldPaths[i]) != 0)
             return false;
-        if (Move(temp, target, FileOperation::MoveNew) != 0)
+        if (MoveIn(i) != 0)
             return false;
         LogLine(Joined(gCString(L"Moved in "), target.GetStoredText()));
     }
