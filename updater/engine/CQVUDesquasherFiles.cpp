@@ -99,9 +99,10 @@ bool NobodyHolds(const gCString& path)
 // same file, or for a program a copy (a program that runs after a kill cannot lose a name of
 // its own file, and the rollback must be able to remove the old one). Where neither can be made
 // (a file system without links, a file that someone holds open) the target is moved aside, and
-// its move gives the refusal of a locked file.
-gCResult KeepBeside(const gCFRef& target, const gCFRef& old)
+// its move gives the refusal of a locked file; movedAside says so.
+gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
 {
+    movedAside = false;
     const gCString& path = target.GetStoredText();
     const gCString& oldPath = old.GetStoredText();
     if (!IsWholePathText(path) || !IsWholePathText(oldPath))
@@ -114,7 +115,9 @@ gCResult KeepBeside(const gCFRef& target, const gCFRef& old)
             return kOk;
         }
     }
-    return Move(target, old, FileOperation::KeepOld);
+    QV_RETURN_IF_FAILED(Move(target, old, FileOperation::KeepOld));
+    movedAside = true;
+    return kOk;
 }
 
 // What is at a path: nothing, a file or a folder, from one look. A name that is not there
@@ -369,7 +372,13 @@ gCResult CQVUDesquasher::KeepOldFiles()
         if (!(m_entryFlags[i] & kTargetExisted))
             continue;
         LogLine(Joined(Text(kTextKeepingFile), NameOf(m_targetPaths[i])));
-        QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i]));
+        bool movedAside = false;
+        QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i], movedAside));
+        // A target moved aside is missing until its new file is in: that follows at once.
+        if (movedAside) {
+            QV_RETURN_IF_FAILED(Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew));
+            m_entryFlags[i] |= kMovedIn;
+        }
     }
     return kOk;
 }
@@ -396,7 +405,8 @@ gCResult CQVUDesquasher::MoveNewFiles()
         TickEntry(i);
         // Every entry's new file was written: one that has gone since fails the move.
         LogLine(Joined(Text(kTextMovingFile), NameOf(m_tempPaths[i])));
-        QV_RETURN_IF_FAILED(MoveIn(i));
+        if (!(m_entryFlags[i] & kMovedIn))
+            QV_RETURN_IF_FAILED(MoveIn(i));
     }
     return kOk;
 }
@@ -465,8 +475,11 @@ bool CQVUDesquasher::RollBackEntry(int32_t i)
             // that is there beside the target, the target is still the original and its old
             // file a second name or a copy of it.
             const bool original = tempThere && target.Exists();
+            // A new file gone before its move leaves two names of the original: a replace by a
+            // second name of the same file changes nothing, and the old name then goes.
             const bool restored = original ? DeleteAndCheck(old, FileOperation::RollBack) == 0
-                                           : Replace(old, target, FileOperation::RollBack) == 0;
+                                           : Replace(old, target, FileOperation::RollBack) == 0 &&
+                                                 (!old.Exists() || DeleteAndCheck(old, FileOperation::RollBack) == 0);
             if (!restored) {
                 LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
                 return false;
@@ -500,8 +513,9 @@ bool CQVUDesquasher::RollForward()
         if (!temp.Exists())
             continue; // moved in already
         // A target not yet kept is kept now; one kept beside itself or moved aside is replaced.
+        bool movedAside = false;
         if ((m_entryFlags[i] & kTargetExisted) && target.Exists() && !m_oldPaths[i].Exists() &&
-            KeepBeside(target, m_oldPaths[i]) != 0)
+            KeepBeside(target, m_oldPaths[i], movedAside) != 0)
             return false;
         if (MoveIn(i) != 0)
             return false;
