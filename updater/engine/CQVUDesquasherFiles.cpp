@@ -123,7 +123,7 @@ gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
 // What is at a path: nothing, a file or a folder, from one look. A name that is not there
 // costs a search of its folder on some systems, so each path is looked at once where one
 // look answers both questions.
-enum class PathKind { None, File, Folder };
+enum class PathKind { None, File, ReadOnlyFile, Folder };
 
 PathKind KindOf(const gCString& path)
 {
@@ -132,7 +132,10 @@ PathKind KindOf(const gCString& path)
     const DWORD attributes = GetFileAttributesW(path.Text());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::None;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::Folder;
+    // The runtime's write test is this attribute: the look answers it as well.
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? PathKind::ReadOnlyFile : PathKind::File;
 }
 
 PathKind KindOf(const gCFRef& path)
@@ -170,7 +173,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     const PathKind tempKind = KindOf(temp);
     if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
-    if (oldKind == PathKind::File) {
+    if (oldKind == PathKind::File || oldKind == PathKind::ReadOnlyFile) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
             LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
@@ -178,7 +181,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
         }
     }
-    if (tempKind == PathKind::File)
+    if (tempKind == PathKind::File || tempKind == PathKind::ReadOnlyFile)
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
     return kOk;
 }
@@ -201,7 +204,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
             PostLine(Joined(Text(kTextNotWritable), path), kLineRed);
             return kGenericFailure;
         }
-        if (_waccess(path.Text(), kWriteAccess) != 0) {
+        if (targetKind == PathKind::ReadOnlyFile) {
             int changed = _wchmod(path.Text(), _S_IREAD | _S_IWRITE);
             m_entryFlags[i] |= kMadeWritable;
             NoteFileOperation(FileOperation::MakeWritable, path);
@@ -343,19 +346,18 @@ gCResult CQVUDesquasher::PlanFolders()
     return kOk;
 }
 
-// Creates the missing folders of the entry's new file below the installation folder,
-// outermost first; the journal named them before.
+// Creates the folders that the plan found missing and that this entry's new file is the first
+// to need, outermost first; the journal named them before. Every other folder of the file was
+// there when the plan looked, or was made for an earlier entry: one gone since fails the write.
 gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
 {
     const gCString& file = m_tempPaths[i].GetStoredText();
-    for (int32_t end = m_targetFolder.GetStoredText().Length(); end < file.Length(); ++end) {
-        if (!IsPathSeparator(file[end]))
+    for (int32_t k = 0; k < m_madeFolders.Count(); ++k) {
+        if (m_madeFolders[k].entry != i)
             continue;
-        QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), end + 1));
-        // Looked at without entering it: entering a folder and coming back cost two opens.
-        if (KindOf(m_folderText) == PathKind::Folder)
-            continue;
-        if (_wmkdir(m_folderText.Text()) != 0)
+        QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), m_madeFolders[k].length));
+        // One made since the plan looked serves as well.
+        if (_wmkdir(m_folderText.Text()) != 0 && KindOf(m_folderText) != PathKind::Folder)
             return kCreateFailure;
         NoteFileOperation(FileOperation::CreateFolder, m_folderText);
     }
