@@ -426,9 +426,9 @@ gCResult CQVUDesquasher::DeleteOldFiles()
         if (i < m_deleteLogLines.Count())
             LogLine(std::move(m_deleteLogLines[i]));
         // A delete that succeeds may still leave the name while someone holds the file open.
-        const bool refused = DeletePathFile(old.GetStoredText()) != kOk;
+        (void)DeletePathFile(old.GetStoredText()); // what counts is whether it is still there
         NoteFileOperation(FileOperation::DeleteOld, old.GetStoredText());
-        if ((refused || old.Exists()) && i < m_deleteFailedLines.Count()) {
+        if (old.Exists() && i < m_deleteFailedLines.Count()) {
             PostLine(std::move(m_deleteFailedLines[i]), kLineDimmed);
             PostLine(std::move(m_cannotDeleteLines[i]), kLineRed);
         }
