@@ -87,6 +87,8 @@ private:
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFoldersOf(int32_t i);
     gCResult RemoveStaleFiles(int32_t i);
+    // Moves the entry's new file to its target.
+    gCResult MoveIn(int32_t i);
     gCResult SaveSourceRecord();
     // Everything that the steps after the last one that can fail, and the rollback, need of
     // memory, asked for before the first change.
@@ -136,7 +138,8 @@ private:
     // For putting the installation back: what this run found and did to each entry's target
     // (EntryFlag bits), and the folders that were missing before it, outermost first, each as
     // the length of the prefix of an entry's ".tmp" path that names it. The journal holds both.
-    enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2 };
+    // kMovedIn is this run's alone and never reaches the journal, written before it is set.
+    enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2, kMovedIn = 4 };
     struct MadeFolder {
         int32_t entry;
         int32_t length;

@@ -67,10 +67,63 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
     return kOk;
 }
 
+// Puts a file in the place of another in one step: at no moment is the target missing.
+gCResult Replace(const gCFRef& from, const gCFRef& to, FileOperation operation)
+{
+    const gCString& source = from.GetStoredText();
+    const gCString& target = to.GetStoredText();
+    if (!IsWholePathText(source) || !IsWholePathText(target))
+        return kBadParameter;
+    if (!MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING))
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? kFileNotFound : kFileOpenFailure;
+    NoteFileOperation(operation, target);
+    return kOk;
+}
+
+bool IsProgram(const gCString& path)
+{
+    const int32_t n = path.Length();
+    return n >= 4 && _wcsicmp(path.Text() + n - 4, L".exe") == 0;
+}
+
+// True when no one holds the file open: only then can it be replaced in one step. A file that
+// someone holds open, sharing delete or not, is refused as a whole by the replace.
+bool NobodyHolds(const gCString& path)
+{
+    CFileHandle file(
+        CreateFileW(path.Text(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file.IsValid();
+}
+
+// Keeps the target under its old name while the target stays in place: a second name of the
+// same file, or for a program a copy (a program that runs after a kill cannot lose a name of
+// its own file, and the rollback must be able to remove the old one). Where neither can be made
+// (a file system without links, a file that someone holds open) the target is moved aside, and
+// its move gives the refusal of a locked file; movedAside says so.
+gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
+{
+    movedAside = false;
+    const gCString& path = target.GetStoredText();
+    const gCString& oldPath = old.GetStoredText();
+    if (!IsWholePathText(path) || !IsWholePathText(oldPath))
+        return kBadParameter;
+    if (NobodyHolds(path)) {
+        const BOOL kept = IsProgram(path) ? CopyFileW(path.Text(), oldPath.Text(), TRUE)
+                                          : CreateHardLinkW(oldPath.Text(), path.Text(), nullptr);
+        if (kept) {
+            NoteFileOperation(FileOperation::KeepOld, oldPath);
+            return kOk;
+        }
+    }
+    QV_RETURN_IF_FAILED(Move(target, old, FileOperation::KeepOld));
+    movedAside = true;
+    return kOk;
+}
+
 // What is at a path: nothing, a file or a folder, from one look. A name that is not there
 // costs a search of its folder on some systems, so each path is looked at once where one
 // look answers both questions.
-enum class PathKind { None, File, Folder };
+enum class PathKind { None, File, ReadOnlyFile, Folder };
 
 PathKind KindOf(const gCString& path)
 {
@@ -79,7 +132,10 @@ PathKind KindOf(const gCString& path)
     const DWORD attributes = GetFileAttributesW(path.Text());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return PathKind::None;
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PathKind::Folder;
+    // The runtime's write test is this attribute: the look answers it as well.
+    return (attributes & FILE_ATTRIBUTE_READONLY) ? PathKind::ReadOnlyFile : PathKind::File;
 }
 
 PathKind KindOf(const gCFRef& path)
@@ -117,7 +173,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     const PathKind tempKind = KindOf(temp);
     if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
-    if (oldKind == PathKind::File) {
+    if (oldKind == PathKind::File || oldKind == PathKind::ReadOnlyFile) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
             LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
@@ -125,7 +181,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
         }
     }
-    if (tempKind == PathKind::File)
+    if (tempKind == PathKind::File || tempKind == PathKind::ReadOnlyFile)
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
     return kOk;
 }
@@ -148,7 +204,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
             PostLine(Joined(Text(kTextNotWritable), path), kLineRed);
             return kGenericFailure;
         }
-        if (_waccess(path.Text(), kWriteAccess) != 0) {
+        if (targetKind == PathKind::ReadOnlyFile) {
             int changed = _wchmod(path.Text(), _S_IREAD | _S_IWRITE);
             m_entryFlags[i] |= kMadeWritable;
             NoteFileOperation(FileOperation::MakeWritable, path);
@@ -290,41 +346,58 @@ gCResult CQVUDesquasher::PlanFolders()
     return kOk;
 }
 
-// Creates the missing folders of the entry's new file below the installation folder,
-// outermost first; the journal named them before.
+// Creates the folders that the plan found missing and that this entry's new file is the first
+// to need, outermost first; the journal named them before. Every other folder of the file was
+// there when the plan looked, or was made for an earlier entry: one gone since fails the write.
 gCResult CQVUDesquasher::MakeFoldersOf(int32_t i)
 {
     const gCString& file = m_tempPaths[i].GetStoredText();
-    for (int32_t end = m_targetFolder.GetStoredText().Length(); end < file.Length(); ++end) {
-        if (!IsPathSeparator(file[end]))
+    for (int32_t k = 0; k < m_madeFolders.Count(); ++k) {
+        if (m_madeFolders[k].entry != i)
             continue;
-        QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), end + 1));
-        // Looked at without entering it: entering a folder and coming back cost two opens.
-        if (KindOf(m_folderText) == PathKind::Folder)
-            continue;
-        if (_wmkdir(m_folderText.Text()) != 0)
+        QV_RETURN_IF_FAILED(m_folderText.SetTextN(file.Text(), m_madeFolders[k].length));
+        // One made since the plan looked serves as well.
+        if (_wmkdir(m_folderText.Text()) != 0 && KindOf(m_folderText) != PathKind::Folder)
             return kCreateFailure;
         NoteFileOperation(FileOperation::CreateFolder, m_folderText);
     }
     return kOk;
 }
 
+// The check removed every stale old file and found which targets exist: neither is looked at
+// again. A target gone since, or an old file made since, fails the keep.
 gCResult CQVUDesquasher::KeepOldFiles()
 {
     PostLine(Text(kTextKeepingOldFiles), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
-        const gCFRef& target = m_targetPaths[i];
-        if (!target.Exists())
+        if (!(m_entryFlags[i] & kTargetExisted))
             continue;
-        LogLine(Joined(Text(kTextKeepingFile), NameOf(target)));
-        if (m_oldPaths[i].Exists())
-            QV_RETURN_IF_FAILED(DeleteAndCheck(m_oldPaths[i], FileOperation::RemoveStale));
-        QV_RETURN_IF_FAILED(Move(target, m_oldPaths[i], FileOperation::KeepOld));
-        if (target.Exists())
-            return kStreamFailure;
+        LogLine(Joined(Text(kTextKeepingFile), NameOf(m_targetPaths[i])));
+        bool movedAside = false;
+        QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i], movedAside));
+        // A target moved aside is missing until its new file is in: that follows at once.
+        if (movedAside) {
+            QV_RETURN_IF_FAILED(Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew));
+            m_entryFlags[i] |= kMovedIn;
+        }
     }
     return kOk;
+}
+
+// A target that existed is still there, or moved aside: the new file takes its place in one
+// step. A new file must not meet a file of its name. The move's own answer says whether the
+// new file is in place.
+gCResult CQVUDesquasher::MoveIn(int32_t i)
+{
+    if (!(m_entryFlags[i] & kTargetExisted))
+        return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
+    const gCResult replaced = Replace(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
+    // A program that still runs can lose its name only by a move: it goes over its copy.
+    if (replaced != kFileOpenFailure || !IsProgram(m_targetPaths[i].GetStoredText()))
+        return replaced;
+    QV_RETURN_IF_FAILED(Replace(m_targetPaths[i], m_oldPaths[i], FileOperation::KeepOld));
+    return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
 }
 
 gCResult CQVUDesquasher::MoveNewFiles()
@@ -332,12 +405,10 @@ gCResult CQVUDesquasher::MoveNewFiles()
     PostLine(Text(kTextMovingNewFiles), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
-        const gCFRef& temp = m_tempPaths[i];
         // Every entry's new file was written: one that has gone since fails the move.
-        LogLine(Joined(Text(kTextMovingFile), NameOf(temp)));
-        QV_RETURN_IF_FAILED(Move(temp, m_targetPaths[i], FileOperation::MoveNew));
-        if (temp.Exists())
-            return kStreamFailure;
+        LogLine(Joined(Text(kTextMovingFile), NameOf(m_tempPaths[i])));
+        if (!(m_entryFlags[i] & kMovedIn))
+            QV_RETURN_IF_FAILED(MoveIn(i));
     }
     return kOk;
 }
@@ -348,11 +419,13 @@ gCResult CQVUDesquasher::DeleteOldFiles()
     PostLine(std::move(m_finishLines[kDeletingLine]), kLineBlack);
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         TickEntry(i);
-        const gCFRef& old = m_oldPaths[i];
-        if (!old.Exists())
+        // This run kept an old file for every target that existed, and for no other.
+        if (!(m_entryFlags[i] & kTargetExisted))
             continue;
+        const gCFRef& old = m_oldPaths[i];
         if (i < m_deleteLogLines.Count())
             LogLine(std::move(m_deleteLogLines[i]));
+        // A delete that succeeds may still leave the name while someone holds the file open.
         (void)DeletePathFile(old.GetStoredText()); // what counts is whether it is still there
         NoteFileOperation(FileOperation::DeleteOld, old.GetStoredText());
         if (old.Exists() && i < m_deleteFailedLines.Count()) {
@@ -400,8 +473,16 @@ bool CQVUDesquasher::RollBackEntry(int32_t i)
     }
     if (m_entryFlags[i] & kTargetExisted) {
         if (old.Exists()) {
-            bool cleared = !target.Exists() || DeleteAndCheck(target, FileOperation::RollBack) == 0;
-            if (!cleared || Move(old, target, FileOperation::RollBack) != 0) {
+            // The new file takes the target's place in one step, with its ".tmp" name: while
+            // that is there beside the target, the target is still the original and its old
+            // file a second name or a copy of it.
+            const bool original = tempThere && target.Exists();
+            // A new file gone before its move leaves two names of the original: a replace by a
+            // second name of the same file changes nothing, and the old name then goes.
+            const bool restored = original ? DeleteAndCheck(old, FileOperation::RollBack) == 0
+                                           : Replace(old, target, FileOperation::RollBack) == 0 &&
+                                                 (!old.Exists() || DeleteAndCheck(old, FileOperation::RollBack) == 0);
+            if (!restored) {
                 LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
                 return false;
             }
@@ -433,10 +514,12 @@ bool CQVUDesquasher::RollForward()
         const gCFRef& temp = m_tempPaths[i];
         if (!temp.Exists())
             continue; // moved in already
-        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() &&
-            (m_oldPaths[i].Exists() || Move(target, m_oldPaths[i], FileOperation::KeepOld) != 0))
+        // A target not yet kept is kept now; one kept beside itself or moved aside is replaced.
+        bool movedAside = false;
+        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() && !m_oldPaths[i].Exists() &&
+            KeepBeside(target, m_oldPaths[i], movedAside) != 0)
             return false;
-        if (Move(temp, target, FileOperation::MoveNew) != 0)
+        if (MoveIn(i) != 0)
             return false;
         LogLine(Joined(gCString(L"Moved in "), target.GetStoredText()));
     }

@@ -143,6 +143,67 @@ TEST_P(Installer, ANewFileGoneBeforeItsMoveFailsTheMoveAndPutsEverythingBack)
     EXPECT_TRUE(ReadOnly(L"readme.txt"));
 }
 
+// Looks at every file of the original installation after each change, and can take
+// readme.txt's new file away once it is written.
+struct Watch {
+    std::wstring folder;
+    bool removeNewReadme = false;
+    std::vector<std::wstring> missing;
+};
+
+void LookAfterEachChange(FileOperation operation, const gCString& path, void* context)
+{
+    Watch& watch = *static_cast<Watch*>(context);
+    if (watch.removeNewReadme)
+        RemoveNewReadme(operation, path, nullptr);
+    for (const auto& item : kOriginal)
+        if (item.first.back() != L'\\' &&
+            GetFileAttributesW((watch.folder + item.first).c_str()) == INVALID_FILE_ATTRIBUTES)
+            watch.missing.push_back(item.first + L" after " + path.Text());
+}
+
+// Kept beside its target, an old file never leaves the target's name empty: a kill at any
+// moment finds every file of the installation, in a run that completes and in one put back.
+TEST(InstallerSteps, AtNoMomentIsAFileOfTheInstallationMissing)
+{
+    for (bool fails : {false, true}) {
+        EngineFixture f;
+        f.Lay(kOriginal, L"readme.txt");
+        Watch watch{f.installFolder, fails, {}};
+        SetFileOperationHook(LookAfterEachChange, &watch);
+        const gCResult r = f.Install(Archive());
+        SetFileOperationHook(nullptr, nullptr);
+        EXPECT_EQ(fails ? 1 : 0, r);
+        EXPECT_EQ(fails ? kOriginal : kUpdated, f.Tree());
+        EXPECT_EQ(std::vector<std::wstring>(), watch.missing) << fails;
+    }
+}
+
+// A target held open without delete sharing is refused when it is kept, as ever, and the
+// installation is put back; one held sharing delete is replaced.
+TEST(InstallerSteps, AHeldTargetIsRefusedUnlessItsHolderSharesDelete)
+{
+    const struct {
+        DWORD share;
+        gCResult result;
+    } cases[] = {{FILE_SHARE_READ | FILE_SHARE_WRITE, 1}, {FILE_SHARE_READ | FILE_SHARE_DELETE, 0}};
+    for (const auto& c : cases) {
+        EngineFixture f;
+        f.Lay(kOriginal, L"keep.cfg");
+        gCResult r = kGenericFailure;
+        {
+            CFileHandle held(CreateFileW((f.installFolder + L"data\\table.dat").c_str(), GENERIC_READ, c.share, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.IsValid());
+            r = f.Install(Archive());
+        }
+        EXPECT_EQ(c.result, r) << c.share;
+        EXPECT_EQ(c.result != 0, Tail(f.host.StatusLines(), 1) == Lines{L"!T48"}) << c.share;
+        // The old file that could not go while it was held goes with its holder.
+        EXPECT_EQ(c.result == 0 ? kUpdated : kOriginal, f.Tree()) << c.share;
+    }
+}
+
 // Runs a Unix program on the Unix name of a Windows path (Wine starts Unix programs but cannot
 // wait for them) and waits until the path is there or not, as asked; false when that cannot
 // be done here.
