@@ -1,7 +1,10 @@
 #include "CQuorvelUpdaterBackdrop.h"
 
+#include <algorithm>
+
 #include "CWindowBase.h"
 #include "CQVUTransferManager.h"
+#include "CTimer.h"
 #include "UpdateRequest.h"
 #include "UpdaterMessages.h"
 #include "UpdaterTexts.h"
@@ -223,9 +226,24 @@ gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
     GdiFlush();
     DrawProgress();
     Invalidate(ProgressRect());
-    if (flag)
-        (void)Present(); // progress that cannot be shown at once shows at the next paint
+    if (!flag)
+        return kOk;
+    // The installer moves the bar a percent every few small files: a present for each step
+    // would cost more than the files.
+    const uint32_t now = ReadMillisecondClock();
+    if (now - m_barPresentedAt < kBarPresentMs) {
+        m_barWaiting = 1;
+        return kOk;
+    }
+    PresentBar(now);
     return kOk;
+}
+
+void CQuorvelUpdaterBackdrop::PresentBar(uint32_t now)
+{
+    m_barPresentedAt = now;
+    m_barWaiting = 0;
+    (void)Present(); // progress that cannot be shown at once shows at the next paint
 }
 
 gCResult CQuorvelUpdaterBackdrop::SetCaptionText(gCString text, uint32_t flag)
@@ -273,6 +291,8 @@ gCResult CQuorvelUpdaterBackdrop::OnHeartbeat()
             m_buttonOpacity = 1.0f;
         (void)Changed(1, ButtonRect()); // a frame of the fade that cannot be shown is simply skipped
     }
+    if (m_barWaiting)
+        PresentBar(ReadMillisecondClock());
     return kOk;
 }
 
@@ -367,10 +387,18 @@ gCResult CQuorvelUpdaterBackdrop::OnMouse(int32_t& handled, MouseEvent event, co
 
 void CQuorvelUpdaterBackdrop::FillRect(const gCRect& rect, uint32_t colour)
 {
+    // Clipped once, then a row at a time: the bar is filled again at every percent.
     CImageBase& image = GetBackBuffer();
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
-        for (int32_t x = rect.left; x < rect.right; ++x)
-            image.SetPixel(x, y, colour);
+    uint32_t* bits = image.GetBits();
+    const int32_t width = image.GetWidth();
+    const int32_t left = std::max(rect.left, 0);
+    const int32_t right = std::min(rect.right, width);
+    const int32_t top = std::max(rect.top, 0);
+    const int32_t bottom = std::min(rect.bottom, image.GetHeight());
+    if (!bits || left >= right)
+        return;
+    for (int32_t y = top; y < bottom; ++y)
+        std::fill_n(bits + static_cast<size_t>(y) * static_cast<size_t>(width) + left, right - left, colour);
 }
 
 void CQuorvelUpdaterBackdrop::FrameRect(const gCRect& rect, uint32_t colour)

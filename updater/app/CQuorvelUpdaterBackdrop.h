@@ -45,6 +45,9 @@ public:
     // The button's opacity while it waits, and the fade's length in milliseconds.
     static constexpr float kDimmedButton = 0.45f;
     static constexpr float kFadeMs = 600.0f;
+    // The least time between two presents of the bar alone; a step within it shows at the
+    // next heartbeat.
+    static const uint32_t kBarPresentMs = 40;
 
     CQuorvelUpdaterBackdrop(IUpdaterWindowOwner* owner, CResultsLog* log);
     ~CQuorvelUpdaterBackdrop() override;
@@ -115,6 +118,7 @@ private:
     gCResult AddWrapped(const gCString& text, uint32_t colour);
     // How many of the text's first characters fit in a row.
     int32_t FittingLength(const gCString& text) const;
+    void PresentBar(uint32_t now);
     void FillRect(const gCRect& rect, uint32_t colour);
     void FrameRect(const gCRect& rect, uint32_t colour);
     void DrawList();
@@ -134,6 +138,9 @@ private:
     gCString m_buttonText;
     float m_progress = 0.0f;
     int32_t m_progressShown = 0;
+    // The bar's last present, and a step drawn since that waits for the heartbeat.
+    uint32_t m_barPresentedAt = 0;
+    int32_t m_barWaiting = 0;
     float m_buttonOpacity = 1.0f;
     // The button's fade from dimmed to full opacity.
     CTimeTrack m_fade{kDimmedButton, 1.0f, kFadeMs, 0.0f, kTrackOnce, 0};

@@ -43,6 +43,21 @@ inline void RepeatShortPeriod(uint8_t* to, uint32_t distance)
     MoveHalfChunk(to + 8, to + 8 - kPeriodsOf8[distance]);
 }
 
+// Fills two chunks at to with the bytes from distance (1 to 15) back repeated. The second
+// chunk takes its source a whole number of periods back, at least a chunk, within the first.
+inline void RepeatShortDistance(uint8_t* to, uint32_t distance)
+{
+    // The smallest multiple of the distance that is at least 16.
+    static const uint8_t kPeriodsOf16[16] = {0, 16, 16, 18, 16, 20, 18, 21, 16, 18, 20, 22, 24, 26, 28, 30};
+    if (distance >= kChunk / 2) {
+        MoveHalfChunk(to, to - distance);
+        MoveHalfChunk(to + kChunk / 2, to + kChunk / 2 - distance);
+    } else {
+        RepeatShortPeriod(to, distance);
+    }
+    MoveChunk(to + kChunk, to + kChunk - kPeriodsOf16[distance]);
+}
+
 // Base-128, most significant group first; bits above 31 fall off. False when the block ends
 // inside the number.
 inline bool ReadNumber(const uint8_t* in, uint32_t count, uint32_t& pos, uint32_t& value)
@@ -78,8 +93,9 @@ inline bool ShortNumber(const uint8_t*& p, uint32_t& value)
 }
 
 // One pass over the tokens. Literal runs are found a chunk at a time and moved whole; copies
-// move in chunks once source and destination lie a chunk apart. Near either end the same
-// tokens are taken a byte at a time, with every bound checked.
+// move in chunks, whole when they do not meet their source, else once source and destination
+// lie a chunk apart. Near either end the same tokens are taken a byte at a time, with every
+// bound checked.
 class TokenDecoder {
 public:
     TokenDecoder(const uint8_t* in, uint32_t count, uint8_t* out, uint32_t outputSize)
@@ -137,25 +153,35 @@ private:
         uint8_t* op = m_out + m_w;
         uint8_t* const lastWrite = m_out + (m_size - margin);
         // The usual copy: a length of one byte up to two chunks, a distance of one or two
-        // bytes at least a chunk back. It reads at most four token bytes and writes two chunks.
+        // bytes. It reads at most four token bytes and writes two chunks.
         auto usualCopy = [&]() -> bool {
             if (*ip != escapeByte)
                 return false;
             const uint32_t length = ip[1];
             if (length - 1 >= 2 * kChunk)
                 return false;
-            uint32_t distance = ip[2];
-            uint32_t numbers = 2;
-            if (distance >= 0x80) {
-                distance = ((distance & 0x7Fu) << 7) | ip[3];
-                numbers = ip[3] < 0x80 ? 3 : 0;
-            }
-            if (numbers == 0 || distance < kChunk || distance > static_cast<uint32_t>(op - m_out))
+            // Both forms of the distance are read, and one is taken without a branch.
+            const uint32_t d0 = ip[2];
+            const uint32_t d1 = ip[3];
+            const uint32_t wide = d0 >> 7;
+            const uint32_t pick = 0u - wide;
+            const uint32_t distance = (d0 & ~pick) | ((((d0 & 0x7Fu) << 7) | d1) & pick);
+            const uint32_t numbers = 2 + wide;
+            if ((wide & (d1 >> 7)) != 0 || distance - 1 >= static_cast<uint32_t>(op - m_out))
                 return false;
             const uint8_t* from = op - distance;
-            MoveChunk(op, from);
-            if (length > kChunk)
+            if (length <= distance) {
+                // Source and copy do not meet: both chunks are read before either is stored.
+                const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+                const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + kChunk));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(op), first);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(op + kChunk), second);
+            } else if (distance >= kChunk) {
+                MoveChunk(op, from);
                 MoveChunk(op + kChunk, from + kChunk);
+            } else {
+                RepeatShortDistance(op, distance);
+            }
             op += length;
             ip += 1 + numbers;
             return true;
@@ -218,17 +244,6 @@ private:
                 MoveChunk(op, from);
                 if (length > kChunk)
                     MoveChunk(op + kChunk, from + kChunk);
-                op += length;
-                continue;
-            }
-            if (length <= kChunk && distance != 0) {
-                const uint8_t* from = op - distance;
-                if (distance >= kChunk / 2) {
-                    MoveHalfChunk(op, from);
-                    MoveHalfChunk(op + kChunk / 2, from + kChunk / 2);
-                } else {
-                    RepeatShortPeriod(op, distance);
-                }
                 op += length;
                 continue;
             }

@@ -203,6 +203,10 @@ TEST(UpdaterApp, CancelThenViewMessagesDroppedFilesScrollingAndTheCloseButton)
     }
     // Each change put its own part on the screen, and only that part.
     EXPECT_TRUE(ScreenMatches(app.GetMainWindowHandle(), picture));
+    // A bar moved again at once waits for the heartbeat to show it.
+    EXPECT_EQ(app.SendToView(kMsgProgress, 0, 60, 0), 0u);
+    EXPECT_EQ(app.SendToView(kMsgProgress, 0, 61, 0), 0u);
+    EXPECT_TRUE(app.RunUntil([&] { return ScreenMatches(app.GetMainWindowHandle(), picture); }, 3000));
 
     PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
