@@ -11,6 +11,7 @@
 enum : int32_t {
     kStreamKindFile = 1,
     kStreamKindMemory = 2,
+    kStreamKindFileImage = 3, // a file's bytes in memory, read as the file (CFileImage)
 };
 
 class gCStream : public gCBaseObject {

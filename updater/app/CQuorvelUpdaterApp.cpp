@@ -240,7 +240,7 @@ gCResult CQuorvelUpdaterApp::OpenWindow()
     SetViewMessageTarget(m_backdrop);
     // Fonts load from the font resource file, which is the resource file itself unless the
     // application names another.
-    m_backdrop->LoadResources(nullptr, nullptr, &GetFontResourceFile(), &GetFontResourceDirectory());
+    m_backdrop->LoadResources(nullptr, nullptr, GetFontResourceStream(), GetFontResourceDirectory());
     // No title: the window takes the backdrop's name.
     gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(m_backdrop->GetWidth()),
                                        static_cast<float>(m_backdrop->GetHeight()), -1.0f, -1.0f, nullptr, 0);

@@ -376,9 +376,11 @@ gCResult CQVUDesquasher::KeepOldFiles()
         LogLine(Joined(Text(kTextKeepingFile), NameOf(m_targetPaths[i])));
         bool movedAside = false;
         QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i], movedAside));
-        // A target moved aside is missing until its new file is in: that follows at once.
+        // A target moved aside is missing until its new file is in: that follows at once. The
+        // log says so, as a kill between the two would leave the installation without it.
         if (movedAside) {
             QV_RETURN_IF_FAILED(Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew));
+            LogLine(Joined(gCString(L"Moved aside and replaced at once: "), NameOf(m_targetPaths[i])));
             m_entryFlags[i] |= kMovedIn;
         }
     }

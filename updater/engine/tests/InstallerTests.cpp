@@ -201,6 +201,10 @@ TEST(InstallerSteps, AHeldTargetIsRefusedUnlessItsHolderSharesDelete)
         EXPECT_EQ(c.result != 0, Tail(f.host.StatusLines(), 1) == Lines{L"!T48"}) << c.share;
         // The old file that could not go while it was held goes with its holder.
         EXPECT_EQ(c.result == 0 ? kUpdated : kOriginal, f.Tree()) << c.share;
+        const std::vector<std::wstring> log = f.host.LogLines();
+        EXPECT_EQ(c.result == 0,
+                  std::count(log.begin(), log.end(), L"Moved aside and replaced at once: table.dat") == 1)
+            << c.share;
     }
 }
 
