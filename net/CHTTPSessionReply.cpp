@@ -42,7 +42,7 @@ gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& na
 {
     QV_RETURN_IF_FAILED(names.Add(name));
     gCResult r = values.Add(value);
-    if (r != 0)
+    if (r != kOk)
         names.RemoveAt(names.Count() - 1);
     return r;
 }
@@ -364,7 +364,7 @@ gCResult CHTTPSession::OpenOutputFile()
     if (!file)
         return kOutOfMemory;
     gCResult r = OpenFileForSave(*file, reference, nullptr, kAccessWrite);
-    if (r != 0) {
+    if (r != kOk) {
         delete file;
         return r;
     }

@@ -129,7 +129,7 @@ gCResult CHTTPSession::ParseRequest()
     bool serve = false;
     const gCResult r = ReadRequest(received, serve);
     // Whatever the outcome the request is taken; without a reply the exchange is over.
-    if (r != 0 || !serve) {
+    if (r != kOk || !serve) {
         m_stopped = 1;
         return r;
     }
@@ -224,7 +224,7 @@ gCResult CHTTPSession::ServeRequest()
     DeleteOutput();
     // A stream handed over is ours even when the request is refused.
     m_output = stream;
-    if (r != 0 || refuse || (!stream && !ServerBodyProc.proc)) {
+    if (r != kOk || refuse || (!stream && !ServerBodyProc.proc)) {
         m_stopped = 1;
         return kOk;
     }
@@ -298,7 +298,7 @@ gCResult CHTTPSession::SendNextBodyPart()
     const uint32_t piece = left < kServePiece ? static_cast<uint32_t>(left) : kServePiece;
     QV_RETURN_IF_FAILED(m_sendBlock.Resize(static_cast<int32_t>(piece)));
     gCResult r = content.ReadBytes(m_sendBlock.Data(), piece);
-    if (r != 0) {
+    if (r != kOk) {
         m_sendBlock.Free();
         return r;
     }

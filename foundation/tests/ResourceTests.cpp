@@ -55,7 +55,8 @@ public:
 
 testing::AssertionResult IsResultCode(gCResult r)
 {
-    return r >= 0 && r <= kKeyNotFound ? testing::AssertionSuccess() : testing::AssertionFailure() << r;
+    const int32_t code = r;
+    return code >= 0 && code <= kKeyNotFound ? testing::AssertionSuccess() : testing::AssertionFailure() << code;
 }
 
 // Every cut of the valid file, then random byte changes with hostile sizes and counts written

@@ -66,29 +66,29 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     }
     PostLine(Text(kTextInstallStarting), kLineBlack);
 
-    if (Checked(ReadArchiveFile(archive)) != 0) {
+    if (Checked(ReadArchiveFile(archive)) != kOk) {
         PostLine(Text(kTextArchiveUnreadable), kLineRed);
         return kGenericFailure;
     }
-    if (Checked(ParseUpdateArchive()) != 0) {
+    if (Checked(ParseUpdateArchive()) != kOk) {
         PostLine(Text(kTextArchiveMalformed), kLineRed);
         return kGenericFailure;
     }
     gCResult target = CheckScriptTarget();
     if (target == kHandled)
         return kHandled;
-    if (target != 0) {
+    if (target != kOk) {
         PostLine(gCString::ConcatText("PI Err: ", Text(kTextArchiveMalformed)), kLineRed);
         return kGenericFailure;
     }
-    if (Checked(CheckWriteAccess()) != 0) {
+    if (Checked(CheckWriteAccess()) != kOk) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
         PostLine(Text(kTextAccessFailed), kLineRed);
         return kGenericFailure;
     }
     // What follows is on the disk before the first change.
-    if (Checked(PlanFolders()) != 0 || WriteJournal() != 0) {
+    if (Checked(PlanFolders()) != kOk || WriteJournal() != kOk) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
         PostLine(Text(kTextWriteFailed), kLineRed);
@@ -105,7 +105,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
                           {&CQVUDesquasher::MoveNewFiles, kTextMoveFailed},
                           {&CQVUDesquasher::MarkJournalDone, kTextMoveFailed}};
     for (const Step& step : steps) {
-        if (Checked((this->*step.run)()) != 0) {
+        if (Checked((this->*step.run)()) != kOk) {
             if (RollBack()) {
                 RemoveJournal();
                 PostLine(Text(step.failureText), kLineRed);
@@ -162,7 +162,7 @@ gCResult CQVUDesquasher::SaveSourceRecord()
     QV_RETURN_IF_FAILED(m_archive->Rewind());
     const int64_t length = m_archive->GetLength();
     CMemBlockT<char> block;
-    if (length < 0 || length > 0x7FFFFFFF || block.Resize(static_cast<int32_t>(length)) != 0)
+    if (length < 0 || length > 0x7FFFFFFF || block.Resize(static_cast<int32_t>(length)) != kOk)
         return kOutOfMemory;
     if (length > 0)
         QV_RETURN_IF_FAILED(m_archive->ReadBytes(block.Data(), static_cast<uint32_t>(length)));
@@ -174,10 +174,10 @@ gCResult CQVUDesquasher::SaveSourceRecord()
     QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
     gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
     const gCResult closed = file.Close();
-    if (written == 0)
+    if (written == kOk)
         written = closed;
     // A cut record would be taken for a download source at the next start.
-    if (written != 0)
+    if (written != kOk)
         (void)DeletePathFile(path); // the write's failure is the one to report
     return written;
 }
