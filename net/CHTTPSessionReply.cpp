@@ -17,7 +17,7 @@ namespace {
 
 const gCString& TrimSet()
 {
-    static const gCString set(L"\t \n\r");
+    static const gCString set(kTrimWhiteSpace);
     return set;
 }
 

@@ -26,7 +26,7 @@ uint32_t HexValue(wchar_t c)
 // saturate, so a hostile number only asks for more than there is.
 bool ParsePosition(const gCString& text, uint64_t& value)
 {
-    const gCString trimmed = text.Trimmed(gCString(L"\t \n\r"));
+    const gCString trimmed = text.Trimmed(gCString(kTrimWhiteSpace));
     value = 0;
     int32_t i = 0;
     for (; i < trimmed.Length() && trimmed[i] >= L'0' && trimmed[i] <= L'9'; ++i) {

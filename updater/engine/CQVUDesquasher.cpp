@@ -9,11 +9,8 @@
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
+#include "SourceRecord.h"
 #include "gCFile.h"
-
-namespace {
-const wchar_t* const kSourceRecordName = L"updatersource.qvu";
-} // namespace
 
 CQVUDesquasher::CQVUDesquasher(IUpdaterHost& host) : m_host(host) {}
 
@@ -159,27 +156,8 @@ gCResult CQVUDesquasher::SaveSourceRecord()
 {
     if (!m_archive)
         return kBadParameter;
-    QV_RETURN_IF_FAILED(m_archive->Rewind());
-    const int64_t length = m_archive->GetLength();
-    CMemBlockT<char> block;
-    if (length < 0 || length > 0x7FFFFFFF || block.Resize(static_cast<int32_t>(length)) != kOk)
-        return kOutOfMemory;
-    if (length > 0)
-        QV_RETURN_IF_FAILED(m_archive->ReadBytes(block.Data(), static_cast<uint32_t>(length)));
     IAppHost* app = GetAppHost();
-    gCString path;
-    QV_RETURN_IF_FAILED(
-        JoinFolderAndName(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName), path));
-    gCFile file(kAccessWrite);
-    QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
-    gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
-    const gCResult closed = file.Close();
-    if (written == kOk)
-        written = closed;
-    // A cut record would be taken for a download source at the next start.
-    if (written != kOk)
-        (void)DeletePathFile(path); // the write's failure is the one to report
-    return written;
+    return WriteSourceRecord(app ? app->GetProgramFolder() : gCString(L""), *m_archive);
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()

@@ -16,8 +16,6 @@ using namespace QVUArchive;
 
 namespace {
 
-const wchar_t* const kTrimSet = L"\t \n\r";
-
 gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
 {
     uint32_t a = 0;
@@ -215,7 +213,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
 
     gCString trim;
-    QV_RETURN_IF_FAILED(trim.SetText(kTrimSet));
+    QV_RETURN_IF_FAILED(trim.SetText(kTrimWhiteSpace));
     name.Trim(trim);
     if (!IsSafeArchiveName(name.Text(), name.Length()))
         return kGenericFailure;
@@ -243,7 +241,7 @@ gCResult CQVUDesquasher::AddEntry(const gCString& target, uint64_t size)
 gCResult CQVUDesquasher::ParseScript()
 {
     gCString trim;
-    QV_RETURN_IF_FAILED(trim.SetText(kTrimSet));
+    QV_RETURN_IF_FAILED(trim.SetText(kTrimWhiteSpace));
     const wchar_t* text = m_scriptText.Text();
     const int32_t length = m_scriptText.Length();
     for (int32_t start = 0; start <= length;) {

@@ -17,8 +17,6 @@
 
 namespace {
 
-const wchar_t kTrimSet[] = L"\t \n\r";
-
 // Content types are compared without regard to case ("Text/HTML" is a page too).
 bool ContainsText(const gCString& contentType)
 {
@@ -367,7 +365,7 @@ gCResult CQVUTransferManager::ReportFailHeaders()
     gCString typeText;
     if (GetReplyHeader(this, gCString(L"QVU-FailType"), typeText) != kOk)
         typeText = gCString(L"-1");
-    typeText.Trim(gCString(kTrimSet));
+    typeText.Trim(gCString(kTrimWhiteSpace));
     const int32_t type = typeText.ToInteger();
     if (type == 2) {
         (void)SendToView(kMsgAnswerType2, MessageWord(this), 0, 0); // the button's fade only
@@ -384,7 +382,7 @@ gCResult CQVUTransferManager::ReportFailHeaders()
 
 gCResult CQVUTransferManager::ReportDownloadError(gCString detail)
 {
-    detail.Trim(gCString(kTrimSet));
+    detail.Trim(gCString(kTrimWhiteSpace));
     gCString quoted(L"\"");
     QV_RETURN_IF_FAILED(quoted.Append(detail));
     QV_RETURN_IF_FAILED(quoted.AppendText(L"\""));

@@ -232,6 +232,17 @@ bool RunUnixOnPath(const std::string& program, const std::wstring& path, bool th
     return there() == thereAfter;
 }
 
+// An update of the updater itself is not installed by this copy: the whole archive goes beside
+// the program for the slave copy, which is then started.
+TEST_P(Installer, AnUpdateOfTheUpdaterIsLaidBesideTheProgramForTheSlave)
+{
+    const Bytes archive = Archive(L"TYPE=UPDATER");
+    EXPECT_RESULT(Install(archive), kHandled);
+    EXPECT_EQ(host.selfUpdates, 1);
+    EXPECT_EQ(ReadWholeFile(gCString((programFolder + L"updatersource.qvu").c_str())), archive);
+    EXPECT_EQ(kOriginal, Tree());
+}
+
 TEST_P(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
 {
     // The record goes to a full device, which takes the bytes into the runtime's buffer and
