@@ -268,7 +268,8 @@ void CQuorvelUpdaterApp::ReadTestMode()
     gCFile file;
     if (file.OpenFullPath(marker, kAccessRead) == kOk && file.ReadUpTo(bytes, sizeof bytes - 1, got) != kOk)
         got = 0;
-    m_testServer = TestServerFromMarker(bytes, static_cast<int32_t>(got));
+    // Short of memory the name stays empty: the check then fails rather than ask another server.
+    (void)TestServerFromMarker(bytes, static_cast<int32_t>(got), m_testServer);
 }
 
 void CQuorvelUpdaterApp::ReadProductFacts()
@@ -345,7 +346,7 @@ void CQuorvelUpdaterApp::OnCheckWanted()
     (void)line.Append(m_facts.version);
     (void)PostStatusLine(line, kLineBlack, 1);
     gCResult result =
-        m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode ? m_testServer : gCString(L""));
+        m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode != 0, m_testServer);
     if (result != kOk) {
         ReportError(result, nullptr);
         Finish(kTextCaptionFailed);
