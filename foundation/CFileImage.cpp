@@ -74,21 +74,17 @@ gCResult CFileImage::ReadWhole(gCFile& file, int64_t maxBytes)
 
 gCResult CFileImage::ReadText8(gCString& out)
 {
-    if (!HasData())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
-    return ReadFileText8(*this, out);
+    const gCResult readable = TextReadable();
+    return readable == kOk ? ReadFileText8(*this, out) : readable;
 }
 
 gCResult CFileImage::ReadString(gCString& out)
 {
     if (m_narrow)
         return ReadText8(out);
-    if (!HasData())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
+    const gCResult readable = TextReadable();
+    if (readable != kOk)
+        return readable;
     ImageUnits units(GetData(), GetLength(), Tell());
     const gCResult read = ReadFileString(units, m_swap, out);
     // A failed read leaves the position where the file's would be: past what it consumed.

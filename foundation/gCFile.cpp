@@ -243,21 +243,17 @@ gCResult gCFile::WriteBytes(const void* buffer, uint32_t n)
 
 gCResult gCFile::ReadText8(gCString& out)
 {
-    if (!IsOpen())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
-    return ReadFileText8(*this, out);
+    const gCResult readable = TextReadable();
+    return readable == kOk ? ReadFileText8(*this, out) : readable;
 }
 
 gCResult gCFile::ReadString(gCString& out)
 {
     if (m_narrow)
         return ReadText8(out);
-    if (!IsOpen())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
+    const gCResult readable = TextReadable();
+    if (readable != kOk)
+        return readable;
     SwitchTo(kReading);
     FileUnits units(m_file.Get());
     return ReadFileString(units, m_swap, out);

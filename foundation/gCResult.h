@@ -55,56 +55,39 @@ enum : int32_t {
 // A result is compared with a named code or another result, never with a bare number: the
 // comparisons below take a gCResult itself (not an int that would convert to one), and those
 // with an int are deleted.
-template <typename R>
-using IfResult = std::enable_if_t<std::is_same_v<R, gCResult>, bool>;
 using gCResultCode = decltype(kOk);
+template <typename A, typename B>
+using IfComparable = std::enable_if_t<(std::is_same_v<A, gCResult> &&
+                                       (std::is_same_v<B, gCResult> || std::is_same_v<B, gCResultCode>)) ||
+                                          (std::is_same_v<A, gCResultCode> && std::is_same_v<B, gCResult>),
+                                      bool>;
+template <typename A, typename B>
+using IfWithNumber = std::enable_if_t<(std::is_same_v<A, gCResult> && std::is_same_v<B, int>) ||
+                                          (std::is_same_v<A, int> && std::is_same_v<B, gCResult>),
+                                      bool>;
 
-template <typename R>
-constexpr IfResult<R> operator==(R a, gCResultCode b)
+template <typename A, typename B>
+constexpr IfComparable<A, B> operator==(A a, B b)
 {
     return static_cast<int32_t>(a) == static_cast<int32_t>(b);
 }
-template <typename R>
-constexpr IfResult<R> operator!=(R a, gCResultCode b)
+template <typename A, typename B>
+constexpr IfComparable<A, B> operator!=(A a, B b)
 {
-    return static_cast<int32_t>(a) != static_cast<int32_t>(b);
+    return !(a == b);
 }
-template <typename R>
-constexpr IfResult<R> operator==(gCResultCode a, R b)
-{
-    return b == a;
-}
-template <typename R>
-constexpr IfResult<R> operator!=(gCResultCode a, R b)
-{
-    return b != a;
-}
-template <typename R>
-constexpr IfResult<R> operator==(R a, R b)
-{
-    return static_cast<int32_t>(a) == static_cast<int32_t>(b);
-}
-template <typename R>
-constexpr IfResult<R> operator!=(R a, R b)
-{
-    return static_cast<int32_t>(a) != static_cast<int32_t>(b);
-}
-template <typename R>
-IfResult<R> operator==(R, int) = delete;
-template <typename R>
-IfResult<R> operator!=(R, int) = delete;
-template <typename R>
-IfResult<R> operator==(int, R) = delete;
-template <typename R>
-IfResult<R> operator!=(int, R) = delete;
-template <typename R>
-IfResult<R> operator<(R, int) = delete;
-template <typename R>
-IfResult<R> operator>(R, int) = delete;
-template <typename R>
-IfResult<R> operator<=(R, int) = delete;
-template <typename R>
-IfResult<R> operator>=(R, int) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator==(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator!=(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator<(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator>(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator<=(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator>=(A, B) = delete;
 
 // Where a failure began: every failure macro hands its file, line and expression to one hook,
 // which writes a debug line unless replaced (tests capture it). Null restores the default;
