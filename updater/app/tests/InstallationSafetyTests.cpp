@@ -98,8 +98,9 @@ Road SlaveRoad()
              Entry(L"Resources\\QVUpdater.vrf", ProgramBytes(L"Resources\\QVUpdater.vrf"))},
             L"TYPE=UPDATER\rOS=WIN32\r",
             L"--mode file --updater-send",
-            // The program kept, then the new program beside the old resources.
-            {"Keeping: QVUpdater.vsf", "Moving in: QVUpdater.vsf.tmp"}};
+            // The program kept, then the new program beside the old resources; the resource
+            // file that the slave once held open, just kept.
+            {"Keeping: QVUpdater.vsf", "Moving in: QVUpdater.vsf.tmp", "Keeping: QVUpdater.vrf"}};
 }
 
 class Servers {
