@@ -17,7 +17,7 @@ void CResourceDirectory::Clear()
 // moves the read on by at least its header and the loop ends.
 gCResult CResourceDirectory::Read(gCStream& stream)
 {
-    if (!IsOpenFileStream(&stream))
+    if (!ReadsAsFile(&stream))
         return kBadParameter;
     Clear();
     // A file without a 'vers' chunk is of version 1, whatever was read before.

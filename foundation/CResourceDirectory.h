@@ -20,8 +20,8 @@ public:
     CResourceDirectory(const CResourceDirectory&) = delete;
     CResourceDirectory& operator=(const CResourceDirectory&) = delete;
 
-    // Replaces the entries with those of an open resource file (6 for any other stream). A
-    // failing read leaves the entries read before it.
+    // Replaces the entries with those of an open resource file or its image in memory (6 for
+    // any other stream). A failing read leaves the entries read before it.
     gCResult Read(gCStream& stream);
     // The offset of the first entry with that ID or exact name, -1 when there is none.
     int32_t FindByID(uint32_t id) const;

@@ -9,7 +9,8 @@ gCResult ReadRecordText(gCStream& stream, gCString& out)
     return kOk;
 }
 
-bool IsOpenFileStream(const gCStream* stream)
+bool ReadsAsFile(const gCStream* stream)
 {
-    return stream && stream->GetKind() == kStreamKindFile && stream->HasData();
+    return stream && (stream->GetKind() == kStreamKindFile || stream->GetKind() == kStreamKindFileImage) &&
+           stream->HasData();
 }

@@ -6,5 +6,6 @@
 // Reads such a text and drops its line end; a text ended otherwise is kept whole.
 gCResult ReadRecordText(gCStream& stream, gCString& out);
 
-// The readers of these files need a disk file's text rules: an open gCFile.
-bool IsOpenFileStream(const gCStream* stream);
+// The readers of these files need a disk file's text rules: an open gCFile, or a file's image
+// in memory (CFileImage).
+bool ReadsAsFile(const gCStream* stream);

@@ -50,9 +50,8 @@ int32_t gReporting = 0;
 
 const char* GetResultText(gCResult code)
 {
-    if (code < 0 || code > 31)
-        code = 1;
-    return kResultTexts[code];
+    const int32_t n = code;
+    return kResultTexts[n < 0 || n > kKeyNotFound ? kGenericFailure : n];
 }
 
 void CScopedRestore::Restore()

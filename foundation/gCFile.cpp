@@ -3,27 +3,40 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "CStreamScanner.h"
-#include "CTextCollector.h"
 #include "FileOps.h"
+#include "FileText.h"
 #include "ReportError.h"
 #include "gCFRelative.h"
 
 namespace {
 
-const uint16_t kMarkKept = 0xFEFF;
-const uint16_t kMarkSwapped = 0xFFFE;
+// A file's units as stdio buffers them: a text never reads ahead and seeks back, which would
+// cost the system twice for every text of a table.
+class FileUnits {
+public:
+    explicit FileUnits(FILE* file) : m_file(file) {}
 
-bool IsLineEnd(uint16_t c)
-{
-    return c == L'\r' || c == L'\n';
-}
+    uint32_t Next(uint16_t& unit)
+    {
+        const int low = std::getc(m_file);
+        if (low == EOF)
+            return 0;
+        const int high = std::getc(m_file);
+        if (high == EOF)
+            return 1;
+        unit = static_cast<uint16_t>(low | (high << 8));
+        return 2;
+    }
 
-// CR LF or LF CR: the second character completes the line end that the first began.
-bool CompletesLineEnd(uint16_t first, uint16_t second)
-{
-    return IsLineEnd(second) && second != first;
-}
+    bool PutBack(uint32_t n)
+    {
+        std::clearerr(m_file);
+        return n == 0 || std::fseek(m_file, -static_cast<long>(n), SEEK_CUR) == 0;
+    }
+
+private:
+    FILE* m_file;
+};
 
 } // namespace
 
@@ -230,79 +243,20 @@ gCResult gCFile::WriteBytes(const void* buffer, uint32_t n)
 
 gCResult gCFile::ReadText8(gCString& out)
 {
-    if (!IsOpen())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
-    CStreamScanner scanner(*this, 1024);
-    CTextCollector<char> bytes;
-    uint8_t byte = 0;
-    while (scanner.NextByte(byte)) {
-        if (byte == 0)
-            break;
-        QV_RETURN_IF_FAILED(bytes.Add(static_cast<char>(byte)));
-        if (IsLineEnd(byte)) {
-            uint8_t next = 0;
-            if (scanner.PeekByte(next) && CompletesLineEnd(byte, next))
-                scanner.Skip(1);
-            break;
-        }
-    }
-    QV_RETURN_IF_FAILED(scanner.Finish());
-    return out.SetAnsiN(bytes.Data(), bytes.Count());
-}
-
-uint32_t gCFile::NextUnit(uint16_t& unit)
-{
-    FILE* file = m_file.Get();
-    const int low = std::getc(file);
-    if (low == EOF)
-        return 0;
-    const int high = std::getc(file);
-    if (high == EOF)
-        return 1;
-    unit = static_cast<uint16_t>(low | (high << 8));
-    return 2;
+    const gCResult readable = TextReadable();
+    return readable == kOk ? ReadFileText8(*this, out) : readable;
 }
 
 gCResult gCFile::ReadString(gCString& out)
 {
     if (m_narrow)
         return ReadText8(out);
-    if (!IsOpen())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
-    // Unit by unit from stdio's buffer: a text never reads ahead and seeks back, which would
-    // cost the system twice for every text of a table.
+    const gCResult readable = TextReadable();
+    if (readable != kOk)
+        return readable;
     SwitchTo(kReading);
-    CTextCollector<wchar_t> units;
-    uint16_t raw = 0;
-    // A lone byte at the end is consumed: the text is cut off either way.
-    while (NextUnit(raw) == 2) {
-        if (raw == kMarkSwapped || raw == kMarkKept) {
-            m_swap = raw == kMarkSwapped;
-            continue;
-        }
-        const uint16_t unit = Swapped(raw);
-        if (unit == 0)
-            return out.SetTextN(units.Data(), units.Count());
-        if (IsLineEnd(unit)) {
-            // A unit that does not complete the line end is left for the next text.
-            uint16_t next = 0;
-            const uint32_t peeked = NextUnit(next);
-            const bool completes = peeked == 2 && CompletesLineEnd(unit, Swapped(next));
-            std::clearerr(m_file.Get());
-            if (peeked != 0 && !completes && std::fseek(m_file.Get(), -static_cast<long>(peeked), SEEK_CUR) != 0)
-                return kStreamFailure;
-            QV_RETURN_IF_FAILED(units.Add(L'\n'));
-            return out.SetTextN(units.Data(), units.Count());
-        }
-        QV_RETURN_IF_FAILED(units.Add(static_cast<wchar_t>(unit)));
-    }
-    // A text that the file cuts off before its end is a short read, not a text.
-    std::clearerr(m_file.Get());
-    return kStreamFailure;
+    FileUnits units(m_file.Get());
+    return ReadFileString(units, m_swap, out);
 }
 
 gCResult gCFile::Rewind()

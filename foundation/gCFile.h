@@ -65,8 +65,6 @@ private:
 
     gCResult OpenWith(const gCString& fullPath, const wchar_t* mode);
     static const wchar_t* ModeText(int32_t mode);
-    // Reads the next UTF-16 unit as stored: the bytes consumed, 2 for a whole unit.
-    uint32_t NextUnit(uint16_t& unit);
     // stdio needs a positioning call between a read and a write on the same stream.
     void SwitchTo(LastOp op);
 

@@ -10,7 +10,9 @@ const int64_t kMaxCapacity = 0x7FFFFFFF;
 
 } // namespace
 
-gCMemFile::gCMemFile() : gCStream(kStreamKindMemory)
+gCMemFile::gCMemFile() : gCMemFile(kStreamKindMemory) {}
+
+gCMemFile::gCMemFile(int32_t kind) : gCStream(kind)
 {
     ResetBuffer();
 }

@@ -46,6 +46,10 @@ public:
     // The valid bytes start here; null without a block.
     const uint8_t* GetData() const { return m_block ? m_block->Data() : nullptr; }
 
+protected:
+    // For a stream that holds its bytes as this one does and reads them by other rules.
+    explicit gCMemFile(int32_t kind);
+
 private:
     void ClampSize();
     // Grows the block beyond needed bytes: at least 2048 bytes more, and at least half as

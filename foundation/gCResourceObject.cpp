@@ -35,7 +35,7 @@ const int64_t kChunkHeaderBytes = 8;
 gCResult gCResourceObject::Locate(gCResourceObject* object, const Wanted& wanted, gCStream* given, int64_t* bodyEnd)
 {
     gCStream* stream = given ? given : AppResourceStream();
-    if (!IsOpenFileStream(stream))
+    if (!ReadsAsFile(stream))
         return kInvalidFile;
     const int64_t length = stream->GetLength();
     const int64_t start = stream->Tell();

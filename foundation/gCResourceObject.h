@@ -34,7 +34,8 @@ public:
 
     // Positions the stream (null: the application's resource file) on the body of the first
     // chunk of that type and ID, scanning once round the file from where it stands, and
-    // stores the ID and name in the object. 17 without an open file, 22 when it is not there.
+    // stores the ID and name in the object. 17 without an open file or a file's image, 22 when
+    // it is not there.
     static gCResult LoadResourceDataByID(gCResourceObject* object, uint32_t typeTag, uint32_t id, gCStream* stream);
     static gCResult LoadResourceDataByName(gCResourceObject* object, uint32_t typeTag, const gCString& name,
                                            gCStream* stream);

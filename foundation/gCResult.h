@@ -1,10 +1,11 @@
 // Program-wide result codes: 0 is success; 1..31 have fixed texts (see ReportError).
 #pragma once
 #include <cstdint>
+#include <type_traits>
 
 // A result code that the compiler will not let a caller drop unnoticed. It converts to and from
-// the plain 32-bit code, so codes are still compared, switched on and stored as numbers; a
-// deliberate drop is written `(void)Call(); // why`.
+// the plain 32-bit code, so codes are still switched on and stored as numbers, but compared only
+// with named codes (below); a deliberate drop is written `(void)Call(); // why`.
 class [[nodiscard]] gCResult {
 public:
     gCResult() = default;
@@ -50,6 +51,43 @@ enum : int32_t {
     kBadComparison = 30,
     kKeyNotFound = 31,
 };
+
+// A result is compared with a named code or another result, never with a bare number: the
+// comparisons below take a gCResult itself (not an int that would convert to one), and those
+// with an int are deleted.
+using gCResultCode = decltype(kOk);
+template <typename A, typename B>
+using IfComparable = std::enable_if_t<(std::is_same_v<A, gCResult> &&
+                                       (std::is_same_v<B, gCResult> || std::is_same_v<B, gCResultCode>)) ||
+                                          (std::is_same_v<A, gCResultCode> && std::is_same_v<B, gCResult>),
+                                      bool>;
+template <typename A, typename B>
+using IfWithNumber = std::enable_if_t<(std::is_same_v<A, gCResult> && std::is_same_v<B, int>) ||
+                                          (std::is_same_v<A, int> && std::is_same_v<B, gCResult>),
+                                      bool>;
+
+template <typename A, typename B>
+constexpr IfComparable<A, B> operator==(A a, B b)
+{
+    return static_cast<int32_t>(a) == static_cast<int32_t>(b);
+}
+template <typename A, typename B>
+constexpr IfComparable<A, B> operator!=(A a, B b)
+{
+    return !(a == b);
+}
+template <typename A, typename B>
+IfWithNumber<A, B> operator==(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator!=(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator<(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator>(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator<=(A, B) = delete;
+template <typename A, typename B>
+IfWithNumber<A, B> operator>=(A, B) = delete;
 
 // Where a failure began: every failure macro hands its file, line and expression to one hook,
 // which writes a debug line unless replaced (tests capture it). Null restores the default;

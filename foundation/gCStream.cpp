@@ -150,14 +150,20 @@ int32_t gCStream::SetNarrowText(int32_t narrow)
     return narrow;
 }
 
+gCResult gCStream::TextReadable()
+{
+    if (!HasData())
+        return kInvalidFile;
+    return IsAtEnd() ? kStreamFailure : kOk;
+}
+
 gCResult gCStream::ReadLine(gCString& out)
 {
     if (m_narrow)
         return ReadText8(out);
-    if (!HasData())
-        return kInvalidFile;
-    if (IsAtEnd())
-        return kStreamFailure;
+    const gCResult readable = TextReadable();
+    if (readable != kOk)
+        return readable; // the end is no fault: the reader's loop ends on it
 
     CStreamScanner scanner(*this, 4096);
     uint16_t raw = 0;

@@ -11,6 +11,7 @@
 enum : int32_t {
     kStreamKindFile = 1,
     kStreamKindMemory = 2,
+    kStreamKindFileImage = 3, // a file's bytes in memory, read as the file (CFileImage)
 };
 
 class gCStream : public gCBaseObject {
@@ -79,6 +80,8 @@ public:
     int32_t GetNarrowFlag() const { return m_narrow; }
 
 protected:
+    // Whether a text can be read from here: 17 without data, 16 at the end, else 0.
+    gCResult TextReadable();
     // The narrow flag's 8-bit text as bytes in the ANSI code page, "\r\n" added for a line.
     gCResult WriteAnsiText(const gCString& text, int32_t lineFlag);
     // Undoes the byte order of a unit when the swap flag says so; marks are tested raw.

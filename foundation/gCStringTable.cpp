@@ -70,7 +70,7 @@ gCResult gCStringTable::Load(gCStream& stream)
 
 gCResult gCStringTable::Parse(gCStream& stream, int32_t replace)
 {
-    if (!IsOpenFileStream(&stream))
+    if (!ReadsAsFile(&stream))
         return kBadParameter;
     QV_RETURN_IF_FAILED(stream.Rewind());
     while (!stream.IsAtEnd()) {

@@ -123,7 +123,7 @@ void CHTTPSession::ChangeState(uint32_t state)
     CTCPSocket::ChangeState(state);
     if (StateChangedProc) {
         gCResult r = StateChangedProc(this);
-        if (r != 0)
+        if (r != kOk)
             ReportError(r, "HTTP session failed state change callback - CHTTPSession::ChangeState");
     }
 }
@@ -161,7 +161,7 @@ gCResult CHTTPSession::Poll()
     gCResult r = Send(length, m_sendBlock);
     if (r == kWouldBlock)
         return kOk;
-    if (r != 0) {
+    if (r != kOk) {
         if (TransferErrorProc.proc)
             QV_RETURN_IF_FAILED(TransferErrorProc.proc(this, TransferErrorProc.context));
         m_stopped = 1;
@@ -304,7 +304,7 @@ gCResult CHTTPSession::ReadOnePiece()
     if (IsInBody())
         return ReceiveBody();
     r = ParseReply();
-    if (r == 0)
+    if (r == kOk)
         return kOk;
     // A refused status or a broken body has been reported already.
     if (IsReplyOver())
@@ -354,7 +354,7 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
             gCResult r =
                 session->FinishedProc.proc(session, session->m_folder, session->m_fileName, complete ? 1 : 0,
                                            static_cast<uint32_t>(session->m_received), session->FinishedProc.context);
-            if (r != 0)
+            if (r != kOk)
                 ReportError(r, "Download finished callback failed.");
         }
     }
@@ -385,7 +385,7 @@ gCResult CHTTPSession::OnDownloadFinished()
     if (m_isClient && FinishedProc.proc) {
         gCResult r = FinishedProc.proc(this, m_folder, m_fileName, complete ? 1 : 0, static_cast<uint32_t>(m_received),
                                        FinishedProc.context);
-        if (r != 0)
+        if (r != kOk)
             ReportError(r, "Download finished callback failed.");
     }
     return kOk;
@@ -402,9 +402,9 @@ gCResult CHTTPSession::OnAcceptedConnection(uintptr_t created, uintptr_t, void* 
     CHTTPSession* session = reinterpret_cast<CHTTPSession*>(created);
     // The listening session owns what it accepts; a connection refused here is deleted at once.
     gCResult r = listening->SetUpAccepted(session);
-    if (r == 0)
+    if (r == kOk)
         r = listening->m_accepted.Add(session);
-    if (r != 0)
+    if (r != kOk)
         delete session;
     return r;
 }

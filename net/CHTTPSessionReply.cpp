@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <initializer_list>
 #include <new>
+#include <utility>
 
 #include "CHTTPSession.h"
 #include "FileDialogs.h"
@@ -17,7 +18,7 @@ namespace {
 
 const gCString& TrimSet()
 {
-    static const gCString set(L"\t \n\r");
+    static const gCString set(kTrimWhiteSpace);
     return set;
 }
 
@@ -38,11 +39,27 @@ gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block)
     return kOk;
 }
 
+namespace {
+// An unset text, or a copy that memory could not hold, is a piece missing: refused.
+gCResult AddWhole(gCStringArray& texts, const gCString& text)
+{
+    if (text.IsUnset())
+        return kOutOfMemory;
+    QV_RETURN_IF_FAILED(texts.Add(text));
+    if (!texts[texts.Count() - 1].IsUnset())
+        return kOk;
+    texts.RemoveAt(texts.Count() - 1);
+    return kOutOfMemory;
+}
+} // namespace
+
+// A header is built whole or not at all: never a name without its value, nor a value without
+// its name.
 gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& name, const gCString& value)
 {
-    QV_RETURN_IF_FAILED(names.Add(name));
-    gCResult r = values.Add(value);
-    if (r != 0)
+    QV_RETURN_IF_FAILED(AddWhole(names, name));
+    gCResult r = AddWhole(values, value);
+    if (r != kOk)
         names.RemoveAt(names.Count() - 1);
     return r;
 }
@@ -142,7 +159,8 @@ gCResult CHTTPSession::QueueRequest(gCString path, gCString folder, gCString fil
 {
     SetFileName(fileName);
     QV_RETURN_IF_FAILED(m_folder.SetString(folder));
-    gCString text(L"GET ");
+    gCString text;
+    QV_RETURN_IF_FAILED(text.SetText(L"GET "));
     QV_RETURN_IF_FAILED(text.Append(path));
     QV_RETURN_IF_FAILED(text.AppendText(L" "));
     if (userAgent.IsEmpty())
@@ -182,7 +200,8 @@ gCResult CHTTPSession::JoinHeaderLines(const gCStringArray& names, const gCStrin
 {
     if (names.Count() != values.Count())
         return kGenericFailure;
-    gCString joined(text.Text());
+    gCString joined;
+    QV_RETURN_IF_FAILED(joined.SetString(text));
     for (int32_t i = 0; i < names.Count(); ++i) {
         QV_RETURN_IF_FAILED(joined.Append(names[i]));
         if (values[i].Length() >= 1) {
@@ -192,7 +211,7 @@ gCResult CHTTPSession::JoinHeaderLines(const gCStringArray& names, const gCStrin
         QV_RETURN_IF_FAILED(joined.AppendText(L"\r\n"));
     }
     QV_RETURN_IF_FAILED(joined.AppendText(L"\r\n"));
-    text = joined;
+    text = std::move(joined);
     return kOk;
 }
 
@@ -253,8 +272,11 @@ int32_t CHTTPSession::ParseStatusLine(const gCString& statusLine)
 
 gCResult CHTTPSession::OnReplyHeader(gCString name, gCString value)
 {
+    // A copy that memory could not hold would pass a page for a file, or a length for none.
+    if (name.IsUnset() || value.IsUnset())
+        return kOutOfMemory;
     if (name.Equals(L"CONTENT-TYPE")) {
-        m_contentType = value;
+        m_contentType = std::move(value);
     } else if (name.Equals(L"CONTENT-LENGTH")) {
         if (m_total == 0)
             m_total = ParseLength(value);
@@ -324,13 +346,12 @@ gCResult CHTTPSession::ParseReply()
         m_receiveBuffer.Clear();
         QV_RETURN_IF_FAILED(CallRequestFailed());
         for (int32_t i = 0; i < names.Count(); ++i)
-            // Applying a known header cannot fail.
+            // The refusal is reported: a header lost to memory changes nothing more.
             (void)OnReplyHeader(names[i], values[i]);
         return kOk;
     }
     for (int32_t i = 0; i < names.Count(); ++i)
-        // Applying a known header cannot fail.
-        (void)OnReplyHeader(names[i], values[i]);
+        QV_RETURN_IF_FAILED(OnReplyHeader(names[i], values[i]));
     // A body announced beyond the largest one taken would be cut anyway: refuse it now.
     if (m_total > kMaxReplyBody) {
         SetReplyState(ReplyState::kBodyRefused);
@@ -364,7 +385,7 @@ gCResult CHTTPSession::OpenOutputFile()
     if (!file)
         return kOutOfMemory;
     gCResult r = OpenFileForSave(*file, reference, nullptr, kAccessWrite);
-    if (r != 0) {
+    if (r != kOk) {
         delete file;
         return r;
     }

@@ -26,7 +26,7 @@ uint32_t HexValue(wchar_t c)
 // saturate, so a hostile number only asks for more than there is.
 bool ParsePosition(const gCString& text, uint64_t& value)
 {
-    const gCString trimmed = text.Trimmed(gCString(L"\t \n\r"));
+    const gCString trimmed = text.Trimmed(gCString(kTrimWhiteSpace));
     value = 0;
     int32_t i = 0;
     for (; i < trimmed.Length() && trimmed[i] >= L'0' && trimmed[i] <= L'9'; ++i) {
@@ -36,13 +36,13 @@ bool ParsePosition(const gCString& text, uint64_t& value)
     return i > 0;
 }
 
-gCString Decimal(uint64_t value)
+gCResult AppendDecimal(gCString& text, uint64_t value)
 {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value));
-    gCString s;
-    (void)s.SetAnsi(text); // a short number; out of memory leaves it empty, and the reply then fails to join
-    return s;
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
+    for (const char* c = digits; *c; ++c)
+        QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(*c)));
+    return kOk;
 }
 
 bool StartsWith(const gCString& text, const wchar_t* prefix)
@@ -129,7 +129,7 @@ gCResult CHTTPSession::ParseRequest()
     bool serve = false;
     const gCResult r = ReadRequest(received, serve);
     // Whatever the outcome the request is taken; without a reply the exchange is over.
-    if (r != 0 || !serve) {
+    if (r != kOk || !serve) {
         m_stopped = 1;
         return r;
     }
@@ -224,7 +224,7 @@ gCResult CHTTPSession::ServeRequest()
     DeleteOutput();
     // A stream handed over is ours even when the request is refused.
     m_output = stream;
-    if (r != 0 || refuse || (!stream && !ServerBodyProc.proc)) {
+    if (r != kOk || refuse || (!stream && !ServerBodyProc.proc)) {
         m_stopped = 1;
         return kOk;
     }
@@ -262,19 +262,22 @@ gCResult CHTTPSession::BuildReplyHeaders(gCStringArray& names, gCStringArray& va
     QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Server:"), gCString(L"Vantor HTTP")));
     QV_RETURN_IF_FAILED(
         AddPair(names, values, gCString(L"Content-type:"), gCString(text ? L"text/html" : L"application/binary")));
-    QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Content-length:"), Decimal(rangeEnd - rangeFirst)));
+    gCString length;
+    QV_RETURN_IF_FAILED(AppendDecimal(length, rangeEnd - rangeFirst));
+    QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Content-length:"), length));
     if (!whole) {
         // Positions past the content make an empty range, announced by the size alone.
-        gCString range(L"bytes ");
+        gCString range;
+        QV_RETURN_IF_FAILED(range.SetText(L"bytes "));
         if (rangeEnd > rangeFirst) {
-            QV_RETURN_IF_FAILED(range.Append(Decimal(rangeFirst)));
+            QV_RETURN_IF_FAILED(AppendDecimal(range, rangeFirst));
             QV_RETURN_IF_FAILED(range.AppendText(L"-"));
-            QV_RETURN_IF_FAILED(range.Append(Decimal(rangeEnd - 1)));
+            QV_RETURN_IF_FAILED(AppendDecimal(range, rangeEnd - 1));
         } else {
             QV_RETURN_IF_FAILED(range.AppendText(L"*"));
         }
         QV_RETURN_IF_FAILED(range.AppendText(L"/"));
-        QV_RETURN_IF_FAILED(range.Append(Decimal(size)));
+        QV_RETURN_IF_FAILED(AppendDecimal(range, size));
         QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"CONTENT-RANGE:"), range));
     }
     if (ServerHeadersProc.proc)
@@ -298,7 +301,7 @@ gCResult CHTTPSession::SendNextBodyPart()
     const uint32_t piece = left < kServePiece ? static_cast<uint32_t>(left) : kServePiece;
     QV_RETURN_IF_FAILED(m_sendBlock.Resize(static_cast<int32_t>(piece)));
     gCResult r = content.ReadBytes(m_sendBlock.Data(), piece);
-    if (r != 0) {
+    if (r != kOk) {
         m_sendBlock.Free();
         return r;
     }

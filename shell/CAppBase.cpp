@@ -6,6 +6,7 @@
 #include "IWindowContent.h"
 #include "SinCos.h"
 #include "gCFRelative.h"
+#include "gCFile.h"
 
 namespace {
 CAppBase* gApp = nullptr;
@@ -188,6 +189,10 @@ uint32_t CAppBase::SendAppMessage(uint32_t id, uint32_t a, uint32_t b)
 }
 
 namespace {
+// Far beyond any program's resources: a size above it is taken for a damaged file system entry,
+// and nothing is allocated for it.
+const int64_t kMaxResourceFileBytes = 64 * 1024 * 1024;
+
 // "Resources:system.vrf": a file of the resource folder, relative to the program folder.
 gCString ResourcePath(const gCString& folder, const gCString& name)
 {
@@ -196,16 +201,21 @@ gCString ResourcePath(const gCString& folder, const gCString& name)
     (void)path.Append(name);
     return path;
 }
+
+gCResult LoadResourceImage(CFileImage& image, const gCString& folder, const gCString& name)
+{
+    return image.Load(gCFRelative(ResourcePath(folder, name), 0), kMaxResourceFileBytes);
+}
 } // namespace
 
 gCResult CAppBase::Init()
 {
-    // A program without its resource file still starts, with no directory and no texts.
-    // Open sharing rename and delete: a program's update replaces it while the program runs.
-    if (m_resourceFile.OpenSharedForReading(gCFRelative(ResourcePath(m_resourceFolderName, m_resourceFileName), 0)) !=
-        kOk)
+    // A program without its resource file, or with one that cannot be read whole, still
+    // starts, with no directory and no texts.
+    if (LoadResourceImage(m_resourceImage, m_resourceFolderName, m_resourceFileName) != kOk)
         return kOk;
-    QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceFile));
+    m_resourceStream = &m_resourceImage;
+    QV_RETURN_IF_FAILED(m_resourceDirectory.Read(m_resourceImage));
 
     const gCString tablePath = ResourcePath(m_resourceFolderName, m_stringTableFileName);
     if (CanOpenForReading(tablePath, 0))
@@ -213,9 +223,11 @@ gCResult CAppBase::Init()
 
     if (m_fontResourceFileName.IsEmpty())
         QV_RETURN_IF_FAILED(m_fontResourceFileName.SetString(m_resourceFileName));
-    const gCString fontPath = ResourcePath(m_resourceFolderName, m_fontResourceFileName);
-    if (m_fontResourceFile.OpenSharedForReading(gCFRelative(fontPath, 0)) == kOk)
-        QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceFile));
+    // One image serves both when fonts come from the resource file itself.
+    if (m_fontResourceFileName == m_resourceFileName)
+        m_fontStream = m_resourceStream;
+    else if (LoadResourceImage(m_fontResourceImage, m_resourceFolderName, m_fontResourceFileName) == kOk)
+        QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceImage));
     return kOk;
 }
 

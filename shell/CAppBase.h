@@ -11,6 +11,7 @@
 #include "AppHost.h"
 #include "AppServices.h"
 #include "CDeferredObject.h"
+#include "CFileImage.h"
 #include "CMessageHub.h"
 #include "CResourceDirectory.h"
 #include "CResourcePool.h"
@@ -20,7 +21,6 @@
 #include "gCCmdTarget.h"
 #include "gCGeometry.h"
 #include "gCString.h"
-#include "gCFile.h"
 #include "gCStringArray.h"
 #include "gCStringTable.h"
 
@@ -115,11 +115,8 @@ public:
     HWND GetMainWindowHandle() const override;
     const gCString& GetProgramFolder() const override { return m_programFolder; }
     const gCString& GetSecondFolder() const override { return m_secondFolder; }
-    gCStream* GetResourceStream() override { return m_resourceFile.IsOpen() ? &m_resourceFile : nullptr; }
-    CResourceDirectory* GetResourceDirectory() override
-    {
-        return m_resourceFile.IsOpen() ? &m_resourceDirectory : nullptr;
-    }
+    gCStream* GetResourceStream() override { return m_resourceStream; }
+    CResourceDirectory* GetResourceDirectory() override { return m_resourceStream ? &m_resourceDirectory : nullptr; }
 
     gCResult UpdateWindowList(CWindowBase* window, int32_t add);
     const gCArray<CWindowBase*>& GetWindowList() const { return m_windows; }
@@ -136,9 +133,13 @@ public:
     static const int32_t kPoolCount = 6;
 
     gCStringTable& GetStringTable() { return m_stringTable; }
-    gCFile& GetResourceFile() { return m_resourceFile; }
-    gCFile& GetFontResourceFile() { return m_fontResourceFile; }
-    CResourceDirectory& GetFontResourceDirectory() { return m_fontResourceDirectory; }
+    // The resource file's stream when fonts come from it, else the font file's (empty when that
+    // could not be read); null when neither is there.
+    gCStream* GetFontResourceStream() { return m_fontStream; }
+    CResourceDirectory* GetFontResourceDirectory()
+    {
+        return m_fontStream == m_resourceStream ? GetResourceDirectory() : &m_fontResourceDirectory;
+    }
 
     uint32_t GetTickCounter() const { return m_tickCounter; }
     int32_t IsCursorFollowOn() const { return m_cursorFollow; }
@@ -168,11 +169,15 @@ protected:
     gCString m_resourceFolderName;
     gCString m_resourceFileName;
     gCString m_stringTableFileName;
-    gCFile m_resourceFile;
+    // The resource files are held in memory, read whole at Init: an update replaces them while
+    // the program runs, each in one step, only while no one holds them open.
+    CFileImage m_resourceImage;
+    gCStream* m_resourceStream = nullptr; // the image, once read
     gCStringTable m_stringTable;
     CResourceDirectory m_resourceDirectory;
     gCString m_fontResourceFileName;
-    gCFile m_fontResourceFile;
+    CFileImage m_fontResourceImage;
+    gCStream* m_fontStream = &m_fontResourceImage;
     CResourceDirectory m_fontResourceDirectory;
     CResourcePool m_pools[kPoolCount];
     CMessageHub m_hub;

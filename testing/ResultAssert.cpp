@@ -24,7 +24,7 @@ std::string ResultName(int32_t code)
 
 testing::AssertionResult ResultIs(const char* expression, const char*, gCResult code, int32_t expected)
 {
-    if (code == expected)
+    if (static_cast<int32_t>(code) == expected)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << expression << " gave " << ResultName(code) << ", not "
                                        << ResultName(expected);

@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "BoxCapture.h"
@@ -357,6 +359,25 @@ TEST(String, CapacityGrowsBy16NeverShrinksAndRunningOutOfMemoryReturns5AndLeaves
     EXPECT_OK(s.SetText(L"x"));
     EXPECT_EQ(s.Capacity(), 32);
 }
+
+namespace {
+// Whether a result can be compared with a bare number: never, so that no "!= 0" comes back.
+template <typename T, typename = void>
+struct ComparesWithANumber : std::false_type {
+};
+template <typename T>
+struct ComparesWithANumber<T, std::void_t<decltype(std::declval<T>() != 0)>> : std::true_type {
+};
+template <typename T, typename = void>
+struct NumberComparesWith : std::false_type {
+};
+template <typename T>
+struct NumberComparesWith<T, std::void_t<decltype(0 == std::declval<T>())>> : std::true_type {
+};
+static_assert(!ComparesWithANumber<gCResult>::value && !NumberComparesWith<gCResult>::value);
+static_assert(ComparesWithANumber<int32_t>::value, "the test can tell");
+static_assert(gCResult(kBusy) == kBusy && kOk != gCResult(kBusy) && gCResult(kOk) == gCResult(kOk));
+} // namespace
 
 // The kit's result assertions fail on other codes and name the codes they compare.
 TEST(ResultAssert, FailsOnOtherCodesAndNamesThem)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BoxCapture.h"
+#include "CFileImage.h"
 #include "CResourceDirectory.h"
 #include "CResourceFileWriter.h"
 #include "CResourcePool.h"
@@ -21,6 +22,7 @@
 #include "FakeHost.h"
 #include "TempFolder.h"
 #include "gCOwnedPtr.h"
+#include "gCFRef.h"
 #include "gCFile.h"
 #include "gCMemFile.h"
 #include "gCStringTable.h"
@@ -53,7 +55,8 @@ public:
 
 testing::AssertionResult IsResultCode(gCResult r)
 {
-    return r >= 0 && r <= kKeyNotFound ? testing::AssertionSuccess() : testing::AssertionFailure() << r;
+    const int32_t code = r;
+    return code >= 0 && code <= kKeyNotFound ? testing::AssertionSuccess() : testing::AssertionFailure() << code;
 }
 
 // Every cut of the valid file, then random byte changes with hostile sizes and counts written
@@ -233,6 +236,40 @@ TEST(ResourceDirectory, EntriesOfEveryTagButVersionAndTheScanStartsAtTheWantedCh
     ASSERT_EQ(directory.GetCount(), 1);
     EXPECT_EQ(directory.FindByID(12), static_cast<int32_t>(one));
     EXPECT_RESULT(directory.Read(memory), kBadParameter);
+}
+
+// A resource file's image in memory gives the directory and every resource that the file
+// gives: names and texts end at their line ends as the file's do.
+TEST(ResourceDirectory, AFilesImageGivesWhatTheFileGives)
+{
+    ResourceFile res;
+    ASSERT_OK(res.writer.AddVersion(2));
+    res.Text(1, L"First", L"one");
+    res.Text(2, L"Second", L"two\r\nlines");
+    res.Text(3, L"", L"three", 'wdgt');
+    res.Text(4, L"Fourth", L"");
+    res.Open();
+    CFileImage image;
+    ASSERT_OK(image.Load(gCFRef(res.folder.File(L"res.vrf")), 1 << 20));
+    CResourceDirectory fromFile, fromImage;
+    ASSERT_OK(fromFile.Read(res.file));
+    ASSERT_OK(fromImage.Read(image));
+    EXPECT_EQ(fromImage.GetVersion(), 2u);
+    ASSERT_EQ(fromImage.GetCount(), 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(fromImage.GetEntry(i).offset, fromFile.GetEntry(i).offset);
+        EXPECT_EQ(W(fromImage.GetEntry(i).name), W(fromFile.GetEntry(i).name));
+    }
+    EXPECT_EQ(W(fromImage.GetEntry(1).name), L"Second");
+    for (uint32_t id = 1; id <= 4; ++id) {
+        CText a, b;
+        EXPECT_EQ(a.LoadByID(id, &res.file, &fromFile), b.LoadByID(id, &image, &fromImage)) << id;
+        EXPECT_EQ(W(b.GetText()), W(a.GetText())) << id;
+        EXPECT_EQ(W(b.GetName()), W(a.GetName())) << id;
+    }
+    CText byName;
+    ASSERT_OK(byName.LoadByName(gCString(L"Second"), &image, nullptr));
+    EXPECT_EQ(W(byName.GetText()), L"two\n");
 }
 
 TEST(TextResources, DamagedBodiesAreReportedAndLeaveNoText)
@@ -439,16 +476,21 @@ TEST(Fuzz, DamagedStringTablesAndResourceFilesEndWithAResultCode)
                     read.GetTextByID(read.GetIDAt(i), static_cast<int32_t>(random() % 4));
                 continue;
             }
-            CResourceDirectory directory;
-            ASSERT_TRUE(IsResultCode(directory.Read(file)));
-            for (CResourceDirectory* used : {static_cast<CResourceDirectory*>(nullptr), &directory}) {
-                for (uint32_t id = 1; id <= 3; ++id) {
-                    ASSERT_OK(standAnywhere());
-                    CText text;
-                    ASSERT_TRUE(IsResultCode(text.LoadByID(id, &file, used)));
+            // The file's image in memory takes the same damage.
+            CFileImage image;
+            ASSERT_OK(image.Load(gCFRef(path), 1 << 20));
+            for (gCStream* stream : {static_cast<gCStream*>(&file), static_cast<gCStream*>(&image)}) {
+                CResourceDirectory directory;
+                ASSERT_TRUE(IsResultCode(directory.Read(*stream)));
+                for (CResourceDirectory* used : {static_cast<CResourceDirectory*>(nullptr), &directory}) {
+                    for (uint32_t id = 1; id <= 3; ++id) {
+                        ASSERT_OK(stream->SetPosition(random() % (input.size() + 1)));
+                        CText text;
+                        ASSERT_TRUE(IsResultCode(text.LoadByID(id, stream, used)));
+                    }
+                    CText byName;
+                    ASSERT_TRUE(IsResultCode(byName.LoadByName(gCString(L"Title"), stream, used)));
                 }
-                CText byName;
-                ASSERT_TRUE(IsResultCode(byName.LoadByName(gCString(L"Title"), &file, used)));
             }
         }
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BoxCapture.h"
+#include "CFileImage.h"
 #include "FailingAllocator.h"
 #include "PathTestSupport.h"
 #include "gCFRef.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-// The same bytes behind either kind of stream, for the readers that both must get right.
+// The same bytes behind every kind of stream, for the readers that all must get right.
 struct StreamOver {
     StreamOver(int32_t kind, const Bytes& bytes)
     {
@@ -24,11 +25,15 @@ struct StreamOver {
         EXPECT_OK(memory.Rewind());
         EXPECT_TRUE(WriteWholeFile(folder.File(L"data.bin"), bytes));
         EXPECT_OK(file.OpenFullPath(folder.File(L"data.bin"), kAccessRead));
-        stream = kind == kStreamKindMemory ? static_cast<gCStream*>(&memory) : &file;
+        EXPECT_OK(image.Load(gCFRef(folder.File(L"data.bin")), 1 << 20));
+        stream = kind == kStreamKindMemory ? static_cast<gCStream*>(&memory)
+                 : kind == kStreamKindFile ? static_cast<gCStream*>(&file)
+                                           : &image;
     }
     TempFolder folder;
     gCMemFile memory;
     gCFile file;
+    CFileImage image;
     gCStream* stream;
 };
 
@@ -263,7 +268,8 @@ TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
         // A lone byte after a line end is left for the next text, which it cuts off.
         {Concat({Utf16(L"a\r"), {'z'}}), string, {L"a\n"}, true},
     };
-    for (int32_t kind : {kStreamKindFile, kStreamKindMemory}) {
+    // A file's image in memory reads as the file.
+    for (int32_t kind : {kStreamKindFile, kStreamKindMemory, kStreamKindFileImage}) {
         for (const auto& c : cases) {
             if (c.fileOnly && kind == kStreamKindMemory)
                 continue;
@@ -279,4 +285,33 @@ TEST(TextReaders, TextsAndLinesEndOnBothKindsAndNeverBeyondTheData)
     ASSERT_OK(memory.WriteBytes("xy", 2));
     ASSERT_OK(memory.Rewind());
     EXPECT_TRUE(ReadAll(memory).empty());
+}
+
+// The image holds the file's bytes, not the file: one who shares nothing can open the file at
+// once, and delete it, while the image is read. A size beyond the bound is refused as a missing
+// file is, before anything is read, and leaves no earlier bytes behind.
+TEST(FileImage, HoldsNoFileOpenAndRefusesASizeBeyondItsBound)
+{
+    TempFolder folder;
+    const gCString path = folder.File(L"res.vrf");
+    const Bytes bytes = Utf16(L"name\r\nrest");
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    CFileImage image;
+    ASSERT_OK(image.Load(gCFRef(path), static_cast<int64_t>(bytes.size())));
+    {
+        CFileHandle alone(
+            CreateFileW(path.Text(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(alone.IsValid());
+    }
+    ASSERT_TRUE(DeleteFileW(path.Text()));
+    EXPECT_EQ(ReadAll(image), (std::vector<std::wstring>{L"name\n"}));
+    EXPECT_RESULT(image.Load(gCFRef(path), 1 << 20), kFileOpenFailure);
+    EXPECT_EQ(image.GetSize(), 0);
+
+    ASSERT_TRUE(WriteWholeFile(path, bytes));
+    ASSERT_OK(image.Load(gCFRef(path), static_cast<int64_t>(bytes.size())));
+    EXPECT_RESULT(image.Load(gCFRef(path), static_cast<int64_t>(bytes.size()) - 1), kFileOpenFailure);
+    EXPECT_EQ(image.GetSize(), 0);
+    gCString text;
+    EXPECT_RESULT(image.ReadString(text), kStreamFailure);
 }

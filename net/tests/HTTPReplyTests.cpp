@@ -3,6 +3,8 @@
 #include "ResultAssert.h"
 
 #include "CHTTPSession.h"
+#include "Expect.h"
+#include "FailingAllocator.h"
 
 TEST(HTTPReply, StatusLines)
 {
@@ -61,4 +63,23 @@ TEST(HTTPReply, HeaderTable)
         EXPECT_EQ(session.GetRangeLast(), c.last);
         EXPECT_EQ(session.IsChunked(), c.chunked);
     }
+}
+
+// A reply header that memory could not copy is refused, never taken as another: a page must not
+// pass for a file for want of its type.
+TEST(HTTPReply, AHeaderShortOfMemoryIsAppliedWholeOrRefused)
+{
+    const gCString name(L"CONTENT-TYPE"), value(L"text/html");
+    int failed = 0;
+    for (int n = 0; n < 4; ++n) {
+        CHTTPSession session;
+        gCResult result = kOk;
+        {
+            FailingAllocator allocator(n, FailingAllocator::kOnlyThis);
+            result = session.OnReplyHeader(name, value);
+        }
+        failed += result == kOutOfMemory ? 1 : 0;
+        EXPECT_TRUE(result == kOk ? W(session.GetContentType()) == L"text/html" : result == kOutOfMemory) << n;
+    }
+    EXPECT_GT(failed, 0);
 }

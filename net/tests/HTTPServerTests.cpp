@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "CHTTPSession.h"
+#include "Expect.h"
+#include "FailingAllocator.h"
 #include "Loopback.h"
 #include "ScriptedPeer.h"
 #include "SocketProbe.h"
@@ -186,4 +188,36 @@ TEST(HTTPServer, RequestsAndTheirReplies)
         EXPECT_EQ(server.asked, c.asked ? std::vector<std::wstring>{c.asked} : std::vector<std::wstring>{});
         EXPECT_EQ(server.listening.GetAcceptedCount(), 0);
     }
+}
+
+// Short of memory at any one allocation, a reply's header lines are whole or not there: never
+// a name without its number, nor a range without its start.
+TEST(HTTPServer, ReplyHeadersShortOfMemoryAreWholeOrNotThere)
+{
+    const wchar_t* const whole = L"HTTP 200 OK\r\nServer: Vantor HTTP\r\nContent-type: application/binary\r\n"
+                                 L"Content-length: 10\r\nCONTENT-RANGE: bytes 90-99/100\r\n\r\n";
+    int failed = 0;
+    for (int n = 0;; ++n) {
+        CHTTPSession session;
+        gCStringArray names, values;
+        gCString text(L"");
+        gCResult result = kOk;
+        bool reached = false;
+        {
+            FailingAllocator allocator(n, FailingAllocator::kOnlyThis);
+            result = session.BuildReplyHeaders(names, values, 0, 100, 90, 100);
+            if (result == kOk)
+                result = CHTTPSession::JoinHeaderLines(names, values, text);
+            reached = allocator.Calls() > n;
+        }
+        if (!reached) {
+            EXPECT_OK(result);
+            EXPECT_EQ(W(text), whole);
+            break;
+        }
+        failed += result == kOutOfMemory ? 1 : 0;
+        EXPECT_TRUE(result == kOutOfMemory ? W(text).empty() : result == kOk && W(text) == whole)
+            << n << ": " << W(text);
+    }
+    EXPECT_GT(failed, 10);
 }

@@ -14,6 +14,7 @@
 #include "CText.h"
 #include "TempFolder.h"
 #include "TestApp.h"
+#include "gCMemFile.h"
 
 namespace {
 class Tracked : public CDeferredObject {
@@ -51,18 +52,31 @@ gCResult SaveResources(const TempFolder& folder, CResourceFileWriter& file)
 }
 } // namespace
 
+// The resource file is read whole and closed at once: nothing holds it while the program runs,
+// so that an update replaces it in one step. One of a size beyond any program's is as missing.
 TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
 {
     TempFolder folder;
-    {
+    for (int64_t size : {int64_t{-1}, int64_t{64} * 1024 * 1024 + 1}) {
+        if (size >= 0) {
+            CreateDirectoryW((folder.Path() + L"Resources").c_str(), nullptr);
+            CFileHandle huge(CreateFileW(folder.File(L"Resources\\system.vrf").Text(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, 0, nullptr));
+            LARGE_INTEGER end;
+            end.QuadPart = size;
+            ASSERT_TRUE(SetFilePointerEx(huge.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(huge.Get()));
+        }
         TestApp empty;
         empty.SetProgramFolder(folder.Path());
         EXPECT_OK(empty.Init());
-        EXPECT_EQ(empty.GetResourceStream(), nullptr);
+        EXPECT_EQ(empty.GetResourceStream(), nullptr) << size;
     }
 
     CResourceFileWriter file;
     ASSERT_OK(file.AddVersion(2));
+    gCMemFile body;
+    ASSERT_OK(CResourceFileWriter::WriteTextBody(body, gCString(L"Three")));
+    ASSERT_OK(file.AddResource('text', 3, gCString(L"Name"), body));
     ASSERT_OK(SaveResources(folder, file));
     CStringTableWriter table;
     ASSERT_OK(table.AddRecord(7, gCString(L""), gCString(L"Seven")));
@@ -74,7 +88,13 @@ TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
     EXPECT_EQ(app.GetResourceDirectory()->GetVersion(), 2u);
     EXPECT_EQ(W(app.GetStringTable().GetTextByID(7, 0)), L"Seven");
     // Fonts come from the same file unless the program names another.
-    EXPECT_TRUE(app.GetFontResourceFile().IsOpen());
+    EXPECT_EQ(app.GetFontResourceStream(), app.GetResourceStream());
+    CFileHandle alone(CreateFileW(folder.File(L"Resources\\system.vrf").Text(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(alone.IsValid()) << "the resource file is held open";
+    CText text;
+    ASSERT_OK(text.LoadByName(gCString(L"Name"), nullptr, nullptr));
+    EXPECT_EQ(W(text.GetText()), L"Three");
 }
 
 TEST(AppInit, DamagedResourceFileFailsTheRunWithOneBoxAndStopsTheHeartbeat)

@@ -241,7 +241,7 @@ gCResult CQuorvelUpdaterApp::OpenWindow()
     SetViewMessageTarget(m_backdrop);
     // Fonts load from the font resource file, which is the resource file itself unless the
     // application names another.
-    m_backdrop->LoadResources(nullptr, nullptr, &GetFontResourceFile(), &GetFontResourceDirectory());
+    m_backdrop->LoadResources(nullptr, nullptr, GetFontResourceStream(), GetFontResourceDirectory());
     // No title: the window takes the backdrop's name.
     gCResult opened = OpenMainWindowAt(m_backdrop, kIconId, kWindowFlags, static_cast<float>(m_backdrop->GetWidth()),
                                        static_cast<float>(m_backdrop->GetHeight()), -1.0f, -1.0f, nullptr, 0);
@@ -269,7 +269,8 @@ void CQuorvelUpdaterApp::ReadTestMode()
     gCFile file;
     if (file.OpenFullPath(marker, kAccessRead) == kOk && file.ReadUpTo(bytes, sizeof bytes - 1, got) != kOk)
         got = 0;
-    m_testServer = TestServerFromMarker(bytes, static_cast<int32_t>(got));
+    // Short of memory the name stays empty: the check then fails rather than ask another server.
+    (void)TestServerFromMarker(bytes, static_cast<int32_t>(got), m_testServer);
 }
 
 void CQuorvelUpdaterApp::ReadProductFacts()
@@ -346,7 +347,7 @@ void CQuorvelUpdaterApp::OnCheckWanted()
     (void)line.Append(m_facts.version);
     (void)PostStatusLine(line, kLineBlack, 1);
     gCResult result =
-        m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode ? m_testServer : gCString(L""));
+        m_backdrop->BuildUpdateURL(m_manager.get(), m_facts, m_registryKey, m_testMode != 0, m_testServer);
     if (result != kOk) {
         ReportError(result, nullptr);
         Finish(kTextCaptionFailed);

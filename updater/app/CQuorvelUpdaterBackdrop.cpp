@@ -130,11 +130,13 @@ gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag, const gCRect& ar
 }
 
 gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, const CProductFacts& facts,
-                                                 const gCString& key, const gCString& testServer)
+                                                 const gCString& key, bool testMode, const gCString& testServer)
 {
     if (!manager)
         return kInvalidObject;
-    const bool testMode = !testServer.IsEmpty();
+    // A test run without the name of its server asks no server at all.
+    if (testMode && testServer.IsEmpty())
+        return kOutOfMemory;
     gCString target;
     QV_RETURN_IF_FAILED(BuildUpdateTarget(facts, key, testMode, target));
     return CQVUTransferManager::RequestURL(manager, testMode ? testServer : gCString(kUpdateServerHost), target);

@@ -61,10 +61,10 @@ public:
     // Writes a line to the results log for each part that LoadResources had to replace.
     void WriteResourceNotes();
 
-    // Hands the update request to the manager: the released server, or the local test server
-    // when one is given.
+    // Hands the update request to the manager: the released server, or in test mode the local
+    // test server (5 when its name is empty: it could not be read whole).
     gCResult BuildUpdateURL(CQVUTransferManager* manager, const CProductFacts& facts, const gCString& key,
-                            const gCString& testServer);
+                            bool testMode, const gCString& testServer);
     gCResult PostStatusLine(gCString text, uint32_t colour, uint32_t presentFlag);
     gCResult WriteLogLine(gCString text);
     gCResult SetProgress(float fraction, uint32_t flag);

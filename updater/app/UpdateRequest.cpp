@@ -82,9 +82,9 @@ gCResult BuildUpdateTarget(const CProductFacts& facts, const gCString& key, bool
     return kOk;
 }
 
-gCString TestServerFromMarker(const char* bytes, int32_t length)
+gCResult TestServerFromMarker(const char* bytes, int32_t length, gCString& host)
 {
-    gCString host(L"");
+    gCString name;
     int32_t i = 0;
     // A byte-order mark from an editor is not part of the name.
     if (length >= 3 && static_cast<uint8_t>(bytes[0]) == 0xEF && static_cast<uint8_t>(bytes[1]) == 0xBB &&
@@ -93,9 +93,10 @@ gCString TestServerFromMarker(const char* bytes, int32_t length)
     for (; i < length && bytes[i] != '\r' && bytes[i] != '\n'; ++i) {
         const char c = bytes[i];
         if (c != ' ' && c != '\t')
-            (void)host.AppendChar(static_cast<wchar_t>(static_cast<uint8_t>(c)));
+            QV_RETURN_IF_FAILED(name.AppendChar(static_cast<wchar_t>(static_cast<uint8_t>(c))));
     }
-    if (host.IsEmpty())
-        (void)host.SetText(L"localhost"); // out of memory: an empty host fails the lookup visibly
-    return host;
+    if (name.IsEmpty())
+        QV_RETURN_IF_FAILED(name.SetText(L"localhost"));
+    host = std::move(name);
+    return kOk;
 }

@@ -22,5 +22,6 @@ gCResult PercentEncode(const gCString& value, gCString& out);
 gCResult BuildUpdateTarget(const CProductFacts& facts, const gCString& key, bool testMode, gCString& target);
 
 // The local test server named by the "testmode" file's first line ("host:port" or a host),
-// "localhost" when the file names none.
-gCString TestServerFromMarker(const char* bytes, int32_t length);
+// "localhost" when the file names none. Whole or not at all: short of memory (5) host is left
+// as it was, never a name cut short.
+gCResult TestServerFromMarker(const char* bytes, int32_t length, gCString& host);

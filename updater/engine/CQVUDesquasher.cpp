@@ -9,11 +9,8 @@
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
+#include "SourceRecord.h"
 #include "gCFile.h"
-
-namespace {
-const wchar_t* const kSourceRecordName = L"updatersource.qvu";
-} // namespace
 
 CQVUDesquasher::CQVUDesquasher(IUpdaterHost& host) : m_host(host) {}
 
@@ -66,29 +63,29 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     }
     PostLine(Text(kTextInstallStarting), kLineBlack);
 
-    if (Checked(ReadArchiveFile(archive)) != 0) {
+    if (Checked(ReadArchiveFile(archive)) != kOk) {
         PostLine(Text(kTextArchiveUnreadable), kLineRed);
         return kGenericFailure;
     }
-    if (Checked(ParseUpdateArchive()) != 0) {
+    if (Checked(ParseUpdateArchive()) != kOk) {
         PostLine(Text(kTextArchiveMalformed), kLineRed);
         return kGenericFailure;
     }
     gCResult target = CheckScriptTarget();
     if (target == kHandled)
         return kHandled;
-    if (target != 0) {
+    if (target != kOk) {
         PostLine(gCString::ConcatText("PI Err: ", Text(kTextArchiveMalformed)), kLineRed);
         return kGenericFailure;
     }
-    if (Checked(CheckWriteAccess()) != 0) {
+    if (Checked(CheckWriteAccess()) != kOk) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
         PostLine(Text(kTextAccessFailed), kLineRed);
         return kGenericFailure;
     }
     // What follows is on the disk before the first change.
-    if (Checked(PlanFolders()) != 0 || WriteJournal() != 0) {
+    if (Checked(PlanFolders()) != kOk || WriteJournal() != kOk) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
         PostLine(Text(kTextWriteFailed), kLineRed);
@@ -105,7 +102,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
                           {&CQVUDesquasher::MoveNewFiles, kTextMoveFailed},
                           {&CQVUDesquasher::MarkJournalDone, kTextMoveFailed}};
     for (const Step& step : steps) {
-        if (Checked((this->*step.run)()) != 0) {
+        if (Checked((this->*step.run)()) != kOk) {
             if (RollBack()) {
                 RemoveJournal();
                 PostLine(Text(step.failureText), kLineRed);
@@ -159,27 +156,8 @@ gCResult CQVUDesquasher::SaveSourceRecord()
 {
     if (!m_archive)
         return kBadParameter;
-    QV_RETURN_IF_FAILED(m_archive->Rewind());
-    const int64_t length = m_archive->GetLength();
-    CMemBlockT<char> block;
-    if (length < 0 || length > 0x7FFFFFFF || block.Resize(static_cast<int32_t>(length)) != 0)
-        return kOutOfMemory;
-    if (length > 0)
-        QV_RETURN_IF_FAILED(m_archive->ReadBytes(block.Data(), static_cast<uint32_t>(length)));
     IAppHost* app = GetAppHost();
-    gCString path;
-    QV_RETURN_IF_FAILED(
-        JoinFolderAndName(app ? app->GetProgramFolder() : gCString(L""), gCString(kSourceRecordName), path));
-    gCFile file(kAccessWrite);
-    QV_RETURN_IF_FAILED(file.OpenFullPath(path, kAccessWrite));
-    gCResult written = length > 0 ? file.WriteBytes(block.Data(), static_cast<uint32_t>(length)) : kOk;
-    const gCResult closed = file.Close();
-    if (written == 0)
-        written = closed;
-    // A cut record would be taken for a download source at the next start.
-    if (written != 0)
-        (void)DeletePathFile(path); // the write's failure is the one to report
-    return written;
+    return WriteSourceRecord(app ? app->GetProgramFolder() : gCString(L""), *m_archive);
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()

@@ -47,7 +47,7 @@ gCString NameOf(const gCFRef& path)
     while (start > 0 && !IsPathSeparator(text[start - 1]))
         --start;
     gCString name;
-    if (name.SetTextN(text.Text() + start, text.Length() - start) != 0)
+    if (name.SetTextN(text.Text() + start, text.Length() - start) != kOk)
         name.Clear();
     return name;
 }
@@ -376,9 +376,11 @@ gCResult CQVUDesquasher::KeepOldFiles()
         LogLine(Joined(Text(kTextKeepingFile), NameOf(m_targetPaths[i])));
         bool movedAside = false;
         QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i], movedAside));
-        // A target moved aside is missing until its new file is in: that follows at once.
+        // A target moved aside is missing until its new file is in: that follows at once. The
+        // log says so, as a kill between the two would leave the installation without it.
         if (movedAside) {
             QV_RETURN_IF_FAILED(Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew));
+            LogLine(Joined(gCString(L"Moved aside and replaced at once: "), NameOf(m_targetPaths[i])));
             m_entryFlags[i] |= kMovedIn;
         }
     }
@@ -446,7 +448,7 @@ bool CQVUDesquasher::RollBack()
     for (int32_t k = m_madeFolders.Count() - 1; k >= 0; --k) {
         const MadeFolder& made = m_madeFolders[k];
         // The room was reserved before the first folder was made.
-        if (m_folderText.SetTextN(m_tempPaths[made.entry].GetStoredText().Text(), made.length) != 0)
+        if (m_folderText.SetTextN(m_tempPaths[made.entry].GetStoredText().Text(), made.length) != kOk)
             continue;
         if (RemoveDirectoryW(m_folderText.Text())) {
             NoteFileOperation(FileOperation::RollBack, m_folderText);
@@ -467,7 +469,7 @@ bool CQVUDesquasher::RollBackEntry(int32_t i)
     const gCFRef& temp = m_tempPaths[i];
     const bool tempThere = temp.Exists();
     if (tempThere) {
-        if (DeleteAndCheck(temp, FileOperation::RollBack) != 0)
+        if (DeleteAndCheck(temp, FileOperation::RollBack) != kOk)
             return false;
         LogLine(Joined(gCString(L"Removed "), temp.GetStoredText()));
     }
@@ -479,9 +481,9 @@ bool CQVUDesquasher::RollBackEntry(int32_t i)
             const bool original = tempThere && target.Exists();
             // A new file gone before its move leaves two names of the original: a replace by a
             // second name of the same file changes nothing, and the old name then goes.
-            const bool restored = original ? DeleteAndCheck(old, FileOperation::RollBack) == 0
-                                           : Replace(old, target, FileOperation::RollBack) == 0 &&
-                                                 (!old.Exists() || DeleteAndCheck(old, FileOperation::RollBack) == 0);
+            const bool restored = original ? DeleteAndCheck(old, FileOperation::RollBack) == kOk
+                                           : Replace(old, target, FileOperation::RollBack) == kOk &&
+                                                 (!old.Exists() || DeleteAndCheck(old, FileOperation::RollBack) == kOk);
             if (!restored) {
                 LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
                 return false;
@@ -490,7 +492,7 @@ bool CQVUDesquasher::RollBackEntry(int32_t i)
         }
         RestoreReadOnly(i);
     } else if (!tempThere && target.Exists()) {
-        if (DeleteAndCheck(target, FileOperation::RollBack) != 0)
+        if (DeleteAndCheck(target, FileOperation::RollBack) != kOk)
             return false;
         LogLine(Joined(gCString(L"Removed "), target.GetStoredText()));
     }
@@ -501,7 +503,7 @@ void CQVUDesquasher::RemoveKeptOriginals()
 {
     for (int32_t i = 0; i < m_oldPaths.Count(); ++i) {
         const gCFRef& old = m_oldPaths[i];
-        if ((m_entryFlags[i] & kTargetExisted) && old.Exists() && DeleteAndCheck(old, FileOperation::DeleteOld) == 0)
+        if ((m_entryFlags[i] & kTargetExisted) && old.Exists() && DeleteAndCheck(old, FileOperation::DeleteOld) == kOk)
             LogLine(Joined(gCString(L"Removed "), old.GetStoredText()));
     }
 }
@@ -517,9 +519,9 @@ bool CQVUDesquasher::RollForward()
         // A target not yet kept is kept now; one kept beside itself or moved aside is replaced.
         bool movedAside = false;
         if ((m_entryFlags[i] & kTargetExisted) && target.Exists() && !m_oldPaths[i].Exists() &&
-            KeepBeside(target, m_oldPaths[i], movedAside) != 0)
+            KeepBeside(target, m_oldPaths[i], movedAside) != kOk)
             return false;
-        if (MoveIn(i) != 0)
+        if (MoveIn(i) != kOk)
             return false;
         LogLine(Joined(gCString(L"Moved in "), target.GetStoredText()));
     }

@@ -120,7 +120,7 @@ gCResult CQVUDesquasher::ReadJournal(const gCString& path, JournalState& state)
 
     CSpanReader reader(reinterpret_cast<const uint8_t*>(bytes.Data()), static_cast<uint64_t>(bytes.Count()));
     uint32_t word = 0, count = 0;
-    if (reader.ReadU32(word) != 0 || word != kJournalMagic || reader.ReadU32(count) != 0)
+    if (reader.ReadU32(word) != kOk || word != kJournalMagic || reader.ReadU32(count) != kOk)
         return kOk;
     if (count > kMaxJournalEntries)
         return kGenericFailure;
@@ -129,7 +129,8 @@ gCResult CQVUDesquasher::ReadJournal(const gCString& path, JournalState& state)
         uint8_t flags = 0;
         uint32_t units = 0;
         const uint8_t* name = nullptr;
-        if (reader.ReadU8(flags) != 0 || reader.ReadU32(units) != 0 || reader.Take(uint64_t(units) * 2, name) != 0)
+        if (reader.ReadU8(flags) != kOk || reader.ReadU32(units) != kOk ||
+            reader.Take(uint64_t(units) * 2, name) != kOk)
             return kOk;
         gCString relative;
         QV_RETURN_IF_FAILED(relative.SetTextN(reinterpret_cast<const wchar_t*>(name), static_cast<int32_t>(units)));
@@ -142,11 +143,11 @@ gCResult CQVUDesquasher::ReadJournal(const gCString& path, JournalState& state)
         m_entryFlags[static_cast<int32_t>(i)] = flags;
     }
     uint32_t folders = 0;
-    if (reader.ReadU32(folders) != 0)
+    if (reader.ReadU32(folders) != kOk)
         return kOk;
     for (uint32_t k = 0; k < folders; ++k) {
         uint32_t entry = 0, length = 0;
-        if (reader.ReadU32(entry) != 0 || reader.ReadU32(length) != 0)
+        if (reader.ReadU32(entry) != kOk || reader.ReadU32(length) != kOk)
             return kOk;
         if (entry >= count)
             return kGenericFailure;
@@ -157,25 +158,25 @@ gCResult CQVUDesquasher::ReadJournal(const gCString& path, JournalState& state)
             return kGenericFailure;
         QV_RETURN_IF_FAILED(m_madeFolders.Add({static_cast<int32_t>(entry), static_cast<int32_t>(end)}));
     }
-    if (reader.ReadU32(word) != 0 || word != kJournalEnd)
+    if (reader.ReadU32(word) != kOk || word != kJournalEnd)
         return kOk;
     // A word cut short was never on the disk whole: the step after it had not begun.
     state = JournalState::kStarted;
-    if (reader.ReadU32(word) == 0 && word == kJournalWritten)
-        state = reader.ReadU32(word) == 0 && word == kJournalDone ? JournalState::kDone : JournalState::kAllWritten;
+    if (reader.ReadU32(word) == kOk && word == kJournalWritten)
+        state = reader.ReadU32(word) == kOk && word == kJournalDone ? JournalState::kDone : JournalState::kAllWritten;
     return kOk;
 }
 
 CQVUDesquasher::Recovery CQVUDesquasher::RecoverInterrupted()
 {
-    if (JournalPath(m_journalPath) != 0)
+    if (JournalPath(m_journalPath) != kOk)
         return Recovery::kFailed;
     const gCString& path = m_journalPath;
     if (!FileTextExists(path))
         return Recovery::kNone;
     ClearParse();
     IAppHost* app = GetAppHost();
-    if (!app || m_targetFolder.SetPath(app->GetSecondFolder()) != 0)
+    if (!app || m_targetFolder.SetPath(app->GetSecondFolder()) != kOk)
         return Recovery::kFailed;
     JournalState state = JournalState::kUnfinished;
     Recovery recovery = Recovery::kFailed;

@@ -16,8 +16,6 @@ using namespace QVUArchive;
 
 namespace {
 
-const wchar_t* const kTrimSet = L"\t \n\r";
-
 gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
 {
     uint32_t a = 0;
@@ -42,7 +40,7 @@ gCResult AddPath(gCArray<gCFRef>& paths, const gCString& base, const wchar_t* su
     QV_RETURN_IF_FAILED(text.AppendText(suffix));
     QV_RETURN_IF_FAILED(paths.AddDefault());
     gCResult stored = paths[paths.Count() - 1].SetFilePath(text);
-    if (stored != 0)
+    if (stored != kOk)
         paths.RemoveAt(paths.Count() - 1);
     return stored;
 }
@@ -89,7 +87,7 @@ gCResult CQVUDesquasher::ReadArchiveFile(gCStream& archive)
         packed += archive.Tell();
         QV_RETURN_IF_FAILED(archive.SetPosition(archive.Tell() + packedSize));
     } else {
-        if (block.Resize(static_cast<int32_t>(packedSize)) != 0)
+        if (block.Resize(static_cast<int32_t>(packedSize)) != kOk)
             return kOutOfMemory;
         if (packedSize > 0)
             QV_RETURN_IF_FAILED(archive.ReadBytes(block.Data(), packedSize));
@@ -137,8 +135,8 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         QV_RETURN_IF_FAILED(first.ReadU32(version));
         if (version != kArchiveVersion) {
             gCString line = Text(kTextArchiveVersion);
-            if (line.AppendText(L"A: ") != 0 || AppendDecimal(line, kArchiveVersion) != 0 ||
-                line.AppendText(L", F: ") != 0 || AppendDecimal(line, version) != 0)
+            if (line.AppendText(L"A: ") != kOk || AppendDecimal(line, kArchiveVersion) != kOk ||
+                line.AppendText(L", F: ") != kOk || AppendDecimal(line, version) != kOk)
                 line.Clear();
             PostLine(std::move(line), kLineRed);
             return kGenericFailure;
@@ -215,7 +213,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
 
     gCString trim;
-    QV_RETURN_IF_FAILED(trim.SetText(kTrimSet));
+    QV_RETURN_IF_FAILED(trim.SetText(kTrimWhiteSpace));
     name.Trim(trim);
     if (!IsSafeArchiveName(name.Text(), name.Length()))
         return kGenericFailure;
@@ -224,8 +222,8 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
     QV_RETURN_IF_FAILED(JoinFolderAndName(m_targetFolder.GetStoredText(), name, target));
 
     gCString log;
-    if (log.SetText(L" -- ") != 0 || log.Append(target) != 0 || log.AppendText(L", ") != 0 ||
-        AppendDecimal(log, size) != 0 || log.AppendText(L" bytes") != 0)
+    if (log.SetText(L" -- ") != kOk || log.Append(target) != kOk || log.AppendText(L", ") != kOk ||
+        AppendDecimal(log, size) != kOk || log.AppendText(L" bytes") != kOk)
         log.Clear();
     LogLine(std::move(log));
     return AddEntry(target, size);
@@ -243,7 +241,7 @@ gCResult CQVUDesquasher::AddEntry(const gCString& target, uint64_t size)
 gCResult CQVUDesquasher::ParseScript()
 {
     gCString trim;
-    QV_RETURN_IF_FAILED(trim.SetText(kTrimSet));
+    QV_RETURN_IF_FAILED(trim.SetText(kTrimWhiteSpace));
     const wchar_t* text = m_scriptText.Text();
     const int32_t length = m_scriptText.Length();
     for (int32_t start = 0; start <= length;) {

@@ -17,8 +17,6 @@
 
 namespace {
 
-const wchar_t kTrimSet[] = L"\t \n\r";
-
 // Content types are compared without regard to case ("Text/HTML" is a page too).
 bool ContainsText(const gCString& contentType)
 {
@@ -189,7 +187,7 @@ void CQVUTransferManager::RetireSession()
     // A retired session reports nothing: its close must not look like the end of a reply.
     Detach(m_session);
     (void)m_session->Close(); // a failed close leaves nothing to report; the session is deleted at the next pump
-    if (m_retiredSessions.Add(m_session) != 0) {
+    if (m_retiredSessions.Add(m_session) != kOk) {
         // No room to wait for the pump: nobody is inside this session now, as it was detached.
         delete m_session;
     }
@@ -275,10 +273,10 @@ gCResult CQVUTransferManager::EndLostTransfer()
         // The reply had begun: what arrived is not the file.
         (void)SendToApp(kMsgPageOrBrokenArrived, MessageWord(this), 0, 0); // the sound only
         gCResult r = ReportDownloadError(TextConnectionLost());
-        return result != 0 ? result : r;
+        return result != kOk ? result : r;
     }
     gCResult r = m_session->PostConnectFailedOnce();
-    return result != 0 ? result : r;
+    return result != kOk ? result : r;
 }
 
 gCResult CQVUTransferManager::OnSessionStateChange(CHTTPSession* changed)
@@ -306,7 +304,7 @@ gCResult CQVUTransferManager::PostTransferEnded()
     const int32_t state = GetState();
     const gCResult r = static_cast<gCResult>(
         SendToApp(kMsgTransferFailed, MessageWord(this), static_cast<uint32_t>(state), SignWord(state)));
-    if (r == 0)
+    if (r == kOk)
         SetState(TransferState::kFailed);
     return r;
 }
@@ -362,12 +360,12 @@ gCResult CQVUTransferManager::DeliverDownload(gCMemFile& body)
 gCResult CQVUTransferManager::ReportFailHeaders()
 {
     gCString reason;
-    if (GetReplyHeader(this, gCString(L"QVU-FailReason"), reason) != 0)
+    if (GetReplyHeader(this, gCString(L"QVU-FailReason"), reason) != kOk)
         reason = TextFailReasonMissing();
     gCString typeText;
-    if (GetReplyHeader(this, gCString(L"QVU-FailType"), typeText) != 0)
+    if (GetReplyHeader(this, gCString(L"QVU-FailType"), typeText) != kOk)
         typeText = gCString(L"-1");
-    typeText.Trim(gCString(kTrimSet));
+    typeText.Trim(gCString(kTrimWhiteSpace));
     const int32_t type = typeText.ToInteger();
     if (type == 2) {
         (void)SendToView(kMsgAnswerType2, MessageWord(this), 0, 0); // the button's fade only
@@ -384,7 +382,7 @@ gCResult CQVUTransferManager::ReportFailHeaders()
 
 gCResult CQVUTransferManager::ReportDownloadError(gCString detail)
 {
-    detail.Trim(gCString(kTrimSet));
+    detail.Trim(gCString(kTrimWhiteSpace));
     gCString quoted(L"\"");
     QV_RETURN_IF_FAILED(quoted.Append(detail));
     QV_RETURN_IF_FAILED(quoted.AppendText(L"\""));

@@ -111,7 +111,7 @@ gCResult CheckEffectiveRightsOfText(const gCString& pathText, IUpdaterHost& host
     const gCResult read = ReadDescriptor(pathText.Text(), descriptor, failedStep, error);
     if (read == kGenericFailure)
         return FailStep(host, failedStep, error);
-    if (read != 0)
+    if (read != kOk)
         return kCreateFailure;
 
     BOOL present = FALSE;

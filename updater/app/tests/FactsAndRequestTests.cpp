@@ -81,6 +81,25 @@ TEST(UpdateRequest, TestServerComesFromTheMarkersFirstLine)
         {"  testhost:80 \n", L"testhost:80"},
         {"\xEF\xBB\xBFlocalhost:9000", L"localhost:9000"},
     };
-    for (const auto& m : markers)
-        EXPECT_EQ(W(TestServerFromMarker(m.marker, static_cast<int32_t>(strlen(m.marker)))), m.host) << m.marker;
+    for (const auto& m : markers) {
+        gCString host;
+        EXPECT_OK(TestServerFromMarker(m.marker, static_cast<int32_t>(strlen(m.marker)), host));
+        EXPECT_EQ(W(host), m.host) << m.marker;
+    }
+    // Short of memory at any one allocation the name is whole or not there: never a cut
+    // "host:port" to connect to.
+    const char* const marker = "127.0.0.1:8123\r\n";
+    int failed = 0;
+    for (int n = 0; n < 8; ++n) {
+        gCString host(L"before");
+        gCResult result = kOk;
+        {
+            FailingAllocator allocator(n, FailingAllocator::kOnlyThis);
+            result = TestServerFromMarker(marker, static_cast<int32_t>(strlen(marker)), host);
+        }
+        EXPECT_TRUE(result == kOk ? W(host) == L"127.0.0.1:8123" : result == kOutOfMemory && W(host) == L"before")
+            << n << ": " << W(host);
+        failed += result == kOutOfMemory ? 1 : 0;
+    }
+    EXPECT_GT(failed, 0);
 }

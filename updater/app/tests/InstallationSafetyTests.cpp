@@ -3,6 +3,7 @@
 // wholly old or wholly new, and no record of one run changes the next.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -97,8 +98,9 @@ Road SlaveRoad()
              Entry(L"Resources\\QVUpdater.vrf", ProgramBytes(L"Resources\\QVUpdater.vrf"))},
             L"TYPE=UPDATER\rOS=WIN32\r",
             L"--mode file --updater-send",
-            // The program kept, then the new program beside the old resources.
-            {"Keeping: QVUpdater.vsf", "Moving in: QVUpdater.vsf.tmp"}};
+            // The program kept, then the new program beside the old resources; the resource
+            // file that the slave once held open, just kept.
+            {"Keeping: QVUpdater.vsf", "Moving in: QVUpdater.vsf.tmp", "Keeping: QVUpdater.vrf"}};
 }
 
 class Servers {
@@ -266,6 +268,21 @@ TEST(UpdaterSelf, TheSlaveReplacesEveryFileOfTheUpdaterAndTheNewOneStarts)
     EXPECT_EQ(log.rfind("WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!\r\nChecking for updates to Quorvel 2", 0),
               0u)
         << log;
+}
+
+// The slave reads its resource file whole at its start and holds no file of the updater open:
+// each, the resource file too, is replaced in one step, none moved aside.
+TEST(UpdaterSelf, TheSlaveHoldsNoFileOfTheUpdaterOpenSoEachIsReplacedInOneStep)
+{
+    const Road road = SlaveRoad();
+    Servers servers(road);
+    Files before, after;
+    std::vector<std::string> lines;
+    RunWhole(road, servers, before, after, lines);
+    for (const char* name : {"QVUpdater.exe", "QVUpdater.vsf", "QVUpdater.vrf"})
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("Keeping: ") + name), 1) << name;
+    for (const std::string& line : lines)
+        EXPECT_FALSE(line.rfind("Moved aside", 0) == 0) << line;
 }
 
 // The server sends an update of the product with "QVU-UpdaterSend": the record written for a

@@ -173,7 +173,7 @@ TEST(InstallerSteps, AtNoMomentIsAFileOfTheInstallationMissing)
         SetFileOperationHook(LookAfterEachChange, &watch);
         const gCResult r = f.Install(Archive());
         SetFileOperationHook(nullptr, nullptr);
-        EXPECT_EQ(fails ? 1 : 0, r);
+        EXPECT_RESULT(r, fails ? kGenericFailure : kOk);
         EXPECT_EQ(fails ? kOriginal : kUpdated, f.Tree());
         EXPECT_EQ(std::vector<std::wstring>(), watch.missing) << fails;
     }
@@ -186,7 +186,7 @@ TEST(InstallerSteps, AHeldTargetIsRefusedUnlessItsHolderSharesDelete)
     const struct {
         DWORD share;
         gCResult result;
-    } cases[] = {{FILE_SHARE_READ | FILE_SHARE_WRITE, 1}, {FILE_SHARE_READ | FILE_SHARE_DELETE, 0}};
+    } cases[] = {{FILE_SHARE_READ | FILE_SHARE_WRITE, kGenericFailure}, {FILE_SHARE_READ | FILE_SHARE_DELETE, kOk}};
     for (const auto& c : cases) {
         EngineFixture f;
         f.Lay(kOriginal, L"keep.cfg");
@@ -198,9 +198,13 @@ TEST(InstallerSteps, AHeldTargetIsRefusedUnlessItsHolderSharesDelete)
             r = f.Install(Archive());
         }
         EXPECT_EQ(c.result, r) << c.share;
-        EXPECT_EQ(c.result != 0, Tail(f.host.StatusLines(), 1) == Lines{L"!T48"}) << c.share;
+        EXPECT_EQ(c.result != kOk, Tail(f.host.StatusLines(), 1) == Lines{L"!T48"}) << c.share;
         // The old file that could not go while it was held goes with its holder.
-        EXPECT_EQ(c.result == 0 ? kUpdated : kOriginal, f.Tree()) << c.share;
+        EXPECT_EQ(c.result == kOk ? kUpdated : kOriginal, f.Tree()) << c.share;
+        const std::vector<std::wstring> log = f.host.LogLines();
+        EXPECT_EQ(c.result == kOk,
+                  std::count(log.begin(), log.end(), L"Moved aside and replaced at once: table.dat") == 1)
+            << c.share;
     }
 }
 
@@ -226,6 +230,17 @@ bool RunUnixOnPath(const std::string& program, const std::wstring& path, bool th
     for (int i = 0; i < 100 && there() != thereAfter; ++i)
         Sleep(50);
     return there() == thereAfter;
+}
+
+// An update of the updater itself is not installed by this copy: the whole archive goes beside
+// the program for the slave copy, which is then started.
+TEST_P(Installer, AnUpdateOfTheUpdaterIsLaidBesideTheProgramForTheSlave)
+{
+    const Bytes archive = Archive(L"TYPE=UPDATER");
+    EXPECT_RESULT(Install(archive), kHandled);
+    EXPECT_EQ(host.selfUpdates, 1);
+    EXPECT_EQ(ReadWholeFile(gCString((programFolder + L"updatersource.qvu").c_str())), archive);
+    EXPECT_EQ(kOriginal, Tree());
 }
 
 TEST_P(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)
