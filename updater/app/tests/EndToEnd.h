@@ -31,6 +31,10 @@ public:
 
     std::wstring Path(const std::wstring& relative) const { return m_folder.Path() + relative; }
     Bytes Read(const std::wstring& relative) const { return ReadWholeFile(gCString(Path(relative).c_str())); }
+    bool Has(const std::wstring& relative) const
+    {
+        return GetFileAttributesW(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     // The results log, the folders' paths taken out of it.
     std::string Log() const;
     // Every file below the folder with its bytes, the log left out.

@@ -97,8 +97,7 @@ TEST_F(UpdaterRun, SelfUpdateGoesThroughTheSlaveCopy)
     // The new updater (the marker program) was started by the slave copy, which removed the
     // source record: the next start is no slave.
     ASSERT_TRUE(Eventually([&] { return !install.Read(L"executed.txt").empty(); })) << install.Log();
-    EXPECT_TRUE(Eventually(
-        [&] { return GetFileAttributesW(install.Path(L"updatersource.qvu").c_str()) == INVALID_FILE_ATTRIBUTES; }));
+    EXPECT_TRUE(Eventually([&] { return !install.Has(L"updatersource.qvu"); }));
     // The log is the slave's own; its installation lines are those of any other.
     const std::string log = install.Log();
     EXPECT_EQ(log.rfind(kTestMode + "Installing the new version of the updater...\r\n" + kUnpacking, 0), 0u) << log;
