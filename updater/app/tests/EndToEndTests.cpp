@@ -45,10 +45,7 @@ protected:
     static void RunToLineAndClose(Installation& run, const char* line)
     {
         ASSERT_TRUE(run.Start());
-        ASSERT_TRUE(Eventually([&] { return run.Log().find(line) != std::string::npos; }, kRunMs)) << run.Log();
-        HWND window = nullptr;
-        ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }));
-        PostMessageW(window, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(CloseOnLine(run, line, kRunMs)) << run.Log();
         EXPECT_EQ(run.WaitForExit(kRunMs), 0u) << run.Log();
     }
 

@@ -37,10 +37,7 @@ bool Logged(const Installation& install, const std::string& line)
 // Waits for the line, then closes the updater's window as a user does.
 void RunToLineAndClose(Installation& install, const std::string& line)
 {
-    ASSERT_TRUE(Eventually([&] { return Logged(install, line); }, kRunMs)) << install.Log();
-    HWND window = nullptr;
-    ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }));
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(CloseOnLine(install, line, kRunMs)) << install.Log();
     EXPECT_TRUE(Eventually([] { return FindWindowW(nullptr, L"Quorvel Updater") == nullptr; }));
     install.KillAll(); // what is left of the run has nothing more to do
 }
