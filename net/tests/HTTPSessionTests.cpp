@@ -3,6 +3,7 @@
 #include "ResultAssert.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "BoxCapture.h"
 #include "ReportError.h"
@@ -178,8 +179,7 @@ TEST(HTTPSession, EveryReceiveTakesAtMostOnePieceAndIsShownOnce)
     peer.ReadRequest().Send(reply);
     peer.Start();
     SessionProbe probe;
-    static std::vector<uint32_t> received;
-    static std::vector<uint32_t> shown;
+    static std::vector<uint32_t> received, shown;
     received.clear();
     shown.clear();
     probe.session.SetProc(
@@ -202,10 +202,7 @@ TEST(HTTPSession, EveryReceiveTakesAtMostOnePieceAndIsShownOnce)
     EXPECT_EQ(probe.EventLine(), "finished:1:1094000");
     EXPECT_EQ(shown, received);
     EXPECT_LE(*std::max_element(received.begin(), received.end()), kReadPiece);
-    uint64_t total = 0;
-    for (uint32_t count : received)
-        total += count;
-    EXPECT_EQ(total, reply.size());
+    EXPECT_EQ(std::accumulate(received.begin(), received.end(), uint64_t(0)), reply.size());
 }
 
 // 300 bytes of a 100,000-byte body in pieces of 10: ten reads share each per-mille value.

@@ -33,6 +33,14 @@ bool Eventually(const std::function<bool()>& done, int ms)
         done, [] { return SleepEx(20, FALSE) == 0; }, ms);
 }
 
+bool CloseOnLine(const Installation& run, const std::string& line, int ms)
+{
+    HWND window = nullptr;
+    return Eventually([&] { return run.Log().find(line) != std::string::npos; }, ms) &&
+           Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }) &&
+           PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
 Installation::Installation(const wchar_t* language) : m_job(CreateJobObjectW(nullptr, nullptr))
 {
     CreateDirectoryW(Path(L"Resources").c_str(), nullptr);

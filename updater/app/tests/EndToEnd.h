@@ -31,6 +31,10 @@ public:
 
     std::wstring Path(const std::wstring& relative) const { return m_folder.Path() + relative; }
     Bytes Read(const std::wstring& relative) const { return ReadWholeFile(gCString(Path(relative).c_str())); }
+    bool Has(const std::wstring& relative) const
+    {
+        return GetFileAttributesW(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     // The results log, the folders' paths taken out of it.
     std::string Log() const;
     // Every file below the folder with its bytes, the log left out.
@@ -69,3 +73,6 @@ Bytes FactsTable(const wchar_t* language, const wchar_t* version);
 QVUPackEntry Entry(const wchar_t* name, const Bytes& data);
 // Polls every 20 ms until done() holds; false on timeout.
 bool Eventually(const std::function<bool()>& done, int ms = 15000);
+// Once the line is in the log, closes the updater's window as a user does; false when the line or
+// the window never came.
+bool CloseOnLine(const Installation& run, const std::string& line, int ms);

@@ -19,11 +19,6 @@ const char* const kRecovered[] = {"An installation that was interrupted has been
 
 typedef std::map<std::wstring, Bytes> Files;
 
-bool IsThere(const Installation& install, const wchar_t* name)
-{
-    return GetFileAttributesW(install.Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The installation's files, without the traces of the runs themselves.
 Files FilesOf(const Installation& install)
 {
@@ -42,10 +37,7 @@ bool Logged(const Installation& install, const std::string& line)
 // Waits for the line, then closes the updater's window as a user does.
 void RunToLineAndClose(Installation& install, const std::string& line)
 {
-    ASSERT_TRUE(Eventually([&] { return Logged(install, line); }, kRunMs)) << install.Log();
-    HWND window = nullptr;
-    ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, L"Quorvel Updater")) != nullptr; }));
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(CloseOnLine(install, line, kRunMs)) << install.Log();
     EXPECT_TRUE(Eventually([] { return FindWindowW(nullptr, L"Quorvel Updater") == nullptr; }));
     install.KillAll(); // what is left of the run has nothing more to do
 }
@@ -127,38 +119,46 @@ void Lay(Installation& install, const Road& road)
         WriteWholeFile(gCString(install.Path(entry.name).c_str()), Bytes(entry.data.begin(), entry.data.end()));
 }
 
-// Runs the road once to its end: the files it leaves, and the lines of its installation.
-void RunWhole(const Road& road, Servers& servers, Files& before, Files& after, std::vector<std::string>& lines)
+// A run of the road to its end: the files before and after it, and the lines of its installation.
+struct WholeRun {
+    Files before, after;
+    std::vector<std::string> lines;
+};
+
+void RunWhole(const Road& road, Servers& servers, WholeRun& run)
 {
     Installation install;
     Lay(install, road);
-    before = FilesOf(install);
+    run.before = FilesOf(install);
     install.PointAt(servers.update.Host());
     ASSERT_TRUE(install.Start());
     RunToLineAndClose(install, kInstalled);
-    after = FilesOf(install);
+    run.after = FilesOf(install);
     const std::string log = install.Log();
     for (size_t at = log.find("Writing the new files..."); at < log.find(kInstalled); at = log.find("\r\n", at) + 2)
-        lines.push_back(log.substr(at, log.find("\r\n", at) - at));
-    ASSERT_GE(lines.size(), 2 * road.update.size());
+        run.lines.push_back(log.substr(at, log.find("\r\n", at) - at));
+    ASSERT_GE(run.lines.size(), 2 * road.update.size());
+    // No file of the installation is held open by anyone: none is moved aside.
+    for (const std::string& line : run.lines)
+        EXPECT_NE(line.rfind("Moved aside", 0), 0u) << line;
 }
 
 // Kills the run at random lines of its installation. The next start, of whichever copy is
 // there, leaves the installation wholly old or wholly new and says so when it had to; the start
 // after it updates as ever.
-void KillAtRandomLines(const Road& road, int kills)
+void KillAtRandomLines(const Road& road, int kills, WholeRun* whole = nullptr)
 {
     Servers servers(road);
-    Files before, after;
-    std::vector<std::string> lines;
-    RunWhole(road, servers, before, after, lines);
+    WholeRun own;
+    WholeRun& run = whole ? *whole : own;
+    RunWhole(road, servers, run);
     if (testing::Test::HasFatalFailure())
         return;
     const unsigned seed = std::random_device()();
     std::mt19937 pick(seed);
     std::vector<std::string> killLines = road.always;
     for (int k = 0; k < kills; ++k)
-        killLines.push_back(lines[pick() % lines.size()]);
+        killLines.push_back(run.lines[pick() % run.lines.size()]);
     for (const std::string& line : killLines) {
         SCOPED_TRACE(std::string(road.name) + ", seed " + std::to_string(seed) + ", killed at \"" + line + "\"");
         Installation install;
@@ -167,26 +167,26 @@ void KillAtRandomLines(const Road& road, int kills)
         ASSERT_TRUE(install.Start());
         ASSERT_TRUE(Eventually([&] { return Logged(install, line); }, kRunMs));
         install.KillAll();
-        const bool interrupted = IsThere(install, L"updatejournal.qvj");
+        const bool interrupted = install.Has(L"updatejournal.qvj");
 
         // At no moment of an installation is a file of it missing: the user starts the
         // updater's program as ever, and the product's files are all there.
-        for (const auto& [name, bytes] : before)
-            ASSERT_TRUE(IsThere(install, name.c_str())) << testing::PrintToString(name);
+        for (const auto& [name, bytes] : run.before)
+            ASSERT_TRUE(install.Has(name)) << testing::PrintToString(name);
         install.PointAt(servers.upToDate.Host());
         ASSERT_TRUE(install.Start());
         RunToLineAndClose(install, kUpToDate);
         const Files files = FilesOf(install);
-        EXPECT_TRUE(files == before || files == after);
+        EXPECT_TRUE(files == run.before || files == run.after);
         EXPECT_EQ(interrupted, Logged(install, kRecovered[0]) || Logged(install, kRecovered[1])) << install.Log();
-        EXPECT_FALSE(IsThere(install, L"updatejournal.qvj"));
-        EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+        EXPECT_FALSE(install.Has(L"updatejournal.qvj"));
+        EXPECT_FALSE(install.Has(L"updatersource.qvu"));
 
         install.PointAt(servers.update.Host());
         ASSERT_TRUE(install.Start());
         RunToLineAndClose(install, kInstalled);
-        EXPECT_TRUE(FilesOf(install) == after);
-        EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+        EXPECT_TRUE(FilesOf(install) == run.after);
+        EXPECT_FALSE(install.Has(L"updatersource.qvu"));
     }
 }
 
@@ -202,20 +202,27 @@ TEST(UpdaterKilled, OnTwoHundredFilesTheNextStartLeavesItWhollyOldOrNewAndUpdate
     KillAtRandomLines(WithManyFiles(DemoRoad(), "202 files"), 6);
 }
 
+// The slave reads its resource file whole at its start and holds no file of the updater open:
+// each, the resource file too, is replaced in one step.
 TEST(UpdaterKilled, OnTheSlavesRoadTheNextStartLeavesItWhollyOldOrNewAndUpdates)
 {
-    KillAtRandomLines(SlaveRoad(), 6);
+    WholeRun run;
+    KillAtRandomLines(SlaveRoad(), 6, &run);
+    for (const char* name : {"QVUpdater.exe", "QVUpdater.vsf", "QVUpdater.vrf"})
+        EXPECT_EQ(std::count(run.lines.begin(), run.lines.end(), std::string("Keeping: ") + name), 1) << name;
     KillAtRandomLines(WithManyFiles(SlaveRoad(), "slave, 203 files"), 4);
 }
 
 // One of the two does the update, the other ends at once: one request, one log, every file new.
+// The server sends the product's update with "QVU-UpdaterSend": the record written for a slave
+// that never comes is gone when the run ends.
 TEST(UpdaterPair, TwoCopiesStartedTogetherLoseNothingAndNeverInterleave)
 {
     Road road = DemoRoad();
     road.script += L"EXECUTE=QUORVEL.EXE\r";
     // The copy that wins is still at work when the other, however slow its start, arrives: two
     // copies one after the other would prove nothing.
-    road.serverOptions += L" --delay 1";
+    road.serverOptions += L" --delay 1 --updater-send";
     Servers servers(road);
     for (int pair = 0; pair < 20; ++pair) {
         SCOPED_TRACE("pair " + std::to_string(pair));
@@ -228,6 +235,7 @@ TEST(UpdaterPair, TwoCopiesStartedTogetherLoseNothingAndNeverInterleave)
         install.KillAll(); // the product that the update started
         EXPECT_EQ(install.Read(L"QUORVEL.EXE"), ProgramBytes(L"QUORVEL_NEXT.exe"));
         EXPECT_EQ(install.Read(L"Resources\\system.vsf"), FactsTable(L"English", L"2.1.0"));
+        EXPECT_FALSE(install.Has(L"updatersource.qvu"));
         for (const auto& [name, bytes] : install.Snapshot())
             EXPECT_TRUE(name.size() < 4 ||
                         (name.substr(name.size() - 4) != L".old" && name.substr(name.size() - 4) != L".tmp"))
@@ -262,41 +270,8 @@ TEST(UpdaterSelf, TheSlaveReplacesEveryFileOfTheUpdaterAndTheNewOneStarts)
         EXPECT_EQ(install.Read(entry.name), Bytes(entry.data.begin(), entry.data.end()))
             << testing::PrintToString(entry.name);
     EXPECT_NE(upToDate.Requests().find("GET "), std::string::npos);
-    EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
-    EXPECT_FALSE(IsThere(install, L"QVUSlave.exe"));
+    EXPECT_FALSE(install.Has(L"updatersource.qvu"));
+    EXPECT_FALSE(install.Has(L"QVUSlave.exe"));
     const std::string log = install.Log();
-    EXPECT_EQ(log.rfind("WARNING - IN LOCAL TEST MODE! NOT FOR GENERAL USE!\r\nChecking for updates to Quorvel 2", 0),
-              0u)
-        << log;
-}
-
-// The slave reads its resource file whole at its start and holds no file of the updater open:
-// each, the resource file too, is replaced in one step, none moved aside.
-TEST(UpdaterSelf, TheSlaveHoldsNoFileOfTheUpdaterOpenSoEachIsReplacedInOneStep)
-{
-    const Road road = SlaveRoad();
-    Servers servers(road);
-    Files before, after;
-    std::vector<std::string> lines;
-    RunWhole(road, servers, before, after, lines);
-    for (const char* name : {"QVUpdater.exe", "QVUpdater.vsf", "QVUpdater.vrf"})
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("Keeping: ") + name), 1) << name;
-    for (const std::string& line : lines)
-        EXPECT_FALSE(line.rfind("Moved aside", 0) == 0) << line;
-}
-
-// The server sends an update of the product with "QVU-UpdaterSend": the record written for a
-// slave that never comes is gone when the run ends.
-TEST(UpdaterSelf, ARecordThatNoSlaveReadsIsGoneWhenTheRunEnds)
-{
-    Road road = DemoRoad();
-    road.script += L"EXECUTE=QUORVEL.EXE\r";
-    road.serverOptions += L" --updater-send";
-    Servers servers(road);
-    Installation install;
-    install.PointAt(servers.update.Host());
-    ASSERT_TRUE(install.Start());
-    EXPECT_EQ(0u, install.WaitForExit(kRunMs));
-    EXPECT_TRUE(Logged(install, kInstalled)) << install.Log();
-    EXPECT_FALSE(IsThere(install, L"updatersource.qvu"));
+    EXPECT_EQ(log.rfind(kUntilReply.substr(0, kUntilReply.find("Received")), 0), 0u) << log;
 }

@@ -73,13 +73,6 @@ bool Capture(HWND window, CImageBase& picture)
     picture.ReleaseMemDC();
     return copied != 0;
 }
-
-gCPoint ClientSize(HWND window)
-{
-    RECT client = {};
-    GetClientRect(window, &client);
-    return {client.right, client.bottom};
-}
 } // namespace
 
 TEST(UpdaterWindow, NameSizeAndFontComeFromTheResourceFileAndWithoutThemTheLogSaysSo)
@@ -115,7 +108,9 @@ TEST(UpdaterWindow, NameSizeAndFontComeFromTheResourceFileAndWithoutThemTheLogSa
         ASSERT_TRUE(install.Start());
         HWND window = nullptr;
         ASSERT_TRUE(Eventually([&] { return (window = FindWindowW(nullptr, run.title)) != nullptr; }, kRunMs));
-        EXPECT_EQ(ClientSize(window), run.size);
+        RECT client = {};
+        EXPECT_TRUE(GetClientRect(window, &client));
+        EXPECT_EQ((gCPoint{client.right, client.bottom}), run.size);
         ASSERT_TRUE(Eventually([&] { return install.Log().find("up to date") != std::string::npos; }, kRunMs));
         EXPECT_EQ(install.Log().rfind(run.notes, 0), 0u) << install.Log();
         if (run.notes.empty()) {

@@ -4,6 +4,7 @@
 #include "ResultAssert.h"
 
 #include "FileOps.h"
+#include "ScriptedPeer.h"
 #include "SourceRecord.h"
 #include "TempFolder.h"
 #include "gCMemFile.h"
@@ -22,14 +23,6 @@ public:
 private:
     int32_t m_reads = 0;
 };
-
-Bytes Pattern(size_t size)
-{
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
-    return bytes;
-}
 } // namespace
 
 TEST(SourceRecord, TheWholeArchiveReplacesAnOlderRecordOrNoRecordIsLeft)
@@ -37,9 +30,9 @@ TEST(SourceRecord, TheWholeArchiveReplacesAnOlderRecordOrNoRecordIsLeft)
     TempFolder folder;
     const gCString folderText(folder.Path().c_str());
     const gCString record = folder.File(kSourceRecordName);
-    ASSERT_TRUE(WriteWholeFile(record, Pattern(300000)));
+    ASSERT_TRUE(WriteWholeFile(record, Ansi(PatternBytes(300000))));
 
-    const Bytes bytes = Pattern(100000);
+    const Bytes bytes = Ansi(PatternBytes(100000));
     gCMemFile archive;
     ASSERT_OK(archive.WriteBytes(bytes.data(), static_cast<uint32_t>(bytes.size())));
     EXPECT_OK(WriteSourceRecord(folderText, archive));

@@ -165,70 +165,70 @@ TEST(ResourceClasses, DamagedBodiesAreRefusedWith23AndLeaveTheObjectAsItWas)
     const uint32_t nan = 0x7FC00000, half = 0x3F000000, quarter = 0x3E800000, onePointFive = 0x3FC00000;
     const Bytes sized = Concat({U32(kTagWidgetSize), U32(8), U32(3), U32(4)});
     const struct {
+        uint32_t tag;
         Bytes good;
         std::string holds;
     } kinds[] = {
-        {pixel, "image 1x1 FF445566"},
-        {Concat({U32(1), pixel}), "list of 1, 1x1 FF445566"},
-        {Concat({U32(font.size()), font}), "font Liberation Sans Regular"},
-        {Concat({U32(1), U32(0), U32(0xFF778899)}), "gradient 0%:FF778899"},
-        {Concat({U32(16), sized}), "widget 3x4"},
+        {kTagImage, pixel, "image 1x1 FF445566"},
+        {kTagImageList, Concat({U32(1), pixel}), "list of 1, 1x1 FF445566"},
+        {kTagFont, Concat({U32(font.size()), font}), "font Liberation Sans Regular"},
+        {kTagGradient, Concat({U32(1), U32(0), U32(0xFF778899)}), "gradient 0%:FF778899"},
+        {kTagWidget, Concat({U32(16), sized}), "widget 3x4"},
     };
-    const uint32_t tags[] = {kTagImage, kTagImageList, kTagFont, kTagGradient, kTagWidget};
     const struct {
         int kind;
         Bytes damaged;
         std::string detail;
         // Bytes of the body that lie past the chunk's declared end.
-        uint32_t outside;
+        uint32_t outside = 0;
     } cases[] = {
-        {0, {}, "Error reading image size.", 0},
-        {0, Concat({U32(0), U32(1)}), "Error reading image size.", 0},
-        {0, Concat({U32(16385), U32(1), Bytes(16385 * 4)}), "Error reading image size.", 0},
-        {0, Concat({U32(0xFFFFFFFF), U32(0xFFFFFFFF), U32(0)}), "Error reading image size.", 0},
-        {0, Concat({U32(2), U32(2), Bytes(12)}), "Error reading image size.", 0},
+        {0, {}, "Error reading image size."},
+        {0, Concat({U32(0), U32(1)}), "Error reading image size."},
+        {0, Concat({U32(16385), U32(1), Bytes(16385 * 4)}), "Error reading image size."},
+        {0, Concat({U32(0xFFFFFFFF), U32(0xFFFFFFFF), U32(0)}), "Error reading image size."},
+        {0, Concat({U32(2), U32(2), Bytes(12)}), "Error reading image size."},
         {0, pixel, "Error reading image size.", 4},
-        {1, Concat({U32(5), pixel}), "Error reading number of images.", 0},
-        {1, U32(0xFFFFFFFF), "Error reading number of images.", 0},
-        {1, Concat({U32(2), pixel, U32(2), U32(1), U32(0)}), "Error reading image size.", 0},
-        {2, U32(0), "Error reading font data size.", 0},
-        {2, Concat({U32(100), Bytes(10)}), "Error reading font data size.", 0},
-        {2, Concat({U32(16), Ansi("not a font file!")}), "Font data refused by the font engine.", 0},
-        {3, U32(0), "Error reading number of gradient stops.", 0},
-        {3, Concat({U32(3), U32(0), U32(1), U32(half), U32(2)}), "Error reading number of gradient stops.", 0},
-        {3, Concat({U32(1), U32(nan), U32(1)}), "Gradient stop out of order.", 0},
-        {3, Concat({U32(2), U32(half), U32(1), U32(quarter), U32(2)}), "Gradient stop out of order.", 0},
-        {3, Concat({U32(1), U32(onePointFive), U32(1)}), "Gradient stop out of order.", 0},
-        {4, {}, "Error reading widget data block size.", 0},
-        {4, Concat({U32(17), sized}), "Error reading widget data block size.", 0},
-        {4, Concat({U32(12), U32('xtra'), U32(5), U32(0)}), "Error reading widget data chunk.", 0},
-        {4, Concat({U32(12), U32('xtra'), U32(4), U32(0)}), "Widget has no size.", 0},
-        {4, Concat({U32(12), U32(kTagWidgetSize), U32(4), U32(3)}), "Error reading widget size.", 0},
-        {4, Concat({U32(16), U32(kTagWidgetSize), U32(8), U32(3), U32(0xFFFFFFFF)}), "Error reading widget size.", 0},
+        {1, Concat({U32(5), pixel}), "Error reading number of images."},
+        {1, U32(0xFFFFFFFF), "Error reading number of images."},
+        {1, Concat({U32(2), pixel, U32(2), U32(1), U32(0)}), "Error reading image size."},
+        {2, U32(0), "Error reading font data size."},
+        {2, Concat({U32(100), Bytes(10)}), "Error reading font data size."},
+        {2, Concat({U32(16), Ansi("not a font file!")}), "Font data refused by the font engine."},
+        {3, U32(0), "Error reading number of gradient stops."},
+        {3, Concat({U32(3), U32(0), U32(1), U32(half), U32(2)}), "Error reading number of gradient stops."},
+        {3, Concat({U32(1), U32(nan), U32(1)}), "Gradient stop out of order."},
+        {3, Concat({U32(2), U32(half), U32(1), U32(quarter), U32(2)}), "Gradient stop out of order."},
+        {3, Concat({U32(1), U32(onePointFive), U32(1)}), "Gradient stop out of order."},
+        {4, {}, "Error reading widget data block size."},
+        {4, Concat({U32(17), sized}), "Error reading widget data block size."},
+        {4, Concat({U32(12), U32('xtra'), U32(5), U32(0)}), "Error reading widget data chunk."},
+        {4, Concat({U32(12), U32('xtra'), U32(4), U32(0)}), "Widget has no size."},
+        {4, Concat({U32(12), U32(kTagWidgetSize), U32(4), U32(3)}), "Error reading widget size."},
+        {4, Concat({U32(16), U32(kTagWidgetSize), U32(8), U32(3), U32(0xFFFFFFFF)}), "Error reading widget size."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.detail + " " + std::to_string(&c - cases));
         TempFolder folder;
         CResourceFileWriter writer;
         gCMemFile good, damaged;
-        const uint32_t tag = tags[c.kind];
-        ASSERT_OK(good.WriteBytes(kinds[c.kind].good.data(), static_cast<uint32_t>(kinds[c.kind].good.size())));
+        const auto& kind = kinds[c.kind];
+        ASSERT_OK(good.WriteBytes(kind.good.data(), static_cast<uint32_t>(kind.good.size())));
         ASSERT_OK(damaged.WriteBytes(c.damaged.data(), static_cast<uint32_t>(c.damaged.size())));
-        ASSERT_OK(writer.AddResource(tag, 1, gCString(L"Good"), good));
+        ASSERT_OK(writer.AddResource(kind.tag, 1, gCString(L"Good"), good));
         // Before the body, the chunk holds its ID (4 bytes) and its name with the line end (10).
-        ASSERT_OK(writer.AddResource(tag, 7, gCString(L"Bad"), damaged, 14 + c.damaged.size() - c.outside));
+        ASSERT_OK(writer.AddResource(kind.tag, 7, gCString(L"Bad"), damaged, 14 + c.damaged.size() - c.outside));
         ASSERT_OK(writer.AddResource(kTagText, 8, gCString(L"After"), good));
         ASSERT_OK(writer.SaveAs(folder.File(L"res.vrf")));
         gCFile file;
         ASSERT_OK(file.OpenFullPath(folder.File(L"res.vrf"), kAccessRead));
 
-        std::unique_ptr<gCResourceObject> object = Make(tag);
+        std::unique_ptr<gCResourceObject> object = Make(kind.tag);
         ASSERT_OK(object->LoadByID(1, &file, nullptr));
         BoxCapture boxes;
         EXPECT_RESULT(object->LoadByID(7, &file, nullptr), kResourceReadFailure);
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].text, L"An error occurred reading data from a binary resource file.\n" +
                                              std::wstring(c.detail.begin(), c.detail.end()));
-        EXPECT_EQ(Describe(*object), kinds[c.kind].holds);
+        EXPECT_EQ(Describe(*object), kind.holds);
     }
 }
