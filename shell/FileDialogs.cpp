@@ -8,6 +8,7 @@
 #include "AppHost.h"
 #include "FileOps.h"
 #include "ReportError.h"
+#include "ShellHandles.h"
 #include "WinHandle.h"
 #include "gCFRef.h"
 
@@ -26,6 +27,43 @@ struct CDialogState {
     CMemBlockT<wchar_t> filter;
     gCString defaultExtension;
 };
+
+// The dialogs' library is loaded on the first dialog, not with the program: most programs
+// that link this never show one, and loading it costs their start.
+class CDialogLibrary {
+public:
+    typedef BOOL(WINAPI* ShowFunction)(OPENFILENAMEW*);
+    typedef DWORD(WINAPI* ErrorFunction)();
+
+    CDialogLibrary() : m_library(LoadLibraryW(L"comdlg32.dll"))
+    {
+        open = Bound<ShowFunction>("GetOpenFileNameW");
+        save = Bound<ShowFunction>("GetSaveFileNameW");
+        error = Bound<ErrorFunction>("CommDlgExtendedError");
+    }
+
+    bool IsComplete() const { return open && save && error; }
+
+    ShowFunction open = nullptr;
+    ShowFunction save = nullptr;
+    ErrorFunction error = nullptr;
+
+private:
+    template <typename Function>
+    Function Bound(const char* name) const
+    {
+        FARPROC entry = m_library.IsValid() ? GetProcAddress(m_library.Get(), name) : nullptr;
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry));
+    }
+
+    CModule m_library;
+};
+
+const CDialogLibrary& DialogLibrary()
+{
+    static const CDialogLibrary library;
+    return library;
+}
 
 // A text that does not fit the buffer is left out: a cut path would name another file.
 void CopyIfFits(wchar_t* buffer, const gCString& text)
@@ -137,6 +175,9 @@ gCString TypedExtension(const gCString& path)
 
 gCResult ShowOpenFileDialog(gCString& text, CFileTypeList* list)
 {
+    const CDialogLibrary& library = DialogLibrary();
+    if (!library.IsComplete())
+        return kCreateFailure;
     CCursorStateGuard cursorState;
     CSystemCursorGuard systemCursor;
     CDialogState state;
@@ -145,8 +186,8 @@ gCResult ShowOpenFileDialog(gCString& text, CFileTypeList* list)
         state.description.nFilterIndex =
             static_cast<DWORD>(list->IndexOfType(static_cast<int32_t>(list->GetSelectedType())) + 1);
 
-    if (!GetOpenFileNameW(&state.description))
-        return OpenDialogFailure(CommDlgExtendedError());
+    if (!library.open(&state.description))
+        return OpenDialogFailure(library.error());
     QV_RETURN_IF_FAILED(TakeChosenPath(state, text));
     const int32_t chosen = static_cast<int32_t>(state.description.nFilterIndex);
     if (list && chosen >= 1 && chosen <= list->FilterCount())
@@ -163,6 +204,9 @@ gCResult ShowSaveFileDialog(gCString& text, CFileTypeList* list)
     if (list && (position < 0 || position >= list->FilterCount()))
         return kBadParameter;
 
+    const CDialogLibrary& library = DialogLibrary();
+    if (!library.IsComplete())
+        return kCreateFailure;
     CCursorStateGuard cursorState;
     CSystemCursorGuard systemCursor;
     CDialogState state;
@@ -178,8 +222,8 @@ gCResult ShowSaveFileDialog(gCString& text, CFileTypeList* list)
         }
     }
 
-    if (!GetSaveFileNameW(&state.description))
-        return SaveDialogFailure(CommDlgExtendedError());
+    if (!library.save(&state.description))
+        return SaveDialogFailure(library.error());
     QV_RETURN_IF_FAILED(TakeChosenPath(state, text));
     if (list)
         return text.SetString(ApplySaveExtension(text, *list, static_cast<int32_t>(state.description.nFilterIndex)));

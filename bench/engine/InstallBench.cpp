@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -161,8 +162,9 @@ private:
 
 // What an installation cannot do without, bare: the archive decoded from memory into fresh
 // memory, the folders made, every file written as ".tmp" and moved in; when replacing, first
-// the rights calls on every file, and the old file kept as ".old" before the move and deleted
-// after it. The steps go over all files in the installer's order.
+// the rights calls on every file, the old file kept as ".old" beside it before the new one
+// replaces it in one move, and deleted after it. The steps go over all files in the installer's
+// order.
 class BareInstall {
 public:
     BareInstall(const std::vector<QVUPackEntry>& files, const QVUBytes& block) : m_files(files)
@@ -189,10 +191,11 @@ public:
             if (!WriteFileFrom(root + e.name + L".tmp", e.data))
                 return false;
         for (size_t i = 0; replacing && i < m_files.size(); ++i)
-            if (!MoveFileW((root + m_files[i].name).c_str(), (root + m_files[i].name + L".old").c_str()))
+            if (!KeepOld(root + m_files[i].name))
                 return false;
+        const DWORD move = replacing ? MOVEFILE_REPLACE_EXISTING : 0;
         for (const QVUPackEntry& e : m_files)
-            if (!MoveFileW((root + e.name + L".tmp").c_str(), (root + e.name).c_str()))
+            if (!MoveFileExW((root + e.name + L".tmp").c_str(), (root + e.name).c_str(), move))
                 return false;
         for (size_t i = 0; replacing && i < m_files.size(); ++i)
             if (!DeleteFileW((root + m_files[i].name + L".old").c_str()))
@@ -201,6 +204,15 @@ public:
     }
 
 private:
+    // The old file stays in place under a second name, a program as a copy.
+    static bool KeepOld(const std::wstring& path)
+    {
+        const std::wstring old = path + L".old";
+        const bool program = path.size() >= 4 && _wcsicmp(path.c_str() + path.size() - 4, L".exe") == 0;
+        return program ? CopyFileW(path.c_str(), old.c_str(), TRUE) != FALSE
+                       : CreateHardLinkW(old.c_str(), path.c_str(), nullptr) != FALSE;
+    }
+
     const std::vector<QVUPackEntry>& m_files;
     CMemBlockT<char> m_block;
     bool m_ok = false;

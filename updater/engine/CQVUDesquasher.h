@@ -10,6 +10,7 @@
 
 #include "CMemBlockT.h"
 #include "CRightsUser.h"
+#include "FolderNames.h"
 #include "UpdaterHost.h"
 #include "WinHandle.h"
 #include "gCArray.h"
@@ -87,6 +88,7 @@ private:
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFoldersOf(int32_t i);
     gCResult RemoveStaleFiles(int32_t i);
+    gCResult CheckEntries();
     // Moves the entry's new file to its target.
     gCResult MoveIn(int32_t i);
     gCResult SaveSourceRecord();
@@ -146,6 +148,8 @@ private:
     };
     gCArray<uint8_t> m_entryFlags;
     gCArray<MadeFolder> m_madeFolders;
+    // What the check read of the targets' folders; empty outside the check.
+    CFolderNames m_folderNames;
     CFileHandle m_journal;
     gCString m_journalPath;
     // Room for any folder text of the run, reserved before the first change.

@@ -120,6 +120,17 @@ gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
     return kOk;
 }
 
+// Deletes a file that no one else holds open, by closing the only handle to it: then it is gone
+// without a look for its name, which costs a search of its folder once the name is not there.
+// False when someone holds it or it cannot be opened so; it is then as it was.
+bool DeleteUnheld(const gCString& path)
+{
+    if (!IsWholePathText(path))
+        return false;
+    CFileHandle file(CreateFileW(path.Text(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return file.IsValid() && file.Close();
+}
+
 // What is at a path: nothing, a file or a folder, from one look. A name that is not there
 // costs a search of its folder on some systems, so each path is looked at once where one
 // look answers both questions.
@@ -141,6 +152,15 @@ PathKind KindOf(const gCString& path)
 PathKind KindOf(const gCFRef& path)
 {
     return KindOf(path.GetStoredText());
+}
+
+// The same, without a look where the folder's names already tell that the path is missing.
+gCResult KindOf(const gCFRef& path, CFolderNames& folders, PathKind& kind)
+{
+    bool absent = false;
+    QV_RETURN_IF_FAILED(folders.SurelyAbsent(path.GetStoredText(), absent));
+    kind = absent ? PathKind::None : KindOf(path);
+    return kOk;
 }
 
 // Appends a text made for the array, failing rather than keeping a copy lost to memory.
@@ -169,13 +189,16 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
-    const PathKind oldKind = KindOf(old);
-    const PathKind tempKind = KindOf(temp);
+    PathKind oldKind = PathKind::None;
+    PathKind tempKind = PathKind::None;
+    QV_RETURN_IF_FAILED(KindOf(old, m_folderNames, oldKind));
+    QV_RETURN_IF_FAILED(KindOf(temp, m_folderNames, tempKind));
     if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
     if (oldKind == PathKind::File || oldKind == PathKind::ReadOnlyFile) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
+            m_folderNames.Forget();
             LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
         } else {
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
@@ -188,12 +211,21 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
 
 gCResult CQVUDesquasher::CheckWriteAccess()
 {
+    const gCResult checked = CheckEntries();
+    m_folderNames.Forget(); // read for the check alone: later steps change the folders
+    return checked;
+}
+
+gCResult CQVUDesquasher::CheckEntries()
+{
     PostLine(Text(kTextCheckingAccess), kLineBlack);
+    m_folderNames.Forget();
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
         LogLine(Joined(Text(kTextCheckingFile), NameOf(target)));
         QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
-        const PathKind targetKind = KindOf(target);
+        PathKind targetKind = PathKind::None;
+        QV_RETURN_IF_FAILED(KindOf(target, m_folderNames, targetKind));
         if (targetKind == PathKind::None)
             continue;
         m_entryFlags[i] = kTargetExisted;
@@ -428,9 +460,11 @@ gCResult CQVUDesquasher::DeleteOldFiles()
         if (i < m_deleteLogLines.Count())
             LogLine(std::move(m_deleteLogLines[i]));
         // A delete that succeeds may still leave the name while someone holds the file open.
-        (void)DeletePathFile(old.GetStoredText()); // what counts is whether it is still there
+        const bool gone = DeleteUnheld(old.GetStoredText());
+        if (!gone)
+            (void)DeletePathFile(old.GetStoredText()); // what counts is whether it is still there
         NoteFileOperation(FileOperation::DeleteOld, old.GetStoredText());
-        if (old.Exists() && i < m_deleteFailedLines.Count()) {
+        if (!gone && old.Exists() && i < m_deleteFailedLines.Count()) {
             PostLine(std::move(m_deleteFailedLines[i]), kLineDimmed);
             PostLine(std::move(m_cannotDeleteLines[i]), kLineRed);
         }

@@ -1,0 +1,120 @@
+#include "FolderNames.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <utility>
+
+#include "PathSplit.h"
+#include "WinHandle.h"
+
+namespace {
+
+int Compare(const gCString& a, const wchar_t* b, int32_t lengthB)
+{
+    return CompareStringOrdinal(a.Text(), a.Length(), b, lengthB, TRUE);
+}
+
+// Appends the folder's text and a name, failing rather than keeping a text lost to memory.
+gCResult AddPath(gCArray<gCString>& texts, const gCString& folder, const wchar_t* name)
+{
+    const gCString nameText(name);
+    if (nameText.IsUnset())
+        return kOutOfMemory;
+    gCString text = JoinTexts(folder, nameText);
+    if (text.IsUnset())
+        return kOutOfMemory;
+    QV_RETURN_IF_FAILED(texts.AddDefault());
+    texts[texts.Count() - 1] = std::move(text);
+    return kOk;
+}
+
+} // namespace
+
+gCResult CFolderNames::SurelyAbsent(const gCString& path, bool& absent)
+{
+    absent = false;
+    if (path.IsUnset())
+        return kOk;
+    const int32_t length = path.Length();
+    int32_t folderEnd = length;
+    while (folderEnd > 0 && !IsPathSeparator(path[folderEnd - 1]))
+        --folderEnd;
+    // A short name that the system made of a long one is found by a look, not in a listing.
+    if (folderEnd == 0 || folderEnd == length || wcschr(path.Text() + folderEnd, L'~'))
+        return kOk;
+    bool read = IsRead(path.Text(), folderEnd);
+    if (!read)
+        QV_RETURN_IF_FAILED(Read(path.Text(), folderEnd, read));
+    absent = read && !Holds(path.Text(), length);
+    return kOk;
+}
+
+void CFolderNames::Forget()
+{
+    m_folders.Release();
+    m_paths.Release();
+    m_order.Free();
+}
+
+bool CFolderNames::IsRead(const wchar_t* folder, int32_t length) const
+{
+    for (int32_t k = 0; k < m_folders.Count(); ++k)
+        if (m_folders[k].Length() == length && Compare(m_folders[k], folder, length) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+gCResult CFolderNames::Read(const wchar_t* folder, int32_t length, bool& read)
+{
+    read = false;
+    gCString folderText;
+    QV_RETURN_IF_FAILED(folderText.SetTextN(folder, length));
+    gCArray<gCString> pattern;
+    QV_RETURN_IF_FAILED(AddPath(pattern, folderText, L"*"));
+    WIN32_FIND_DATAW data;
+    CFindHandle find(FindFirstFileW(pattern[0].Text(), &data));
+    if (find.IsValid()) {
+        do {
+            const gCResult added = AddPath(m_paths, folderText, data.cFileName);
+            if (added != kOk) {
+                Forget(); // a folder read in part would answer for names it did not see
+                return added;
+            }
+        } while (FindNextFileW(find.Get(), &data));
+        if (GetLastError() != ERROR_NO_MORE_FILES) {
+            Forget();
+            return kOk;
+        }
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND) {
+        return kOk; // a folder that is not there holds nothing; any other refusal tells nothing
+    }
+    gCResult kept = m_folders.AddDefault();
+    if (kept == kOk)
+        m_folders[m_folders.Count() - 1] = std::move(folderText);
+    if (kept == kOk)
+        kept = m_order.Resize(m_paths.Count() + 1);
+    if (kept != kOk) {
+        Forget();
+        return kept;
+    }
+    int32_t* const first = m_order.Data();
+    for (int32_t k = 0; k < m_paths.Count(); ++k)
+        first[k] = k;
+    std::sort(first, first + m_paths.Count(), [this](int32_t a, int32_t b) {
+        return Compare(m_paths[a], m_paths[b].Text(), m_paths[b].Length()) == CSTR_LESS_THAN;
+    });
+    read = true;
+    return kOk;
+}
+
+bool CFolderNames::Holds(const wchar_t* path, int32_t length) const
+{
+    const int32_t* const first = m_order.Data();
+    const int32_t* const last = first + m_paths.Count();
+    const int32_t* found = std::lower_bound(first, last, 0, [&](int32_t at, int) {
+        return Compare(m_paths[at], path, length) == CSTR_LESS_THAN;
+    });
+    return found != last && Compare(m_paths[*found], path, length) == CSTR_EQUAL;
+}
