@@ -113,8 +113,7 @@ bool CFolderNames::Holds(const wchar_t* path, int32_t length) const
 {
     const int32_t* const first = m_order.Data();
     const int32_t* const last = first + m_paths.Count();
-    const int32_t* found = std::lower_bound(first, last, 0, [&](int32_t at, int) {
-        return Compare(m_paths[at], path, length) == CSTR_LESS_THAN;
-    });
+    const int32_t* found = std::lower_bound(
+        first, last, 0, [&](int32_t at, int) { return Compare(m_paths[at], path, length) == CSTR_LESS_THAN; });
     return found != last && Compare(m_paths[*found], path, length) == CSTR_EQUAL;
 }
