@@ -163,16 +163,6 @@ gCResult KindOf(const gCFRef& path, CFolderNames& folders, PathKind& kind)
     return kOk;
 }
 
-// Appends a text made for the array, failing rather than keeping a copy lost to memory.
-gCResult AddText(gCArray<gCString>& texts, gCString text)
-{
-    if (text.IsUnset())
-        return kOutOfMemory;
-    QV_RETURN_IF_FAILED(texts.AddDefault());
-    texts[texts.Count() - 1] = std::move(text);
-    return kOk;
-}
-
 } // namespace
 
 void CQVUDesquasher::TickEntry(int32_t i)

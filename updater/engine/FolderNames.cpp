@@ -22,15 +22,19 @@ gCResult AddPath(gCArray<gCString>& texts, const gCString& folder, const wchar_t
     const gCString nameText(name);
     if (nameText.IsUnset())
         return kOutOfMemory;
-    gCString text = JoinTexts(folder, nameText);
+    return AddText(texts, JoinTexts(folder, nameText));
+}
+
+} // namespace
+
+gCResult AddText(gCArray<gCString>& texts, gCString text)
+{
     if (text.IsUnset())
         return kOutOfMemory;
     QV_RETURN_IF_FAILED(texts.AddDefault());
     texts[texts.Count() - 1] = std::move(text);
     return kOk;
 }
-
-} // namespace
 
 gCResult CFolderNames::SurelyAbsent(const gCString& path, bool& absent)
 {

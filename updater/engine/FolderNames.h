@@ -9,6 +9,10 @@
 #include "gCArray.h"
 #include "gCString.h"
 
+// Appends a text made for the array, failing rather than keeping a copy lost to memory (an
+// unset text is one).
+gCResult AddText(gCArray<gCString>& texts, gCString text);
+
 class CFolderNames {
 public:
     // absent: the path's folder was read, now or before, and held no name like the path's last
