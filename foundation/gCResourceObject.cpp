@@ -132,3 +132,17 @@ gCResult gCResourceObject::LocateByName(const gCString& name, gCStream* stream, 
         QV_RETURN_IF_FAILED(SeekToOffset(*source.stream, source.directory->FindByName(name)));
     return Locate(this, Wanted{m_typeTag, true, 0, &name}, source.stream, &source.end);
 }
+
+gCResult CBodyResource::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
+{
+    CResourceSource source;
+    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
+    return ReadBody(source.Body());
+}
+
+gCResult CBodyResource::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
+{
+    CResourceSource source;
+    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
+    return ReadBody(source.Body());
+}

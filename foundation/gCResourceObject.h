@@ -65,3 +65,15 @@ private:
     static gCResult ChooseSource(gCStream* stream, CResourceDirectory* directory, CResourceSource& source);
     static gCResult SeekToOffset(gCStream& stream, int32_t offset);
 };
+
+// A resource whose body one reader reads, whether it was found by ID or by name.
+class CBodyResource : public gCResourceObject {
+public:
+    using gCResourceObject::gCResourceObject;
+    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
+    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
+
+protected:
+    // Reports a damaged body (23) and leaves the object as it was.
+    virtual gCResult ReadBody(CResourceBody body) = 0;
+};

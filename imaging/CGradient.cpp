@@ -2,21 +2,7 @@
 
 #include "ResourceTags.h"
 
-CGradient::CGradient() : gCResourceObject(kTagGradient) {}
-
-gCResult CGradient::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
-    return ReadBody(source.Body());
-}
-
-gCResult CGradient::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
-    return ReadBody(source.Body());
-}
+CGradient::CGradient() : CBodyResource(kTagGradient) {}
 
 gCResult CGradient::ReadBody(CResourceBody body)
 {

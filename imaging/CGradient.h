@@ -11,20 +11,17 @@ struct CGradientStop {
     uint32_t colour;
 };
 
-class CGradient : public gCResourceObject {
+class CGradient : public CBodyResource {
 public:
     CGradient();
-
-    // A damaged body is reported (23) and leaves the gradient as it was.
-    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
-    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
 
     int32_t GetCount() const { return m_stops.Count(); }
     // Index 0..count-1.
     const CGradientStop& GetStop(int32_t index) const { return m_stops.Data()[index]; }
 
 private:
-    gCResult ReadBody(CResourceBody body);
+    // A damaged body is reported (23) and leaves the gradient as it was.
+    gCResult ReadBody(CResourceBody body) override;
 
     CMemBlockT<CGradientStop> m_stops;
 };

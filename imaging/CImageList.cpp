@@ -25,25 +25,11 @@ private:
 };
 } // namespace
 
-CImageList::CImageList() : gCResourceObject(kTagImageList) {}
+CImageList::CImageList() : CBodyResource(kTagImageList) {}
 
 CImageList::~CImageList()
 {
     CImageBlockGuard drop(m_images);
-}
-
-gCResult CImageList::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
-    return ReadBody(source.Body());
-}
-
-gCResult CImageList::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
-    return ReadBody(source.Body());
 }
 
 CImageBase* CImageList::GetImage(int32_t index) const

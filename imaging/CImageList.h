@@ -6,23 +6,20 @@
 #include "CMemBlockT.h"
 #include "gCResourceObject.h"
 
-class CImageList : public gCResourceObject {
+class CImageList : public CBodyResource {
 public:
     CImageList();
     ~CImageList() override;
     CImageList(const CImageList&) = delete;
     CImageList& operator=(const CImageList&) = delete;
 
-    // A damaged body is reported (23) and leaves the list as it was.
-    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
-    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
-
     int32_t GetCount() const { return m_images.Count(); }
     // Null outside 0..count-1.
     CImageBase* GetImage(int32_t index) const;
 
 private:
-    gCResult ReadBody(CResourceBody body);
+    // A damaged body is reported (23) and leaves the list as it was.
+    gCResult ReadBody(CResourceBody body) override;
 
     CMemBlockT<CImageBase*> m_images;
 };

@@ -5,21 +5,7 @@
 #include "CResourceBody.h"
 #include "ResourceTags.h"
 
-gCFont::gCFont() : gCResourceObject(kTagFont) {}
-
-gCResult gCFont::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
-    return ReadBody(source.Body());
-}
-
-gCResult gCFont::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
-    return ReadBody(source.Body());
-}
+gCFont::gCFont() : CBodyResource(kTagFont) {}
 
 gCResult gCFont::ReadBody(CResourceBody body)
 {

@@ -8,17 +8,12 @@
 #include "FontEngine.h"
 #include "gCResourceObject.h"
 
-class gCFont : public gCResourceObject {
+class gCFont : public CBodyResource {
 public:
     gCFont();
     ~gCFont() override = default;
     gCFont(const gCFont&) = delete;
     gCFont& operator=(const gCFont&) = delete;
-
-    // A damaged body, or bytes that FreeType refuses, are reported (23) and leave the font as
-    // it was.
-    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
-    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
 
     bool IsOpen() const { return m_face.IsValid(); }
     // Null until a font is loaded.
@@ -27,7 +22,9 @@ public:
     int32_t GetByteCount() const { return m_bytes.Count(); }
 
 private:
-    gCResult ReadBody(CResourceBody body);
+    // A damaged body, or bytes that FreeType refuses, are reported (23) and leave the font as
+    // it was.
+    gCResult ReadBody(CResourceBody body) override;
 
     // Declared before the face, which reads them: the face goes first.
     CMemBlockT<uint8_t> m_bytes;

@@ -2,21 +2,7 @@
 
 #include "ResourceTags.h"
 
-CWidget::CWidget() : gCResourceObject(kTagWidget) {}
-
-gCResult CWidget::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
-    return ReadBody(source.Body());
-}
-
-gCResult CWidget::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
-    return ReadBody(source.Body());
-}
+CWidget::CWidget() : CBodyResource(kTagWidget) {}
 
 // Chunks of tags this widget does not know are stepped over by their sizes, within the block.
 gCResult CWidget::ReadBody(CResourceBody body)

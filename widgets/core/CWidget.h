@@ -10,17 +10,12 @@
 #include "gCResult.h"
 #include "gCString.h"
 
-class CWidget : public gCResourceObject {
+class CWidget : public CBodyResource {
 public:
     CWidget();
     ~CWidget() override = default;
     CWidget(const CWidget&) = delete;
     CWidget& operator=(const CWidget&) = delete;
-
-    // The size comes from the body and keeps the widget's top-left corner. A damaged body is
-    // reported (23) and leaves the size as it was.
-    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
-    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
 
     // Keeps the top-left corner; a backdrop resizes its back buffer too. Nonzero on failure.
     virtual gCResult SetSize(int32_t width, int32_t height, int32_t redraw);
@@ -45,7 +40,9 @@ protected:
     CRegion m_dirty;
 
 private:
-    gCResult ReadBody(CResourceBody body);
+    // The size comes from the body and keeps the widget's top-left corner. A damaged body is
+    // reported (23) and leaves the size as it was.
+    gCResult ReadBody(CResourceBody body) override;
 };
 
 // The rectangle moved by the point.
