@@ -4,27 +4,11 @@
 
 #include "ResourceTags.h"
 
-CImageBase::CImageBase() : gCResourceObject(kTagImage) {}
+CImageBase::CImageBase() : CBodyResource(kTagImage) {}
 
 CImageBase::~CImageBase()
 {
     Destroy();
-}
-
-gCResult CImageBase::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
-    CResourceBody body = source.Body();
-    return ReadImage(body);
-}
-
-gCResult CImageBase::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
-{
-    CResourceSource source;
-    QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
-    CResourceBody body = source.Body();
-    return ReadImage(body);
 }
 
 // The pixels go into a section of their own, which becomes the image's only once all of them

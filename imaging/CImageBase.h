@@ -10,16 +10,13 @@
 #include "gCResourceObject.h"
 #include "gCResult.h"
 
-class CImageBase : public gCResourceObject {
+class CImageBase : public CBodyResource {
 public:
     CImageBase();
     ~CImageBase() override;
     CImageBase(const CImageBase&) = delete;
     CImageBase& operator=(const CImageBase&) = delete;
 
-    // A damaged body is reported (23) and leaves the image as it was.
-    gCResult LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory) override;
-    gCResult LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory) override;
     // Reads one image's size and pixels from a body, as a load and an image list do.
     gCResult ReadImage(CResourceBody& body);
 
@@ -43,6 +40,9 @@ public:
     void ReleaseMemDC();
 
 private:
+    // A damaged body is reported (23) and leaves the image as it was.
+    gCResult ReadBody(CResourceBody body) override { return ReadImage(body); }
+
     // A new section of that size, not yet the image's: 0, 6 or 5 as for Create.
     static gCResult MakeSection(int32_t width, int32_t height, CBitmapHandle& bitmap, uint32_t*& bits);
     void TakeSection(CBitmapHandle& bitmap, uint32_t* bits, int32_t width, int32_t height);

@@ -24,6 +24,9 @@ const char* const kReplyStateNames[] = {
     "awaited",        "refused",           "unreadable", "broken",          "body refused", "body starting",
     "start finished", "body start failed", "in body",    "last chunk seen", "finished",     "body broken",
 };
+static_assert(sizeof kReplyStateNames / sizeof kReplyStateNames[0] ==
+                  static_cast<uint32_t>(CHTTPSession::ReplyState::kBodyBroken) + 1,
+              "every reply state has its name");
 
 } // namespace
 

@@ -533,7 +533,7 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
     m_slaveStarted = result == kOk ? 1 : 0;
     if (result != kOk) {
         // With no slave to install it, the record would make the next start install as the slave.
-        (void)DeletePathFile(ProgramFile(kSourceRecordName)); // the start's failure is the one to report
+        RemoveSourceRecord();
         ReportError(kCreateFailure, "Quorvel Updater couldn't update itself.");
         return result;
     }

@@ -80,6 +80,8 @@ private:
     void LogLine(gCString text);
     gCResult Checked(gCResult stepResult) const;
     void ClearParse();
+    // The installation folder, from the application: 5, or 6 when there is none.
+    gCResult SetTargetFolder();
     gCResult ParseScript();
     gCResult ReadEntry(CSpanReader& reader);
     // Adds an entry's target path with its ".tmp" and ".old" paths.

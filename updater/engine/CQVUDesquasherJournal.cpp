@@ -175,8 +175,7 @@ CQVUDesquasher::Recovery CQVUDesquasher::RecoverInterrupted()
     if (!FileTextExists(path))
         return Recovery::kNone;
     ClearParse();
-    IAppHost* app = GetAppHost();
-    if (!app || m_targetFolder.SetPath(app->GetSecondFolder()) != kOk)
+    if (SetTargetFolder() != kOk)
         return Recovery::kFailed;
     JournalState state = JournalState::kUnfinished;
     Recovery recovery = Recovery::kFailed;

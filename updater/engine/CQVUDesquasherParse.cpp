@@ -113,17 +113,22 @@ void CQVUDesquasher::ClearParse()
     m_scriptText.Clear();
 }
 
-gCResult CQVUDesquasher::ParseUpdateArchive()
+gCResult CQVUDesquasher::SetTargetFolder()
 {
-    ClearParse();
     IAppHost* app = GetAppHost();
-    // A folder text lost to memory would put the installation at the drive's root.
+    // A folder text lost to memory, or none, would put the installation at the drive's root.
     const gCString folder = app ? app->GetSecondFolder() : gCString(L"");
     if (folder.IsUnset())
         return kOutOfMemory;
     if (folder.IsEmpty())
         return kBadParameter;
-    QV_RETURN_IF_FAILED(m_targetFolder.SetPath(folder));
+    return m_targetFolder.SetPath(folder);
+}
+
+gCResult CQVUDesquasher::ParseUpdateArchive()
+{
+    ClearParse();
+    QV_RETURN_IF_FAILED(SetTargetFolder());
     PostLine(Text(kTextReadingContents), kLineBlack);
 
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(m_unpacked.Data());

@@ -43,7 +43,8 @@ void Detach(CQVUHTTPSession* session)
 // taken, not a server out of reach.
 bool ReplyAccepted(const CQVUHTTPSession* session)
 {
-    return session->HeadersSeen() || session->IsInBody() || session->IsBodyRefused();
+    // Every state in which the headers were seen is one of the body.
+    return session->IsInBody() || session->IsBodyRefused();
 }
 
 const char* StateName(CQVUTransferManager::TransferState state)

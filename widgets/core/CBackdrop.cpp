@@ -16,7 +16,7 @@ IWindowContent* CBackdrop::CreatePlain()
     return new (std::nothrow) CBackdrop();
 }
 
-gCResult CBackdrop::SetSize(int32_t width, int32_t height, int32_t)
+gCResult CBackdrop::SetSize(int32_t width, int32_t height, int32_t redraw)
 {
     if (width < 0 || height < 0)
         return kBadParameter;
@@ -24,8 +24,7 @@ gCResult CBackdrop::SetSize(int32_t width, int32_t height, int32_t)
         m_backBuffer.Destroy();
     else
         QV_RETURN_IF_FAILED(m_backBuffer.Create(width, height));
-    m_position.right = m_position.left + width;
-    m_position.bottom = m_position.top + height;
+    QV_RETURN_IF_FAILED(CWidget::SetSize(width, height, redraw));
     // Marks of the old size may lie outside the new buffer; all of it is new anyway.
     m_dirty.Clear();
     InvalidateAll();

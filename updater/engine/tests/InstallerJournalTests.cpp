@@ -1,7 +1,7 @@
 // The start's recovery from the journal of a killed installation, on real files: a journal cut
 // short changes nothing, a whole one puts every file back while new files were being written
 // and finishes the installation once they all were, and a journal that names a path outside the
-// installation is refused.
+// installation, or one met without an installation folder, is refused.
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
@@ -87,6 +87,13 @@ TEST_F(InstallerJournal, ANameOutsideTheInstallationIsRefused)
     ASSERT_TRUE(KillAtFirst(FileOperation::KeepOld));
     Bytes journal = ReadWholeFile(Journal());
     const FileTree killed = Tree();
+    // Without an installation folder the names would be taken from the drive's root.
+    const gCString folder = app.secondFolder;
+    app.secondFolder = gCString(L"");
+    EXPECT_EQ(Recovery::kFailed, desquasher.RecoverInterrupted());
+    EXPECT_EQ(killed, Tree());
+    EXPECT_EQ(journal, ReadWholeFile(Journal()));
+    app.secondFolder = folder;
     // The first entry's name "app.exe" becomes "..\\aexe".
     const Bytes name = {'a', 0, 'p', 0, 'p', 0, '.', 0};
     auto at = std::search(journal.begin(), journal.end(), name.begin(), name.end());
