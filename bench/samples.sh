@@ -35,6 +35,25 @@ merge_turn() { # <into> <turn> <sample names...>
         fi
     done <"$turn"
 }
+# Wine's server and the Wine programs of a benchmark stay on one CPU: on these virtual machines a
+# call that wakes the server on another CPU costs 70-150 us more than on the same one (14 us),
+# and where the scheduler puts them changes from second to second, so that every figure under
+# Wine swung with it by 2x and more. QV_BENCH_CPU picks the CPU (default the last); "none"
+# leaves them free. The servers, curl and lz4 run free on the other CPUs.
+qv_bench_cpu=${QV_BENCH_CPU:-$(($(nproc) - 1))}
+if [ "$qv_bench_cpu" != none ]; then export QV_WINE_CPU=$qv_bench_cpu; fi
+pin_wine_server() {
+    local p
+    [ "$qv_bench_cpu" != none ] || return 0
+    for p in $(pgrep wineserver); do
+        if { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            taskset -pc "$qv_bench_cpu" "$p" >/dev/null
+        fi
+    done
+}
+pinned() { # <command...>: run on Wine's CPU
+    if [ "$qv_bench_cpu" = none ]; then "$@"; else taskset -c "$qv_bench_cpu" "$@"; fi
+}
 calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 verdict() { awk "BEGIN { print ($1) ? \"met\" : \"NOT met\" }"; }
 # One row of a comparison: what was measured and its reference, each with its minimum and median

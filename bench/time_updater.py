@@ -4,6 +4,7 @@ installation's folder, looks at the files every millisecond with stat, and waits
 process to end and for the product that the update starts to leave its marker file.
 
 Usage: time_updater.py <folder> <request-log> <first-file> <marker>
+       time_updater.py start <folder> <program> <marker>
   folder        the installation, with QVUpdater.exe and its testmode file
   request-log   the file that the update server appends each request to
   first-file    an entry of the update, relative to the folder: its ".tmp" appearing marks the
@@ -14,6 +15,10 @@ Prints name=value lines: total_s (start to the later of the process's end and th
 startup_s (to the request), receive_s (request to the first ".tmp": download, unpacking,
 parsing, checks), files_s (first ".tmp" to the marker: the files and the product's start),
 and peak_mib (the largest resident size of the process).
+
+With "start", times the start of another program the same way: "wine <program> 1" in the folder,
+to the marker that it writes; prints start_s. The updater pays such a start twice, its own and
+the product's.
 """
 import os
 import resource
@@ -24,14 +29,39 @@ import time
 TIMEOUT = 900
 
 
+def on_wine_cpu():
+    """Keeps the program on the CPU of Wine's server when the benchmark pins it (QV_WINE_CPU)."""
+    cpu = os.environ.get("QV_WINE_CPU")
+    if cpu is not None:
+        os.sched_setaffinity(0, {int(cpu)})
+
+
+def time_start(folder, program, marker):
+    marker = os.path.join(folder, marker)
+    start = time.monotonic()
+    process = subprocess.Popen(["wine", program, "1"], cwd=folder, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=on_wine_cpu)
+    while time.monotonic() - start < TIMEOUT and not os.path.exists(marker):
+        time.sleep(0.001)
+    seconds = time.monotonic() - start
+    process.wait()
+    if not os.path.exists(marker):
+        print("%s did not write %s" % (program, marker))
+        return 1
+    print("start_s=%.4f" % seconds)
+    return 0
+
+
 def main():
+    if sys.argv[1] == "start":
+        return time_start(*sys.argv[2:5])
     folder, request_log, first_file, marker = sys.argv[1:5]
     first_tmp = os.path.join(folder, first_file.replace("\\", "/") + ".tmp")
     marker = os.path.join(folder, marker)
     requests_before = os.path.getsize(request_log) if os.path.exists(request_log) else 0
     start = time.monotonic()
     process = subprocess.Popen(["wine", "QVUpdater.exe"], cwd=folder, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=on_wine_cpu)
     at = {}
     ended = None
     while time.monotonic() - start < TIMEOUT:

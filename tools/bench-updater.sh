@@ -32,8 +32,10 @@ stop_server() {
     if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
     server_pid=""
 }
+net_server_pid=""
 finish() {
     stop_server
+    if [ -n "$net_server_pid" ]; then kill "$net_server_pid" 2>/dev/null || true; fi
     qv_wine_stop
     if [ -z "$keep" ]; then rm -rf "$work"; fi
 }
@@ -46,7 +48,13 @@ if [ ! -e /dev/snd ]; then
     printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
 fi
 qv_wine_start
+pin_wine_server
 product="$build/testing/demo/QUORVEL_NEXT.exe"
+# net_bench's server, outside Wine and its CPU.
+python3 "$bench/http_server.py" "$work/net-server.txt" >/dev/null 2>&1 &
+net_server_pid=$!
+for _ in $(seq 100); do [ -s "$work/net-server.txt" ] && break; sleep 0.05; done
+read -r _ net_port <"$work/net-server.txt"
 
 # --- in process, one turn at a time between the runs through QVUpdater.exe --------------------
 # Each turn installs fresh and replacing beside the bare loops (engine_bench) and downloads the
@@ -57,11 +65,11 @@ turn=0
 in_process_turn() {
     turn=$((turn + 1))
     export QV_BENCH_TURN=$turn
-    (cd "$bench" && QV_BENCH_ROUNDS=1 wine engine_bench.exe "Z:$work" "$(winepath -w "$product")" </dev/null) |
+    (cd "$bench" && pinned env QV_BENCH_ROUNDS=1 wine engine_bench.exe "Z:$work" "$(winepath -w "$product")" </dev/null) |
         tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
     merge_turn "$work/engine.txt" "$work/turn.txt" install_fresh_s bare_fresh_s copyfile_fresh_s install_replace_s \
         bare_replace_s copyfile_replace_s
-    (cd "$bench" && QV_BENCH_ROUNDS=1 wine net_bench.exe "$(stat -c %s "$work/update.qvu")" </dev/null) |
+    (cd "$bench" && pinned env QV_BENCH_ROUNDS=1 wine net_bench.exe "$(stat -c %s "$work/update.qvu")" "$net_port" </dev/null) |
         tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
     merge_turn "$work/net.txt" "$work/turn.txt" download_s bare_recv_fresh_s longest_poll_ms body_memory_ratio
     unset QV_BENCH_TURN
@@ -101,6 +109,18 @@ run_updater() { # <folder> <samples file> <prefix>
         add_sample "$2" "$3_$figure" "$(samples "$work/run.txt" "$figure")"
     done
 }
+# The start of a program, which the updater pays twice (its own and the product's) and the
+# in-process figures never: the product started from outside, to its marker.
+mkdir -p "$work/product/Resources"
+cp "$product" "$work/product/QUORVEL.EXE"
+cp "$work/system.vsf" "$work/product/Resources/"
+time_start() {
+    product_gone
+    rm -f "$work/product/QuorvelRuns.log"
+    python3 "$root/bench/time_updater.py" start "$work/product" QUORVEL.EXE QuorvelRuns.log >"$work/run.txt" ||
+        { cat "$work/run.txt" >&2; exit 1; }
+    add_sample "$work/e2e.txt" program_start_s "$(samples "$work/run.txt" start_s)"
+}
 serve "$work/update.qvu"
 : >"$work/e2e.txt"
 lay_out "$work/e2e-replacing"
@@ -115,13 +135,14 @@ for round in $(seq "$rounds"); do
     if [ $((round % 2)) = 1 ]; then fresh_run "$round"; fi
     run_updater "$work/e2e-replacing" "$work/e2e.txt" replacing
     if [ $((round % 2)) = 0 ]; then fresh_run "$round"; fi
+    time_start
     if [ "$round" -lt "$rounds" ]; then in_process_turn; fi
 done
 product_gone
 
 # --- peak memory of a large compressible update through QVUpdater.exe ------------------------
 memory_mb=$(calc "%d" "400 * $scale")
-(cd "$bench" && wine engine_bench.exe pack "Z:$work/large.qvu" "$(winepath -w "$product")" "$memory_mb" </dev/null) |
+(cd "$bench" && pinned wine engine_bench.exe pack "Z:$work/large.qvu" "$(winepath -w "$product")" "$memory_mb" </dev/null) |
     tr -d '\r' >"$work/memory.txt"
 serve "$work/large.qvu"
 lay_out "$work/large"
@@ -131,7 +152,7 @@ stop_server
 product_gone
 add_sample "$work/memory.txt" peak_mib "$(samples "$work/large.txt" large_peak_mib)"
 add_sample "$work/memory.txt" packed_mib "$(calc "%.1f" "$(stat -c %s "$work/large.qvu") / 1048576")"
-rm -rf "$work/large" "$work/large.qvu" "$work/e2e-replacing"
+rm -rf "$work/large" "$work/large.qvu" "$work/e2e-replacing" "$work/product"
 
 e() { samples "$work/engine.txt" "$1"; }
 x() { samples "$work/e2e.txt" "$1"; }
@@ -145,6 +166,7 @@ for kind in fresh replacing; do
     sample_row "  to the first .tmp: download, unpacking, checks" "$(x ${kind}_receive_s)"
     sample_row "  the files and the product's start" "$(x ${kind}_files_s)"
 done
+sample_row "a program's start (the product's, from outside)" "$(x program_start_s)"
 sample_row "net_bench: download of the same bytes" "$(samples "$work/net.txt" download_s)"
 sample_row "engine_bench: fresh install" "$(e install_fresh_s)"
 sample_row "engine_bench: replacing install" "$(e install_replace_s)"

@@ -5,8 +5,10 @@
 // memory that the download makes). Prints the samples of both, the longest poll and the
 // memory committed for the body, one "name=value" line each.
 //
-//   net_bench.exe [bytes]
+//   net_bench.exe [bytes [port]]
 //
+// With a port, the server already listening there serves the bytes (tools/bench-updater.sh
+// starts it outside Wine, so that it does not share the CPU that Wine is kept on).
 // The memory figure is the most committed memory seen after any poll, less what the process
 // had committed before the first request, as a multiple of the body.
 #include <winsock2.h>
@@ -110,24 +112,26 @@ int wmain(int argc, wchar_t** argv)
     if (StartupWinSock() != kOk)
         return 1;
     HostServer server;
-    if (!server.Start(L"http_server.py", L"")) {
+    const uint16_t given = argc > 2 ? static_cast<uint16_t>(std::wcstoul(argv[2], nullptr, 10)) : 0;
+    if (!given && !server.Start(L"http_server.py", L"")) {
         std::printf("server: %s\n", server.Error().c_str());
         return 1;
     }
+    const uint16_t port = given ? given : server.Port();
     std::printf("download_mb=%.1f\n", size / 1e6);
     const SIZE_T before = Committed();
     double longestPoll = 0;
     SIZE_T mostCommitted = before;
-    const bool done =
-        Alternate(BenchRounds(), {{"download_s",
-                                   [&] {
-                                       const Download d = RunSession(server.Port(), size);
-                                       longestPoll = std::max(longestPoll, d.longestPoll);
-                                       mostCommitted = std::max(mostCommitted, d.mostCommitted);
-                                       return d.whole ? d.seconds : -1;
-                                   }},
-                                  {"bare_recv_fresh_s", [&] { return BareReceive(server.Port(), size); }}});
-    server.Stop();
+    const bool done = Alternate(BenchRounds(), {{"download_s",
+                                                 [&] {
+                                                     const Download d = RunSession(port, size);
+                                                     longestPoll = std::max(longestPoll, d.longestPoll);
+                                                     mostCommitted = std::max(mostCommitted, d.mostCommitted);
+                                                     return d.whole ? d.seconds : -1;
+                                                 }},
+                                                {"bare_recv_fresh_s", [&] { return BareReceive(port, size); }}});
+    if (!given)
+        server.Stop();
     (void)CleanupWinSock(); // the process ends next
     const double bodyMemory = static_cast<double>(mostCommitted - before) / static_cast<double>(size);
     std::printf("longest_poll_ms=%.1f\nbody_memory_ratio=%.3f\n", longestPoll * 1000, bodyMemory);

@@ -5,7 +5,10 @@
 #include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <winternl.h>
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <utility>
 
@@ -95,6 +98,51 @@ bool NobodyHolds(const gCString& path)
     return file.IsValid();
 }
 
+// The system's form of a path, released with it.
+class CSystemPath {
+public:
+    explicit CSystemPath(const gCString& path)
+    {
+        m_made = RtlDosPathNameToNtPathName_U(path.Text(), &m_name, nullptr, nullptr) != FALSE;
+    }
+    ~CSystemPath()
+    {
+        if (m_made)
+            RtlFreeUnicodeString(&m_name);
+    }
+    CSystemPath(const CSystemPath&) = delete;
+    CSystemPath& operator=(const CSystemPath&) = delete;
+    const UNICODE_STRING* Get() const { return m_made ? &m_name : nullptr; }
+
+private:
+    UNICODE_STRING m_name{};
+    bool m_made = false;
+};
+
+// A second name of a file, made through the one open that proves no one else holds it: the
+// test and the link would otherwise open the file twice. 5 when memory runs out; 14 when
+// someone holds the file or the name cannot be made.
+gCResult LinkUnheld(const gCString& path, const gCString& link)
+{
+    CFileHandle file(
+        CreateFileW(path.Text(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.IsValid())
+        return kFileOpenFailure;
+    const CSystemPath name(link);
+    if (!name.Get())
+        return kOutOfMemory; // the path is whole: only memory can fail its conversion
+    const ULONG bytes = offsetof(FILE_LINK_INFORMATION, FileName) + name.Get()->Length;
+    CMemBlockT<char> block;
+    QV_RETURN_IF_FAILED(block.Resize(static_cast<int32_t>(bytes)));
+    FILE_LINK_INFORMATION* info = reinterpret_cast<FILE_LINK_INFORMATION*>(block.Data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = name.Get()->Length;
+    std::memcpy(info->FileName, name.Get()->Buffer, name.Get()->Length);
+    IO_STATUS_BLOCK io{};
+    return NT_SUCCESS(NtSetInformationFile(file.Get(), &io, info, bytes, FileLinkInformation)) ? kOk : kFileOpenFailure;
+}
+
 // Keeps the target under its old name while the target stays in place: a second name of the
 // same file, or for a program a copy (a program that runs after a kill cannot lose a name of
 // its own file, and the rollback must be able to remove the old one). Where neither can be made
@@ -107,13 +155,16 @@ gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
     const gCString& oldPath = old.GetStoredText();
     if (!IsWholePathText(path) || !IsWholePathText(oldPath))
         return kBadParameter;
-    if (NobodyHolds(path)) {
-        const BOOL kept = IsProgram(path) ? CopyFileW(path.Text(), oldPath.Text(), TRUE)
-                                          : CreateHardLinkW(oldPath.Text(), path.Text(), nullptr);
-        if (kept) {
-            NoteFileOperation(FileOperation::KeepOld, oldPath);
-            return kOk;
-        }
+    gCResult kept = kFileOpenFailure;
+    if (!IsProgram(path))
+        kept = LinkUnheld(path, oldPath);
+    else if (NobodyHolds(path) && CopyFileW(path.Text(), oldPath.Text(), TRUE))
+        kept = kOk;
+    if (kept == kOutOfMemory)
+        return kept;
+    if (kept == kOk) {
+        NoteFileOperation(FileOperation::KeepOld, oldPath);
+        return kOk;
     }
     QV_RETURN_IF_FAILED(Move(target, old, FileOperation::KeepOld));
     movedAside = true;
