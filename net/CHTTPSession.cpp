@@ -170,7 +170,13 @@ gCResult CHTTPSession::Poll()
         m_stopped = 1;
         return kOk;
     }
-    return m_serverPump ? SendNextBodyPart() : kOk;
+    if (m_serverPump)
+        return SendNextBodyPart();
+    // A request sent whole is mostly answered within the poll's budget, well before the next
+    // tick: its first bytes are read at once.
+    if (m_sendBlock.Count() == 0 && WaitReadable(kPollBudgetMs * 1000))
+        return CTCPSocket::Poll();
+    return kOk;
 }
 
 gCResult CHTTPSession::WriteBody(const char* bytes, uint32_t count)

@@ -77,7 +77,12 @@ gCResult CTCPSocket::Create(uint16_t port)
         (void)Close();
         return kNetworkFatal;
     }
-    m_localAddress = GetLocalIPAddress();
+    // The machine's address stays while the program runs, and each ask is a name lookup of
+    // milliseconds: it is asked until it is known.
+    static uint32_t known = 0;
+    if (known == 0)
+        known = GetLocalIPAddress();
+    m_localAddress = known;
     return kOk;
 }
 
@@ -227,6 +232,17 @@ gCResult CTCPSocket::Receive(uint32_t& length, char* bytes)
         m_dataPending = 1;
     m_bytesReceived += length;
     return CallProc(kReceivedProc, length, 0);
+}
+
+bool CTCPSocket::WaitReadable(uint32_t microseconds) const
+{
+    if (!m_socket.IsValid())
+        return false;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(m_socket.Get(), &readable);
+    timeval wait{static_cast<long>(microseconds / 1000000), static_cast<long>(microseconds % 1000000)};
+    return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
 
 gCResult CTCPSocket::Close()
