@@ -52,8 +52,9 @@ const uint32_t kMaxChunkSizeLine = 1024;
 // by two zero bytes.
 const uint32_t kReadPiece = 64000;
 const uint32_t kPieceEnd = 2;
-// A poll reads while more bytes wait, for at most this long.
-const uint32_t kPollBudgetMs = 5;
+// A poll reads while more bytes wait, for at most this long: a frame's time keeps the window
+// responsive, and makes the heartbeat's pause between two ticks a small part of a download.
+const uint32_t kPollBudgetMs = 16;
 // The server sends its content in pieces of at most this size, one per completed send.
 const uint32_t kServePiece = 64000;
 // A requested range without a last position runs to the end of the content.

@@ -16,12 +16,16 @@ const UINT_PTR kTickId = 0xF24;
 std::atomic<int> gRunning{1};
 std::atomic<int> gTickPending{0};
 
+// As the program's heartbeat: 3 ms after a post, and then only once the pump has handled the
+// tick before.
 void Heartbeat(DWORD mainThread)
 {
     while (gRunning.load()) {
+        Sleep(3);
+        while (gTickPending.load() && gRunning.load())
+            Sleep(3);
         if (!gTickPending.exchange(1))
             PostThreadMessageW(mainThread, WM_TIMER, kTickId, 0);
-        Sleep(3);
     }
 }
 
@@ -42,9 +46,9 @@ uint64_t RunOnHeartbeat(const std::function<bool()>& done, const std::function<v
     uint64_t ticks = 0;
     while (!done() && GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_TIMER && message.wParam == kTickId) {
-            gTickPending.store(0);
             ++ticks;
             tick();
+            gTickPending.store(0);
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
