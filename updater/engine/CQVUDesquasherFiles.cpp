@@ -124,8 +124,10 @@ private:
 // someone holds the file or the name cannot be made.
 gCResult LinkUnheld(const gCString& path, const gCString& link)
 {
-    CFileHandle file(
-        CreateFileW(path.Text(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Reading, with no sharing, is what tells whether someone holds it; some file systems link
+    // only through a handle that may write attributes.
+    CFileHandle file(CreateFileW(path.Text(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.IsValid())
         return kFileOpenFailure;
     const CSystemPath name(link);
