@@ -229,6 +229,25 @@ TEST(ArrayGrowth, AQuarterClampedTo8And2048OrTheFixedStepAndAFailedOneKeepsTheAr
     EXPECT_EQ(a.IndexOf(2), 1) << "removal keeps the order";
 }
 
+// A text that memory lost, before or during the copy, is refused and leaves no hole behind.
+TEST(StringArray, AWholeCopyOrNothingIsAdded)
+{
+    gCStringArray texts;
+    EXPECT_RESULT(texts.AddWhole(gCString()), kOutOfMemory);
+    const gCString text(L"abc");
+    for (int n = 0; n < 2; ++n) {
+        gCResult result = kOk;
+        {
+            FailingAllocator fail(n, FailingAllocator::kOnlyThis);
+            result = texts.AddWhole(text);
+        }
+        EXPECT_RESULT(result, kOutOfMemory);
+    }
+    ASSERT_OK(texts.AddWhole(text));
+    ASSERT_EQ(texts.Count(), 1);
+    EXPECT_EQ(W(texts[0]), L"abc");
+}
+
 TEST(String, SlicesClampTheirBoundsAndSplitsCutAtTheFirstDelimiterOrAtEveryOne)
 {
     const gCString abc(L"abc"), unset;
