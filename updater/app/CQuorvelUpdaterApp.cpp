@@ -523,8 +523,7 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
     if (FileIsThere(slave))
         result = DeletePathFile(slave);
     wchar_t self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (result == kOk && (length == 0 || length >= MAX_PATH))
+    if (result == kOk && !GetOwnProgramPath(self))
         result = kPathFailure;
     if (result == kOk)
         result = CopyPathFile(gCString(self), slave, 0);
