@@ -6,15 +6,11 @@
 #include <cwchar>
 #include <utility>
 
+#include "ArchiveNames.h"
 #include "PathSplit.h"
 #include "WinHandle.h"
 
 namespace {
-
-int Compare(const gCString& a, const wchar_t* b, int32_t lengthB)
-{
-    return CompareStringOrdinal(a.Text(), a.Length(), b, lengthB, TRUE);
-}
 
 // Appends the folder's text and a name, failing rather than keeping a text lost to memory.
 gCResult AddPath(gCArray<gCString>& texts, const gCString& folder, const wchar_t* name)
@@ -65,7 +61,7 @@ void CFolderNames::Forget()
 bool CFolderNames::IsRead(const wchar_t* folder, int32_t length) const
 {
     for (int32_t k = 0; k < m_folders.Count(); ++k)
-        if (m_folders[k].Length() == length && Compare(m_folders[k], folder, length) == CSTR_EQUAL)
+        if (SameArchiveName(m_folders[k].Text(), m_folders[k].Length(), folder, length))
             return true;
     return false;
 }
@@ -107,7 +103,7 @@ gCResult CFolderNames::Read(const wchar_t* folder, int32_t length, bool& read)
     for (int32_t k = 0; k < m_paths.Count(); ++k)
         first[k] = k;
     std::sort(first, first + m_paths.Count(), [this](int32_t a, int32_t b) {
-        return Compare(m_paths[a], m_paths[b].Text(), m_paths[b].Length()) == CSTR_LESS_THAN;
+        return ArchiveNameBefore(m_paths[a].Text(), m_paths[a].Length(), m_paths[b].Text(), m_paths[b].Length());
     });
     read = true;
     return kOk;
@@ -117,7 +113,8 @@ bool CFolderNames::Holds(const wchar_t* path, int32_t length) const
 {
     const int32_t* const first = m_order.Data();
     const int32_t* const last = first + m_paths.Count();
-    const int32_t* found = std::lower_bound(
-        first, last, 0, [&](int32_t at, int) { return Compare(m_paths[at], path, length) == CSTR_LESS_THAN; });
-    return found != last && Compare(m_paths[*found], path, length) == CSTR_EQUAL;
+    const int32_t* found = std::lower_bound(first, last, 0, [&](int32_t at, int) {
+        return ArchiveNameBefore(m_paths[at].Text(), m_paths[at].Length(), path, length);
+    });
+    return found != last && SameArchiveName(m_paths[*found].Text(), m_paths[*found].Length(), path, length);
 }
