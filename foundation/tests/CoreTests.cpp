@@ -1,5 +1,5 @@
-// The core units: the sine table, error boxes, the message hub, handle owners, arrays, memory
-// blocks and strings, and the test kit's result assertions.
+// The core units: the sine table, error boxes, the message hub, state traces, handle owners,
+// arrays, memory blocks and strings, and the test kit's result assertions.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@
 #include "FakeHost.h"
 #include "ReportError.h"
 #include "SinCos.h"
+#include "StateTrace.h"
 #include "WinHandle.h"
 #include "gCArray.h"
 #include "gCString.h"
@@ -138,6 +139,22 @@ TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATimeWithWorkStopped)
     EXPECT_EQ(boxes.Boxes()[0].style, static_cast<UINT>(MB_OK));
     EXPECT_FALSE(KillTimer(owner.Get(), 3)) << "timer 3 was already killed";
     EXPECT_TRUE(KillTimer(owner.Get(), 40)) << "timers from 32 up are left alone";
+}
+
+// A change reaches the sink by the names in the machine's table; a state it lacks is "unknown".
+TEST(StateTrace, ChangesAreNamedByTheMachinesTable)
+{
+    static std::string seen;
+    seen.clear();
+    const StateTraceFn previous = SetStateTraceFunction([](const char* machine, const char* from, const char* to) {
+        seen += std::string(machine) + ": " + from + " -> " + to + "|";
+    });
+    enum class Light { kRed = 3, kGreen = 7, kBlue };
+    const StateName<Light> names[] = {{Light::kRed, "red"}, {Light::kGreen, "green"}};
+    TraceStateChange("light", names, Light::kRed, Light::kGreen);
+    TraceStateChange("light", names, Light::kGreen, Light::kBlue);
+    SetStateTraceFunction(previous);
+    EXPECT_EQ(seen, "light: red -> green|light: green -> unknown|");
 }
 
 TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
