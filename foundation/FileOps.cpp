@@ -94,6 +94,12 @@ bool FolderExists(const gCBasePath& folder)
     return FolderTextExists(folder.GetPath());
 }
 
+bool GetOwnProgramPath(wchar_t (&path)[MAX_PATH])
+{
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH;
+}
+
 gCResult DeletePathFile(const gCString& path)
 {
     if (!IsWholePathText(path) || !DeleteFileW(path.Text()))

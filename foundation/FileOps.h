@@ -20,6 +20,9 @@ bool RelativeFileExists(const gCBasePath& path);
 // Whether the folder can be entered; the working folder is always restored.
 bool FolderExists(const gCBasePath& folder);
 
+// The running program's full path; false when the system cannot give it whole.
+bool GetOwnProgramPath(wchar_t (&path)[MAX_PATH]);
+
 // 0, or 16 whatever the system's reason.
 gCResult DeletePathFile(const gCString& path);
 // 6 for a path that is not valid, else as DeletePathFile on its full text.

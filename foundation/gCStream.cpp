@@ -5,11 +5,9 @@
 #include "CMemBlockT.h"
 #include "CStreamScanner.h"
 #include "CTextCollector.h"
+#include "FileText.h"
 
 namespace {
-
-const uint16_t kMarkKept = 0xFEFF;    // little-endian text follows
-const uint16_t kMarkSwapped = 0xFFFE; // big-endian text follows
 
 // A temporary keeps the caller's value untouched when the read falls short.
 template <typename T>
@@ -121,7 +119,7 @@ gCResult gCStream::WriteInt(int32_t value)
 
 gCResult gCStream::WriteBOM()
 {
-    return WriteS16(static_cast<int16_t>(kMarkKept));
+    return WriteS16(static_cast<int16_t>(kTextMarkKept));
 }
 
 gCResult gCStream::CopyRestTo(gCStream& target)
@@ -170,10 +168,10 @@ gCResult gCStream::ReadLine(gCString& out)
     if (scanner.PeekUnit(raw)) {
         // What may stand before a line: a byte-order mark, or the line feed left over from
         // the previous line's end.
-        if (raw == kMarkSwapped || raw == kMarkKept) {
-            m_swap = raw == kMarkSwapped;
+        if (raw == kTextMarkSwapped || raw == kTextMarkKept) {
+            m_swap = raw == kTextMarkSwapped;
             scanner.Skip(2);
-        } else if (Swapped(raw) == L'\n') {
+        } else if (SwappedUnit(raw, m_swap) == L'\n') {
             scanner.Skip(2);
         }
     }
@@ -183,7 +181,7 @@ gCResult gCStream::ReadLine(gCString& out)
             scanner.ConsumeRest();
             break;
         }
-        uint16_t unit = Swapped(raw);
+        uint16_t unit = SwappedUnit(raw, m_swap);
         if (unit == L'\r' || unit == 0)
             break;
         QV_RETURN_IF_FAILED(units.Add(static_cast<wchar_t>(unit)));

@@ -84,8 +84,6 @@ protected:
     gCResult TextReadable();
     // The narrow flag's 8-bit text as bytes in the ANSI code page, "\r\n" added for a line.
     gCResult WriteAnsiText(const gCString& text, int32_t lineFlag);
-    // Undoes the byte order of a unit when the swap flag says so; marks are tested raw.
-    uint16_t Swapped(uint16_t raw) const { return m_swap ? static_cast<uint16_t>((raw >> 8) | (raw << 8)) : raw; }
 
     int32_t m_kind;
     int32_t m_swap = 0;

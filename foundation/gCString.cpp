@@ -556,6 +556,17 @@ gCString& gCStringArray::GetAt(gCString& out, int32_t index) const
     return out;
 }
 
+gCResult gCStringArray::AddWhole(const gCString& text)
+{
+    if (text.IsUnset())
+        return kOutOfMemory;
+    QV_RETURN_IF_FAILED(Add(text));
+    if (!(*this)[Count() - 1].IsUnset())
+        return kOk;
+    RemoveAt(Count() - 1);
+    return kOutOfMemory;
+}
+
 char* PascalToCString(char* buffer)
 {
     if (!buffer)

@@ -7,4 +7,7 @@ class gCStringArray : public gCArray<gCString> {
 public:
     // A copy of the element at index; an unset element gives the empty state.
     gCString& GetAt(gCString& out, int32_t index) const;
+    // Appends a whole copy of text or nothing: an unset text, or a copy that memory could not
+    // hold, is a piece missing and refused with 5.
+    gCResult AddWhole(const gCString& text);
 };

@@ -7,15 +7,6 @@ const wchar_t* const gCStringTable::kErrorText = L"%%String Table Error";
 
 namespace {
 
-gCResult AddCopy(gCStringArray& array, const gCString& text)
-{
-    QV_RETURN_IF_FAILED(array.AddDefault());
-    gCResult r = array[array.Count() - 1].SetString(text);
-    if (r != kOk)
-        array.RemoveAt(array.Count() - 1);
-    return r;
-}
-
 // Variant n starts after the n-th '|' and runs to the next one; a start at the end of the
 // text means the variant does not exist.
 gCString SelectVariant(const gCString& text, int32_t n)
@@ -114,9 +105,9 @@ bool gCStringTable::IsWanted(const gCString& name) const
 gCResult gCStringTable::Append(uint32_t id, const gCString& text, const gCString& name)
 {
     QV_RETURN_IF_FAILED(m_ids.Add(id));
-    gCResult r = AddCopy(m_texts, text);
+    gCResult r = m_texts.AddWhole(text);
     if (r == kOk && m_keepNames) {
-        r = AddCopy(m_names, name);
+        r = m_names.AddWhole(name);
         if (r != kOk)
             m_texts.RemoveAt(m_texts.Count() - 1);
     }

@@ -20,12 +20,23 @@ CHTTPSession* SessionOf(void* context)
     return static_cast<CHTTPSession*>(context);
 }
 
-const char* const kReplyStateNames[] = {
-    "awaited",        "refused",           "unreadable", "broken",          "body refused", "body starting",
-    "start finished", "body start failed", "in body",    "last chunk seen", "finished",     "body broken",
+using ReplyState = CHTTPSession::ReplyState;
+const StateName<ReplyState> kReplyStateNames[] = {
+    {ReplyState::kAwaited, "awaited"},
+    {ReplyState::kRefused, "refused"},
+    {ReplyState::kUnreadable, "unreadable"},
+    {ReplyState::kBroken, "broken"},
+    {ReplyState::kBodyRefused, "body refused"},
+    {ReplyState::kBodyStarting, "body starting"},
+    {ReplyState::kStartFinished, "start finished"},
+    {ReplyState::kBodyStartFailed, "body start failed"},
+    {ReplyState::kInBody, "in body"},
+    {ReplyState::kLastChunkSeen, "last chunk seen"},
+    {ReplyState::kFinished, "finished"},
+    {ReplyState::kBodyBroken, "body broken"},
 };
 static_assert(sizeof kReplyStateNames / sizeof kReplyStateNames[0] ==
-                  static_cast<uint32_t>(CHTTPSession::ReplyState::kBodyBroken) + 1,
+                  static_cast<uint32_t>(ReplyState::kBodyBroken) + 1,
               "every reply state has its name");
 
 } // namespace
@@ -34,8 +45,7 @@ void CHTTPSession::SetReplyState(ReplyState state)
 {
     if (state == m_replyState)
         return;
-    TraceStateChange("HTTP reply", kReplyStateNames[static_cast<uint32_t>(m_replyState)],
-                     kReplyStateNames[static_cast<uint32_t>(state)]);
+    TraceStateChange("HTTP reply", kReplyStateNames, m_replyState, state);
     m_replyState = state;
 }
 

@@ -39,26 +39,12 @@ gCResult ToAnsiBlock(const gCString& text, CMemBlockT<char>& block)
     return kOk;
 }
 
-namespace {
-// An unset text, or a copy that memory could not hold, is a piece missing: refused.
-gCResult AddWhole(gCStringArray& texts, const gCString& text)
-{
-    if (text.IsUnset())
-        return kOutOfMemory;
-    QV_RETURN_IF_FAILED(texts.Add(text));
-    if (!texts[texts.Count() - 1].IsUnset())
-        return kOk;
-    texts.RemoveAt(texts.Count() - 1);
-    return kOutOfMemory;
-}
-} // namespace
-
 // A header is built whole or not at all: never a name without its value, nor a value without
 // its name.
 gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& name, const gCString& value)
 {
-    QV_RETURN_IF_FAILED(AddWhole(names, name));
-    gCResult r = AddWhole(values, value);
+    QV_RETURN_IF_FAILED(names.AddWhole(name));
+    gCResult r = values.AddWhole(value);
     if (r != kOk)
         names.RemoveAt(names.Count() - 1);
     return r;

@@ -35,11 +35,14 @@ gCResult CTCPSocket::CallProc(TCPProcIndex index, uintptr_t a, uintptr_t b)
 
 void CTCPSocket::ChangeState(uint32_t state)
 {
-    static const char* const names[] = {"not started", "connecting", "connect failed",
-                                        "connected",   "closed",     "closed with error"};
-    const auto nameOf = [](uint32_t s) { return s <= kSocketClosedWithError ? names[s] : "unknown"; };
+    static const StateName<uint32_t> names[] = {{kSocketNotStarted, "not started"},
+                                                {kSocketConnecting, "connecting"},
+                                                {kSocketConnectFailed, "connect failed"},
+                                                {kSocketConnected, "connected"},
+                                                {kSocketClosed, "closed"},
+                                                {kSocketClosedWithError, "closed with error"}};
     // A state stored again is still a change to its owner (a refused connect is seen twice).
-    TraceStateChange("socket", nameOf(m_state), nameOf(state));
+    TraceStateChange("socket", names, m_state, state);
     m_state = state;
 }
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "CAppWindow.h"
+#include "FileOps.h"
 #include "IWindowContent.h"
 #include "SinCos.h"
 #include "gCFRelative.h"
@@ -50,9 +51,8 @@ CAppBase::CAppBase(const CAppServices* services) : m_services(services)
     if (m_services && m_services->start)
         m_services->start();
 
-    wchar_t moduleName[260] = {};
-    DWORD length = GetModuleFileNameW(nullptr, moduleName, 260);
-    if (length > 0 && length < 260)
+    wchar_t moduleName[MAX_PATH] = {};
+    if (GetOwnProgramPath(moduleName))
         m_programFolder = FolderOf(moduleName);
     else
         // Short of memory the folder stays unset.

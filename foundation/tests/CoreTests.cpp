@@ -1,5 +1,5 @@
-// The core units: the sine table, error boxes, the message hub, handle owners, arrays, memory
-// blocks and strings, and the test kit's result assertions.
+// The core units: the sine table, error boxes, the message hub, state traces, handle owners,
+// arrays, memory blocks and strings, and the test kit's result assertions.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@
 #include "FakeHost.h"
 #include "ReportError.h"
 #include "SinCos.h"
+#include "StateTrace.h"
 #include "WinHandle.h"
 #include "gCArray.h"
 #include "gCString.h"
@@ -140,6 +141,22 @@ TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATimeWithWorkStopped)
     EXPECT_TRUE(KillTimer(owner.Get(), 40)) << "timers from 32 up are left alone";
 }
 
+// A change reaches the sink by the names in the machine's table; a state it lacks is "unknown".
+TEST(StateTrace, ChangesAreNamedByTheMachinesTable)
+{
+    static std::string seen;
+    seen.clear();
+    const StateTraceFn previous = SetStateTraceFunction([](const char* machine, const char* from, const char* to) {
+        seen += std::string(machine) + ": " + from + " -> " + to + "|";
+    });
+    enum class Light { kRed = 3, kGreen = 7, kBlue };
+    const StateName<Light> names[] = {{Light::kRed, "red"}, {Light::kGreen, "green"}};
+    TraceStateChange("light", names, Light::kRed, Light::kGreen);
+    TraceStateChange("light", names, Light::kGreen, Light::kBlue);
+    SetStateTraceFunction(previous);
+    EXPECT_EQ(seen, "light: red -> green|light: green -> unknown|");
+}
+
 TEST(MessageHub, FirstNonzeroWinsAndOrderIsKept)
 {
     CMessageHub hub;
@@ -227,6 +244,25 @@ TEST(ArrayGrowth, AQuarterClampedTo8And2048OrTheFixedStepAndAFailedOneKeepsTheAr
     a.RemoveAt(1);
     a.RemoveAt(99);
     EXPECT_EQ(a.IndexOf(2), 1) << "removal keeps the order";
+}
+
+// A text that memory lost, before or during the copy, is refused and leaves no hole behind.
+TEST(StringArray, AWholeCopyOrNothingIsAdded)
+{
+    gCStringArray texts;
+    EXPECT_RESULT(texts.AddWhole(gCString()), kOutOfMemory);
+    const gCString text(L"abc");
+    for (int n = 0; n < 2; ++n) {
+        gCResult result = kOk;
+        {
+            FailingAllocator fail(n, FailingAllocator::kOnlyThis);
+            result = texts.AddWhole(text);
+        }
+        EXPECT_RESULT(result, kOutOfMemory);
+    }
+    ASSERT_OK(texts.AddWhole(text));
+    ASSERT_EQ(texts.Count(), 1);
+    EXPECT_EQ(W(texts[0]), L"abc");
 }
 
 TEST(String, SlicesClampTheirBoundsAndSplitsCutAtTheFirstDelimiterOrAtEveryOne)

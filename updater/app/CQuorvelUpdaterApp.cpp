@@ -381,20 +381,24 @@ void CQuorvelUpdaterApp::OnMainButton()
     }
 }
 
-namespace {
-const char* const kStateNames[] = {"new",         "starting",
-                                   "checking",    "awaiting install",
-                                   "installing",  "installing, then close",
-                                   "cancelling",  "cancelling, then close",
-                                   "handed over", "done",
-                                   "offering",    "stopped"};
-} // namespace
-
 void CQuorvelUpdaterApp::SetState(State next)
 {
-    static_assert(sizeof kStateNames / sizeof kStateNames[0] == static_cast<size_t>(State::kStopped) + 1,
-                  "a name for every state");
-    TraceStateChange("updater", kStateNames[static_cast<int32_t>(m_state)], kStateNames[static_cast<int32_t>(next)]);
+    static const StateName<State> names[] = {
+        {State::kNew, "new"},
+        {State::kStarting, "starting"},
+        {State::kChecking, "checking"},
+        {State::kAwaitingInstall, "awaiting install"},
+        {State::kInstalling, "installing"},
+        {State::kInstallingThenClose, "installing, then close"},
+        {State::kCancelling, "cancelling"},
+        {State::kCancellingThenClose, "cancelling, then close"},
+        {State::kHandedOver, "handed over"},
+        {State::kDone, "done"},
+        {State::kOffering, "offering"},
+        {State::kStopped, "stopped"},
+    };
+    static_assert(sizeof names / sizeof names[0] == static_cast<size_t>(State::kStopped) + 1, "a name for every state");
+    TraceStateChange("updater", names, m_state, next);
     m_state = next;
 }
 
@@ -523,8 +527,7 @@ gCResult CQuorvelUpdaterApp::SelfUpdate()
     if (FileIsThere(slave))
         result = DeletePathFile(slave);
     wchar_t self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (result == kOk && (length == 0 || length >= MAX_PATH))
+    if (result == kOk && !GetOwnProgramPath(self))
         result = kPathFailure;
     if (result == kOk)
         result = CopyPathFile(gCString(self), slave, 0);

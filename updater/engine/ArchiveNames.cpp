@@ -53,29 +53,18 @@ bool IsDeviceName(const wchar_t* text, int32_t length)
     return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
-// Compared as the file system compares names: unit by unit, case aside, then by length.
-int CompareNames(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
-{
-    return CompareStringOrdinal(a, lengthA, b, lengthB, TRUE);
-}
-
-bool SameName(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
-{
-    return lengthA == lengthB && CompareNames(a, lengthA, b, lengthB) == CSTR_EQUAL;
-}
-
 bool HasInstallerSuffix(const wchar_t* text, int32_t length)
 {
     if (length < 4)
         return false;
     const wchar_t* suffix = text + length - 4;
-    return SameName(suffix, 4, L".old", 4) || SameName(suffix, 4, L".tmp", 4);
+    return SameArchiveName(suffix, 4, L".old", 4) || SameArchiveName(suffix, 4, L".tmp", 4);
 }
 
 // longer is shorter followed by ".old" or ".tmp".
 bool IsInstallerFileOf(const wchar_t* longer, int32_t longerLength, const wchar_t* shorter, int32_t shorterLength)
 {
-    if (longerLength != shorterLength + 4 || !SameName(longer, shorterLength, shorter, shorterLength))
+    if (longerLength != shorterLength + 4 || !SameArchiveName(longer, shorterLength, shorter, shorterLength))
         return false;
     return HasInstallerSuffix(longer, longerLength);
 }
@@ -91,6 +80,16 @@ bool IsSafeComponent(const wchar_t* text, int32_t length)
 }
 
 } // namespace
+
+bool ArchiveNameBefore(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
+{
+    return CompareStringOrdinal(a, lengthA, b, lengthB, TRUE) == CSTR_LESS_THAN;
+}
+
+bool SameArchiveName(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
+{
+    return lengthA == lengthB && CompareStringOrdinal(a, lengthA, b, lengthB, TRUE) == CSTR_EQUAL;
+}
 
 bool IsSafeArchiveName(const wchar_t* text, int32_t length)
 {
@@ -113,7 +112,7 @@ bool IsSafeArchiveName(const wchar_t* text, int32_t length)
 
 bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)
 {
-    return SameName(a, lengthA, b, lengthB) || IsInstallerFileOf(a, lengthA, b, lengthB) ||
+    return SameArchiveName(a, lengthA, b, lengthB) || IsInstallerFileOf(a, lengthA, b, lengthB) ||
            IsInstallerFileOf(b, lengthB, a, lengthA);
 }
 
@@ -128,14 +127,14 @@ gCResult CheckArchiveNamesDistinct(const ArchiveName* names, int32_t count)
     for (int32_t i = 0; i < count; ++i)
         first[i] = i;
     auto before = [names](int32_t at, const ArchiveName& key) {
-        return CompareNames(names[at].text, names[at].length, key.text, key.length) == CSTR_LESS_THAN;
+        return ArchiveNameBefore(names[at].text, names[at].length, key.text, key.length);
     };
     std::sort(first, last, [&](int32_t a, int32_t b) { return before(a, names[b]); });
     // Names that reach one file lie side by side in this order.
     for (int32_t i = 1; i < count; ++i) {
         const ArchiveName& a = names[first[i - 1]];
         const ArchiveName& b = names[first[i]];
-        if (SameName(a.text, a.length, b.text, b.length))
+        if (SameArchiveName(a.text, a.length, b.text, b.length))
             return kGenericFailure;
     }
     // A name ending in ".old" or ".tmp" collides with a name that is the rest of it.
@@ -144,7 +143,7 @@ gCResult CheckArchiveNamesDistinct(const ArchiveName* names, int32_t count)
             continue;
         const ArchiveName base = {names[i].text, names[i].length - 4};
         const int32_t* found = std::lower_bound(first, last, base, before);
-        if (found != last && SameName(names[*found].text, names[*found].length, base.text, base.length))
+        if (found != last && SameArchiveName(names[*found].text, names[*found].length, base.text, base.length))
             return kGenericFailure;
     }
     return kOk;

@@ -15,6 +15,11 @@ bool IsSafeArchiveName(const wchar_t* text, int32_t length);
 // is the other's kept-aside ".old" or temporary ".tmp" file. Separators must be '\' in both.
 bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);
 
+// Names in the file system's order: unit by unit, case aside, then by length.
+bool ArchiveNameBefore(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);
+// The same name as the file system sees it, case aside.
+bool SameArchiveName(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);
+
 struct ArchiveName {
     const wchar_t* text;
     int32_t length;

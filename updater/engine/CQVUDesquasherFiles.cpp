@@ -609,8 +609,7 @@ bool CQVUDesquasher::RollForward()
 bool CQVUDesquasher::IsOwnProgramOld() const
 {
     wchar_t self[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    if (!GetOwnProgramPath(self))
         return false;
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
         if (m_targetPaths[i].GetStoredText().EqualsNoCase(self))

@@ -68,7 +68,9 @@ gCResult CQVUDesquasher::WriteJournal()
     }
     QV_RETURN_IF_FAILED(bytes.WriteU32(kJournalEnd));
 
-    QV_RETURN_IF_FAILED(JournalPath(m_journalPath));
+    // Its path was made by the recovery that every installation runs first.
+    if (m_journalPath.IsEmpty())
+        return kBadParameter;
     m_journal.Reset(CreateFileW(m_journalPath.Text(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_journal.IsValid())

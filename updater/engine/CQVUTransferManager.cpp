@@ -47,29 +47,13 @@ bool ReplyAccepted(const CQVUHTTPSession* session)
     return session->IsInBody() || session->IsBodyRefused();
 }
 
-const char* StateName(CQVUTransferManager::TransferState state)
-{
-    using State = CQVUTransferManager::TransferState;
-    switch (state) {
-    case State::kNone:
-        return "none";
-    case State::kRunning:
-        return "running";
-    case State::kFailed:
-        return "failed";
-    case State::kConnected:
-        return "connected";
-    case State::kReported:
-        return "reported";
-    case State::kReplyWhole:
-        return "whole reply";
-    case State::kReplyCut:
-        return "cut reply";
-    case State::kClosing:
-        return "closing";
-    }
-    return "unknown";
-}
+using TransferState = CQVUTransferManager::TransferState;
+const StateName<TransferState> kTransferStateNames[] = {
+    {TransferState::kNone, "none"},          {TransferState::kRunning, "running"},
+    {TransferState::kFailed, "failed"},      {TransferState::kConnected, "connected"},
+    {TransferState::kReported, "reported"},  {TransferState::kReplyWhole, "whole reply"},
+    {TransferState::kReplyCut, "cut reply"}, {TransferState::kClosing, "closing"},
+};
 
 } // namespace
 
@@ -149,7 +133,7 @@ void CQVUTransferManager::SetState(TransferState state)
 {
     if (state == m_state)
         return;
-    TraceStateChange("transfer", StateName(m_state), StateName(state));
+    TraceStateChange("transfer", kTransferStateNames, m_state, state);
     m_state = state;
 }
 

@@ -6,15 +6,11 @@
 #include <cwchar>
 #include <utility>
 
+#include "ArchiveNames.h"
 #include "PathSplit.h"
 #include "WinHandle.h"
 
 namespace {
-
-int Compare(const gCString& a, const wchar_t* b, int32_t lengthB)
-{
-    return CompareStringOrdinal(a.Text(), a.Length(), b, lengthB, TRUE);
-}
 
 // Appends the folder's text and a name, failing rather than keeping a text lost to memory.
 gCResult AddPath(gCArray<gCString>& texts, const gCString& folder, const wchar_t* name)
@@ -65,7 +61,7 @@ void CFolderNames::Forget()
 bool CFolderNames::IsRead(const wchar_t* folder, int32_t length) const
 {
     for (int32_t k = 0; k < m_folders.Count(); ++k)
-        if (m_folders[k].Length() == length && Compare(m_folders[k], folder, length) == CSTR_EQUAL)
+        if (SameArchiveName(m_folders[k].Text(), m_folders[k].Length(), folder, length))
             return true;
     return false;
 }
@@ -73,6 +69,7 @@ bool CFolderNames::IsRead(const wchar_t* folder, int32_t length) const
 gCResult CFolderNames::Read(const wchar_t* folder, int32_t length, bool& read)
 {
     read = false;
+    const int32_t before = m_paths.Count();
     gCString folderText;
     QV_RETURN_IF_FAILED(folderText.SetTextN(folder, length));
     gCArray<gCString> pattern;
@@ -98,18 +95,33 @@ gCResult CFolderNames::Read(const wchar_t* folder, int32_t length, bool& read)
     if (kept == kOk)
         m_folders[m_folders.Count() - 1] = std::move(folderText);
     if (kept == kOk)
-        kept = m_order.Resize(m_paths.Count() + 1);
+        kept = OrderAdded(before);
     if (kept != kOk) {
         Forget();
         return kept;
     }
-    int32_t* const first = m_order.Data();
-    for (int32_t k = 0; k < m_paths.Count(); ++k)
-        first[k] = k;
-    std::sort(first, first + m_paths.Count(), [this](int32_t a, int32_t b) {
-        return Compare(m_paths[a], m_paths[b].Text(), m_paths[b].Length()) == CSTR_LESS_THAN;
-    });
     read = true;
+    return kOk;
+}
+
+// The names of the folders read before are in order already: only the names added since are
+// sorted, then merged in. The merge has a block of its own, so that no hidden allocation can
+// fail unnoticed.
+gCResult CFolderNames::OrderAdded(int32_t before)
+{
+    const int32_t count = m_paths.Count();
+    CMemBlockT<int32_t> merged;
+    QV_RETURN_IF_FAILED(m_order.Resize(count + 1));
+    QV_RETURN_IF_FAILED(merged.Resize(count + 1));
+    int32_t* const first = m_order.Data();
+    for (int32_t k = before; k < count; ++k)
+        first[k] = k;
+    const auto isBefore = [this](int32_t a, int32_t b) {
+        return ArchiveNameBefore(m_paths[a].Text(), m_paths[a].Length(), m_paths[b].Text(), m_paths[b].Length());
+    };
+    std::sort(first + before, first + count, isBefore);
+    std::merge(first, first + before, first + before, first + count, merged.Data(), isBefore);
+    m_order.Swap(merged);
     return kOk;
 }
 
@@ -117,7 +129,8 @@ bool CFolderNames::Holds(const wchar_t* path, int32_t length) const
 {
     const int32_t* const first = m_order.Data();
     const int32_t* const last = first + m_paths.Count();
-    const int32_t* found = std::lower_bound(
-        first, last, 0, [&](int32_t at, int) { return Compare(m_paths[at], path, length) == CSTR_LESS_THAN; });
-    return found != last && Compare(m_paths[*found], path, length) == CSTR_EQUAL;
+    const int32_t* found = std::lower_bound(first, last, 0, [&](int32_t at, int) {
+        return ArchiveNameBefore(m_paths[at].Text(), m_paths[at].Length(), path, length);
+    });
+    return found != last && SameArchiveName(m_paths[*found].Text(), m_paths[*found].Length(), path, length);
 }

@@ -26,6 +26,8 @@ private:
     bool IsRead(const wchar_t* folder, int32_t length) const;
     // 0 also when the folder cannot be read, then with read false; 5.
     gCResult Read(const wchar_t* folder, int32_t length, bool& read);
+    // Puts the names from before on into the order of those before them. 0; 5.
+    gCResult OrderAdded(int32_t before);
     bool Holds(const wchar_t* path, int32_t length) const;
 
     gCArray<gCString> m_folders; // each with its last separator

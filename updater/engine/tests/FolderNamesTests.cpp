@@ -21,9 +21,10 @@ TEST(FolderNames, OnlyNamesThatALookWouldNotFindAreMissing)
         const wchar_t* name;
         bool absent;
     } cases[] = {
-        {L"readme.txt", false}, {L"README.TXT", false}, {L"table.dat.OLD", false},
-        {L"sub", false},        {L"sub\\X.TMP", false}, {L"readme.txt.old", true},
-        {L"sub\\y.tmp", true},  {L"none\\a.txt", true}, {L"readme~1.txt", false}, // a short name is left to a look
+        {L"readme.txt", false},    {L"README.TXT", false}, {L"table.dat.OLD", false},
+        {L"sub", false},           {L"sub\\X.TMP", false}, {L"readme.txt.old", true},
+        {L"sub\\y.tmp", true},     {L"none\\a.txt", true}, {L"readme~1.txt", false}, // a short name is left to a look
+        {L"TABLE.dat.old", false}, {L"sub\\x.tmp", false}, {L"sub\\x", true},        // the folders' names merged
     };
     CFolderNames names;
     for (const auto& c : cases) {
