@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "AppHost.h"
+#include "ArchiveNames.h"
 #include "ArchiveFormat.h"
 #include "CQVUDesquasher.h"
 #include "CSpanReader.h"
@@ -408,8 +409,9 @@ gCResult CQVUDesquasher::PlanFolders()
             bool planned = false;
             for (int32_t k = 0; k < m_madeFolders.Count() && !planned; ++k) {
                 const MadeFolder& made = m_madeFolders[k];
-                planned = made.length == end + 1 &&
-                          wcsncmp(m_tempPaths[made.entry].GetStoredText().Text(), file.Text(), end + 1) == 0;
+                // Folder names are the same folder whatever their case.
+                planned = made.length == end + 1 && SameArchiveName(m_tempPaths[made.entry].GetStoredText().Text(),
+                                                                    end + 1, file.Text(), end + 1);
             }
             if (planned)
                 continue;
