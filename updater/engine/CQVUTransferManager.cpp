@@ -54,6 +54,10 @@ const StateName<TransferState> kTransferStateNames[] = {
     {TransferState::kReported, "reported"},  {TransferState::kReplyWhole, "whole reply"},
     {TransferState::kReplyCut, "cut reply"}, {TransferState::kClosing, "closing"},
 };
+// The three states whose numbers the application reads, and those from connected to closing.
+static_assert(sizeof kTransferStateNames / sizeof kTransferStateNames[0] ==
+                  static_cast<size_t>(TransferState::kClosing) - static_cast<size_t>(TransferState::kConnected) + 4,
+              "a name for every state");
 
 } // namespace
 
