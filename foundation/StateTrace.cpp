@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "ReplaceableHook.h"
+
 namespace {
 
 void WriteDebugLine(const char* machine, const char* from, const char* to)
@@ -17,18 +19,16 @@ void WriteDebugLine(const char* machine, const char* from, const char* to)
     OutputDebugStringA(line);
 }
 
-StateTraceFn gSink = WriteDebugLine;
+CReplaceableHook<StateTraceFn> gSink(WriteDebugLine);
 
 } // namespace
 
 StateTraceFn SetStateTraceFunction(StateTraceFn fn)
 {
-    StateTraceFn previous = gSink;
-    gSink = fn ? fn : WriteDebugLine;
-    return previous;
+    return gSink.Set(fn);
 }
 
 void TraceStateChange(const char* machine, const char* from, const char* to)
 {
-    gSink(machine, from, to);
+    gSink.Get()(machine, from, to);
 }

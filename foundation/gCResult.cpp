@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "ReplaceableHook.h"
+
 namespace {
 // Only a debugger shows the line: without one the call would be paid for nothing, in loops
 // that pass failures on by the thousand.
@@ -17,17 +19,15 @@ void WriteDebugLine(gCResult code, const char* file, int32_t line, const char* e
     OutputDebugStringA(text);
 }
 
-FailureHook gFailureHook = WriteDebugLine;
+CReplaceableHook<FailureHook> gFailureHook(WriteDebugLine);
 } // namespace
 
 FailureHook SetFailureHook(FailureHook hook)
 {
-    const FailureHook before = gFailureHook;
-    gFailureHook = hook ? hook : WriteDebugLine;
-    return before;
+    return gFailureHook.Set(hook);
 }
 
 void NoteFailure(gCResult code, const char* file, int32_t line, const char* expression)
 {
-    gFailureHook(code, file, line, expression);
+    gFailureHook.Get()(code, file, line, expression);
 }

@@ -5,11 +5,12 @@
 
 #include "AppHost.h"
 #include "MessageBoxHook.h"
+#include "ReplaceableHook.h"
 #include "ReportError.h"
 
 namespace {
 
-WSAStartupFn gStartup = WSAStartup;
+CReplaceableHook<WSAStartupFn> gStartup(WSAStartup);
 // Start-ups that succeeded and have not been cleaned up: a cleanup without one would end a
 // start that other code of the process made (a start-up that failed leaves nothing to end).
 std::atomic<int32_t> gOpenStartups{0};
@@ -42,15 +43,13 @@ HWND MainWindowHandle()
 
 WSAStartupFn SetWSAStartupFunction(WSAStartupFn fn)
 {
-    WSAStartupFn previous = gStartup;
-    gStartup = fn ? fn : WSAStartup;
-    return previous;
+    return gStartup.Set(fn);
 }
 
 int32_t StartupWinSock()
 {
     WSADATA data;
-    if (gStartup(MAKEWORD(2, 2), &data) != 0) {
+    if (gStartup.Get()(MAKEWORD(2, 2), &data) != 0) {
         ReportError(kNetworkFatal, "WinSock DLL unavailable or unsuitable");
         return 1;
     }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "AppHost.h"
+#include "RuntimeLibrary.h"
 #include "ShellHandles.h"
 #include "TabletMetrics.h"
 
@@ -225,17 +226,10 @@ void CTabletManager::SetTextInputScope(uint32_t textEntry)
     const HWND window = MainWindowHandle();
     if (!m_inkInput || !window)
         return;
-    CModule library;
-    {
-        CQuietErrorMode quiet;
-        library.Reset(LoadLibraryW(L"msctf.dll"));
-    }
-    if (!library.IsValid())
-        return;
+    const CModule library(LoadLibraryQuietly(L"msctf.dll"));
     typedef HRESULT(WINAPI * SetInputScopeFunction)(HWND, int);
-    FARPROC entry = GetProcAddress(library.Get(), "SetInputScope");
-    if (!entry)
+    const auto setInputScope = FindEntry<SetInputScopeFunction>(library, "SetInputScope");
+    if (!setInputScope)
         return;
-    auto setInputScope = reinterpret_cast<SetInputScopeFunction>(reinterpret_cast<void (*)()>(entry));
     (void)setInputScope(window, textEntry ? kTextEntryScope : 0); // the default scope stays otherwise
 }

@@ -8,6 +8,7 @@
 #include "AppHost.h"
 #include "FileOps.h"
 #include "ReportError.h"
+#include "RuntimeLibrary.h"
 #include "ShellHandles.h"
 #include "WinHandle.h"
 #include "gCFRef.h"
@@ -37,9 +38,9 @@ public:
 
     CDialogLibrary() : m_library(LoadLibraryW(L"comdlg32.dll"))
     {
-        open = Bound<ShowFunction>("GetOpenFileNameW");
-        save = Bound<ShowFunction>("GetSaveFileNameW");
-        error = Bound<ErrorFunction>("CommDlgExtendedError");
+        open = FindEntry<ShowFunction>(m_library, "GetOpenFileNameW");
+        save = FindEntry<ShowFunction>(m_library, "GetSaveFileNameW");
+        error = FindEntry<ErrorFunction>(m_library, "CommDlgExtendedError");
     }
 
     bool IsComplete() const { return open && save && error; }
@@ -49,13 +50,6 @@ public:
     ErrorFunction error = nullptr;
 
 private:
-    template <typename Function>
-    Function Bound(const char* name) const
-    {
-        FARPROC entry = m_library.IsValid() ? GetProcAddress(m_library.Get(), name) : nullptr;
-        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry));
-    }
-
     CModule m_library;
 };
 

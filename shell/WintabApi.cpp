@@ -1,5 +1,6 @@
 #include "WintabApi.h"
 
+#include "RuntimeLibrary.h"
 #include "ShellHandles.h"
 
 namespace {
@@ -14,10 +15,8 @@ Result CallEntry(CWintabEntry& entry, Args... args)
         WintabBind(entry);
     if (!entry.address)
         return 0;
-    // Through the generic function type: the driver's entries are WINAPI functions of these
-    // exact signatures.
-    using Function = Result(WINAPI*)(Args...);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry.address))(args...);
+    // The driver's entries are WINAPI functions of these exact signatures.
+    return EntryAs<Result(WINAPI*)(Args...)>(entry.address)(args...);
 }
 
 CWintabEntry g_info = {"WTInfoA", 20, nullptr, nullptr};
@@ -33,14 +32,12 @@ CWintabEntry g_queueSizeSet = {"WTQueueSizeSet", 85, nullptr, nullptr};
 
 void WintabBind(CWintabEntry& entry)
 {
-    if (!g_library.IsValid()) {
-        CQuietErrorMode quiet;
-        g_library.Reset(LoadLibraryA("Wintab32.dll"));
-    }
+    if (!g_library.IsValid())
+        g_library.Reset(LoadLibraryQuietly(L"Wintab32.dll"));
     if (!g_library.IsValid())
         return;
     const char* key = entry.ordinal ? MAKEINTRESOURCEA(entry.ordinal) : entry.name;
-    entry.address = GetProcAddress(g_library.Get(), key);
+    entry.address = FindEntry<FARPROC>(g_library, key);
     if (!entry.address)
         return;
     entry.next = g_bound;

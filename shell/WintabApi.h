@@ -111,15 +111,3 @@ BOOL WTEnable(HCTX context, BOOL enable);
 BOOL WTOverlap(HCTX context, BOOL toTop);
 BOOL WTQueueSizeSet(HCTX context, int size);
 BOOL WTGetA(HCTX context, LOGCONTEXTA* out);
-
-// SetErrorMode for the life of the object: loading a library shows no system error box.
-class CQuietErrorMode {
-public:
-    CQuietErrorMode() : m_previous(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
-    ~CQuietErrorMode() { SetErrorMode(m_previous); }
-    CQuietErrorMode(const CQuietErrorMode&) = delete;
-    CQuietErrorMode& operator=(const CQuietErrorMode&) = delete;
-
-private:
-    UINT m_previous;
-};

@@ -1,4 +1,4 @@
-// The core units: the sine table, error boxes, the message hub, state traces, handle owners,
+// The core units: the sine table, error boxes, the message hub, replaceable hooks, state traces, handle owners,
 // arrays, memory blocks and strings, and the test kit's result assertions.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include "Expect.h"
 #include "FailingAllocator.h"
 #include "FakeHost.h"
+#include "ReplaceableHook.h"
 #include "ReportError.h"
 #include "SinCos.h"
 #include "StateTrace.h"
@@ -139,6 +140,25 @@ TEST(ReportError, ShowsTheCodesTextAndTheDetailOnceAtATimeWithWorkStopped)
     EXPECT_EQ(boxes.Boxes()[0].style, static_cast<UINT>(MB_OK));
     EXPECT_FALSE(KillTimer(owner.Get(), 3)) << "timer 3 was already killed";
     EXPECT_TRUE(KillTimer(owner.Get(), 40)) << "timers from 32 up are left alone";
+}
+
+// Each setter hands back what was in place, so a test can restore it; null is the default again.
+TEST(ReplaceableHook, SetHandsBackThePreviousAndNullPutsTheDefaultBack)
+{
+    using Function = int (*)();
+    const Function fallback = [] { return 1; };
+    const Function other = [] { return 2; };
+    CReplaceableHook<Function> hook(fallback);
+    const struct {
+        Function set;
+        Function previous;
+        int called;
+    } steps[] = {
+        {other, fallback, 2}, {other, other, 2}, {nullptr, other, 1}, {nullptr, fallback, 1}, {other, fallback, 2}};
+    for (const auto& step : steps) {
+        EXPECT_EQ(hook.Set(step.set), step.previous);
+        EXPECT_EQ(hook.Get()(), step.called);
+    }
 }
 
 // A change reaches the sink by the names in the machine's table; a state it lacks is "unknown".

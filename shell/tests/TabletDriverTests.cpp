@@ -1,6 +1,6 @@
-// Pen input through the tablet driver: without a driver, and with the tests' own driver library
-// (helpers/FakeWintab.cpp) that answers from a state record and records every call. Packet and
-// activation messages go through the real main window's procedure.
+// Pen input through the tablet driver, and the run-time binding under it: without a driver, and
+// with the tests' own driver library (helpers/FakeWintab.cpp) that answers from a state record and
+// records every call. Packet and activation messages go through the real main window's procedure.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -13,6 +13,7 @@
 #include "FakeWintabState.h"
 #include "Programs.h"
 #include "ResultAssert.h"
+#include "RuntimeLibrary.h"
 #include "ShellHandles.h"
 #include "TabletMetrics.h"
 #include "TestApp.h"
@@ -49,9 +50,7 @@ public:
         : m_module(LoadLibraryW((ProgramFolder() + L"fakewintab\\Wintab32.dll").c_str())),
           m_previous(SetTabletMetricsQuery(TestMetrics))
     {
-        auto get = m_module.IsValid() ? reinterpret_cast<FakeWintabStateFunction>(reinterpret_cast<void (*)()>(
-                                            GetProcAddress(m_module.Get(), "FakeWintabState")))
-                                      : nullptr;
+        const auto get = FindEntry<FakeWintabStateFunction>(m_module, "FakeWintabState");
         m_state = get ? get() : nullptr;
         if (!m_state)
             return;
@@ -152,6 +151,19 @@ TEST(TabletWithoutDriverOrWindow, IgnoresMessagesRetriesTheLoadAndAsksNothingWit
     CTabletManager windowless;
     EXPECT_OK(windowless.Open());
     EXPECT_EQ(driver.Calls(), "");
+}
+
+// The driver exports its entries by ordinal only: a name finds nothing there, nor does any key
+// in a library that is not loaded.
+TEST(RuntimeLibrary, EntriesAreFoundByOrdinalOrNameAndWhatIsMissingIsNull)
+{
+    const CModule driver(LoadLibraryQuietly((ProgramFolder() + L"fakewintab\\Wintab32.dll").c_str()));
+    ASSERT_TRUE(driver.IsValid());
+    EXPECT_NE(FindEntry<FARPROC>(driver, MAKEINTRESOURCEA(20)), nullptr);
+    EXPECT_NE(FindEntry<FakeWintabStateFunction>(driver, "FakeWintabState"), nullptr);
+    EXPECT_EQ(FindEntry<FARPROC>(driver, "WTInfoA"), nullptr);
+    EXPECT_EQ(FindEntry<FARPROC>(CModule(), MAKEINTRESOURCEA(20)), nullptr);
+    EXPECT_FALSE(CModule(LoadLibraryQuietly(L"QvNoSuchLibrary.dll")).IsValid());
 }
 
 // A Tablet PC without an ink collector falls back to the driver. Without tilt a packet is upright
