@@ -39,7 +39,8 @@ merge_turn() { # <into> <turn> <sample names...>
 # call that wakes the server on another CPU costs 70-150 us more than on the same one (14 us),
 # and where the scheduler puts them changes from second to second, so that every figure under
 # Wine swung with it by 2x and more. QV_BENCH_CPU picks the CPU (default the last); "none"
-# leaves them free. The servers, curl and lz4 run free on the other CPUs.
+# leaves them free. lz4 runs on that CPU too, beside the decoder that it is set against; the
+# servers and curl run free on the other CPUs.
 qv_bench_cpu=${QV_BENCH_CPU:-$(($(nproc) - 1))}
 if [ "$qv_bench_cpu" != none ]; then export QV_WINE_CPU=$qv_bench_cpu; fi
 pin_wine_server() {

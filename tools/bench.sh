@@ -43,7 +43,7 @@ unpacked=$(stat -c %s "$work/data.bin")
 : >"$work/decode.txt"
 for _ in $(seq "$rounds"); do
     decoder=$( (cd "$bench" && pinned wine engine_bench.exe decode "Z:$work" </dev/null) | tr -d '\r' | sed -n 's/^decode_s=//p')
-    lz4_mbps=$(lz4 -b1 -i1 "$work/data.bin" 2>&1 | tr '\r' '\n' | grep -o '[0-9.]* MB/s' | tail -1 | cut -d' ' -f1)
+    lz4_mbps=$(pinned lz4 -b1 -i1 "$work/data.bin" 2>&1 | tr '\r' '\n' | grep -o '[0-9.]* MB/s' | tail -1 | cut -d' ' -f1)
     add_sample "$work/decode.txt" decoder_s "$decoder"
     add_sample "$work/decode.txt" lz4_s "$(calc "%.5f" "$unpacked / 1e6 / $lz4_mbps")"
 done
