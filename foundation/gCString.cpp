@@ -578,3 +578,10 @@ char* PascalToCString(char* buffer)
     buffer[n] = 0;
     return buffer;
 }
+
+gCResult AppendDecimal(gCString& text, uint64_t value)
+{
+    wchar_t digits[24];
+    std::swprintf(digits, 24, L"%llu", static_cast<unsigned long long>(value));
+    return text.AppendText(digits);
+}

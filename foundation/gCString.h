@@ -96,3 +96,6 @@ private:
 
 // Moves the length-prefixed bytes one place to the front and terminates them.
 char* PascalToCString(char* buffer);
+
+// Appends the value's decimal digits; the text is as it was when memory runs out.
+gCResult AppendDecimal(gCString& text, uint64_t value);

@@ -366,17 +366,8 @@ gCResult CHTTPSession::OnClosed(uintptr_t, uintptr_t, void* context)
         // A chunked body cut before its last chunk is a cut transfer like any other.
         return session->EndCutTransfer();
     }
-    if (session->m_output) {
-        session->DeleteOutput();
-        if (session->m_isClient && session->FinishedProc.proc && !session->IsFinished()) {
-            session->SetReplyState(ReplyState::kFinished);
-            gCResult r =
-                session->FinishedProc.proc(session, session->m_folder, session->m_fileName, complete ? 1 : 0,
-                                           static_cast<uint32_t>(session->m_received), session->FinishedProc.context);
-            if (r != kOk)
-                ReportError(r, "Download finished callback failed.");
-        }
-    }
+    if (session->m_output)
+        (void)session->OnDownloadFinished(); // it reports a failing finish itself
     if (complete) {
         session->ChangeState(kSocketClosed);
         return kOk;

@@ -2,7 +2,6 @@
 // block, the status, the header table, plain and chunked bodies, progress.
 #include <windows.h>
 
-#include <cstdio>
 #include <cwchar>
 #include <initializer_list>
 #include <new>
@@ -51,14 +50,6 @@ gCResult AddPair(gCStringArray& names, gCStringArray& values, const gCString& na
 }
 
 namespace {
-
-gCString FromAnsi(const char* text)
-{
-    gCString s;
-    // Short of memory the text stays unset.
-    (void)s.SetAnsi(text);
-    return s;
-}
 
 int32_t HexDigit(char c)
 {
@@ -173,9 +164,12 @@ gCResult CHTTPSession::BuildRequestHeader(gCStringArray& names, gCStringArray& v
     QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Connection:"), gCString(L"close")));
     QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Accept-Encoding:"), empty));
     if (rangeStart > 0) {
-        char range[40];
-        std::snprintf(range, sizeof range, "bytes=%llu-", static_cast<unsigned long long>(rangeStart));
-        QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Range:"), FromAnsi(range)));
+        gCString range(L"bytes=");
+        if (range.IsUnset())
+            return kOutOfMemory;
+        QV_RETURN_IF_FAILED(AppendDecimal(range, rangeStart));
+        QV_RETURN_IF_FAILED(range.AppendChar(L'-'));
+        QV_RETURN_IF_FAILED(AddPair(names, values, gCString(L"Range:"), range));
     }
     if (AddRequestHeadersProc.proc)
         QV_RETURN_IF_FAILED(AddRequestHeadersProc.proc(names, values, AddRequestHeadersProc.context));

@@ -1,6 +1,5 @@
 // The server side of a session: reading a GET request, choosing the content through the
 // owner's callbacks, the reply header block, and streaming the content in pieces.
-#include <cstdio>
 #include <cwchar>
 
 #include "CHTTPSession.h"
@@ -34,15 +33,6 @@ bool ParsePosition(const gCString& text, uint64_t& value)
         value = value > (kRangeToEnd - digit) / 10 ? kRangeToEnd : value * 10 + digit;
     }
     return i > 0;
-}
-
-gCResult AppendDecimal(gCString& text, uint64_t value)
-{
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
-    for (const char* c = digits; *c; ++c)
-        QV_RETURN_IF_FAILED(text.AppendChar(static_cast<wchar_t>(*c)));
-    return kOk;
 }
 
 bool StartsWith(const gCString& text, const wchar_t* prefix)

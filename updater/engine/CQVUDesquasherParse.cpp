@@ -25,13 +25,6 @@ gCResult ReadTags(gCStream& stream, uint32_t first, uint32_t second)
     return a == first && b == second ? kOk : kGenericFailure;
 }
 
-gCResult AppendDecimal(gCString& text, uint64_t value)
-{
-    wchar_t digits[24];
-    std::swprintf(digits, 24, L"%llu", static_cast<unsigned long long>(value));
-    return text.AppendText(digits);
-}
-
 // Adds a path to one of the lists, failing rather than keeping a copy lost to memory.
 gCResult AddPath(gCArray<gCFRef>& paths, const gCString& base, const wchar_t* suffix)
 {
