@@ -48,12 +48,12 @@ gCResult CFileImage::Load(const gCBasePath& path, int64_t maxBytes)
     ResetBuffer();
     gCFile file;
     QV_RETURN_IF_FAILED(file.OpenSharedForReading(path));
-    const gCResult read = ReadWhole(file, maxBytes);
-    if (read != kOk) {
+    gCResult read = ReadWhole(file, maxBytes);
+    if (read == kOk)
+        read = file.Close();
+    if (read != kOk)
         ResetBuffer();
-        return read;
-    }
-    return file.Close();
+    return read;
 }
 
 gCResult CFileImage::ReadWhole(gCFile& file, int64_t maxBytes)

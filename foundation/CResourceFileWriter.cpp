@@ -49,11 +49,11 @@ gCResult CResourceFileWriter::WriteTextListBody(gCStream& body, uint32_t exclusi
 
 gCResult CResourceFileWriter::WriteImageBody(gCStream& body, uint32_t width, uint32_t height, const uint32_t* pixels)
 {
-    QV_RETURN_IF_FAILED(body.WriteU32(width));
-    QV_RETURN_IF_FAILED(body.WriteU32(height));
     const uint64_t bytes = static_cast<uint64_t>(width) * height * 4u;
     if (bytes > 0x7FFFFFFFu)
         return kBadParameter;
+    QV_RETURN_IF_FAILED(body.WriteU32(width));
+    QV_RETURN_IF_FAILED(body.WriteU32(height));
     return bytes ? body.WriteBytes(pixels, static_cast<uint32_t>(bytes)) : kOk;
 }
 

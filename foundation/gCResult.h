@@ -96,17 +96,8 @@ using FailureHook = void (*)(gCResult code, const char* file, int32_t line, cons
 FailureHook SetFailureHook(FailureHook hook);
 void NoteFailure(gCResult code, const char* file, int32_t line, const char* expression);
 
-#define QV_RETURN_IF_FAILED(expr)                                                                                      \
-    do {                                                                                                               \
-        gCResult qv_result_ = (expr);                                                                                  \
-        if (qv_result_ != kOk) {                                                                                       \
-            NoteFailure(qv_result_, __FILE__, __LINE__, #expr);                                                        \
-            return qv_result_;                                                                                         \
-        }                                                                                                              \
-    } while (0)
-
-// As QV_RETURN_IF_FAILED, but the expected code (kWouldBlock, say) is a state, not a fault:
-// it is passed on unrecorded.
+// Returns a failed result at once, recorded where it began, unless it is the expected code
+// (kWouldBlock, say), a state rather than a fault, which is passed on unrecorded.
 #define QV_RETURN_IF_FAILED_EXPECTED(expr, expected)                                                                   \
     do {                                                                                                               \
         gCResult qv_result_ = (expr);                                                                                  \
@@ -116,3 +107,6 @@ void NoteFailure(gCResult code, const char* file, int32_t line, const char* expr
             return qv_result_;                                                                                         \
         }                                                                                                              \
     } while (0)
+
+// Every failure is recorded.
+#define QV_RETURN_IF_FAILED(expr) QV_RETURN_IF_FAILED_EXPECTED(expr, kOk)

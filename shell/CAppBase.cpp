@@ -224,9 +224,12 @@ gCResult CAppBase::Init()
     if (m_fontResourceFileName.IsEmpty())
         QV_RETURN_IF_FAILED(m_fontResourceFileName.SetString(m_resourceFileName));
     // One image serves both when fonts come from the resource file itself.
-    if (m_fontResourceFileName == m_resourceFileName)
+    if (m_fontResourceFileName == m_resourceFileName) {
         m_fontStream = m_resourceStream;
-    else if (LoadResourceImage(m_fontResourceImage, m_resourceFolderName, m_fontResourceFileName) == kOk)
+        return kOk;
+    }
+    m_fontStream = &m_fontResourceImage;
+    if (LoadResourceImage(m_fontResourceImage, m_resourceFolderName, m_fontResourceFileName) == kOk)
         QV_RETURN_IF_FAILED(m_fontResourceDirectory.Read(m_fontResourceImage));
     return kOk;
 }

@@ -177,7 +177,7 @@ protected:
     CResourceDirectory m_resourceDirectory;
     gCString m_fontResourceFileName;
     CFileImage m_fontResourceImage;
-    gCStream* m_fontStream = &m_fontResourceImage;
+    gCStream* m_fontStream = nullptr;
     CResourceDirectory m_fontResourceDirectory;
     CResourcePool m_pools[kPoolCount];
     CMessageHub m_hub;

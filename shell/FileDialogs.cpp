@@ -36,7 +36,7 @@ public:
     typedef BOOL(WINAPI* ShowFunction)(OPENFILENAMEW*);
     typedef DWORD(WINAPI* ErrorFunction)();
 
-    CDialogLibrary() : m_library(LoadLibraryW(L"comdlg32.dll"))
+    CDialogLibrary() : m_library(LoadLibraryQuietly(L"comdlg32.dll"))
     {
         open = FindEntry<ShowFunction>(m_library, "GetOpenFileNameW");
         save = FindEntry<ShowFunction>(m_library, "GetSaveFileNameW");

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "PathSplit.h"
 #include "ResourceTags.h"
 #include "SourceFile.h"
 
@@ -114,7 +115,7 @@ bool SplitWords(const char* text, int32_t begin, int32_t end, std::vector<std::s
 bool IsBareFileName(const gCString& name)
 {
     for (int32_t i = 0; i < name.Length(); ++i)
-        if (name[i] == L'\\' || name[i] == L'/' || name[i] == L':')
+        if (IsPathSeparator(name[i]) || name[i] == L':')
             return false;
     return true;
 }
@@ -167,7 +168,7 @@ gCResult CVrfSource::Fail(const char* what)
 void CVrfSource::SetSourcePath(const gCString& path)
 {
     int32_t cut = path.Length();
-    while (cut > 0 && path[cut - 1] != L'\\' && path[cut - 1] != L'/')
+    while (cut > 0 && !IsPathSeparator(path[cut - 1]))
         --cut;
     m_folder = path.Left(cut);
 }
@@ -271,6 +272,9 @@ gCResult CVrfSource::Image(const Words& words, gCMemFile& body)
 
 gCResult CVrfSource::ImageList(const Words& words, gCMemFile& body)
 {
+    // The reader refuses a longer list as damaged.
+    if (words.size() - 3 > kMaxImageListCount)
+        return Fail("imagelist <id> <name> [<image id> ...], 4096 images at most");
     QV_RETURN_IF_FAILED(body.WriteU32(static_cast<uint32_t>(words.size() - 3)));
     for (size_t i = 3; i < words.size(); ++i) {
         uint32_t image = 0;

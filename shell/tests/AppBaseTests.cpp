@@ -70,6 +70,7 @@ TEST(AppInit, OpensTheResourceFileAndStringTableAndMissingOnesAreNoFailure)
         empty.SetProgramFolder(folder.Path());
         EXPECT_OK(empty.Init());
         EXPECT_EQ(empty.GetResourceStream(), nullptr) << size;
+        EXPECT_EQ(empty.GetFontResourceStream(), nullptr) << size;
     }
 
     CResourceFileWriter file;

@@ -21,6 +21,14 @@ DWORD Compile(const TempFolder& folder, const wchar_t* program, const std::strin
     return CompileDataFile(program, folder.Path(), source, folder.Path() + L"out");
 }
 
+std::string Repeated(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 } // namespace
 
 // vsfbuild: a byte-order mark, CRLF, comments, @base, '|' variants, a tab inside the text and
@@ -90,6 +98,8 @@ TEST(DataFiles, SourceFaultsNameTheirLineAndFailTheProgram)
          L"an image is 1 to 16384 pixels wide and high, 16777216 pixels at most"},
         {true, "image 1 a 1 1 FF0000001", 1, L"a colour is up to 8 hex digits, 0xAARRGGBB"},
         {true, "image 1 a 1 1 FF\nimagelist 2 b 1 3", 2, L"an image list names images given before it"},
+        {true, "image 1 a 1 1 FF\nimagelist 2 b" + Repeated(" 1", 4097), 2,
+         L"imagelist <id> <name> [<image id> ...], 4096 images at most"},
         {true, "font 1 a missing.ttf", 1, L"the font file cannot be read"},
         {true, "gradient 1 a 0.5 FF 0.25 FF", 1, L"a position is a number from 0 to 1, not below the one before"},
         {true, "gradient 1 a 1.5 FF", 1, L"a position is a number from 0 to 1, not below the one before"},
