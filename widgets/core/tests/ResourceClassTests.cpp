@@ -143,13 +143,15 @@ TEST(ResourceClasses, EachLoadsByIDAndByNameFromAFileOfVrfbuild)
             EXPECT_STREQ(loaded->GetName().Text(), c.name);
         }
     }
-    // The image's memory DC shows its pixels; a face drawn at a size reads the font's bytes.
+    // The image's memory DC shows its pixels; a face drawn at a size reads the font's bytes, and
+    // a font that holds none opens no face.
     CImageBase image;
     ASSERT_OK(image.LoadByID(1, &file, &directory));
     EXPECT_EQ(GetPixel(image.GetMemDC(), 0, 1), RGB(0x33, 0x66, 0x99));
     gCFont font;
     ASSERT_OK(font.LoadByName(gCString(L"Face"), &file, &directory));
     CFontFace face;
+    EXPECT_RESULT(face.Open(gCFont(), 16), kCreateFailure);
     ASSERT_OK(face.Open(font, 16));
     EXPECT_GT(face.MeasureText(gCString(L"Quorvel")), 30);
 }
