@@ -9,7 +9,6 @@ sample_median() {
         awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 sample_max() { tr ' ' '\n' <<<"$1" | grep . | sort -g | tail -1; }
-sample_count() { tr ' ' '\n' <<<"$1" | grep -c .; }
 # Puts "name=value" in place of the line of that name in a file of such lines.
 set_line() { # <file> <name> <value>
     grep -v "^$2=" "$1" >"$1.new" 2>/dev/null || true
