@@ -13,8 +13,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${QV_BENCH_INNER:-}" != 1 ]; then
-    bash "$root/tools/setup.sh"
-    bash "$root/tools/build.sh" >/dev/null
+    # tools/bench.sh, which names QV_BENCH_WORK, has set up and built already.
+    if [ -z "${QV_BENCH_WORK:-}" ]; then
+        bash "$root/tools/setup.sh"
+        bash "$root/tools/build.sh" >/dev/null
+    fi
     if [ -z "${DISPLAY:-}" ]; then
         exec env QV_BENCH_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
     fi
