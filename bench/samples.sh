@@ -9,14 +9,17 @@ sample_median() {
         awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 sample_max() { tr ' ' '\n' <<<"$1" | grep . | sort -g | tail -1; }
-sample_count() { tr ' ' '\n' <<<"$1" | grep -c .; }
+# Puts "name=value" in place of the line of that name in a file of such lines.
+set_line() { # <file> <name> <value>
+    grep -v "^$2=" "$1" >"$1.new" 2>/dev/null || true
+    echo "$2=$3" >>"$1.new"
+    mv "$1.new" "$1"
+}
 # Appends a sample to the line of a name in a file of "name=s1 s2 ..." lines.
 add_sample() { # <file> <name> <seconds>
     local old
     old=$(samples "$1" "$2")
-    grep -v "^$2=" "$1" >"$1.new" 2>/dev/null || true
-    echo "$2=${old:+$old }$3" >>"$1.new"
-    mv "$1.new" "$1"
+    set_line "$1" "$2" "${old:+$old }$3"
 }
 # Adds one turn's "name=value" lines to a file of samples: the names given gather samples, every
 # other line keeps its latest value.
@@ -29,9 +32,7 @@ merge_turn() { # <into> <turn> <sample names...>
         if [[ " $* " == *" $name "* ]]; then
             add_sample "$into" "$name" "${line#*=}"
         else
-            grep -v "^$name=" "$into" >"$into.new" 2>/dev/null || true
-            echo "$line" >>"$into.new"
-            mv "$into.new" "$into"
+            set_line "$into" "$name" "${line#*=}"
         fi
     done <"$turn"
 }

@@ -15,7 +15,6 @@ public:
     gCFont(const gCFont&) = delete;
     gCFont& operator=(const gCFont&) = delete;
 
-    bool IsOpen() const { return m_face.IsValid(); }
     // Null until a font is loaded.
     FT_Face GetFace() const { return m_face.Get(); }
     const uint8_t* GetBytes() const { return m_bytes.Data(); }

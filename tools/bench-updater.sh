@@ -13,8 +13,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${QV_BENCH_INNER:-}" != 1 ]; then
-    bash "$root/tools/setup.sh"
-    bash "$root/tools/build.sh" >/dev/null
+    # tools/bench.sh, which names QV_BENCH_WORK, has set up and built already.
+    if [ -z "${QV_BENCH_WORK:-}" ]; then
+        bash "$root/tools/setup.sh"
+        bash "$root/tools/build.sh" >/dev/null
+    fi
     if [ -z "${DISPLAY:-}" ]; then
         exec env QV_BENCH_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
     fi
@@ -40,21 +43,14 @@ finish() {
     if [ -z "$keep" ]; then rm -rf "$work"; fi
 }
 trap finish EXIT
-# The updater plays two sounds; ALSA's null device takes them when there is no sound card.
-if [ ! -e /dev/snd ]; then
-    export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
-    export HOME="$work/home"
-    mkdir -p "$HOME"
-    printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
-fi
+qv_null_sound_home "$work/home"
 qv_wine_start
 pin_wine_server
 product="$build/testing/demo/QUORVEL_NEXT.exe"
 # net_bench's server, outside Wine and its CPU.
 python3 "$bench/http_server.py" "$work/net-server.txt" >/dev/null 2>&1 &
 net_server_pid=$!
-for _ in $(seq 100); do [ -s "$work/net-server.txt" ] && break; sleep 0.05; done
-read -r _ net_port <"$work/net-server.txt"
+net_port=$(qv_wait_port_file "$work/net-server.txt")
 
 # --- in process, one turn at a time between the runs through QVUpdater.exe --------------------
 # Each turn installs fresh and replacing beside the bare loops (engine_bench) and downloads the
@@ -86,8 +82,7 @@ serve() { # <archive>
     python3 "$bench/update_server.py" --port-file "$work/server.txt" --mode file --file "$1" \
         --log "$work/requests.log" --lifetime 1800 &
     server_pid=$!
-    for _ in $(seq 100); do [ -s "$work/server.txt" ] && break; sleep 0.05; done
-    read -r _ port <"$work/server.txt"
+    port=$(qv_wait_port_file "$work/server.txt")
 }
 lay_out() { # <folder>: an installation with the updater and the product's facts, no product files
     mkdir -p "$1/Resources"

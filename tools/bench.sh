@@ -51,8 +51,8 @@ done
 # --- curl from the download benchmark's server, to /dev/null and into a file on tmpfs ---------
 download_bytes=$(calc "%.0f" "$(samples "$work/net.txt" download_mb) * 1000000")
 python3 "$bench/http_server.py" "$work/http-server.txt" >/dev/null 2>&1 &
-for _ in $(seq 100); do [ -s "$work/http-server.txt" ] && break; sleep 0.05; done
-read -r server_pid port <"$work/http-server.txt"
+server_pid=$!
+port=$(qv_wait_port_file "$work/http-server.txt")
 curl_into() { # <file> <samples name>
     local out t got
     out=$(curl -s -o "$1" -w '%{time_total} %{size_download}' "http://127.0.0.1:$port/bytes/$download_bytes")

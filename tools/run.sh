@@ -14,13 +14,7 @@ if [ "${QV_DEMO_INNER:-}" != 1 ]; then
 fi
 
 source "$root/tools/wine-env.sh"
-# The updater plays two sounds; ALSA's null device takes them when there is no sound card.
-if [ ! -e /dev/snd ]; then
-    export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
-    export HOME="$build/demo-home"
-    mkdir -p "$HOME"
-    printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
-fi
+qv_null_sound_home "$build/demo-home"
 demo="$build/demo"
 install="$demo/installation"
 update="$demo/update"
@@ -79,8 +73,7 @@ echo "== Starting the local update server"
 python3 "$root/testing/updateserver/update_server.py" --port-file "$demo/server.txt" --mode file \
     --file "$demo/update.qvu" --log "$demo/requests.log" --lifetime 300 &
 server_pid=$!
-for _ in $(seq 100); do [ -s "$demo/server.txt" ] && break; sleep 0.1; done
-read -r _ port <"$demo/server.txt"
+port=$(qv_wait_port_file "$demo/server.txt")
 echo "   pid $server_pid, port $port"
 printf '127.0.0.1:%s\n' "$port" >"$install/testmode"
 
@@ -117,8 +110,7 @@ echo "== Checking again: the server now answers that the product is up to date"
 python3 "$root/testing/updateserver/update_server.py" --port-file "$demo/server2.txt" --mode uptodate \
     --log "$demo/requests2.log" --lifetime 300 &
 server_pid=$!
-for _ in $(seq 100); do [ -s "$demo/server2.txt" ] && break; sleep 0.1; done
-read -r _ port <"$demo/server2.txt"
+port=$(qv_wait_port_file "$demo/server2.txt")
 printf '127.0.0.1:%s\n' "$port" >"$install/testmode"
 (cd "$install" && wine QVUpdater.exe 2>>"$demo/wine.log") &
 updater=$!

@@ -63,3 +63,21 @@ qv_wine_fonts() {
 qv_wine_stop() {
     wineserver -k </dev/null >/dev/null 2>&1 || true
 }
+
+# The updater plays two sounds; ALSA's null device takes them when there is no sound card: HOME
+# becomes <dir>, which holds the device's settings.
+qv_null_sound_home() { # <dir>
+    [ ! -e /dev/snd ] || return 0
+    export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
+    export HOME="$1"
+    mkdir -p "$HOME"
+    printf 'pcm.!default { type null }\nctl.!default { type null }\n' >"$HOME/.asoundrc"
+}
+
+# Waits for a local server's "<pid> <port>" file and prints the port.
+qv_wait_port_file() { # <file>
+    local pid port
+    for _ in $(seq 200); do [ -s "$1" ] && break; sleep 0.05; done
+    read -r pid port <"$1"
+    echo "$port"
+}

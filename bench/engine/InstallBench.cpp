@@ -273,11 +273,6 @@ double Timed(Step step)
     return step() ? watch.Seconds() : -1;
 }
 
-bool Save(const std::wstring& path, const QVUBytes& bytes)
-{
-    return WriteWholeFile(gCString(path.c_str()), Bytes(bytes.begin(), bytes.end()));
-}
-
 int Install(const std::wstring& root, const std::wstring& product)
 {
     std::vector<QVUPackEntry> files = MakeWorkload(BenchScale());
@@ -293,8 +288,8 @@ int Install(const std::wstring& root, const std::wstring& product)
         small += e.data.size() < 4096 ? 1 : 0;
     std::printf("files=%zu\nsmall_files=%zu\nunpacked_mb=%.1f\npacked_mb=%.1f\n", files.size(), small,
                 stream.size() / 1e6, archive.size() / 1e6);
-    if (!Save(root + L"data.bin", stream) || !Save(root + L"packed.bin", block) ||
-        (!product.empty() && !Save(root + L"update.qvu", PackArchive(files, kStartingScript)))) {
+    if (!WriteFileFrom(root + L"data.bin", stream) || !WriteFileFrom(root + L"packed.bin", block) ||
+        (!product.empty() && !WriteFileFrom(root + L"update.qvu", PackArchive(files, kStartingScript)))) {
         std::printf("cannot write the archive's files\n");
         return 1;
     }
@@ -377,7 +372,7 @@ int Pack(const std::wstring& archivePath, const std::wstring& product, uint64_t 
         return 1;
     const QVUBytes archive = PackArchive(files, kStartingScript);
     std::printf("unpacked_mb=%.1f\npacked_mb=%.1f\n", TotalBytes(files) / 1e6, archive.size() / 1e6);
-    return Save(archivePath, archive) ? 0 : 1;
+    return WriteFileFrom(archivePath, archive) ? 0 : 1;
 }
 
 std::wstring AsFolder(std::wstring path)

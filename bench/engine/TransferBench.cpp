@@ -48,7 +48,7 @@ int wmain(int argc, wchar_t** argv)
     int result = 1;
     {
         CQVUTransferManager manager;
-        if (StartupWinSock() != 0)
+        if (StartupWinSock() != kOk)
             return 1;
         Stopwatch watch;
         if (CQVUTransferManager::RequestURL(&manager, server.Host(), gCString(L"/update?protocol=4")) != kOk) {

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <thread>
 
+#include "CAppWin.h"
+#include "CTimer.h"
 #include "ScriptedPeer.h"
 
 namespace {
-
-const UINT_PTR kTickId = 0xF24;
 
 std::atomic<int> gRunning{1};
 std::atomic<int> gTickPending{0};
@@ -25,7 +25,7 @@ void Heartbeat(DWORD mainThread)
         while (gTickPending.load() && gRunning.load())
             Sleep(3);
         if (!gTickPending.exchange(1))
-            PostThreadMessageW(mainThread, WM_TIMER, kTickId, 0);
+            PostThreadMessageW(mainThread, WM_TIMER, CAppWin::kTickId, 0);
     }
 }
 
@@ -45,7 +45,7 @@ uint64_t RunOnHeartbeat(const std::function<bool()>& done, const std::function<v
     std::thread heartbeat(Heartbeat, GetCurrentThreadId());
     uint64_t ticks = 0;
     while (!done() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER && message.wParam == kTickId) {
+        if (message.message == WM_TIMER && message.wParam == CAppWin::kTickId) {
             ++ticks;
             tick();
             gTickPending.store(0);
@@ -58,19 +58,11 @@ uint64_t RunOnHeartbeat(const std::function<bool()>& done, const std::function<v
     return ticks;
 }
 
-Stopwatch::Stopwatch()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    m_start = now.QuadPart;
-}
+Stopwatch::Stopwatch() : m_start(GetPreciseTime()) {}
 
 double Stopwatch::Seconds() const
 {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - m_start) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(GetPreciseTime() - m_start) / 1e6;
 }
 
 uint64_t CountWrongBytes(gCMemFile& body)

@@ -9,6 +9,21 @@ const char* const kArrow[CCursorWidget::kHeight] = {
 };
 const uint32_t kOutline = 0xFF000000;
 const uint32_t kFill = 0xFFFFFFFF;
+
+// The arrow's own pixel at a point of its rectangle; 0 where it is clear.
+uint32_t ArrowPixel(int32_t x, int32_t y)
+{
+    if (x < 0 || y < 0 || x >= CCursorWidget::kWidth || y >= CCursorWidget::kHeight)
+        return 0;
+    switch (kArrow[y][x]) {
+    case 'X':
+        return kOutline;
+    case '.':
+        return kFill;
+    default:
+        return 0;
+    }
+}
 } // namespace
 
 CCursorWidget::CCursorWidget()
@@ -19,20 +34,6 @@ CCursorWidget::CCursorWidget()
 void CCursorWidget::MoveTo(const gCPoint& tip)
 {
     m_position = {tip.x, tip.y, tip.x + kWidth, tip.y + kHeight};
-}
-
-uint32_t CCursorWidget::ArrowPixel(int32_t x, int32_t y)
-{
-    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight)
-        return 0;
-    switch (kArrow[y][x]) {
-    case 'X':
-        return kOutline;
-    case '.':
-        return kFill;
-    default:
-        return 0;
-    }
 }
 
 gCResult CCursorWidget::Render(const CImageBase& backBuffer)

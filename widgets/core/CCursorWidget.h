@@ -14,8 +14,6 @@ public:
 
     // Puts the arrow's tip on the point.
     void MoveTo(const gCPoint& tip);
-    // The arrow's own pixel at a point of its rectangle; 0 where it is clear.
-    static uint32_t ArrowPixel(int32_t x, int32_t y);
     // Draws the arrow over the part of the back buffer that it covers, into its picture.
     gCResult Render(const CImageBase& backBuffer);
     CImageBase& GetPicture() { return m_picture; }

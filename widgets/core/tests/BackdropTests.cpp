@@ -95,6 +95,7 @@ TEST(BackdropInWindow, RolloverFollowsTheClientAreaAndPresentDrawsAtOnceTopRowFi
     buffer.Fill(0xFF30C050);
     for (int32_t x = 600; x < 640; ++x)
         buffer.SetPixel(x, 239, 0xFF2040D0);
+    backdrop->InvalidateAll();
     ValidateRect(window, nullptr);
     EXPECT_NE(pixel(5, 5), RGB(0x30, 0xC0, 0x50));
     EXPECT_OK(backdrop->Present());

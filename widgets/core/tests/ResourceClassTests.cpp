@@ -143,13 +143,15 @@ TEST(ResourceClasses, EachLoadsByIDAndByNameFromAFileOfVrfbuild)
             EXPECT_STREQ(loaded->GetName().Text(), c.name);
         }
     }
-    // The image's memory DC shows its pixels; a face drawn at a size reads the font's bytes.
+    // The image's memory DC shows its pixels; a face drawn at a size reads the font's bytes, and
+    // a font that holds none opens no face.
     CImageBase image;
     ASSERT_OK(image.LoadByID(1, &file, &directory));
     EXPECT_EQ(GetPixel(image.GetMemDC(), 0, 1), RGB(0x33, 0x66, 0x99));
     gCFont font;
     ASSERT_OK(font.LoadByName(gCString(L"Face"), &file, &directory));
     CFontFace face;
+    EXPECT_RESULT(face.Open(gCFont(), 16), kCreateFailure);
     ASSERT_OK(face.Open(font, 16));
     EXPECT_GT(face.MeasureText(gCString(L"Quorvel")), 30);
 }
@@ -190,11 +192,15 @@ TEST(ResourceClasses, DamagedBodiesAreRefusedWith23AndLeaveTheObjectAsItWas)
         {0, pixel, "Error reading image size.", 4},
         {1, Concat({U32(5), pixel}), "Error reading number of images."},
         {1, U32(0xFFFFFFFF), "Error reading number of images."},
+        {1, Concat({U32(kMaxImageListCount + 1), Bytes((kMaxImageListCount + 1) * 12)}),
+         "Error reading number of images."},
         {1, Concat({U32(2), pixel, U32(2), U32(1), U32(0)}), "Error reading image size."},
         {2, U32(0), "Error reading font data size."},
         {2, Concat({U32(100), Bytes(10)}), "Error reading font data size."},
         {2, Concat({U32(16), Ansi("not a font file!")}), "Font data refused by the font engine."},
         {3, U32(0), "Error reading number of gradient stops."},
+        {3, Concat({U32(kMaxGradientStops + 1), Bytes((kMaxGradientStops + 1) * 8)}),
+         "Error reading number of gradient stops."},
         {3, Concat({U32(3), U32(0), U32(1), U32(half), U32(2)}), "Error reading number of gradient stops."},
         {3, Concat({U32(1), U32(nan), U32(1)}), "Gradient stop out of order."},
         {3, Concat({U32(2), U32(half), U32(1), U32(quarter), U32(2)}), "Gradient stop out of order."},
@@ -205,6 +211,8 @@ TEST(ResourceClasses, DamagedBodiesAreRefusedWith23AndLeaveTheObjectAsItWas)
         {4, Concat({U32(12), U32('xtra'), U32(4), U32(0)}), "Widget has no size."},
         {4, Concat({U32(12), U32(kTagWidgetSize), U32(4), U32(3)}), "Error reading widget size."},
         {4, Concat({U32(16), U32(kTagWidgetSize), U32(8), U32(3), U32(0xFFFFFFFF)}), "Error reading widget size."},
+        {4, Concat({U32(16), U32(kTagWidgetSize), U32(8), U32(kMaxWidgetSide + 1), U32(3)}),
+         "Error reading widget size."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.detail + " " + std::to_string(&c - cases));
