@@ -74,14 +74,15 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 // Puts a file in the place of another in one step: at no moment is the target missing.
 gCResult Replace(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
-    const gCString& source = from.GetStoredText();
-    const gCString& target = to.GetStoredText();
-    if (!IsWholePathText(source) || !IsWholePathText(target))
-        return kBadParameter;
-    if (!MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING))
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? kFileNotFound : kFileOpenFailure;
-    NoteFileOperation(operation, target);
+    QV_RETURN_IF_FAILED(ReplacePathFile(from.GetStoredText(), to.GetStoredText()));
+    NoteFileOperation(operation, to.GetStoredText());
     return kOk;
+}
+
+// Every refusal of the replace but a missing source.
+bool Refused(gCResult replaced)
+{
+    return replaced == kFileOpenFailure || replaced == kTargetExists || replaced == kStreamFailure;
 }
 
 bool IsProgram(const gCString& path)
@@ -473,7 +474,7 @@ gCResult CQVUDesquasher::MoveIn(int32_t i)
         return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
     const gCResult replaced = Replace(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
     // A program that still runs can lose its name only by a move: it goes over its copy.
-    if (replaced != kFileOpenFailure || !IsProgram(m_targetPaths[i].GetStoredText()))
+    if (!Refused(replaced) || !IsProgram(m_targetPaths[i].GetStoredText()))
         return replaced;
     QV_RETURN_IF_FAILED(Replace(m_targetPaths[i], m_oldPaths[i], FileOperation::KeepOld));
     return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
