@@ -21,6 +21,7 @@
 #include "FileDialogs.h"
 #include "FileOperationHook.h"
 #include "FileOps.h"
+#include "FolderNames.h"
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
@@ -229,21 +230,21 @@ void CQVUDesquasher::TickEntry(int32_t i)
 // A left-over ".old" beside a missing target is the only copy of the original (an earlier run
 // stopped between keeping it and moving the new file in): it goes back, it is not deleted.
 // A folder of such a name is the user's, not ours: it is neither restored nor removed.
-gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
+gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i, CFolderNames& folderNames)
 {
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
     PathKind oldKind = PathKind::None;
     PathKind tempKind = PathKind::None;
-    QV_RETURN_IF_FAILED(KindOf(old, m_folderNames, oldKind));
-    QV_RETURN_IF_FAILED(KindOf(temp, m_folderNames, tempKind));
+    QV_RETURN_IF_FAILED(KindOf(old, folderNames, oldKind));
+    QV_RETURN_IF_FAILED(KindOf(temp, folderNames, tempKind));
     if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
     if (oldKind == PathKind::File || oldKind == PathKind::ReadOnlyFile) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
-            m_folderNames.Forget();
+            folderNames.Forget();
             LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
         } else {
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
@@ -256,21 +257,14 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
 
 gCResult CQVUDesquasher::CheckWriteAccess()
 {
-    const gCResult checked = CheckEntries();
-    m_folderNames.Forget(); // read for the check alone: later steps change the folders
-    return checked;
-}
-
-gCResult CQVUDesquasher::CheckEntries()
-{
     PostLine(Text(kTextCheckingAccess), kLineBlack);
-    m_folderNames.Forget();
+    CFolderNames folderNames; // read for the check alone: later steps change the folders
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
         LogLine(Joined(Text(kTextCheckingFile), NameOf(target)));
-        QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
+        QV_RETURN_IF_FAILED(RemoveStaleFiles(i, folderNames));
         PathKind targetKind = PathKind::None;
-        QV_RETURN_IF_FAILED(KindOf(target, m_folderNames, targetKind));
+        QV_RETURN_IF_FAILED(KindOf(target, folderNames, targetKind));
         if (targetKind == PathKind::None)
             continue;
         m_entryFlags[i] = kTargetExisted;
