@@ -241,7 +241,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i, CFolderNames& folderNames)
     QV_RETURN_IF_FAILED(KindOf(temp, folderNames, tempKind));
     if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
-    if (oldKind == PathKind::File || oldKind == PathKind::ReadOnlyFile) {
+    if (oldKind != PathKind::None) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
             folderNames.Forget();
@@ -250,7 +250,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i, CFolderNames& folderNames)
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
         }
     }
-    if (tempKind == PathKind::File || tempKind == PathKind::ReadOnlyFile)
+    if (tempKind != PathKind::None)
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
     return kOk;
 }
