@@ -105,6 +105,7 @@ private:
     gCResult WriteJournal();
     gCResult MarkJournalWritten();
     gCResult MarkJournalDone();
+    gCResult MarkJournal(uint32_t mark);
     void RemoveJournal();
     enum class JournalState { kUnfinished, kStarted, kAllWritten, kDone };
     gCResult ReadJournal(const gCString& path, JournalState& state);
