@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <cwchar>
 #include <utility>
 
 #include "AppHost.h"
@@ -89,7 +88,7 @@ bool Refused(gCResult replaced)
 bool IsProgram(const gCString& path)
 {
     const int32_t n = path.Length();
-    return n >= 4 && _wcsicmp(path.Text() + n - 4, L".exe") == 0;
+    return n >= 4 && SameArchiveName(path.Text() + n - 4, 4, L".exe", 4);
 }
 
 // True when no one holds the file open: only then can it be replaced in one step. A file that
