@@ -383,6 +383,8 @@ void CQuorvelUpdaterApp::OnMainButton()
 
 void CQuorvelUpdaterApp::SetState(State next)
 {
+    if (next == m_state)
+        return;
     static const StateName<State> names[] = {
         {State::kNew, "new"},
         {State::kStarting, "starting"},
