@@ -75,33 +75,27 @@ CQuorvelUpdaterBackdrop::~CQuorvelUpdaterBackdrop()
 void CQuorvelUpdaterBackdrop::LoadResources(gCStream* stream, CResourceDirectory* directory, gCStream* fontStream,
                                             CResourceDirectory* fontDirectory)
 {
-    m_builtIn = LoadByID(kResourceId, stream, directory) != kOk;
-    if (m_builtIn)
+    // A note the log cannot keep is lost like any other line.
+    if (LoadByID(kResourceId, stream, directory) != kOk) {
         (void)SetSize(kWidth, kHeight, 0); // the window reports a back buffer it cannot make
+        (void)WriteLogLine(gCString(kBuiltInNote));
+    }
     gCString file;
     if (m_font.LoadByID(kFontId, fontStream, fontDirectory) == kOk && m_body.Open(m_font, kBodyPixels) == kOk &&
-        m_heading.Open(m_font, kHeadingPixels) == kOk)
+        m_heading.Open(m_font, kHeadingPixels) == kOk) {
         m_fontSource = kResourceFont;
-    else if (FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file) == kOk &&
-             m_body.Open(file, kBodyPixels) == kOk && m_heading.Open(file, kHeadingPixels) == kOk)
+    } else if (FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file) == kOk &&
+               m_body.Open(file, kBodyPixels) == kOk && m_heading.Open(file, kHeadingPixels) == kOk) {
         m_fontSource = kSystemFont;
-    else
+        (void)WriteLogLine(gCString(kSystemFontNote));
+    } else {
         m_fontSource = kNoFont;
-    if (m_fontSource == kNoFont) {
         m_body.Close();
         m_heading.Close();
-    } else {
-        m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
+        (void)WriteLogLine(gCString(kNoFontNote));
     }
-}
-
-void CQuorvelUpdaterBackdrop::WriteResourceNotes()
-{
-    // A note the log cannot keep is lost like any other line.
-    if (m_builtIn)
-        (void)WriteLogLine(gCString(kBuiltInNote));
-    if (m_fontSource != kResourceFont)
-        (void)WriteLogLine(gCString(m_fontSource == kSystemFont ? kSystemFontNote : kNoFontNote));
+    if (m_fontSource != kNoFont)
+        m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
