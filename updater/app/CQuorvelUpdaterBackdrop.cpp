@@ -4,6 +4,7 @@
 
 #include "CWindowBase.h"
 #include "CQVUTransferManager.h"
+#include "CRegion.h"
 #include "CTimer.h"
 #include "UpdateRequest.h"
 #include "UpdaterMessages.h"
@@ -387,14 +388,11 @@ void CQuorvelUpdaterBackdrop::FillRect(const gCRect& rect, uint32_t colour)
     CImageBase& image = GetBackBuffer();
     uint32_t* bits = image.GetBits();
     const int32_t width = image.GetWidth();
-    const int32_t left = std::max(rect.left, 0);
-    const int32_t right = std::min(rect.right, width);
-    const int32_t top = std::max(rect.top, 0);
-    const int32_t bottom = std::min(rect.bottom, image.GetHeight());
-    if (!bits || left >= right)
+    const gCRect clipped = IntersectRects(rect, {0, 0, width, image.GetHeight()});
+    if (!bits || IsEmptyRect(clipped))
         return;
-    for (int32_t y = top; y < bottom; ++y)
-        std::fill_n(bits + static_cast<size_t>(y) * static_cast<size_t>(width) + left, right - left, colour);
+    for (int32_t y = clipped.top; y < clipped.bottom; ++y)
+        std::fill_n(bits + static_cast<size_t>(y) * static_cast<size_t>(width) + clipped.left, clipped.Width(), colour);
 }
 
 void CQuorvelUpdaterBackdrop::FrameRect(const gCRect& rect, uint32_t colour)
