@@ -139,6 +139,15 @@ gCResult MovePathFile(const gCString& source, const gCString& target)
     return MoveFailureCode(GetLastError());
 }
 
+gCResult ReplacePathFile(const gCString& source, const gCString& target)
+{
+    if (!IsWholePathText(source) || !IsWholePathText(target))
+        return kBadParameter;
+    if (MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING))
+        return kOk;
+    return MoveFailureCode(GetLastError());
+}
+
 gCResult ShellResultCode(INT_PTR shellResult)
 {
     if (shellResult > 32)

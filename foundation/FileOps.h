@@ -36,6 +36,10 @@ gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t fa
 // The target must not exist. 0; 9 when the source is missing; 14 when it is held open;
 // 18 when the target exists; otherwise 16.
 gCResult MovePathFile(const gCString& source, const gCString& target);
+// The same in the place of an existing target, in one step: at no moment is the target
+// missing. 0; 9 when the source is missing; 14 when a file is held open; 18 or 16 for any
+// other refusal.
+gCResult ReplacePathFile(const gCString& source, const gCString& target);
 
 // Opens a file, or starts a program with the parameters ("" for none), through the shell,
 // owned by the main window when there is one. 0 once the shell has started it; 9 not found;

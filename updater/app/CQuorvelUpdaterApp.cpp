@@ -191,8 +191,6 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
         DetectSlave(commandLine);
     PrepareInstallation();
     QV_RETURN_IF_FAILED(OpenWindow());
-    if (m_backdrop)
-        m_backdrop->WriteResourceNotes();
     ReadTestMode();
 
     m_manager.reset(new (std::nothrow) CQVULocalTransferManager(*this));
@@ -383,6 +381,8 @@ void CQuorvelUpdaterApp::OnMainButton()
 
 void CQuorvelUpdaterApp::SetState(State next)
 {
+    if (next == m_state)
+        return;
     static const StateName<State> names[] = {
         {State::kNew, "new"},
         {State::kStarting, "starting"},

@@ -4,6 +4,7 @@
 
 #include "CWindowBase.h"
 #include "CQVUTransferManager.h"
+#include "CRegion.h"
 #include "CTimer.h"
 #include "UpdateRequest.h"
 #include "UpdaterMessages.h"
@@ -75,33 +76,27 @@ CQuorvelUpdaterBackdrop::~CQuorvelUpdaterBackdrop()
 void CQuorvelUpdaterBackdrop::LoadResources(gCStream* stream, CResourceDirectory* directory, gCStream* fontStream,
                                             CResourceDirectory* fontDirectory)
 {
-    m_builtIn = LoadByID(kResourceId, stream, directory) != kOk;
-    if (m_builtIn)
+    // A note the log cannot keep is lost like any other line.
+    if (LoadByID(kResourceId, stream, directory) != kOk) {
         (void)SetSize(kWidth, kHeight, 0); // the window reports a back buffer it cannot make
+        (void)WriteLogLine(gCString(kBuiltInNote));
+    }
     gCString file;
     if (m_font.LoadByID(kFontId, fontStream, fontDirectory) == kOk && m_body.Open(m_font, kBodyPixels) == kOk &&
-        m_heading.Open(m_font, kHeadingPixels) == kOk)
+        m_heading.Open(m_font, kHeadingPixels) == kOk) {
         m_fontSource = kResourceFont;
-    else if (FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file) == kOk &&
-             m_body.Open(file, kBodyPixels) == kOk && m_heading.Open(file, kHeadingPixels) == kOk)
+    } else if (FindSystemFont(kFontFiles, sizeof kFontFiles / sizeof kFontFiles[0], file) == kOk &&
+               m_body.Open(file, kBodyPixels) == kOk && m_heading.Open(file, kHeadingPixels) == kOk) {
         m_fontSource = kSystemFont;
-    else
+        (void)WriteLogLine(gCString(kSystemFontNote));
+    } else {
         m_fontSource = kNoFont;
-    if (m_fontSource == kNoFont) {
         m_body.Close();
         m_heading.Close();
-    } else {
-        m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
+        (void)WriteLogLine(gCString(kNoFontNote));
     }
-}
-
-void CQuorvelUpdaterBackdrop::WriteResourceNotes()
-{
-    // A note the log cannot keep is lost like any other line.
-    if (m_builtIn)
-        (void)WriteLogLine(gCString(kBuiltInNote));
-    if (m_fontSource != kResourceFont)
-        (void)WriteLogLine(gCString(m_fontSource == kSystemFont ? kSystemFontNote : kNoFontNote));
+    if (m_fontSource != kNoFont)
+        m_list.SetVisibleRows((ListRect().Height() - 4) / m_body.GetLineHeight());
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
@@ -393,14 +388,11 @@ void CQuorvelUpdaterBackdrop::FillRect(const gCRect& rect, uint32_t colour)
     CImageBase& image = GetBackBuffer();
     uint32_t* bits = image.GetBits();
     const int32_t width = image.GetWidth();
-    const int32_t left = std::max(rect.left, 0);
-    const int32_t right = std::min(rect.right, width);
-    const int32_t top = std::max(rect.top, 0);
-    const int32_t bottom = std::min(rect.bottom, image.GetHeight());
-    if (!bits || left >= right)
+    const gCRect clipped = IntersectRects(rect, {0, 0, width, image.GetHeight()});
+    if (!bits || IsEmptyRect(clipped))
         return;
-    for (int32_t y = top; y < bottom; ++y)
-        std::fill_n(bits + static_cast<size_t>(y) * static_cast<size_t>(width) + left, right - left, colour);
+    for (int32_t y = clipped.top; y < clipped.bottom; ++y)
+        std::fill_n(bits + static_cast<size_t>(y) * static_cast<size_t>(width) + clipped.left, clipped.Width(), colour);
 }
 
 void CQuorvelUpdaterBackdrop::FrameRect(const gCRect& rect, uint32_t colour)

@@ -55,11 +55,10 @@ public:
     // Loads the window's name and size from its resource, and the faces from the font
     // resource (each stream null: the application's resource file). What cannot be loaded is
     // replaced: the name and size by the built-in ones, the font by the system's Arial or a
-    // face with its metrics; without any face the window draws everything but text.
+    // face with its metrics; without any face the window draws everything but text. Each part
+    // replaced is a line of the results log.
     void LoadResources(gCStream* stream, CResourceDirectory* directory, gCStream* fontStream,
                        CResourceDirectory* fontDirectory);
-    // Writes a line to the results log for each part that LoadResources had to replace.
-    void WriteResourceNotes();
 
     // Hands the update request to the manager: the released server, or in test mode the local
     // test server (5 when its name is empty: it could not be read whole).
@@ -127,7 +126,6 @@ private:
 
     IUpdaterWindowOwner* m_owner;
     CResultsLog* m_log;
-    int32_t m_builtIn = 1;
     FontSource m_fontSource = kNoFont;
     // Declared before the faces that read its bytes.
     gCFont m_font;

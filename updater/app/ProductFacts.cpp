@@ -6,8 +6,16 @@
 #include "gCFile.h"
 
 namespace {
-const wchar_t* const kFactNames[] = {L"Local_Current", L"QV2_Version", L"QV2_FreeVersionFlag",
-                                     L"ZRN_InternalBuildString", L"ZRN_Application"};
+// Each fact's name in the table and where it is kept.
+const struct {
+    const wchar_t* name;
+    gCString CProductFacts::*field;
+} kFacts[] = {{L"Local_Current", &CProductFacts::language},
+              {L"QV2_Version", &CProductFacts::version},
+              {L"QV2_FreeVersionFlag", &CProductFacts::freeFlag},
+              {L"ZRN_InternalBuildString", &CProductFacts::buildString},
+              {L"ZRN_Application", &CProductFacts::application}};
+const int32_t kFactCount = sizeof kFacts / sizeof kFacts[0];
 
 // A fact is variant 0 of its text; a missing one is the empty text.
 gCString Fact(const gCStringTable& table, const wchar_t* name)
@@ -33,15 +41,15 @@ gCResult CProductFacts::Read(const gCString& tablePath)
     if (file.GetLength() > kMaxFactsBytes)
         return kOutOfRange;
     // Only the facts are kept, so the table's other records cost one pass and nothing more.
+    const wchar_t* names[kFactCount];
+    for (int32_t k = 0; k < kFactCount; ++k)
+        names[k] = kFacts[k].name;
     gCStringTable table(1);
-    table.SetWantedNames(kFactNames, sizeof kFactNames / sizeof kFactNames[0]);
+    table.SetWantedNames(names, kFactCount);
     if (table.Load(file) != kOk || table.GetCount() == 0)
         return kInvalidFile;
-    language = Fact(table, L"Local_Current");
-    version = Fact(table, L"QV2_Version");
-    freeFlag = Fact(table, L"QV2_FreeVersionFlag");
-    buildString = Fact(table, L"ZRN_InternalBuildString");
-    application = Fact(table, L"ZRN_Application");
+    for (const auto& fact : kFacts)
+        this->*fact.field = Fact(table, fact.name);
     if (version.IsEmpty() || buildString.IsEmpty())
         return kKeyNotFound;
     return kOk;

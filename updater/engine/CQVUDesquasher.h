@@ -10,7 +10,6 @@
 
 #include "CMemBlockT.h"
 #include "CRightsUser.h"
-#include "FolderNames.h"
 #include "UpdaterHost.h"
 #include "WinHandle.h"
 #include "gCArray.h"
@@ -19,6 +18,7 @@
 #include "gCStream.h"
 #include "gCString.h"
 
+class CFolderNames;
 class CSpanReader;
 
 class CQVUDesquasher {
@@ -89,8 +89,7 @@ private:
     gCResult CheckDistinctTargets() const;
     gCResult WriteRecord(int32_t i, uint64_t position);
     gCResult MakeFoldersOf(int32_t i);
-    gCResult RemoveStaleFiles(int32_t i);
-    gCResult CheckEntries();
+    gCResult RemoveStaleFiles(int32_t i, CFolderNames& folderNames);
     // Moves the entry's new file to its target.
     gCResult MoveIn(int32_t i);
     gCResult SaveSourceRecord();
@@ -106,6 +105,7 @@ private:
     gCResult WriteJournal();
     gCResult MarkJournalWritten();
     gCResult MarkJournalDone();
+    gCResult MarkJournal(uint32_t mark);
     void RemoveJournal();
     enum class JournalState { kUnfinished, kStarted, kAllWritten, kDone };
     gCResult ReadJournal(const gCString& path, JournalState& state);
@@ -150,8 +150,6 @@ private:
     };
     gCArray<uint8_t> m_entryFlags;
     gCArray<MadeFolder> m_madeFolders;
-    // What the check read of the targets' folders; empty outside the check.
-    CFolderNames m_folderNames;
     CFileHandle m_journal;
     gCString m_journalPath;
     // Room for any folder text of the run, reserved before the first change.

@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <cwchar>
 #include <utility>
 
 #include "AppHost.h"
@@ -21,6 +20,7 @@
 #include "FileDialogs.h"
 #include "FileOperationHook.h"
 #include "FileOps.h"
+#include "FolderNames.h"
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
@@ -74,20 +74,21 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 // Puts a file in the place of another in one step: at no moment is the target missing.
 gCResult Replace(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
-    const gCString& source = from.GetStoredText();
-    const gCString& target = to.GetStoredText();
-    if (!IsWholePathText(source) || !IsWholePathText(target))
-        return kBadParameter;
-    if (!MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING))
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? kFileNotFound : kFileOpenFailure;
-    NoteFileOperation(operation, target);
+    QV_RETURN_IF_FAILED(ReplacePathFile(from.GetStoredText(), to.GetStoredText()));
+    NoteFileOperation(operation, to.GetStoredText());
     return kOk;
+}
+
+// Every refusal of the replace but a missing source.
+bool Refused(gCResult replaced)
+{
+    return replaced == kFileOpenFailure || replaced == kTargetExists || replaced == kStreamFailure;
 }
 
 bool IsProgram(const gCString& path)
 {
     const int32_t n = path.Length();
-    return n >= 4 && _wcsicmp(path.Text() + n - 4, L".exe") == 0;
+    return n >= 4 && SameArchiveName(path.Text() + n - 4, 4, L".exe", 4);
 }
 
 // True when no one holds the file open: only then can it be replaced in one step. A file that
@@ -228,48 +229,41 @@ void CQVUDesquasher::TickEntry(int32_t i)
 // A left-over ".old" beside a missing target is the only copy of the original (an earlier run
 // stopped between keeping it and moving the new file in): it goes back, it is not deleted.
 // A folder of such a name is the user's, not ours: it is neither restored nor removed.
-gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i)
+gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i, CFolderNames& folderNames)
 {
     const gCFRef& target = m_targetPaths[i];
     const gCFRef& old = m_oldPaths[i];
     const gCFRef& temp = m_tempPaths[i];
     PathKind oldKind = PathKind::None;
     PathKind tempKind = PathKind::None;
-    QV_RETURN_IF_FAILED(KindOf(old, m_folderNames, oldKind));
-    QV_RETURN_IF_FAILED(KindOf(temp, m_folderNames, tempKind));
+    QV_RETURN_IF_FAILED(KindOf(old, folderNames, oldKind));
+    QV_RETURN_IF_FAILED(KindOf(temp, folderNames, tempKind));
     if (oldKind == PathKind::Folder || tempKind == PathKind::Folder)
         return kStreamFailure;
-    if (oldKind == PathKind::File || oldKind == PathKind::ReadOnlyFile) {
+    if (oldKind != PathKind::None) {
         if (!target.Exists()) {
             QV_RETURN_IF_FAILED(Move(old, target, FileOperation::RestoreStale));
-            m_folderNames.Forget();
+            folderNames.Forget();
             LogLine(Joined(gCString(L"Restored from its .old file: "), target.GetStoredText()));
         } else {
             QV_RETURN_IF_FAILED(DeleteAndCheck(old, FileOperation::RemoveStale));
         }
     }
-    if (tempKind == PathKind::File || tempKind == PathKind::ReadOnlyFile)
+    if (tempKind != PathKind::None)
         QV_RETURN_IF_FAILED(DeleteAndCheck(temp, FileOperation::RemoveStale));
     return kOk;
 }
 
 gCResult CQVUDesquasher::CheckWriteAccess()
 {
-    const gCResult checked = CheckEntries();
-    m_folderNames.Forget(); // read for the check alone: later steps change the folders
-    return checked;
-}
-
-gCResult CQVUDesquasher::CheckEntries()
-{
     PostLine(Text(kTextCheckingAccess), kLineBlack);
-    m_folderNames.Forget();
+    CFolderNames folderNames; // read for the check alone: later steps change the folders
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
         LogLine(Joined(Text(kTextCheckingFile), NameOf(target)));
-        QV_RETURN_IF_FAILED(RemoveStaleFiles(i));
+        QV_RETURN_IF_FAILED(RemoveStaleFiles(i, folderNames));
         PathKind targetKind = PathKind::None;
-        QV_RETURN_IF_FAILED(KindOf(target, m_folderNames, targetKind));
+        QV_RETURN_IF_FAILED(KindOf(target, folderNames, targetKind));
         if (targetKind == PathKind::None)
             continue;
         m_entryFlags[i] = kTargetExisted;
@@ -473,7 +467,7 @@ gCResult CQVUDesquasher::MoveIn(int32_t i)
         return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
     const gCResult replaced = Replace(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
     // A program that still runs can lose its name only by a move: it goes over its copy.
-    if (replaced != kFileOpenFailure || !IsProgram(m_targetPaths[i].GetStoredText()))
+    if (!Refused(replaced) || !IsProgram(m_targetPaths[i].GetStoredText()))
         return replaced;
     QV_RETURN_IF_FAILED(Replace(m_targetPaths[i], m_oldPaths[i], FileOperation::KeepOld));
     return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);

@@ -81,16 +81,19 @@ gCResult CQVUDesquasher::WriteJournal()
     return written;
 }
 
+gCResult CQVUDesquasher::MarkJournal(uint32_t mark)
+{
+    return m_journal.IsValid() ? WriteAll(m_journal.Get(), &mark, sizeof mark) : gCResult(kStreamFailure);
+}
+
 gCResult CQVUDesquasher::MarkJournalWritten()
 {
-    return m_journal.IsValid() ? WriteAll(m_journal.Get(), &kJournalWritten, sizeof kJournalWritten)
-                               : gCResult(kStreamFailure);
+    return MarkJournal(kJournalWritten);
 }
 
 gCResult CQVUDesquasher::MarkJournalDone()
 {
-    return m_journal.IsValid() ? WriteAll(m_journal.Get(), &kJournalDone, sizeof kJournalDone)
-                               : gCResult(kStreamFailure);
+    return MarkJournal(kJournalDone);
 }
 
 // Asks for no memory: its path was made with the journal.

@@ -37,13 +37,11 @@ void Detach(CQVUHTTPSession* session)
     session->FinishedProc.context = nullptr;
 }
 
-// The reply's headers were accepted and its body had begun, even when the body broke in the
-// same read as the headers.
-// A body too large to take was still the server's answer: a download that could not be
-// taken, not a server out of reach.
+// The server answered: its headers were accepted and its body had begun (even when the body
+// broke in the same read as the headers), or the body was refused as too large, a download that
+// could not be taken rather than a server out of reach.
 bool ReplyAccepted(const CQVUHTTPSession* session)
 {
-    // Every state in which the headers were seen is one of the body.
     return session->IsInBody() || session->IsBodyRefused();
 }
 

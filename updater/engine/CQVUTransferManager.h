@@ -74,7 +74,6 @@ public:
     gCResult ReportDownloadError(gCString detail);
 
     int32_t GetState() const;
-    TransferState GetTransferState() const { return m_state; }
     uint32_t GetUpdaterSend() const { return m_updaterSend; }
     void SetUpdaterSend() { m_updaterSend = 1; }
     CQVUHTTPSession* GetSession() const { return m_session; }

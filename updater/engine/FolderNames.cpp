@@ -15,10 +15,9 @@ namespace {
 // Appends the folder's text and a name, failing rather than keeping a text lost to memory.
 gCResult AddPath(gCArray<gCString>& texts, const gCString& folder, const wchar_t* name)
 {
-    const gCString nameText(name);
-    if (nameText.IsUnset())
-        return kOutOfMemory;
-    return AddText(texts, JoinTexts(folder, nameText));
+    gCString path;
+    QV_RETURN_IF_FAILED(JoinFolderAndName(folder, gCString(name), path));
+    return AddText(texts, std::move(path));
 }
 
 } // namespace
@@ -72,10 +71,10 @@ gCResult CFolderNames::Read(const wchar_t* folder, int32_t length, bool& read)
     const int32_t before = m_paths.Count();
     gCString folderText;
     QV_RETURN_IF_FAILED(folderText.SetTextN(folder, length));
-    gCArray<gCString> pattern;
-    QV_RETURN_IF_FAILED(AddPath(pattern, folderText, L"*"));
+    gCString pattern;
+    QV_RETURN_IF_FAILED(JoinFolderAndName(folderText, gCString(L"*"), pattern));
     WIN32_FIND_DATAW data;
-    CFindHandle find(FindFirstFileW(pattern[0].Text(), &data));
+    CFindHandle find(FindFirstFileW(pattern.Text(), &data));
     if (find.IsValid()) {
         do {
             const gCResult added = AddPath(m_paths, folderText, data.cFileName);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <random>
 
@@ -143,24 +144,33 @@ void RunWhole(const Road& road, Servers& servers, WholeRun& run)
         EXPECT_NE(line.rfind("Moved aside", 0), 0u) << line;
 }
 
+// A new seed for each run's kills, unless QV_KILL_SEED gives one to repeat them.
+unsigned KillSeed()
+{
+    const char* fixed = std::getenv("QV_KILL_SEED");
+    return fixed && *fixed ? static_cast<unsigned>(std::strtoul(fixed, nullptr, 10)) : std::random_device()();
+}
+
 // Kills the run at random lines of its installation. The next start, of whichever copy is
 // there, leaves the installation wholly old or wholly new and says so when it had to; the start
 // after it updates as ever.
 void KillAtRandomLines(const Road& road, int kills, WholeRun* whole = nullptr)
 {
+    const unsigned seed = KillSeed();
+    SCOPED_TRACE(std::string(road.name) + ", kill seed " + std::to_string(seed) +
+                 " (QV_KILL_SEED=" + std::to_string(seed) + " repeats its kills)");
     Servers servers(road);
     WholeRun own;
     WholeRun& run = whole ? *whole : own;
     RunWhole(road, servers, run);
     if (testing::Test::HasFatalFailure())
         return;
-    const unsigned seed = std::random_device()();
     std::mt19937 pick(seed);
     std::vector<std::string> killLines = road.always;
     for (int k = 0; k < kills; ++k)
         killLines.push_back(run.lines[pick() % run.lines.size()]);
     for (const std::string& line : killLines) {
-        SCOPED_TRACE(std::string(road.name) + ", seed " + std::to_string(seed) + ", killed at \"" + line + "\"");
+        SCOPED_TRACE("killed at \"" + line + "\"");
         Installation install;
         Lay(install, road);
         install.PointAt(servers.update.Host());
