@@ -37,8 +37,8 @@ gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t fa
 // 18 when the target exists; otherwise 16.
 gCResult MovePathFile(const gCString& source, const gCString& target);
 // The same in the place of an existing target, in one step: at no moment is the target
-// missing. 0; 9 when the source is missing; 14 when a file is held open; 18 or 16 for any
-// other refusal.
+// missing. 0; 9 when the source is missing; 14 when the source is held open; 16 when the
+// target is (the system refuses access to it), 18 or 16 for any other refusal.
 gCResult ReplacePathFile(const gCString& source, const gCString& target);
 
 // Opens a file, or starts a program with the parameters ("" for none), through the shell,

@@ -222,17 +222,18 @@ TEST(FolderCreate, MakesEveryMissingLevelAsNamedAndNothingForABadText)
     EXPECT_RESULT(Folder(S(deep + std::wstring(40000, L'n'))).Create(), kCreateFailure);
 }
 
-// Copy, move and delete turn the system's reasons into their codes and touch nothing else.
+// Copy, move, replace and delete turn the system's reasons into their codes and touch nothing
+// else.
 TEST(FileOps, CopyMoveAndDeleteMapTheSystemsReasons)
 {
     TempFolder scratch;
-    for (const wchar_t* name : {L"src.txt", L"old.txt", L"held.txt"})
+    for (const wchar_t* name : {L"src.txt", L"old.txt", L"held.txt", L"rep.txt"})
         ASSERT_TRUE(WriteText(scratch, name, std::string(name, name + 3)));
     // Shared with nobody.
     CFileHandle held(CreateFileW((scratch / L"held.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held.IsValid());
-    enum Op { kCopy, kCopyNew, kMove, kDelete };
+    enum Op { kCopy, kCopyNew, kMove, kReplace, kDelete };
     const struct {
         Op op;
         const wchar_t *source, *target;
@@ -251,13 +252,17 @@ TEST(FileOps, CopyMoveAndDeleteMapTheSystemsReasons)
         {kDelete, L"moved.txt", L"moved.txt", kOk, "missing"},
         {kDelete, L"moved.txt", L"moved.txt", kStreamFailure, "missing"},
         {kDelete, L"held.txt", L"held.txt", kStreamFailure, ""}, // still there, unread while held
+        {kReplace, L"missing.txt", L"old.txt", kFileNotFound, "src"},
+        {kReplace, L"rep.txt", L"held.txt", kStreamFailure, ""},
+        {kReplace, L"rep.txt", L"old.txt", kOk, "rep"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.source) + L" -> " + c.target));
         const gCString source = S(scratch / c.source), target = S(scratch / c.target);
-        const gCResult r = c.op == kMove     ? MovePathFile(source, target)
-                           : c.op == kDelete ? DeletePathFile(source)
-                                             : CopyPathFile(source, target, c.op == kCopyNew);
+        const gCResult r = c.op == kMove      ? MovePathFile(source, target)
+                           : c.op == kReplace ? ReplacePathFile(source, target)
+                           : c.op == kDelete  ? DeletePathFile(source)
+                                              : CopyPathFile(source, target, c.op == kCopyNew);
         EXPECT_EQ(r, c.expected);
         EXPECT_EQ(ReadText(scratch, c.target), c.targetAfter);
     }
