@@ -10,7 +10,10 @@
 
 namespace {
 const long kSelectedEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
-}
+// The socket is read on heartbeat ticks, in bursts: between two of them the system must hold
+// what arrives, or the sender stalls and a fast download runs at the tick's rate.
+const int kReceiveBufferBytes = 4 * 1024 * 1024;
+} // namespace
 
 CTCPSocket::CTCPSocket() = default;
 
@@ -67,6 +70,9 @@ gCResult CTCPSocket::Create(uint16_t port)
             return GetErrFatality(static_cast<uint32_t>(m_lastError));
         }
         m_socket = CUniqueSocket(s);
+        // A smaller buffer only slows the download.
+        (void)setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveBufferBytes),
+                         sizeof kReceiveBufferBytes);
     }
     m_event = CUniqueNetEvent(WSACreateEvent());
     if (!m_event.IsValid()) {
