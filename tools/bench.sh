@@ -105,6 +105,9 @@ compare_row "QVUpdater.exe, replacing" "$(x replacing_total_s)" "download + repl
 compare_row "" "$(x replacing_total_s)" "the same + two program starts" "$replace_all"
 echo "  a program's start, the product's from outside (its own turns): min $(sample_min "$(x program_start_s)")," \
     "median $(sample_median "$(x program_start_s)") s; a run of QVUpdater.exe pays two"
+own_startup=$(calc "%.4f" "$(sample_min "$(x fresh_startup_s) $(x replacing_startup_s)") - $(sample_min "$(x program_start_s)")")
+echo "  QVUpdater.exe's own start-up to its request, beyond a program's start (its window, sound device," \
+    "resources): min $own_startup s"
 echo "  longest poll of the download: $(sample_max "$(n longest_poll_ms)") ms; memory committed for its body:" \
     "$(sample_max "$(n body_memory_ratio)")x the body (the most of any turn)"
 echo "  where the installer's time goes (seconds per step, the last turn):"
