@@ -129,8 +129,8 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     const uint16_t port = given ? given : server.Port();
-    // The program's download is its second session: the first (the update check) has looked up
-    // the machine's address, which a process looks up once.
+    // A process looks up the machine's address once, at its first socket: a name lookup, no
+    // part of a download, which the floor does not make either. It is made before the turns.
     CTCPSocket first;
     (void)first.Create(port); // a socket that cannot be made leaves the lookup to the download
     std::printf("download_mb=%.1f\n", size / 1e6);
