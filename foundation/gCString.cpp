@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <utility>
 
 #include "gCStringArray.h"
 #include "gMem.h"
@@ -565,6 +566,15 @@ gCResult gCStringArray::AddWhole(const gCString& text)
         return kOk;
     RemoveAt(Count() - 1);
     return kOutOfMemory;
+}
+
+gCResult gCStringArray::AddWhole(gCString&& text)
+{
+    if (text.IsUnset())
+        return kOutOfMemory;
+    QV_RETURN_IF_FAILED(AddDefault());
+    (*this)[Count() - 1] = std::move(text);
+    return kOk;
 }
 
 char* PascalToCString(char* buffer)

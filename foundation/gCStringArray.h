@@ -10,4 +10,6 @@ public:
     // Appends a whole copy of text or nothing: an unset text, or a copy that memory could not
     // hold, is a piece missing and refused with 5.
     gCResult AddWhole(const gCString& text);
+    // The same for a text moved in: nothing is copied, so only the array's growth can fail.
+    gCResult AddWhole(gCString&& text);
 };

@@ -82,7 +82,8 @@ m() { samples "$work/memory.txt" "$1"; }
 download=$(sample_min "$(n download_s)")
 fresh=$(sample_min "$(e install_fresh_s)")
 replacing=$(sample_min "$(e install_replace_s)")
-starts=$(calc "%.4f" "2 * $(sample_min "$(x program_start_s)")")
+program_start=$(sample_min "$(x program_start_s)")
+starts=$(calc "%.4f" "2 * $program_start")
 fresh_sum=$(calc "%.4f" "$download + $fresh")
 replace_sum=$(calc "%.4f" "$download + $replacing")
 fresh_all=$(calc "%.4f" "$fresh_sum + $starts")
@@ -103,9 +104,9 @@ compare_row "QVUpdater.exe, fresh" "$(x fresh_total_s)" "download + fresh instal
 compare_row "" "$(x fresh_total_s)" "the same + two program starts" "$fresh_all"
 compare_row "QVUpdater.exe, replacing" "$(x replacing_total_s)" "download + replacing install" "$replace_sum"
 compare_row "" "$(x replacing_total_s)" "the same + two program starts" "$replace_all"
-echo "  a program's start, the product's from outside (its own turns): min $(sample_min "$(x program_start_s)")," \
+echo "  a program's start, the product's from outside (its own turns): min $program_start," \
     "median $(sample_median "$(x program_start_s)") s; a run of QVUpdater.exe pays two"
-own_startup=$(calc "%.4f" "$(sample_min "$(x fresh_startup_s) $(x replacing_startup_s)") - $(sample_min "$(x program_start_s)")")
+own_startup=$(calc "%.4f" "$(sample_min "$(x fresh_startup_s) $(x replacing_startup_s)") - $program_start")
 echo "  QVUpdater.exe's own start-up to its request, beyond a program's start (its window, sound device," \
     "resources): min $own_startup s"
 echo "  longest poll of the download: $(sample_max "$(n longest_poll_ms)") ms; memory committed for its body:" \

@@ -270,7 +270,8 @@ TEST(ArrayGrowth, AQuarterClampedTo8And2048OrTheFixedStepAndAFailedOneKeepsTheAr
 TEST(StringArray, AWholeCopyOrNothingIsAdded)
 {
     gCStringArray texts;
-    EXPECT_RESULT(texts.AddWhole(gCString()), kOutOfMemory);
+    const gCString unset;
+    EXPECT_RESULT(texts.AddWhole(unset), kOutOfMemory);
     const gCString text(L"abc");
     for (int n = 0; n < 2; ++n) {
         gCResult result = kOk;
@@ -281,8 +282,12 @@ TEST(StringArray, AWholeCopyOrNothingIsAdded)
         EXPECT_RESULT(result, kOutOfMemory);
     }
     ASSERT_OK(texts.AddWhole(text));
-    ASSERT_EQ(texts.Count(), 1);
+    gCString moved(L"de");
+    ASSERT_OK(texts.AddWhole(std::move(moved)));
+    EXPECT_RESULT(texts.AddWhole(gCString()), kOutOfMemory); // an unset text moved in
+    ASSERT_EQ(texts.Count(), 2);
     EXPECT_EQ(W(texts[0]), L"abc");
+    EXPECT_EQ(W(texts[1]), L"de");
 }
 
 TEST(String, SlicesClampTheirBoundsAndSplitsCutAtTheFirstDelimiterOrAtEveryOne)

@@ -17,6 +17,7 @@
 #include "gCFolderRef.h"
 #include "gCStream.h"
 #include "gCString.h"
+#include "gCStringArray.h"
 
 class CFolderNames;
 class CSpanReader;
@@ -160,7 +161,7 @@ private:
     // nothing may fail for want of memory.
     enum FinishLine { kDeletingLine, kBlankLine, kCaptionText, kInstalledLine, kFinishLineCount };
     gCString m_finishLines[kFinishLineCount];
-    gCArray<gCString> m_deleteLogLines;
-    gCArray<gCString> m_deleteFailedLines;
-    gCArray<gCString> m_cannotDeleteLines;
+    gCStringArray m_deleteLogLines;
+    gCStringArray m_deleteFailedLines;
+    gCStringArray m_cannotDeleteLines;
 };

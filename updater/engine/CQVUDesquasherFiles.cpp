@@ -321,9 +321,9 @@ gCResult CQVUDesquasher::PrepareFinish()
     m_deleteFailedLines.Release();
     m_cannotDeleteLines.Release();
     for (int32_t i = 0; i < m_oldPaths.Count(); ++i) {
-        QV_RETURN_IF_FAILED(AddText(m_deleteLogLines, Joined(Text(kTextDeletingFile), NameOf(m_oldPaths[i]))));
-        QV_RETURN_IF_FAILED(AddText(m_deleteFailedLines, Joined(Text(kTextDeletingFile), NameOf(m_oldPaths[i]))));
-        QV_RETURN_IF_FAILED(AddText(m_cannotDeleteLines, Text(kTextOldFileStays)));
+        QV_RETURN_IF_FAILED(m_deleteLogLines.AddWhole(Joined(Text(kTextDeletingFile), NameOf(m_oldPaths[i]))));
+        QV_RETURN_IF_FAILED(m_deleteFailedLines.AddWhole(Joined(Text(kTextDeletingFile), NameOf(m_oldPaths[i]))));
+        QV_RETURN_IF_FAILED(m_cannotDeleteLines.AddWhole(Text(kTextOldFileStays)));
     }
     return kOk;
 }

@@ -13,23 +13,14 @@
 namespace {
 
 // Appends the folder's text and a name, failing rather than keeping a text lost to memory.
-gCResult AddPath(gCArray<gCString>& texts, const gCString& folder, const wchar_t* name)
+gCResult AddPath(gCStringArray& texts, const gCString& folder, const wchar_t* name)
 {
     gCString path;
     QV_RETURN_IF_FAILED(JoinFolderAndName(folder, gCString(name), path));
-    return AddText(texts, std::move(path));
+    return texts.AddWhole(std::move(path));
 }
 
 } // namespace
-
-gCResult AddText(gCArray<gCString>& texts, gCString text)
-{
-    if (text.IsUnset())
-        return kOutOfMemory;
-    QV_RETURN_IF_FAILED(texts.AddDefault());
-    texts[texts.Count() - 1] = std::move(text);
-    return kOk;
-}
 
 gCResult CFolderNames::SurelyAbsent(const gCString& path, bool& absent)
 {
@@ -90,9 +81,7 @@ gCResult CFolderNames::Read(const wchar_t* folder, int32_t length, bool& read)
     } else if (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND) {
         return kOk; // a folder that is not there holds nothing; any other refusal tells nothing
     }
-    gCResult kept = m_folders.AddDefault();
-    if (kept == kOk)
-        m_folders[m_folders.Count() - 1] = std::move(folderText);
+    gCResult kept = m_folders.AddWhole(std::move(folderText));
     if (kept == kOk)
         kept = OrderAdded(before);
     if (kept != kOk) {

@@ -6,12 +6,8 @@
 #include <cstdint>
 
 #include "CMemBlockT.h"
-#include "gCArray.h"
 #include "gCString.h"
-
-// Appends a text made for the array, failing rather than keeping a copy lost to memory (an
-// unset text is one).
-gCResult AddText(gCArray<gCString>& texts, gCString text);
+#include "gCStringArray.h"
 
 class CFolderNames {
 public:
@@ -30,7 +26,7 @@ private:
     gCResult OrderAdded(int32_t before);
     bool Holds(const wchar_t* path, int32_t length) const;
 
-    gCArray<gCString> m_folders; // each with its last separator
-    gCArray<gCString> m_paths;   // every name found, as a whole path
+    gCStringArray m_folders;     // each with its last separator
+    gCStringArray m_paths;       // every name found, as a whole path
     CMemBlockT<int32_t> m_order; // m_paths in the file system's order of names
 };
