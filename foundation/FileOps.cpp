@@ -130,20 +130,28 @@ gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t fa
     return CopyPathFile(source.GetPath(), target.GetPath(), failIfExists);
 }
 
-gCResult MovePathFile(const gCString& source, const gCString& target)
+namespace {
+DWORD MoveFlags(MoveDurability durability)
+{
+    return durability == MoveDurability::kWriteThrough ? MOVEFILE_WRITE_THROUGH : 0;
+}
+} // namespace
+
+gCResult MovePathFile(const gCString& source, const gCString& target, MoveDurability durability)
 {
     if (!IsWholePathText(source) || !IsWholePathText(target))
         return kBadParameter;
-    if (MoveFileW(source.Text(), target.Text()))
+    // As MoveFileW: across volumes by a copy.
+    if (MoveFileExW(source.Text(), target.Text(), MOVEFILE_COPY_ALLOWED | MoveFlags(durability)))
         return kOk;
     return MoveFailureCode(GetLastError());
 }
 
-gCResult ReplacePathFile(const gCString& source, const gCString& target)
+gCResult ReplacePathFile(const gCString& source, const gCString& target, MoveDurability durability)
 {
     if (!IsWholePathText(source) || !IsWholePathText(target))
         return kBadParameter;
-    if (MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING))
+    if (MoveFileExW(source.Text(), target.Text(), MOVEFILE_REPLACE_EXISTING | MoveFlags(durability)))
         return kOk;
     return MoveFailureCode(GetLastError());
 }

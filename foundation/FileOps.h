@@ -34,12 +34,15 @@ gCResult CopyPathFile(const gCString& source, const gCString& target, int32_t fa
 gCResult CopyPath(const gCBasePath& source, const gCBasePath& target, int32_t failIfExists);
 
 // The target must not exist. 0; 9 when the source is missing; 14 when it is held open;
-// 18 when the target exists; otherwise 16.
-gCResult MovePathFile(const gCString& source, const gCString& target);
+// 18 when the target exists; otherwise 16. A durable move is on the disk when it returns.
+enum class MoveDurability { kCached, kWriteThrough };
+gCResult MovePathFile(const gCString& source, const gCString& target,
+                      MoveDurability durability = MoveDurability::kCached);
 // The same in the place of an existing target, in one step: at no moment is the target
 // missing. 0; 9 when the source is missing; 14 when the source is held open; 16 when the
 // target is (the system refuses access to it), 18 or 16 for any other refusal.
-gCResult ReplacePathFile(const gCString& source, const gCString& target);
+gCResult ReplacePathFile(const gCString& source, const gCString& target,
+                         MoveDurability durability = MoveDurability::kCached);
 
 // Opens a file, or starts a program with the parameters ("" for none), through the shell,
 // owned by the main window when there is one. 0 once the shell has started it; 9 not found;

@@ -168,6 +168,15 @@ gCResult gCFile::Close()
     return m_file.Close() ? kOk : kFileCloseFailure;
 }
 
+gCResult gCFile::Commit()
+{
+    if (!IsOpen())
+        return kStreamFailure;
+    if (std::fflush(m_file.Get()) != 0)
+        return kStreamFailure;
+    return _commit(_fileno(m_file.Get())) == 0 ? kOk : kStreamFailure;
+}
+
 void gCFile::SwitchTo(LastOp op)
 {
     if (m_lastOp != kNone && m_lastOp != op)

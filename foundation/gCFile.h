@@ -36,6 +36,8 @@ public:
     // on from the file as it was opened. 14 when it cannot be opened.
     gCResult OpenSharedForReading(const gCBasePath& path);
     gCResult Close();
+    // Buffered writes and the system's cache on the disk: what follows may rely on them.
+    gCResult Commit();
     bool IsOpen() const { return m_file.Get() != nullptr; }
     int32_t GetAccessMode() const { return m_accessMode; }
 

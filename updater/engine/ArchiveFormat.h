@@ -27,6 +27,10 @@ const uint32_t kEntryTag1 = 0xE1546A8F;
 const uint32_t kEntryTag2 = 0x00A6451E;
 
 const uint32_t kMaxEntryCount = 0xFFFFF;
+// The least a file table entry takes: its size, two tag pairs and a name of one unit with its
+// terminator. No archive names more files than its largest table holds.
+const uint32_t kMinTableEntrySize = 8 + 8 + 4 + 8;
+const uint32_t kMaxArchiveEntries = static_cast<uint32_t>(kMaxTableSize / kMinTableEntrySize);
 const uint64_t kMaxFileSize = 100000000;
 
 // Bytes between the header and the first data record.

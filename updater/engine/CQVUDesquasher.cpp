@@ -85,7 +85,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
         return kGenericFailure;
     }
     // What follows is on the disk before the first change.
-    if (Checked(PlanFolders()) != kOk || WriteJournal() != kOk) {
+    if (Checked(PlanFolders()) != kOk || ProveNewFiles() != kOk || WriteJournal() != kOk) {
         for (int32_t i = 0; i < GetEntryCount(); ++i)
             RestoreReadOnly(i);
         PostLine(Text(kTextWriteFailed), kLineRed);
@@ -103,14 +103,13 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
                           {&CQVUDesquasher::MarkJournalDone, kTextMoveFailed}};
     for (const Step& step : steps) {
         if (Checked((this->*step.run)()) != kOk) {
-            if (RollBack()) {
+            const Undo undo = TurnBack();
+            if (undo == Undo::kWhole)
                 RemoveJournal();
-                PostLine(Text(step.failureText), kLineRed);
-            } else {
-                // The next start tries again with what the journal names.
-                m_journal.Reset();
-                PostLine(Text(kTextRecoveryFailed), kLineRed);
-            }
+            else
+                m_journal.Reset(); // the next start finishes what is left, with what the journal names
+            // Every target is back unless the line says otherwise.
+            PostLine(Text(undo == Undo::kNotBack ? kTextRecoveryFailed : step.failureText), kLineRed);
             return kGenericFailure;
         }
     }

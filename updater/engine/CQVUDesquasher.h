@@ -46,10 +46,13 @@ public:
     gCResult RunExecuteEntries();
 
     // What the start found of an installation that an earlier run left unfinished.
-    enum class Recovery { kNone, kUndone, kFinished, kFailed };
+    enum class Recovery { kNone, kUndone, kFinished, kFailed, kSetAside };
     // Finishes or undoes the installation that the journal beside the program describes,
-    // touching only the files it names; the journal goes once that is done. kFailed keeps it,
-    // and every installation of this run is then refused.
+    // touching only the files it names and only where the disk shows what the run did there;
+    // the journal goes once that is done. kFailed keeps it (a file it needs could not be
+    // changed: the next start tries again) and every installation of this run is then refused.
+    // kSetAside: a journal that cannot be acted on was kept under another name and the
+    // updater goes on.
     Recovery RecoverInterrupted();
     // The status line that says what the recovery did; none for kNone.
     void PostRecoveryLine(Recovery recovery);
@@ -89,6 +92,7 @@ private:
     gCResult AddEntry(const gCString& target, uint64_t size);
     gCResult CheckDistinctTargets() const;
     gCResult WriteRecord(int32_t i, uint64_t position);
+    gCResult RecordBytes(int32_t i, uint64_t position, const uint8_t*& bytes) const;
     gCResult MakeFoldersOf(int32_t i);
     gCResult RemoveStaleFiles(int32_t i, CFolderNames& folderNames);
     // Moves the entry's new file to its target.
@@ -100,27 +104,59 @@ private:
     void TickEntry(int32_t i);
     // The folders that the new files need and that are missing, found before the first change.
     gCResult PlanFolders();
-    // The journal: written and flushed before the first change, marked once every new file is
-    // in place, removed last.
+    // The journal: written whole under a name of its own and renamed into place before the
+    // first change, so that it is there whole or not at all; marks follow, each flushed before
+    // the step that relies on it.
     gCResult JournalPath(gCString& path) const;
     gCResult WriteJournal();
     gCResult MarkJournalWritten();
     gCResult MarkJournalDone();
+    gCResult MarkJournalBack();
     gCResult MarkJournal(uint32_t mark);
     void RemoveJournal();
-    enum class JournalState { kUnfinished, kStarted, kAllWritten, kDone };
-    gCResult ReadJournal(const gCString& path, JournalState& state);
-    // The run ended while it removed the old files: the rest go as they would have.
-    void RemoveKeptOriginals();
-    // Keeps and moves in what the run had not yet, then removes the kept originals; false when
-    // a file could not be moved.
+    gCResult RemoveUnfinishedJournal();
+    gCResult UnfinishedJournalPath(gCString& path) const;
+    enum class JournalState { kUnusable, kStarted, kWritten, kTurnedBack, kDone };
+    JournalState ReadJournal(const gCString& path);
+    gCResult ParseJournal(const uint8_t* body, uint32_t length);
+    // False when a name of the journal, or a folder on its way, leads outside the installation.
+    bool StaysInside() const;
+    // The run's record of what each target was and what its new file is, made before the
+    // journal that carries it.
+    gCResult ProveOriginal(int32_t i);
+    gCResult ProveNewFiles();
+
+    // What the disk shows at an entry's three names, each looked at once.
+    enum class Found : uint8_t { kMissing, kOriginal, kNew, kOther };
+    struct EntryLook {
+        Found target, old, temp;
+    };
+    Found Look(const gCFRef& path, int32_t i, bool mayBeOriginal, bool mayBeNew);
+    EntryLook LookAt(int32_t i);
+    bool IsNewFileCutShort(int32_t i) const;
+    bool IsOwnProgram(int32_t i) const;
+    gCResult RestoreOriginal(const gCFRef& old, const gCFRef& target);
+    // Keeps the original of an entry beside it, or moves it aside and the new file in at once.
+    gCResult KeepOriginal(int32_t i);
+    Recovery RecoverFromJournal();
+    // The run turns back: the journal says so first, so that no later start goes forward.
+    enum class Undo { kWhole, kTargetsBack, kNotBack };
+    Undo TurnBack();
+    // Puts every target back first, then removes what the run made and can prove its own; a
+    // new file that someone holds stays for the next start (kTargetsBack). unexplained counts
+    // the entries whose files are not as the run left them: nothing is done there.
+    // act false only counts.
+    Undo RollBack(bool act, int32_t& unexplained);
+    // The run ended while it removed the old files: the rest go as they would have. The count
+    // of the old files that are not as the journal says, which stay.
+    int32_t RemoveKeptOriginals(bool act);
+    // Keeps and moves in what the run had not yet; false when a file could not be moved.
     bool RollForward();
-    // True when this process's own program is a file of the update that is still the old one.
-    bool IsOwnProgramOld() const;
-    // Puts every file back as it was before the run and removes what the run made; false when
-    // a file could not be put back.
-    bool RollBack();
-    bool RollBackEntry(int32_t i);
+    // True when every new file is there and proven whole, and none is this copy's own program
+    // still waiting to replace it.
+    bool CanRollForward();
+    // A journal that cannot be acted on is kept under another name; its names go to the log.
+    bool SetJournalAside(const wchar_t* reason);
     // A target that was read-only before the run is marked so again.
     void RestoreReadOnly(int32_t i);
 
@@ -145,14 +181,38 @@ private:
     // the length of the prefix of an entry's ".tmp" path that names it. The journal holds both.
     // kMovedIn is this run's alone and never reaches the journal, written before it is set.
     enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2, kMovedIn = 4 };
+    // What the journal knows of a file: its length and checksum, and for an original kept
+    // under a second name or moved aside, its identity on its volume.
+    struct FileProof {
+        uint64_t size;
+        uint32_t crc;
+        uint32_t volume;
+        uint64_t index;
+        uint8_t by; // ProofBy bits
+    };
+    enum ProofBy : uint8_t { kByContent = 1, kByIdentity = 2 };
     struct MadeFolder {
         int32_t entry;
         int32_t length;
     };
     gCArray<uint8_t> m_entryFlags;
     gCArray<MadeFolder> m_madeFolders;
+    gCArray<FileProof> m_newProofs;
+    gCArray<FileProof> m_oldProofs;
     CFileHandle m_journal;
+    uint32_t m_journalCrc = 0;
+    // When the journal was written (FILETIME): a run's new file was written after it.
+    uint64_t m_journalStamp = 0;
+    // The run had marked every new file written before it turned back.
+    bool m_journalWasWritten = false;
+    // Why the journal could not be used, for the log.
+    const wchar_t* m_journalReason = L"";
+    JournalState m_journalState = JournalState::kStarted;
     gCString m_journalPath;
+    gCString m_setAsideName;
+    // Room for reading a file whole to its checksum, taken before the first change.
+    static const int32_t kReadBlockSize = 1 << 20;
+    CMemBlockT<char> m_readBlock;
     // Room for any folder text of the run, reserved before the first change.
     gCString m_folderText;
     uint32_t m_textLost = 0;

@@ -17,6 +17,7 @@
 #include "CQVUDesquasher.h"
 #include "CSpanReader.h"
 #include "CheckEffectiveRights.h"
+#include "Checksum.h"
 #include "FileDialogs.h"
 #include "FileOperationHook.h"
 #include "FileOps.h"
@@ -64,9 +65,10 @@ gCResult DeleteAndCheck(const gCFRef& file, FileOperation operation)
     return file.Exists() ? kStreamFailure : kOk;
 }
 
+// Every move of the installation lasts through a power cut before the next step relies on it.
 gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
-    QV_RETURN_IF_FAILED(MovePathFile(from.GetStoredText(), to.GetStoredText()));
+    QV_RETURN_IF_FAILED(MovePathFile(from.GetStoredText(), to.GetStoredText(), MoveDurability::kWriteThrough));
     NoteFileOperation(operation, to.GetStoredText());
     return kOk;
 }
@@ -74,7 +76,7 @@ gCResult Move(const gCFRef& from, const gCFRef& to, FileOperation operation)
 // Puts a file in the place of another in one step: at no moment is the target missing.
 gCResult Replace(const gCFRef& from, const gCFRef& to, FileOperation operation)
 {
-    QV_RETURN_IF_FAILED(ReplacePathFile(from.GetStoredText(), to.GetStoredText()));
+    QV_RETURN_IF_FAILED(ReplacePathFile(from.GetStoredText(), to.GetStoredText(), MoveDurability::kWriteThrough));
     NoteFileOperation(operation, to.GetStoredText());
     return kOk;
 }
@@ -147,12 +149,23 @@ gCResult LinkUnheld(const gCString& path, const gCString& link)
     return NT_SUCCESS(NtSetInformationFile(file.Get(), &io, info, bytes, FileLinkInformation)) ? kOk : kFileOpenFailure;
 }
 
+// True when the file can be moved now: no one holds it without sharing its deletion.
+bool CanMove(const gCFRef& file)
+{
+    const gCString& path = file.GetStoredText();
+    if (!IsWholePathText(path))
+        return false;
+    CFileHandle handle(CreateFileW(path.Text(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle.IsValid();
+}
+
 // Keeps the target under its old name while the target stays in place: a second name of the
 // same file, or for a program a copy (a program that runs after a kill cannot lose a name of
 // its own file, and the rollback must be able to remove the old one). Where neither can be made
 // (a file system without links, a file that someone holds open) the target is moved aside, and
 // its move gives the refusal of a locked file; movedAside says so.
-gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
+gCResult KeepBeside(const gCFRef& target, const gCFRef& old, const gCFRef& temp, bool& movedAside)
 {
     movedAside = false;
     const gCString& path = target.GetStoredText();
@@ -170,9 +183,18 @@ gCResult KeepBeside(const gCFRef& target, const gCFRef& old, bool& movedAside)
         NoteFileOperation(FileOperation::KeepOld, oldPath);
         return kOk;
     }
+    // A new file that someone holds could not follow a target moved aside: the target stays.
+    if (!CanMove(temp))
+        return kFileOpenFailure;
     QV_RETURN_IF_FAILED(Move(target, old, FileOperation::KeepOld));
     movedAside = true;
     return kOk;
+}
+
+// Puts a target that was moved aside back in its place: it must never stay missing.
+gCResult PutBack(const gCFRef& old, const gCFRef& target)
+{
+    return Move(old, target, FileOperation::RollBack);
 }
 
 // Deletes a file that no one else holds open, by closing the only handle to it: then it is gone
@@ -257,6 +279,7 @@ gCResult CQVUDesquasher::RemoveStaleFiles(int32_t i, CFolderNames& folderNames)
 gCResult CQVUDesquasher::CheckWriteAccess()
 {
     PostLine(Text(kTextCheckingAccess), kLineBlack);
+    QV_RETURN_IF_FAILED(m_readBlock.Resize(kReadBlockSize));
     CFolderNames folderNames; // read for the check alone: later steps change the folders
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
@@ -298,6 +321,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
             return kGenericFailure;
         }
         QV_RETURN_IF_FAILED(rights);
+        QV_RETURN_IF_FAILED(ProveOriginal(i));
     }
     return kOk;
 }
@@ -341,7 +365,8 @@ gCResult CQVUDesquasher::WriteNewFiles()
     return kOk;
 }
 
-gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
+// The bytes of the entry's data record at the read position of the unpacked archive.
+gCResult CQVUDesquasher::RecordBytes(int32_t i, uint64_t position, const uint8_t*& bytes) const
 {
     const uint64_t total = static_cast<uint64_t>(m_unpacked.Count());
     const uint64_t start = position < total ? position : total;
@@ -368,10 +393,52 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
     QV_RETURN_IF_FAILED(reader.ReadU32(unused32));
     QV_RETURN_IF_FAILED(reader.ReadU16(unused16));
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
-    const uint8_t* bytes = nullptr;
     QV_RETURN_IF_FAILED(reader.Take(size, bytes));
-    QV_RETURN_IF_FAILED(reader.ReadTags(kTableTag1, kTableTag2));
+    return reader.ReadTags(kTableTag1, kTableTag2);
+}
 
+// The length and checksum of every new file, for the journal: a record that cannot be read
+// fails here, before the first change.
+gCResult CQVUDesquasher::ProveNewFiles()
+{
+    uint64_t position = static_cast<uint64_t>(m_headerSize) + kRecordsGap;
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
+        const uint8_t* bytes = nullptr;
+        QV_RETURN_IF_FAILED(RecordBytes(i, position, bytes));
+        m_newProofs[i] = {m_sizes[i], Crc32(0, bytes, static_cast<size_t>(m_sizes[i])), 0, 0, kByContent};
+        position += m_sizes[i] + kRecordOverhead;
+    }
+    return kOk;
+}
+
+// The target as it is before the run: its identity, which its second name or its move aside
+// keeps, and for a program, which is kept as a copy, its checksum.
+gCResult CQVUDesquasher::ProveOriginal(int32_t i)
+{
+    const gCString& path = m_targetPaths[i].GetStoredText();
+    CFileHandle file(CreateFileW(path.Text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info))
+        return kFileOpenFailure;
+    FileProof& proof = m_oldProofs[i];
+    proof = {(uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow, 0, info.dwVolumeSerialNumber,
+             (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, kByIdentity};
+    if (!IsProgram(path))
+        return kOk;
+    uint64_t size = 0;
+    QV_RETURN_IF_FAILED(
+        FileChecksum(file.Get(), m_readBlock.Data(), static_cast<uint32_t>(m_readBlock.Count()), size, proof.crc));
+    proof.size = size;
+    proof.by |= kByContent;
+    return kOk;
+}
+
+gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
+{
+    const uint8_t* bytes = nullptr;
+    QV_RETURN_IF_FAILED(RecordBytes(i, position, bytes));
+    const uint64_t size = m_sizes[i];
     gCFRef& temp = m_tempPaths[i];
     LogLine(Joined(Text(kTextWritingFile), NameOf(temp)));
     QV_RETURN_IF_FAILED(MakeFoldersOf(i));
@@ -384,6 +451,8 @@ gCResult CQVUDesquasher::WriteRecord(int32_t i, uint64_t position)
     NoteFileOperation(FileOperation::CreateNew, temp.GetStoredText());
     if (size > 0)
         QV_RETURN_IF_FAILED(file.WriteBytes(bytes, static_cast<uint32_t>(size)));
+    // On the disk whole before the journal's mark says that every new file is.
+    QV_RETURN_IF_FAILED(file.Commit());
     QV_RETURN_IF_FAILED(file.Close());
     NoteFileOperation(FileOperation::FinishNew, temp.GetStoredText());
     return kOk;
@@ -445,16 +514,29 @@ gCResult CQVUDesquasher::KeepOldFiles()
         if (!(m_entryFlags[i] & kTargetExisted))
             continue;
         LogLine(Joined(Text(kTextKeepingFile), NameOf(m_targetPaths[i])));
-        bool movedAside = false;
-        QV_RETURN_IF_FAILED(KeepBeside(m_targetPaths[i], m_oldPaths[i], movedAside));
-        // A target moved aside is missing until its new file is in: that follows at once. The
-        // log says so, as a kill between the two would leave the installation without it.
-        if (movedAside) {
-            QV_RETURN_IF_FAILED(Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew));
-            LogLine(Joined(gCString(L"Moved aside and replaced at once: "), NameOf(m_targetPaths[i])));
-            m_entryFlags[i] |= kMovedIn;
-        }
+        QV_RETURN_IF_FAILED(KeepOriginal(i));
     }
+    return kOk;
+}
+
+gCResult CQVUDesquasher::KeepOriginal(int32_t i)
+{
+    const gCFRef& target = m_targetPaths[i];
+    const gCFRef& temp = m_tempPaths[i];
+    bool movedAside = false;
+    QV_RETURN_IF_FAILED(KeepBeside(target, m_oldPaths[i], temp, movedAside));
+    if (!movedAside)
+        return kOk;
+    // A target moved aside is missing until its new file is in: that follows at once, or the
+    // target goes back. The log says so, as a kill between the two would leave the
+    // installation without it.
+    const gCResult moved = Move(temp, target, FileOperation::MoveNew);
+    if (moved != kOk) {
+        (void)PutBack(m_oldPaths[i], target); // the move's failure counts; a kill here is the next start's
+        return moved;
+    }
+    LogLine(Joined(gCString(L"Moved aside and replaced at once: "), NameOf(target)));
+    m_entryFlags[i] |= kMovedIn;
     return kOk;
 }
 
@@ -466,11 +548,15 @@ gCResult CQVUDesquasher::MoveIn(int32_t i)
     if (!(m_entryFlags[i] & kTargetExisted))
         return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
     const gCResult replaced = Replace(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
-    // A program that still runs can lose its name only by a move: it goes over its copy.
-    if (!Refused(replaced) || !IsProgram(m_targetPaths[i].GetStoredText()))
+    // A program that still runs can lose its name only by a move: it goes over its copy. A
+    // refusal that comes of the new file itself, held by someone, leaves the target alone.
+    if (!Refused(replaced) || !IsProgram(m_targetPaths[i].GetStoredText()) || !CanMove(m_tempPaths[i]))
         return replaced;
     QV_RETURN_IF_FAILED(Replace(m_targetPaths[i], m_oldPaths[i], FileOperation::KeepOld));
-    return Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
+    const gCResult moved = Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
+    if (moved != kOk)
+        (void)PutBack(m_oldPaths[i], m_targetPaths[i]); // as in the keep
+    return moved;
 }
 
 gCResult CQVUDesquasher::MoveNewFiles()
@@ -509,114 +595,4 @@ gCResult CQVUDesquasher::DeleteOldFiles()
         }
     }
     return kOk;
-}
-
-bool CQVUDesquasher::RollBack()
-{
-    LogLine(gCString(L"Putting the installation back as it was before this update."));
-    bool whole = true;
-    for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
-        whole = RollBackEntry(i) && whole;
-    // Deepest first; a folder that holds anything is not ours alone and stays.
-    for (int32_t k = m_madeFolders.Count() - 1; k >= 0; --k) {
-        const MadeFolder& made = m_madeFolders[k];
-        // The room was reserved before the first folder was made.
-        if (m_folderText.SetTextN(m_tempPaths[made.entry].GetStoredText().Text(), made.length) != kOk)
-            continue;
-        if (RemoveDirectoryW(m_folderText.Text())) {
-            NoteFileOperation(FileOperation::RollBack, m_folderText);
-            LogLine(Joined(gCString(L"Removed the new folder "), m_folderText));
-        }
-    }
-    return whole;
-}
-
-// Decided by what is on disk and what the check found before the first change, so that it
-// serves a failed run and the start after a killed one alike. Every rename is whole: an ".old"
-// of an entry whose target existed is the original, and a target that did not exist is the new
-// file once its ".tmp" is gone.
-bool CQVUDesquasher::RollBackEntry(int32_t i)
-{
-    const gCFRef& target = m_targetPaths[i];
-    const gCFRef& old = m_oldPaths[i];
-    const gCFRef& temp = m_tempPaths[i];
-    const bool tempThere = temp.Exists();
-    if (tempThere) {
-        if (DeleteAndCheck(temp, FileOperation::RollBack) != kOk)
-            return false;
-        LogLine(Joined(gCString(L"Removed "), temp.GetStoredText()));
-    }
-    if (m_entryFlags[i] & kTargetExisted) {
-        if (old.Exists()) {
-            // The new file takes the target's place in one step, with its ".tmp" name: while
-            // that is there beside the target, the target is still the original and its old
-            // file a second name or a copy of it.
-            const bool original = tempThere && target.Exists();
-            // A new file gone before its move leaves two names of the original: a replace by a
-            // second name of the same file changes nothing, and the old name then goes.
-            const bool restored = original ? DeleteAndCheck(old, FileOperation::RollBack) == kOk
-                                           : Replace(old, target, FileOperation::RollBack) == kOk &&
-                                                 (!old.Exists() || DeleteAndCheck(old, FileOperation::RollBack) == kOk);
-            if (!restored) {
-                LogLine(Joined(gCString(L"Could not restore "), target.GetStoredText()));
-                return false;
-            }
-            LogLine(Joined(gCString(L"Restored "), target.GetStoredText()));
-        }
-        RestoreReadOnly(i);
-    } else if (!tempThere && target.Exists()) {
-        if (DeleteAndCheck(target, FileOperation::RollBack) != kOk)
-            return false;
-        LogLine(Joined(gCString(L"Removed "), target.GetStoredText()));
-    }
-    return true;
-}
-
-void CQVUDesquasher::RemoveKeptOriginals()
-{
-    for (int32_t i = 0; i < m_oldPaths.Count(); ++i) {
-        const gCFRef& old = m_oldPaths[i];
-        if ((m_entryFlags[i] & kTargetExisted) && old.Exists() && DeleteAndCheck(old, FileOperation::DeleteOld) == kOk)
-            LogLine(Joined(gCString(L"Removed "), old.GetStoredText()));
-    }
-}
-
-bool CQVUDesquasher::RollForward()
-{
-    LogLine(gCString(L"Finishing the installation that was interrupted."));
-    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
-        const gCFRef& target = m_targetPaths[i];
-        const gCFRef& temp = m_tempPaths[i];
-        if (!temp.Exists())
-            continue; // moved in already
-        // A target not yet kept is kept now; one kept beside itself or moved aside is replaced.
-        bool movedAside = false;
-        if ((m_entryFlags[i] & kTargetExisted) && target.Exists() && !m_oldPaths[i].Exists() &&
-            KeepBeside(target, m_oldPaths[i], movedAside) != kOk)
-            return false;
-        if (MoveIn(i) != kOk)
-            return false;
-        LogLine(Joined(gCString(L"Moved in "), target.GetStoredText()));
-    }
-    RemoveKeptOriginals();
-    return true;
-}
-
-bool CQVUDesquasher::IsOwnProgramOld() const
-{
-    wchar_t self[MAX_PATH] = {};
-    if (!GetOwnProgramPath(self))
-        return false;
-    for (int32_t i = 0; i < m_targetPaths.Count(); ++i)
-        if (m_targetPaths[i].GetStoredText().EqualsNoCase(self))
-            return m_tempPaths[i].Exists();
-    return false;
-}
-
-void CQVUDesquasher::RestoreReadOnly(int32_t i)
-{
-    if (!(m_entryFlags[i] & kMadeWritable))
-        return;
-    if (_wchmod(m_targetPaths[i].GetStoredText().Text(), _S_IREAD) == 0)
-        m_entryFlags[i] &= ~kMadeWritable;
 }

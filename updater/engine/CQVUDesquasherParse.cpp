@@ -100,6 +100,8 @@ void CQVUDesquasher::ClearParse()
     m_sizes.Release();
     m_entryFlags.Release();
     m_madeFolders.Release();
+    m_newProofs.Release();
+    m_oldProofs.Release();
     // Values of an earlier archive must not leak into this one (a program to start, above all).
     for (gCString& value : m_scriptValues)
         value.Clear();
@@ -233,6 +235,8 @@ gCResult CQVUDesquasher::AddEntry(const gCString& target, uint64_t size)
     QV_RETURN_IF_FAILED(AddPath(m_oldPaths, target, L".old"));
     QV_RETURN_IF_FAILED(AddPath(m_targetPaths, target, L""));
     QV_RETURN_IF_FAILED(m_sizes.Add(size));
+    QV_RETURN_IF_FAILED(m_newProofs.Add({size, 0, 0, 0, 0}));
+    QV_RETURN_IF_FAILED(m_oldProofs.Add({0, 0, 0, 0, 0}));
     return m_entryFlags.Add(0);
 }
 

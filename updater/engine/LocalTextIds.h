@@ -40,6 +40,7 @@ enum : uint32_t {
     kTextRecoveryUndone = 130,
     kTextRecoveryFinished = 131,
     kTextRecoveryFailed = 132,
+    kTextRecoverySetAside = 133,
 
     // The update session's status lines.
     kTextResolveFailed = 52,

@@ -1,12 +1,15 @@
-// The start's recovery from the journal of a killed installation, on real files: a journal cut
-// short changes nothing, a whole one puts every file back while new files were being written
-// and finishes the installation once they all were, and a journal that names a path outside the
-// installation, or one met without an installation folder, is refused.
+// The start's recovery from the journal of a killed installation, on real files: a whole journal
+// puts every file back while new files were being written and finishes the installation once
+// they all were; a damaged one, or one that names what no run did there, is set aside and
+// changes nothing; one met without an installation folder is kept for the next start.
 #include <gtest/gtest.h>
 
 #include "EngineFixture.h"
 #include "FileOperationHook.h"
+#include "HostServer.h"
 #include "Programs.h"
+#include "TestJournal.h"
+#include "Wait.h"
 
 #include <algorithm>
 
@@ -48,27 +51,56 @@ protected:
         Lay(kOriginal, L"readme.txt");
     }
     gCString Journal() const { return gCString((programFolder + L"updatejournal.qvj").c_str()); }
+    gCString SetAside() const { return gCString((programFolder + L"updatejournal-1.qvj").c_str()); }
+    // The journal is set aside as it is, and nothing of the installation changes.
+    void ExpectSetAside(const Bytes& journal, const FileTree& tree, const std::string& what)
+    {
+        SCOPED_TRACE(what);
+        WriteWholeFile(Journal(), journal);
+        EXPECT_EQ(Recovery::kSetAside, desquasher.RecoverInterrupted());
+        EXPECT_EQ(tree, Tree());
+        EXPECT_EQ(journal, ReadWholeFile(SetAside()));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Journal().Text()));
+        DeleteFileW(SetAside().Text());
+    }
 };
 
 } // namespace
 
-TEST_F(InstallerJournal, ACutJournalChangesNothingAndAWholeOnePutsEveryFileBack)
+// Damage is never read as a run cut short: every cut and every flipped byte of a real journal
+// sets it aside untouched, but for a mark cut short, which was never on the disk whole.
+TEST_F(InstallerJournal, ADamagedJournalIsSetAsideAndAWholeOneFinishesTheRun)
 {
-    ASSERT_TRUE(KillAtFirst(FileOperation::FinishNew));
+    ASSERT_TRUE(KillAtFirst(FileOperation::KeepOld));
     const Bytes journal = ReadWholeFile(Journal());
     const FileTree killed = Tree();
     ASSERT_NE(kOriginal, killed);
-    for (size_t cut = 0; cut < journal.size(); ++cut) {
-        WriteWholeFile(Journal(), Bytes(journal.begin(), journal.begin() + static_cast<std::ptrdiff_t>(cut)));
-        EXPECT_EQ(Recovery::kNone, desquasher.RecoverInterrupted()) << cut;
-        EXPECT_EQ(killed, Tree()) << cut;
-        EXPECT_TRUE(ReadWholeFile(Journal()).empty()) << cut;
+    const size_t header = journal.size() - 8; // the one mark: every new file written
+    for (size_t cut = 0; cut < header; cut += 3)
+        ExpectSetAside(Bytes(journal.begin(), journal.begin() + static_cast<std::ptrdiff_t>(cut)), killed,
+                       "cut at " + std::to_string(cut));
+    for (size_t at = 0; at < journal.size(); at += 2) {
+        Bytes damaged = journal;
+        damaged[at] ^= static_cast<uint8_t>(1u << (at % 8));
+        ExpectSetAside(damaged, killed, "bit flipped at " + std::to_string(at));
     }
     WriteWholeFile(Journal(), journal);
+    EXPECT_EQ(Recovery::kFinished, desquasher.RecoverInterrupted());
+    EXPECT_EQ(kUpdated, Tree());
+    EXPECT_EQ(Recovery::kNone, desquasher.RecoverInterrupted());
+}
+
+// Cut inside its mark, the journal of that run says no new file was surely written: the run
+// is undone, the read-only mark and all.
+TEST_F(InstallerJournal, AMarkCutShortTurnsTheRunBack)
+{
+    ASSERT_TRUE(KillAtFirst(FileOperation::KeepOld));
+    const Bytes journal = ReadWholeFile(Journal());
+    WriteWholeFile(Journal(), Bytes(journal.begin(), journal.end() - 3));
     EXPECT_EQ(Recovery::kUndone, desquasher.RecoverInterrupted());
     EXPECT_EQ(kOriginal, Tree());
     EXPECT_TRUE(ReadOnly(L"readme.txt"));
-    EXPECT_EQ(Recovery::kNone, desquasher.RecoverInterrupted());
+    EXPECT_TRUE(ReadWholeFile(Journal()).empty());
 }
 
 TEST_F(InstallerJournal, OnceEveryNewFileWasWrittenTheInstallationIsFinished)
@@ -81,27 +113,60 @@ TEST_F(InstallerJournal, OnceEveryNewFileWasWrittenTheInstallationIsFinished)
     }
 }
 
-// A name that climbs out of the installation: nothing is touched and the journal stays.
-TEST_F(InstallerJournal, ANameOutsideTheInstallationIsRefused)
+// Journals whose every mark is whole but that name files no run made: nothing is deleted,
+// replaced or marked read-only, and each is set aside.
+TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
+{
+    using namespace TestJournal;
+    WriteWholeFile(gCString((installFolder + L"notes.txt").c_str()), Ansi("the user's notes"));
+    WriteWholeFile(gCString((installFolder + L"notes.txt.tmp").c_str()), Ansi("the user's draft"));
+    WriteWholeFile(gCString((installFolder + L"notes.txt.old").c_str()), Ansi("the user's old notes"));
+    const std::wstring outside = temp.Path() + L"outside\\";
+    CreateDirectoryW(outside.c_str(), nullptr);
+    WriteWholeFile(gCString((outside + L"mine.dat").c_str()), Ansi("beyond the installation"));
+    ASSERT_EQ(0u, RunProgram(L"/bin/ln -s " + HostServer::HostPath(outside) + L" " +
+                             HostServer::HostPath(installFolder + L"linked")));
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW((installFolder + L"linked\\mine.dat").c_str()) != INVALID_FILE_ATTRIBUTES; }, nullptr, 5000));
+    const FileTree tree = Tree();
+
+    Entry notes = NewFile(L"notes.txt", Ansi("the user's draft"));
+    notes.newSize += 1; // its ".tmp" is not the run's
+    Entry notesOriginal = notes;
+    OriginalIs(notesOriginal, installFolder + L"readme.txt"); // another file's identity
+    notesOriginal.flags |= kMadeWritable;
+    Entry user = NewFile(L"keep.cfg", Ansi("an update's keep.cfg"));
+    Entry app = NewFile(L"app.exe", Ansi("x"));
+    Entry appAgain = NewFile(L"APP.EXE", Ansi("x"));
+    Entry climbing = NewFile(L"..\\outside\\mine.dat", Ansi("y"));
+    Entry linked = NewFile(L"linked\\mine.dat", Ansi("beyond the installation"));
+    const struct {
+        const char* what;
+        Bytes journal;
+    } cases[] = {
+        {"a user's files by a name like the run's", Seal({notes}, {kWritten, kBack})},
+        {"a user's file as an original", Seal({notesOriginal}, {kWritten})},
+        {"a file the update does not bring", Seal({user}, {kWritten, kDone})},
+        {"a product file before anything was kept", Seal({user}, {})},
+        {"one file by two names", Seal({app, appAgain}, {kWritten})},
+        {"a name that climbs out", Seal({climbing}, {kWritten})},
+        {"a folder link out of the installation", Seal({linked}, {kWritten})},
+    };
+    for (const auto& c : cases) {
+        ExpectSetAside(c.journal, tree, c.what);
+        EXPECT_EQ(Ansi("beyond the installation"), ReadWholeFile(gCString((outside + L"mine.dat").c_str())));
+    }
+}
+
+// Without an installation folder nothing can be proven: the journal stays for the next start.
+TEST_F(InstallerJournal, WithoutAnInstallationFolderTheJournalWaits)
 {
     ASSERT_TRUE(KillAtFirst(FileOperation::KeepOld));
-    Bytes journal = ReadWholeFile(Journal());
+    const Bytes journal = ReadWholeFile(Journal());
     const FileTree killed = Tree();
-    // Without an installation folder the names would be taken from the drive's root.
     const gCString folder = app.secondFolder;
     app.secondFolder = gCString(L"");
     EXPECT_EQ(Recovery::kFailed, desquasher.RecoverInterrupted());
     EXPECT_EQ(killed, Tree());
     EXPECT_EQ(journal, ReadWholeFile(Journal()));
     app.secondFolder = folder;
-    // The first entry's name "app.exe" becomes "..\\aexe".
-    const Bytes name = {'a', 0, 'p', 0, 'p', 0, '.', 0};
-    auto at = std::search(journal.begin(), journal.end(), name.begin(), name.end());
-    ASSERT_NE(journal.end(), at);
-    const Bytes climbing = {'.', 0, '.', 0, '\\', 0, 'a', 0};
-    std::copy(climbing.begin(), climbing.end(), at);
-    WriteWholeFile(Journal(), journal);
-    EXPECT_EQ(Recovery::kFailed, desquasher.RecoverInterrupted());
-    EXPECT_EQ(killed, Tree());
-    EXPECT_EQ(journal, ReadWholeFile(Journal()));
 }
