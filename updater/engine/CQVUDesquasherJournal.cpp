@@ -146,8 +146,8 @@ gCResult CQVUDesquasher::WriteJournal()
     gCString unfinished;
     QV_RETURN_IF_FAILED(UnfinishedJournalPath(unfinished));
     {
-        CFileHandle file(CreateFileW(unfinished.Text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        CFileHandle file(
+            CreateFileW(unfinished.Text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid())
             return kFileOpenFailure;
         if (WriteAll(file.Get(), bytes.GetData(), static_cast<uint32_t>(bytes.GetLength())) != kOk) {
@@ -182,8 +182,7 @@ gCResult CQVUDesquasher::MarkJournal(uint32_t mark)
     if (mark == kJournalWritten) {
         m_journalState = JournalState::kWritten;
         m_journalWasWritten = true;
-    }
-    else if (mark == kJournalBack)
+    } else if (mark == kJournalBack)
         m_journalState = JournalState::kTurnedBack;
     else if (mark == kJournalDone)
         m_journalState = JournalState::kDone;

@@ -42,7 +42,8 @@ gCResult Delete(const gCFRef& file, FileOperation operation)
 
 bool IsThere(const gCFRef& path)
 {
-    return IsWholePathText(path.GetStoredText()) && GetFileAttributesW(path.GetStoredText().Text()) != INVALID_FILE_ATTRIBUTES;
+    return IsWholePathText(path.GetStoredText()) &&
+           GetFileAttributesW(path.GetStoredText().Text()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace
@@ -91,8 +92,8 @@ CQVUDesquasher::EntryLook CQVUDesquasher::LookAt(int32_t i)
 {
     const bool existed = (m_entryFlags[i] & kTargetExisted) != 0;
     // An ".old" beside a target that was not there is no file of the run's.
-    return {Look(m_targetPaths[i], i, existed, true),
-            existed ? Look(m_oldPaths[i], i, true, false) : Found::kMissing, Look(m_tempPaths[i], i, false, true)};
+    return {Look(m_targetPaths[i], i, existed, true), existed ? Look(m_oldPaths[i], i, true, false) : Found::kMissing,
+            Look(m_tempPaths[i], i, false, true)};
 }
 
 // The new file that was being written when its run stopped, before every new file was: the
@@ -274,7 +275,8 @@ bool CQVUDesquasher::CanRollForward()
         // A copy never replaces its own running program.
         if (IsOwnProgram(i))
             return false;
-        const bool kept = look.target == Found::kOriginal || (look.target == Found::kMissing && look.old == Found::kOriginal);
+        const bool kept =
+            look.target == Found::kOriginal || (look.target == Found::kMissing && look.old == Found::kOriginal);
         if ((m_entryFlags[i] & kTargetExisted) ? !kept : look.target != Found::kMissing)
             return false;
     }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 namespace {
 
 // Eight tables, so that the loop takes eight bytes a step.

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
+#include <thread>
 
 #include "EndToEnd.h"
+#include "Programs.h"
+#include "TestJournal.h"
 #include "Wait.h"
 
 namespace {
@@ -284,4 +289,241 @@ TEST(UpdaterSelf, TheSlaveReplacesEveryFileOfTheUpdaterAndTheNewOneStarts)
     EXPECT_FALSE(install.Has(L"QVUSlave.exe"));
     const std::string log = install.Log();
     EXPECT_EQ(log.rfind(kUntilReply.substr(0, kUntilReply.find("Received")), 0), 0u) << log;
+}
+
+namespace {
+
+const std::string kSetAside = "could not be used and was set aside as updatejournal-1.qvj";
+const char* const kRecoveryFailed = "could not be put right";
+
+// The installation's files without any journal, the user's view of it.
+Files ProductFiles(const Installation& install)
+{
+    Files files = FilesOf(install);
+    for (auto it = files.begin(); it != files.end();)
+        it = it->first.rfind(L"updatejournal", 0) == 0 ? files.erase(it) : std::next(it);
+    return files;
+}
+
+bool ReadOnly(const Installation& install, const wchar_t* name)
+{
+    const DWORD attributes = GetFileAttributesW(install.Path(name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+// Opens a file as a virus scanner does, reading and sharing only reading, as soon as its
+// writer lets go of it, and holds it until released.
+class Holder {
+public:
+    explicit Holder(std::wstring path)
+        : m_thread([this, path] {
+              while (!m_stop && !m_file.IsValid()) {
+                  m_file.Reset(
+                      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+                  Sleep(m_file.IsValid() ? 0 : 1);
+              }
+              while (!m_stop)
+                  Sleep(5);
+              m_file.Reset();
+          })
+    {
+    }
+    ~Holder() { Release(); }
+    void Release()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    CFileHandle m_file;
+    std::thread m_thread;
+};
+
+} // namespace
+
+// Someone holds a new file from its writing through the move. Every target stays or goes back
+// in its place, the read-only one read-only, with the failed step's own line; the held file is
+// left for the next start, which undoes the rest once it is free.
+TEST(UpdaterHeld, ANewFileHeldThroughTheMoveLeavesEveryTargetInPlace)
+{
+    Road road = WithManyFiles(DemoRoad(), "held");
+    road.before.push_back(Entry(L"readme.txt", Ansi("the old readme")));
+    road.update.insert(road.update.begin() + 2, Entry(L"readme.txt", Ansi("the new readme")));
+    Servers servers(road);
+    for (const wchar_t* held : {L"QUORVEL.EXE.tmp", L"Resources\\system.vsf.tmp"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(held)));
+        Installation install;
+        Lay(install, road);
+        SetFileAttributesW(install.Path(L"readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        const Files before = ProductFiles(install);
+        install.PointAt(servers.update.Host());
+        Holder holder(install.Path(held));
+        ASSERT_TRUE(install.Start());
+        RunToLineAndClose(install, "The new files could not be moved into place. The installation is unchanged.");
+        Files after = ProductFiles(install);
+        EXPECT_EQ(1u, after.erase(held)); // left for the next start
+        EXPECT_TRUE(after == before);
+        EXPECT_TRUE(ReadOnly(install, L"readme.txt"));
+        EXPECT_FALSE(Logged(install, kRecoveryFailed)) << install.Log();
+
+        holder.Release();
+        install.PointAt(servers.upToDate.Host());
+        ASSERT_TRUE(install.Start());
+        RunToLineAndClose(install, kUpToDate);
+        EXPECT_TRUE(Logged(install, kRecovered[0])) << install.Log();
+        EXPECT_TRUE(ProductFiles(install) == before);
+        EXPECT_FALSE(install.Has(L"updatejournal.qvj"));
+        EXPECT_TRUE(ReadOnly(install, L"readme.txt"));
+    }
+}
+
+// The journal of a run killed once every new file was written, damaged as disks and users
+// damage files, or grown past what any archive names: it is set aside as it is, a red line
+// says so, and the update that the start then fetches installs as ever.
+TEST(UpdaterJournal, ADamagedJournalIsSetAsideAndTheUpdateGoesOn)
+{
+    const Road road = WithManyFiles(DemoRoad(), "damaged journal");
+    Servers servers(road);
+    WholeRun run;
+    RunWhole(road, servers, run);
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    std::mt19937 pick(KillSeed());
+    const std::function<void(Bytes&)> damages[] = {
+        [&](Bytes& j) { j[pick() % j.size()] ^= static_cast<uint8_t>(1u << (pick() % 8)); },
+        [&](Bytes& j) { j[pick() % j.size()] ^= static_cast<uint8_t>(1u << (pick() % 8)); },
+        [&](Bytes& j) { j[pick() % j.size()] ^= static_cast<uint8_t>(1u << (pick() % 8)); },
+        [](Bytes& j) { j[0] ^= 0x40; },
+        [](Bytes& j) { j.resize(j.size() / 2); },
+        // 1,048,575 entries, as a real journal's first words give them.
+        [](Bytes& j) {
+            j.resize(26u << 20, 0x41);
+            const uint32_t count = 0xFFFFF;
+            std::memcpy(j.data() + 16, &count, 4);
+        },
+    };
+    for (const auto& damage : damages) {
+        Installation install;
+        Lay(install, road);
+        install.PointAt(servers.update.Host());
+        ASSERT_TRUE(install.Start());
+        ASSERT_TRUE(Eventually([&] { return Logged(install, "Keeping: f20.txt"); }, kRunMs));
+        install.KillAll();
+        Bytes journal = install.Read(L"updatejournal.qvj");
+        ASSERT_FALSE(journal.empty()) << install.Log();
+        damage(journal);
+        WriteWholeFile(gCString(install.Path(L"updatejournal.qvj").c_str()), journal);
+
+        ASSERT_TRUE(install.Start());
+        RunToLineAndClose(install, kInstalled);
+        EXPECT_TRUE(Logged(install, kSetAside)) << install.Log();
+        EXPECT_FALSE(Logged(install, kRecoveryFailed)) << install.Log();
+        EXPECT_TRUE(install.Read(L"updatejournal-1.qvj") == journal);
+        Files files = ProductFiles(install);
+        EXPECT_TRUE(files == run.after);
+    }
+}
+
+// Journals sealed whole that name what no run did there: the user's files by the names the
+// installer uses, a file of the updater's own that the journal calls new, one file by two
+// names, a folder link out of the installation. Each is set aside and nothing changes; a
+// folder of the journal's name is no journal at all.
+TEST(UpdaterJournal, AJournalNamingWhatNoRunDidChangesNothing)
+{
+    using namespace TestJournal;
+    UpdateServer upToDate;
+    ASSERT_TRUE(upToDate.Start(L"--mode uptodate")) << upToDate.Error();
+    TempFolder outside;
+    WriteWholeFile(outside.File(L"mine.dat"), Ansi("beyond the installation"));
+
+    enum Case { kUserFiles, kOwnResources, kTwoNames, kLinkOut, kFolder };
+    for (Case c : {kUserFiles, kOwnResources, kTwoNames, kLinkOut, kFolder}) {
+        SCOPED_TRACE("case " + std::to_string(c));
+        Installation install;
+        install.PointAt(upToDate.Host());
+        for (const wchar_t* name : {L"notes.txt", L"notes.txt.tmp", L"notes.txt.old", L"Resources\\mybrush.dat"})
+            WriteWholeFile(gCString(install.Path(name).c_str()), Ansi("the user's own"));
+        SetFileAttributesW(install.Path(L"notes.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        Bytes journal;
+        if (c == kUserFiles) {
+            TestJournal::Entry notes = NewFile(L"notes.txt", Ansi("an update's notes"));
+            OriginalIs(notes, install.Path(L"QUORVEL.EXE"));
+            notes.flags |= kMadeWritable;
+            journal = Seal({notes, NewFile(L"Resources\\mybrush.dat", Ansi("a brush"))}, {kWritten, kBack});
+        } else if (c == kOwnResources) {
+            journal = Seal({NewFile(L"Resources\\QVUpdater.vrf", Ansi("x"))}, {kWritten, kDone});
+        } else if (c == kTwoNames) {
+            journal = Seal({NewFile(L"notes.txt", Ansi("x")), NewFile(L"NOTES.TXT", Ansi("x"))}, {kWritten});
+        } else if (c == kLinkOut) {
+            ASSERT_EQ(0u, RunProgram(L"/bin/ln -s " + UpdateServer::HostPath(outside.Path()) + L" " +
+                                     UpdateServer::HostPath(install.Path(L"linked"))));
+            ASSERT_TRUE(Eventually([&] { return install.Has(L"linked\\mine.dat"); }));
+            journal = Seal({NewFile(L"linked\\mine.dat", Ansi("beyond the installation"))}, {kWritten});
+        }
+        if (c == kFolder)
+            CreateDirectoryW(install.Path(L"updatejournal.qvj").c_str(), nullptr);
+        else
+            WriteWholeFile(gCString(install.Path(L"updatejournal.qvj").c_str()), journal);
+        const Files before = ProductFiles(install);
+
+        ASSERT_TRUE(install.Start());
+        RunToLineAndClose(install, kUpToDate);
+        EXPECT_TRUE(ProductFiles(install) == before);
+        EXPECT_FALSE(ReadOnly(install, L"notes.txt"));
+        EXPECT_EQ(Ansi("beyond the installation"), ReadWholeFile(outside.File(L"mine.dat")));
+        EXPECT_EQ(c != kFolder, Logged(install, kSetAside)) << install.Log();
+        for (const char* claim : {kRecovered[0], kRecovered[1], kRecoveryFailed})
+            EXPECT_FALSE(Logged(install, claim)) << install.Log();
+        // Removing the installation must not follow the link.
+        if (c == kLinkOut) {
+            ASSERT_EQ(0u, RunProgram(L"/bin/rm " + UpdateServer::HostPath(install.Path(L"linked"))));
+            ASSERT_TRUE(Eventually([&] { return !install.Has(L"linked"); }));
+        }
+    }
+}
+
+// What the real program asks of the disk, as the host sees it: every new file is flushed
+// before the journal's mark that every new file is written, and the journal is flushed before
+// the first new file is made, so that a power cut finds only what the marks promise.
+TEST(UpdaterDurable, EveryNewFileIsOnTheDiskBeforeTheJournalSaysSo)
+{
+    const Road road = DemoRoad();
+    Servers servers(road);
+    Installation install;
+    Lay(install, road);
+    install.PointAt(servers.update.Host());
+    TempFolder scratch;
+    const std::wstring trace = scratch.Path() + L"calls.txt";
+    ASSERT_EQ(0u, RunProgram(L"/usr/bin/strace -f -y -qq -e trace=write,pwrite64,fsync,fdatasync -o " +
+                             UpdateServer::HostPath(trace) + L" /usr/bin/wine " +
+                             UpdateServer::HostPath(install.Path(L"QVUpdater.exe"))));
+    ASSERT_TRUE(CloseOnLine(install, kInstalled, kRunMs)) << install.Log();
+    std::string calls;
+    ASSERT_TRUE(Eventually([&] {
+        const Bytes bytes = ReadWholeFile(gCString(trace.c_str()));
+        calls.assign(bytes.begin(), bytes.end());
+        return calls.find("+++ exited") != std::string::npos || FindWindowW(nullptr, L"Quorvel Updater") == nullptr;
+    }));
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = calls.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(calls.substr(at, end - at));
+    auto first = [&](const std::function<bool(const std::string&)>& is) {
+        return std::find_if(lines.begin(), lines.end(), is) - lines.begin();
+    };
+    auto has = [](const std::string& line, const char* a, const char* b) {
+        return line.find(a) != std::string::npos && line.find(b) != std::string::npos;
+    };
+    const auto journalFlushed = first([&](const std::string& l) { return has(l, "fsync(", "updatejournal.qvj.new>"); });
+    const auto firstNewWrite = first([&](const std::string& l) { return has(l, "write", ".tmp>"); });
+    const auto writtenMark = first([&](const std::string& l) { return has(l, "updatejournal.qvj>", "QVJW"); });
+    ASSERT_LT(writtenMark, static_cast<std::ptrdiff_t>(lines.size())) << calls;
+    EXPECT_LT(journalFlushed, firstNewWrite) << calls;
+    for (const char* name : {"QUORVEL.EXE.tmp>", "system.vsf.tmp>"}) {
+        const auto written = first([&](const std::string& l) { return has(l, "write", name); });
+        const auto flushed = first([&](const std::string& l) { return has(l, "fsync(", name); });
+        EXPECT_LT(written, flushed) << name;
+        EXPECT_LT(flushed, writtenMark) << name;
+    }
 }

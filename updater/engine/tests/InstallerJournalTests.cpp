@@ -126,7 +126,9 @@ TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
     WriteWholeFile(gCString((outside + L"mine.dat").c_str()), Ansi("beyond the installation"));
     ASSERT_EQ(0u, RunProgram(L"/bin/ln -s " + HostServer::HostPath(outside) + L" " +
                              HostServer::HostPath(installFolder + L"linked")));
-    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW((installFolder + L"linked\\mine.dat").c_str()) != INVALID_FILE_ATTRIBUTES; }, nullptr, 5000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return GetFileAttributesW((installFolder + L"linked\\mine.dat").c_str()) != INVALID_FILE_ATTRIBUTES; },
+        nullptr, 5000));
     const FileTree tree = Tree();
 
     Entry notes = NewFile(L"notes.txt", Ansi("the user's draft"));
