@@ -34,9 +34,9 @@ fi
 # lz4 and curl are the references of tools/bench.sh; fonts-liberation holds the face that
 # the build puts into the updater's resource file, and the tests' other face; fonts-wine holds
 # Wine's own faces, without which the title bar's buttons show as letters; x11-apps has xwd for
-# the demo's screenshot.
+# the demo's screenshot; strace shows the tests what the updater asks of the disk.
 for p in g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest cmake make python3 procps dpkg-dev xz-utils clang-format \
-    lz4 curl fonts-liberation fonts-wine x11-apps; do
+    lz4 curl fonts-liberation fonts-wine x11-apps strace; do
     have_pkg "$p" || need+=("$p")
 done
 
