@@ -416,8 +416,10 @@ gCResult CQVUDesquasher::ProveNewFiles()
 gCResult CQVUDesquasher::ProveOriginal(int32_t i)
 {
     const gCString& path = m_targetPaths[i].GetStoredText();
-    CFileHandle file(CreateFileW(path.Text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Its identity can be read whoever holds it; a program is read whole.
+    const DWORD access = IsProgram(path) ? GENERIC_READ : FILE_READ_ATTRIBUTES;
+    CFileHandle file(CreateFileW(path.Text(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info))
         return kFileOpenFailure;

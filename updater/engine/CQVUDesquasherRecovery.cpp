@@ -61,8 +61,9 @@ CQVUDesquasher::Found CQVUDesquasher::Look(const gCFRef& path, int32_t i, bool m
     // A folder, or a link that may lead anywhere, is never the run's.
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
         return Found::kOther;
-    CFileHandle file(CreateFileW(text.Text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // Its identity can be read whoever holds it.
+    CFileHandle file(CreateFileW(text.Text(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info))
         return Found::kOther;
@@ -79,7 +80,8 @@ CQVUDesquasher::Found CQVUDesquasher::Look(const gCFRef& path, int32_t i, bool m
         return Found::kOther;
     uint64_t read = 0;
     uint32_t crc = 0;
-    if (m_readBlock.Count() == 0 ||
+    file.Reset(CreateFileW(text.Text(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid() || m_readBlock.Count() == 0 ||
         FileChecksum(file.Get(), m_readBlock.Data(), static_cast<uint32_t>(m_readBlock.Count()), read, crc) != kOk ||
         read != size)
         return Found::kOther;
