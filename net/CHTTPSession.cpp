@@ -182,10 +182,6 @@ gCResult CHTTPSession::Poll()
     }
     if (m_serverPump)
         return SendNextBodyPart();
-    // A request sent whole is mostly answered within the poll's budget, well before the next
-    // tick: its first bytes are read at once.
-    if (m_sendBlock.Count() == 0 && WaitReadable(kPollBudgetMs * 1000))
-        return CTCPSocket::Poll();
     return kOk;
 }
 

@@ -75,7 +75,7 @@ public:
         kBodyStartFailed, // taking the first body bytes failed; the connection is ended
         kInBody,          // the headers were accepted: bytes that arrive are body bytes
         kLastChunkSeen,   // a chunked body's last chunk arrived; trailers are dropped
-        kFinished,        // the finished callback ran; bytes beyond the body are still taken
+        kFinished,        // the finished callback ran; bytes beyond the body are dropped
         kBodyBroken,      // the body broke the protocol; what follows is dropped
     };
 

@@ -406,13 +406,22 @@ gCResult CHTTPSession::ReceivePlainBody()
     // The bytes are either already in the body (read in place) or in the receive buffer.
     const uint32_t placed = m_placed;
     m_placed = 0;
-    const uint32_t n = placed != 0 ? placed : m_receiveBuffer.Size();
+    uint32_t n = placed != 0 ? placed : m_receiveBuffer.Size();
     if (n == 0)
         return kOk;
+    // An announced body ends with its last byte: what the server sends after it is no part
+    // of it (in-place reads never go past it).
+    if (m_total > 0 && m_received + n > m_total) {
+        n = m_received < m_total ? static_cast<uint32_t>(m_total - m_received) : 0;
+        if (n == 0) {
+            m_receiveBuffer.Clear();
+            return kOk;
+        }
+    }
     if (m_received + n > kMaxReplyBody)
         return FailReply(kNetworkFatal);
     if (placed != 0) {
-        QV_RETURN_IF_FAILED(m_body.Advance(placed));
+        QV_RETURN_IF_FAILED(m_body.Advance(n));
     } else {
         QV_RETURN_IF_FAILED(WriteBody(m_receiveBuffer.Data(), n));
         m_receiveBuffer.Clear();

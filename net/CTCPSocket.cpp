@@ -243,17 +243,6 @@ gCResult CTCPSocket::Receive(uint32_t& length, char* bytes)
     return CallProc(kReceivedProc, length, 0);
 }
 
-bool CTCPSocket::WaitReadable(uint32_t microseconds) const
-{
-    if (!m_socket.IsValid())
-        return false;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(m_socket.Get(), &readable);
-    timeval wait{static_cast<long>(microseconds / 1000000), static_cast<long>(microseconds % 1000000)};
-    return select(0, &readable, nullptr, nullptr, &wait) == 1;
-}
-
 gCResult CTCPSocket::Close()
 {
     m_connected = 0;

@@ -91,8 +91,6 @@ public:
     uint32_t GetLocalAddress() const { return m_localAddress; }
     uint32_t GetBytesSent() const { return m_bytesSent; }
     uint32_t GetBytesReceived() const { return m_bytesReceived; }
-    // True when bytes, or the peer's close, are there to read within the time given.
-    bool WaitReadable(uint32_t microseconds) const;
     // Gives the socket an open handle it did not make itself (a listening or accepted one).
     void AdoptHandle(SOCKET handle);
 

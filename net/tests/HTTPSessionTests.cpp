@@ -108,7 +108,7 @@ TEST(HTTPSession, RepliesAndTheirEnds)
         {"body beyond one large read", Announcing(large.size()) + large, "finished:1:1094000", large, 0, 0, -1,
          1094000},
         {"one piece and a byte", Announcing(64001) + pieceAndByte, "finished:1:64001", pieceAndByte, 0, 0, -1, 64001},
-        {"more than announced, to the close", Announcing(3000) + junk, "finished:1:5000", junk, 0, 1},
+        {"more than announced, to the close", Announcing(3000) + junk, "finished:1:3000", junk.substr(0, 3000), 0, 1},
         {"no length, to the close", "HTTP/1.0 200 OK\r\n\r\n" + junk, "finished:1:5000", junk},
         {"chunked, size lines cut anywhere",
          kChunked + "5;name=x\r\nhello\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\nTrailer: t\r\n\r\n", "finished:1:31",
@@ -235,6 +235,22 @@ TEST(HTTPSession, AWholeAnnouncedBodyEndsAReadToTheCloseThoughThePeerHoldsTheCon
     EXPECT_EQ(probe.Body(), "0123456789");
     ASSERT_FALSE(probe.states.empty());
     EXPECT_EQ(probe.states.back(), kSocketClosed);
+}
+
+// The first length header gives the body's length; a later one, and the bytes past the body
+// in the same read, change nothing. The peer holds the connection open.
+TEST(HTTPSession, ABodyIsTheLengthTheFirstLengthHeaderAnnounces)
+{
+    const std::string bytes = PatternBytes(kReadPiece);
+    ScriptedPeer peer;
+    peer.ReadRequest().Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 64000\r\n\r\n" + bytes);
+    peer.ReadUntilClosed(64);
+    SessionProbe probe;
+    probe.session.readToClose = 1;
+    EXPECT_TRUE(Fetch(probe, peer));
+    EXPECT_EQ(probe.EventLine(), "finished:1:5");
+    EXPECT_TRUE(probe.Body() == bytes.substr(0, 5)) << probe.Body().size();
+    EXPECT_EQ(probe.session.GetReceived(), 5u);
 }
 
 // A session whose connection this side can shut for reading: the next receive fails with

@@ -158,7 +158,10 @@ gCResult CQVUHTTPSession::SendProgress(int32_t percent)
     const int64_t wide = percent;
     QV_RETURN_IF_FAILED(static_cast<gCResult>(
         SendToView(kMsgProgress, MessageWord(this), static_cast<uint32_t>(wide), SignWord(wide))));
-    return PresentMainContent();
+    // Only the display: progress that cannot be shown now shows at the next paint, and the
+    // transfer goes on.
+    (void)PresentMainContent();
+    return kOk;
 }
 
 CQVULocalHTTPSession::CQVULocalHTTPSession(const IUpdaterHost& app) : m_app(app) {}

@@ -42,8 +42,8 @@ public:
     {
         SetViewMessageTarget(&m_view);
         SetAppMessageTarget(&m_app);
-        // The resolver answers through the main window.
-        (void)app.OpenMainWindow(new Counting(presents), 0, 320, 200, "Test Window", 1); // none fails the steps
+        // The resolver answers through the main window; none fails the steps.
+        (void)app.OpenMainWindow(new Counting(presents, presentResult), 0, 320, 200, "Test Window", 1);
         (void)StartupWinSock(); // the manager's end cleans up, as the application's start-up pairs them
     }
     ~TransferFixture()
@@ -94,17 +94,20 @@ public:
     std::unique_ptr<CQVUTransferManager> manager;
     std::vector<std::string> lines;
     int presents = 0;
+    // What each present answers.
+    gCResult presentResult = kOk;
     // The body kept from kMsgFileArrived or kMsgUpdaterFileArrived.
     gCMemFile* keptBody = nullptr;
 
 private:
     class Counting : public FakeContent {
     public:
-        explicit Counting(int& presents) : m_presents(presents) {}
-        gCResult Present() override { return ++m_presents, kOk; }
+        Counting(int& presents, const gCResult& result) : m_presents(presents), m_result(result) {}
+        gCResult Present() override { return ++m_presents, m_result; }
 
     private:
         int& m_presents;
+        const gCResult& m_result;
     };
     class Target : public gCCmdTarget {
     public:
@@ -250,6 +253,25 @@ TEST(Transfer, ProgressIsSentForEveryChangeAndStoredInStepsOfFiveAndTheContentPr
         // And once for the handled reply.
         EXPECT_EQ(t.presents, static_cast<int>(progress.size()) + 1) << c.headers;
     }
+}
+
+// Presenting is display only: progress that cannot be put on the screen stops no transfer, whether
+// the body arrives with the headers or after them.
+TEST(Transfer, AFailedPresentStopsNoTransfer)
+{
+    TransferFixture t;
+    t.presentResult = kGenericFailure;
+    ScriptedPeer peer;
+    peer.ReadRequest().Send(
+        "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: 10\r\n\r\n01234");
+    peer.Pause(300).Send("56789").Start();
+    ASSERT_OK(t.Request(HostAndPort(peer.Port())));
+    EXPECT_TRUE(t.RunToEnd());
+    EXPECT_TRUE(peer.Join());
+    EXPECT_EQ(t.Steps(true), (Lines{"progress:50", "progress:100"}));
+    EXPECT_EQ(t.presents, 3);
+    ASSERT_NE(t.keptBody, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.keptBody->GetData()), t.keptBody->GetLength()), "0123456789");
 }
 
 // The manager's states through a whole file and then a refused reply; the application reads
