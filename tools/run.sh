@@ -78,18 +78,62 @@ echo "   pid $server_pid, port $port"
 printf '127.0.0.1:%s\n' "$port" >"$install/testmode"
 
 before=$(product_version "$install/Resources/system.vsf")
-# Keeps the last picture of the updater's window while the process runs.
-watch_window() { # <pid> <out.xwd>
-    while kill -0 "$1" 2>/dev/null; do
-        if xwd -silent -name "Quorvel Updater" -out "$2.part" 2>/dev/null; then mv "$2.part" "$2"; fi
-        sleep 0.05
-    done
+# Keeps the last picture of the updater's window while the process runs. The updater ends
+# moments after its line of success: once the log has it, the updater is held still for the
+# picture that shows the end.
+watch_window() { # <pid> <out.xwd> <log>
+    python3 - "$@" <<'PY'
+import os, signal, subprocess, sys, threading, time
+pid, out, log = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+done = threading.Event()
+lock = threading.Lock()
+
+def shoot():
+    if subprocess.run(["xwd", "-silent", "-name", "Quorvel Updater", "-out", out + ".part"],
+                      stderr=subprocess.DEVNULL).returncode == 0:
+        os.replace(out + ".part", out)
+
+def alive():
+    try:
+        os.kill(pid, 0)
+        return True
+    except OSError:
+        return False
+
+def watch_log():
+    while alive() and not done.is_set():
+        try:
+            with open(log, "rb") as f:
+                if b"installed successfully" in f.read():
+                    break
+        except OSError:
+            pass
+        time.sleep(0.001)
+    else:
+        return
+    held = subprocess.run(["pgrep", "-f", "QVUpdater.exe"], capture_output=True, text=True).stdout.split()
+    for p in held:
+        os.kill(int(p), signal.SIGSTOP)
+    with lock:  # a picture under way ends first
+        time.sleep(0.2)  # what the window was sent reaches the display
+        shoot()
+        for p in held:
+            os.kill(int(p), signal.SIGCONT)
+        done.set()
+
+threading.Thread(target=watch_log, daemon=True).start()
+while alive() and not done.is_set():
+    with lock:
+        if not done.is_set():
+            shoot()
+    time.sleep(0.05)
+PY
 }
 
 echo "== Running the updater under Wine"
 (cd "$install" && wine QVUpdater.exe 2>>"$demo/wine.log") &
 updater=$!
-watch_window "$updater" "$demo/window.xwd"
+watch_window "$updater" "$demo/window.xwd" "$install/UpdateResults.log"
 wait "$updater" || true
 # The new product shows its version and ends by itself.
 for _ in $(seq 100); do grep -q "started" "$install/QuorvelRuns.log" 2>/dev/null && break; sleep 0.1; done

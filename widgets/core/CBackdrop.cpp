@@ -118,6 +118,10 @@ gCResult CBackdrop::Present()
     // What could not be copied stays dirty for the next present.
     if (result == kOk)
         m_dirty.Clear();
+    // On the screen now, not when the thread next waits for messages: a program that ends
+    // right after its last line would never show it. Some systems hold a window's drawing
+    // until such a wait; one of no time takes no message and lets it through.
+    (void)MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT); // nothing is waited for
     return result;
 }
 
