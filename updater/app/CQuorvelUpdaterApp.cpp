@@ -236,8 +236,8 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
         return kOk;
     }
     LoadSounds();
-    if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
-        (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
+    if (!m_slave)
+        (void)RemoveStaleSlave(); // a copy still running is left for next time
     // The button cancels from now on: it is drawn as the working button it is.
     SetButton(kTextButtonCancel, 1.0f);
     return kOk;
@@ -532,12 +532,24 @@ gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
     return kOk;
 }
 
+// A slave file is the updater's own, read-only or not; a folder of its name is the user's and
+// stays, and so does a copy that still runs.
+gCResult CQuorvelUpdaterApp::RemoveStaleSlave()
+{
+    const gCString slave = ProgramFile(kSlaveName);
+    if (!FileIsThere(slave))
+        return kOk;
+    const DWORD attributes = GetFileAttributesW(slave.Text());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        (void)SetFileAttributesW(slave.Text(), attributes & ~FILE_ATTRIBUTE_READONLY); // the delete tells
+    return DeletePathFile(slave);
+}
+
 gCResult CQuorvelUpdaterApp::SelfUpdate()
 {
     const gCString slave = ProgramFile(kSlaveName);
-    gCResult result = 0;
-    if (FileIsThere(slave))
-        result = DeletePathFile(slave);
+    gCResult result = RemoveStaleSlave();
     wchar_t self[MAX_PATH] = {};
     if (result == kOk && !GetOwnProgramPath(self))
         result = kPathFailure;

@@ -92,6 +92,7 @@ private:
     bool TakeInstallation();
     void PrepareInstallation();
     void RemoveSourceRecord();
+    gCResult RemoveStaleSlave();
     gCResult OpenWindow();
     void ReadTestMode();
     void ReadProductFacts();

@@ -126,6 +126,9 @@ private:
 
     IUpdaterHost& m_host;
     uint32_t m_stopFlag = 0;
+    // 1 when the target check failed because the self-update could not start, which says so
+    // itself.
+    uint32_t m_selfUpdateFailed = 0;
     gCStream* m_archive = nullptr;
     uint32_t m_tableSize = 0;
     uint32_t m_headerSize = 0;
