@@ -532,6 +532,13 @@ gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
     return kOk;
 }
 
+// The one writer of the source record: the installer before it starts the slave, and the
+// received update of the updater itself.
+gCResult CQuorvelUpdaterApp::SaveUpdateSource(gCStream& archive)
+{
+    return WriteSourceRecord(GetProgramFolder(), archive);
+}
+
 // A slave file is the updater's own, read-only or not; a folder of its name is the user's and
 // stays, and so does a copy that still runs.
 gCResult CQuorvelUpdaterApp::RemoveStaleSlave()

@@ -2,14 +2,12 @@
 
 #include <utility>
 
-#include "AppHost.h"
 #include "FileOps.h"
 #include "FileOperationHook.h"
 #include "LocalString.h"
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
-#include "SourceRecord.h"
 #include "gCFile.h"
 
 CQVUDesquasher::CQVUDesquasher(IUpdaterHost& host) : m_host(host) {}
@@ -160,8 +158,7 @@ gCResult CQVUDesquasher::SaveSourceRecord()
 {
     if (!m_archive)
         return kBadParameter;
-    IAppHost* app = GetAppHost();
-    return WriteSourceRecord(app ? app->GetProgramFolder() : gCString(L""), *m_archive);
+    return m_host.SaveUpdateSource(*m_archive);
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()
