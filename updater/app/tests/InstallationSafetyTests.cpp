@@ -310,14 +310,15 @@ TEST(UpdaterPair, TwoCopiesStartedTogetherLoseNothingAndNeverInterleave)
 }
 
 // A drive letter that leads to the folder, its short name or a link to it: a second copy started
-// through the other name meets the first one's hold all the same and ends at once.
+// through the other name meets the first one's hold all the same and ends at once. (Wine gives a
+// program started through a short name its long name, so there the short name never split the
+// hold; Windows may keep the name as started.)
 TEST(UpdaterPair, TwoCopiesThroughTwoNamesOfOneFolderMakeOneRequestAndOneInstallation)
 {
     Road road = DemoRoad();
     road.script += L"EXECUTE=QUORVEL.EXE\r";
     road.serverOptions += L" --delay 1";
     Servers servers(road);
-    size_t requests = 0;
     for (int pair = 0; pair < 6; ++pair) {
         const int spelling = pair % 3;
         SCOPED_TRACE("pair " + std::to_string(pair) + " through " +
@@ -347,13 +348,14 @@ TEST(UpdaterPair, TwoCopiesThroughTwoNamesOfOneFolderMakeOneRequestAndOneInstall
                 new HostLink(HostServer::HostPath(linkFolder.Path() + L"installation"), other, install.Path(L"")));
         }
         ASSERT_TRUE(!link || link->Made());
+        const size_t requests = RequestCount(servers.update);
         // Either may come first.
         ASSERT_TRUE(pair < 3 ? install.Start() : install.StartThrough(other));
         ASSERT_TRUE(pair < 3 ? install.StartThrough(other) : install.Start());
         EXPECT_EQ(0u, install.WaitForExitOf(0, kRunMs));
         EXPECT_EQ(0u, install.WaitForExitOf(1, kRunMs));
         install.KillAll(); // the product that the update started
-        EXPECT_EQ(RequestCount(servers.update), ++requests);
+        EXPECT_EQ(RequestCount(servers.update), requests + 1);
         EXPECT_EQ(install.Read(L"QUORVEL.EXE"), ProgramBytes(L"QUORVEL_NEXT.exe"));
         EXPECT_EQ(install.Read(L"Resources\\system.vsf"), FactsTable(L"English", L"2.1.0"));
         const std::string log = install.Log();
