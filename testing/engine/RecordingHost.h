@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "AppHost.h"
+#include "SourceRecord.h"
 #include "UpdaterHost.h"
 #include "gCStringTable.h"
 
@@ -26,6 +28,12 @@ public:
         return kOk;
     }
     gCResult SetCaptionText(gCString text, uint32_t) override { return Note(HostEvent::Caption, text); }
+    // Beside the program, as the application writes it.
+    gCResult SaveUpdateSource(gCStream& archive) override
+    {
+        IAppHost* app = GetAppHost();
+        return WriteSourceRecord(app ? app->GetProgramFolder() : gCString(L""), archive);
+    }
     gCResult SelfUpdate() override
     {
         ++selfUpdates;

@@ -19,6 +19,7 @@
 #include "UpdaterMessages.h"
 #include "UpdaterTexts.h"
 #include "WidgetServices.h"
+#include "WinHandle.h"
 #include "WinSock.h"
 #include "gCFRef.h"
 #include "gCStringArray.h"
@@ -77,17 +78,28 @@ bool FileIsThere(const gCString& path)
     return FileExists(gCFRef(path));
 }
 
-// One name per installation folder, whatever the case of its path: every copy of the updater in
-// that folder meets the same objects, copies in other folders never.
-gCString InstallationName(const gCString& folder, const wchar_t* suffix)
+// One name per installation folder, however its path is spelled: every copy of the updater in
+// that folder meets the same objects, copies in other folders never. A drive letter that leads
+// to the folder, its short name or a link to it are other texts for the same folder, so the name
+// comes from the folder's volume and file index; only when the system cannot give those does
+// it come from the path's text, whatever its case.
+gCString InstallationName(const gCString& folder)
 {
+    wchar_t name[64];
+    CFileHandle handle(CreateFileW(folder.Text(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION identity = {};
+    if (handle.IsValid() && GetFileInformationByHandle(handle.Get(), &identity)) {
+        std::swprintf(name, 64, L"QVUpdater-%08lx-%08lx%08lx", identity.dwVolumeSerialNumber, identity.nFileIndexHigh,
+                      identity.nFileIndexLow);
+        return gCString(name);
+    }
     uint64_t hash = 14695981039346656037ull;
     for (int32_t i = 0; i < folder.Length(); ++i) {
         hash ^= static_cast<uint16_t>(towupper(folder[i]));
         hash *= 1099511628211ull;
     }
-    wchar_t name[64];
-    std::swprintf(name, 64, L"QVUpdater-%016llx%ls", static_cast<unsigned long long>(hash), suffix);
+    std::swprintf(name, 64, L"QVUpdater-%016llx", static_cast<unsigned long long>(hash));
     return gCString(name);
 }
 } // namespace
@@ -138,8 +150,8 @@ int32_t CQuorvelUpdaterApp::Run(HINSTANCE instance, HINSTANCE previous, const ch
 // started it has ended.
 bool CQuorvelUpdaterApp::TakeInstallation()
 {
-    const gCString lockName = InstallationName(GetProgramFolder(), L"");
-    const gCString slaveName = InstallationName(GetProgramFolder(), L" slave");
+    const gCString lockName = InstallationName(GetProgramFolder());
+    const gCString slaveName = gCString::Concat(lockName, gCString(L" slave"));
     if (m_slave) {
         m_slaveSign.Reset(CreateMutexW(nullptr, TRUE, slaveName.Text()));
         m_installationLock.Reset(CreateMutexW(nullptr, FALSE, lockName.Text()));
@@ -224,8 +236,8 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
         return kOk;
     }
     LoadSounds();
-    if (!m_slave && FileIsThere(ProgramFile(kSlaveName)))
-        (void)DeletePathFile(ProgramFile(kSlaveName)); // a copy still running is left for next time
+    if (!m_slave)
+        (void)RemoveStaleSlave(); // a copy still running is left for next time
     // The button cancels from now on: it is drawn as the working button it is.
     SetButton(kTextButtonCancel, 1.0f);
     return kOk;
@@ -520,12 +532,31 @@ gCResult CQuorvelUpdaterApp::OnFilesDropped(gCStringArray& names)
     return kOk;
 }
 
+// The one writer of the source record: the installer before it starts the slave, and the
+// received update of the updater itself.
+gCResult CQuorvelUpdaterApp::SaveUpdateSource(gCStream& archive)
+{
+    return WriteSourceRecord(GetProgramFolder(), archive);
+}
+
+// A slave file is the updater's own, read-only or not; a folder of its name is the user's and
+// stays, and so does a copy that still runs.
+gCResult CQuorvelUpdaterApp::RemoveStaleSlave()
+{
+    const gCString slave = ProgramFile(kSlaveName);
+    if (!FileIsThere(slave))
+        return kOk;
+    const DWORD attributes = GetFileAttributesW(slave.Text());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        (void)SetFileAttributesW(slave.Text(), attributes & ~FILE_ATTRIBUTE_READONLY); // the delete tells
+    return DeletePathFile(slave);
+}
+
 gCResult CQuorvelUpdaterApp::SelfUpdate()
 {
     const gCString slave = ProgramFile(kSlaveName);
-    gCResult result = 0;
-    if (FileIsThere(slave))
-        result = DeletePathFile(slave);
+    gCResult result = RemoveStaleSlave();
     wchar_t self[MAX_PATH] = {};
     if (result == kOk && !GetOwnProgramPath(self))
         result = kPathFailure;

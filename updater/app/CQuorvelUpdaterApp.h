@@ -44,6 +44,7 @@ public:
     gCResult WriteLogLine(gCString text) override;
     gCResult SetProgress(float fraction, uint32_t flag) override;
     gCResult SetCaptionText(gCString text, uint32_t flag) override;
+    gCResult SaveUpdateSource(gCStream& archive) override;
     gCResult SelfUpdate() override;
     uint32_t GetSourceRecordFlag() const override { return m_sourceRecordFlag; }
     gCString GetProductBuildString() const override { return m_facts.buildString; }
@@ -92,6 +93,7 @@ private:
     bool TakeInstallation();
     void PrepareInstallation();
     void RemoveSourceRecord();
+    gCResult RemoveStaleSlave();
     gCResult OpenWindow();
     void ReadTestMode();
     void ReadProductFacts();

@@ -6,7 +6,6 @@
 #include "CSound.h"
 #include "CQVUTransferManager.h"
 #include "CQuorvelUpdaterApp.h"
-#include "SourceRecord.h"
 #include "UpdaterMessages.h"
 #include "UpdaterTexts.h"
 
@@ -31,7 +30,7 @@ uint32_t CQuorvelUpdaterApp::OnMessage(uint32_t id, uint32_t a, uint32_t b, uint
         gCMemFile* body = reinterpret_cast<gCMemFile*>(b);
         m_pending = body;
         if (id == kMsgUpdaterFileArrived)
-            QV_RETURN_IF_FAILED(WriteSourceRecord(GetProgramFolder(), *body));
+            QV_RETURN_IF_FAILED(SaveUpdateSource(*body));
         break;
     }
     case kMsgAnswerReported:

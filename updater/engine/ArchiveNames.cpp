@@ -148,3 +148,8 @@ gCResult CheckArchiveNamesDistinct(const ArchiveName* names, int32_t count)
     }
     return kOk;
 }
+
+bool IsProgramName(const wchar_t* text, int32_t length)
+{
+    return length >= 4 && SameArchiveName(text + length - 4, 4, L".exe", 4);
+}

@@ -19,6 +19,8 @@ bool ArchiveNamesCollide(const wchar_t* a, int32_t lengthA, const wchar_t* b, in
 bool ArchiveNameBefore(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);
 // The same name as the file system sees it, case aside.
 bool SameArchiveName(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB);
+// A name ending in ".exe" in any case: a program, which is kept as a copy while it may run.
+bool IsProgramName(const wchar_t* text, int32_t length);
 
 struct ArchiveName {
     const wchar_t* text;

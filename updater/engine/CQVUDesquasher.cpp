@@ -2,14 +2,12 @@
 
 #include <utility>
 
-#include "AppHost.h"
 #include "FileOps.h"
 #include "FileOperationHook.h"
 #include "LocalString.h"
 #include "LocalTextIds.h"
 #include "MessageBoxHook.h"
 #include "PathSplit.h"
-#include "SourceRecord.h"
 #include "gCFile.h"
 
 CQVUDesquasher::CQVUDesquasher(IUpdaterHost& host) : m_host(host) {}
@@ -75,7 +73,9 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     if (target == kHandled)
         return kHandled;
     if (target != kOk) {
-        PostLine(gCString::ConcatText("PI Err: ", Text(kTextArchiveMalformed)), kLineRed);
+        // A self-update that could not start has said why; the archive is not at fault.
+        if (!m_selfUpdateFailed)
+            PostLine(gCString::ConcatText("PI Err: ", Text(kTextArchiveMalformed)), kLineRed);
         return kGenericFailure;
     }
     if (Checked(CheckWriteAccess()) != kOk) {
@@ -126,6 +126,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
 
 gCResult CQVUDesquasher::CheckScriptTarget()
 {
+    m_selfUpdateFailed = 0;
     const gCString& os = m_scriptValues[kOS];
     if (!os.IsEmpty() && !os.Equals(L"WIN32"))
         return kGenericFailure;
@@ -146,8 +147,9 @@ gCResult CQVUDesquasher::CheckScriptTarget()
     if (m_host.GetSourceRecordFlag())
         return kOk;
     QV_RETURN_IF_FAILED(SaveSourceRecord());
-    QV_RETURN_IF_FAILED(m_host.SelfUpdate());
-    return kHandled;
+    const gCResult started = m_host.SelfUpdate();
+    m_selfUpdateFailed = started != kOk ? 1 : 0;
+    return started != kOk ? started : gCResult(kHandled);
 }
 
 // A byte-for-byte copy of the archive beside the program, for the slave copy to install.
@@ -155,8 +157,7 @@ gCResult CQVUDesquasher::SaveSourceRecord()
 {
     if (!m_archive)
         return kBadParameter;
-    IAppHost* app = GetAppHost();
-    return WriteSourceRecord(app ? app->GetProgramFolder() : gCString(L""), *m_archive);
+    return m_host.SaveUpdateSource(*m_archive);
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()

@@ -134,6 +134,7 @@ private:
     Found Look(const gCFRef& path, int32_t i, bool mayBeOriginal, bool mayBeNew);
     EntryLook LookAt(int32_t i);
     bool IsNewFileCutShort(int32_t i) const;
+    bool IsCopyCutShort(int32_t i);
     bool IsOwnProgram(int32_t i) const;
     gCResult RestoreOriginal(const gCFRef& old, const gCFRef& target);
     // Keeps the original of an entry beside it, or moves it aside and the new file in at once.
@@ -162,6 +163,9 @@ private:
 
     IUpdaterHost& m_host;
     uint32_t m_stopFlag = 0;
+    // 1 when the target check failed because the self-update could not start, which says so
+    // itself.
+    uint32_t m_selfUpdateFailed = 0;
     gCStream* m_archive = nullptr;
     uint32_t m_tableSize = 0;
     uint32_t m_headerSize = 0;

@@ -14,6 +14,7 @@
 #include "AppHost.h"
 #include "ArchiveNames.h"
 #include "ArchiveFormat.h"
+#include "ArchiveLimits.h"
 #include "CQVUDesquasher.h"
 #include "CSpanReader.h"
 #include "CheckEffectiveRights.h"
@@ -85,12 +86,6 @@ gCResult Replace(const gCFRef& from, const gCFRef& to, FileOperation operation)
 bool Refused(gCResult replaced)
 {
     return replaced == kFileOpenFailure || replaced == kTargetExists || replaced == kStreamFailure;
-}
-
-bool IsProgram(const gCString& path)
-{
-    const int32_t n = path.Length();
-    return n >= 4 && SameArchiveName(path.Text() + n - 4, 4, L".exe", 4);
 }
 
 // True when no one holds the file open: only then can it be replaced in one step. A file that
@@ -173,7 +168,7 @@ gCResult KeepBeside(const gCFRef& target, const gCFRef& old, const gCFRef& temp,
     if (!IsWholePathText(path) || !IsWholePathText(oldPath))
         return kBadParameter;
     gCResult kept = kFileOpenFailure;
-    if (!IsProgram(path))
+    if (!IsProgramName(path.Text(), path.Length()))
         kept = LinkUnheld(path, oldPath);
     else if (NobodyHolds(path) && CopyFileW(path.Text(), oldPath.Text(), TRUE))
         kept = kOk;
@@ -384,8 +379,7 @@ gCResult CQVUDesquasher::RecordBytes(int32_t i, uint64_t position, const uint8_t
         return kStreamFailure;
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
     QV_RETURN_IF_FAILED(reader.ReadU64(size));
-    if (size > kMaxFileSize)
-        return kOutOfRange;
+    QV_RETURN_IF_FAILED(CheckSizeMax100M(size));
     if (size != m_sizes[i])
         return kStreamFailure;
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
@@ -417,7 +411,7 @@ gCResult CQVUDesquasher::ProveOriginal(int32_t i)
 {
     const gCString& path = m_targetPaths[i].GetStoredText();
     // Its identity can be read whoever holds it; a program is read whole.
-    const DWORD access = IsProgram(path) ? GENERIC_READ : FILE_READ_ATTRIBUTES;
+    const DWORD access = IsProgramName(path.Text(), path.Length()) ? GENERIC_READ : FILE_READ_ATTRIBUTES;
     CFileHandle file(CreateFileW(path.Text(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
@@ -426,7 +420,7 @@ gCResult CQVUDesquasher::ProveOriginal(int32_t i)
     FileProof& proof = m_oldProofs[i];
     proof = {(uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow, 0, info.dwVolumeSerialNumber,
              (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, kByIdentity};
-    if (!IsProgram(path))
+    if (!IsProgramName(path.Text(), path.Length()))
         return kOk;
     uint64_t size = 0;
     QV_RETURN_IF_FAILED(
@@ -552,7 +546,9 @@ gCResult CQVUDesquasher::MoveIn(int32_t i)
     const gCResult replaced = Replace(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);
     // A program that still runs can lose its name only by a move: it goes over its copy. A
     // refusal that comes of the new file itself, held by someone, leaves the target alone.
-    if (!Refused(replaced) || !IsProgram(m_targetPaths[i].GetStoredText()) || !CanMove(m_tempPaths[i]))
+    if (!Refused(replaced) ||
+        !IsProgramName(m_targetPaths[i].GetStoredText().Text(), m_targetPaths[i].GetStoredText().Length()) ||
+        !CanMove(m_tempPaths[i]))
         return replaced;
     QV_RETURN_IF_FAILED(Replace(m_targetPaths[i], m_oldPaths[i], FileOperation::KeepOld));
     const gCResult moved = Move(m_tempPaths[i], m_targetPaths[i], FileOperation::MoveNew);

@@ -4,6 +4,7 @@
 
 #include "AppHost.h"
 #include "ArchiveFormat.h"
+#include "ArchiveLimits.h"
 #include "ArchiveNames.h"
 #include "CQVUCompressor.h"
 #include "CQVUDesquasher.h"
@@ -61,8 +62,9 @@ gCResult CQVUDesquasher::ReadArchiveFile(gCStream& archive)
     PostLine(Text(kTextReadingArchive), kLineBlack);
     QV_RETURN_IF_FAILED(archive.Rewind());
     const int64_t length = archive.GetLength();
-    if (length < 0 || static_cast<uint64_t>(length) > kMaxContainerSize)
+    if (length < 0)
         return kOutOfRange;
+    QV_RETURN_IF_FAILED(CheckSizeMax100M(static_cast<uint64_t>(length)));
     QV_RETURN_IF_FAILED(ReadTags(archive, kContainerMagic1, kContainerMagic2));
     uint32_t format = 0;
     QV_RETURN_IF_FAILED(archive.ReadU32(format));
@@ -143,8 +145,8 @@ gCResult CQVUDesquasher::ParseUpdateArchive()
         }
         QV_RETURN_IF_FAILED(first.ReadU32(tableSize));
         QV_RETURN_IF_FAILED(first.ReadU32(scriptUnits));
-        if (tableSize > kMaxTableSize || scriptUnits > kMaxScriptUnits)
-            return kOutOfRange;
+        QV_RETURN_IF_FAILED(CheckSizeMax64K(tableSize));
+        QV_RETURN_IF_FAILED(CheckSizeMax64K(scriptUnits));
     }
 
     m_headerSize = kFixedHeaderSize + 2 * scriptUnits + tableSize;
@@ -205,8 +207,7 @@ gCResult CQVUDesquasher::ReadEntry(CSpanReader& reader)
 {
     uint64_t size = 0;
     QV_RETURN_IF_FAILED(reader.ReadU64(size));
-    if (size > kMaxFileSize)
-        return kOutOfRange;
+    QV_RETURN_IF_FAILED(CheckSizeMax100M(size));
     QV_RETURN_IF_FAILED(reader.ReadTags(kEntryTag1, kEntryTag2));
     gCString name;
     QV_RETURN_IF_FAILED(ReadTerminatedName(reader, name));

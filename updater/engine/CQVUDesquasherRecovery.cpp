@@ -5,6 +5,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <utility>
 
 #include "AppHost.h"
@@ -117,6 +118,35 @@ bool CQVUDesquasher::IsNewFileCutShort(int32_t i) const
     return size <= m_newProofs[i].size && written + kStampSlack >= m_journalStamp;
 }
 
+// The copy of a program's original that was being made when its run stopped: the original is
+// in place, and the ".old" holds its first bytes and no more.
+bool CQVUDesquasher::IsCopyCutShort(int32_t i)
+{
+    if (!(m_entryFlags[i] & kTargetExisted) ||
+        !IsProgramName(m_targetPaths[i].GetStoredText().Text(), m_targetPaths[i].GetStoredText().Length()) ||
+        Look(m_targetPaths[i], i, true, false) != Found::kOriginal)
+        return false;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    CFileHandle original(
+        CreateFileW(m_targetPaths[i].GetStoredText().Text(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    CFileHandle copy(
+        CreateFileW(m_oldPaths[i].GetStoredText().Text(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    const DWORD half = static_cast<DWORD>(m_readBlock.Count() / 2);
+    if (!original.IsValid() || !copy.IsValid() || half == 0)
+        return false;
+    char* const a = m_readBlock.Data();
+    char* const b = a + half;
+    for (;;) {
+        DWORD gotCopy = 0, gotOriginal = 0;
+        if (!ReadFile(copy.Get(), b, half, &gotCopy, nullptr) ||
+            !ReadFile(original.Get(), a, gotCopy, &gotOriginal, nullptr) || gotOriginal != gotCopy ||
+            std::memcmp(a, b, gotCopy) != 0)
+            return false;
+        if (gotCopy < half)
+            return true;
+    }
+}
+
 CQVUDesquasher::Undo CQVUDesquasher::TurnBack()
 {
     // A journal that cannot take the mark still turns the next start back unless every new
@@ -191,7 +221,7 @@ CQVUDesquasher::Undo CQVUDesquasher::RollBack(bool act, int32_t& unexplained)
         if (temp == Found::kOther && IsNewFileCutShort(i))
             temp = Found::kNew;
         // A second name or a copy of the original, while the original is in place.
-        if (old == Found::kOriginal && target == Found::kOriginal) {
+        if ((old == Found::kOriginal && target == Found::kOriginal) || (old == Found::kOther && IsCopyCutShort(i))) {
             if (Delete(m_oldPaths[i], FileOperation::RollBack) == kOk)
                 LogLine(Joined(L"Removed ", m_oldPaths[i].GetStoredText()));
             else if (undo == Undo::kWhole)
@@ -292,8 +322,14 @@ bool CQVUDesquasher::RollForward()
         const EntryLook look = LookAt(i);
         if (look.temp != Found::kNew)
             continue; // moved in already
-        if ((m_entryFlags[i] & kTargetExisted) && look.old != Found::kOriginal && KeepOriginal(i) != kOk)
-            return false;
+        if ((m_entryFlags[i] & kTargetExisted) && look.old != Found::kOriginal) {
+            // A copy cut short gives way to a whole one.
+            if (look.old == Found::kOther &&
+                (!IsCopyCutShort(i) || Delete(m_oldPaths[i], FileOperation::RollBack) != kOk))
+                return false;
+            if (KeepOriginal(i) != kOk)
+                return false;
+        }
         if (!(m_entryFlags[i] & kMovedIn) && MoveIn(i) != kOk)
             return false;
         LogLine(Joined(L"Moved in ", m_targetPaths[i].GetStoredText()));

@@ -7,6 +7,7 @@
 #include "gCResult.h"
 #include "gCString.h"
 
+class gCStream;
 class gCStringTable;
 
 // Status-line colours (ARGB).
@@ -25,6 +26,9 @@ public:
     virtual gCResult SetProgress(float fraction, uint32_t flag) = 0;
     virtual gCResult SetCaptionText(gCString text, uint32_t flag) = 0;
 
+    // Writes the whole archive to the source record beside the program and rewinds the
+    // archive; a failed write leaves no record.
+    virtual gCResult SaveUpdateSource(gCStream& archive) = 0;
     // Copies the program to the slave file and starts it; 0 once started.
     virtual gCResult SelfUpdate() = 0;
     // 1 when the download source record lay beside the program at start-up: this copy is the

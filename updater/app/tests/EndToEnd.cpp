@@ -79,12 +79,21 @@ void Installation::PointAt(const gCString& server)
 
 bool Installation::Start(const std::wstring& program, const std::wstring& arguments)
 {
-    std::wstring line = L"\"" + Path(program) + L"\" " + arguments;
+    return Launch(L"\"" + Path(program) + L"\" " + arguments, m_folder.Path());
+}
+
+bool Installation::StartThrough(const std::wstring& folder)
+{
+    return Launch(L"\"" + folder + L"QVUpdater.exe\"", folder);
+}
+
+bool Installation::Launch(std::wstring line, const std::wstring& folder)
+{
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, m_folder.Path().c_str(),
-                        &startup, &info))
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, folder.c_str(), &startup,
+                        &info))
         return false;
     CKernelHandle thread(info.hThread);
     m_processes.emplace_back(info.hProcess);

@@ -42,6 +42,8 @@ public:
     void PointAt(const gCString& server);
 
     bool Start(const std::wstring& program = L"QVUpdater.exe", const std::wstring& arguments = L"");
+    // Starts the updater through another name of the installation's folder (ending with '\').
+    bool StartThrough(const std::wstring& folder);
     // The exit code of the program started last (or of the one started as the n-th), or
     // kProgramNotStarted when it did not end in time.
     DWORD WaitForExit(int ms);
@@ -60,6 +62,8 @@ public:
     std::wstring ServeBytes(UpdateServer& server, const QVUBytes& archive, const std::wstring& options);
 
 private:
+    bool Launch(std::wstring line, const std::wstring& folder);
+
     TempFolder m_scratch;
     TempFolder m_folder;
     CKernelHandle m_job;

@@ -115,8 +115,21 @@ TEST_F(UpdaterRun, SelfUpdateThatCannotStartTheSlaveLeavesNoSourceRecord)
                                  "OK.\r\n" +
                                  kUnpacking +
                                  " -- QVUpdater.exe, 11 bytes\r\n[box] Error.: An error occurred on attempting to "
-                                 "create an object.\nQuorvel Updater couldn't update itself.\r\nPI Err: The update "
-                                 "file is damaged or not meant for this installation.\r\n");
+                                 "create an object.\nQuorvel Updater couldn't update itself.\r\n");
+}
+
+// A slave copy that an earlier run left read-only is the updater's own: it is replaced.
+TEST_F(UpdaterRun, SelfUpdateReplacesAStaleReadOnlySlaveCopy)
+{
+    const std::wstring stale = install.Path(L"QVUSlave.exe");
+    ASSERT_TRUE(WriteWholeFile(gCString(stale.c_str()), Ansi("an earlier slave")));
+    ASSERT_TRUE(SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_READONLY));
+    Serve({Entry(L"QVUpdater.exe", ProgramBytes(L"qvu_execute_marker.exe"))}, kSelfUpdate,
+          L"--mode file --updater-send");
+    ASSERT_TRUE(install.Start());
+    EXPECT_EQ(install.WaitForExit(kRunMs), 0u) << install.Log();
+    ASSERT_TRUE(Eventually([&] { return !install.Read(L"executed.txt").empty(); })) << install.Log();
+    EXPECT_NE(install.Log().find("\r\nThe update was installed successfully.\r\n"), std::string::npos) << install.Log();
 }
 
 // In German, as the product's language asks.

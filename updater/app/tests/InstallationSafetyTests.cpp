@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <map>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -149,6 +151,55 @@ void RunWhole(const Road& road, Servers& servers, WholeRun& run)
         EXPECT_NE(line.rfind("Moved aside", 0), 0u) << line;
 }
 
+size_t RequestCount(const UpdateServer& server)
+{
+    const std::string requests = server.Requests();
+    size_t count = 0;
+    for (size_t at = requests.find("GET "); at != std::string::npos; at = requests.find("GET ", at + 1))
+        ++count;
+    return count;
+}
+
+// A second name of a folder on the host's file system, as a user makes one: a link to it, or a
+// drive letter of Wine's prefix (whose drives are links to folders). Gone at the end.
+class HostLink {
+public:
+    // The link's host path and the name by which programs reach it.
+    HostLink(const std::wstring& hostPath, const std::wstring& dosName, const std::wstring& folder)
+        : m_hostPath(hostPath), m_dosName(dosName)
+    {
+        (void)RunProgram(L"/bin/ln -s " + HostServer::HostPath(folder) + L" " + m_hostPath); // seen below
+        m_made = Eventually([&] { return GetFileAttributesW(m_dosName.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    }
+    ~HostLink()
+    {
+        (void)RunProgram(L"/bin/rm -f " + m_hostPath);
+        (void)Eventually([&] { return GetFileAttributesW(m_dosName.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+    bool Made() const { return m_made; }
+
+private:
+    std::wstring m_hostPath, m_dosName;
+    bool m_made = false;
+};
+
+// The folder of the prefix's drive links on the host, with its trailing '/'.
+std::wstring DriveLinkFolder()
+{
+    std::wstring drive = HostServer::HostPath(L"C:\\"); // "<prefix>/dosdevices/c:/", quoted
+    const size_t at = drive.rfind(L"/c:");
+    return at == std::wstring::npos ? L"" : drive.substr(1, at);
+}
+
+// A drive letter that leads nowhere yet.
+wchar_t FreeDriveLetter()
+{
+    for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter)
+        if (GetDriveTypeW((std::wstring(1, letter) + L":\\").c_str()) == DRIVE_NO_ROOT_DIR)
+            return letter;
+    return 0;
+}
+
 // A new seed for each run's kills, unless QV_KILL_SEED gives one to repeat them.
 unsigned KillSeed()
 {
@@ -259,11 +310,62 @@ TEST(UpdaterPair, TwoCopiesStartedTogetherLoseNothingAndNeverInterleave)
         EXPECT_EQ(log.find(kInstalled), log.rfind(kInstalled)) << log;
         EXPECT_NE(log.find(kInstalled), std::string::npos) << log;
     }
-    const std::string requests = servers.update.Requests();
-    size_t count = 0;
-    for (size_t at = requests.find("GET "); at != std::string::npos; at = requests.find("GET ", at + 1))
-        ++count;
-    EXPECT_EQ(20u, count);
+    EXPECT_EQ(20u, RequestCount(servers.update));
+}
+
+// A drive letter that leads to the folder, its short name or a link to it: a second copy started
+// through the other name meets the first one's hold all the same and ends at once. (Wine gives a
+// program started through a short name its long name, so there the short name never split the
+// hold; Windows may keep the name as started.)
+TEST(UpdaterPair, TwoCopiesThroughTwoNamesOfOneFolderMakeOneRequestAndOneInstallation)
+{
+    Road road = DemoRoad();
+    road.script += L"EXECUTE=QUORVEL.EXE\r";
+    road.serverOptions += L" --delay 1";
+    Servers servers(road);
+    for (int pair = 0; pair < 6; ++pair) {
+        const int spelling = pair % 3;
+        SCOPED_TRACE("pair " + std::to_string(pair) + " through " +
+                     (spelling == 0   ? "a drive letter"
+                      : spelling == 1 ? "the short name"
+                                      : "a link"));
+        Installation install;
+        install.PointAt(servers.update.Host());
+        TempFolder linkFolder;
+        std::unique_ptr<HostLink> link;
+        std::wstring other;
+        if (spelling == 0) {
+            const wchar_t letter = FreeDriveLetter();
+            ASSERT_NE(letter, 0);
+            ASSERT_NE(DriveLinkFolder(), L"");
+            other = std::wstring(1, letter) + L":\\";
+            link.reset(
+                new HostLink(L"\"" + DriveLinkFolder() + wchar_t(towlower(letter)) + L":\"", other, install.Path(L"")));
+        } else if (spelling == 1) {
+            wchar_t shortName[MAX_PATH] = {};
+            ASSERT_NE(GetShortPathNameW(install.Path(L"").c_str(), shortName, MAX_PATH), 0u);
+            other = shortName;
+            ASSERT_NE(_wcsicmp(other.c_str(), install.Path(L"").c_str()), 0);
+        } else {
+            other = linkFolder.Path() + L"installation\\";
+            link.reset(
+                new HostLink(HostServer::HostPath(linkFolder.Path() + L"installation"), other, install.Path(L"")));
+        }
+        ASSERT_TRUE(!link || link->Made());
+        const size_t requests = RequestCount(servers.update);
+        // Either may come first.
+        ASSERT_TRUE(pair < 3 ? install.Start() : install.StartThrough(other));
+        ASSERT_TRUE(pair < 3 ? install.StartThrough(other) : install.Start());
+        EXPECT_EQ(0u, install.WaitForExitOf(0, kRunMs));
+        EXPECT_EQ(0u, install.WaitForExitOf(1, kRunMs));
+        install.KillAll(); // the product that the update started
+        EXPECT_EQ(RequestCount(servers.update), requests + 1);
+        EXPECT_EQ(install.Read(L"QUORVEL.EXE"), ProgramBytes(L"QUORVEL_NEXT.exe"));
+        EXPECT_EQ(install.Read(L"Resources\\system.vsf"), FactsTable(L"English", L"2.1.0"));
+        const std::string log = install.Log();
+        EXPECT_NE(log.find(kInstalled), std::string::npos) << log;
+        EXPECT_EQ(log.find("could not"), std::string::npos) << log;
+    }
 }
 
 // The new updater, its resources and a marker of its own: the slave replaces them all, the new

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <random>
 
+#include "ArchiveLimits.h"
 #include "ArchiveNames.h"
 #include "EngineFixture.h"
 #include "gMem.h"
@@ -195,6 +196,25 @@ TEST(ArchiveLimits, ContainerAtTheLimitAndOnePast)
         gCFile stream;
         ASSERT_OK(stream.OpenFullPath(path, kAccessRead));
         EXPECT_RESULT(f.desquasher.ReadArchiveFile(stream), c.second);
+    }
+}
+
+// Values read from an archive are unsigned: one whose low 32 bits are small is still too large.
+TEST(ArchiveLimits, EachCheckHoldsAtItsLimitAndRefusesWhatLiesBeyond)
+{
+    const struct {
+        uint64_t value;
+        gCResult max64K, max100M;
+    } cases[] = {{0, kOk, kOk},
+                 {65536, kOk, kOk},
+                 {65537, kOutOfRange, kOk},
+                 {100000000, kOutOfRange, kOk},
+                 {100000001, kOutOfRange, kOutOfRange},
+                 {0x100000001ull, kOutOfRange, kOutOfRange},
+                 {~0ull, kOutOfRange, kOutOfRange}};
+    for (const auto& c : cases) {
+        EXPECT_RESULT(CheckSizeMax64K(c.value), c.max64K) << c.value;
+        EXPECT_RESULT(CheckSizeMax100M(c.value), c.max100M) << c.value;
     }
 }
 

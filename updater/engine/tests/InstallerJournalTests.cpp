@@ -113,6 +113,26 @@ TEST_F(InstallerJournal, OnceEveryNewFileWasWrittenTheInstallationIsFinished)
     }
 }
 
+// Killed while it copied the program aside: the copy cut short is known for one, forward and
+// back alike, and never left behind.
+TEST_F(InstallerJournal, AProgramsCopyCutShortGivesWayEitherWay)
+{
+    for (bool back : {false, true}) {
+        ASSERT_TRUE(KillAtFirst(FileOperation::KeepOld));
+        const gCString copy((installFolder + L"app.exe.old").c_str());
+        const Bytes whole = ReadWholeFile(copy);
+        ASSERT_FALSE(whole.empty());
+        WriteWholeFile(copy, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
+        if (back) {
+            Bytes journal = ReadWholeFile(Journal());
+            journal.resize(journal.size() - 3); // its written mark cut short
+            WriteWholeFile(Journal(), journal);
+        }
+        EXPECT_EQ(back ? Recovery::kUndone : Recovery::kFinished, desquasher.RecoverInterrupted());
+        EXPECT_EQ(back ? kOriginal : kUpdated, Tree());
+    }
+}
+
 // Journals whose every mark is whole but that name files no run made: nothing is deleted,
 // replaced or marked read-only, and each is set aside.
 TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
