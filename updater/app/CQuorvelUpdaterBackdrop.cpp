@@ -108,6 +108,15 @@ gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
     return kOk;
 }
 
+gCResult CQuorvelUpdaterBackdrop::SetSize(int32_t width, int32_t height, int32_t redraw)
+{
+    QV_RETURN_IF_FAILED(CBackdrop::SetSize(width, height, redraw));
+    // The size read from the resource comes before the faces: the window's open draws it.
+    if (redraw)
+        Render();
+    return kOk;
+}
+
 gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
 {
     const int32_t height = m_body.IsOpen() ? m_body.GetLineHeight() : kFallbackRowHeight;

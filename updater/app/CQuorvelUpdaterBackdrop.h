@@ -78,6 +78,8 @@ public:
 
     uint32_t OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t flag) override;
     gCResult OnWindowOpen() override;
+    // The window at a new size is drawn whole at once, not at the next change of its parts.
+    gCResult SetSize(int32_t width, int32_t height, int32_t redraw) override;
 
     // Where things are drawn, in client coordinates.
     static gCRect CaptionRect() { return {0, 0, kWidth, ListRect().top}; }

@@ -298,3 +298,31 @@ TEST(UpdaterApp, TheWindowShowsAWorkingCancelWholeLinesWholeCaptionsAndNoBarAfte
     PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
 }
+
+// The window offers no maximising; at every other size it takes (the whole area, most of it) it
+// is drawn whole at once, on the screen too, with no status change to wait for.
+TEST(UpdaterApp, TheWindowAtAnotherSizeIsDrawnWholeAtOnce)
+{
+    Installation install;
+    UpdateServer server;
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
+    ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    const HWND handle = app.GetMainWindowHandle();
+    EXPECT_EQ(GetWindowLongW(handle, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), WS_MINIMIZEBOX);
+    ShowWindow(handle, SW_SHOW);
+    CQuorvelUpdaterBackdrop& window = *app.GetBackdrop();
+    CImageBase& picture = window.GetBackBuffer();
+    for (const gCPoint size : {gCPoint{1280, 1024}, gCPoint{1024, 819}}) {
+        PostMessageW(handle, WM_KEYDOWN, size.x == 1280 ? VK_F7 : VK_F8, 0);
+        ASSERT_TRUE(app.RunUntil([&] { return picture.GetWidth() == size.x; }, 3000));
+        ASSERT_EQ(picture.GetHeight(), size.y);
+        EXPECT_TRUE(Shows(picture, window.RowRect(0), 0xFF0000));
+        EXPECT_EQ(picture.GetPixel(size.x - 1, size.y - 1) & 0xFFFFFF, 0xF0F0F0u);
+        EXPECT_TRUE(app.RunUntil([&] { return ScreenMatches(handle, picture); }, 3000)) << size.x;
+    }
+    PostMessageW(handle, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitClosed());
+}
