@@ -160,7 +160,10 @@ gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour,
     // The log keeps the line even when the list cannot.
     QV_RETURN_IF_FAILED(WriteLogLine(text));
     QV_RETURN_IF_FAILED(AddWrapped(text, colour));
-    return Changed(presentFlag, ListRect());
+    // Presenting only shows the line: one that cannot reach the screen now stays marked and shows
+    // at the next present or paint, and the update goes on.
+    (void)Changed(presentFlag, ListRect());
+    return kOk;
 }
 
 int32_t CQuorvelUpdaterBackdrop::RowTextWidth()
