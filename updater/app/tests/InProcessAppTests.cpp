@@ -326,3 +326,52 @@ TEST(UpdaterApp, TheWindowAtAnotherSizeIsDrawnWholeAtOnce)
     PostMessageW(handle, WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
 }
+
+// Each change draws only its own part, and the bar only when it is shown: after a run of changes
+// of every part the window holds, and the screen shows, what a whole new drawing gives.
+TEST(UpdaterApp, AfterChangesOfEveryPartTheWindowEqualsAWholeDrawing)
+{
+    Installation install;
+    UpdateServer server;
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
+    ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    const HWND handle = app.GetMainWindowHandle();
+    ShowWindow(handle, SW_SHOW);
+    UpdateWindow(handle);
+    CQuorvelUpdaterBackdrop& window = *app.GetBackdrop();
+    gCString closing(L"The closing line, also the caption.");
+    const std::function<void()> changes[] = {
+        [&] { (void)app.SendToView(kMsgProgress, 0, 30, 0); },
+        [&] { (void)app.SendToView(kMsgProgress, 0, 31, 0); },
+        [&] { EXPECT_OK(window.SetCaptionText(gCString(L"Another caption"), 1)); },
+        [&] { (void)app.SendToView(kMsgReportClosingLine, reinterpret_cast<uint32_t>(&closing), kLineRed, 0); },
+        [&] { EXPECT_OK(window.SetButtonText(gCString(L"Another button"))); },
+        [&] { window.SetButtonOpacity(0.5f); },
+        [&] { PostMessageW(handle, WM_KEYDOWN, VK_HOME, 0); },
+        [&] { (void)app.SendToView(kMsgProgress, 0, 77, 0); },
+        [&] { (void)app.SendToView(kMsgAnswerReported, 0, 0, 0); },
+        [&] { EXPECT_OK(window.SetButtonText(gCString(L""))); },
+    };
+    CImageBase& picture = window.GetBackBuffer();
+    for (const auto& change : changes) {
+        change();
+        (void)app.RunUntil([] { return false; }, 60);
+        std::vector<uint32_t> drawn;
+        CImageBase& now = window.GetBackBuffer();
+        for (int32_t y = 0; y < now.GetHeight(); ++y)
+            for (int32_t x = 0; x < now.GetWidth(); ++x)
+                drawn.push_back(now.GetPixel(x, y));
+        EXPECT_TRUE(app.RunUntil([&] { return ScreenMatches(handle, picture); }, 3000));
+        window.Render();
+        size_t differ = 0;
+        for (int32_t y = 0, i = 0; y < now.GetHeight(); ++y)
+            for (int32_t x = 0; x < now.GetWidth(); ++x, ++i)
+                differ += drawn[static_cast<size_t>(i)] != now.GetPixel(x, y);
+        EXPECT_EQ(differ, 0u) << window.GetCaption().Text();
+    }
+    PostMessageW(handle, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitClosed());
+}
