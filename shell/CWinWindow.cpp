@@ -53,6 +53,13 @@ bool MainMonitorInfo(MONITORINFO& info)
     return monitor && GetMonitorInfoW(monitor, &info);
 }
 
+// A framed window offers maximising only when its size may change: a window of one fixed size,
+// maximised, loses its caption and with it every way back.
+DWORD FramedStyle(bool resizable)
+{
+    return resizable ? (kFramedStyle | WS_THICKFRAME) : (kFramedStyle & ~static_cast<DWORD>(WS_MAXIMIZEBOX));
+}
+
 UINT RedrawFlags(UINT base, int32_t redraw)
 {
     return redraw ? base : (base | SWP_NOREDRAW);
@@ -167,7 +174,7 @@ int32_t CWinWindow::Create(int32_t width, int32_t height, const gCString& title,
     width = std::min<int32_t>(width, desktop.right - desktop.left);
     height = std::min<int32_t>(height, desktop.bottom - desktop.top);
 
-    DWORD style = (m_content && m_content->IsFramed()) ? kFramedStyle : 0;
+    DWORD style = (m_content && m_content->IsFramed()) ? FramedStyle(false) : 0;
     RECT outer = {0, 0, width, height};
     AdjustWindowRect(&outer, style, FALSE);
     if (!CreateFrame(title, iconId, style, outer.right - outer.left, outer.bottom - outer.top))
@@ -188,11 +195,10 @@ int32_t CWinWindow::CreateAt(uint32_t flags, float sx, float sy, float px, float
     int32_t width = std::min<int32_t>(rect.Width(), desktop.right - desktop.left);
     int32_t height = std::min<int32_t>(rect.Height(), desktop.bottom - desktop.top);
 
-    DWORD style = (m_content && m_content->IsFramed()) ? kFramedStyle : 0;
-    if (flags & kWindowResizable) {
-        style |= WS_THICKFRAME;
+    const bool resizable = (flags & kWindowResizable) != 0;
+    DWORD style = (m_content && m_content->IsFramed()) ? FramedStyle(resizable) : (resizable ? WS_THICKFRAME : 0);
+    if (resizable)
         m_resizable = 1;
-    }
     RECT outer = {0, 0, width, height};
     AdjustWindowRect(&outer, style, FALSE);
     if (!CreateFrame(title, iconId, style, outer.right - outer.left, outer.bottom - outer.top))

@@ -104,6 +104,23 @@ TEST_F(WindowProc, KeysReachTheContentThroughTheTableAndTheRestAreWindowCommands
     EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION, 0);
 }
 
+// A framed window of one size offers no maximising, which would take its caption and the way
+// back with it; a resizable one does, with its sizing border.
+TEST(WindowStyle, OnlyAResizableFramedWindowOffersMaximising)
+{
+    for (uint32_t resizable : {0u, static_cast<uint32_t>(kWindowResizable)}) {
+        TestApp app;
+        FakeContent* content = new FakeContent();
+        content->framed = true;
+        ASSERT_OK(app.OpenMainWindowAt(content, 103, kWindowCentreX | kWindowCentreY | resizable, 640.0f, 240.0f, -1.0f,
+                                       -1.0f, nullptr, 0));
+        const LONG style = GetWindowLongW(GetMainWindow()->GetHandle(), GWL_STYLE);
+        const LONG offered = resizable ? (WS_MAXIMIZEBOX | WS_THICKFRAME) : 0;
+        EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+        EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), offered) << resizable;
+    }
+}
+
 TEST_F(WindowProc, PointerAndWheelMessagesGiveSignedPoints)
 {
     const std::vector<std::pair<UINT, FakeContent::MouseEvent>> messages = {

@@ -108,6 +108,15 @@ gCResult CQuorvelUpdaterBackdrop::OnWindowOpen()
     return kOk;
 }
 
+gCResult CQuorvelUpdaterBackdrop::SetSize(int32_t width, int32_t height, int32_t redraw)
+{
+    QV_RETURN_IF_FAILED(CBackdrop::SetSize(width, height, redraw));
+    // The size read from the resource comes before the faces: the window's open draws it.
+    if (redraw)
+        Render();
+    return kOk;
+}
+
 gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
 {
     const int32_t height = m_body.IsOpen() ? m_body.GetLineHeight() : kFallbackRowHeight;
@@ -116,12 +125,55 @@ gCRect CQuorvelUpdaterBackdrop::RowRect(int32_t visibleIndex) const
     return {list.left + 1, top, list.right - 1, top + height};
 }
 
-gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag, const gCRect& area)
+gCResult CQuorvelUpdaterBackdrop::Changed(uint32_t presentFlag, Part part)
 {
-    Render();
-    // Only the changed part goes to the screen; it stays marked until it has gone there.
-    Invalidate(area);
+    // Only the changed part is drawn and goes to the screen; it stays marked until it has gone
+    // there.
+    if (m_backBuffer.IsValid()) {
+        GdiFlush();
+        switch (part) {
+        case kCaptionPart:
+            DrawCaption();
+            Invalidate(CaptionRect());
+            break;
+        case kListPart:
+            DrawList();
+            Invalidate(ListRect());
+            break;
+        case kButtonPart:
+            DrawButton();
+            Invalidate(ButtonRect());
+            break;
+        }
+    }
     return presentFlag ? Present() : gCResult(kOk);
+}
+
+void CQuorvelUpdaterBackdrop::DrawWaitingBar()
+{
+    if (!m_barStale || !m_backBuffer.IsValid())
+        return;
+    GdiFlush();
+    DrawProgress();
+    Invalidate(ProgressRect());
+}
+
+gCResult CQuorvelUpdaterBackdrop::Present()
+{
+    DrawWaitingBar();
+    return CBackdrop::Present();
+}
+
+HDC CQuorvelUpdaterBackdrop::GetBackBufferDC()
+{
+    DrawWaitingBar();
+    return CBackdrop::GetBackBufferDC();
+}
+
+CImageBase& CQuorvelUpdaterBackdrop::GetBackBuffer()
+{
+    DrawWaitingBar();
+    return m_backBuffer;
 }
 
 gCResult CQuorvelUpdaterBackdrop::BuildUpdateURL(CQVUTransferManager* manager, const CProductFacts& facts,
@@ -151,7 +203,10 @@ gCResult CQuorvelUpdaterBackdrop::PostStatusLine(gCString text, uint32_t colour,
     // The log keeps the line even when the list cannot.
     QV_RETURN_IF_FAILED(WriteLogLine(text));
     QV_RETURN_IF_FAILED(AddWrapped(text, colour));
-    return Changed(presentFlag, ListRect());
+    // Presenting only shows the line: one that cannot reach the screen now stays marked and shows
+    // at the next present or paint, and the update goes on.
+    (void)Changed(presentFlag, kListPart);
+    return kOk;
 }
 
 int32_t CQuorvelUpdaterBackdrop::RowTextWidth()
@@ -202,7 +257,7 @@ gCResult CQuorvelUpdaterBackdrop::AddWrapped(const gCString& text, uint32_t colo
 gCResult CQuorvelUpdaterBackdrop::PostColouredLine(gCString text, uint32_t colour)
 {
     QV_RETURN_IF_FAILED(m_caption.SetString(text));
-    Invalidate(CaptionRect());
+    (void)Changed(0, kCaptionPart); // presented with the line
     return PostStatusLine(text, colour, 1);
 }
 
@@ -217,16 +272,14 @@ gCResult CQuorvelUpdaterBackdrop::SetProgress(float fraction, uint32_t flag)
     const bool same = m_progressShown && Percent(fraction) == Percent(m_progress);
     m_progress = fraction;
     m_progressShown = 1;
-    if (same || !GetBackBuffer().IsValid())
+    if (same || !m_backBuffer.IsValid())
         return kOk;
-    // Only the bar changes: the rest of the back buffer stays as it was drawn.
-    GdiFlush();
-    DrawProgress();
-    Invalidate(ProgressRect());
+    // The bar is drawn only when it is shown (Present, a paint): the installer moves it a percent
+    // every few small files, and a present or a drawing for each step would cost more than the
+    // files.
+    m_barStale = 1;
     if (!flag)
         return kOk;
-    // The installer moves the bar a percent every few small files: a present for each step
-    // would cost more than the files.
     const uint32_t now = ReadMillisecondClock();
     if (now - m_barPresentedAt < kBarPresentMs) {
         m_barWaiting = 1;
@@ -246,21 +299,21 @@ void CQuorvelUpdaterBackdrop::PresentBar(uint32_t now)
 gCResult CQuorvelUpdaterBackdrop::SetCaptionText(gCString text, uint32_t flag)
 {
     m_caption = text;
-    (void)Changed(flag, CaptionRect()); // as SetProgress
+    (void)Changed(flag, kCaptionPart); // as SetProgress
     return kOk;
 }
 
 gCResult CQuorvelUpdaterBackdrop::SetButtonText(gCString text)
 {
     m_buttonText = text;
-    return Changed(1, ButtonRect());
+    return Changed(1, kButtonPart);
 }
 
 void CQuorvelUpdaterBackdrop::SetButtonOpacity(float opacity)
 {
     m_fade.running = 0;
     m_buttonOpacity = opacity;
-    (void)Changed(1, ButtonRect()); // drawn again at the next paint when it cannot be presented now
+    (void)Changed(1, kButtonPart); // drawn again at the next paint when it cannot be presented now
 }
 
 void CQuorvelUpdaterBackdrop::FadeButton()
@@ -286,7 +339,7 @@ gCResult CQuorvelUpdaterBackdrop::OnHeartbeat()
         m_buttonOpacity = m_fade.GetValue();
         if (!m_fade.running)
             m_buttonOpacity = 1.0f;
-        (void)Changed(1, ButtonRect()); // a frame of the fade that cannot be shown is simply skipped
+        (void)Changed(1, kButtonPart); // a frame of the fade that cannot be shown is simply skipped
     }
     if (m_barWaiting)
         PresentBar(ReadMillisecondClock());
@@ -311,11 +364,11 @@ uint32_t CQuorvelUpdaterBackdrop::OnMessage(uint32_t id, uint32_t a, uint32_t b,
     case kMsgAnswerReported:
         // An answer page is no download: a bar at its end would claim one.
         m_progressShown = 0;
-        Invalidate(ProgressRect());
+        m_barStale = 1;
         [[fallthrough]];
     case kMsgBrokenDownloadReported:
         RestartAnimations();
-        (void)Changed(1, ButtonRect()); // shown at the next paint otherwise
+        (void)Changed(1, kButtonPart); // shown at the next paint otherwise
         return 0;
     case kMsgAnswerType2:
         FadeButton();
@@ -351,7 +404,7 @@ gCResult CQuorvelUpdaterBackdrop::OnKeyDown(int32_t& handled, int32_t code)
         return kOk;
     }
     handled = 1;
-    return Changed(1, ListRect());
+    return Changed(1, kListPart);
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnMouseWheel(int32_t& handled, const gCPoint& delta, const gCPoint&)
@@ -362,7 +415,7 @@ gCResult CQuorvelUpdaterBackdrop::OnMouseWheel(int32_t& handled, const gCPoint& 
         return kOk;
     m_list.Scroll(-notches * kRowsPerNotch);
     handled = 1;
-    return Changed(1, ListRect());
+    return Changed(1, kListPart);
 }
 
 gCResult CQuorvelUpdaterBackdrop::OnMouse(int32_t& handled, MouseEvent event, const gCPoint& point)
@@ -385,7 +438,7 @@ gCResult CQuorvelUpdaterBackdrop::OnMouse(int32_t& handled, MouseEvent event, co
 void CQuorvelUpdaterBackdrop::FillRect(const gCRect& rect, uint32_t colour)
 {
     // Clipped once, then a row at a time: the bar is filled again at every percent.
-    CImageBase& image = GetBackBuffer();
+    CImageBase& image = m_backBuffer;
     uint32_t* bits = image.GetBits();
     const int32_t width = image.GetWidth();
     const gCRect clipped = IntersectRects(rect, {0, 0, width, image.GetHeight()});
@@ -403,6 +456,13 @@ void CQuorvelUpdaterBackdrop::FrameRect(const gCRect& rect, uint32_t colour)
     FillRect({rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
 }
 
+void CQuorvelUpdaterBackdrop::DrawCaption()
+{
+    const gCRect caption = CaptionRect();
+    FillRect(caption, kBackground);
+    m_heading.DrawText(m_backBuffer, 12, 6, m_caption, kText, caption);
+}
+
 void CQuorvelUpdaterBackdrop::DrawList()
 {
     const gCRect list = ListRect();
@@ -415,7 +475,7 @@ void CQuorvelUpdaterBackdrop::DrawList()
             break;
         const gCRect row = RowRect(i);
         const CStatusList::Row& entry = m_list.At(index);
-        m_body.DrawText(GetBackBuffer(), row.left + kRowIndent, row.top, entry.text, entry.colour, inner);
+        m_body.DrawText(m_backBuffer, row.left + kRowIndent, row.top, entry.text, entry.colour, inner);
     }
     // Where the shown rows lie in the whole list.
     if (m_list.Count() > m_list.GetVisibleRows()) {
@@ -429,9 +489,12 @@ void CQuorvelUpdaterBackdrop::DrawList()
 
 void CQuorvelUpdaterBackdrop::DrawProgress()
 {
-    if (!m_progressShown)
-        return;
+    m_barStale = 0;
     const gCRect trough = ProgressRect();
+    if (!m_progressShown) {
+        FillRect(trough, kBackground);
+        return;
+    }
     FillRect(trough, kListColour);
     FrameRect(trough, kFrame);
     const gCRect inner = Inset(trough, 2);
@@ -440,31 +503,32 @@ void CQuorvelUpdaterBackdrop::DrawProgress()
     const gCString text = gCString::Concat(gCString::AppendNumber(gCString(L""), Percent(m_progress)), gCString(L"%"));
     const int32_t x = trough.left + (trough.Width() - m_body.MeasureText(text)) / 2;
     const int32_t y = trough.top + (trough.Height() - m_body.GetLineHeight()) / 2;
-    m_body.DrawText(GetBackBuffer(), x, y, text, kText, trough);
+    m_body.DrawText(m_backBuffer, x, y, text, kText, trough);
 }
 
 void CQuorvelUpdaterBackdrop::DrawButton()
 {
-    if (m_buttonText.IsEmpty())
-        return;
     const gCRect button = ButtonRect();
+    if (m_buttonText.IsEmpty()) {
+        FillRect(button, kBackground);
+        return;
+    }
     FillRect(button, Mix(kBackground, kButtonFace, m_buttonOpacity));
     FrameRect(button, Mix(kBackground, kButtonFrame, m_buttonOpacity));
     const int32_t x = button.left + (button.Width() - m_body.MeasureText(m_buttonText)) / 2;
     const int32_t y = button.top + (button.Height() - m_body.GetLineHeight()) / 2;
     const uint32_t alpha = static_cast<uint32_t>(m_buttonOpacity * 255.0f + 0.5f);
-    m_body.DrawText(GetBackBuffer(), x, y, m_buttonText, (alpha << 24) | (kText & 0xFFFFFF), button);
+    m_body.DrawText(m_backBuffer, x, y, m_buttonText, (alpha << 24) | (kText & 0xFFFFFF), button);
 }
 
 void CQuorvelUpdaterBackdrop::Render()
 {
-    CImageBase& image = GetBackBuffer();
+    CImageBase& image = m_backBuffer;
     if (!image.IsValid())
         return;
     GdiFlush();
     image.Fill(kBackground);
-    const gCRect all = {0, 0, image.GetWidth(), image.GetHeight()};
-    m_heading.DrawText(image, 12, 6, m_caption, kText, all);
+    DrawCaption();
     DrawList();
     DrawProgress();
     DrawButton();

@@ -78,6 +78,8 @@ public:
 
     uint32_t OnMessage(uint32_t id, uint32_t a, uint32_t b, uint32_t c, uint32_t flag) override;
     gCResult OnWindowOpen() override;
+    // The window at a new size is drawn whole at once, not at the next change of its parts.
+    gCResult SetSize(int32_t width, int32_t height, int32_t redraw) override;
 
     // Where things are drawn, in client coordinates.
     static gCRect CaptionRect() { return {0, 0, kWidth, ListRect().top}; }
@@ -98,9 +100,15 @@ public:
     float GetButtonOpacity() const { return m_buttonOpacity; }
     bool HasFonts() const { return m_body.IsOpen(); }
     bool HasResourceFont() const { return m_fontSource == kResourceFont; }
+    // The back buffer as the next present shows it: a bar step that waits for its present is
+    // drawn first.
+    CImageBase& GetBackBuffer();
 
     // Draws everything into the back buffer.
     void Render();
+    // Draws a bar step that waits first.
+    gCResult Present() override;
+    HDC GetBackBufferDC() override;
 
 protected:
     gCResult OnKeyDown(int32_t& handled, int32_t code) override;
@@ -111,8 +119,12 @@ protected:
 private:
     enum FontSource { kResourceFont, kSystemFont, kNoFont };
 
-    // Draws everything again and marks the area that changed.
-    gCResult Changed(uint32_t presentFlag, const gCRect& area);
+    enum Part { kCaptionPart, kListPart, kButtonPart };
+
+    // Draws the part again and marks its area.
+    gCResult Changed(uint32_t presentFlag, Part part);
+    // Draws the bar when a step of it waits to be shown.
+    void DrawWaitingBar();
     // Adds the line as rows that fit the list, cut after a space where one fits.
     gCResult AddWrapped(const gCString& text, uint32_t colour);
     // How many of the text's first characters fit in a row.
@@ -120,6 +132,7 @@ private:
     void PresentBar(uint32_t now);
     void FillRect(const gCRect& rect, uint32_t colour);
     void FrameRect(const gCRect& rect, uint32_t colour);
+    void DrawCaption();
     void DrawList();
     void DrawProgress();
     void DrawButton();
@@ -139,6 +152,8 @@ private:
     // The bar's last present, and a step drawn since that waits for the heartbeat.
     uint32_t m_barPresentedAt = 0;
     int32_t m_barWaiting = 0;
+    // The bar in the back buffer is older than the progress: drawn when it is shown.
+    int32_t m_barStale = 0;
     float m_buttonOpacity = 1.0f;
     // The button's fade from dimmed to full opacity.
     CTimeTrack m_fade{kDimmedButton, 1.0f, kFadeMs, 0.0f, kTrackOnce, 0};

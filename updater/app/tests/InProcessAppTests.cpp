@@ -298,3 +298,80 @@ TEST(UpdaterApp, TheWindowShowsAWorkingCancelWholeLinesWholeCaptionsAndNoBarAfte
     PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
 }
+
+// The window offers no maximising; at every other size it takes (the whole area, most of it) it
+// is drawn whole at once, on the screen too, with no status change to wait for.
+TEST(UpdaterApp, TheWindowAtAnotherSizeIsDrawnWholeAtOnce)
+{
+    Installation install;
+    UpdateServer server;
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
+    ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    const HWND handle = app.GetMainWindowHandle();
+    EXPECT_EQ(GetWindowLongW(handle, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), WS_MINIMIZEBOX);
+    ShowWindow(handle, SW_SHOW);
+    CQuorvelUpdaterBackdrop& window = *app.GetBackdrop();
+    CImageBase& picture = window.GetBackBuffer();
+    for (const gCPoint size : {gCPoint{1280, 1024}, gCPoint{1024, 819}}) {
+        PostMessageW(handle, WM_KEYDOWN, size.x == 1280 ? VK_F7 : VK_F8, 0);
+        ASSERT_TRUE(app.RunUntil([&] { return picture.GetWidth() == size.x; }, 3000));
+        ASSERT_EQ(picture.GetHeight(), size.y);
+        EXPECT_TRUE(Shows(picture, window.RowRect(0), 0xFF0000));
+        EXPECT_EQ(picture.GetPixel(size.x - 1, size.y - 1) & 0xFFFFFF, 0xF0F0F0u);
+        EXPECT_TRUE(app.RunUntil([&] { return ScreenMatches(handle, picture); }, 3000)) << size.x;
+    }
+    PostMessageW(handle, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitClosed());
+}
+
+// Each change draws only its own part, and the bar only when it is shown: after a run of changes
+// of every part the window holds, and the screen shows, what a whole new drawing gives.
+TEST(UpdaterApp, AfterChangesOfEveryPartTheWindowEqualsAWholeDrawing)
+{
+    Installation install;
+    UpdateServer server;
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    install.PointAt(server.Host());
+    ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    const HWND handle = app.GetMainWindowHandle();
+    ShowWindow(handle, SW_SHOW);
+    UpdateWindow(handle);
+    CQuorvelUpdaterBackdrop& window = *app.GetBackdrop();
+    gCString closing(L"The closing line, also the caption.");
+    const std::function<void()> changes[] = {
+        [&] { (void)app.SendToView(kMsgProgress, 0, 30, 0); },
+        [&] { (void)app.SendToView(kMsgProgress, 0, 31, 0); },
+        [&] { EXPECT_OK(window.SetCaptionText(gCString(L"Another caption"), 1)); },
+        [&] { (void)app.SendToView(kMsgReportClosingLine, reinterpret_cast<uint32_t>(&closing), kLineRed, 0); },
+        [&] { EXPECT_OK(window.SetButtonText(gCString(L"Another button"))); },
+        [&] { window.SetButtonOpacity(0.5f); },
+        [&] { PostMessageW(handle, WM_KEYDOWN, VK_HOME, 0); },
+        [&] { (void)app.SendToView(kMsgProgress, 0, 77, 0); },
+        [&] { (void)app.SendToView(kMsgAnswerReported, 0, 0, 0); },
+        [&] { EXPECT_OK(window.SetButtonText(gCString(L""))); },
+    };
+    CImageBase& picture = window.GetBackBuffer();
+    for (const auto& change : changes) {
+        change();
+        (void)app.RunUntil([] { return false; }, 60);
+        std::vector<uint32_t> drawn;
+        CImageBase& now = window.GetBackBuffer();
+        for (int32_t y = 0; y < now.GetHeight(); ++y)
+            for (int32_t x = 0; x < now.GetWidth(); ++x)
+                drawn.push_back(now.GetPixel(x, y));
+        EXPECT_TRUE(app.RunUntil([&] { return ScreenMatches(handle, picture); }, 3000));
+        window.Render();
+        size_t differ = 0;
+        for (int32_t y = 0, i = 0; y < now.GetHeight(); ++y)
+            for (int32_t x = 0; x < now.GetWidth(); ++x, ++i)
+                differ += drawn[static_cast<size_t>(i)] != now.GetPixel(x, y);
+        EXPECT_EQ(differ, 0u) << window.GetCaption().Text();
+    }
+    PostMessageW(handle, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitClosed());
+}
