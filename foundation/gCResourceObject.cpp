@@ -1,5 +1,7 @@
 #include "gCResourceObject.h"
 
+#include <utility>
+
 #include "AppHost.h"
 #include "CResourceDirectory.h"
 #include "RecordText.h"
@@ -136,13 +138,29 @@ gCResult gCResourceObject::LocateByName(const gCString& name, gCStream* stream, 
 gCResult CBodyResource::LoadByName(const gCString& name, gCStream* stream, CResourceDirectory* directory)
 {
     CResourceSource source;
+    gCString keptName = m_name; // short of memory a refused body leaves the name unset
+    const uint32_t keptId = m_id;
     QV_RETURN_IF_FAILED(LocateByName(name, stream, directory, source));
-    return ReadBody(source.Body());
+    return ReadLocated(source, keptId, keptName);
 }
 
 gCResult CBodyResource::LoadByID(uint32_t id, gCStream* stream, CResourceDirectory* directory)
 {
     CResourceSource source;
+    gCString keptName = m_name; // as above
+    const uint32_t keptId = m_id;
     QV_RETURN_IF_FAILED(LocateByID(id, stream, directory, source));
-    return ReadBody(source.Body());
+    return ReadLocated(source, keptId, keptName);
+}
+
+// The located chunk's ID and name belong to its body: a window that takes its fallback size
+// for a damaged body must not take that body's name either.
+gCResult CBodyResource::ReadLocated(const CResourceSource& source, uint32_t keptId, gCString& keptName)
+{
+    const gCResult result = ReadBody(source.Body());
+    if (result != kOk) {
+        m_id = keptId;
+        m_name = std::move(keptName);
+    }
+    return result;
 }

@@ -76,4 +76,7 @@ public:
 protected:
     // Reports a damaged body (23) and leaves the object as it was.
     virtual gCResult ReadBody(CResourceBody body) = 0;
+
+private:
+    gCResult ReadLocated(const CResourceSource& source, uint32_t keptId, gCString& keptName);
 };

@@ -182,6 +182,9 @@ void CQuorvelUpdaterApp::PrepareInstallation()
     SetState(State::kStarting);
     // Without the log the updater still updates; the lines stay on screen.
     (void)m_log.Open(ProgramFile(kLogName));
+    // Known before anything can show a box (the resources, the recovery): in test mode every
+    // box of the start is a line of the log too.
+    ReadTestMode();
     m_recovery = m_desquasher.RecoverInterrupted();
     // A record that no slave is going to read would make this copy take itself for one.
     if (!m_slave)
@@ -203,7 +206,6 @@ gCResult CQuorvelUpdaterApp::OnStart(gCString commandLine)
         DetectSlave(commandLine);
     PrepareInstallation();
     QV_RETURN_IF_FAILED(OpenWindow());
-    ReadTestMode();
 
     m_manager.reset(new (std::nothrow) CQVULocalTransferManager(*this));
     if (!m_manager)

@@ -7,11 +7,14 @@
 
 #include "CQuorvelUpdaterBackdrop.h"
 #include "CResourceDirectory.h"
+#include "CResourceFileWriter.h"
 #include "EndToEnd.h"
 #include "FontEngine.h"
 #include "Programs.h"
+#include "ResourceTags.h"
 #include "UpdaterHost.h"
 #include "gCFile.h"
+#include "gCMemFile.h"
 
 namespace {
 const int kRunMs = 30000;
@@ -124,4 +127,41 @@ TEST(UpdaterWindow, NameSizeAndFontComeFromTheResourceFileAndWithoutThemTheLogSa
         PostMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_EQ(install.WaitForExit(kRunMs), 0u) << install.Log();
     }
+}
+
+// Each damaged body shows one box before the window opens. In test mode the boxes are lines of
+// the log from the very start, and the start goes on with the built-in window (its name too:
+// the damaged chunk names it "Damaged") and a fallback font to the answer and a clean end.
+TEST(UpdaterWindow, DamagedWidgetAndFontBodiesAreLoggedBoxesAndTheRunGoesOnToItsEnd)
+{
+    UpdateServer server;
+    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+    Installation install;
+    CResourceFileWriter writer;
+    gCMemFile widget, font;
+    const Bytes widgetBody = Concat({U32(17), U32(kTagWidgetSize), U32(8), U32(600), U32(220)});
+    const Bytes fontBody = Concat({U32(16), Ansi("not a font file!")});
+    ASSERT_OK(widget.WriteBytes(widgetBody.data(), static_cast<uint32_t>(widgetBody.size())));
+    ASSERT_OK(font.WriteBytes(fontBody.data(), static_cast<uint32_t>(fontBody.size())));
+    ASSERT_OK(writer.AddVersion(1));
+    ASSERT_OK(writer.AddResource(kTagWidget, CQuorvelUpdaterBackdrop::kResourceId, gCString(L"Damaged"), widget));
+    ASSERT_OK(writer.AddResource(kTagFont, CQuorvelUpdaterBackdrop::kFontId, gCString(L"Damaged"), font));
+    ASSERT_OK(writer.SaveAs(gCString(install.Path(L"Resources\\QVUpdater.vrf").c_str())));
+    install.PointAt(server.Host());
+
+    ASSERT_TRUE(install.Start());
+    EXPECT_TRUE(CloseOnLine(install, "Your product is up to date.", kRunMs)) << install.Log();
+    EXPECT_EQ(install.WaitForExit(kRunMs), 0u) << install.Log();
+    const std::string box = "[box] Error.: An error occurred reading data from a binary resource file.\n";
+    const std::string log = install.Log();
+    EXPECT_EQ(log.rfind(box +
+                            "Error reading widget data block size.\r\nThe window could not be loaded from "
+                            "QVUpdater.vrf: its built-in name and size are used.\r\n" +
+                            box +
+                            "Font data refused by the font engine.\r\nThe font could not be loaded from "
+                            "QVUpdater.vrf",
+                        0),
+              0u)
+        << log;
+    EXPECT_NE(log.find(kUntilReply + "Your product is up to date.\r\n"), std::string::npos) << log;
 }

@@ -157,7 +157,7 @@ TEST(ResourceClasses, EachLoadsByIDAndByNameFromAFileOfVrfbuild)
 }
 
 // Each object first holds a sound resource of its kind (ID 1); a damaged one (ID 7) is then
-// refused with one report and leaves it holding the first.
+// refused with one report and leaves it holding the first, with the first's ID and name.
 TEST(ResourceClasses, DamagedBodiesAreRefusedWith23AndLeaveTheObjectAsItWas)
 {
     FontEngineOn engine;
@@ -238,5 +238,7 @@ TEST(ResourceClasses, DamagedBodiesAreRefusedWith23AndLeaveTheObjectAsItWas)
         EXPECT_EQ(boxes.Boxes()[0].text, L"An error occurred reading data from a binary resource file.\n" +
                                              std::wstring(c.detail.begin(), c.detail.end()));
         EXPECT_EQ(Describe(*object), kind.holds);
+        EXPECT_EQ(object->GetID(), 1u);
+        EXPECT_STREQ(object->GetName().Text(), L"Good");
     }
 }
