@@ -25,7 +25,6 @@ struct Entry {
     uint32_t newCrc = 0;
     uint64_t oldSize = 0;
     uint32_t oldCrc = 0;
-    uint32_t volume = 0;
     uint64_t index = 0;
     uint8_t by = 0; // 1 checksum, 2 identity
 };
@@ -55,7 +54,6 @@ inline void OriginalIs(Entry& entry, const std::wstring& path)
     CloseHandle(file);
     entry.flags |= kExisted;
     entry.oldSize = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    entry.volume = info.dwVolumeSerialNumber;
     entry.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     entry.by = 2;
 }
@@ -77,7 +75,6 @@ inline Bytes Seal(const std::vector<Entry>& entries, const std::vector<uint32_t>
         if (e.flags & kExisted) {
             Put(body, e.oldSize, 8);
             Put(body, e.oldCrc, 4);
-            Put(body, e.volume, 4);
             Put(body, e.index, 8);
             Put(body, e.by, 1);
         }

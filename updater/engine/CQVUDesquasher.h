@@ -19,6 +19,7 @@
 #include "gCString.h"
 #include "gCStringArray.h"
 
+class CFileIndexes;
 class CFolderNames;
 class CSpanReader;
 
@@ -123,7 +124,7 @@ private:
     bool StaysInside() const;
     // The run's record of what each target was and what its new file is, made before the
     // journal that carries it.
-    gCResult ProveOriginal(int32_t i);
+    gCResult ProveOriginal(int32_t i, CFileIndexes& indexes);
     gCResult ProveNewFiles();
 
     // What the disk shows at an entry's three names, each looked at once.
@@ -186,11 +187,10 @@ private:
     // kMovedIn is this run's alone and never reaches the journal, written before it is set.
     enum EntryFlag : uint8_t { kTargetExisted = 1, kMadeWritable = 2, kMovedIn = 4 };
     // What the journal knows of a file: its length and checksum, and for an original kept
-    // under a second name or moved aside, its identity on its volume.
+    // under a second name or moved aside, its index on the volume of its folder.
     struct FileProof {
         uint64_t size;
         uint32_t crc;
-        uint32_t volume;
         uint64_t index;
         uint8_t by; // ProofBy bits
     };

@@ -20,6 +20,7 @@
 #include "CheckEffectiveRights.h"
 #include "Checksum.h"
 #include "FileDialogs.h"
+#include "FileIndexes.h"
 #include "FileOperationHook.h"
 #include "FileOps.h"
 #include "FolderNames.h"
@@ -275,6 +276,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
 {
     PostLine(Text(kTextCheckingAccess), kLineBlack);
     QV_RETURN_IF_FAILED(m_readBlock.Resize(kReadBlockSize));
+    CFileIndexes indexes;
     CFolderNames folderNames; // read for the check alone: later steps change the folders
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const gCFRef& target = m_targetPaths[i];
@@ -316,7 +318,7 @@ gCResult CQVUDesquasher::CheckWriteAccess()
             return kGenericFailure;
         }
         QV_RETURN_IF_FAILED(rights);
-        QV_RETURN_IF_FAILED(ProveOriginal(i));
+        QV_RETURN_IF_FAILED(ProveOriginal(i, indexes));
     }
     return kOk;
 }
@@ -399,28 +401,32 @@ gCResult CQVUDesquasher::ProveNewFiles()
     for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
         const uint8_t* bytes = nullptr;
         QV_RETURN_IF_FAILED(RecordBytes(i, position, bytes));
-        m_newProofs[i] = {m_sizes[i], Crc32(0, bytes, static_cast<size_t>(m_sizes[i])), 0, 0, kByContent};
+        m_newProofs[i] = {m_sizes[i], Crc32(0, bytes, static_cast<size_t>(m_sizes[i])), 0, kByContent};
         position += m_sizes[i] + kRecordOverhead;
     }
     return kOk;
 }
 
-// The target as it is before the run: its identity, which its second name or its move aside
-// keeps, and for a program, which is kept as a copy, its checksum.
-gCResult CQVUDesquasher::ProveOriginal(int32_t i)
+// The target as it is before the run: its index, which its second name or its move aside
+// keeps, found in its folder's listing, and for a program, which is kept as a copy, its checksum.
+gCResult CQVUDesquasher::ProveOriginal(int32_t i, CFileIndexes& indexes)
 {
     const gCString& path = m_targetPaths[i].GetStoredText();
-    // Its identity can be read whoever holds it; a program is read whole.
-    const DWORD access = IsProgramName(path.Text(), path.Length()) ? GENERIC_READ : FILE_READ_ATTRIBUTES;
-    CFileHandle file(CreateFileW(path.Text(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info))
-        return kFileOpenFailure;
     FileProof& proof = m_oldProofs[i];
-    proof = {(uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow, 0, info.dwVolumeSerialNumber,
-             (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow, kByIdentity};
-    if (!IsProgramName(path.Text(), path.Length()))
+    proof = {0, 0, 0, kByIdentity};
+    bool found = false;
+    QV_RETURN_IF_FAILED(indexes.Find(path, proof.index, proof.size, found));
+    const bool program = IsProgramName(path.Text(), path.Length());
+    if (found && !program)
+        return kOk;
+    // A name that came after its folder was read (a stale ".old" put back) is opened; its
+    // identity can be read whoever holds it, and a program is read whole.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    CFileHandle file(CreateFileW(path.Text(), program ? GENERIC_READ : FILE_READ_ATTRIBUTES, share, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid() || (!found && FileIdentity(file.Get(), proof.index, proof.size) != kOk))
+        return kFileOpenFailure;
+    if (!program)
         return kOk;
     uint64_t size = 0;
     QV_RETURN_IF_FAILED(

@@ -22,7 +22,7 @@ const wchar_t* const kUnfinishedSuffix = L".new";
 // body: the time it was written (FILETIME), the entry count, per entry its flags (u8), its
 // name's length in UTF-16 units (u32), the name relative to the install target folder, the new
 // file's length (u64) and checksum (u32), and for a target that existed the original's length
-// (u64), checksum (u32), volume (u32), index (u64) and which of them prove it (u8); the folder
+// (u64), checksum (u32), index on its volume (u64) and which of them prove it (u8); the folder
 // count, per folder its entry and the length of that entry's ".tmp" path prefix past the install
 // target folder. Then the marks, eight bytes each: the word and its checksum, seeded with the
 // journal's, so that a mark of another journal or a damaged one is known.
@@ -123,7 +123,6 @@ gCResult CQVUDesquasher::WriteJournal()
             const FileProof& old = m_oldProofs[i];
             QV_RETURN_IF_FAILED(body.WriteU64(old.size));
             QV_RETURN_IF_FAILED(body.WriteU32(old.crc));
-            QV_RETURN_IF_FAILED(body.WriteU32(old.volume));
             QV_RETURN_IF_FAILED(body.WriteU64(old.index));
             QV_RETURN_IF_FAILED(body.WriteU8(old.by));
         }
@@ -322,7 +321,6 @@ gCResult CQVUDesquasher::ParseJournal(const uint8_t* body, uint32_t length)
         if (flags & kTargetExisted) {
             QV_RETURN_IF_FAILED(reader.ReadU64(old.size));
             QV_RETURN_IF_FAILED(reader.ReadU32(old.crc));
-            QV_RETURN_IF_FAILED(reader.ReadU32(old.volume));
             QV_RETURN_IF_FAILED(reader.ReadU64(old.index));
             QV_RETURN_IF_FAILED(reader.ReadU8(old.by));
         }

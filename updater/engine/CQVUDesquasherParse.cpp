@@ -236,8 +236,8 @@ gCResult CQVUDesquasher::AddEntry(const gCString& target, uint64_t size)
     QV_RETURN_IF_FAILED(AddPath(m_oldPaths, target, L".old"));
     QV_RETURN_IF_FAILED(AddPath(m_targetPaths, target, L""));
     QV_RETURN_IF_FAILED(m_sizes.Add(size));
-    QV_RETURN_IF_FAILED(m_newProofs.Add({size, 0, 0, 0, 0}));
-    QV_RETURN_IF_FAILED(m_oldProofs.Add({0, 0, 0, 0, 0}));
+    QV_RETURN_IF_FAILED(m_newProofs.Add({size, 0, 0, 0}));
+    QV_RETURN_IF_FAILED(m_oldProofs.Add({0, 0, 0, 0}));
     return m_entryFlags.Add(0);
 }
 

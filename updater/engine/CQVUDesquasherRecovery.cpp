@@ -65,15 +65,13 @@ CQVUDesquasher::Found CQVUDesquasher::Look(const gCFRef& path, int32_t i, bool m
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // Its identity can be read whoever holds it.
     CFileHandle file(CreateFileW(text.Text(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr));
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info))
+    uint64_t index = 0, size = 0;
+    if (!file.IsValid() || FileIdentity(file.Get(), index, size) != kOk)
         return Found::kOther;
-    const uint64_t size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    const uint64_t index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     const FileProof& original = m_oldProofs[i];
     const FileProof& fresh = m_newProofs[i];
-    if (mayBeOriginal && (original.by & kByIdentity) && original.volume == info.dwVolumeSerialNumber &&
-        original.index == index && original.size == size)
+    // The three names of an entry lie in one folder, on one volume.
+    if (mayBeOriginal && (original.by & kByIdentity) && original.index == index && original.size == size)
         return Found::kOriginal;
     const bool asNew = mayBeNew && fresh.size == size;
     const bool asOriginal = mayBeOriginal && (original.by & kByContent) && original.size == size;
