@@ -122,6 +122,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     PostLine(std::move(m_finishLines[kBlankLine]), kLineBlack);
     (void)m_host.SetCaptionText(std::move(m_finishLines[kCaptionText]), 1); // display only
     PostLine(std::move(m_finishLines[kInstalledLine]), kLineBlack);
+    ReleaseArchive();
     return RunExecuteEntries();
 }
 
@@ -147,6 +148,7 @@ gCResult CQVUDesquasher::CheckScriptTarget()
     if (m_host.GetSourceRecordFlag())
         return kOk;
     QV_RETURN_IF_FAILED(SaveSourceRecord());
+    ReleaseArchive(); // the slave installs from the record
     QV_RETURN_IF_FAILED(m_host.SelfUpdate());
     return kHandled;
 }
@@ -158,6 +160,13 @@ gCResult CQVUDesquasher::SaveSourceRecord()
         return kBadParameter;
     IAppHost* app = GetAppHost();
     return WriteSourceRecord(app ? app->GetProgramFolder() : gCString(L""), *m_archive);
+}
+
+void CQVUDesquasher::ReleaseArchive()
+{
+    m_unpacked.Free();
+    m_archive = nullptr;
+    m_host.ReleaseArchive();
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()
