@@ -58,12 +58,18 @@ for k in "${!factors[@]}"; do
         </dev/null) | tr -d '\r' >"$work/size$k/figures.txt"
 done
 
+# On a disk the next run's first flush (the installer's journal) would wait for the removal of
+# the last run's files, and for their writing: both are done before the next run starts.
+clear_away() { # <folder>
+    rm -rf "$1"
+    sync -f "$work"
+}
 # One turn of a size: the in-process download and install, the program, a program's start; every
 # other turn backwards.
 in_process() { # <size folder>
     local out
     out=$( (cd "$bench" && pinned wine engine_bench.exe once "Z:$1/quiet.qvu" "Z:$1/once" </dev/null) | tr -d '\r')
-    rm -rf "$1/once"
+    clear_away "$1/once"
     add_sample "$1/figures.txt" install_fresh_s "$(sed -n 's/^install_fresh_s=//p' <<<"$out")"
     (cd "$bench" && pinned env QV_BENCH_ROUNDS=1 wine net_bench.exe "$(stat -c %s "$1/update.qvu")" "$net_port" \
         </dev/null) | tr -d '\r' >"$work/turn.txt" || { cat "$work/turn.txt" >&2; exit 1; }
@@ -72,7 +78,7 @@ in_process() { # <size folder>
 through_program() { # <size folder>
     lay_out "$1/e2e"
     run_updater "$1/e2e" "$1/figures.txt" fresh
-    rm -rf "$1/e2e"
+    clear_away "$1/e2e"
 }
 program_start() { # <size folder>
     product_gone
