@@ -14,7 +14,8 @@ Usage: time_updater.py <folder> <request-log> <first-file> <marker>
 Prints name=value lines: total_s (start to the later of the process's end and the marker),
 startup_s (to the request), receive_s (request to the first ".tmp": download, unpacking,
 parsing, checks), files_s (first ".tmp" to the marker: the files and the product's start),
-and peak_mib (the largest resident size of the process).
+peak_mib (the largest resident size of the process), and ended_s and marker_s (start to the
+process's end and to the marker).
 
 With "start", times the start of another program the same way: "wine <program> 1" in the folder,
 to the marker that it writes; prints start_s. The updater pays such a start twice, its own and
@@ -91,6 +92,8 @@ def main():
     print("receive_s=%.4f" % (tmp - request))
     print("files_s=%.4f" % (at["marker"] - tmp))
     print("peak_mib=%.1f" % peak)
+    print("ended_s=%.4f" % (ended - start))
+    print("marker_s=%.4f" % (at["marker"] - start))
     return 0
 
 

@@ -24,17 +24,13 @@ if [ "${QV_BENCH_INNER:-}" != 1 ]; then
 fi
 source "$root/tools/wine-env.sh"
 source "$root/bench/samples.sh"
+source "$root/bench/e2e.sh"
 scale=${QV_BENCH_SCALE:-1}
 rounds=${QV_BENCH_ROUNDS:-5}
 [ "$rounds" -ge 5 ] || rounds=5
 bench="$build/bench"
 keep=${QV_BENCH_WORK:-}
 work=${keep:-$(mktemp -d "${QV_BENCH_DIR:-$build}/bench-updater.XXXXXX")}
-server_pid=""
-stop_server() {
-    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
-    server_pid=""
-}
 net_server_pid=""
 finish() {
     stop_server
@@ -73,37 +69,7 @@ in_process_turn() {
 in_process_turn
 
 # --- through QVUpdater.exe, timed from outside -----------------------------------------------
-facts="$work/facts.txt"
-printf '1\tLocal_Current\tEnglish\n2\tQV2_Version\t2.0.0\n3\tQV2_FreeVersionFlag\t0\n4\tZRN_InternalBuildString\tQV2-BENCH\n5\tZRN_Application\tQuorvel 2\n' >"$facts"
-wine "$build/foundation/datafiles/vsfbuild.exe" "Z:$facts" "Z:$work/system.vsf" >/dev/null
-serve() { # <archive>
-    stop_server
-    rm -f "$work/server.txt"
-    python3 "$bench/update_server.py" --port-file "$work/server.txt" --mode file --file "$1" \
-        --log "$work/requests.log" --lifetime 1800 &
-    server_pid=$!
-    port=$(qv_wait_port_file "$work/server.txt")
-}
-lay_out() { # <folder>: an installation with the updater and the product's facts, no product files
-    mkdir -p "$1/Resources"
-    cp "$build/updater/app/QVUpdater.exe" "$1/"
-    cp "$build/updater/app/Resources/QVUpdater.vsf" "$build/updater/app/Resources/QVUpdater.vrf" "$work/system.vsf" \
-        "$1/Resources/"
-    printf '127.0.0.1:%s\n' "$port" >"$1/testmode"
-}
-# The updater refuses to install while the product runs: the one it started must be gone.
-product_gone() {
-    for _ in $(seq 300); do pgrep -f "$(basename "$work").*QUORVEL.EXE" >/dev/null || return 0; sleep 0.05; done
-}
-run_updater() { # <folder> <samples file> <prefix>
-    product_gone
-    rm -f "$1/QuorvelRuns.log"
-    python3 "$root/bench/time_updater.py" "$1" "$work/requests.log" 'd00\0000.dat' QuorvelRuns.log >"$work/run.txt" ||
-        { cat "$work/run.txt" >&2; exit 1; }
-    for figure in total_s startup_s receive_s files_s peak_mib; do
-        add_sample "$2" "$3_$figure" "$(samples "$work/run.txt" "$figure")"
-    done
-}
+write_facts
 # The start of a program, which the updater pays twice (its own and the product's) and the
 # in-process figures never: the product started from outside, to its marker.
 mkdir -p "$work/product/Resources"

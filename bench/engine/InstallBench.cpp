@@ -8,6 +8,10 @@
 //   engine_bench decode <folder>            the decoder alone on the block that a run left
 //   engine_bench pack <archive> <product.exe> <megabytes>
 //                                           writes a compressible update that starts the product
+//   engine_bench sizes <folder> <product.exe> <large>
+//                                           writes the workload, its large files scaled, with
+//                                           the product: update.qvu starts it, quiet.qvu does not
+//   engine_bench once <archive> <folder>    installs the archive fresh into the folder, once
 //
 // With a folder, the run leaves there the unpacked archive (data.bin) and its compressed block
 // (packed.bin), so that other decoders can be timed on the same bytes; with a product program
@@ -382,6 +386,38 @@ int Pack(const std::wstring& archivePath, const std::wstring& product, uint64_t 
     return WriteFileFrom(archivePath, archive) ? 0 : 1;
 }
 
+// The archives of one size of the size sweep (tools/bench-sizes.sh).
+int PackSizes(const std::wstring& root, const std::wstring& product, double large)
+{
+    std::vector<QVUPackEntry> files = MakeWorkload(BenchScale(), large);
+    if (!AddProductProgram(files, product))
+        return 1;
+    const QVUBytes starting = PackArchive(files, kStartingScript);
+    std::printf("files=%zu\nunpacked_mb=%.1f\npacked_mb=%.1f\n", files.size(), TotalBytes(files) / 1e6,
+                starting.size() / 1e6);
+    return WriteFileFrom(root + L"update.qvu", starting) &&
+                   WriteFileFrom(root + L"quiet.qvu", PackArchive(files, kScript))
+               ? 0
+               : 1;
+}
+
+// One fresh install of an archive read into memory before the timing, as the program holds
+// the received body.
+int InstallOnce(const std::wstring& archivePath, const std::wstring& folder)
+{
+    const Bytes archive = ReadWholeFile(gCString(archivePath.c_str()));
+    if (archive.empty() || !CreateDirectoryW(folder.c_str(), nullptr))
+        return 1;
+    FakeHost app;
+    app.programFolder = gCString(folder.c_str());
+    Installer installer(app, QVUBytes(archive.begin(), archive.end()));
+    const double seconds = installer.Run(folder);
+    if (seconds < 0)
+        return 1;
+    std::printf("install_fresh_s=%.4f\n", seconds);
+    return 0;
+}
+
 std::wstring AsFolder(std::wstring path)
 {
     if (path.empty() || path.back() != L'\\')
@@ -396,6 +432,10 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"decode" && argc == 3)
         return Decode(AsFolder(argv[2]));
+    if (mode == L"sizes" && argc == 5)
+        return PackSizes(AsFolder(argv[2]), argv[3], std::wcstod(argv[4], nullptr));
+    if (mode == L"once" && argc == 4)
+        return InstallOnce(argv[2], AsFolder(argv[3]));
     if (mode == L"pack" && argc == 5)
         return Pack(argv[2], argv[3], std::wcstoull(argv[4], nullptr, 10) * 1000000ull);
     if (argc > 1)

@@ -23,10 +23,10 @@ Bytes MachineCode()
     return ReadWholeFile(gCString(module));
 }
 
-size_t SizeOf(int i, std::mt19937& rng)
+size_t SizeOf(int i, double large, std::mt19937& rng)
 {
     if (i % 110 == 55)
-        return 2000000 + rng() % 6000000;
+        return static_cast<size_t>((2000000 + rng() % 6000000) * large);
     if (i % 11 == 5)
         return 16000 + rng() % 240000;
     return 100 + rng() % 3900;
@@ -55,7 +55,7 @@ void Fill(QVUBytes& data, size_t size, int kind, const Bytes& code, std::mt19937
 
 } // namespace
 
-std::vector<QVUPackEntry> MakeWorkload(double scale)
+std::vector<QVUPackEntry> MakeWorkload(double scale, double large)
 {
     const Bytes code = MachineCode();
     std::mt19937 rng(7);
@@ -65,7 +65,7 @@ std::vector<QVUPackEntry> MakeWorkload(double scale)
         wchar_t name[32];
         swprintf(name, 32, L"d%02d\\%04d.dat", i % kFolderCount, i);
         files[i].name = name;
-        Fill(files[i].data, SizeOf(i, rng), i % 3, code, rng);
+        Fill(files[i].data, SizeOf(i, large, rng), i % 3, code, rng);
     }
     return files;
 }

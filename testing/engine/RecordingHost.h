@@ -37,6 +37,7 @@ public:
     gCResult SelfUpdate() override
     {
         ++selfUpdates;
+        releasesAtSelfUpdate = archiveReleases;
         return selfUpdateResult;
     }
     uint32_t GetSourceRecordFlag() const override { return sourceRecord; }
@@ -49,6 +50,7 @@ public:
         return kOk;
     }
     void Quit() override { ++quits; }
+    void ReleaseArchive() override { ++archiveReleases; }
 
     // Status lines with a "!" in front of red ones and "~" in front of dimmed ones.
     std::vector<std::wstring> StatusLines() const { return Lines(HostEvent::Status); }
@@ -59,6 +61,8 @@ public:
     int ticks = 0;
     int quits = 0;
     int selfUpdates = 0;
+    int archiveReleases = 0;
+    int releasesAtSelfUpdate = -1;
     gCResult selfUpdateResult = 0;
     uint32_t sourceRecord = 0;
     std::wstring productBuild;

@@ -495,6 +495,9 @@ void CQuorvelUpdaterApp::InstallPending()
     SetState(State::kInstalling);
     (void)SetCaptionText(Text(kTextCaptionInstalling), 1); // drawn at the next paint otherwise
     gCResult result = Install(*archive);
+    // Whatever the outcome, nothing installs these bytes again: the program's end need not
+    // give them back.
+    m_desquasher.ReleaseArchive();
     const bool cancelled = m_state == State::kCancelling || m_state == State::kCancellingThenClose;
     const bool closeWanted = CloseWanted();
     SetState(cancelled || result != kHandled ? State::kDone : State::kHandedOver);
@@ -512,6 +515,13 @@ void CQuorvelUpdaterApp::InstallPending()
     Finish(result == kOk && m_desquasher.GetInstalledFlag() ? kTextCaptionDone : kTextCaptionFailed);
     if (closeWanted)
         QuitLater();
+}
+
+void CQuorvelUpdaterApp::ReleaseArchive()
+{
+    // Only a received archive is held in memory; a dropped or recorded one is read from its file.
+    if (m_manager)
+        m_manager->ReleaseDelivered();
 }
 
 gCResult CQuorvelUpdaterApp::Install(gCStream& archive)

@@ -54,6 +54,7 @@ public:
     // polling at the heartbeat's pace, not at the pace of small files.
     gCResult TickNow() override;
     void Quit() override { QuitLater(); }
+    void ReleaseArchive() override;
 
     // IUpdaterWindowOwner.
     void OnCheckWanted() override;

@@ -121,6 +121,7 @@ gCResult CQVUDesquasher::DesquashAndInstall(gCStream& archive)
     PostLine(std::move(m_finishLines[kBlankLine]), kLineBlack);
     (void)m_host.SetCaptionText(std::move(m_finishLines[kCaptionText]), 1); // display only
     PostLine(std::move(m_finishLines[kInstalledLine]), kLineBlack);
+    ReleaseArchive();
     return RunExecuteEntries();
 }
 
@@ -147,6 +148,7 @@ gCResult CQVUDesquasher::CheckScriptTarget()
     if (m_host.GetSourceRecordFlag())
         return kOk;
     QV_RETURN_IF_FAILED(SaveSourceRecord());
+    ReleaseArchive(); // the slave installs from the record
     const gCResult started = m_host.SelfUpdate();
     m_selfUpdateFailed = started != kOk ? 1 : 0;
     return started != kOk ? started : gCResult(kHandled);
@@ -158,6 +160,14 @@ gCResult CQVUDesquasher::SaveSourceRecord()
     if (!m_archive)
         return kBadParameter;
     return m_host.SaveUpdateSource(*m_archive);
+}
+
+void CQVUDesquasher::ReleaseArchive()
+{
+    m_unpacked.Free();
+    m_readBlock.Free();
+    m_archive = nullptr;
+    m_host.ReleaseArchive();
 }
 
 gCResult CQVUDesquasher::RunExecuteEntries()

@@ -45,6 +45,9 @@ public:
     gCResult MoveNewFiles();
     gCResult DeleteOldFiles();
     gCResult RunExecuteEntries();
+    // Frees the unpacked archive and lets the host free the packed one, before a program is
+    // started: a process start under Wine copies the caller's memory, and its end frees it.
+    void ReleaseArchive();
 
     // What the start found of an installation that an earlier run left unfinished.
     enum class Recovery { kNone, kUndone, kFinished, kFailed, kSetAside };

@@ -344,6 +344,12 @@ gCResult CQVUTransferManager::DeliverDownload(gCMemFile& body)
     return static_cast<gCResult>(SendToApp(id, MessageWord(this), MessageWord(&m_delivered), 0));
 }
 
+void CQVUTransferManager::ReleaseDelivered()
+{
+    gCMemFile empty;
+    m_delivered.TakeOver(empty); // frees the old block
+}
+
 gCResult CQVUTransferManager::ReportFailHeaders()
 {
     gCString reason;

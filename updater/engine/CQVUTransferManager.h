@@ -6,7 +6,8 @@
 // server's answer page or a broken download, and reported to the view and the application.
 //
 // The delivered update file belongs to the manager: the stream passed with kMsgFileArrived
-// or kMsgUpdaterFileArrived stays valid until the next delivery or the manager's end.
+// or kMsgUpdaterFileArrived stays valid until the next delivery, ReleaseDelivered or the
+// manager's end.
 #pragma once
 #include <cstdint>
 
@@ -80,6 +81,9 @@ public:
     int32_t GetRetiredCount() const { return m_retiredSessions.Count(); }
     // The last update file delivered; empty before the first.
     gCMemFile& GetDeliveredBody() { return m_delivered; }
+    // Frees the delivered file's bytes once the installation is done with them: a process
+    // started after that need not copy them, nor its end give them back.
+    void ReleaseDelivered();
     // Tests shorten the idle limit.
     void SetIdleTimeout(uint32_t ms) { m_idleTimeoutMs = ms; }
 

@@ -40,6 +40,9 @@ public:
     // The application's string table; null when it has none.
     virtual const gCStringTable* GetStringTable() const = 0;
 
+    // The installer is done with the archive it was given: the host may free what holds it.
+    virtual void ReleaseArchive() {}
+
     // One pass of the application's per-tick work, so the window stays alive in long loops.
     virtual gCResult TickNow() = 0;
     virtual void Quit() = 0;

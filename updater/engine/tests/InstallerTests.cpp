@@ -239,8 +239,19 @@ TEST_P(Installer, AnUpdateOfTheUpdaterIsLaidBesideTheProgramForTheSlave)
     const Bytes archive = Archive(L"TYPE=UPDATER");
     EXPECT_RESULT(Install(archive), kHandled);
     EXPECT_EQ(host.selfUpdates, 1);
+    EXPECT_EQ(host.releasesAtSelfUpdate, 1); // the slave's start copies no archive
     EXPECT_EQ(ReadWholeFile(gCString((programFolder + L"updatersource.qvu").c_str())), archive);
     EXPECT_EQ(kOriginal, Tree());
+}
+
+// Installed, the archive is freed, packed and unpacked, before the program that it names is
+// started (here one that is missing).
+TEST_P(Installer, TheArchiveIsFreedBeforeItsProgramStarts)
+{
+    EXPECT_RESULT(Install(Archive(L"EXECUTE=missing.exe")), kStreamFailure);
+    EXPECT_EQ(kUpdated, Tree());
+    EXPECT_EQ(host.archiveReleases, 1);
+    EXPECT_EQ(desquasher.GetUnpackedArchive().Count(), 0);
 }
 
 TEST_P(Installer, ASourceRecordThatCannotBeWrittenFailsTheTargetCheck)

@@ -357,6 +357,10 @@ TEST(TransferLifecycle, RetiredSessionsAndTheEndedManagerDispatchNothingAndTheDe
     EXPECT_EQ(t.Steps(), Join({kUpToReply, Green("Your product is up to date.")}));
     EXPECT_EQ(t.keptBody, nullptr);
     EXPECT_TRUE(std::string(reinterpret_cast<const char*>(kept->GetData()), kept->GetLength()) == PatternBytes(70000));
+    // Until the installation gives it back.
+    t.manager->ReleaseDelivered();
+    EXPECT_EQ(kept->GetLength(), 0);
+    EXPECT_LE(kept->GetCapacity(), 2048);
 
     // Ended in the middle of a body, the manager dispatches nothing and ends its WinSock.
     const int startups = OpenWinSockStartups();
