@@ -1,8 +1,9 @@
 // The real application class and its window in this process on a scratch installation: the
 // main button pressed while the update file arrives, then pressed and released apart; then an
 // answer that names the download location, the engine's view messages, files dropped on the
-// window, and scrolling by keys and wheel. The window's picture is read back from its back buffer,
-// which the widgets' tests show reaching the screen, and at the end from the screen itself.
+// window, and scrolling by keys and wheel; a received update freed once installed. The window's
+// picture is read back from its back buffer, which the widgets' tests show reaching the screen,
+// and at the end from the screen itself.
 #include <gtest/gtest.h>
 
 #include "ResultAssert.h"
@@ -373,5 +374,20 @@ TEST(UpdaterApp, AfterChangesOfEveryPartTheWindowEqualsAWholeDrawing)
         EXPECT_EQ(differ, 0u) << window.GetCaption().Text();
     }
     PostMessageW(handle, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitClosed());
+}
+
+// Installed, a received update's bytes, packed and unpacked, are freed before the program ends.
+TEST(UpdaterApp, AReceivedUpdateIsFreedOnceInstalled)
+{
+    Installation install;
+    UpdateServer server;
+    ASSERT_FALSE(install.Serve(server, {Entry(L"New.txt", Ansi("new"))}, L"OS=WIN32\r").empty()) << server.Error();
+    ScratchUpdaterApp app(install.Path(L""));
+    ASSERT_OK(app.Start());
+    ASSERT_TRUE(app.RunUntilLogged(install, "installed successfully"));
+    EXPECT_EQ(app.GetTransferManager()->GetDeliveredBody().GetLength(), 0);
+    EXPECT_EQ(app.GetDesquasher().GetUnpackedArchive().Count(), 0);
+    PostMessageW(app.GetMainWindowHandle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(app.WaitClosed());
 }
