@@ -120,7 +120,9 @@ private:
     void RemoveJournal();
     gCResult RemoveUnfinishedJournal();
     gCResult UnfinishedJournalPath(gCString& path) const;
-    enum class JournalState { kUnusable, kStarted, kWritten, kTurnedBack, kDone };
+    // kUnreadable: it cannot be read or written now (held, memory): the next start tries again.
+    // kUnusable: damaged, or naming what no run may touch: it is set aside.
+    enum class JournalState { kUnreadable, kUnusable, kStarted, kWritten, kTurnedBack, kDone };
     JournalState ReadJournal(const gCString& path);
     gCResult ParseJournal(const uint8_t* body, uint32_t length);
     // False when a name of the journal, or a folder on its way, leads outside the installation.

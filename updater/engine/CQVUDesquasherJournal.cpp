@@ -229,22 +229,21 @@ CQVUDesquasher::JournalState CQVUDesquasher::ReadJournal(const gCString& path)
     m_journalReason = L"it is damaged";
     CFileHandle file(CreateFileW(path.Text(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        m_journalReason = L"it cannot be opened";
-        return JournalState::kUnusable;
-    }
+    // A journal that someone holds, or that cannot be read now, is no damaged one: it waits.
+    if (!file.IsValid())
+        return JournalState::kUnreadable;
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxJournalSize)
+    if (!GetFileSizeEx(file.Get(), &size))
+        return JournalState::kUnreadable;
+    if (size.QuadPart > kMaxJournalSize)
         return JournalState::kUnusable;
     CMemBlockT<char> bytes;
-    if (bytes.Resize(static_cast<int32_t>(size.QuadPart)) != kOk) {
-        m_journalReason = L"memory ran out";
-        return JournalState::kUnusable;
-    }
+    if (bytes.Resize(static_cast<int32_t>(size.QuadPart)) != kOk)
+        return JournalState::kUnreadable;
     DWORD got = 0;
     if (bytes.Count() > 0 && (!ReadFile(file.Get(), bytes.Data(), static_cast<DWORD>(bytes.Count()), &got, nullptr) ||
                               got != static_cast<DWORD>(bytes.Count())))
-        return JournalState::kUnusable;
+        return JournalState::kUnreadable;
 
     const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.Data());
     CSpanReader reader(data, static_cast<uint64_t>(bytes.Count()));
@@ -256,6 +255,8 @@ CQVUDesquasher::JournalState CQVUDesquasher::ReadJournal(const gCString& path)
     const bool whole = Crc32(0, data, static_cast<size_t>(reader.Position() - 4)) == crc;
     // A damaged journal's names are still worth the log, as far as they can be read.
     const gCResult parsed = ParseJournal(body, length);
+    if (parsed == kOutOfMemory)
+        return JournalState::kUnreadable;
     if (!whole || parsed != kOk)
         return JournalState::kUnusable;
     m_journalCrc = crc;
@@ -286,10 +287,8 @@ CQVUDesquasher::JournalState CQVUDesquasher::ReadJournal(const gCString& path)
     // A mark cut short is cut off, so that the next one lies where a reader looks for it.
     LARGE_INTEGER end = {};
     end.QuadPart = static_cast<LONGLONG>(reader.Position());
-    if (!SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.Get())) {
-        m_journalReason = L"it cannot be written";
-        return JournalState::kUnusable;
-    }
+    if (!SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.Get()))
+        return JournalState::kUnreadable;
     m_journal = std::move(file);
     m_journalState = state;
     return state;

@@ -348,7 +348,8 @@ bool CQVUDesquasher::SetJournalAside(const wchar_t* reason)
             name.AppendText(L".qvj") != kOk || JoinFolderAndName(app->GetProgramFolder(), name, path) != kOk)
             return false;
         const gCResult moved = MovePathFile(m_journalPath, path, MoveDurability::kWriteThrough);
-        if (moved == kTargetExists)
+        // A name taken, by a file or a folder, passes to the next.
+        if (moved != kOk && FileTextExists(path))
             continue;
         if (moved != kOk)
             return false;
@@ -405,6 +406,8 @@ CQVUDesquasher::Recovery CQVUDesquasher::RecoverInterrupted()
 CQVUDesquasher::Recovery CQVUDesquasher::RecoverFromJournal()
 {
     const JournalState state = ReadJournal(m_journalPath);
+    if (state == JournalState::kUnreadable)
+        return Recovery::kFailed;
     if (state == JournalState::kUnusable)
         return SetJournalAside(m_journalReason) ? Recovery::kSetAside : Recovery::kFailed;
     const bool forward = state == JournalState::kWritten && CanRollForward();

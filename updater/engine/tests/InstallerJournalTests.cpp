@@ -179,8 +179,9 @@ TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
     }
 }
 
-// Without an installation folder nothing can be proven: the journal stays for the next start.
-TEST_F(InstallerJournal, WithoutAnInstallationFolderTheJournalWaits)
+// Without an installation folder nothing can be proven, and a journal that someone holds
+// cannot be read: either waits for the next start, untouched, and is then acted on.
+TEST_F(InstallerJournal, WithoutAnInstallationFolderOrWhileHeldTheJournalWaits)
 {
     ASSERT_TRUE(KillAtFirst(FileOperation::KeepOld));
     const Bytes journal = ReadWholeFile(Journal());
@@ -191,4 +192,14 @@ TEST_F(InstallerJournal, WithoutAnInstallationFolderTheJournalWaits)
     EXPECT_EQ(killed, Tree());
     EXPECT_EQ(journal, ReadWholeFile(Journal()));
     app.secondFolder = folder;
+    {
+        CFileHandle holder(
+            CreateFileW(Journal().Text(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder.IsValid());
+        EXPECT_EQ(Recovery::kFailed, desquasher.RecoverInterrupted());
+        EXPECT_EQ(killed, Tree());
+    }
+    EXPECT_EQ(journal, ReadWholeFile(Journal()));
+    EXPECT_EQ(Recovery::kFinished, desquasher.RecoverInterrupted());
+    EXPECT_EQ(kUpdated, Tree());
 }
