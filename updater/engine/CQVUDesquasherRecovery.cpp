@@ -184,6 +184,8 @@ CQVUDesquasher::Undo CQVUDesquasher::RollBack(bool act, int32_t& unexplained)
             if (look.old != Found::kOriginal || look.target == Found::kOther) {
                 ++unexplained;
                 notBack(L"Not as the record of the installation says, left as it is: ", target);
+            } else if (!act) {
+                continue;
             } else if (RestoreOriginal(m_oldPaths[i], target) == kOk) {
                 LogLine(Joined(L"Restored ", target.GetStoredText()));
             } else {

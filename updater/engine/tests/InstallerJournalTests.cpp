@@ -133,6 +133,19 @@ TEST_F(InstallerJournal, AProgramsCopyCutShortGivesWayEitherWay)
     }
 }
 
+// One file not as the journal says stops the whole recovery before it changes anything, even
+// where another file could have been put back.
+TEST_F(InstallerJournal, OneFileNotAsTheJournalSaysChangesNothingAtAll)
+{
+    ASSERT_TRUE(KillAtFirst(FileOperation::MoveNew));
+    const std::wstring tampered = installFolder + L"readme.txt.tmp";
+    Bytes other = ReadWholeFile(gCString(tampered.c_str()));
+    other.push_back('!');
+    WriteWholeFile(gCString(tampered.c_str()), other);
+    const Bytes journal = ReadWholeFile(Journal());
+    ExpectSetAside(journal, Tree(), "a new file changed after the kill");
+}
+
 // Journals whose every mark is whole but that name files no run made: nothing is deleted,
 // replaced or marked read-only, and each is set aside.
 TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
