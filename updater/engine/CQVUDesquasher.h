@@ -140,6 +140,10 @@ private:
     Found Look(const gCFRef& path, int32_t i, bool mayBeOriginal, bool mayBeNew);
     EntryLook LookAt(int32_t i);
     bool IsNewFileCutShort(int32_t i) const;
+    bool WrittenSinceJournal(uint64_t fileTime) const;
+    // False when one existing file is named twice, by two spellings of a name or two names of
+    // one file, or by a name its folder does not list (a short alias).
+    bool NamesEachFileOnce();
     bool IsCopyCutShort(int32_t i);
     bool IsOwnProgram(int32_t i) const;
     gCResult RestoreOriginal(const gCFRef& old, const gCFRef& target);

@@ -1,6 +1,7 @@
 // The installation's journal beside the program: what a run is about to make or move, with the
 // proof of every file it names, written whole before the first change. Its marks say how far
 // the run came. The journal checks itself: damage is never read as a run cut short.
+#include <algorithm>
 #include <utility>
 
 #include "AppHost.h"
@@ -9,6 +10,7 @@
 #include "CQVUDesquasher.h"
 #include "CSpanReader.h"
 #include "Checksum.h"
+#include "FileIndexes.h"
 #include "FileOps.h"
 #include "PathSplit.h"
 #include "gCMemFile.h"
@@ -284,6 +286,10 @@ CQVUDesquasher::JournalState CQVUDesquasher::ReadJournal(const gCString& path)
         m_journalReason = L"a name leads outside the installation";
         return JournalState::kUnusable;
     }
+    if (!NamesEachFileOnce()) {
+        m_journalReason = L"it names a file more than once";
+        return JournalState::kUnusable;
+    }
     // A mark cut short is cut off, so that the next one lies where a reader looks for it.
     LARGE_INTEGER end = {};
     end.QuadPart = static_cast<LONGLONG>(reader.Position());
@@ -400,4 +406,26 @@ bool CQVUDesquasher::StaysInside() const
             last.Clear();
     }
     return true;
+}
+
+bool CQVUDesquasher::NamesEachFileOnce()
+{
+    CFileIndexes indexes;
+    CMemBlockT<uint64_t> seen;
+    if (seen.Resize(m_targetPaths.Count()) != kOk)
+        return false;
+    int32_t count = 0;
+    for (int32_t i = 0; i < m_targetPaths.Count(); ++i) {
+        const gCString& target = m_targetPaths[i].GetStoredText();
+        const DWORD attributes = GetFileAttributesW(target.Text());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        uint64_t index = 0, size = 0;
+        bool found = false;
+        if (indexes.Find(target, index, size, found) != kOk || !found)
+            return false;
+        seen.Data()[count++] = index;
+    }
+    std::sort(seen.Data(), seen.Data() + count);
+    return std::adjacent_find(seen.Data(), seen.Data() + count) == seen.Data() + count;
 }

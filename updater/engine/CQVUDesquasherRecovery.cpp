@@ -73,7 +73,12 @@ CQVUDesquasher::Found CQVUDesquasher::Look(const gCFRef& path, int32_t i, bool m
     // The three names of an entry lie in one folder, on one volume.
     if (mayBeOriginal && (original.by & kByIdentity) && original.index == index && original.size == size)
         return Found::kOriginal;
-    const bool asNew = mayBeNew && fresh.size == size;
+    // A new file of the run was written after its journal: a file as old as the journal or older
+    // is nobody's new file, whatever its bytes.
+    FILE_BASIC_INFO basic = {};
+    const bool asNew = mayBeNew && fresh.size == size &&
+                       GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic) &&
+                       WrittenSinceJournal(static_cast<uint64_t>(basic.LastWriteTime.QuadPart));
     const bool asOriginal = mayBeOriginal && (original.by & kByContent) && original.size == size;
     if (!asNew && !asOriginal)
         return Found::kOther;
@@ -113,7 +118,12 @@ bool CQVUDesquasher::IsNewFileCutShort(int32_t i) const
         return false;
     const uint64_t size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     const uint64_t written = (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return size <= m_newProofs[i].size && written + kStampSlack >= m_journalStamp;
+    return size <= m_newProofs[i].size && WrittenSinceJournal(written);
+}
+
+bool CQVUDesquasher::WrittenSinceJournal(uint64_t fileTime) const
+{
+    return fileTime + kStampSlack >= m_journalStamp;
 }
 
 // The copy of a program's original that was being made when its run stopped: the original is

@@ -162,6 +162,18 @@ TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
     ASSERT_TRUE(WaitUntil(
         [&] { return GetFileAttributesW((installFolder + L"linked\\mine.dat").c_str()) != INVALID_FILE_ATTRIBUTES; },
         nullptr, 5000));
+    // The product's file was written long before any journal; a long name has a short alias.
+    {
+        CFileHandle file(CreateFileW((installFolder + L"keep.cfg").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        const FILETIME past = {0, 0x01D00000};
+        ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &past));
+    }
+    WriteWholeFile(gCString((installFolder + L"a long file name.dat").c_str()), Ansi("long"));
+    wchar_t alias[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW((installFolder + L"a long file name.dat").c_str(), alias, MAX_PATH));
+    const std::wstring aliasName = std::wstring(alias).substr(std::wstring(alias).rfind(L'\\') + 1);
+    ASSERT_NE(aliasName, L"a long file name.dat");
     const FileTree tree = Tree();
 
     Entry notes = NewFile(L"notes.txt", Ansi("the user's draft"));
@@ -171,6 +183,9 @@ TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
     notesOriginal.flags |= kMadeWritable;
     Entry user = NewFile(L"keep.cfg", Ansi("an update's keep.cfg"));
     Entry app = NewFile(L"app.exe", Ansi("x"));
+    // Kept under its long name, and by its alias the run's new file, of the same bytes.
+    Entry longName = NewFile(L"a long file name.dat", Ansi("x"));
+    OriginalIs(longName, installFolder + L"a long file name.dat");
     Entry appAgain = NewFile(L"APP.EXE", Ansi("x"));
     Entry climbing = NewFile(L"..\\outside\\mine.dat", Ansi("y"));
     Entry linked = NewFile(L"linked\\mine.dat", Ansi("beyond the installation"));
@@ -183,6 +198,9 @@ TEST_F(InstallerJournal, AJournalThatNamesWhatNoRunDidThereChangesNothing)
         {"a file the update does not bring", Seal({user}, {kWritten, kDone})},
         {"a product file before anything was kept", Seal({user}, {})},
         {"one file by two names", Seal({app, appAgain}, {kWritten})},
+        {"an old file called the run's new one", Seal({NewFile(L"keep.cfg", Ansi("untouched"))}, {kWritten, kBack})},
+        {"a file by its long name and its alias",
+         Seal({longName, NewFile(aliasName, Ansi("long"))}, {kWritten, kBack})},
         {"a name that climbs out", Seal({climbing}, {kWritten})},
         {"a folder link out of the installation", Seal({linked}, {kWritten})},
     };
