@@ -530,7 +530,8 @@ TEST(UpdaterJournal, ADamagedJournalIsSetAsideAndTheUpdateGoesOn)
 
 // Journals sealed whole that name what no run did there: the user's files by the names the
 // installer uses, a file of the updater's own that the journal calls new, one file by two
-// names, a folder link out of the installation. Each is set aside and nothing changes; a
+// names or by its short alias, the user's old file called the run's new one, a folder link out
+// of the installation. Each is set aside and nothing changes; a
 // folder of the journal's name is no journal at all.
 TEST(UpdaterJournal, AJournalNamingWhatNoRunDidChangesNothing)
 {
@@ -540,8 +541,8 @@ TEST(UpdaterJournal, AJournalNamingWhatNoRunDidChangesNothing)
     TempFolder outside;
     WriteWholeFile(outside.File(L"mine.dat"), Ansi("beyond the installation"));
 
-    enum Case { kUserFiles, kOwnResources, kTwoNames, kLinkOut, kFolder };
-    for (Case c : {kUserFiles, kOwnResources, kTwoNames, kLinkOut, kFolder}) {
+    enum Case { kUserFiles, kOwnResources, kTwoNames, kAlias, kOldAsNew, kLinkOut, kFolder };
+    for (Case c : {kUserFiles, kOwnResources, kTwoNames, kAlias, kOldAsNew, kLinkOut, kFolder}) {
         SCOPED_TRACE("case " + std::to_string(c));
         Installation install;
         install.PointAt(upToDate.Host());
@@ -558,6 +559,21 @@ TEST(UpdaterJournal, AJournalNamingWhatNoRunDidChangesNothing)
             journal = Seal({NewFile(L"Resources\\QVUpdater.vrf", Ansi("x"))}, {kWritten, kDone});
         } else if (c == kTwoNames) {
             journal = Seal({NewFile(L"notes.txt", Ansi("x")), NewFile(L"NOTES.TXT", Ansi("x"))}, {kWritten});
+        } else if (c == kAlias) {
+            const std::wstring name = L"my long notes file.txt";
+            WriteWholeFile(gCString(install.Path(name).c_str()), Ansi("the user's own"));
+            wchar_t alias[MAX_PATH] = {};
+            ASSERT_NE(0u, GetShortPathNameW(install.Path(name).c_str(), alias, MAX_PATH));
+            TestJournal::Entry kept = NewFile(name, Ansi("the user's own"));
+            OriginalIs(kept, install.Path(name));
+            const std::wstring aliasName = std::wstring(alias).substr(std::wstring(alias).rfind(L'\\') + 1);
+            journal = Seal({kept, NewFile(aliasName, Ansi("the user's own"))}, {kWritten, kBack});
+        } else if (c == kOldAsNew) {
+            CFileHandle notes(CreateFileW(install.Path(L"notes.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+            const FILETIME past = {0, 0x01D00000};
+            ASSERT_TRUE(SetFileTime(notes.Get(), nullptr, nullptr, &past));
+            journal = Seal({NewFile(L"notes.txt", Ansi("the user's own"))}, {kWritten, kBack});
         } else if (c == kLinkOut) {
             ASSERT_EQ(0u, RunProgram(L"/bin/ln -s " + UpdateServer::HostPath(outside.Path()) + L" " +
                                      UpdateServer::HostPath(install.Path(L"linked"))));
