@@ -12,18 +12,7 @@
 # build tree) is where the installations go.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${QV_BENCH_INNER:-}" != 1 ]; then
-    if [ -z "${QV_BENCH_WORK:-}" ]; then
-        bash "$root/tools/setup.sh"
-        bash "$root/tools/build.sh" >/dev/null
-    fi
-    if [ -z "${DISPLAY:-}" ]; then
-        exec env QV_BENCH_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
-    fi
-fi
-source "$root/tools/wine-env.sh"
-source "$root/bench/samples.sh"
-source "$root/bench/e2e.sh"
+source "$root/bench/start.sh"
 rounds=${QV_BENCH_ROUNDS:-5}
 [ "$rounds" -ge 5 ] || rounds=5
 read -r -a factors <<<"${QV_BENCH_SIZES:-0.1 0.8 1.5 2.2}"

@@ -12,19 +12,7 @@
 # QV_BENCH_DIR (default the build tree) is where the installations go.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${QV_BENCH_INNER:-}" != 1 ]; then
-    # tools/bench.sh, which names QV_BENCH_WORK, has set up and built already.
-    if [ -z "${QV_BENCH_WORK:-}" ]; then
-        bash "$root/tools/setup.sh"
-        bash "$root/tools/build.sh" >/dev/null
-    fi
-    if [ -z "${DISPLAY:-}" ]; then
-        exec env QV_BENCH_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@" </dev/null
-    fi
-fi
-source "$root/tools/wine-env.sh"
-source "$root/bench/samples.sh"
-source "$root/bench/e2e.sh"
+source "$root/bench/start.sh"
 scale=${QV_BENCH_SCALE:-1}
 rounds=${QV_BENCH_ROUNDS:-5}
 [ "$rounds" -ge 5 ] || rounds=5

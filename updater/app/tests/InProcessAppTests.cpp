@@ -300,17 +300,25 @@ TEST(UpdaterApp, TheWindowShowsAWorkingCancelWholeLinesWholeCaptionsAndNoBarAfte
     ASSERT_TRUE(app.WaitClosed());
 }
 
-// The window offers no maximising; at every other size it takes (the whole area, most of it) it
-// is drawn whole at once, on the screen too, with no status change to wait for.
-TEST(UpdaterApp, TheWindowAtAnotherSizeIsDrawnWholeAtOnce)
-{
+// The application with its window on a scratch installation whose server found it up to date.
+class UpToDateWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
+        install.PointAt(server.Host());
+        ASSERT_OK(app.Start());
+        ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    }
     Installation install;
     UpdateServer server;
-    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
-    install.PointAt(server.Host());
-    ScratchUpdaterApp app(install.Path(L""));
-    ASSERT_OK(app.Start());
-    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
+    ScratchUpdaterApp app{install.Path(L"")};
+};
+
+// The window offers no maximising; at every other size it takes (the whole area, most of it) it
+// is drawn whole at once, on the screen too, with no status change to wait for.
+TEST_F(UpToDateWindow, AtAnotherSizeItIsDrawnWholeAtOnce)
+{
     const HWND handle = app.GetMainWindowHandle();
     EXPECT_EQ(GetWindowLongW(handle, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), WS_MINIMIZEBOX);
     ShowWindow(handle, SW_SHOW);
@@ -330,15 +338,8 @@ TEST(UpdaterApp, TheWindowAtAnotherSizeIsDrawnWholeAtOnce)
 
 // Each change draws only its own part, and the bar only when it is shown: after a run of changes
 // of every part the window holds, and the screen shows, what a whole new drawing gives.
-TEST(UpdaterApp, AfterChangesOfEveryPartTheWindowEqualsAWholeDrawing)
+TEST_F(UpToDateWindow, AfterChangesOfEveryPartItEqualsAWholeDrawing)
 {
-    Installation install;
-    UpdateServer server;
-    ASSERT_TRUE(server.Start(L"--mode uptodate")) << server.Error();
-    install.PointAt(server.Host());
-    ScratchUpdaterApp app(install.Path(L""));
-    ASSERT_OK(app.Start());
-    ASSERT_TRUE(app.RunUntilLogged(install, "up to date"));
     const HWND handle = app.GetMainWindowHandle();
     ShowWindow(handle, SW_SHOW);
     UpdateWindow(handle);
