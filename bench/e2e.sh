@@ -41,3 +41,21 @@ run_updater() { # <folder> <samples file> <prefix>
         add_sample "$2" "$3_$figure" "$(samples "$work/run.txt" "$figure")"
     done
 }
+
+# Wine with the null sound device and its server pinned, and net_bench's server outside Wine and
+# its CPU; sets $product, the program the updates start, and $net_port. stop_runs ends them all.
+net_server_pid=""
+start_runs() {
+    qv_null_sound_home "$work/home"
+    qv_wine_start
+    pin_wine_server
+    product="$build/testing/demo/QUORVEL_NEXT.exe"
+    python3 "$bench/http_server.py" "$work/net-server.txt" >/dev/null 2>&1 &
+    net_server_pid=$!
+    net_port=$(qv_wait_port_file "$work/net-server.txt")
+}
+stop_runs() {
+    stop_server
+    if [ -n "$net_server_pid" ]; then kill "$net_server_pid" 2>/dev/null || true; fi
+    qv_wine_stop
+}

@@ -44,6 +44,10 @@ def main():
                       1000 * pick(f["program_start_s"]), 1000 * pick(f["fresh_startup_s"])))
     sizes.sort()
     xs = [s[0] for s in sizes]
+    if len(set(xs)) < 2:
+        print("fit_sizes: a line needs at least two different packed sizes (QV_BENCH_SIZES, QV_BENCH_SCALE)",
+              file=sys.stderr)
+        return 1
     e2e = line(xs, [s[1] for s in sizes])
     inproc = line(xs, [s[2] for s in sizes])
     start = statistics.mean(s[3] for s in sizes)

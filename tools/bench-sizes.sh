@@ -20,22 +20,13 @@ bench="$build/bench"
 keep=${QV_BENCH_WORK:-}
 work=${keep:-$(mktemp -d "${QV_BENCH_DIR:-$build}/bench-sizes.XXXXXX")}
 mkdir -p "$work"
-net_server_pid=""
 finish() {
-    stop_server
-    if [ -n "$net_server_pid" ]; then kill "$net_server_pid" 2>/dev/null || true; fi
-    qv_wine_stop
+    stop_runs
     rm -rf "$work"/size*/once "$work"/size*/e2e "$work"/size*/*.qvu "$work/product"
     if [ -z "$keep" ]; then rm -rf "$work"; fi
 }
 trap finish EXIT
-qv_null_sound_home "$work/home"
-qv_wine_start
-pin_wine_server
-product="$build/testing/demo/QUORVEL_NEXT.exe"
-python3 "$bench/http_server.py" "$work/net-server.txt" >/dev/null 2>&1 &
-net_server_pid=$!
-net_port=$(qv_wait_port_file "$work/net-server.txt")
+start_runs
 write_facts
 mkdir -p "$work/product/Resources"
 cp "$product" "$work/product/QUORVEL.EXE"

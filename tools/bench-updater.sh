@@ -19,22 +19,12 @@ rounds=${QV_BENCH_ROUNDS:-5}
 bench="$build/bench"
 keep=${QV_BENCH_WORK:-}
 work=${keep:-$(mktemp -d "${QV_BENCH_DIR:-$build}/bench-updater.XXXXXX")}
-net_server_pid=""
 finish() {
-    stop_server
-    if [ -n "$net_server_pid" ]; then kill "$net_server_pid" 2>/dev/null || true; fi
-    qv_wine_stop
+    stop_runs
     if [ -z "$keep" ]; then rm -rf "$work"; fi
 }
 trap finish EXIT
-qv_null_sound_home "$work/home"
-qv_wine_start
-pin_wine_server
-product="$build/testing/demo/QUORVEL_NEXT.exe"
-# net_bench's server, outside Wine and its CPU.
-python3 "$bench/http_server.py" "$work/net-server.txt" >/dev/null 2>&1 &
-net_server_pid=$!
-net_port=$(qv_wait_port_file "$work/net-server.txt")
+start_runs
 
 # --- in process, one turn at a time between the runs through QVUpdater.exe --------------------
 # Each turn installs fresh and replacing beside the bare loops (engine_bench) and downloads the
